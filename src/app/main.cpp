@@ -1,1 +1,39 @@
-int main() { return 0; }
+#include "app/TfrmMain.h"
+#include "data/TfrmDM.h"
+#include "widgets/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLockFile>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Qinghebu"));
+    QCoreApplication::setApplicationName(QStringLiteral("qinghebu"));
+
+    // Qt's own dialogs and buttons in Chinese.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
+
+    // One copy of the program at a time, guarded by a lock in the data folder.
+    const QString dataDir = TfrmDM::resolveDataDir();
+    QDir().mkpath(dataDir);
+    QLockFile lock(dataDir + QStringLiteral("/Account.lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        Msg::warning(nullptr, QStringLiteral("警告"), QStringLiteral("青禾簿 已经打开了！"));
+        return 1;
+    }
+
+    QApplication::setApplicationDisplayName(QString());
+    app.setApplicationName(QStringLiteral("青禾簿"));
+    TfrmDM dataModule;
+    TfrmMain mainWindow;
+    mainWindow.show();
+    return app.exec();
+}

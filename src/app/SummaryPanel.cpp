@@ -1,0 +1,123 @@
+#include "app/SummaryPanel.h"
+
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+Money readSum(const QString &statement, const QString &book)
+{
+    return Money::fromVariant(Sql(statement, {book}).scalar());
+}
+
+QGroupBox *group(const QString &heading, QGridLayout *&grid)
+{
+    auto *box = new QGroupBox(heading);
+    grid = new QGridLayout(box);
+    grid->setHorizontalSpacing(12);
+    grid->setColumnMinimumWidth(1, 130);
+    return box;
+}
+
+} // namespace
+
+std::int64_t SummaryPanel::Figures::percentHundredths() const
+{
+    if (income.isZero())
+        return 0;
+    // expense * 100 / income, in hundredths of a percent, rounded half away from zero.
+    const __int128 scaled = static_cast<__int128>(expense.units()) * 10000 * 2;
+    __int128 q = scaled / income.units();
+    q = q >= 0 ? (q + 1) / 2 : (q - 1) / 2;
+    return static_cast<std::int64_t>(q);
+}
+
+SummaryPanel::SummaryPanel(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("SummaryPanel"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(16);
+
+    QGridLayout *grid = nullptr;
+    layout->addWidget(group(QStringLiteral("资金"), grid));
+    addFigure(grid, QStringLiteral("现金_________________"), "LabCash");
+    addFigure(grid, QStringLiteral("存款_________________"), "LabDeposit");
+    addFigure(grid, QStringLiteral("投资_________________"), "LabInvest");
+    addFigure(grid, QStringLiteral("债权_________________"), "LabCredit");
+    addFigure(grid, QStringLiteral("总资金："), "LabTotalFunds");
+    addFigure(grid, QStringLiteral("净资金："), "LabNetFunds");
+
+    layout->addWidget(group(QStringLiteral("负债"), grid));
+    addFigure(grid, QStringLiteral("债务_________________"), "LabDebt", true);
+    addFigure(grid, QStringLiteral("负债总计："), "LabTotalDebt", true);
+
+    layout->addWidget(group(QStringLiteral("收支"), grid));
+    addFigure(grid, QStringLiteral("收入_________________"), "LabIncome");
+    addFigure(grid, QStringLiteral("支出_________________"), "LabExpense");
+    addFigure(grid, QStringLiteral("支出占收入百分之："), "LabPercent");
+    layout->addStretch();
+}
+
+QLabel *SummaryPanel::addFigure(QGridLayout *grid, const QString &caption, const char *name,
+                                bool red)
+{
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(caption), row, 0);
+    auto *figure = new QLabel(QStringLiteral("0"));
+    figure->setObjectName(QLatin1String(name));
+    figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont bold = figure->font();
+    bold.setBold(true);
+    figure->setFont(bold);
+    if (red)
+        figure->setStyleSheet(QStringLiteral("color: red;"));
+    grid->addWidget(figure, row, 1);
+    return figure;
+}
+
+SummaryPanel::Figures SummaryPanel::read()
+{
+    Figures f;
+    TfrmDM *dm = TfrmDM::instance();
+    if (!dm || !dm->isOpen())
+        return f;
+    const QString book = dm->currentBook();
+    f.cash = readSum(QStringLiteral("Select AMoney  from SAccount Where (BName=?) AND (AName='现金')"), book);
+    f.deposits = readSum(QStringLiteral("Select Sum(AMoney) as 存款合计 from SAccount Where (BName=?) AND (AName<>'现金')"), book);
+    f.credits = readSum(QStringLiteral("Select sum(DMoney) as 债权合计 from Debt Where BName=?"), book);
+    f.debts = readSum(QStringLiteral("Select sum(BMoney) as 债务合计 from Borrow Where BName=?"), book);
+    f.investments = readSum(QStringLiteral("Select sum(TMoney) as 投资合计 from TTable Where BName=?"), book);
+    f.income = readSum(QStringLiteral("Select SUM(IMoney) AS 收入合计  from InTable Where (BName=?)"), book);
+    f.expense = readSum(QStringLiteral("Select SUM(OMoney) AS 支出合计  from OutTable Where (BName=?)"), book);
+    return f;
+}
+
+void SummaryPanel::show(const Figures &f)
+{
+    const auto set = [this](const char *name, const QString &text) {
+        findChild<QLabel *>(QLatin1String(name))->setText(text);
+    };
+    set("LabCash", f.cash.toGrouped());
+    set("LabDeposit", f.deposits.toGrouped());
+    set("LabInvest", f.investments.toGrouped());
+    set("LabCredit", f.credits.toGrouped());
+    set("LabTotalFunds", f.totalFunds().toGrouped());
+    set("LabNetFunds", f.netFunds().toGrouped());
+    set("LabDebt", f.debts.toGrouped());
+    set("LabTotalDebt", f.debts.toGrouped());
+    set("LabIncome", f.income.toGrouped());
+    set("LabExpense", f.expense.toGrouped());
+    set("LabPercent", formatHundredths(f.percentHundredths()) + QLatin1Char('%'));
+}
+
+QString SummaryPanel::figureText(const QString &objectName) const
+{
+    const auto *label = findChild<QLabel *>(objectName);
+    return label ? label->text() : QString();
+}

@@ -1,0 +1,345 @@
+#include "app/TfrmMain.h"
+
+#include "app/SummaryPanel.h"
+#include "app/WindowCatalog.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "widgets/MessageBox.h"
+
+#include <QCloseEvent>
+#include <QDate>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <functional>
+
+namespace {
+
+TfrmMain *g_mainWindow = nullptr;
+
+const char *const SupportPage = "https://www.qinghebu.cn/support.html";
+const char *const FeedbackPage = "https://www.qinghebu.cn/feedback.html";
+const char *const MailAddress = "mailto:support@qinghebu.cn";
+
+// The statistics windows show two grids side by side at equal width.
+bool hasHalfWidthPanel(const QString &className)
+{
+    return className == QLatin1String("TfrmPage1") || className == QLatin1String("TfrmPage2");
+}
+
+} // namespace
+
+// One item of the main menu: a window to open, or an action of the main window.
+// An item without a caption is a separator.
+struct TfrmMain::MenuItem
+{
+    const char *name;
+    const char *caption = nullptr;
+    const char *window = nullptr;
+    std::function<void(TfrmMain *)> action = {};
+    std::vector<MenuItem> submenu = {};
+};
+
+namespace {
+
+std::function<void(TfrmMain *)> openUrl(const char *url)
+{
+    return [url](TfrmMain *) { QDesktopServices::openUrl(QUrl(QString::fromLatin1(url))); };
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_unique<QPrinter>())
+{
+    g_mainWindow = this;
+    setObjectName(QStringLiteral("TfrmMain"));
+    setWindowTitle(QStringLiteral("青禾簿"));
+    resize(1024, 620);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    auto *central = new QWidget(this);
+    auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    buildSideBar(central);
+    m_mdiArea = new QMdiArea(central);
+    m_mdiArea->setObjectName(QStringLiteral("MdiArea"));
+    m_summary = new SummaryPanel(m_mdiArea->viewport());
+    m_summary->move(0, 0);
+    m_summary->adjustSize();
+    m_summary->lower();
+    row->addWidget(m_mdiArea, 1);
+    setCentralWidget(central);
+
+    auto *status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("StatusBar1"));
+    auto *statusText = new QLabel(QStringLiteral("青禾簿 家庭日记帐管理"), status);
+    statusText->setObjectName(QStringLiteral("StatusPanel"));
+    status->addWidget(statusText, 1);
+    setStatusBar(status);
+
+    buildMenus();
+    if (TfrmDM *dm = TfrmDM::instance())
+        dm->setMainWindow(this);
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    if (g_mainWindow == this)
+        g_mainWindow = nullptr;
+}
+
+TfrmMain *TfrmMain::instance()
+{
+    return g_mainWindow;
+}
+
+void TfrmMain::FormCreate()
+{
+    m_startDate = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    TfrmDM *dm = TfrmDM::instance();
+    dm->myShow(false);
+
+    if (!dm->isOpen()) {
+        // The main window still comes up, with no book and the book menus hidden.
+        Msg::error(this, dm->openError());
+        return;
+    }
+    bool anyBook = false;
+    try {
+        anyBook = Sql(QStringLiteral("Select * from SBook")).hasRows();
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    openWindow(QLatin1String(anyBook ? "TfrmOpenBook" : "TfrmNewBook"));
+    m_sideBarPage->setSource(QUrl(QStringLiteral("qrc:/pages/sidebar.html")));
+}
+
+void TfrmMain::buildSideBar(QWidget *central)
+{
+    auto *panel = new QWidget(central);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedWidth(154);
+    auto *column = new QVBoxLayout(panel);
+    column->setContentsMargins(4, 4, 4, 4);
+
+    // Each button runs the same handler as the menu item it names.
+    const std::pair<const char *, const char *> buttons[] = {
+        {"收入                ", "N11"},  {"支出                ", "O2"},
+        {"帐户转帐        ", "A1"},       {"债务                ", "N21"},
+        {"债权                ", "N22"},  {"投资                ", "N33"},
+        {"收支统计        ", "R2"},       {"债务债权统计", "N23"},
+        {"家庭成员        ", "N13"},      {"帐户管理        ", "N15"},
+        {"退出                ", "N8"},
+    };
+    for (const auto &[caption, item] : buttons) {
+        auto *button = new QPushButton(QString::fromUtf8(caption), panel);
+        button->setObjectName(QStringLiteral("Side_") + QLatin1String(item));
+        button->setMinimumHeight(32);
+        const QString itemName = QLatin1String(item);
+        connect(button, &QPushButton::clicked, this, [this, itemName] {
+            // Hidden menu items still run: the side bar never hides.
+            if (auto *action = findChild<QAction *>(itemName))
+                emit action->triggered();
+        });
+        column->addWidget(button);
+    }
+    column->addStretch(1);
+    m_sideBarPage = new QTextBrowser(panel);
+    m_sideBarPage->setObjectName(QStringLiteral("WebBrowser1"));
+    m_sideBarPage->setFixedHeight(120);
+    m_sideBarPage->setOpenExternalLinks(true);
+    column->addWidget(m_sideBarPage);
+    static_cast<QHBoxLayout *>(central->layout())->addWidget(panel);
+}
+
+void TfrmMain::buildMenus()
+{
+    using M = MenuItem;
+    const auto handler = [](void (TfrmMain::*f)()) {
+        return [f](TfrmMain *w) { (w->*f)(); };
+    };
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        std::vector<MenuItem> items;
+    } menus[] = {
+        {"N1", "帐簿【&Z】",
+         {M{"N2", "新建帐簿 &N", "TfrmNewBook"}, M{"N3", "打开帐簿 &O", "TfrmOpenBook"},
+          M{"C2", "关闭帐簿 &C", nullptr, handler(&TfrmMain::C2Click)}, M{"N20"},
+          M{"B2", "帐簿管理 &B", "TfrmB_Manage"}, M{"N5", "修改密码 &S", "TfrmChangePass"},
+          M{"N9"}, M{"P1", "打印设置 &P", nullptr, handler(&TfrmMain::P1Click)}, M{"N4"},
+          M{"N7", "备份数据 &D", "TfrmBackup"}, M{"R1", "数据恢复 &R", "TfrmRecover"}, M{"N6"},
+          M{"N8", "退出 &X", nullptr, handler(&TfrmMain::N8Click)}}},
+        {"B1", "基础设置【&B】",
+         {M{"N13", "家庭成员 &F", "TfrmFamily"}, M{"N15", "帐户管理 &A", "TfrmA_Manage"}, M{"N34"},
+          M{"N14", "收入类别 &I", "TfrmIn_Manage"}, M{"O1", "支出类别 &O", "TfrmOut_Manage"},
+          M{"N43", "投资分类 &T", "TfrmT_Manage"}}},
+        {"N10", "记帐【&W】",
+         {M{"N11", "收入 &I", "TfrmInTable"}, M{"O2", "支出 &O", "TfrmOutTable"},
+          M{"A1", "帐户转帐 &A", "TfrmChangeT"}, M{"N18"}, M{"N21", "债务 &B", "TfrmBorrow"},
+          M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"}}},
+        {"N12", "报表中心【&R】",
+         {M{"N36", "收支报表 &F", nullptr, {},
+            {M{"N38", "月报表 &M", "TfrmSZ_M"}, M{"N39", "年报表 &Y", "TfrmSZ_Y"}}},
+          M{"R2", "收支统计表 &R", "TfrmPage1"},
+          M{"N30", "收支分析 &E", nullptr, {},
+            {M{"N28", "收入分析 &I", "TfrmE_I"}, M{"N29", "支出分析 &Q", "TfrmE_O"}}},
+          M{"N23", "债务债权统计表 &Z", "TfrmPage2"}, M{"N17"},
+          M{"N24", "收入查询 &I", "TfrmP_In"}, M{"O3", "支出查询 &O", "TfrmP_Out"},
+          M{"A3", "帐户转帐查询 &A", "TfrmP_A"}, M{"N25"}, M{"B4", "债务查询 &B", "TfrmP_B"},
+          M{"D1", "债权查询 &D", "TfrmP_D"}, M{"N44"}, M{"T1", "投资查询 &T", "TfrmTZ_Qu"},
+          M{"N26"}, M{"N27", "当前帐户金额 &M", "TfrmP_Account"}}},
+        {"B3", "工具【&T】",
+         {M{"N19", "计算器 &P", nullptr, handler(&TfrmMain::openCalculator)}}},
+        {"H1", "帮助【&H】",
+         {M{"H2", "帮助 &H", nullptr, openUrl(SupportPage)},
+          M{"F1", "第一次使用 &F", "TfrmFirstUse"}, M{"C1", "联系我们 &C", nullptr, openUrl(MailAddress)},
+          M{"N31", "留言 建议 &W", nullptr, openUrl(FeedbackPage)}, M{"N35"},
+          M{"A2", "关于... &A", "TfrmAbout"}}},
+    };
+    auto *bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    for (const auto &def : menus) {
+        QMenu *menu = bar->addMenu(QString::fromUtf8(def.caption));
+        menu->setObjectName(QLatin1String(def.name));
+        menu->menuAction()->setObjectName(QLatin1String(def.name) + QStringLiteral("_menu"));
+        addMenuItems(menu, def.items);
+    }
+    setMenuBar(bar);
+}
+
+void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items)
+{
+    for (const MenuItem &item : items) {
+        QAction *action = nullptr;
+        if (!item.caption) {
+            action = menu->addSeparator();
+        } else if (!item.submenu.empty()) {
+            QMenu *sub = menu->addMenu(QString::fromUtf8(item.caption));
+            sub->setObjectName(QLatin1String(item.name) + QStringLiteral("_menu"));
+            addMenuItems(sub, item.submenu);
+            action = sub->menuAction();
+        } else {
+            action = menu->addAction(QString::fromUtf8(item.caption));
+            if (item.window && !WindowCatalog::find(QLatin1String(item.window)))
+                action->setEnabled(false); // its window is not part of the program yet
+            connect(action, &QAction::triggered, this, [this, item] { runItem(item); });
+        }
+        action->setObjectName(QLatin1String(item.name));
+    }
+}
+
+void TfrmMain::runItem(const MenuItem &item)
+{
+    if (item.window)
+        openWindow(QLatin1String(item.window));
+    else if (item.action)
+        item.action(this);
+}
+
+QWidget *TfrmMain::openWindow(const QString &className)
+{
+    const WindowCatalog::Entry *entry = WindowCatalog::find(className);
+    if (!entry)
+        return nullptr;
+    if (entry->kind == WindowCatalog::Kind::Modal) {
+        std::unique_ptr<QWidget> dialog(entry->create(this));
+        dialog->setWindowModality(Qt::ApplicationModal);
+        if (auto *d = qobject_cast<QDialog *>(dialog.get()))
+            d->exec();
+        return nullptr;
+    }
+    QWidget *child = entry->create(nullptr);
+    child->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(windowIcon());
+    sub->showMaximized();
+    if (hasHalfWidthPanel(className))
+        if (auto *panel = child->findChild<QWidget *>(QStringLiteral("Panel3")))
+            panel->setFixedWidth(child->width() / 2);
+    return child;
+}
+
+void TfrmMain::closeAllChildren()
+{
+    m_mdiArea->closeAllSubWindows();
+}
+
+void TfrmMain::mySum()
+{
+    try {
+        m_summary->show(SummaryPanel::read());
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    m_summary->adjustSize();
+}
+
+void TfrmMain::C2Click()
+{
+    TfrmDM *dm = TfrmDM::instance();
+    dm->myShow(false);
+    dm->setCurrentBook(QString());
+}
+
+void TfrmMain::P1Click()
+{
+    QPageSetupDialog dialog(m_printer.get(), this);
+    dialog.exec();
+}
+
+void TfrmMain::N8Click()
+{
+    close();
+}
+
+void TfrmMain::openCalculator()
+{
+    for (const char *program : {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk",
+                                "mate-calc", "xcalc"}) {
+        const QString path = QStandardPaths::findExecutable(QLatin1String(program));
+        if (!path.isEmpty()) {
+            QProcess::startDetached(path, {});
+            return;
+        }
+    }
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        mySum();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_exitConfirmed || Msg::ask(this, QStringLiteral("确认退出"),
+                                    QStringLiteral("确认要退出 青禾簿 吗？ ^_^ "))) {
+        m_exitConfirmed = true;
+        event->accept();
+        QCoreApplication::quit();
+    } else {
+        event->ignore();
+    }
+}

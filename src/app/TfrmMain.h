@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QMdiArea;
+class QMenu;
+class QPrinter;
+class QTextBrowser;
+class SummaryPanel;
+
+// The MDI main window: menus, side bar, status bar and the home summary panel.
+// Every other window of the program is opened from here.
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    static TfrmMain *instance();
+
+    QString startDate() const { return m_startDate; }
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+    SummaryPanel *summaryPanel() const { return m_summary; }
+    QPrinter *printer() const { return m_printer.get(); }
+
+    // Recomputes the home summary panel from the database.
+    void mySum();
+    // Opens the window of that class: a new maximized MDI child, or a modal
+    // dialog made anew and waited for. Returns the child (nullptr for a dialog).
+    QWidget *openWindow(const QString &className);
+    // Closes every child window (before the data under them is replaced).
+    void closeAllChildren();
+
+    void FormCreate();
+    void C2Click();
+    void P1Click();
+    void N8Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct MenuItem;
+    void buildMenus();
+    void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items);
+    void buildSideBar(QWidget *central);
+    void runItem(const MenuItem &item);
+    void openCalculator();
+
+    QString m_startDate;
+    QMdiArea *m_mdiArea = nullptr;
+    SummaryPanel *m_summary = nullptr;
+    QTextBrowser *m_sideBarPage = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_exitConfirmed = false;
+};

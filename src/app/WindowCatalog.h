@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The windows the main window can open, by class name: how each is made and
+// whether it is an MDI child or a modal dialog. A menu item whose window is
+// not listed here is shown disabled.
+namespace WindowCatalog {
+
+enum class Kind { MdiChild, Modal };
+
+struct Entry
+{
+    const char *className;
+    Kind kind;
+    std::function<QWidget *(QWidget *parent)> create;
+};
+
+const Entry *find(const QString &className);
+
+template <typename Window> QWidget *make(QWidget *parent)
+{
+    return new Window(parent);
+}
+
+} // namespace WindowCatalog

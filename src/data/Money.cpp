@@ -1,0 +1,92 @@
+#include "data/Money.h"
+
+#include <QRegularExpression>
+#include <cstdlib>
+
+namespace {
+// Fourteen integer digits keep every sum of a household's amounts far from overflow.
+constexpr int MaxIntegerDigits = 14;
+constexpr int MaxDecimals = 4;
+
+std::int64_t roundedDiv(std::int64_t value, std::int64_t divisor)
+{
+    const std::int64_t half = divisor / 2;
+    return value >= 0 ? (value + half) / divisor : -((-value + half) / divisor);
+}
+} // namespace
+
+std::optional<Money> Money::parse(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
+    const auto match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString whole = match.captured(2);
+    const QString decimals = match.captured(3);
+    if (whole.isEmpty() && decimals.isEmpty())
+        return std::nullopt;
+    if (whole.size() > MaxIntegerDigits || decimals.size() > MaxDecimals)
+        return std::nullopt;
+
+    std::int64_t units = whole.isEmpty() ? 0 : whole.toLongLong() * Scale;
+    std::int64_t fraction = decimals.isEmpty() ? 0 : decimals.toLongLong();
+    for (auto i = decimals.size(); i < MaxDecimals; ++i)
+        fraction *= 10;
+    units += fraction;
+    if (match.captured(1) == QLatin1String("-"))
+        units = -units;
+    return Money(units);
+}
+
+Money Money::fromVariant(const QVariant &stored)
+{
+    if (stored.isNull() || !stored.isValid())
+        return Money();
+    bool ok = false;
+    const qlonglong v = stored.toLongLong(&ok);
+    if (ok)
+        return Money(v);
+    // Sums of INTEGER columns come back as integers; anything else is a fault of ours.
+    return Money(std::llround(stored.toDouble()));
+}
+
+QString Money::toPlain() const
+{
+    const std::int64_t magnitude = std::llabs(m_units);
+    QString text = QString::number(magnitude / Scale);
+    if (const std::int64_t fraction = magnitude % Scale; fraction != 0) {
+        QString digits = QStringLiteral("%1").arg(fraction, MaxDecimals, 10, QLatin1Char('0'));
+        while (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        text += QLatin1Char('.') + digits;
+    }
+    return m_units < 0 ? QLatin1Char('-') + text : text;
+}
+
+QString Money::toGrouped() const
+{
+    return formatHundredths(roundedDiv(m_units, Scale / 100));
+}
+
+QString Money::invalidMessage(const QString &fieldName)
+{
+    return fieldName + QStringLiteral("必须是金额（数字，最多四位小数）！请重新录入！");
+}
+
+QString groupedNumber(std::int64_t wholePart, const QString &decimals, bool negative)
+{
+    QString digits = QString::number(wholePart);
+    for (auto i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    QString text = decimals.isEmpty() ? digits : digits + QLatin1Char('.') + decimals;
+    return negative ? QLatin1Char('-') + text : text;
+}
+
+QString formatHundredths(std::int64_t hundredths)
+{
+    const std::int64_t magnitude = std::llabs(hundredths);
+    return groupedNumber(magnitude / 100,
+                         QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0')),
+                         hundredths < 0);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <compare>
+#include <cstdint>
+#include <optional>
+
+// An exact amount of money, kept as a whole number of ten-thousandths (the
+// minor unit of a currency type). Stored in INTEGER columns as that number.
+class Money
+{
+public:
+    static constexpr std::int64_t Scale = 10000;
+
+    constexpr Money() = default;
+    static constexpr Money fromUnits(std::int64_t units) { return Money(units); }
+
+    // Parses what a user typed ("12.5", "-3", "+0.25", " 100 "). At most four
+    // decimals; anything that is not a plain decimal number gives nothing.
+    static std::optional<Money> parse(const QString &text);
+    // Reads a stored column value (INTEGER units); NULL or empty reads as 0.
+    static Money fromVariant(const QVariant &stored);
+
+    constexpr std::int64_t units() const { return m_units; }
+    QVariant toVariant() const { return QVariant(qlonglong(m_units)); }
+    bool isZero() const { return m_units == 0; }
+
+    // "1500", "12.5", "-0.25": the value as stored, without trailing zeros.
+    QString toPlain() const;
+    // "1,234.50": thousands grouped, exactly two decimals, rounded half away from 0.
+    QString toGrouped() const;
+
+    constexpr Money operator+(Money o) const { return Money(m_units + o.m_units); }
+    constexpr Money operator-(Money o) const { return Money(m_units - o.m_units); }
+    constexpr Money operator-() const { return Money(-m_units); }
+    Money &operator+=(Money o)
+    {
+        m_units += o.m_units;
+        return *this;
+    }
+    Money &operator-=(Money o)
+    {
+        m_units -= o.m_units;
+        return *this;
+    }
+    constexpr auto operator<=>(const Money &) const = default;
+
+    // The text shown when an amount box holds something that is not an amount.
+    static QString invalidMessage(const QString &fieldName);
+
+private:
+    constexpr explicit Money(std::int64_t units) : m_units(units) {}
+    std::int64_t m_units = 0;
+};
+
+// Groups an integer part with commas and appends decimals ("1234", "50" -> "1,234.50").
+QString groupedNumber(std::int64_t wholePart, const QString &decimals, bool negative);
+// Formats hundredths (for percentages and two-decimal figures): 4520 -> "45.20".
+QString formatHundredths(std::int64_t hundredths);

@@ -1,0 +1,205 @@
+#include "data/Schema.h"
+
+#include "data/Sql.h"
+#include "data/Transaction.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace Schema {
+namespace {
+
+using K = Kind;
+
+Column key() { return {"ID", K::Key}; }
+Column text(const char *name) { return {name, K::Text}; }
+Column date(const char *name) { return {name, K::Date}; }
+Column money(const char *name, bool defaultZero = false) { return {name, K::Money, defaultZero}; }
+Column count(const char *name) { return {name, K::Count}; }
+
+// Income and expense share one shape; only the prefix letter differs.
+Table entryTable(const char *name, const char *date_, const char *category, const char *amount)
+{
+    return {name,
+            {key(), text("BName"), date(date_), text(category), money(amount), text("AName"),
+             text("FName"), text("Remark")},
+            date_};
+}
+
+Table categoryTable(const char *name, const char *nameColumn)
+{
+    return {name, {key(), text(nameColumn), text("thePY"), text("BName"), text("Remark")}};
+}
+
+// Repayments, collections and returns: child rows of one parent entry.
+Table childTable(const char *name, const char *parent, bool withIncome)
+{
+    Table t{name,
+            {key(), count(parent), date("RDate"), money("RMoney")},
+            nullptr,
+            parent};
+    if (withIncome)
+        t.columns.push_back(money("SMoney"));
+    for (const char *c : {"AName", "FName", "Remark"})
+        t.columns.push_back(text(c));
+    return t;
+}
+
+std::vector<Table> makeTables()
+{
+    return {
+        {"SBook", {key(), text("BName"), text("BPass"), date("BDate"), text("Remark")}},
+        {"SAccount",
+         {key(), text("AName"), text("thePY"), text("BName"), money("AMoney", true),
+          text("Remark")}},
+        categoryTable("InD", "IName"),
+        categoryTable("OutD", "OName"),
+        categoryTable("TD", "TName"),
+        {"SFamily",
+         {key(), text("FName"), text("thePY"), text("theGX"), date("BirDate"), text("Remark")}},
+        entryTable("InTable", "IDate", "IName", "IMoney"),
+        entryTable("OutTable", "ODate", "OName", "OMoney"),
+        {"ChangeT",
+         {key(), text("BName"), date("CDate"), text("OldN"), text("NewN"), money("CMoney"),
+          text("FName"), text("Remark")},
+         "CDate"},
+        {"Borrow",
+         {key(), text("BName"), date("BDate"), text("BPro"), money("BMoney", true),
+          text("AName"), text("FName"), money("RMoney", true), text("Remark")},
+         "BDate"},
+        childTable("BorrowR", "BID", false),
+        {"Debt",
+         {key(), text("BName"), date("DDate"), text("DPro"), money("DMoney", true),
+          text("AName"), text("FName"), money("RMoney", true), text("Remark")},
+         "DDate"},
+        childTable("DebtR", "DID", false),
+        {"TTable",
+         {key(), text("BName"), date("TDate"), text("TName"), money("TMoney", true),
+          money("RMoney", true), text("AName"), text("FName"), text("Remark")},
+         "TDate"},
+        childTable("TTableR", "TID", true),
+        {"SZTable",
+         {key(), text("theDate"), money("theSM"), count("theSC"), money("theZM"),
+          count("theZC"), money("theJY"), money("theBC")}},
+    };
+}
+
+QString columnDefinition(const Column &c)
+{
+    const QString name = QString::fromLatin1(c.name);
+    switch (c.kind) {
+    case K::Key:
+        return name + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    case K::Text:
+    case K::Date:
+        return name + QStringLiteral(" TEXT COLLATE NOCASE");
+    case K::Money:
+        return name + (c.defaultZero ? QStringLiteral(" INTEGER NOT NULL DEFAULT 0")
+                                     : QStringLiteral(" INTEGER"));
+    case K::Count:
+        return name + QStringLiteral(" INTEGER");
+    }
+    return name;
+}
+
+QString createStatement(const Table &t)
+{
+    QStringList defs;
+    for (const Column &c : t.columns)
+        defs << columnDefinition(c);
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(QString::fromLatin1(t.name), defs.join(QStringLiteral(", ")));
+}
+
+QStringList indexStatements(const Table &t)
+{
+    QStringList out;
+    const QString name = QString::fromLatin1(t.name);
+    const bool perBook = std::any_of(t.columns.begin(), t.columns.end(), [](const Column &c) {
+        return qstrcmp(c.name, "BName") == 0;
+    });
+    if (t.bookDateColumn)
+        out << QStringLiteral("CREATE INDEX idx_%1_book_date ON %1 (BName, %2)")
+                   .arg(name, QString::fromLatin1(t.bookDateColumn));
+    else if (perBook)
+        out << QStringLiteral("CREATE INDEX idx_%1_book ON %1 (BName)").arg(name);
+    if (t.parentKey)
+        out << QStringLiteral("CREATE INDEX idx_%1_parent ON %1 (%2)")
+                   .arg(name, QString::fromLatin1(t.parentKey));
+    return out;
+}
+
+} // namespace
+
+const std::vector<Table> &tables()
+{
+    static const std::vector<Table> all = makeTables();
+    return all;
+}
+
+const Table *table(const QString &name)
+{
+    for (const Table &t : tables())
+        if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+bool isMoneyColumn(const QString &tableName, const QString &column)
+{
+    if (const Table *t = table(tableName))
+        for (const Column &c : t->columns)
+            if (c.kind == Kind::Money && column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+                return true;
+    return false;
+}
+
+void create(QSqlDatabase db)
+{
+    Transaction transaction(db);
+    for (const Table &t : tables()) {
+        Sql(createStatement(t)).exec(db);
+        for (const QString &index : indexStatements(t))
+            Sql(index).exec(db);
+    }
+    Sql(QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId)).exec(db);
+    Sql(QStringLiteral("PRAGMA user_version = %1").arg(UserVersion)).exec(db);
+    transaction.commit();
+}
+
+QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity)
+{
+    try {
+        QSqlQuery appId = Sql(QStringLiteral("PRAGMA application_id")).exec(db);
+        appId.next();
+        if (appId.value(0).toInt() != ApplicationId)
+            return QStringLiteral("该文件不是青禾簿的数据文件。");
+        QSqlQuery version = Sql(QStringLiteral("PRAGMA user_version")).exec(db);
+        version.next();
+        const int v = version.value(0).toInt();
+        if (v < 1 || v > UserVersion)
+            return QStringLiteral("该数据文件的版本（%1）本程序无法读取。").arg(v);
+        if (checkIntegrity) {
+            QSqlQuery integrity = Sql(QStringLiteral("PRAGMA integrity_check")).exec(db);
+            if (!integrity.next() || integrity.value(0).toString() != QLatin1String("ok"))
+                return QStringLiteral("数据文件已损坏（完整性检查未通过）。");
+        }
+        for (const Table &t : tables()) {
+            QSqlQuery info =
+                Sql(QStringLiteral("PRAGMA table_info(%1)").arg(QString::fromLatin1(t.name)))
+                    .exec(db);
+            QStringList present;
+            while (info.next())
+                present << info.value(1).toString();
+            for (const Column &c : t.columns)
+                if (!present.contains(QLatin1String(c.name), Qt::CaseInsensitive))
+                    return QStringLiteral("数据文件缺少表或列：%1.%2")
+                        .arg(QString::fromLatin1(t.name), QString::fromLatin1(c.name));
+        }
+    } catch (const DbError &e) {
+        return QStringLiteral("无法读取文件：") + e.message();
+    }
+    return {};
+}
+
+} // namespace Schema

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+#include <stdexcept>
+
+// A database failure of one statement, carrying the database's own message.
+class DbError : public std::runtime_error
+{
+public:
+    explicit DbError(const QString &message);
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+// SQL text with "?" placeholders and the values bound to them, in order. Pieces
+// are joined as the statement is built, so a statement keeps its written shape
+// while every user value travels bound, never pasted into the text.
+class Sql
+{
+public:
+    Sql() = default;
+    Sql(QString text, QVariantList values = {});
+
+    Sql &add(const QString &piece, const QVariantList &values = {});
+    Sql &add(const Sql &other);
+    Sql &operator+=(const Sql &other) { return add(other); }
+
+    const QString &text() const { return m_text; }
+    const QVariantList &values() const { return m_values; }
+    bool isEmpty() const { return m_text.isEmpty(); }
+
+    // Prepares, binds and executes on the connection; throws DbError on failure.
+    QSqlQuery exec(const QSqlDatabase &db) const;
+    QSqlQuery exec() const;
+    // The first column of the first row, or an invalid QVariant when there is no row.
+    QVariant scalar() const;
+    // True when the statement returns at least one row.
+    bool hasRows() const;
+
+private:
+    QString m_text;
+    QVariantList m_values;
+};
+
+Sql operator+(Sql left, const Sql &right);
+
+// A filter condition kept by a list window: pieces that each begin with " and ",
+// with their bound values, appended to the list query on every refresh.
+using Condition = Sql;

@@ -1,0 +1,199 @@
+#include "data/TfrmDM.h"
+
+#include "data/Schema.h"
+#include "data/Sql.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSqlError>
+#include <QStandardPaths>
+#include <QWidget>
+
+namespace {
+TfrmDM *g_instance = nullptr;
+
+// Items of the book menu and the whole menus shown only while a book is open.
+const char *const BookMenuItems[] = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
+const char *const BookMenus[] = {"B1", "N10", "N12"};
+} // namespace
+
+TfrmDM::TfrmDM(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("TfrmDM"));
+    Q_ASSERT(!g_instance);
+    g_instance = this;
+    static int connectionCounter = 0;
+    m_connectionName = QStringLiteral("qinghebu-%1").arg(++connectionCounter);
+    m_dataDir = resolveDataDir();
+    openDatabase();
+}
+
+TfrmDM::~TfrmDM()
+{
+    closeDatabase();
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+TfrmDM *TfrmDM::instance()
+{
+    return g_instance;
+}
+
+QString TfrmDM::resolveDataDir()
+{
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--data-dir") && i + 1 < args.size())
+            return QDir(args[i + 1]).absolutePath();
+        if (args[i].startsWith(QLatin1String("--data-dir=")))
+            return QDir(args[i].mid(11)).absolutePath();
+    }
+    const QString fromEnv = qEnvironmentVariable("QINGHEBU_DATA_DIR");
+    if (!fromEnv.isEmpty())
+        return QDir(fromEnv).absolutePath();
+    const QString portable = QCoreApplication::applicationDirPath() + QStringLiteral("/Data");
+    if (QFileInfo(portable).isDir())
+        return portable;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString TfrmDM::databasePath() const
+{
+    return m_dataDir + QLatin1Char('/') + databaseFileName();
+}
+
+QSqlDatabase TfrmDM::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool TfrmDM::isOpen() const
+{
+    return database().isOpen();
+}
+
+bool TfrmDM::openDatabase()
+{
+    m_openError.clear();
+    const QString path = databasePath();
+    const QFileInfo file(path);
+    // A missing (or empty) file is made anew; an existing one is only ever opened.
+    const bool makeNew = !file.exists() || file.size() == 0;
+    if (makeNew && !QDir().mkpath(m_dataDir)) {
+        m_openError = QStringLiteral("无法创建数据文件夹：") + QDir::toNativeSeparators(m_dataDir);
+        return false;
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(path);
+    if (!makeNew)
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        m_openError = QStringLiteral("无法打开数据文件 %1：%2")
+                          .arg(QDir::toNativeSeparators(path), db.lastError().text());
+        return false;
+    }
+    try {
+        // A save that returned must survive a crash or power loss right after it.
+        Sql(QStringLiteral("PRAGMA synchronous = FULL")).exec(db);
+        if (makeNew)
+            Schema::create(db);
+        if (const QString reason = Schema::checkOwnDatabase(db, false); !reason.isEmpty()) {
+            m_openError = QStringLiteral("无法使用数据文件 %1：%2")
+                              .arg(QDir::toNativeSeparators(path), reason);
+            db.close();
+            return false;
+        }
+    } catch (const DbError &e) {
+        m_openError = QStringLiteral("无法使用数据文件 %1：%2")
+                          .arg(QDir::toNativeSeparators(path), e.message());
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+void TfrmDM::closeDatabase()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+bool TfrmDM::reopen()
+{
+    closeDatabase();
+    return openDatabase();
+}
+
+void TfrmDM::fillBox(QComboBox *box, const QString &statement, bool perBook) const
+{
+    box->clear();
+    if (isOpen()) {
+        QSqlQuery query = perBook ? Sql(statement + QStringLiteral(" Where BName=?"), {m_currentBook}).exec()
+                                  : Sql(statement).exec();
+        while (query.next())
+            box->addItem(query.value(0).toString());
+    }
+    box->setCurrentIndex(-1);
+}
+
+void TfrmDM::DBComAccount(QComboBox *box) const
+{
+    fillBox(box, QStringLiteral("select AName from SAccount "), true);
+}
+
+void TfrmDM::DBComFamily(QComboBox *box) const
+{
+    fillBox(box, QStringLiteral("select FName from SFamily "), false);
+}
+
+void TfrmDM::DBComInType(QComboBox *box) const
+{
+    fillBox(box, QStringLiteral("select IName from InD "), true);
+}
+
+void TfrmDM::DBComOutType(QComboBox *box) const
+{
+    fillBox(box, QStringLiteral("select OName from OutD "), true);
+}
+
+void TfrmDM::DBComTZType(QComboBox *box) const
+{
+    fillBox(box, QStringLiteral("select TName from TD "), true);
+}
+
+void TfrmDM::AccountUp(Money amount, const QString &account) const
+{
+    Sql(QStringLiteral("update SAccount set AMoney=AMoney+? Where AName=? and BName=?"),
+        {amount.toVariant(), account, m_currentBook})
+        .exec();
+}
+
+void TfrmDM::AccountDown(Money amount, const QString &account) const
+{
+    Sql(QStringLiteral("update SAccount set AMoney=AMoney-? Where AName=? and BName=?"),
+        {amount.toVariant(), account, m_currentBook})
+        .exec();
+}
+
+void TfrmDM::myShow(bool show) const
+{
+    if (!m_mainWindow)
+        return;
+    for (const char *name : BookMenuItems)
+        if (auto *action = m_mainWindow->findChild<QAction *>(QLatin1String(name)))
+            action->setVisible(show);
+    for (const char *name : BookMenus)
+        if (auto *menu = m_mainWindow->findChild<QMenu *>(QLatin1String(name)))
+            menu->menuAction()->setVisible(show);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QMessageBox>
+#include <functional>
+
+// Every message of the program goes through here: a real QMessageBox with the
+// given text, caption, icon, buttons and default button. Tests install an
+// answerer that inspects the box and returns the button to press instead of
+// running its event loop.
+namespace Msg {
+
+using Answerer = std::function<QMessageBox::StandardButton(QMessageBox &box)>;
+void setAnswerer(Answerer answerer);
+
+QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &caption,
+                                 const QString &text,
+                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+// A plain message under the program's title, with an OK button (checks that fail).
+void plain(QWidget *parent, const QString &text);
+void warning(QWidget *parent, const QString &caption, const QString &text);
+// A database or file failure: the database's own message under a clear caption.
+void error(QWidget *parent, const QString &text);
+// A Yes/No question with the question icon; true only when Yes is pressed.
+bool ask(QWidget *parent, const QString &caption, const QString &text,
+         QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
+// "确认要删除吗？该删除将不可恢复！", caption "删除", No as the default.
+bool confirmDelete(QWidget *parent);
+
+QString programTitle();
+
+} // namespace Msg
