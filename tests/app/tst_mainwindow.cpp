@@ -1,0 +1,205 @@
+#include "app/SummaryPanel.h"
+#include "app/TfrmMain.h"
+#include "data/TfrmDM.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QLockFile>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void menusHaveTheirItemsInOrder();
+    void bookMenusFollowMyShow();
+    void sideBarHasElevenButtonsAndThePage();
+    void exitAsksFirst();
+    void summaryPanelShowsZerosWithoutABook();
+    void summaryPanelFigures();
+    void startsWithNoBookWhenTheFileIsNotOurs();
+    void secondCopyWarnsAndEnds();
+};
+
+namespace {
+QStringList itemNames(QMenu *menu)
+{
+    QStringList names;
+    for (QAction *a : menu->actions())
+        names << a->objectName();
+    return names;
+}
+} // namespace
+
+void TestMainWindow::menusHaveTheirItemsInOrder()
+{
+    TestEnvironment env;
+    TfrmMain main;
+    auto *book = main.findChild<QMenu *>("N1");
+    QVERIFY(book);
+    QCOMPARE(book->title(), QString("帐簿【&Z】"));
+    QCOMPARE(itemNames(book), QStringList({"N2", "N3", "C2", "N20", "B2", "N5", "N9", "P1", "N4",
+                                           "N7", "R1", "N6", "N8"}));
+    QVERIFY(main.findChild<QAction *>("N20")->isSeparator());
+    QCOMPARE(main.findChild<QAction *>("N8")->text(), QString("退出 &X"));
+    QCOMPARE(itemNames(main.findChild<QMenu *>("N12")),
+             QStringList({"N36", "R2", "N30", "N23", "N17", "N24", "O3", "A3", "N25", "B4", "D1",
+                          "N44", "T1", "N26", "N27"}));
+    QCOMPARE(itemNames(main.findChild<QMenu *>("N36_menu")), QStringList({"N38", "N39"}));
+    QCOMPARE(main.findChild<QAction *>("N29")->text(), QString("支出分析 &Q"));
+    QStringList titles;
+    for (QAction *a : main.menuBar()->actions())
+        titles << a->text();
+    QCOMPARE(titles, QStringList({"帐簿【&Z】", "基础设置【&B】", "记帐【&W】", "报表中心【&R】",
+                                  "工具【&T】", "帮助【&H】"}));
+    QCOMPARE(main.findChild<QLabel *>("StatusPanel")->text(), QString("青禾簿 家庭日记帐管理"));
+}
+
+void TestMainWindow::bookMenusFollowMyShow()
+{
+    TestEnvironment env;
+    TfrmMain main;
+    const QStringList bookItems = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
+    const QStringList alwaysShown = {"N2", "N3", "N6", "N8", "N19", "H2", "A2"};
+    const auto menuVisible = [&](const char *name) {
+        return main.findChild<QMenu *>(name)->menuAction()->isVisible();
+    };
+    for (const QString &name : bookItems)
+        QVERIFY2(!main.findChild<QAction *>(name)->isVisible(), qPrintable(name));
+    QVERIFY(!menuVisible("B1") && !menuVisible("N10") && !menuVisible("N12"));
+    QVERIFY(menuVisible("N1") && menuVisible("B3") && menuVisible("H1"));
+
+    env.dm()->myShow(true);
+    for (const QString &name : bookItems)
+        QVERIFY2(main.findChild<QAction *>(name)->isVisible(), qPrintable(name));
+    QVERIFY(menuVisible("B1") && menuVisible("N10") && menuVisible("N12"));
+
+    env.dm()->setCurrentBook("家");
+    main.C2Click();
+    QVERIFY(env.dm()->currentBook().isEmpty());
+    QVERIFY(!menuVisible("N10") && !main.findChild<QAction *>("C2")->isVisible());
+    for (const QString &name : alwaysShown)
+        QVERIFY2(main.findChild<QAction *>(name)->isVisible(), qPrintable(name));
+}
+
+void TestMainWindow::sideBarHasElevenButtonsAndThePage()
+{
+    TestEnvironment env;
+    TfrmMain main;
+    auto *panel = main.findChild<QWidget *>("Panel1");
+    QCOMPARE(panel->width(), 154);
+    const auto buttons = panel->findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 11);
+    QCOMPARE(buttons.first()->text(), QString("收入                "));
+    QCOMPARE(buttons.at(7)->text(), QString("债务债权统计"));
+    QCOMPARE(buttons.last()->text(), QString("退出                "));
+    QCOMPARE(main.findChild<QWidget *>("WebBrowser1")->height(), 120);
+}
+
+void TestMainWindow::exitAsksFirst()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    TfrmMain main;
+    main.show();
+    messages.answer(QMessageBox::No);
+    Drive::click(&main, "Side_N8");
+    QVERIFY(main.isVisible());
+    QCOMPARE(messages.messages.size(), 1);
+    QCOMPARE(messages.lastText(), QString("确认要退出 青禾簿 吗？ ^_^ "));
+    QCOMPARE(messages.messages.last().caption, QString("确认退出"));
+    QCOMPARE(messages.messages.last().icon, QMessageBox::Question);
+    messages.answer(QMessageBox::Yes);
+    main.findChild<QAction *>("N8")->trigger();
+    QVERIFY(!main.isVisible());
+}
+
+void TestMainWindow::summaryPanelShowsZerosWithoutABook()
+{
+    TestEnvironment env;
+    TfrmMain main;
+    main.show();
+    SummaryPanel *panel = main.summaryPanel();
+    QCOMPARE(panel->figureText("LabCash"), QString("0.00"));
+    QCOMPARE(panel->figureText("LabTotalFunds"), QString("0.00"));
+    QCOMPARE(panel->figureText("LabPercent"), QString("0.00%"));
+}
+
+void TestMainWindow::summaryPanelFigures()
+{
+    TestEnvironment env;
+    Db::insertAccount("家", "现金", *Money::parse("1000"));
+    Db::insertAccount("家", "工资卡", *Money::parse("234.5"));
+    Db::insertAccount("别家", "现金", *Money::parse("99"));
+    Db::exec("insert into Borrow (BName, BMoney) values ('家', 5000000)");
+    Db::exec("insert into Debt (BName, DMoney) values ('家', 1000000)");
+    Db::exec("insert into TTable (BName, TMoney) values ('家', 20000000)");
+    Db::exec("insert into InTable (BName, IMoney) values ('家', 20000000)");
+    Db::exec("insert into OutTable (BName, OMoney) values ('家', 9040000)");
+    TfrmMain main;
+    env.dm()->setCurrentBook("家");
+    main.mySum();
+    SummaryPanel *p = main.summaryPanel();
+    QCOMPARE(p->figureText("LabCash"), QString("1,000.00"));
+    QCOMPARE(p->figureText("LabDeposit"), QString("234.50"));
+    QCOMPARE(p->figureText("LabCredit"), QString("100.00"));
+    QCOMPARE(p->figureText("LabInvest"), QString("2,000.00"));
+    QCOMPARE(p->figureText("LabTotalFunds"), QString("3,334.50"));
+    QCOMPARE(p->figureText("LabNetFunds"), QString("834.50"));
+    QCOMPARE(p->figureText("LabDebt"), QString("500.00"));
+    QCOMPARE(p->figureText("LabTotalDebt"), QString("500.00"));
+    QCOMPARE(p->figureText("LabPercent"), QString("45.20%"));
+    QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("red"));
+}
+
+void TestMainWindow::startsWithNoBookWhenTheFileIsNotOurs()
+{
+    QTemporaryDir dir;
+    QFile junk(dir.path() + "/db.db");
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a database at all");
+    junk.close();
+    qputenv("QINGHEBU_DATA_DIR", dir.path().toUtf8());
+    MessageRecorder messages;
+    {
+        TfrmDM dm;
+        TfrmMain main;
+        main.show();
+        QCOMPARE(messages.messages.size(), 1);
+        QCOMPARE(messages.messages.first().icon, QMessageBox::Critical);
+        QVERIFY(!main.findChild<QMenu *>("N10")->menuAction()->isVisible());
+        QCOMPARE(main.summaryPanel()->figureText("LabCash"), QString("0.00"));
+    }
+    qunsetenv("QINGHEBU_DATA_DIR");
+    QFile after(dir.path() + "/db.db");
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), QByteArray("not a database at all"));
+}
+
+void TestMainWindow::secondCopyWarnsAndEnds()
+{
+    QTemporaryDir dir;
+    QLockFile running(dir.path() + "/Account.lock");
+    QVERIFY(running.tryLock(0));
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QINGHEBU_UNATTENDED", "1");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    second.setProcessEnvironment(environment);
+    second.start(QStringLiteral(QINGHEBU_PROGRAM), {"--data-dir", dir.path()});
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains("警告: 青禾簿 已经打开了！"));
+    QVERIFY(!QFile::exists(dir.path() + "/db.db")); // ended before touching any data
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

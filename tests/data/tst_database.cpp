@@ -1,0 +1,162 @@
+#include "data/Schema.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "data/Transaction.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void createsEveryTableWithItsColumns();
+    void marksTheFileAndKeepsItDurable();
+    void inPlaceAmountsDefaultToZero();
+    void textComparesWithoutCase();
+    void refusesAFileThatIsNotOursAndLeavesItAlone_data();
+    void refusesAFileThatIsNotOursAndLeavesItAlone();
+    void reopensAnExistingDatabaseWithItsData();
+    void transactionRollsBackWhenNotCommitted();
+    void boundValuesCarryQuotes();
+};
+
+void TestDatabase::createsEveryTableWithItsColumns()
+{
+    TestEnvironment env;
+    const QStringList expected = {"SBook", "SAccount", "InD", "OutD", "TD", "SFamily",
+                                  "InTable", "OutTable", "ChangeT", "Borrow", "BorrowR",
+                                  "Debt", "DebtR", "TTable", "TTableR", "SZTable"};
+    QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
+                           "name not like 'sqlite_%' order by name")
+                           .exec();
+    QStringList present;
+    while (tables.next())
+        present << tables.value(0).toString();
+    QCOMPARE(present.size(), 16);
+    for (const QString &t : expected)
+        QVERIFY2(present.contains(t), qPrintable(t));
+
+    // A few columns that later windows rely on, by name.
+    const QList<QPair<QString, QString>> columns = {
+        {"SAccount", "AMoney"}, {"SFamily", "BirDate"}, {"Borrow", "RMoney"},
+        {"TTableR", "SMoney"},  {"DebtR", "DID"},       {"SZTable", "theBC"},
+        {"InD", "ID"}, {"SFamily", "ID"}};
+    for (const auto &[table, column] : columns) {
+        QSqlQuery info = Sql(QString("PRAGMA table_info(%1)").arg(table)).exec();
+        bool found = false;
+        while (info.next())
+            found |= info.value(1).toString() == column;
+        QVERIFY2(found, qPrintable(table + "." + column));
+    }
+}
+
+void TestDatabase::marksTheFileAndKeepsItDurable()
+{
+    TestEnvironment env;
+    QCOMPARE(Db::value("PRAGMA application_id").toInt(), Schema::ApplicationId);
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QCOMPARE(Db::value("PRAGMA synchronous").toInt(), 2); // FULL
+    QVERIFY(QFile::exists(env.dataDir() + "/db.db"));
+}
+
+void TestDatabase::inPlaceAmountsDefaultToZero()
+{
+    TestEnvironment env;
+    Db::exec("insert into SAccount (AName, BName) values ('现金', 'b')");
+    Db::exec("insert into Borrow (BName, BPro) values ('b', 'x')");
+    Db::exec("insert into TTable (BName, TName) values ('b', 'x')");
+    QCOMPARE(Db::value("select AMoney from SAccount").toInt(), 0);
+    QCOMPARE(Db::value("select BMoney + RMoney from Borrow").toInt(), 0);
+    QCOMPARE(Db::value("select TMoney + RMoney from TTable").toInt(), 0);
+    QCOMPARE(Db::value("select ID from TTable").toInt(), 1);
+}
+
+void TestDatabase::textComparesWithoutCase()
+{
+    TestEnvironment env;
+    Db::insertBook("Home", "abc");
+    QCOMPARE(Db::count("select count(*) from SBook where BName=? and BPass=?", {"HOME", "ABC"}), 1);
+}
+
+void TestDatabase::refusesAFileThatIsNotOursAndLeavesItAlone_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text file") << QByteArray("just some text, not a database\n");
+    QTest::newRow("foreign sqlite") << QByteArray(); // made in the test body
+}
+
+void TestDatabase::refusesAFileThatIsNotOursAndLeavesItAlone()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/db.db";
+    if (content.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            Sql("create table Other (x)").exec(db);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("foreign");
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QFile before(path);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray original = before.readAll();
+    before.close();
+
+    qputenv("QINGHEBU_DATA_DIR", dir.path().toUtf8());
+    {
+        TfrmDM dm;
+        QVERIFY(!dm.isOpen());
+        QVERIFY(!dm.openError().isEmpty());
+    }
+    qunsetenv("QINGHEBU_DATA_DIR");
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), original);
+}
+
+void TestDatabase::reopensAnExistingDatabaseWithItsData()
+{
+    TestEnvironment env;
+    Db::insertBook("我家帐簿");
+    QVERIFY(env.dm()->reopen());
+    QCOMPARE(Db::count("select count(*) from SBook"), 1);
+}
+
+void TestDatabase::transactionRollsBackWhenNotCommitted()
+{
+    TestEnvironment env;
+    Db::insertAccount("b", "现金", Money::fromUnits(10000));
+    try {
+        Transaction t;
+        env.dm()->setCurrentBook("b");
+        env.dm()->AccountUp(*Money::parse("5"), "现金");
+        Sql("insert into NoSuchTable values (1)").exec();
+        t.commit();
+        QFAIL("the failing statement must throw");
+    } catch (const DbError &e) {
+        QVERIFY(!e.message().isEmpty());
+    }
+    QCOMPARE(Db::balance("b", "现金"), *Money::parse("1"));
+}
+
+void TestDatabase::boundValuesCarryQuotes()
+{
+    TestEnvironment env;
+    Db::insertBook("O'Brien's book", "it's");
+    QCOMPARE(Db::value("select BPass from SBook where BName=?", {"O'Brien's book"}).toString(),
+             QString("it's"));
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"

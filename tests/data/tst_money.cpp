@@ -1,0 +1,91 @@
+#include "data/Gbk.h"
+#include "data/Money.h"
+
+#include <QTest>
+
+class TestMoney : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parsesWhatUsersType_data();
+    void parsesWhatUsersType();
+    void refusesTextThatIsNotAnAmount_data();
+    void refusesTextThatIsNotAnAmount();
+    void formatsPlainAndGrouped();
+    void sumsStayExact();
+    void countsGbkBytes();
+};
+
+void TestMoney::parsesWhatUsersType_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qlonglong>("units");
+    QTest::newRow("whole") << "1500" << 15000000LL;
+    QTest::newRow("decimal") << "12.5" << 125000LL;
+    QTest::newRow("leading point") << ".25" << 2500LL;
+    QTest::newRow("trailing point") << "3." << 30000LL;
+    QTest::newRow("negative") << "-0.1" << -1000LL;
+    QTest::newRow("plus and spaces") << " +7.0001 " << 70001LL;
+    QTest::newRow("zero") << "0" << 0LL;
+}
+
+void TestMoney::parsesWhatUsersType()
+{
+    QFETCH(QString, text);
+    QFETCH(qlonglong, units);
+    const auto money = Money::parse(text);
+    QVERIFY(money.has_value());
+    QCOMPARE(money->units(), units);
+}
+
+void TestMoney::refusesTextThatIsNotAnAmount_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char *bad : {"", " ", "abc", "1,000", "1.2.3", "--1", "1e5", ".", "-", "12.34567",
+                            "123456789012345", "1'; drop table SAccount; --"})
+        QTest::newRow(bad) << QString::fromUtf8(bad);
+}
+
+void TestMoney::refusesTextThatIsNotAnAmount()
+{
+    QFETCH(QString, text);
+    QVERIFY(!Money::parse(text).has_value());
+}
+
+void TestMoney::formatsPlainAndGrouped()
+{
+    QCOMPARE(Money::parse("1500")->toPlain(), QString("1500"));
+    QCOMPARE(Money::parse("12.50")->toPlain(), QString("12.5"));
+    QCOMPARE(Money::parse("-0.25")->toPlain(), QString("-0.25"));
+    QCOMPARE(Money().toPlain(), QString("0"));
+    QCOMPARE(Money::parse("1234.5")->toGrouped(), QString("1,234.50"));
+    QCOMPARE(Money::parse("1234567.891")->toGrouped(), QString("1,234,567.89"));
+    QCOMPARE(Money::parse("0.005")->toGrouped(), QString("0.01"));
+    QCOMPARE(Money::parse("-1000")->toGrouped(), QString("-1,000.00"));
+    QCOMPARE(Money::parse("999.999")->toGrouped(), QString("1,000.00"));
+    QCOMPARE(Money().toGrouped(), QString("0.00"));
+    QCOMPARE(formatHundredths(4520), QString("45.20"));
+}
+
+void TestMoney::sumsStayExact()
+{
+    Money m;
+    const Money tenth = *Money::parse("0.1");
+    for (int i = 0; i < 3; ++i)
+        m += tenth;
+    QCOMPARE(m, *Money::parse("0.3"));
+    for (int i = 0; i < 3; ++i)
+        m -= tenth;
+    QVERIFY(m.isZero());
+}
+
+void TestMoney::countsGbkBytes()
+{
+    QCOMPARE(gbkByteLength("abc"), 3);
+    QCOMPARE(gbkByteLength(QString::fromUtf8("我家帐簿")), 8);
+    QCOMPARE(gbkByteLength(QString::fromUtf8("a中")), 3);
+    QCOMPARE(toGbk(QString::fromUtf8("中")), QByteArray("\xD6\xD0"));
+}
+
+QTEST_GUILESS_MAIN(TestMoney)
+#include "tst_money.moc"

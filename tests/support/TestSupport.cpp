@@ -1,0 +1,184 @@
+#include "support/TestSupport.h"
+
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "widgets/MessageBox.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+
+TestEnvironment::TestEnvironment()
+{
+    qputenv("QINGHEBU_DATA_DIR", m_dir.path().toUtf8());
+    m_dm = std::make_unique<TfrmDM>();
+    if (!m_dm->isOpen())
+        qFatal("test database did not open: %s", qPrintable(m_dm->openError()));
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    m_dm.reset();
+    qunsetenv("QINGHEBU_DATA_DIR");
+}
+
+MessageRecorder::MessageRecorder()
+{
+    Msg::setAnswerer([this](QMessageBox &box) {
+        QMessageBox::StandardButton def = QMessageBox::NoButton;
+        if (QAbstractButton *b = box.defaultButton())
+            def = box.standardButton(b);
+        messages.append({box.text(), box.windowTitle(), box.icon(), box.standardButtons(), def});
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        return def != QMessageBox::NoButton ? def : QMessageBox::Ok;
+    });
+}
+
+MessageRecorder::~MessageRecorder()
+{
+    Msg::setAnswerer({});
+}
+
+QStringList MessageRecorder::texts() const
+{
+    QStringList out;
+    for (const ShownMessage &m : messages)
+        out << m.text;
+    return out;
+}
+
+namespace Drive {
+
+QWidget *widget(QWidget *root, const QString &name)
+{
+    if (root->objectName() == name)
+        return root;
+    auto *w = root->findChild<QWidget *>(name);
+    if (!w)
+        qFatal("no control named %s in %s", qPrintable(name), qPrintable(root->objectName()));
+    return w;
+}
+
+void setText(QWidget *root, const QString &name, const QString &text)
+{
+    QWidget *w = widget(root, name);
+    if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+        edit->setFocus();
+        edit->selectAll();
+        edit->del();
+        QTest::keyClicks(edit, text);
+        if (edit->text() != text) // a validator may refuse keystrokes; set what we mean to test
+            edit->setText(text);
+    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
+        plain->setPlainText(text);
+    } else if (auto *combo = qobject_cast<QComboBox *>(w); combo && combo->isEditable()) {
+        combo->setEditText(text);
+    } else {
+        qFatal("control %s takes no text", qPrintable(name));
+    }
+}
+
+QString text(QWidget *root, const QString &name)
+{
+    QWidget *w = widget(root, name);
+    if (auto *edit = qobject_cast<QLineEdit *>(w))
+        return edit->text();
+    if (auto *label = qobject_cast<QLabel *>(w))
+        return label->text();
+    if (auto *combo = qobject_cast<QComboBox *>(w))
+        return combo->currentText();
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+        return button->text();
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(w))
+        return plain->toPlainText();
+    qFatal("control %s shows no text", qPrintable(name));
+}
+
+void choose(QWidget *root, const QString &name, const QString &item)
+{
+    auto *combo = find<QComboBox>(root, name);
+    const int index = combo->findText(item);
+    if (index < 0)
+        qFatal("%s has no item %s", qPrintable(name), qPrintable(item));
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+void setDate(QWidget *root, const QString &name, const QDate &date)
+{
+    find<QDateEdit>(root, name)->setDate(date);
+}
+
+void click(QWidget *root, const QString &name)
+{
+    auto *button = find<QAbstractButton>(root, name);
+    if (!button->isEnabled() || !button->isVisible())
+        qWarning("clicking %s, which is %s", qPrintable(name),
+                 button->isEnabled() ? "hidden" : "disabled");
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void whenModal(std::function<void(QWidget *dialog)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);
+    });
+    timer->start();
+}
+
+} // namespace Drive
+
+namespace Db {
+
+void exec(const QString &sql, const QVariantList &values)
+{
+    Sql(sql, values).exec();
+}
+
+QVariant value(const QString &sql, const QVariantList &values)
+{
+    return Sql(sql, values).scalar();
+}
+
+int count(const QString &sql, const QVariantList &values)
+{
+    return value(sql, values).toInt();
+}
+
+void insertBook(const QString &book, const QString &password)
+{
+    exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, '')"),
+         {book, password, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
+}
+
+void insertAccount(const QString &book, const QString &account, Money balance)
+{
+    exec(QStringLiteral("insert into SAccount (AName, thePY, BName, AMoney, Remark) "
+                        "values (?, '', ?, ?, '')"),
+         {account, book, balance.toVariant()});
+}
+
+Money balance(const QString &book, const QString &account)
+{
+    return Money::fromVariant(
+        value(QStringLiteral("select AMoney from SAccount where BName=? and AName=?"),
+              {book, account}));
+}
+
+} // namespace Db

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "data/Money.h"
+
+#include <QDate>
+#include <QList>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+class TfrmDM;
+class QWidget;
+
+// A fresh data folder and a running data module for one test.
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+    TfrmDM *dm() const { return m_dm.get(); }
+    QString dataDir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<TfrmDM> m_dm;
+};
+
+struct ShownMessage
+{
+    QString text;
+    QString caption;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton;
+};
+
+// Answers every message box while it lives, records what each one showed.
+// Queued answers are used first; after that the box's default (or OK) is taken.
+class MessageRecorder
+{
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    void answer(QMessageBox::StandardButton button) { m_answers.append(button); }
+    QStringList texts() const;
+    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    void clear() { messages.clear(); }
+
+    QList<ShownMessage> messages;
+
+private:
+    QList<QMessageBox::StandardButton> m_answers;
+};
+
+// Driving a window by the objectNames of its controls. A control that is not
+// found ends the test with its name.
+namespace Drive {
+QWidget *widget(QWidget *root, const QString &name);
+template <typename T> T *find(QWidget *root, const QString &name);
+void setText(QWidget *root, const QString &name, const QString &text);
+QString text(QWidget *root, const QString &name);
+void choose(QWidget *root, const QString &name, const QString &item);
+void setDate(QWidget *root, const QString &name, const QDate &date);
+void click(QWidget *root, const QString &name);
+// Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
+void whenModal(std::function<void(QWidget *dialog)> act);
+} // namespace Drive
+
+// Direct database access for setting up and checking tests.
+namespace Db {
+void exec(const QString &sql, const QVariantList &values = {});
+QVariant value(const QString &sql, const QVariantList &values = {});
+int count(const QString &sql, const QVariantList &values = {});
+void insertBook(const QString &book, const QString &password = QStringLiteral("480726"));
+void insertAccount(const QString &book, const QString &account, Money balance = Money());
+Money balance(const QString &book, const QString &account);
+} // namespace Db
+
+template <typename T> T *Drive::find(QWidget *root, const QString &name)
+{
+    QWidget *w = widget(root, name);
+    T *typed = qobject_cast<T *>(w);
+    if (!typed)
+        qFatal("control %s is not of the expected type", qPrintable(name));
+    return typed;
+}
