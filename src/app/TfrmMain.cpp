@@ -27,6 +27,12 @@
 #include <QVBoxLayout>
 #include <functional>
 
+// The program's bundled pages live in the core library's resources.
+static void initResources()
+{
+    Q_INIT_RESOURCE(qinghebu);
+}
+
 namespace {
 
 TfrmMain *g_mainWindow = nullptr;
@@ -66,6 +72,7 @@ std::function<void(TfrmMain *)> openUrl(const char *url)
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_unique<QPrinter>())
 {
     g_mainWindow = this;
+    initResources();
     setObjectName(QStringLiteral("TfrmMain"));
     setWindowTitle(QStringLiteral("青禾簿"));
     resize(1024, 620);

@@ -3,22 +3,18 @@
 #include <vector>
 
 namespace WindowCatalog {
-namespace {
-
 using K = Kind;
 
-const std::vector<Entry> &entries()
+const std::vector<Entry> &all()
 {
     static const std::vector<Entry> all = {
     };
     return all;
 }
 
-} // namespace
-
 const Entry *find(const QString &className)
 {
-    for (const Entry &e : entries())
+    for (const Entry &e : all())
         if (className == QLatin1String(e.className))
             return &e;
     return nullptr;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 class QWidget;
 
@@ -20,6 +21,7 @@ struct Entry
 };
 
 const Entry *find(const QString &className);
+const std::vector<Entry> &all();
 
 template <typename Window> QWidget *make(QWidget *parent)
 {

@@ -1,0 +1,130 @@
+// Opens every window of the program offscreen on a sample book and saves a PNG
+// of each into a folder, so that all of them can be looked at at once.
+//
+//   QT_QPA_PLATFORM=offscreen qinghebu-screenshots [OUTPUT_DIR]
+#include "app/TfrmMain.h"
+#include "app/WindowCatalog.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
+
+namespace {
+
+const QString SampleBook = QStringLiteral("我家帐簿");
+
+void exec(const QString &sql, const QVariantList &values = {})
+{
+    Sql(sql, values).exec();
+}
+
+// A small book with a little of everything, so that lists are not empty.
+void makeSampleBook()
+{
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, '', ?, ?)"),
+         {SampleBook, today, QStringLiteral("家庭日常开支")});
+    const std::pair<const char *, qlonglong> accounts[] = {
+        {"现金", 12345000}, {"工资卡", 85000000}, {"中行长城卡", 0}, {"支付宝", 3250000}};
+    for (const auto &[name, units] : accounts)
+        exec(QStringLiteral("insert into SAccount (AName, thePY, BName, AMoney, Remark) "
+                            "values (?, '', ?, ?, '')"),
+             {QString::fromUtf8(name), SampleBook, units});
+    for (const char *name : {"工资", "奖金", "利息收入"})
+        exec(QStringLiteral("insert into InD (IName, thePY, BName, Remark) values (?, '', ?, '')"),
+             {QString::fromUtf8(name), SampleBook});
+    for (const char *name : {"餐饮", "交通", "水电费", "银行手续费"})
+        exec(QStringLiteral("insert into OutD (OName, thePY, BName, Remark) values (?, '', ?, '')"),
+             {QString::fromUtf8(name), SampleBook});
+    for (const char *name : {"股票", "基金"})
+        exec(QStringLiteral("insert into TD (TName, thePY, BName, Remark) values (?, '', ?, '')"),
+             {QString::fromUtf8(name), SampleBook});
+    exec(QStringLiteral("insert into SFamily (FName, thePY, theGX, BirDate, Remark) values "
+                        "('张伟', 'ZW', '父亲', '1975-03-12', ''), "
+                        "('李娜', 'LN', '母亲', '1978-09-30', '')"));
+    exec(QStringLiteral("insert into InTable (BName, IDate, IName, IMoney, AName, FName, Remark) "
+                        "values (?, ?, '工资', 85000000, '工资卡', '张伟', '十一月工资')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into OutTable (BName, ODate, OName, OMoney, AName, FName, Remark) "
+                        "values (?, ?, '餐饮', 1285000, '现金', '李娜', '超市')"),
+         {SampleBook, today});
+}
+
+void save(QWidget *widget, const QDir &out, const QString &name)
+{
+    const QString path = out.filePath(name + QStringLiteral(".png"));
+    if (widget->grab().save(path))
+        std::printf("%s\n", qPrintable(path));
+    else
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+}
+
+// Grabs the next modal dialog once it is up, then closes it.
+void grabNextDialog(const QDir &out, const QString &name)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, out, name] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        save(dialog, out, name);
+        dialog->close();
+    });
+    timer->start();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QINGHEBU_UNATTENDED", "1");
+    QApplication app(argc, argv);
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
+
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+    QDir().mkpath(out.path());
+    QTemporaryDir data;
+    qputenv("QINGHEBU_DATA_DIR", data.path().toUtf8());
+
+    TfrmDM dm;
+    makeSampleBook();
+    grabNextDialog(out, QStringLiteral("startup-dialog"));
+    TfrmMain main;
+    main.show();
+    dm.setCurrentBook(SampleBook);
+    dm.myShow(true);
+    main.setWindowTitle(SampleBook);
+    main.mySum();
+    QApplication::processEvents();
+    save(&main, out, QStringLiteral("TfrmMain"));
+
+    for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
+        const QString name = QLatin1String(entry.className);
+        if (entry.kind == WindowCatalog::Kind::Modal) {
+            grabNextDialog(out, name);
+            main.openWindow(name);
+            continue;
+        }
+        main.openWindow(name);
+        QApplication::processEvents();
+        save(&main, out, name);
+        main.closeAllChildren();
+        QApplication::processEvents();
+    }
+    return 0;
+}
