@@ -30,8 +30,6 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    QApplication::setApplicationDisplayName(QString());
-    app.setApplicationName(QStringLiteral("青禾簿"));
     TfrmDM dataModule;
     TfrmMain mainWindow;
     mainWindow.show();
