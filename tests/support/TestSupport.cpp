@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include "app/TfrmMain.h"
+#include "books/Password.h"
+#include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
@@ -13,12 +16,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 #include <QTimer>
+#include <QUuid>
 
 TestEnvironment::TestEnvironment()
 {
     qputenv("QINGHEBU_DATA_DIR", m_dir.path().toUtf8());
+    // Stored hashes carry their own iteration count; a low one keeps tests fast.
+    Password::setIterations(1000);
+    TfrmMain::setStartupDialog(false);
     m_dm = std::make_unique<TfrmDM>();
     if (!m_dm->isOpen())
         qFatal("test database did not open: %s", qPrintable(m_dm->openError()));
@@ -27,7 +35,13 @@ TestEnvironment::TestEnvironment()
 TestEnvironment::~TestEnvironment()
 {
     m_dm.reset();
+    TfrmMain::setStartupDialog(true);
     qunsetenv("QINGHEBU_DATA_DIR");
+}
+
+void TestEnvironment::withStartupDialog()
+{
+    TfrmMain::setStartupDialog(true);
 }
 
 MessageRecorder::MessageRecorder()
@@ -164,7 +178,8 @@ int count(const QString &sql, const QVariantList &values)
 void insertBook(const QString &book, const QString &password)
 {
     exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, '')"),
-         {book, password, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
+         {book, Password::hash(password),
+          QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
 }
 
 void insertAccount(const QString &book, const QString &account, Money balance)
@@ -179,6 +194,46 @@ Money balance(const QString &book, const QString &account)
     return Money::fromVariant(
         value(QStringLiteral("select AMoney from SAccount where BName=? and AName=?"),
               {book, account}));
+}
+
+namespace {
+QStringList dumpOf(const QSqlDatabase &db)
+{
+    QStringList rows;
+    for (const Schema::Table &t : Schema::tables()) {
+        QSqlQuery query =
+            Sql(QStringLiteral("select * from %1 order by ID").arg(QLatin1String(t.name))).exec(db);
+        while (query.next()) {
+            QStringList fields{QLatin1String(t.name)};
+            for (int i = 0; i < query.record().count(); ++i)
+                fields << (query.isNull(i) ? QStringLiteral("<null>") : query.value(i).toString());
+            rows << fields.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+} // namespace
+
+QStringList dump()
+{
+    return dumpOf(TfrmDM::instance()->database());
+}
+
+QStringList dumpFile(const QString &path)
+{
+    const QString name = QStringLiteral("dump-") + QUuid::createUuid().toString();
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(path));
+        rows = dumpOf(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
 }
 
 } // namespace Db

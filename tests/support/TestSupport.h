@@ -13,12 +13,16 @@
 class TfrmDM;
 class QWidget;
 
-// A fresh data folder and a running data module for one test.
+// A fresh data folder and a running data module for one test. A main window made
+// under it opens no start-up dialog unless the test asks for one.
 class TestEnvironment
 {
 public:
     TestEnvironment();
     ~TestEnvironment();
+    // The next main window opens the new-book or open-book dialog, as the program
+    // does; drive it with Drive::whenModal before making the window.
+    void withStartupDialog();
     TfrmDM *dm() const { return m_dm.get(); }
     QString dataDir() const { return m_dir.path(); }
 
@@ -73,9 +77,16 @@ namespace Db {
 void exec(const QString &sql, const QVariantList &values = {});
 QVariant value(const QString &sql, const QVariantList &values = {});
 int count(const QString &sql, const QVariantList &values = {});
+// A bare book row (no reference rows) whose password is stored hashed, as the
+// program stores it. BookStore::createBook makes a book with its default rows.
 void insertBook(const QString &book, const QString &password = QStringLiteral("480726"));
 void insertAccount(const QString &book, const QString &account, Money balance = Money());
 Money balance(const QString &book, const QString &account);
+// Every row of every table as text, tables in schema order and rows in key order:
+// two databases with equal dumps hold the same data.
+QStringList dump();
+// The same for another database file, read through a read-only connection.
+QStringList dumpFile(const QString &path);
 } // namespace Db
 
 template <typename T> T *Drive::find(QWidget *root, const QString &name)
