@@ -57,7 +57,7 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     try {
-        QSqlQuery names = Sql(QStringLiteral("select BName from SBook")).exec();
+        QSqlQuery names = Sql(QStringLiteral("select BName from SBook order by ID")).exec();
         while (names.next())
             DBLookupComboBox1->addItem(names.value(0).toString());
     } catch (const DbError &e) {

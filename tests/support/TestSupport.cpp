@@ -89,7 +89,14 @@ void setText(QWidget *root, const QString &name, const QString &text)
         edit->setFocus();
         edit->selectAll();
         edit->del();
-        QTest::keyClicks(edit, text);
+        // QTest types ASCII only; other text goes in as one edit, as an input method would.
+        const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+        });
+        if (ascii)
+            QTest::keyClicks(edit, text);
+        else
+            edit->insert(text);
         if (edit->text() != text) // a validator may refuse keystrokes; set what we mean to test
             edit->setText(text);
     } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
