@@ -7,8 +7,7 @@ using K = Kind;
 
 const std::vector<Entry> &all()
 {
-    static const std::vector<Entry> all = {
-    };
+    static const std::vector<Entry> all = {};
     return all;
 }
 
