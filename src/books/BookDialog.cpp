@@ -36,13 +36,24 @@ QLineEdit *BookDialog::addField(QGridLayout *grid, const QString &caption, const
     return edit;
 }
 
-QPushButton *BookDialog::addButton(QBoxLayout *row, const QString &caption, const char *name)
+void BookDialog::addButtonRow(QVBoxLayout *layout, const std::vector<Button> &buttons,
+                              QHBoxLayout *row)
 {
-    auto *button = new QPushButton(caption);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    row->addWidget(button);
-    return button;
+    if (!row)
+        row = new QHBoxLayout;
+    row->addStretch(1);
+    std::vector<Button> all = buttons;
+    all.push_back({"ButExit", QStringLiteral("退出"), [this] { reject(); }});
+    for (const Button &b : all) {
+        auto *button = new QPushButton(b.caption);
+        button->setObjectName(QLatin1String(b.name));
+        button->setAutoDefault(false);
+        button->setDefault(b.isDefault);
+        connect(button, &QPushButton::clicked, this, b.clicked);
+        row->addWidget(button);
+    }
+    layout->addLayout(row);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 bool BookDialog::refuse(QWidget *field, const QString &message)

@@ -2,11 +2,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
+#include <vector>
 
-class QBoxLayout;
 class QGridLayout;
+class QHBoxLayout;
 class QLineEdit;
-class QPushButton;
+class QVBoxLayout;
 class TfrmMain;
 
 // What the modal book dialogs share: a title bar with only a close box, labelled
@@ -20,7 +22,17 @@ protected:
     // A caption in column 0 and a line edit in column 1 of the next row of `grid`.
     QLineEdit *addField(QGridLayout *grid, const QString &caption, const char *name,
                         bool masked = false);
-    QPushButton *addButton(QBoxLayout *row, const QString &caption, const char *name);
+    struct Button
+    {
+        const char *name;
+        QString caption;
+        std::function<void()> clicked;
+        bool isDefault = false;
+    };
+    // Ends the dialog with a right-aligned row of these buttons and "退出", which
+    // closes it; what `row` already holds stays at its left. The size is then fixed.
+    void addButtonRow(QVBoxLayout *layout, const std::vector<Button> &buttons,
+                      QHBoxLayout *row = nullptr);
 
     // Shows a failed check, focuses its field and returns false.
     bool refuse(QWidget *field, const QString &message);

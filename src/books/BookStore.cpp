@@ -1,6 +1,7 @@
 #include "books/BookStore.h"
 
 #include "books/Password.h"
+#include "data/FileDatabase.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDriver>
-#include <QUuid>
 #include <filesystem>
 #include <sqlite3.h>
 
@@ -182,20 +182,10 @@ bool hasSqliteHeader(const QString &path)
 // Runs the schema check of our own files on `path` through a read-only connection.
 QString checkOwnFile(const QString &path)
 {
-    const QString name = QStringLiteral("qinghebu-check-") + QUuid::createUuid().toString();
-    QString reason;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            reason = QStringLiteral("无法打开该文件。");
-        else
-            reason = Schema::checkOwnDatabase(db, true);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return reason;
+    FileDatabase file(path);
+    if (!file.isOpen())
+        return QStringLiteral("无法打开该文件。");
+    return Schema::checkOwnDatabase(file.database(), true);
 }
 
 } // namespace

@@ -7,10 +7,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 TfrmBackup::FolderChooser TfrmBackup::chooseFolder = [](QWidget *parent, const QString &title) {
@@ -31,18 +29,9 @@ TfrmBackup::TfrmBackup(QWidget *parent)
     Edit1->setMinimumWidth(320);
     layout->addLayout(grid);
 
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    QPushButton *path = addButton(row, QStringLiteral("选择路径"), "ButPath");
-    QPushButton *backup = addButton(row, QStringLiteral("备份"), "ButBackup");
-    backup->setDefault(true);
-    QPushButton *exit = addButton(row, QStringLiteral("退出"), "ButExit");
-    layout->addLayout(row);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    connect(path, &QPushButton::clicked, this, &TfrmBackup::ButPathClick);
-    connect(backup, &QPushButton::clicked, this, &TfrmBackup::ButBackupClick);
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+    addButtonRow(layout,
+                 {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
+                  {"ButBackup", QStringLiteral("备份"), [this] { ButBackupClick(); }, true}});
 }
 
 void TfrmBackup::ButPathClick()

@@ -7,9 +7,7 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 TfrmChangePass::TfrmChangePass(QWidget *parent)
@@ -25,16 +23,7 @@ TfrmChangePass::TfrmChangePass(QWidget *parent)
     Edit1->setMinimumWidth(200);
     layout->addWidget(group);
 
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    QPushButton *save = addButton(row, QStringLiteral("保存"), "ButSave");
-    save->setDefault(true);
-    QPushButton *exit = addButton(row, QStringLiteral("退出"), "ButExit");
-    layout->addLayout(row);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    connect(save, &QPushButton::clicked, this, &TfrmChangePass::ButSaveClick);
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+    addButtonRow(layout, {{"ButSave", QStringLiteral("保存"), [this] { ButSaveClick(); }, true}});
 }
 
 bool TfrmChangePass::checkFields(const QString &book)

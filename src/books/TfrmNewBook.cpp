@@ -9,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 TfrmNewBook::TfrmNewBook(QWidget *parent)
@@ -37,16 +36,10 @@ TfrmNewBook::TfrmNewBook(QWidget *parent)
     m_bookCount = new QLabel;
     m_bookCount->setObjectName(QStringLiteral("LabBookNum"));
     row->addWidget(m_bookCount);
-    row->addStretch(1);
-    QPushButton *save = addButton(row, QStringLiteral("保存"), "ButSave");
-    save->setDefault(true);
-    QPushButton *exit = addButton(row, QStringLiteral("退出"), "ButExit");
-    layout->addLayout(row);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    addButtonRow(layout, {{"ButSave", QStringLiteral("保存"), [this] { ButSaveClick(); }, true}},
+                 row);
     Edit1->setMinimumWidth(260);
 
-    connect(save, &QPushButton::clicked, this, &TfrmNewBook::ButSaveClick);
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
     myBookNum();
 }
 

@@ -9,10 +9,8 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSqlQuery>
 #include <QTextBrowser>
 #include <QUrl>
@@ -48,13 +46,7 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);
     layout->addWidget(group);
 
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    QPushButton *open = addButton(row, QStringLiteral("打开"), "ButOpen");
-    open->setDefault(true);
-    QPushButton *exit = addButton(row, QStringLiteral("退出"), "ButExit");
-    layout->addLayout(row);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    addButtonRow(layout, {{"ButOpen", QStringLiteral("打开"), [this] { ButOpenClick(); }, true}});
 
     try {
         QSqlQuery names = Sql(QStringLiteral("select BName from SBook order by ID")).exec();
@@ -66,8 +58,6 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     DBLookupComboBox1->setCurrentIndex(-1);
 
     connect(DBLookupComboBox1, &QComboBox::activated, this, &TfrmOpenBook::DBLookupComboBox1Click);
-    connect(open, &QPushButton::clicked, this, &TfrmOpenBook::ButOpenClick);
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfrmOpenBook::DBLookupComboBox1Click()

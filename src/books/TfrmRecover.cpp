@@ -9,10 +9,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 TfrmRecover::FileChooser TfrmRecover::chooseFile = [](QWidget *parent, const QString &title,
@@ -38,17 +36,8 @@ TfrmRecover::TfrmRecover(QWidget *parent)
     Edit1->setMinimumWidth(320);
     layout->addLayout(grid);
 
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    QPushButton *path = addButton(row, QStringLiteral("选择路径"), "ButPath");
-    QPushButton *recover = addButton(row, QStringLiteral("恢复"), "ButRecover");
-    QPushButton *exit = addButton(row, QStringLiteral("退出"), "ButExit");
-    layout->addLayout(row);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    connect(path, &QPushButton::clicked, this, &TfrmRecover::ButPathClick);
-    connect(recover, &QPushButton::clicked, this, &TfrmRecover::ButRecoverClick);
-    connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+    addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
+                          {"ButRecover", QStringLiteral("恢复"), [this] { ButRecoverClick(); }}});
 }
 
 void TfrmRecover::ButPathClick()

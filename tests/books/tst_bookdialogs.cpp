@@ -529,15 +529,8 @@ void TestBookDialogs::restoreDialogRefusesFilesThatAreNotOurs()
         QFile e(empty);
         QVERIFY(e.open(QIODevice::WriteOnly));
     }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
-        db.setDatabaseName(foreign);
-        QVERIFY(db.open());
-        Sql("create table SBook (BName text, BPass text)").exec(db);
-        Sql("insert into SBook values ('外人', '')").exec(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("foreign");
+    Db::makeForeignDatabase(foreign, {"create table SBook (BName text, BPass text)",
+                                      "insert into SBook values ('外人', '')"});
 
     const QStringList before = Db::dump();
     const QStringList dataFiles = QDir(env.dataDir()).entryList(QDir::Files);

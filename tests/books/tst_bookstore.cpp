@@ -329,20 +329,13 @@ void TestBookStore::restoreRefusesFilesThatAreNotOurs()
         writeFile(path, "SQLite is not in here\n");
     } else if (kind == "empty") {
         writeFile(path, "");
-    } else if (kind == "foreign" || kind == "marked") {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        if (kind == "foreign") {
-            Sql("create table notes (id integer primary key, body text)").exec(db);
-        } else {
-            Sql(QStringLiteral("PRAGMA application_id = %1").arg(Schema::ApplicationId)).exec(db);
-            Sql(QStringLiteral("PRAGMA user_version = %1").arg(Schema::UserVersion)).exec(db);
-            Sql("create table SBook (ID integer primary key)").exec(db);
-        }
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase("foreign");
+    } else if (kind == "foreign") {
+        Db::makeForeignDatabase(path, {"create table notes (id integer primary key, body text)"});
+    } else if (kind == "marked") {
+        Db::makeForeignDatabase(
+            path, {QStringLiteral("PRAGMA application_id = %1").arg(Schema::ApplicationId),
+                   QStringLiteral("PRAGMA user_version = %1").arg(Schema::UserVersion),
+                   "create table SBook (ID integer primary key)"});
     } else if (kind == "live") {
         path = env.dm()->databasePath();
     }

@@ -2,6 +2,7 @@
 
 #include "app/TfrmMain.h"
 #include "books/Password.h"
+#include "data/FileDatabase.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -19,7 +20,6 @@
 #include <QSqlRecord>
 #include <QTest>
 #include <QTimer>
-#include <QUuid>
 
 TestEnvironment::TestEnvironment()
 {
@@ -225,19 +225,19 @@ QStringList dump()
 
 QStringList dumpFile(const QString &path)
 {
-    const QString name = QStringLiteral("dump-") + QUuid::createUuid().toString();
-    QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            qFatal("cannot open %s", qPrintable(path));
-        rows = dumpOf(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return rows;
+    FileDatabase file(path);
+    if (!file.isOpen())
+        qFatal("cannot open %s", qPrintable(path));
+    return dumpOf(file.database());
+}
+
+void makeForeignDatabase(const QString &path, const QStringList &statements)
+{
+    FileDatabase file(path, FileDatabase::ReadWrite);
+    if (!file.isOpen())
+        qFatal("cannot make %s", qPrintable(path));
+    for (const QString &statement : statements)
+        Sql(statement).exec(file.database());
 }
 
 } // namespace Db

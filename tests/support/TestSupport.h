@@ -87,6 +87,8 @@ Money balance(const QString &book, const QString &account);
 QStringList dump();
 // The same for another database file, read through a read-only connection.
 QStringList dumpFile(const QString &path);
+// A SQLite file of another program, made by running the statements in it.
+void makeForeignDatabase(const QString &path, const QStringList &statements);
 } // namespace Db
 
 template <typename T> T *Drive::find(QWidget *root, const QString &name)
