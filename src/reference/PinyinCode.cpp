@@ -51,6 +51,15 @@ constexpr auto kGridLead = [] {
     return table;
 }();
 
+// Writes the part of a single byte at out and returns the end of what it wrote. Only
+// ASCII is ever kept, so the code stays ASCII.
+inline char *appendSingle(unsigned char c, bool keepOthers, char *out)
+{
+    if (isAsciiAlnum(c) || (keepOthers && c < 0x80))
+        *out++ = toUpper(c);
+    return out;
+}
+
 // Writes the part of a character of the symbol rows 0xA2 to 0xA6, or of a pair with a
 // byte 0xFF, at out and returns the end of what it wrote.
 char *appendSymbol(unsigned char c, unsigned char n, bool markUnread, bool keepOthers, char *out)
@@ -101,10 +110,11 @@ template <bool WholeSyllable, bool CheckLimit>
 char *convert(const unsigned char *in, qsizetype size, char *out, const char *limit,
               bool markUnread, bool keepOthers)
 {
+    // The loop reads two bytes at a time; a last byte left over is a single byte.
     qsizetype i = 0;
-    while (i < size && (!CheckLimit || out < limit)) {
+    while (i + 1 < size && (!CheckLimit || out < limit)) {
         const unsigned char c = in[i];
-        const unsigned char n = i + 1 < size ? in[i + 1] : 0;
+        const unsigned char n = in[i + 1];
 
         if (kGridLead[c] && n >= 0x40 && n != 0xFF) [[likely]] {
             // A pair looked up in the grid.
@@ -125,16 +135,16 @@ char *convert(const unsigned char *in, qsizetype size, char *out, const char *li
                 *out++ = '?';
             }
         } else if (c < 0x81 || n < 0x40) {
-            // A single byte; a lead byte without a trail byte is consumed alone too. Only
-            // ASCII is ever kept, so the code stays ASCII.
-            if (isAsciiAlnum(c) || (keepOthers && c < 0x80))
-                *out++ = toUpper(c);
+            // A lead byte followed by a byte below 0x40 is consumed alone too.
+            out = appendSingle(c, keepOthers, out);
             ++i;
         } else {
             i += 2;
             out = appendSymbol(c, n, markUnread, keepOthers, out);
         }
     }
+    if (i < size && (!CheckLimit || out < limit))
+        out = appendSingle(in[i], keepOthers, out);
     return out;
 }
 
