@@ -6,6 +6,7 @@
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
@@ -16,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPageSetupDialog>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -36,6 +38,30 @@ static void initResources()
 namespace {
 
 TfrmMain *g_mainWindow = nullptr;
+
+// The program's icon: the character 禾 on a green tile, drawn so no image file is needed.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 32, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(0x3c, 0x8d, 0x40));
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+        QFont font = painter.font();
+        font.setPixelSize(size * 3 / 4);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("禾"));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
 bool g_startupDialog = true;
 
 const char *const SupportPage = "https://www.qinghebu.cn/support.html";
@@ -74,6 +100,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
 {
     g_mainWindow = this;
     initResources();
+    QApplication::setWindowIcon(programIcon());
     setObjectName(QStringLiteral("TfrmMain"));
     setWindowTitle(QStringLiteral("青禾簿"));
     resize(1024, 620);
@@ -295,7 +322,6 @@ QWidget *TfrmMain::openWindow(const QString &className)
     child->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowIcon(windowIcon());
     sub->showMaximized();
     if (hasHalfWidthPanel(className))
         if (auto *panel = child->findChild<QWidget *>(QStringLiteral("Panel3")))
