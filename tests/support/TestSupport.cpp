@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -75,7 +76,14 @@ void setText(QWidget *root, const QString &name, const QString &text)
         edit->setFocus();
         edit->selectAll();
         edit->del();
-        QTest::keyClicks(edit, text);
+        // QTest types ASCII only; other text goes in as one insertion, still validated.
+        bool ascii = true;
+        for (QChar c : text)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii)
+            QTest::keyClicks(edit, text);
+        else
+            edit->insert(text);
         if (edit->text() != text) // a validator may refuse keystrokes; set what we mean to test
             edit->setText(text);
     } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
@@ -140,6 +148,65 @@ void whenModal(std::function<void(QWidget *dialog)> act)
         act(dialog);
     });
     timer->start();
+}
+
+void closingModals(const std::function<void()> &act)
+{
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget *dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    closer.start();
+    act();
+}
+
+namespace {
+int columnTitled(QTableView *view, const QString &title)
+{
+    QAbstractItemModel *model = view->model();
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (model->headerData(c, Qt::Horizontal).toString() == title)
+            return c;
+    qFatal("%s has no column %s", qPrintable(view->objectName()), qPrintable(title));
+}
+} // namespace
+
+QStringList titles(QWidget *root, const QString &grid)
+{
+    auto *view = find<QTableView>(root, grid);
+    QStringList out;
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        if (!view->isColumnHidden(c))
+            out << view->model()->headerData(c, Qt::Horizontal).toString();
+    return out;
+}
+
+QStringList column(QWidget *root, const QString &grid, const QString &title)
+{
+    auto *view = find<QTableView>(root, grid);
+    const int c = columnTitled(view, title);
+    QStringList out;
+    for (int r = 0; r < view->model()->rowCount(); ++r)
+        out << view->model()->index(r, c).data().toString();
+    return out;
+}
+
+int currentRow(QWidget *root, const QString &grid)
+{
+    const QModelIndex index = find<QTableView>(root, grid)->currentIndex();
+    return index.isValid() ? index.row() : -1;
+}
+
+void clickRow(QWidget *root, const QString &grid, int row)
+{
+    auto *view = find<QTableView>(root, grid);
+    int c = 0;
+    while (view->isColumnHidden(c))
+        ++c;
+    const QRect cell = view->visualRect(view->model()->index(row, c));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 } // namespace Drive
