@@ -88,13 +88,22 @@ SummaryPanel::Figures SummaryPanel::read()
     if (!dm || !dm->isOpen())
         return f;
     const QString book = dm->currentBook();
-    f.cash = readSum(QStringLiteral("Select AMoney  from SAccount Where (BName=?) AND (AName='现金')"), book);
-    f.deposits = readSum(QStringLiteral("Select Sum(AMoney) as 存款合计 from SAccount Where (BName=?) AND (AName<>'现金')"), book);
-    f.credits = readSum(QStringLiteral("Select sum(DMoney) as 债权合计 from Debt Where BName=?"), book);
-    f.debts = readSum(QStringLiteral("Select sum(BMoney) as 债务合计 from Borrow Where BName=?"), book);
-    f.investments = readSum(QStringLiteral("Select sum(TMoney) as 投资合计 from TTable Where BName=?"), book);
-    f.income = readSum(QStringLiteral("Select SUM(IMoney) AS 收入合计  from InTable Where (BName=?)"), book);
-    f.expense = readSum(QStringLiteral("Select SUM(OMoney) AS 支出合计  from OutTable Where (BName=?)"), book);
+    f.cash = readSum(
+        QStringLiteral("Select AMoney  from SAccount Where (BName=?) AND (AName='现金')"), book);
+    f.deposits = readSum(
+        QStringLiteral(
+            "Select Sum(AMoney) as 存款合计 from SAccount Where (BName=?) AND (AName<>'现金')"),
+        book);
+    f.credits =
+        readSum(QStringLiteral("Select sum(DMoney) as 债权合计 from Debt Where BName=?"), book);
+    f.debts =
+        readSum(QStringLiteral("Select sum(BMoney) as 债务合计 from Borrow Where BName=?"), book);
+    f.investments =
+        readSum(QStringLiteral("Select sum(TMoney) as 投资合计 from TTable Where BName=?"), book);
+    f.income = readSum(
+        QStringLiteral("Select SUM(IMoney) AS 收入合计  from InTable Where (BName=?)"), book);
+    f.expense = readSum(
+        QStringLiteral("Select SUM(OMoney) AS 支出合计  from OutTable Where (BName=?)"), book);
     return f;
 }
 

@@ -149,11 +149,11 @@ void TfrmMain::buildSideBar(QWidget *central)
 
     // Each button runs the same handler as the menu item it names.
     const std::pair<const char *, const char *> buttons[] = {
-        {"收入                ", "N11"},  {"支出                ", "O2"},
-        {"帐户转帐        ", "A1"},       {"债务                ", "N21"},
-        {"债权                ", "N22"},  {"投资                ", "N33"},
-        {"收支统计        ", "R2"},       {"债务债权统计", "N23"},
-        {"家庭成员        ", "N13"},      {"帐户管理        ", "N15"},
+        {"收入                ", "N11"}, {"支出                ", "O2"},
+        {"帐户转帐        ", "A1"},      {"债务                ", "N21"},
+        {"债权                ", "N22"}, {"投资                ", "N33"},
+        {"收支统计        ", "R2"},      {"债务债权统计", "N23"},
+        {"家庭成员        ", "N13"},     {"帐户管理        ", "N15"},
         {"退出                ", "N8"},
     };
     for (const auto &[caption, item] : buttons) {
@@ -180,46 +180,55 @@ void TfrmMain::buildSideBar(QWidget *central)
 void TfrmMain::buildMenus()
 {
     using M = MenuItem;
-    const auto handler = [](void (TfrmMain::*f)()) {
-        return [f](TfrmMain *w) { (w->*f)(); };
-    };
+    const auto handler = [](void (TfrmMain::*f)()) { return [f](TfrmMain *w) { (w->*f)(); }; };
     const struct
     {
         const char *name;
         const char *caption;
         std::vector<MenuItem> items;
     } menus[] = {
-        {"N1", "帐簿【&Z】",
+        {"N1",
+         "帐簿【&Z】",
          {M{"N2", "新建帐簿 &N", "TfrmNewBook"}, M{"N3", "打开帐簿 &O", "TfrmOpenBook"},
           M{"C2", "关闭帐簿 &C", nullptr, handler(&TfrmMain::C2Click)}, M{"N20"},
-          M{"B2", "帐簿管理 &B", "TfrmB_Manage"}, M{"N5", "修改密码 &S", "TfrmChangePass"},
-          M{"N9"}, M{"P1", "打印设置 &P", nullptr, handler(&TfrmMain::P1Click)}, M{"N4"},
+          M{"B2", "帐簿管理 &B", "TfrmB_Manage"}, M{"N5", "修改密码 &S", "TfrmChangePass"}, M{"N9"},
+          M{"P1", "打印设置 &P", nullptr, handler(&TfrmMain::P1Click)}, M{"N4"},
           M{"N7", "备份数据 &D", "TfrmBackup"}, M{"R1", "数据恢复 &R", "TfrmRecover"}, M{"N6"},
           M{"N8", "退出 &X", nullptr, handler(&TfrmMain::N8Click)}}},
-        {"B1", "基础设置【&B】",
+        {"B1",
+         "基础设置【&B】",
          {M{"N13", "家庭成员 &F", "TfrmFamily"}, M{"N15", "帐户管理 &A", "TfrmA_Manage"}, M{"N34"},
           M{"N14", "收入类别 &I", "TfrmIn_Manage"}, M{"O1", "支出类别 &O", "TfrmOut_Manage"},
           M{"N43", "投资分类 &T", "TfrmT_Manage"}}},
-        {"N10", "记帐【&W】",
+        {"N10",
+         "记帐【&W】",
          {M{"N11", "收入 &I", "TfrmInTable"}, M{"O2", "支出 &O", "TfrmOutTable"},
           M{"A1", "帐户转帐 &A", "TfrmChangeT"}, M{"N18"}, M{"N21", "债务 &B", "TfrmBorrow"},
           M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"}}},
-        {"N12", "报表中心【&R】",
-         {M{"N36", "收支报表 &F", nullptr, {},
+        {"N12",
+         "报表中心【&R】",
+         {M{"N36",
+            "收支报表 &F",
+            nullptr,
+            {},
             {M{"N38", "月报表 &M", "TfrmSZ_M"}, M{"N39", "年报表 &Y", "TfrmSZ_Y"}}},
           M{"R2", "收支统计表 &R", "TfrmPage1"},
-          M{"N30", "收支分析 &E", nullptr, {},
+          M{"N30",
+            "收支分析 &E",
+            nullptr,
+            {},
             {M{"N28", "收入分析 &I", "TfrmE_I"}, M{"N29", "支出分析 &Q", "TfrmE_O"}}},
-          M{"N23", "债务债权统计表 &Z", "TfrmPage2"}, M{"N17"},
-          M{"N24", "收入查询 &I", "TfrmP_In"}, M{"O3", "支出查询 &O", "TfrmP_Out"},
-          M{"A3", "帐户转帐查询 &A", "TfrmP_A"}, M{"N25"}, M{"B4", "债务查询 &B", "TfrmP_B"},
-          M{"D1", "债权查询 &D", "TfrmP_D"}, M{"N44"}, M{"T1", "投资查询 &T", "TfrmTZ_Qu"},
-          M{"N26"}, M{"N27", "当前帐户金额 &M", "TfrmP_Account"}}},
-        {"B3", "工具【&T】",
-         {M{"N19", "计算器 &P", nullptr, handler(&TfrmMain::openCalculator)}}},
-        {"H1", "帮助【&H】",
+          M{"N23", "债务债权统计表 &Z", "TfrmPage2"}, M{"N17"}, M{"N24", "收入查询 &I", "TfrmP_In"},
+          M{"O3", "支出查询 &O", "TfrmP_Out"}, M{"A3", "帐户转帐查询 &A", "TfrmP_A"}, M{"N25"},
+          M{"B4", "债务查询 &B", "TfrmP_B"}, M{"D1", "债权查询 &D", "TfrmP_D"}, M{"N44"},
+          M{"T1", "投资查询 &T", "TfrmTZ_Qu"}, M{"N26"},
+          M{"N27", "当前帐户金额 &M", "TfrmP_Account"}}},
+        {"B3", "工具【&T】", {M{"N19", "计算器 &P", nullptr, handler(&TfrmMain::openCalculator)}}},
+        {"H1",
+         "帮助【&H】",
          {M{"H2", "帮助 &H", nullptr, openUrl(SupportPage)},
-          M{"F1", "第一次使用 &F", "TfrmFirstUse"}, M{"C1", "联系我们 &C", nullptr, openUrl(MailAddress)},
+          M{"F1", "第一次使用 &F", "TfrmFirstUse"},
+          M{"C1", "联系我们 &C", nullptr, openUrl(MailAddress)},
           M{"N31", "留言 建议 &W", nullptr, openUrl(FeedbackPage)}, M{"N35"},
           M{"A2", "关于... &A", "TfrmAbout"}}},
     };
@@ -322,8 +331,8 @@ void TfrmMain::N8Click()
 
 void TfrmMain::openCalculator()
 {
-    for (const char *program : {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk",
-                                "mate-calc", "xcalc"}) {
+    for (const char *program :
+         {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc", "xcalc"}) {
         const QString path = QStandardPaths::findExecutable(QLatin1String(program));
         if (!path.isEmpty()) {
             QProcess::startDetached(path, {});
@@ -341,8 +350,8 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (m_exitConfirmed || Msg::ask(this, QStringLiteral("确认退出"),
-                                    QStringLiteral("确认要退出 青禾簿 吗？ ^_^ "))) {
+    if (m_exitConfirmed ||
+        Msg::ask(this, QStringLiteral("确认退出"), QStringLiteral("确认要退出 青禾簿 吗？ ^_^ "))) {
         m_exitConfirmed = true;
         event->accept();
         QCoreApplication::quit();

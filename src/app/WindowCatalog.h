@@ -11,7 +11,11 @@ class QWidget;
 // not listed here is shown disabled.
 namespace WindowCatalog {
 
-enum class Kind { MdiChild, Modal };
+enum class Kind
+{
+    MdiChild,
+    Modal
+};
 
 struct Entry
 {

@@ -17,8 +17,7 @@ std::int64_t roundedDiv(std::int64_t value, std::int64_t divisor)
 
 std::optional<Money> Money::parse(const QString &text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
+    static const QRegularExpression pattern(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
     const auto match = pattern.match(text.trimmed());
     if (!match.hasMatch())
         return std::nullopt;

@@ -11,11 +11,26 @@ namespace {
 
 using K = Kind;
 
-Column key() { return {"ID", K::Key}; }
-Column text(const char *name) { return {name, K::Text}; }
-Column date(const char *name) { return {name, K::Date}; }
-Column money(const char *name, bool defaultZero = false) { return {name, K::Money, defaultZero}; }
-Column count(const char *name) { return {name, K::Count}; }
+Column key()
+{
+    return {"ID", K::Key};
+}
+Column text(const char *name)
+{
+    return {name, K::Text};
+}
+Column date(const char *name)
+{
+    return {name, K::Date};
+}
+Column money(const char *name, bool defaultZero = false)
+{
+    return {name, K::Money, defaultZero};
+}
+Column count(const char *name)
+{
+    return {name, K::Count};
+}
 
 // Income and expense share one shape; only the prefix letter differs.
 Table entryTable(const char *name, const char *date_, const char *category, const char *amount)
@@ -34,10 +49,7 @@ Table categoryTable(const char *name, const char *nameColumn)
 // Repayments, collections and returns: child rows of one parent entry.
 Table childTable(const char *name, const char *parent, bool withIncome)
 {
-    Table t{name,
-            {key(), count(parent), date("RDate"), money("RMoney")},
-            nullptr,
-            parent};
+    Table t{name, {key(), count(parent), date("RDate"), money("RMoney")}, nullptr, parent};
     if (withIncome)
         t.columns.push_back(money("SMoney"));
     for (const char *c : {"AName", "FName", "Remark"})
@@ -64,13 +76,13 @@ std::vector<Table> makeTables()
           text("FName"), text("Remark")},
          "CDate"},
         {"Borrow",
-         {key(), text("BName"), date("BDate"), text("BPro"), money("BMoney", true),
-          text("AName"), text("FName"), money("RMoney", true), text("Remark")},
+         {key(), text("BName"), date("BDate"), text("BPro"), money("BMoney", true), text("AName"),
+          text("FName"), money("RMoney", true), text("Remark")},
          "BDate"},
         childTable("BorrowR", "BID", false),
         {"Debt",
-         {key(), text("BName"), date("DDate"), text("DPro"), money("DMoney", true),
-          text("AName"), text("FName"), money("RMoney", true), text("Remark")},
+         {key(), text("BName"), date("DDate"), text("DPro"), money("DMoney", true), text("AName"),
+          text("FName"), money("RMoney", true), text("Remark")},
          "DDate"},
         childTable("DebtR", "DID", false),
         {"TTable",
@@ -79,8 +91,8 @@ std::vector<Table> makeTables()
          "TDate"},
         childTable("TTableR", "TID", true),
         {"SZTable",
-         {key(), text("theDate"), money("theSM"), count("theSC"), money("theZM"),
-          count("theZC"), money("theJY"), money("theBC")}},
+         {key(), text("theDate"), money("theSM"), count("theSC"), money("theZM"), count("theZC"),
+          money("theJY"), money("theBC")}},
     };
 }
 
@@ -115,9 +127,8 @@ QStringList indexStatements(const Table &t)
 {
     QStringList out;
     const QString name = QString::fromLatin1(t.name);
-    const bool perBook = std::any_of(t.columns.begin(), t.columns.end(), [](const Column &c) {
-        return qstrcmp(c.name, "BName") == 0;
-    });
+    const bool perBook = std::any_of(t.columns.begin(), t.columns.end(),
+                                     [](const Column &c) { return qstrcmp(c.name, "BName") == 0; });
     if (t.bookDateColumn)
         out << QStringLiteral("CREATE INDEX idx_%1_book_date ON %1 (BName, %2)")
                    .arg(name, QString::fromLatin1(t.bookDateColumn));
@@ -149,7 +160,8 @@ bool isMoneyColumn(const QString &tableName, const QString &column)
 {
     if (const Table *t = table(tableName))
         for (const Column &c : t->columns)
-            if (c.kind == Kind::Money && column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+            if (c.kind == Kind::Money &&
+                column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
                 return true;
     return false;
 }

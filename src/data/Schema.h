@@ -6,7 +6,14 @@
 
 namespace Schema {
 
-enum class Kind { Key, Text, Date, Money, Count };
+enum class Kind
+{
+    Key,
+    Text,
+    Date,
+    Money,
+    Count
+};
 
 struct Column
 {

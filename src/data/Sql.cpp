@@ -4,7 +4,9 @@
 
 #include <QSqlError>
 
-DbError::DbError(const QString &message) : std::runtime_error(message.toStdString()) {}
+DbError::DbError(const QString &message) : std::runtime_error(message.toStdString())
+{
+}
 
 Sql::Sql(QString text, QVariantList values) : m_text(std::move(text)), m_values(std::move(values))
 {

@@ -139,8 +139,9 @@ void TfrmDM::fillBox(QComboBox *box, const QString &statement, bool perBook) con
 {
     box->clear();
     if (isOpen()) {
-        QSqlQuery query = perBook ? Sql(statement + QStringLiteral(" Where BName=?"), {m_currentBook}).exec()
-                                  : Sql(statement).exec();
+        QSqlQuery query =
+            perBook ? Sql(statement + QStringLiteral(" Where BName=?"), {m_currentBook}).exec()
+                    : Sql(statement).exec();
         while (query.next())
             box->addItem(query.value(0).toString());
     }

@@ -12,7 +12,9 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     m_open = true;
 }
 
-Transaction::Transaction() : Transaction(TfrmDM::instance()->database()) {}
+Transaction::Transaction() : Transaction(TfrmDM::instance()->database())
+{
+}
 
 Transaction::~Transaction()
 {

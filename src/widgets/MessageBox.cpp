@@ -57,8 +57,8 @@ void error(QWidget *parent, const QString &text)
 bool ask(QWidget *parent, const QString &caption, const QString &text,
          QMessageBox::StandardButton defaultButton)
 {
-    return show(parent, QMessageBox::Question, caption, text,
-                QMessageBox::Yes | QMessageBox::No, defaultButton) == QMessageBox::Yes;
+    return show(parent, QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                defaultButton) == QMessageBox::Yes;
 }
 
 bool confirmDelete(QWidget *parent)

@@ -27,9 +27,9 @@ private slots:
 void TestDatabase::createsEveryTableWithItsColumns()
 {
     TestEnvironment env;
-    const QStringList expected = {"SBook", "SAccount", "InD", "OutD", "TD", "SFamily",
-                                  "InTable", "OutTable", "ChangeT", "Borrow", "BorrowR",
-                                  "Debt", "DebtR", "TTable", "TTableR", "SZTable"};
+    const QStringList expected = {"SBook",   "SAccount", "InD",     "OutD",   "TD",      "SFamily",
+                                  "InTable", "OutTable", "ChangeT", "Borrow", "BorrowR", "Debt",
+                                  "DebtR",   "TTable",   "TTableR", "SZTable"};
     QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
                            "name not like 'sqlite_%' order by name")
                            .exec();
@@ -42,9 +42,8 @@ void TestDatabase::createsEveryTableWithItsColumns()
 
     // A few columns that later windows rely on, by name.
     const QList<QPair<QString, QString>> columns = {
-        {"SAccount", "AMoney"}, {"SFamily", "BirDate"}, {"Borrow", "RMoney"},
-        {"TTableR", "SMoney"},  {"DebtR", "DID"},       {"SZTable", "theBC"},
-        {"InD", "ID"}, {"SFamily", "ID"}};
+        {"SAccount", "AMoney"}, {"SFamily", "BirDate"}, {"Borrow", "RMoney"}, {"TTableR", "SMoney"},
+        {"DebtR", "DID"},       {"SZTable", "theBC"},   {"InD", "ID"},        {"SFamily", "ID"}};
     for (const auto &[table, column] : columns) {
         QSqlQuery info = Sql(QString("PRAGMA table_info(%1)").arg(table)).exec();
         bool found = false;

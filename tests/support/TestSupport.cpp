@@ -76,16 +76,14 @@ void setText(QWidget *root, const QString &name, const QString &text)
         edit->setFocus();
         edit->selectAll();
         edit->del();
-        // QTest types ASCII only; other text goes in as one insertion, still validated.
-        bool ascii = true;
-        for (QChar c : text)
-            ascii = ascii && c.unicode() < 0x80;
-        if (ascii)
-            QTest::keyClicks(edit, text);
-        else
-            edit->insert(text);
-        if (edit->text() != text) // a validator may refuse keystrokes; set what we mean to test
-            edit->setText(text);
+        // Typed as a person would, so that a validator sees every keystroke;
+        // QTest only types ASCII, so other characters are inserted as typed text.
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80)
+                QTest::keyClick(edit, c.toLatin1());
+            else
+                edit->insert(QString(c));
+        }
     } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
         plain->setPlainText(text);
     } else if (auto *combo = qobject_cast<QComboBox *>(w); combo && combo->isEditable()) {
@@ -129,7 +127,7 @@ void setDate(QWidget *root, const QString &name, const QDate &date)
 void click(QWidget *root, const QString &name)
 {
     auto *button = find<QAbstractButton>(root, name);
-    if (!button->isEnabled() || !button->isVisible())
+    if (!button->isEnabled() || button->isHidden())
         qWarning("clicking %s, which is %s", qPrintable(name),
                  button->isEnabled() ? "hidden" : "disabled");
     QTest::mouseClick(button, Qt::LeftButton);
@@ -243,9 +241,8 @@ void insertAccount(const QString &book, const QString &account, Money balance)
 
 Money balance(const QString &book, const QString &account)
 {
-    return Money::fromVariant(
-        value(QStringLiteral("select AMoney from SAccount where BName=? and AName=?"),
-              {book, account}));
+    return Money::fromVariant(value(
+        QStringLiteral("select AMoney from SAccount where BName=? and AName=?"), {book, account}));
 }
 
 } // namespace Db

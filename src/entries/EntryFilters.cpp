@@ -1,0 +1,65 @@
+#include "entries/EntryFilters.h"
+
+#include "data/TfrmDM.h"
+
+namespace {
+
+using K = FilterCriterion::Kind;
+
+// Income and expense filter alike; only the date and category differ.
+FilterDescriptor incomeOrExpense(const char *className, const char *caption,
+                                 const char *dateCaption, const char *dateColumn,
+                                 const char *categoryCaption, const char *categoryColumn,
+                                 FilterCriterion::Feeder categories)
+{
+    return {className,
+            caption,
+            {{dateCaption, K::DateRange, dateColumn, nullptr, true},
+             {categoryCaption, K::List, categoryColumn, categories},
+             {"帐户名称", K::List, "AName", &TfrmDM::DBComAccount},
+             {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+             {"备注", K::Text, "Remark"}}};
+}
+
+} // namespace
+
+const FilterDescriptor &TfrmInTable_Q::descriptor()
+{
+    static const FilterDescriptor d =
+        incomeOrExpense("TfrmInTable_Q", "收入查询", "收入日期", "IDate", "收入类别", "IName",
+                        &TfrmDM::DBComInType);
+    return d;
+}
+
+const FilterDescriptor &TfrmOutTable_Q::descriptor()
+{
+    static const FilterDescriptor d =
+        incomeOrExpense("TfrmOutTable_Q", "支出查询", "支出日期", "ODate", "支出类别", "OName",
+                        &TfrmDM::DBComOutType);
+    return d;
+}
+
+const FilterDescriptor &TfrmChangeT_Q::descriptor()
+{
+    static const FilterDescriptor d{"TfrmChangeT_Q",
+                                    "帐户转帐查询",
+                                    {{"转帐日期", K::DateRange, "CDate", nullptr, true},
+                                     {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+                                     {"备注", K::Text, "Remark"}}};
+    return d;
+}
+
+TfrmInTable_Q::TfrmInTable_Q(FilterTarget *target, QWidget *parent)
+    : QuickFilterDialog(descriptor(), target, parent)
+{
+}
+
+TfrmOutTable_Q::TfrmOutTable_Q(FilterTarget *target, QWidget *parent)
+    : QuickFilterDialog(descriptor(), target, parent)
+{
+}
+
+TfrmChangeT_Q::TfrmChangeT_Q(FilterTarget *target, QWidget *parent)
+    : QuickFilterDialog(descriptor(), target, parent)
+{
+}

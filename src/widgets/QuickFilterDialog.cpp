@@ -1,0 +1,150 @@
+#include "widgets/QuickFilterDialog.h"
+
+#include "data/TfrmDM.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QDateEdit *datePicker(QWidget *parent, const QString &name, const QDate &date)
+{
+    auto *picker = new QDateEdit(date, parent);
+    picker->setObjectName(name);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return picker;
+}
+
+QString isoDate(const QDateEdit *picker)
+{
+    return picker->date().toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+} // namespace
+
+QuickFilterDialog::QuickFilterDialog(const FilterDescriptor &descriptor, FilterTarget *target,
+                                     QWidget *parent)
+    : QDialog(parent), m_descriptor(descriptor), m_target(target)
+{
+    setObjectName(QLatin1String(descriptor.className));
+    setWindowTitle(QString::fromUtf8(descriptor.caption));
+    // Only a close box in the title bar.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto *group = new QGroupBox(QStringLiteral("查询条件"), this);
+    auto *grid = new QGridLayout(group);
+    grid->setColumnStretch(1, 1);
+    for (const FilterCriterion &criterion : descriptor.criteria)
+        addRow(grid, criterion);
+
+    auto *query = new QPushButton(QStringLiteral("查询"), this);
+    query->setObjectName(QStringLiteral("BitBtn1"));
+    query->setDefault(true);
+    auto *exit = new QPushButton(QStringLiteral("退出"), this);
+    exit->setObjectName(QStringLiteral("BitBtn2"));
+    connect(query, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn1Click);
+    connect(exit, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn2Click);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(query);
+    buttons->addWidget(exit);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    setMinimumWidth(420);
+}
+
+void QuickFilterDialog::addRow(QGridLayout *grid, const FilterCriterion &criterion)
+{
+    Row row{&criterion};
+    const int line = grid->rowCount();
+    row.check = new QCheckBox(QString::fromUtf8(criterion.caption));
+    row.check->setObjectName(QStringLiteral("CheckBox%1").arg(m_rows.size() + 1));
+    row.check->setChecked(criterion.tickedAtStart);
+    grid->addWidget(row.check, line, 0);
+
+    switch (criterion.kind) {
+    case FilterCriterion::Kind::DateRange: {
+        const QDate today = QDate::currentDate();
+        row.from =
+            datePicker(this, QStringLiteral("DateTimePicker%1").arg(++m_dates), monthBefore(today));
+        row.to = datePicker(this, QStringLiteral("DateTimePicker%1").arg(++m_dates), today);
+        auto *range = new QHBoxLayout;
+        range->addWidget(row.from, 1);
+        range->addWidget(new QLabel(QStringLiteral("至：")));
+        range->addWidget(row.to, 1);
+        grid->addLayout(range, line, 1);
+        break;
+    }
+    case FilterCriterion::Kind::List: {
+        row.list = new QComboBox(this);
+        row.list->setObjectName(QStringLiteral("DBLookupComboBox%1").arg(++m_lists));
+        if (criterion.feeder)
+            (TfrmDM::instance()->*criterion.feeder)(row.list);
+        // Choosing a name means filtering by it.
+        QCheckBox *check = row.check;
+        connect(row.list, &QComboBox::activated, check, [check] { check->setChecked(true); });
+        grid->addWidget(row.list, line, 1);
+        break;
+    }
+    case FilterCriterion::Kind::Text:
+        row.text = new QLineEdit(this);
+        row.text->setObjectName(QStringLiteral("Edit%1").arg(++m_texts));
+        grid->addWidget(row.text, line, 1);
+        break;
+    }
+    m_rows.push_back(row);
+}
+
+QDate QuickFilterDialog::monthBefore(const QDate &day)
+{
+    return day.addMonths(-1); // Qt keeps the day, clamped to the shorter month's end
+}
+
+Condition QuickFilterDialog::condition() const
+{
+    Condition filter;
+    for (const Row &row : m_rows) {
+        if (!row.check->isChecked())
+            continue;
+        const QString column = QLatin1String(row.criterion->column);
+        switch (row.criterion->kind) {
+        case FilterCriterion::Kind::DateRange:
+            filter.add(QStringLiteral(" and %1 Between ? and ?").arg(column),
+                       {isoDate(row.from), isoDate(row.to)});
+            break;
+        case FilterCriterion::Kind::List:
+            filter.add(QStringLiteral(" and %1=?").arg(column), {row.list->currentText()});
+            break;
+        case FilterCriterion::Kind::Text:
+            filter.add(QStringLiteral(" and %1 like ?").arg(column),
+                       {QLatin1Char('%') + row.text->text() + QLatin1Char('%')});
+            break;
+        }
+    }
+    return filter;
+}
+
+void QuickFilterDialog::BitBtn1Click()
+{
+    if (m_target)
+        m_target->applyFilter(condition());
+    accept();
+}
+
+void QuickFilterDialog::BitBtn2Click()
+{
+    reject();
+}

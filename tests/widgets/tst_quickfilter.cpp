@@ -1,0 +1,132 @@
+#include "data/TfrmDM.h"
+#include "entries/EntryFilters.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+// Stands in for an entry window: keeps the filter it was given.
+struct RecordingTarget : FilterTarget
+{
+    void applyFilter(const Condition &filter) override
+    {
+        received = filter;
+        ++calls;
+    }
+    Condition received;
+    int calls = 0;
+};
+
+QString iso(const QDate &d)
+{
+    return d.toString("yyyy-MM-dd");
+}
+} // namespace
+
+class TestQuickFilter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void monthBeforeClampsToShorterMonths();
+    void defaultsFilterTheLastMonth();
+    void buildsTheConditionInOrderWithBoundValues();
+    void choosingInAListTicksItsBox();
+    void exitChangesNothing();
+    void theConditionSelectsTheRightRows();
+};
+
+void TestQuickFilter::monthBeforeClampsToShorterMonths()
+{
+    QCOMPARE(QuickFilterDialog::monthBefore(QDate(2026, 3, 31)), QDate(2026, 2, 28));
+    QCOMPARE(QuickFilterDialog::monthBefore(QDate(2024, 3, 30)), QDate(2024, 2, 29));
+    QCOMPARE(QuickFilterDialog::monthBefore(QDate(2026, 1, 15)), QDate(2025, 12, 15));
+    QCOMPARE(QuickFilterDialog::monthBefore(QDate(2026, 7, 31)), QDate(2026, 6, 30));
+}
+
+void TestQuickFilter::defaultsFilterTheLastMonth()
+{
+    TestEnvironment env;
+    RecordingTarget target;
+    TfrmInTable_Q dialog(&target);
+    QCOMPARE(dialog.windowTitle(), QString("收入查询"));
+    QVERIFY(Drive::find<QCheckBox>(&dialog, "CheckBox1")->isChecked());
+    QCOMPARE(Drive::text(&dialog, "CheckBox1"), QString("收入日期"));
+    Drive::click(&dialog, "BitBtn1");
+    QCOMPARE(target.calls, 1);
+    const QDate today = QDate::currentDate();
+    QCOMPARE(target.received.text(), QString(" and IDate Between ? and ?"));
+    QCOMPARE(target.received.values(),
+             QVariantList({iso(QuickFilterDialog::monthBefore(today)), iso(today)}));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void TestQuickFilter::buildsTheConditionInOrderWithBoundValues()
+{
+    TestEnvironment env;
+    Db::insertAccount("家", "现金");
+    Db::exec("insert into OutD (OName, BName) values ('餐饮', '家')");
+    Db::exec("insert into SFamily (FName) values ('妈妈')");
+    env.dm()->setCurrentBook("家");
+    RecordingTarget target;
+    TfrmOutTable_Q dialog(&target);
+    Drive::find<QCheckBox>(&dialog, "CheckBox1")->setChecked(false);
+    Drive::find<QCheckBox>(&dialog, "CheckBox5")->setChecked(true);
+    Drive::setText(&dialog, "Edit1", "O'Neil 的");
+    Drive::choose(&dialog, "DBLookupComboBox3", "妈妈");
+    Drive::choose(&dialog, "DBLookupComboBox1", "餐饮");
+    Drive::click(&dialog, "BitBtn1");
+    QCOMPARE(target.received.text(), QString(" and OName=? and FName=? and Remark like ?"));
+    QCOMPARE(target.received.values(), QVariantList({"餐饮", "妈妈", "%O'Neil 的%"}));
+}
+
+void TestQuickFilter::choosingInAListTicksItsBox()
+{
+    TestEnvironment env;
+    Db::exec("insert into SFamily (FName) values ('爸爸')");
+    RecordingTarget target;
+    TfrmChangeT_Q dialog(&target);
+    auto *box = Drive::find<QCheckBox>(&dialog, "CheckBox2");
+    QCOMPARE(box->text(), QString("家庭成员"));
+    QVERIFY(!box->isChecked());
+    Drive::choose(&dialog, "DBLookupComboBox1", "爸爸");
+    QVERIFY(box->isChecked());
+}
+
+void TestQuickFilter::exitChangesNothing()
+{
+    TestEnvironment env;
+    RecordingTarget target;
+    TfrmChangeT_Q dialog(&target);
+    Drive::click(&dialog, "BitBtn2");
+    QCOMPARE(target.calls, 0);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestQuickFilter::theConditionSelectsTheRightRows()
+{
+    TestEnvironment env;
+    const QDate today = QDate::currentDate();
+    const QDate from = QuickFilterDialog::monthBefore(today);
+    for (const QDate &d : {from.addDays(-1), from, today, today.addDays(1)})
+        Db::exec("insert into InTable (BName, IDate, IName, IMoney) values ('家', ?, '工资', 1)",
+                 {iso(d)});
+    env.dm()->setCurrentBook("家");
+    RecordingTarget target;
+    TfrmInTable_Q dialog(&target);
+    Drive::click(&dialog, "BitBtn1");
+    Sql list("select IDate from InTable  where BName=?", {"家"});
+    list += target.received;
+    list.add(" order by IDate Desc");
+    QSqlQuery q = list.exec();
+    QStringList dates;
+    while (q.next())
+        dates << q.value(0).toString();
+    QCOMPARE(dates, QStringList({iso(today), iso(from)}));
+}
+
+QTEST_MAIN(TestQuickFilter)
+#include "tst_quickfilter.moc"
