@@ -255,6 +255,12 @@ void MaintenanceWindow::Ref()
     goToRow(0);
 }
 
+void MaintenanceWindow::applyFilter(const Condition &filter)
+{
+    setLabWhere(filter);
+    Ref();
+}
+
 int MaintenanceWindow::currentRow() const
 {
     return m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
@@ -514,7 +520,8 @@ QVariant MaintenanceWindow::valueToWrite(const Field &f) const
     const QString text = fieldText(f.alias);
     if (f.kind == FieldKind::Amount)
         return Money::parse(text).value_or(Money()).toVariant();
-    return text;
+    // An empty field is stored as empty text, not NULL, so that conditions on it match.
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
 QVariantMap MaintenanceWindow::rowToWrite(Mode mode)

@@ -2,6 +2,7 @@
 
 #include "data/Money.h"
 #include "data/Sql.h"
+#include "widgets/QuickFilterDialog.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -82,7 +83,7 @@ QString duplicateMessage(const Descriptor &d);
 // edit panel and the buttons 新增 / 修改 / 保存 / 取消 / 删除 / 退出, in three
 // modes. A named window passes its descriptor and calls FormCreate() at the end
 // of its constructor; windows that do more (entry windows) override the hooks.
-class MaintenanceWindow : public QWidget
+class MaintenanceWindow : public QWidget, public FilterTarget
 {
     Q_OBJECT
 public:
@@ -118,6 +119,8 @@ public:
     // begin with " and ", with their values.
     const Condition &LabWhere() const { return m_labWhere; }
     void setLabWhere(const Condition &condition) { m_labWhere = condition; }
+    // What a quick-filter dialog delivers: the new filter, then the list read again.
+    void applyFilter(const Condition &filter) override;
 
 protected:
     // Hooks for the windows that extend the family. Those called inside a save or
