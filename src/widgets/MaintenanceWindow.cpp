@@ -66,8 +66,6 @@ MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
     buildButtons();
 }
 
-MaintenanceWindow::~MaintenanceWindow() = default;
-
 void MaintenanceWindow::buildGrid()
 {
     m_model = new ListModel(this);

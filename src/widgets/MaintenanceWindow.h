@@ -95,7 +95,6 @@ public:
     };
 
     explicit MaintenanceWindow(Maintenance::Descriptor descriptor, QWidget *parent = nullptr);
-    ~MaintenanceWindow() override;
 
     const Maintenance::Descriptor &descriptor() const { return m_d; }
     Mode mode() const { return m_mode; }
