@@ -530,7 +530,7 @@ QVariantMap MaintenanceWindow::rowToWrite(Mode mode)
     if (m_d.perBook)
         row[QStringLiteral("BName")] = TfrmDM::instance()->currentBook();
     if (m_d.pinyin)
-        row[QStringLiteral("thePY")] = PinyinCode(fieldText(m_d.nameAlias), 2, 255);
+        row[QStringLiteral("thePY")] = PinyinCode(fieldText(m_d.nameAlias), PinyinMarkUnread, 255);
     completeRow(row, mode);
     return row;
 }
