@@ -36,6 +36,7 @@ static void initResources()
 namespace {
 
 TfrmMain *g_mainWindow = nullptr;
+bool g_startupDialog = true;
 
 const char *const SupportPage = "https://www.qinghebu.cn/support.html";
 const char *const FeedbackPage = "https://www.qinghebu.cn/feedback.html";
@@ -117,6 +118,11 @@ TfrmMain *TfrmMain::instance()
     return g_mainWindow;
 }
 
+void TfrmMain::setStartupDialog(bool enabled)
+{
+    g_startupDialog = enabled;
+}
+
 void TfrmMain::FormCreate()
 {
     m_startDate = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
@@ -135,7 +141,8 @@ void TfrmMain::FormCreate()
         Msg::error(this, e.message());
         return;
     }
-    openWindow(QLatin1String(anyBook ? "TfrmOpenBook" : "TfrmNewBook"));
+    if (g_startupDialog)
+        openWindow(QLatin1String(anyBook ? "TfrmOpenBook" : "TfrmNewBook"));
     m_sideBarPage->setSource(QUrl(QStringLiteral("qrc:/pages/sidebar.html")));
 }
 
@@ -296,9 +303,13 @@ QWidget *TfrmMain::openWindow(const QString &className)
     return child;
 }
 
-void TfrmMain::closeAllChildren()
+bool TfrmMain::closeAllChildren()
 {
     m_mdiArea->closeAllSubWindows();
+    // Closed children free themselves later; free them now, so that nothing of
+    // theirs still reads the database.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return m_mdiArea->subWindowList().isEmpty();
 }
 
 void TfrmMain::mySum()

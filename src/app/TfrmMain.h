@@ -20,6 +20,9 @@ public:
     ~TfrmMain() override;
 
     static TfrmMain *instance();
+    // Whether FormCreate opens the new-book or open-book dialog (on by default).
+    // Tests that are not about the start-up turn it off.
+    static void setStartupDialog(bool enabled);
 
     QString startDate() const { return m_startDate; }
     QMdiArea *mdiArea() const { return m_mdiArea; }
@@ -31,8 +34,9 @@ public:
     // Opens the window of that class: a new maximized MDI child, or a modal
     // dialog made anew and waited for. Returns the child (nullptr for a dialog).
     QWidget *openWindow(const QString &className);
-    // Closes every child window (before the data under them is replaced).
-    void closeAllChildren();
+    // Closes every child window (before the data under them is replaced) and frees
+    // them at once; false when a child refused to close.
+    bool closeAllChildren();
 
     void FormCreate();
     void C2Click();

@@ -1,5 +1,11 @@
 #include "app/WindowCatalog.h"
 
+#include "books/TfrmB_Manage.h"
+#include "books/TfrmBackup.h"
+#include "books/TfrmChangePass.h"
+#include "books/TfrmNewBook.h"
+#include "books/TfrmOpenBook.h"
+#include "books/TfrmRecover.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -12,6 +18,12 @@ using K = Kind;
 const std::vector<Entry> &all()
 {
     static const std::vector<Entry> all = {
+        {"TfrmNewBook", K::Modal, make<TfrmNewBook>},
+        {"TfrmOpenBook", K::Modal, make<TfrmOpenBook>},
+        {"TfrmB_Manage", K::MdiChild, make<TfrmB_Manage>},
+        {"TfrmChangePass", K::Modal, make<TfrmChangePass>},
+        {"TfrmBackup", K::Modal, make<TfrmBackup>},
+        {"TfrmRecover", K::Modal, make<TfrmRecover>},
         {"TfrmFamily", K::MdiChild, make<TfrmFamily>},
         {"TfrmA_Manage", K::MdiChild, make<TfrmA_Manage>},
         {"TfrmIn_Manage", K::MdiChild, make<TfrmIn_Manage>},

@@ -77,8 +77,9 @@ void TestDatabase::inPlaceAmountsDefaultToZero()
 void TestDatabase::textComparesWithoutCase()
 {
     TestEnvironment env;
-    Db::insertBook("Home", "abc");
-    QCOMPARE(Db::count("select count(*) from SBook where BName=? and BPass=?", {"HOME", "ABC"}), 1);
+    Db::exec("insert into SBook (BName, Remark) values (?, ?)", {"Home", "abc"});
+    QCOMPARE(Db::count("select count(*) from SBook where BName=? and Remark=?", {"HOME", "ABC"}),
+             1);
 }
 
 void TestDatabase::refusesAFileThatIsNotOursAndLeavesItAlone_data()
@@ -152,8 +153,8 @@ void TestDatabase::transactionRollsBackWhenNotCommitted()
 void TestDatabase::boundValuesCarryQuotes()
 {
     TestEnvironment env;
-    Db::insertBook("O'Brien's book", "it's");
-    QCOMPARE(Db::value("select BPass from SBook where BName=?", {"O'Brien's book"}).toString(),
+    Db::exec("insert into SBook (BName, Remark) values (?, ?)", {"O'Brien's book", "it's"});
+    QCOMPARE(Db::value("select Remark from SBook where BName=?", {"O'Brien's book"}).toString(),
              QString("it's"));
 }
 

@@ -1,5 +1,6 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
+#include "books/BookStore.h"
 #include "data/TfrmDM.h"
 #include "reference/TfrmA_Manage.h"
 #include "support/TestSupport.h"
@@ -18,7 +19,7 @@ class TestAccounts : public QObject
 {
     Q_OBJECT
 private slots:
-    void listsTheBooksAccounts();
+    void newBookListsItsNineAccounts();
     void addsAnAccountWithItsOpeningBalance();
     void refusesADuplicateNameInTheSameBookOnly();
     void checksRunInOrderAndWriteNothing();
@@ -39,11 +40,10 @@ const QStringList NineAccounts = {"现金",       "中行长城卡", "农行金�
                                   "建行龙卡卡", "工行牡丹卡", "交行太平洋卡",
                                   "招行一卡通", "邮政绿卡",   "支付宝"};
 
+// A new book, as the new-book dialog makes it, opened.
 void seedBook(TestEnvironment &env, const QString &book)
 {
-    Db::insertBook(book);
-    for (const QString &name : NineAccounts)
-        Db::insertAccount(book, name);
+    BookStore::createBook(book);
     env.dm()->setCurrentBook(book);
 }
 
@@ -66,7 +66,7 @@ bool panelEnabled(QWidget *w)
 
 } // namespace
 
-void TestAccounts::listsTheBooksAccounts()
+void TestAccounts::newBookListsItsNineAccounts()
 {
     TestEnvironment env;
     seedBook(env, "家");
@@ -473,8 +473,7 @@ void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    std::unique_ptr<TfrmMain> main;
-    Drive::closingModals([&] { main = std::make_unique<TfrmMain>(); });
+    auto main = std::make_unique<TfrmMain>();
     env.dm()->setCurrentBook("家");
     main->show();
     QMdiArea *area = main->mdiArea();

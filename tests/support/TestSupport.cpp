@@ -1,5 +1,9 @@
 #include "support/TestSupport.h"
 
+#include "app/TfrmMain.h"
+#include "books/Password.h"
+#include "data/FileDatabase.h"
+#include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
@@ -13,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +25,9 @@
 TestEnvironment::TestEnvironment()
 {
     qputenv("QINGHEBU_DATA_DIR", m_dir.path().toUtf8());
+    // Stored hashes carry their own iteration count; a low one keeps tests fast.
+    Password::setIterations(1000);
+    TfrmMain::setStartupDialog(false);
     m_dm = std::make_unique<TfrmDM>();
     if (!m_dm->isOpen())
         qFatal("test database did not open: %s", qPrintable(m_dm->openError()));
@@ -28,7 +36,13 @@ TestEnvironment::TestEnvironment()
 TestEnvironment::~TestEnvironment()
 {
     m_dm.reset();
+    TfrmMain::setStartupDialog(true);
     qunsetenv("QINGHEBU_DATA_DIR");
+}
+
+void TestEnvironment::withStartupDialog()
+{
+    TfrmMain::setStartupDialog(true);
 }
 
 MessageRecorder::MessageRecorder()
@@ -148,18 +162,6 @@ void whenModal(std::function<void(QWidget *dialog)> act)
     timer->start();
 }
 
-void closingModals(const std::function<void()> &act)
-{
-    QTimer closer;
-    closer.setInterval(10);
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (QWidget *dialog = QApplication::activeModalWidget())
-            dialog->close();
-    });
-    closer.start();
-    act();
-}
-
 namespace {
 int columnTitled(QTableView *view, const QString &title)
 {
@@ -229,7 +231,8 @@ int count(const QString &sql, const QVariantList &values)
 void insertBook(const QString &book, const QString &password)
 {
     exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, '')"),
-         {book, password, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
+         {book, Password::hash(password),
+          QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
 }
 
 void insertAccount(const QString &book, const QString &account, Money balance)
@@ -243,6 +246,46 @@ Money balance(const QString &book, const QString &account)
 {
     return Money::fromVariant(value(
         QStringLiteral("select AMoney from SAccount where BName=? and AName=?"), {book, account}));
+}
+
+namespace {
+QStringList dumpOf(const QSqlDatabase &db)
+{
+    QStringList rows;
+    for (const Schema::Table &t : Schema::tables()) {
+        QSqlQuery query =
+            Sql(QStringLiteral("select * from %1 order by ID").arg(QLatin1String(t.name))).exec(db);
+        while (query.next()) {
+            QStringList fields{QLatin1String(t.name)};
+            for (int i = 0; i < query.record().count(); ++i)
+                fields << (query.isNull(i) ? QStringLiteral("<null>") : query.value(i).toString());
+            rows << fields.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+} // namespace
+
+QStringList dump()
+{
+    return dumpOf(TfrmDM::instance()->database());
+}
+
+QStringList dumpFile(const QString &path)
+{
+    FileDatabase file(path);
+    if (!file.isOpen())
+        qFatal("cannot open %s", qPrintable(path));
+    return dumpOf(file.database());
+}
+
+void makeForeignDatabase(const QString &path, const QStringList &statements)
+{
+    FileDatabase file(path, FileDatabase::ReadWrite);
+    if (!file.isOpen())
+        qFatal("cannot make %s", qPrintable(path));
+    for (const QString &statement : statements)
+        Sql(statement).exec(file.database());
 }
 
 } // namespace Db

@@ -13,12 +13,16 @@
 class TfrmDM;
 class QWidget;
 
-// A fresh data folder and a running data module for one test.
+// A fresh data folder and a running data module for one test. A main window made
+// under it opens no start-up dialog unless the test asks for one.
 class TestEnvironment
 {
 public:
     TestEnvironment();
     ~TestEnvironment();
+    // The next main window opens the new-book or open-book dialog, as the program
+    // does; drive it with Drive::whenModal before making the window.
+    void withStartupDialog();
     TfrmDM *dm() const { return m_dm.get(); }
     QString dataDir() const { return m_dir.path(); }
 
@@ -66,9 +70,6 @@ void setDate(QWidget *root, const QString &name, const QDate &date);
 void click(QWidget *root, const QString &name);
 // Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
 void whenModal(std::function<void(QWidget *dialog)> act);
-// Runs `act`, closing every modal dialog shown meanwhile (the start-up dialog of the
-// main window, for instance).
-void closingModals(const std::function<void()> &act);
 
 // Grids (QTableView) by objectName: rows are counted from 0, columns by title.
 QStringList titles(QWidget *root, const QString &grid); // shown columns only
@@ -83,9 +84,18 @@ namespace Db {
 void exec(const QString &sql, const QVariantList &values = {});
 QVariant value(const QString &sql, const QVariantList &values = {});
 int count(const QString &sql, const QVariantList &values = {});
+// A bare book row (no reference rows) whose password is stored hashed, as the
+// program stores it. BookStore::createBook makes a book with its default rows.
 void insertBook(const QString &book, const QString &password = QStringLiteral("480726"));
 void insertAccount(const QString &book, const QString &account, Money balance = Money());
 Money balance(const QString &book, const QString &account);
+// Every row of every table as text, tables in schema order and rows in key order:
+// two databases with equal dumps hold the same data.
+QStringList dump();
+// The same for another database file, read through a read-only connection.
+QStringList dumpFile(const QString &path);
+// A SQLite file of another program, made by running the statements in it.
+void makeForeignDatabase(const QString &path, const QStringList &statements);
 } // namespace Db
 
 template <typename T> T *Drive::find(QWidget *root, const QString &name)

@@ -4,6 +4,8 @@
 //   QT_QPA_PLATFORM=offscreen qinghebu-screenshots [OUTPUT_DIR]
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
+#include "books/BookStore.h"
+#include "books/Password.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
@@ -32,8 +34,9 @@ void exec(const QString &sql, const QVariantList &values = {})
 void makeSampleBook()
 {
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, '', ?, ?)"),
-         {SampleBook, today, QStringLiteral("家庭日常开支")});
+    exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, ?)"),
+         {SampleBook, Password::hash(BookStore::InitialPassword), today,
+          QStringLiteral("家庭日常开支")});
     const std::pair<const char *, qlonglong> accounts[] = {
         {"现金", 12345000}, {"工资卡", 85000000}, {"中行长城卡", 0}, {"支付宝", 3250000}};
     for (const auto &[name, units] : accounts)

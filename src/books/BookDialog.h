@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QGridLayout;
+class QHBoxLayout;
+class QLineEdit;
+class QVBoxLayout;
+class TfrmMain;
+
+// What the modal book dialogs share: a title bar with only a close box, labelled
+// fields, buttons, and the failed-check message that puts the focus on its field.
+class BookDialog : public QDialog
+{
+    Q_OBJECT
+protected:
+    BookDialog(QWidget *parent, const char *className, const QString &caption);
+
+    // A caption in column 0 and a line edit in column 1 of the next row of `grid`.
+    QLineEdit *addField(QGridLayout *grid, const QString &caption, const char *name,
+                        bool masked = false);
+    struct Button
+    {
+        const char *name;
+        QString caption;
+        std::function<void()> clicked;
+        bool isDefault = false;
+    };
+    // Ends the dialog with a right-aligned row of these buttons and "退出", which
+    // closes it; what `row` already holds stays at its left. The size is then fixed.
+    void addButtonRow(QVBoxLayout *layout, const std::vector<Button> &buttons,
+                      QHBoxLayout *row = nullptr);
+
+    // Shows a failed check, focuses its field and returns false.
+    bool refuse(QWidget *field, const QString &message);
+    // The field holds at most maxBytes GBK bytes, else "<name> 长度不能大于<n>！".
+    bool fitsIn(QLineEdit *field, int maxBytes, const QString &fieldName);
+    // A failure the user should see with its reason on a second line.
+    void failure(const QString &headline, const QString &reason);
+
+    // The main window, when the dialog runs inside the program.
+    static TfrmMain *mainWindow();
+    // The date the program was started, "yyyy-MM-dd" (today without a main window).
+    static QString startDate();
+};

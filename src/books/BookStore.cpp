@@ -1,0 +1,345 @@
+#include "books/BookStore.h"
+
+#include "books/Password.h"
+#include "data/FileDatabase.h"
+#include "data/Schema.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "data/Transaction.h"
+#include "reference/PinyinCode.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSqlDriver>
+#include <filesystem>
+#include <sqlite3.h>
+
+namespace BookStore {
+namespace {
+
+// The reference rows every new book starts with, in the order they are written.
+struct DefaultList
+{
+    const char *table;
+    const char *nameColumn;
+    std::vector<const char *> names;
+};
+
+const std::vector<DefaultList> &defaultLists()
+{
+    static const std::vector<DefaultList> lists = {
+        {"InD",
+         "IName",
+         {"工资", "奖金", "补助津贴", "中奖奖金", "稿费版税收入", "赡养费", "亲属赠予金",
+          "经营所得", "分红", "利息收入", "出卖实物财产", "租赁所得", "股票投资收益",
+          "基金投资收益", "外汇投资收益", "债券投资收益", "房产投资收益", "其他投资收益",
+          "其他收入"}},
+        {"OutD",
+         "OName",
+         {"食品",       "水费",         "电费",         "煤气费",       "烟酒饮料",
+          "衣服",       "鞋帽",         "日常用品",     "房租",         "其他日常杂项",
+          "医疗药品费", "保健费",       "电话费",       "手机费",       "上网费",
+          "邮寄费",     "学杂费",       "培训费",       "书籍及音像",   "订阅报章杂志",
+          "外出就餐",   "旅游度假",     "娱乐费",       "公共汽车费",   "汽油费",
+          "养路费",     "年检费",       "汽车维护费",   "停车过路费",   "房屋维修",
+          "电器维修",   "家具维修",     "赡养费",       "抚养费",       "慈善捐款",
+          "礼品礼金",   "购买家电",     "购买家具",     "购买数码产品", "购买通讯产品",
+          "购买收藏品", "股票投资",     "交纳保费",     "按揭还款",     "额外付款",
+          "基金投资",   "赎回典当物品", "利息支出",     "购买债券",     "基金认购",
+          "银行手续费", "房产投资支出", "其他投资支出", "其他支出"}},
+        {"SAccount",
+         "AName",
+         {"现金", "中行长城卡", "农行金穗卡", "建行龙卡卡", "工行牡丹卡", "交行太平洋卡",
+          "招行一卡通", "邮政绿卡", "支付宝"}},
+        {"TD",
+         "TName",
+         {"股票", "基金", "国债", "保险", "房产", "外汇", "期货", "贵金属", "其他投资"}},
+    };
+    return lists;
+}
+
+// The book's own rows, and the child rows reached only through a parent of the book.
+const char *const PerBookTables[] = {"InD",     "OutD",   "SAccount", "InTable", "OutTable",
+                                     "ChangeT", "Borrow", "Debt",     "TD",      "TTable"};
+struct ChildTable
+{
+    const char *table, *parentKey, *parent;
+};
+const ChildTable ChildTables[] = {
+    {"BorrowR", "BID", "Borrow"}, {"DebtR", "DID", "Debt"}, {"TTableR", "TID", "TTable"}};
+
+// Text columns written empty rather than NULL.
+QString orEmpty(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QSqlDatabase liveDatabase()
+{
+    return TfrmDM::instance()->database();
+}
+
+// ---- SQLite files -----------------------------------------------------------
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    if (!db.isOpen())
+        throw DbError(QStringLiteral("数据库没有打开。"));
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw DbError(QStringLiteral("数据库连接不是 SQLite 连接。"));
+    sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!raw)
+        throw DbError(QStringLiteral("数据库没有打开。"));
+    return raw;
+}
+
+// A connection of our own to a file other than the live database.
+class SqliteFile
+{
+public:
+    SqliteFile(const QString &path, int flags)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                                         : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            throw DbError(
+                QStringLiteral("无法打开文件 %1：%2").arg(QDir::toNativeSeparators(path), message));
+        }
+    }
+    ~SqliteFile() { sqlite3_close(m_db); }
+    SqliteFile(const SqliteFile &) = delete;
+    SqliteFile &operator=(const SqliteFile &) = delete;
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// Copies the whole database `from` over `to` in one backup step: the destination
+// receives all of it or, on any failure, keeps what it had.
+void copyDatabase(sqlite3 *from, sqlite3 *to)
+{
+    sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
+    if (!backup)
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(to)));
+    const int stepped = sqlite3_backup_step(backup, -1);
+    const int finished = sqlite3_backup_finish(backup);
+    if (stepped != SQLITE_DONE || finished != SQLITE_OK)
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(to)));
+}
+
+// "ok", or the first problem PRAGMA integrity_check reports.
+QString integrityOf(sqlite3 *db)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    QString result = QString::fromUtf8(sqlite3_errmsg(db));
+    if (sqlite3_step(statement) == SQLITE_ROW)
+        result =
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    return result;
+}
+
+// The live connection, with no change of the program half done on it: a copy
+// taken through it would hold that change, and a restore would cut it off.
+sqlite3 *idleLiveHandle()
+{
+    sqlite3 *live = handleOf(liveDatabase());
+    if (!sqlite3_get_autocommit(live))
+        throw DbError(QStringLiteral("数据库正忙（有未完成的保存），请稍后再试。"));
+    return live;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+void removeWithJournal(const QString &path)
+{
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+}
+
+// SQLite database files begin with this header; anything else is not one.
+bool hasSqliteHeader(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
+}
+
+// Runs the schema check of our own files on `path` through a read-only connection.
+QString checkOwnFile(const QString &path)
+{
+    FileDatabase file(path);
+    if (!file.isOpen())
+        return QStringLiteral("无法打开该文件。");
+    return Schema::checkOwnDatabase(file.database(), true);
+}
+
+} // namespace
+
+// ---- books ------------------------------------------------------------------
+
+void createBook(const QString &name, const QString &remark, const QString &date)
+{
+    const QString bookDate =
+        date.isEmpty() ? QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) : date;
+    const QString passwordHash = Password::hash(InitialPassword); // slow: before the transaction
+    QSqlDatabase db = liveDatabase();
+    Transaction transaction(db);
+    if (Sql(QStringLiteral("Select ID from SBook Where BName=?"), {name}).exec(db).next())
+        throw DbError(QStringLiteral("帐簿名称 重复，请重新录入！"));
+    Sql(QStringLiteral("insert into SBook(BName,BPass,BDate,Remark) Values(?,?,?,?)"),
+        {name, passwordHash, bookDate, orEmpty(remark)})
+        .exec(db);
+    for (const DefaultList &list : defaultLists()) {
+        const QString insert =
+            QStringLiteral("insert into %1(%2,thePY,BName,Remark) Values(?,?,?,'')")
+                .arg(QLatin1String(list.table), QLatin1String(list.nameColumn));
+        for (const char *item : list.names) {
+            const QString value = QString::fromUtf8(item);
+            Sql(insert, {value, orEmpty(PinyinCode(value, 2, 255)), name}).exec(db);
+        }
+    }
+    transaction.commit();
+}
+
+int bookCount()
+{
+    return Sql(QStringLiteral("Select count(*) from SBook")).scalar().toInt();
+}
+
+bool bookExists(const QString &name)
+{
+    return Sql(QStringLiteral("Select ID from SBook Where BName=?"), {name}).hasRows();
+}
+
+bool checkPassword(const QString &book, const QString &password)
+{
+    QSqlQuery rows = Sql(QStringLiteral("select BPass from SBook Where BName=?"), {book}).exec();
+    if (!rows.next())
+        return false;
+    const QString stored = rows.value(0).toString();
+    if (rows.next())
+        return false; // the name is ambiguous: never guess which book is meant
+    return Password::verify(password, stored);
+}
+
+void changePassword(const QString &book, const QString &newPassword)
+{
+    const QString passwordHash = Password::hash(newPassword);
+    QSqlDatabase db = liveDatabase();
+    Transaction transaction(db);
+    QSqlQuery update =
+        Sql(QStringLiteral("update SBook set BPass=? where BName=?"), {passwordHash, book})
+            .exec(db);
+    if (update.numRowsAffected() != 1)
+        throw DbError(QStringLiteral("找不到帐簿：") + book);
+    transaction.commit();
+}
+
+void deleteBook(const QString &name)
+{
+    QSqlDatabase db = liveDatabase();
+    Transaction transaction(db);
+    for (const ChildTable &child : ChildTables)
+        Sql(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT ID FROM %3 WHERE BName=?)")
+                .arg(QLatin1String(child.table), QLatin1String(child.parentKey),
+                     QLatin1String(child.parent)),
+            {name})
+            .exec(db);
+    for (const char *table : PerBookTables)
+        Sql(QStringLiteral("DELETE FROM %1 where BName=?").arg(QLatin1String(table)), {name})
+            .exec(db);
+    Sql(QStringLiteral("DELETE FROM SBook where BName=?"), {name}).exec(db);
+    transaction.commit();
+}
+
+// ---- backup and restore -------------------------------------------------------
+
+void backupTo(const QString &path)
+{
+    sqlite3 *live = idleLiveHandle();
+    const QFileInfo target(path);
+    if (path.trimmed().isEmpty())
+        throw DbError(QStringLiteral("路径不能为空。"));
+    if (sameFile(path, TfrmDM::instance()->databasePath()))
+        throw DbError(QStringLiteral("不能把备份写到正在使用的数据文件上。"));
+    if (!target.absoluteDir().exists())
+        throw DbError(QStringLiteral("文件夹不存在：") +
+                      QDir::toNativeSeparators(target.absolutePath()));
+    if (target.isDir())
+        throw DbError(QStringLiteral("该路径是一个文件夹：") +
+                      QDir::toNativeSeparators(target.absoluteFilePath()));
+
+    const QString temporary = target.absoluteFilePath() +
+                              QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(),
+                                                            8, 16, QLatin1Char('0'));
+    try {
+        {
+            SqliteFile copy(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            copyDatabase(live, copy.handle());
+            const QString integrity = integrityOf(copy.handle());
+            if (integrity != QLatin1String("ok"))
+                throw DbError(QStringLiteral("备份文件检查未通过：") + integrity);
+        }
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(temporary).toStdString(),
+                                QFile::encodeName(target.absoluteFilePath()).toStdString(), error);
+        if (error)
+            throw DbError(QStringLiteral("无法写入 %1：%2")
+                              .arg(QDir::toNativeSeparators(target.absoluteFilePath()),
+                                   QString::fromLocal8Bit(error.message())));
+    } catch (...) {
+        removeWithJournal(temporary);
+        throw;
+    }
+}
+
+QString checkBackup(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("文件不存在。");
+    if (!file.isFile() || !file.isReadable())
+        return QStringLiteral("无法读取该文件。");
+    if (file.size() == 0)
+        return QStringLiteral("该文件是空的。");
+    if (!hasSqliteHeader(path))
+        return QStringLiteral("该文件不是数据库文件。");
+    if (sameFile(path, TfrmDM::instance()->databasePath()))
+        return QStringLiteral("该文件就是正在使用的数据文件。");
+    return checkOwnFile(path);
+}
+
+QString restoreFrom(const QString &path)
+{
+    if (const QString reason = checkBackup(path); !reason.isEmpty())
+        throw DbError(reason);
+    TfrmDM *dm = TfrmDM::instance();
+    sqlite3 *live = idleLiveHandle();
+
+    const QString safetyCopy =
+        dm->dataDir() + QStringLiteral("/恢复前的数据-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
+        QStringLiteral(".db");
+    backupTo(safetyCopy);
+
+    SqliteFile source(path, SQLITE_OPEN_READONLY);
+    copyDatabase(source.handle(), live);
+    return safetyCopy;
+}
+
+} // namespace BookStore

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The life of a book, without any window: creation with its default reference
+// data, password check and change, deletion, and backup and restore of the whole
+// database file. Every change runs in one transaction (or one SQLite backup step):
+// it is stored completely or not at all. Failures throw DbError with a message
+// that can be shown to the user.
+namespace BookStore {
+
+// Every new book opens with this password until it is changed.
+inline const QString InitialPassword = QStringLiteral("480726");
+// Number of default reference rows a new book starts with.
+constexpr int DefaultRowCount = 91;
+
+// Writes the book row (with the hashed initial password) and its default income,
+// expense and investment categories and accounts, each with its pinyin initials.
+// An empty date stands for today. The current book is not changed. Throws when the
+// name is taken or the database refuses; nothing is then stored.
+void createBook(const QString &name, const QString &remark = QString(),
+                const QString &date = QString());
+
+int bookCount();
+bool bookExists(const QString &name);
+
+// True when the book exists and the password matches its stored hash.
+bool checkPassword(const QString &book, const QString &password);
+void changePassword(const QString &book, const QString &newPassword);
+
+// Removes the book and all its rows in every table, the repayments, collections and
+// returns of its debts, credits and investments included.
+void deleteBook(const QString &name);
+
+// Writes a consistent copy of the live database to `path` (replacing a file of that
+// name): copied under a temporary name with SQLite's online backup, checked, then
+// renamed into place.
+void backupTo(const QString &path);
+
+// The reason `path` is not a backup this program can restore, or an empty text.
+QString checkBackup(const QString &path);
+
+// Replaces all live data with the backup at `path` in one step, after checking it
+// and keeping a copy of the live data in the data folder; returns that copy's path.
+// No statement may be pending on the connection (close the windows first).
+QString restoreFrom(const QString &path);
+
+} // namespace BookStore

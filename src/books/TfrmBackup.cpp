@@ -1,0 +1,59 @@
+#include "books/TfrmBackup.h"
+
+#include "books/BookStore.h"
+#include "data/Sql.h"
+#include "widgets/MessageBox.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+TfrmBackup::FolderChooser TfrmBackup::chooseFolder = [](QWidget *parent, const QString &title) {
+    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+};
+
+TfrmBackup::TfrmBackup(QWidget *parent)
+    : BookDialog(parent, "TfrmBackup", QStringLiteral("数据备份"))
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *hint =
+        new QLabel(QStringLiteral("单击[选择路径]按钮选择正确备份路径，再单击[备份]按钮即可。"));
+    hint->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(hint);
+
+    auto *grid = new QGridLayout;
+    Edit1 = addField(grid, QStringLiteral("选择备份路径："), "Edit1");
+    Edit1->setMinimumWidth(320);
+    layout->addLayout(grid);
+
+    addButtonRow(layout,
+                 {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
+                  {"ButBackup", QStringLiteral("备份"), [this] { ButBackupClick(); }, true}});
+}
+
+void TfrmBackup::ButPathClick()
+{
+    const QString folder = chooseFolder(this, QStringLiteral("选择备份路径："));
+    Edit1->setText(folder.isEmpty() ? QString()
+                                    : QDir::toNativeSeparators(QDir(folder).filePath(
+                                          startDate() + QStringLiteral(".db"))));
+}
+
+void TfrmBackup::ButBackupClick()
+{
+    const QString path = Edit1->text().trimmed();
+    if (path.isEmpty()) {
+        Msg::plain(this, QStringLiteral("路径不能为空！"));
+        return;
+    }
+    try {
+        BookStore::backupTo(QDir::fromNativeSeparators(path));
+        Msg::plain(this, QStringLiteral("数据备份成功！"));
+    } catch (const DbError &e) {
+        failure(QStringLiteral("数据备份失败！"), e.message());
+    }
+    accept();
+}

@@ -1,0 +1,80 @@
+#include "books/TfrmNewBook.h"
+
+#include "books/BookStore.h"
+#include "data/Sql.h"
+#include "widgets/MessageBox.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+TfrmNewBook::TfrmNewBook(QWidget *parent)
+    : BookDialog(parent, "TfrmNewBook", QStringLiteral("新建帐薄"))
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *advice = new QLabel(QStringLiteral("建议一个家庭建立一个帐簿；当然您也可以建立多个帐簿"));
+    advice->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(advice);
+
+    auto *group = new QGroupBox(QStringLiteral("新帐簿信息"));
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto *grid = new QGridLayout(group);
+    Edit1 = addField(grid, QStringLiteral("帐簿名称："), "Edit1");
+    Edit1->setText(QStringLiteral("我家帐簿"));
+    Edit2 = addField(grid, QStringLiteral("描        述："), "Edit2");
+    auto *hint = new QLabel(QStringLiteral("新建帐簿初始密码为：480726，登录后请及时更改"));
+    hint->setObjectName(QStringLiteral("LabHint"));
+    hint->setStyleSheet(QStringLiteral("color: #b00000;"));
+    grid->addWidget(hint, grid->rowCount(), 0, 1, 2);
+    layout->addWidget(group);
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("目前帐簿数：")));
+    m_bookCount = new QLabel;
+    m_bookCount->setObjectName(QStringLiteral("LabBookNum"));
+    row->addWidget(m_bookCount);
+    addButtonRow(layout, {{"ButSave", QStringLiteral("保存"), [this] { ButSaveClick(); }, true}},
+                 row);
+    Edit1->setMinimumWidth(260);
+
+    myBookNum();
+}
+
+void TfrmNewBook::myBookNum()
+{
+    try {
+        m_bookCount->setText(QString::number(BookStore::bookCount()));
+    } catch (const DbError &) {
+        m_bookCount->setText(QStringLiteral("0"));
+    }
+}
+
+bool TfrmNewBook::checkFields()
+{
+    if (Edit1->text().isEmpty())
+        return refuse(Edit1, QStringLiteral("帐簿名称 不能为空！"));
+    if (!fitsIn(Edit1, 20, QStringLiteral("帐簿名称")) ||
+        !fitsIn(Edit2, 50, QStringLiteral("备注")))
+        return false;
+    if (BookStore::bookExists(Edit1->text()))
+        return refuse(Edit1, QStringLiteral("帐簿名称 重复，请重新录入！"));
+    return true;
+}
+
+void TfrmNewBook::ButSaveClick()
+{
+    try {
+        if (!checkFields())
+            return;
+        BookStore::createBook(Edit1->text(), Edit2->text(), startDate());
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    myBookNum();
+    Msg::plain(this, QStringLiteral("新增帐簿数据保存成功！"));
+    accept();
+}

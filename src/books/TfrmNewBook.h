@@ -1,0 +1,25 @@
+#pragma once
+
+#include "books/BookDialog.h"
+
+class QLabel;
+class QLineEdit;
+
+// Creates a book with its default categories and accounts. The new book is not
+// opened: a book only becomes current through the open-book dialog.
+class TfrmNewBook : public BookDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmNewBook(QWidget *parent = nullptr);
+
+    void myBookNum();
+    void ButSaveClick();
+
+private:
+    bool checkFields();
+
+    QLineEdit *Edit1 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QLabel *m_bookCount = nullptr;
+};

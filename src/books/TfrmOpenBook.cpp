@@ -1,0 +1,100 @@
+#include "books/TfrmOpenBook.h"
+
+#include "app/TfrmMain.h"
+#include "books/BookStore.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "widgets/MessageBox.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+// The welcome page is bundled in the core library's resources.
+static void initResources()
+{
+    Q_INIT_RESOURCE(qinghebu);
+}
+
+TfrmOpenBook::TfrmOpenBook(QWidget *parent)
+    : BookDialog(parent, "TfrmOpenBook", QStringLiteral("打开帐簿"))
+{
+    initResources();
+    auto *layout = new QVBoxLayout(this);
+    m_page = new QTextBrowser;
+    m_page->setObjectName(QStringLiteral("WebBrowser1"));
+    m_page->setOpenExternalLinks(true);
+    m_page->setFixedSize(380, 110);
+    m_page->setSource(QUrl(QStringLiteral("qrc:/pages/openbook.html")));
+    layout->addWidget(m_page);
+
+    auto *group = new QGroupBox(QStringLiteral("系统登录"));
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto *grid = new QGridLayout(group);
+    DBLookupComboBox1 = new QComboBox;
+    DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    auto *bookLabel = new QLabel(QStringLiteral("帐簿名称："));
+    bookLabel->setBuddy(DBLookupComboBox1);
+    grid->addWidget(bookLabel, 0, 0);
+    grid->addWidget(DBLookupComboBox1, 0, 1);
+    Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);
+    layout->addWidget(group);
+
+    addButtonRow(layout, {{"ButOpen", QStringLiteral("打开"), [this] { ButOpenClick(); }, true}});
+
+    try {
+        QSqlQuery names = Sql(QStringLiteral("select BName from SBook order by ID")).exec();
+        while (names.next())
+            DBLookupComboBox1->addItem(names.value(0).toString());
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    DBLookupComboBox1->setCurrentIndex(-1);
+
+    connect(DBLookupComboBox1, &QComboBox::activated, this, &TfrmOpenBook::DBLookupComboBox1Click);
+}
+
+void TfrmOpenBook::DBLookupComboBox1Click()
+{
+    Edit1->clear();
+    Edit1->setFocus();
+}
+
+void TfrmOpenBook::ButOpenClick()
+{
+    if (!fitsIn(Edit1, 20, QStringLiteral("密码")))
+        return;
+    const QString book =
+        DBLookupComboBox1->currentIndex() < 0 ? QString() : DBLookupComboBox1->currentText();
+    bool matches = false;
+    try {
+        matches = !book.isEmpty() && BookStore::checkPassword(book, Edit1->text());
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    if (!matches) {
+        // A failed attempt leaves whichever book was open current, as it was.
+        refuse(Edit1, QStringLiteral("密码错误，请重新录入！"));
+        return;
+    }
+    openBook(book);
+    accept();
+}
+
+void TfrmOpenBook::openBook(const QString &book)
+{
+    TfrmDM *dm = TfrmDM::instance();
+    dm->setCurrentBook(book);
+    dm->myShow(true);
+    if (TfrmMain *main = mainWindow()) {
+        main->setWindowTitle(book);
+        main->mySum();
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "books/BookDialog.h"
+
+class QComboBox;
+class QLineEdit;
+class QTextBrowser;
+
+// The only way a book becomes the current book: its name and its password.
+class TfrmOpenBook : public BookDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmOpenBook(QWidget *parent = nullptr);
+
+    void DBLookupComboBox1Click();
+    void ButOpenClick();
+
+private:
+    void openBook(const QString &book);
+
+    QTextBrowser *m_page = nullptr;
+    QComboBox *DBLookupComboBox1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+};

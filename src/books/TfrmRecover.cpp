@@ -1,0 +1,92 @@
+#include "books/TfrmRecover.h"
+
+#include "app/TfrmMain.h"
+#include "books/BookStore.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "widgets/MessageBox.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+TfrmRecover::FileChooser TfrmRecover::chooseFile = [](QWidget *parent, const QString &title,
+                                                      const QString &filter) {
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+};
+
+TfrmRecover::TfrmRecover(QWidget *parent)
+    : BookDialog(parent, "TfrmRecover", QStringLiteral("数据恢复"))
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *warning = new QLabel(QStringLiteral("注意：数据恢复容易造成数据丢失。"));
+    warning->setObjectName(QStringLiteral("Label1"));
+    warning->setStyleSheet(QStringLiteral("color: #b00000;"));
+    layout->addWidget(warning);
+    auto *hint = new QLabel(QStringLiteral("选择备份文件，单击 恢复 按钮，即可完成数据恢复操作。"));
+    hint->setObjectName(QStringLiteral("Label2"));
+    layout->addWidget(hint);
+
+    auto *grid = new QGridLayout;
+    Edit1 = addField(grid, QStringLiteral("选择备份文件："), "Edit1");
+    Edit1->setEnabled(false);
+    Edit1->setMinimumWidth(320);
+    layout->addLayout(grid);
+
+    addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
+                          {"ButRecover", QStringLiteral("恢复"), [this] { ButRecoverClick(); }}});
+}
+
+void TfrmRecover::ButPathClick()
+{
+    const QString file =
+        chooseFile(this, QStringLiteral("打开数据备份文件"), QStringLiteral("DB文件 (*.db)"));
+    Edit1->setText(QDir::toNativeSeparators(file));
+}
+
+// Every child window and the current book are closed before their data is
+// replaced; false when a child window refused to close.
+bool TfrmRecover::closeEverything()
+{
+    TfrmMain *main = mainWindow();
+    if (!main) {
+        TfrmDM::instance()->setCurrentBook(QString());
+        return true;
+    }
+    if (!main->closeAllChildren())
+        return false;
+    main->C2Click();
+    main->setWindowTitle(Msg::programTitle());
+    return true;
+}
+
+void TfrmRecover::ButRecoverClick()
+{
+    const QString path = QDir::fromNativeSeparators(Edit1->text());
+    if (path.isEmpty()) {
+        Msg::plain(this, QStringLiteral("请选择备份文件"));
+        return;
+    }
+    if (!Msg::ask(this, QStringLiteral("恢复数据"), QStringLiteral("确认要恢复数据吗?"),
+                  QMessageBox::No))
+        return;
+    if (const QString reason = BookStore::checkBackup(path); !reason.isEmpty()) {
+        failure(QStringLiteral("数据恢复失败！"), reason);
+        return;
+    }
+    if (!closeEverything()) {
+        failure(QStringLiteral("数据恢复失败！"), QStringLiteral("请先关闭所有打开的窗口。"));
+        return;
+    }
+    try {
+        BookStore::restoreFrom(path);
+        Msg::plain(this, QStringLiteral("数据恢复成功！"));
+    } catch (const DbError &e) {
+        failure(QStringLiteral("数据恢复失败！"), e.message());
+    }
+    if (TfrmMain *main = mainWindow())
+        main->mySum();
+}

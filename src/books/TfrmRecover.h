@@ -1,0 +1,30 @@
+#pragma once
+
+#include "books/BookDialog.h"
+
+#include <functional>
+
+class QLineEdit;
+
+// Replaces all books with those of a backup file, after checking that the file is
+// one of this program's databases and keeping a copy of the data it replaces.
+class TfrmRecover : public BookDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmRecover(QWidget *parent = nullptr);
+
+    // Shows the open-file dialog; returns the chosen file or an empty text.
+    // Tests replace it so that no platform dialog opens.
+    using FileChooser =
+        std::function<QString(QWidget *parent, const QString &title, const QString &filter)>;
+    static FileChooser chooseFile;
+
+    void ButPathClick();
+    void ButRecoverClick();
+
+private:
+    bool closeEverything();
+
+    QLineEdit *Edit1 = nullptr;
+};
