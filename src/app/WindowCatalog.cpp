@@ -6,6 +6,9 @@
 #include "books/TfrmNewBook.h"
 #include "books/TfrmOpenBook.h"
 #include "books/TfrmRecover.h"
+#include "reference/CategoryWindows.h"
+#include "reference/TfrmA_Manage.h"
+#include "reference/TfrmFamily.h"
 
 #include <vector>
 
@@ -21,6 +24,11 @@ const std::vector<Entry> &all()
         {"TfrmChangePass", K::Modal, make<TfrmChangePass>},
         {"TfrmBackup", K::Modal, make<TfrmBackup>},
         {"TfrmRecover", K::Modal, make<TfrmRecover>},
+        {"TfrmFamily", K::MdiChild, make<TfrmFamily>},
+        {"TfrmA_Manage", K::MdiChild, make<TfrmA_Manage>},
+        {"TfrmIn_Manage", K::MdiChild, make<TfrmIn_Manage>},
+        {"TfrmOut_Manage", K::MdiChild, make<TfrmOut_Manage>},
+        {"TfrmT_Manage", K::MdiChild, make<TfrmT_Manage>},
     };
     return all;
 }

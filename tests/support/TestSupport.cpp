@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -159,6 +160,53 @@ void whenModal(std::function<void(QWidget *dialog)> act)
         act(dialog);
     });
     timer->start();
+}
+
+namespace {
+int columnTitled(QTableView *view, const QString &title)
+{
+    QAbstractItemModel *model = view->model();
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (model->headerData(c, Qt::Horizontal).toString() == title)
+            return c;
+    qFatal("%s has no column %s", qPrintable(view->objectName()), qPrintable(title));
+}
+} // namespace
+
+QStringList titles(QWidget *root, const QString &grid)
+{
+    auto *view = find<QTableView>(root, grid);
+    QStringList out;
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        if (!view->isColumnHidden(c))
+            out << view->model()->headerData(c, Qt::Horizontal).toString();
+    return out;
+}
+
+QStringList column(QWidget *root, const QString &grid, const QString &title)
+{
+    auto *view = find<QTableView>(root, grid);
+    const int c = columnTitled(view, title);
+    QStringList out;
+    for (int r = 0; r < view->model()->rowCount(); ++r)
+        out << view->model()->index(r, c).data().toString();
+    return out;
+}
+
+int currentRow(QWidget *root, const QString &grid)
+{
+    const QModelIndex index = find<QTableView>(root, grid)->currentIndex();
+    return index.isValid() ? index.row() : -1;
+}
+
+void clickRow(QWidget *root, const QString &grid, int row)
+{
+    auto *view = find<QTableView>(root, grid);
+    int c = 0;
+    while (view->isColumnHidden(c))
+        ++c;
+    const QRect cell = view->visualRect(view->model()->index(row, c));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 } // namespace Drive

@@ -70,6 +70,13 @@ void setDate(QWidget *root, const QString &name, const QDate &date);
 void click(QWidget *root, const QString &name);
 // Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
 void whenModal(std::function<void(QWidget *dialog)> act);
+
+// Grids (QTableView) by objectName: rows are counted from 0, columns by title.
+QStringList titles(QWidget *root, const QString &grid); // shown columns only
+QStringList column(QWidget *root, const QString &grid, const QString &title);
+int currentRow(QWidget *root, const QString &grid);
+// Clicks a shown cell of the row, as a user picks a row.
+void clickRow(QWidget *root, const QString &grid, int row);
 } // namespace Drive
 
 // Direct database access for setting up and checking tests.

@@ -15,6 +15,7 @@
 #include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -123,9 +124,16 @@ int main(int argc, char *argv[])
             main.openWindow(name);
             continue;
         }
-        main.openWindow(name);
+        QWidget *child = main.openWindow(name);
         QApplication::processEvents();
         save(&main, out, name);
+        // Windows that enter rows are shown once more while entering a new one.
+        if (auto *button = child->findChild<QPushButton *>(QStringLiteral("ButNew"));
+            button && button->isEnabled()) {
+            button->click();
+            QApplication::processEvents();
+            save(&main, out, name + QStringLiteral("-new"));
+        }
         main.closeAllChildren();
         QApplication::processEvents();
     }

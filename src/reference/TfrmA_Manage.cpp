@@ -1,0 +1,42 @@
+#include "reference/TfrmA_Manage.h"
+
+namespace {
+
+Maintenance::Descriptor accounts()
+{
+    using namespace Maintenance;
+    return {
+        .className = QStringLiteral("TfrmA_Manage"),
+        .caption = QStringLiteral("帐户管理"),
+        .panelTitle = QStringLiteral("帐户信息"),
+        .table = QStringLiteral("SAccount"),
+        .columns = {{"AName", "帐户名称"},
+                    {"thePY", "拼音码", true},
+                    {"BName", "帐薄名称", true},
+                    {"AMoney", "帐户余额"},
+                    {"Remark", "备注"}},
+        .fields =
+            {{.name = "DBEdit1",
+              .label = "帐户名称：",
+              .alias = "帐户名称",
+              .required = true,
+              .hint = "家庭中各类帐户，如现金，金穗卡，牡丹卡，长城卡..."},
+             {.name = "DBEdit2",
+              .label = "帐户余额：",
+              .alias = "帐户余额",
+              .kind = FieldKind::Amount,
+              .required = true},
+             {.name = "DBEdit3", .label = "备        注：", .alias = "备注", .maxLength = 100}},
+        .nameAlias = QStringLiteral("帐户名称"),
+        // The cash account is the one the home summary panel reads by name.
+        .protectedName = QStringLiteral("现金"),
+        .refreshSummaryOnClose = true,
+    };
+}
+
+} // namespace
+
+TfrmA_Manage::TfrmA_Manage(QWidget *parent) : MaintenanceWindow(accounts(), parent)
+{
+    FormCreate();
+}

@@ -1,0 +1,41 @@
+#include "reference/TfrmFamily.h"
+
+#include <QDate>
+#include <QDateEdit>
+
+namespace {
+
+Maintenance::Descriptor family()
+{
+    using namespace Maintenance;
+    return {
+        .className = QStringLiteral("TfrmFamily"),
+        .caption = QStringLiteral("家庭成员管理"),
+        .panelTitle = QStringLiteral("家庭成员信息"),
+        .table = QStringLiteral("SFamily"),
+        .columns = {{"FName", "姓名"},
+                    {"thePY", "拼音码", true},
+                    {"theGX", "关系"},
+                    {"BirDate", "生日"},
+                    {"Remark", "备注"}},
+        .fields = {{.name = "DBEdit1", .label = "姓名：", .alias = "姓名", .required = true},
+                   {.name = "DBEdit2", .label = "关系：", .alias = "关系"},
+                   {.name = "DBEdit3",
+                    .label = "生日：",
+                    .alias = "生日",
+                    .kind = FieldKind::Date,
+                    .input = "DateTimePicker1"},
+                   {.name = "DBEdit4", .label = "备注：", .alias = "备注", .maxLength = 100}},
+        .nameAlias = QStringLiteral("姓名"),
+        .perBook = false,
+    };
+}
+
+} // namespace
+
+TfrmFamily::TfrmFamily(QWidget *parent) : MaintenanceWindow(family(), parent)
+{
+    // 新增 does not reset the picker: it keeps the date it showed last.
+    findChild<QDateEdit *>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2008, 2, 20));
+    FormCreate();
+}

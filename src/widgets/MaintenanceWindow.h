@@ -1,0 +1,196 @@
+#pragma once
+
+#include "data/Money.h"
+#include "data/Sql.h"
+#include "widgets/QuickFilterDialog.h"
+
+#include <QString>
+#include <QVariantMap>
+#include <QWidget>
+#include <vector>
+
+class ListModel;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class TfrmDM;
+
+namespace Maintenance {
+
+enum class FieldKind
+{
+    Text,   // a line edit
+    Amount, // a line edit that takes only what can form an amount
+    Date,   // a read-only view, and a date picker while entering
+    Combo,  // a read-only view, and a drop-down list while entering
+};
+
+// A lookup feeder of the data module that fills a drop-down list with names.
+using Feeder = void (TfrmDM::*)(QComboBox *) const;
+
+// One column of the list query: "name as alias". The alias is the grid's title.
+struct Column
+{
+    QString name{};
+    QString alias{};
+    bool hidden = false;
+};
+
+// One labelled field of the edit panel, bound to a column of the list by alias.
+struct Field
+{
+    QString name{};  // objectName of the field that shows the current row ("DBEdit1")
+    QString label{}; // "帐户名称："
+    QString alias{}; // the list column it shows and writes
+    FieldKind kind = FieldKind::Text;
+    // Refused when empty: "<alias>不能为空！请重新录入！", or "请选择 <alias>！" for a list.
+    bool required = false;
+    QString input{};         // Date, Combo: objectName of the input control ("DateTimePicker1")
+    Feeder feeder = nullptr; // Combo: fills the list when the window opens
+    QString hint{};          // a note beside the field
+    int maxLength = 50;
+};
+
+// Everything that tells one maintenance window from another.
+struct Descriptor
+{
+    QString className{};  // the window's objectName
+    QString caption{};    // window title
+    QString panelTitle{}; // title of the edit panel
+    QString table{};
+    std::vector<Column> columns{}; // of the list query, in order; the key ID is added hidden
+    std::vector<Field> fields{};   // of the edit panel, in order; checks run in this order
+    QString nameAlias{};           // the row's name: pinyin initials, duplicate test, protection
+    bool perBook = true;           // rows of the current book only; BName is written on save
+    bool pinyin = true;            // thePY holds the name's initials, recomputed on every save
+    bool duplicateTest = true;     // a new row whose name exists is refused
+    QString protectedName{};       // a row with this name is never deleted, and nothing is said
+    QString modifyCaption = QStringLiteral("修改（&M）");
+    QString orderBy{};            // appended to the list query (" order by IDate Desc")
+    bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
+    bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
+    bool refreshSummaryOnClose = false;
+};
+
+QString emptyMessage(const Field &field);
+QString duplicateMessage(const Descriptor &d);
+
+} // namespace Maintenance
+
+// The maintenance window: a grid over the list query, a record navigator, an
+// edit panel and the buttons 新增 / 修改 / 保存 / 取消 / 删除 / 退出, in three
+// modes. A named window passes its descriptor and calls FormCreate() at the end
+// of its constructor; windows that do more (entry windows) override the hooks.
+class MaintenanceWindow : public QWidget, public FilterTarget
+{
+    Q_OBJECT
+public:
+    enum class Mode
+    {
+        Browse,
+        New,
+        Edit
+    };
+
+    explicit MaintenanceWindow(Maintenance::Descriptor descriptor, QWidget *parent = nullptr);
+
+    const Maintenance::Descriptor &descriptor() const { return m_d; }
+    Mode mode() const { return m_mode; }
+
+    void FormCreate();
+    // Reads the list again; the first row becomes current.
+    void Ref();
+    void ButNewClick();
+    void ButMedClick();
+    void ButSaveClick();
+    void ButSaveEditClick();
+    void ButCanClick();
+    void ButDelClick();
+    void ButExiClick();
+    void FormClose();
+    // true shows the input controls of the fields that have one and hides their
+    // views; false the reverse.
+    void myBool(bool shown);
+
+    // The filter appended to the list query on every refresh: pieces that each
+    // begin with " and ", with their values.
+    const Condition &LabWhere() const { return m_labWhere; }
+    void setLabWhere(const Condition &condition) { m_labWhere = condition; }
+    // What a quick-filter dialog delivers: the new filter, then the list read again.
+    void applyFilter(const Condition &filter) override;
+
+protected:
+    // Hooks for the windows that extend the family. Those called inside a save or
+    // delete run within its transaction: a DbError thrown there undoes it all.
+
+    // Fills the drop-down lists; by default runs each list's feeder.
+    virtual void fillLists();
+    // One field's checks on save; by default the required test and, for an
+    // amount, that it parses. Shows the message and focuses the field on failure.
+    virtual bool checkField(const Maintenance::Field &field);
+    // Checks of the whole row after the field checks, before the duplicate test.
+    virtual bool extraChecks(Mode mode);
+    // On 修改: sets the input controls from the row (dates, list choices).
+    virtual void loadInputs();
+    // Adds to or changes the columns about to be written (column name -> value).
+    virtual void completeRow(QVariantMap &row, Mode mode);
+    // What is written besides the row, before it (balance adjustments).
+    virtual void writeAlongside(Mode mode);
+    virtual void deleteAlongside();
+    virtual void ButQueryClick() {}
+
+    // What the hooks read.
+    QWidget *control(const QString &objectName) const;
+    const Maintenance::Field &field(const QString &alias) const;
+    // The field's value as typed or chosen (a date as "yyyy-MM-dd").
+    QString fieldText(const QString &alias) const;
+    // The amount typed in an amount field (0 when it does not parse).
+    Money fieldAmount(const QString &alias) const;
+    // The current row's stored value: during an edit, what the row held before it.
+    QVariant storedValue(const QString &alias) const;
+
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildGrid();
+    void buildPanel();
+    void buildButtons();
+    QWidget *makeFieldControl(const Maintenance::Field &f, QWidget *parent);
+    QWidget *makeInputControl(const Maintenance::Field &f, QWidget *parent);
+
+    void setMode(Mode mode);
+    void updateNavigator();
+    void goToRow(int row);
+    int currentRow() const;
+    QVariant currentKey() const;
+    void showCurrentRow();
+    void focusField(const Maintenance::Field &f);
+
+    QString columnOf(const QString &alias) const;
+    Sql listQuery() const;
+    bool runChecks(Mode mode);
+    bool isDuplicate() const;
+    QVariant valueToWrite(const Maintenance::Field &f) const;
+    QVariantMap rowToWrite(Mode mode);
+    Sql writeStatement(const QVariantMap &row, Mode mode) const;
+    bool writeRow(Mode mode);
+
+    Maintenance::Descriptor m_d;
+    Mode m_mode = Mode::Browse;
+    Condition m_labWhere;
+    ListModel *m_model = nullptr;
+    QTableView *m_grid = nullptr;
+    QGroupBox *m_panel = nullptr;
+    QList<QToolButton *> m_navigator; // first, prior, next, last
+    QPushButton *m_butNew = nullptr;
+    QPushButton *m_butMed = nullptr;
+    QPushButton *m_butSave = nullptr;
+    QPushButton *m_butSaveEdit = nullptr;
+    QPushButton *m_butCan = nullptr;
+    QPushButton *m_butDel = nullptr;
+    QPushButton *m_butQuery = nullptr;
+    int m_rowBeforeNew = -1;
+};

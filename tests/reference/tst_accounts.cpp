@@ -1,0 +1,510 @@
+#include "app/SummaryPanel.h"
+#include "app/TfrmMain.h"
+#include "books/BookStore.h"
+#include "data/TfrmDM.h"
+#include "reference/TfrmA_Manage.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+class TestAccounts : public QObject
+{
+    Q_OBJECT
+private slots:
+    void newBookListsItsNineAccounts();
+    void addsAnAccountWithItsOpeningBalance();
+    void refusesADuplicateNameInTheSameBookOnly();
+    void checksRunInOrderAndWriteNothing();
+    void renameIsAcceptedAndRecomputesTheInitials();
+    void cashIsNeverDeletedOthersOnlyOnYes();
+    void modifyAndDeleteOnAnEmptyListDoNothing();
+    void saveWritesTheRowThatWasEdited();
+    void quotesAreStoredAsTyped();
+    void databaseErrorKeepsTheModeAndTheTypedValues();
+    void pendingRowBlocksMovingThroughTheList();
+    void cancelDropsThePendingChange();
+    void opensFromMenuAndSideBarAndRefreshesTheSummary();
+};
+
+namespace {
+
+const QStringList NineAccounts = {"现金",       "中行长城卡", "农行金穗卡",
+                                  "建行龙卡卡", "工行牡丹卡", "交行太平洋卡",
+                                  "招行一卡通", "邮政绿卡",   "支付宝"};
+
+// A new book, as the new-book dialog makes it, opened.
+void seedBook(TestEnvironment &env, const QString &book)
+{
+    BookStore::createBook(book);
+    env.dm()->setCurrentBook(book);
+}
+
+void enter(QWidget *w, const QString &name, const QString &balance, const QString &remark = {})
+{
+    Drive::setText(w, "DBEdit1", name);
+    Drive::setText(w, "DBEdit2", balance);
+    Drive::setText(w, "DBEdit3", remark);
+}
+
+int accounts(const QString &book, const QString &name)
+{
+    return Db::count("select count(*) from SAccount where BName=? and AName=?", {book, name});
+}
+
+bool panelEnabled(QWidget *w)
+{
+    return w->findChild<QGroupBox *>()->isEnabled();
+}
+
+} // namespace
+
+void TestAccounts::newBookListsItsNineAccounts()
+{
+    TestEnvironment env;
+    seedBook(env, "家");
+    Db::insertAccount("别家", "别人的卡");
+    TfrmA_Manage w;
+    w.show();
+
+    QCOMPARE(w.objectName(), QString("TfrmA_Manage"));
+    QCOMPARE(w.windowTitle(), QString("帐户管理"));
+    QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"帐户名称", "帐户余额", "备注"}));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称"), NineAccounts);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额"), QStringList(9, "0"));
+    QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("现金"));
+    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("0"));
+
+    QCOMPARE(w.findChild<QGroupBox *>()->title(), QString("帐户信息"));
+    QStringList labels;
+    for (const char *name : {"Label1", "Label2", "Label3"})
+        labels << Drive::text(&w, name);
+    QCOMPARE(labels, QStringList({"帐户名称：", "帐户余额：", "备        注："}));
+    QCOMPARE(Drive::text(&w, "Hint1"),
+             QString("家庭中各类帐户，如现金，金穗卡，牡丹卡，长城卡..."));
+    QStringList captions;
+    for (const char *name :
+         {"ButNew", "ButMed", "ButSave", "ButSaveEdit", "ButCan", "ButDel", "ButExi"})
+        captions << Drive::text(&w, name);
+    QCOMPARE(captions, QStringList({"新增（&N）", "修改（&M）", "保存（&S）", "保存（&S）",
+                                    "取消（&C）", "删除（&D）", "退出（&X）"}));
+    QStringList hints;
+    for (const char *name : {"NavFirst", "NavPrior", "NavNext", "NavLast"})
+        hints << Drive::widget(&w, name)->toolTip();
+    QCOMPARE(hints, QStringList({"第一条", "上一条", "下一条", "最后一条"}));
+
+    // Browse mode: one disabled Save, no Cancel, the panel closed.
+    QVERIFY(!panelEnabled(&w));
+    QVERIFY(Drive::widget(&w, "ButSave")->isVisible());
+    QVERIFY(!Drive::widget(&w, "ButSave")->isEnabled());
+    QVERIFY(Drive::widget(&w, "ButSaveEdit")->isHidden());
+    QVERIFY(!Drive::widget(&w, "ButCan")->isEnabled());
+    QVERIFY(Drive::widget(&w, "ButNew")->isEnabled() && Drive::widget(&w, "ButDel")->isEnabled());
+
+    Drive::click(&w, "NavLast");
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("支付宝"));
+    Drive::click(&w, "NavPrior");
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("邮政绿卡"));
+    Drive::clickRow(&w, "DBGrid1", 2);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("农行金穗卡"));
+}
+
+void TestAccounts::addsAnAccountWithItsOpeningBalance()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::click(&w, "ButNew");
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::New);
+    QVERIFY(panelEnabled(&w));
+    QVERIFY(Drive::widget(&w, "ButSave")->isEnabled());
+    QVERIFY(!Drive::widget(&w, "ButNew")->isEnabled() && !Drive::widget(&w, "ButDel")->isEnabled());
+    QCOMPARE(w.focusWidget(), Drive::widget(&w, "DBEdit1"));
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString()); // an empty row is being entered
+
+    enter(&w, "工资卡", "100.50", "发工资的卡");
+    Drive::click(&w, "ButSave");
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Browse);
+    QCOMPARE(Db::value("select AMoney from SAccount where AName='工资卡'").toLongLong(), 1005000LL);
+    QCOMPARE(Db::value("select thePY from SAccount where AName='工资卡'").toString(),
+             QString("GZK"));
+    QCOMPARE(Db::value("select BName||Remark from SAccount where AName='工资卡'").toString(),
+             QString("家发工资的卡"));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额").last(), QString("100.5"));
+    QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0); // the list was read again
+
+    // An opening balance of 0 is an amount like any other.
+    Drive::click(&w, "ButNew");
+    enter(&w, "空卡", "0");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(accounts("家", "空卡"), 1);
+    QVERIFY(messages.messages.isEmpty());
+}
+
+void TestAccounts::refusesADuplicateNameInTheSameBookOnly()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    Db::insertAccount("家", "工资卡");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::click(&w, "ButNew");
+    enter(&w, "工资卡", "5", "第二张");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.texts(), QStringList({"帐户名称添加重复！"}));
+    QCOMPARE(messages.messages.last().caption, QString("青禾簿"));
+    QCOMPARE(accounts("家", "工资卡"), 1);
+    QCOMPARE(Db::count("select count(*) from SAccount"), 10);
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::New);
+    QCOMPARE(Drive::text(&w, "DBEdit3"), QString("第二张"));
+
+    Db::insertBook("别家");
+    env.dm()->setCurrentBook("别家");
+    TfrmA_Manage other;
+    other.show();
+    Drive::click(&other, "ButNew");
+    enter(&other, "工资卡", "5");
+    Drive::click(&other, "ButSave");
+    QCOMPARE(messages.messages.size(), 1);
+    QCOMPARE(accounts("别家", "工资卡"), 1);
+}
+
+void TestAccounts::checksRunInOrderAndWriteNothing()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    TfrmA_Manage w;
+    w.show();
+    Drive::click(&w, "ButNew");
+
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.lastText(), QString("帐户名称不能为空！请重新录入！"));
+    QCOMPARE(w.focusWidget(), Drive::widget(&w, "DBEdit1"));
+    Drive::setText(&w, "DBEdit1", "   ");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.lastText(), QString("帐户名称不能为空！请重新录入！"));
+
+    Drive::setText(&w, "DBEdit1", "新卡");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.lastText(), QString("帐户余额不能为空！请重新录入！"));
+    QCOMPARE(w.focusWidget(), Drive::widget(&w, "DBEdit2"));
+
+    // The balance field only takes what can form an amount...
+    auto *balance = Drive::find<QLineEdit>(&w, "DBEdit2");
+    balance->clear();
+    QTest::keyClicks(balance, "1a2,3.4.5x");
+    QCOMPARE(balance->text(), QString("123.45"));
+    // ...and what still is no amount is refused before anything is written.
+    for (const char *notAnAmount : {"-", ".", "+."}) {
+        Drive::setText(&w, "DBEdit2", notAnAmount);
+        Drive::click(&w, "ButSave");
+        QCOMPARE(messages.lastText(), Money::invalidMessage("帐户余额"));
+    }
+    QCOMPARE(messages.messages.size(), 6);
+    QCOMPARE(Db::count("select count(*) from SAccount"), 9);
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::New);
+
+    Drive::setText(&w, "DBEdit2", "-12.3456");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(Db::balance("家", "新卡"), *Money::parse("-12.3456"));
+}
+
+void TestAccounts::renameIsAcceptedAndRecomputesTheInitials()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    Db::insertAccount("家", "工资卡");
+    Db::exec("update SAccount set thePY='ZHZCK', AMoney=500000 where AName='中行长城卡'");
+    Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName) "
+             "values ('家', '2024-01-05', '工资', 100, '中行长城卡')");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::clickRow(&w, "DBGrid1", 1);
+    Drive::click(&w, "ButMed");
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Edit);
+    QVERIFY(Drive::widget(&w, "ButSaveEdit")->isVisible());
+    QVERIFY(Drive::widget(&w, "ButSave")->isHidden());
+    QCOMPARE(w.focusWidget(), Drive::widget(&w, "DBEdit1"));
+    Drive::setText(&w, "DBEdit1", "工资卡");
+    Drive::click(&w, "ButSaveEdit");
+
+    QVERIFY(messages.messages.isEmpty()); // a rename is not tested for duplicates
+    QCOMPARE(accounts("家", "工资卡"), 2);
+    QCOMPARE(accounts("家", "中行长城卡"), 0);
+    QCOMPARE(Db::count("select count(*) from SAccount where thePY='GZK'"), 1);
+    QCOMPARE(Db::balance("家", "现金"), Money());
+    QCOMPARE(Db::count("select count(*) from SAccount where AName='工资卡' and AMoney=500000"), 1);
+    // The entries keep the old name; the cursor stays on the edited row.
+    QCOMPARE(Db::value("select AName from InTable").toString(), QString("中行长城卡"));
+    QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 1);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("工资卡"));
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Browse);
+
+    // A new balance typed here replaces the stored one.
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "77");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额").at(1), QString("77"));
+    // Save-edit has the same two checks as a new save.
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(messages.lastText(), QString("帐户余额不能为空！请重新录入！"));
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Edit);
+}
+
+void TestAccounts::cashIsNeverDeletedOthersOnlyOnYes()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::click(&w, "ButDel"); // 现金 is current
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(accounts("家", "现金"), 1);
+
+    Drive::clickRow(&w, "DBGrid1", 3);
+    messages.answer(QMessageBox::No);
+    Drive::click(&w, "ButDel");
+    QCOMPARE(messages.messages.size(), 1);
+    const ShownMessage asked = messages.messages.first();
+    QCOMPARE(asked.text, QString("确认要删除吗？该删除将不可恢复！"));
+    QCOMPARE(asked.caption, QString("删除"));
+    QCOMPARE(asked.icon, QMessageBox::Question);
+    QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(asked.defaultButton, QMessageBox::No);
+    QCOMPARE(accounts("家", "建行龙卡卡"), 1);
+
+    messages.answer(QMessageBox::Yes);
+    Drive::click(&w, "ButDel");
+    QCOMPARE(accounts("家", "建行龙卡卡"), 0);
+    QCOMPARE(Db::count("select count(*) from SAccount"), 8);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称").size(), 8);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("工行牡丹卡")); // its neighbour is current
+}
+
+void TestAccounts::modifyAndDeleteOnAnEmptyListDoNothing()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    env.dm()->setCurrentBook("空帐簿");
+    TfrmA_Manage w;
+    w.show();
+    Drive::click(&w, "ButMed");
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Browse);
+    Drive::click(&w, "ButDel");
+    QVERIFY(messages.messages.isEmpty());
+    QVERIFY(!Drive::widget(&w, "NavFirst")->isEnabled() &&
+            !Drive::widget(&w, "NavLast")->isEnabled());
+}
+
+void TestAccounts::saveWritesTheRowThatWasEdited()
+{
+    TestEnvironment env;
+    Db::insertAccount("家", "卡", *Money::parse("1"));
+    Db::insertAccount("家", "卡", *Money::parse("2"));
+    env.dm()->setCurrentBook("家");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::click(&w, "NavLast");
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "20");
+    Drive::setText(&w, "DBEdit3", "第二张");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Db::value("select AMoney from SAccount where ID=1").toLongLong(), 10000LL);
+    QCOMPARE(Db::value("select AMoney from SAccount where ID=2").toLongLong(), 200000LL);
+    QCOMPARE(Db::value("select Remark from SAccount where ID=2").toString(), QString("第二张"));
+
+    MessageRecorder messages;
+    messages.answer(QMessageBox::Yes);
+    Drive::click(&w, "ButDel");
+    QCOMPARE(Db::count("select count(*) from SAccount where ID=1"), 1);
+    QCOMPARE(Db::count("select count(*) from SAccount where ID=2"), 0);
+}
+
+void TestAccounts::quotesAreStoredAsTyped()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "O'Neil's");
+    TfrmA_Manage w;
+    w.show();
+    Drive::click(&w, "ButNew");
+    enter(&w, "Bob's 卡", "1", "it's '; drop table SAccount; --");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(
+        Db::value("select Remark from SAccount where AName=? and BName=?", {"Bob's 卡", "O'Neil's"})
+            .toString(),
+        QString("it's '; drop table SAccount; --"));
+    Drive::click(&w, "ButNew");
+    enter(&w, "Bob's 卡", "1");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.texts(), QStringList({"帐户名称添加重复！"}));
+    QCOMPARE(Db::count("select count(*) from SAccount"), 10);
+}
+
+void TestAccounts::databaseErrorKeepsTheModeAndTheTypedValues()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    Db::exec("create trigger refuse_insert before insert on SAccount "
+             "begin select raise(abort, '磁盘已满'); end");
+    Db::exec("create trigger refuse_update before update on SAccount "
+             "begin select raise(abort, '磁盘已满'); end");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::click(&w, "ButNew");
+    enter(&w, "新卡", "10", "备注");
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.messages.size(), 1);
+    QCOMPARE(messages.messages.first().icon, QMessageBox::Critical);
+    QVERIFY(messages.lastText().contains("磁盘已满"));
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::New);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("新卡"));
+    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("10"));
+    QCOMPARE(Db::count("select count(*) from SAccount"), 9);
+
+    Drive::click(&w, "ButCan");
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit1", "改名");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(messages.messages.size(), 2);
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Edit);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("改名"));
+    QCOMPARE(accounts("家", "现金"), 1);
+
+    // A row deleted meanwhile (from another window) is not reported as saved.
+    Db::exec("drop trigger refuse_update");
+    Db::exec("delete from SAccount where AName='现金'");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(messages.messages.size(), 3);
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Edit);
+    QCOMPARE(accounts("家", "改名"), 0);
+}
+
+void TestAccounts::pendingRowBlocksMovingThroughTheList()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    TfrmA_Manage w;
+    w.show();
+    auto *grid = Drive::find<QTableView>(&w, "DBGrid1");
+
+    Drive::clickRow(&w, "DBGrid1", 4);
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit1", "改过的名字");
+    Drive::clickRow(&w, "DBGrid1", 1);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Home);
+    for (const char *move : {"NavFirst", "NavPrior", "NavNext", "NavLast"})
+        QVERIFY2(!Drive::widget(&w, move)->isEnabled(), move);
+    QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 4);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("改过的名字"));
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Db::value("select AName from SAccount where ID=5").toString(), QString("改过的名字"));
+
+    Drive::click(&w, "ButNew");
+    Drive::setText(&w, "DBEdit1", "新卡");
+    Drive::clickRow(&w, "DBGrid1", 0);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 9);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("新卡"));
+    Drive::click(&w, "ButSave");
+    QCOMPARE(messages.lastText(), QString("帐户余额不能为空！请重新录入！"));
+    QCOMPARE(Db::count("select count(*) from SAccount"), 9);
+
+    // Browsing moves freely again.
+    Drive::click(&w, "ButCan");
+    Drive::clickRow(&w, "DBGrid1", 0);
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("中行长城卡"));
+}
+
+void TestAccounts::cancelDropsThePendingChange()
+{
+    TestEnvironment env;
+    seedBook(env, "家");
+    TfrmA_Manage w;
+    w.show();
+
+    Drive::clickRow(&w, "DBGrid1", 2);
+    Drive::click(&w, "ButNew");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称").size(), 10);
+    enter(&w, "不要了", "1");
+    Drive::click(&w, "ButCan");
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Browse);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称"), NineAccounts);
+    QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 2);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("农行金穗卡"));
+
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "999");
+    Drive::click(&w, "ButCan");
+    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("0"));
+    QCOMPARE(Db::count("select count(*) from SAccount where AMoney<>0"), 0);
+}
+
+void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    auto main = std::make_unique<TfrmMain>();
+    env.dm()->setCurrentBook("家");
+    main->show();
+    QMdiArea *area = main->mdiArea();
+
+    main->findChild<QAction *>("N15")->trigger();
+    Drive::click(main.get(), "Side_N15");
+    QCOMPARE(area->subWindowList().size(), 2);
+    auto *w = qobject_cast<TfrmA_Manage *>(area->subWindowList().last()->widget());
+    QVERIFY(w);
+    QVERIFY(area->subWindowList().last()->isMaximized());
+
+    Drive::click(w, "ButMed"); // 现金
+    Drive::setText(w, "DBEdit2", "1234.5");
+    Drive::click(w, "ButSaveEdit");
+    QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("0.00"));
+    Drive::click(w, "ButExi");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(area->subWindowList().size(), 1);
+    QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("1,234.50"));
+
+    for (const char *item : {"N13", "N14", "O1", "N43"})
+        main->findChild<QAction *>(item)->trigger();
+    Drive::click(main.get(), "Side_N13");
+    QStringList opened;
+    for (QMdiSubWindow *sub : area->subWindowList())
+        opened << sub->widget()->objectName();
+    QCOMPARE(opened, QStringList({"TfrmA_Manage", "TfrmFamily", "TfrmIn_Manage", "TfrmOut_Manage",
+                                  "TfrmT_Manage", "TfrmFamily"}));
+    QVERIFY(messages.messages.isEmpty());
+    main->closeAllChildren();
+}
+
+QTEST_MAIN(TestAccounts)
+#include "tst_accounts.moc"
