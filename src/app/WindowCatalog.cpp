@@ -6,6 +6,8 @@
 #include "books/TfrmNewBook.h"
 #include "books/TfrmOpenBook.h"
 #include "books/TfrmRecover.h"
+#include "entries/IncomeExpense.h"
+#include "entries/TfrmChangeT.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -29,6 +31,9 @@ const std::vector<Entry> &all()
         {"TfrmIn_Manage", K::MdiChild, make<TfrmIn_Manage>},
         {"TfrmOut_Manage", K::MdiChild, make<TfrmOut_Manage>},
         {"TfrmT_Manage", K::MdiChild, make<TfrmT_Manage>},
+        {"TfrmInTable", K::MdiChild, make<TfrmInTable>},
+        {"TfrmOutTable", K::MdiChild, make<TfrmOutTable>},
+        {"TfrmChangeT", K::MdiChild, make<TfrmChangeT>},
     };
     return all;
 }

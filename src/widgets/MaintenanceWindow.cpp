@@ -53,6 +53,11 @@ QString Maintenance::duplicateMessage(const Descriptor &d)
     return d.nameAlias + QStringLiteral("添加重复！");
 }
 
+QString Maintenance::rowGoneMessage()
+{
+    return QStringLiteral("该记录已不存在，可能已在其他窗口中删除。");
+}
+
 MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
     : QWidget(parent), m_d(std::move(descriptor))
 {
@@ -559,7 +564,7 @@ bool MaintenanceWindow::writeRow(Mode mode)
         const QSqlQuery written = writeStatement(row, mode).exec();
         // Another window may have deleted the row meanwhile; saying "saved" would be false.
         if (written.numRowsAffected() != 1)
-            throw DbError(QStringLiteral("该记录已不存在，可能已在其他窗口中删除。"));
+            throw DbError(rowGoneMessage());
         transaction.commit();
         return true;
     } catch (const DbError &e) {

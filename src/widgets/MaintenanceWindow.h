@@ -76,6 +76,8 @@ struct Descriptor
 
 QString emptyMessage(const Field &field);
 QString duplicateMessage(const Descriptor &d);
+// Said when the row to write or delete was deleted in another window meanwhile.
+QString rowGoneMessage();
 
 } // namespace Maintenance
 
@@ -150,6 +152,12 @@ protected:
     Money fieldAmount(const QString &alias) const;
     // The current row's stored value: during an edit, what the row held before it.
     QVariant storedValue(const QString &alias) const;
+    // Focuses the field: its input control while entering, else the field itself.
+    void focusField(const Maintenance::Field &f);
+    // The key of the current row; null on the pending new row or an empty list.
+    QVariant currentKey() const;
+    // The table column listed under alias.
+    QString columnOf(const QString &alias) const;
 
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -165,11 +173,8 @@ private:
     void updateNavigator();
     void goToRow(int row);
     int currentRow() const;
-    QVariant currentKey() const;
     void showCurrentRow();
-    void focusField(const Maintenance::Field &f);
 
-    QString columnOf(const QString &alias) const;
     Sql listQuery() const;
     bool runChecks(Mode mode);
     bool isDuplicate() const;

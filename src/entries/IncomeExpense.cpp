@@ -1,0 +1,65 @@
+#include "entries/IncomeExpense.h"
+
+#include "data/TfrmDM.h"
+#include "entries/EntryFilters.h"
+
+namespace {
+
+struct Twin
+{
+    const char *className;
+    const char *kind; // "收入": the caption, the group box and the start of its texts
+    const char *table;
+    char prefix; // of the date, category and amount columns: IDate, IName, IMoney
+    Maintenance::Feeder categories;
+    Entry::Direction direction;
+    Entry::FilterMaker filter;
+};
+
+Entry::Descriptor incomeOrExpense(const Twin &t)
+{
+    using namespace Entry;
+    const QString kind = QString::fromUtf8(t.kind);
+    const QString category = kind + QStringLiteral("类别");
+    const auto column = [&t](const char *name) { return QLatin1Char(t.prefix) + name; };
+    return {
+        .className = QLatin1String(t.className),
+        .caption = kind,
+        .panelTitle = kind,
+        .table = QLatin1String(t.table),
+        .dateColumn = column("Date"),
+        .columns = {{column("Date"), "日期"},
+                    {column("Name"), category},
+                    {column("Money"), "金额"},
+                    {"AName", "帐户名称"},
+                    {"FName", "家庭成员"},
+                    {"Remark", "备注"}},
+        .fields = {dateField(kind + QStringLiteral("日期："), "日期"),
+                   listField("DBEdit2", category + QStringLiteral("："), category,
+                             "DBLookupComboBox1", t.categories),
+                   amountField("DBEdit3", "金        额：", "金额"),
+                   listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
+                             &TfrmDM::DBComAccount),
+                   memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
+        .legs = {{"金额", "帐户名称", t.direction}},
+        .filter = t.filter,
+    };
+}
+
+} // namespace
+
+TfrmInTable::TfrmInTable(QWidget *parent)
+    : EntryWindow(incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &TfrmDM::DBComInType,
+                                   Entry::Direction::Raises, Entry::makeFilter<TfrmInTable_Q>}),
+                  parent)
+{
+    FormCreate();
+}
+
+TfrmOutTable::TfrmOutTable(QWidget *parent)
+    : EntryWindow(incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &TfrmDM::DBComOutType,
+                                   Entry::Direction::Lowers, Entry::makeFilter<TfrmOutTable_Q>}),
+                  parent)
+{
+    FormCreate();
+}
