@@ -248,6 +248,20 @@ Money balance(const QString &book, const QString &account)
         QStringLiteral("select AMoney from SAccount where BName=? and AName=?"), {book, account}));
 }
 
+void refuseWrites(const QString &table, const QString &message)
+{
+    for (const char *event : {"insert", "update", "delete"})
+        exec(QStringLiteral("create trigger refuse_%1_%2 before %2 on %1 "
+                            "begin select raise(abort, '%3'); end")
+                 .arg(table, QLatin1String(event), message));
+}
+
+void allowWrites(const QString &table)
+{
+    for (const char *event : {"insert", "update", "delete"})
+        exec(QStringLiteral("drop trigger refuse_%1_%2").arg(table, QLatin1String(event)));
+}
+
 namespace {
 QStringList dumpOf(const QSqlDatabase &db)
 {

@@ -89,6 +89,10 @@ int count(const QString &sql, const QVariantList &values = {});
 void insertBook(const QString &book, const QString &password = QStringLiteral("480726"));
 void insertAccount(const QString &book, const QString &account, Money balance = Money());
 Money balance(const QString &book, const QString &account);
+// Makes the database refuse every insert, update and delete of a table with
+// `message`, as a failing disk or a constraint would; allowWrites lifts it.
+void refuseWrites(const QString &table, const QString &message);
+void allowWrites(const QString &table);
 // Every row of every table as text, tables in schema order and rows in key order:
 // two databases with equal dumps hold the same data.
 QStringList dump();
