@@ -61,6 +61,9 @@ void makeSampleBook()
     exec(QStringLiteral("insert into OutTable (BName, ODate, OName, OMoney, AName, FName, Remark) "
                         "values (?, ?, '餐饮', 1285000, '现金', '李娜', '超市')"),
          {SampleBook, today});
+    exec(QStringLiteral("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName, Remark) "
+                        "values (?, ?, '工资卡', '支付宝', 5000000, '张伟', ' 工资卡->支付宝')"),
+         {SampleBook, today});
 }
 
 void save(QWidget *widget, const QDir &out, const QString &name)
@@ -127,6 +130,11 @@ int main(int argc, char *argv[])
         QWidget *child = main.openWindow(name);
         QApplication::processEvents();
         save(&main, out, name);
+        // Windows with a quick filter show it too, under the filter dialog's name.
+        if (auto *query = child->findChild<QPushButton *>(QStringLiteral("ButQuery"))) {
+            grabNextDialog(out, name + QStringLiteral("_Q"));
+            query->click();
+        }
         // Windows that enter rows are shown once more while entering a new one.
         if (auto *button = child->findChild<QPushButton *>(QStringLiteral("ButNew"));
             button && button->isEnabled()) {
