@@ -1,7 +1,9 @@
 #include "app/TfrmMain.h"
 
+#include "app/Resources.h"
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
+#include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
@@ -28,12 +30,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <functional>
-
-// The program's bundled pages live in the core library's resources.
-static void initResources()
-{
-    Q_INIT_RESOURCE(qinghebu);
-}
 
 namespace {
 
@@ -99,7 +95,7 @@ std::function<void(TfrmMain *)> openUrl(const char *url)
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_unique<QPrinter>())
 {
     g_mainWindow = this;
-    initResources();
+    initBundledPages();
     QApplication::setWindowIcon(programIcon());
     setObjectName(QStringLiteral("TfrmMain"));
     setWindowTitle(QStringLiteral("青禾簿"));
@@ -152,7 +148,7 @@ void TfrmMain::setStartupDialog(bool enabled)
 
 void TfrmMain::FormCreate()
 {
-    m_startDate = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    m_startDate = today();
     TfrmDM *dm = TfrmDM::instance();
     dm->myShow(false);
 

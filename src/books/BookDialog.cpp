@@ -1,6 +1,7 @@
 #include "books/BookDialog.h"
 
 #include "app/TfrmMain.h"
+#include "data/Dates.h"
 #include "data/Gbk.h"
 #include "widgets/MessageBox.h"
 
@@ -85,5 +86,5 @@ QString BookDialog::startDate()
 {
     if (const TfrmMain *main = mainWindow())
         return main->startDate();
-    return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    return today();
 }

@@ -1,6 +1,7 @@
 #include "books/BookStore.h"
 
 #include "books/Password.h"
+#include "data/Dates.h"
 #include "data/FileDatabase.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
@@ -194,8 +195,7 @@ QString checkOwnFile(const QString &path)
 
 void createBook(const QString &name, const QString &remark, const QString &date)
 {
-    const QString bookDate =
-        date.isEmpty() ? QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) : date;
+    const QString bookDate = date.isEmpty() ? today() : date;
     const QString passwordHash = Password::hash(InitialPassword); // slow: before the transaction
     QSqlDatabase db = liveDatabase();
     Transaction transaction(db);

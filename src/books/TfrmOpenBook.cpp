@@ -1,5 +1,6 @@
 #include "books/TfrmOpenBook.h"
 
+#include "app/Resources.h"
 #include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
@@ -16,16 +17,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-// The welcome page is bundled in the core library's resources.
-static void initResources()
-{
-    Q_INIT_RESOURCE(qinghebu);
-}
-
 TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     : BookDialog(parent, "TfrmOpenBook", QStringLiteral("打开帐簿"))
 {
-    initResources();
+    initBundledPages();
     auto *layout = new QVBoxLayout(this);
     m_page = new QTextBrowser;
     m_page->setObjectName(QStringLiteral("WebBrowser1"));

@@ -5,6 +5,7 @@
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reference/PinyinCode.h"
+#include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
@@ -34,7 +35,6 @@ namespace {
 // Every list query carries the row key, so that a save or delete always acts on
 // the row that was shown, even where two rows carry the same name.
 const QString KeyAlias = QStringLiteral("ID");
-const QString DateFormat = QStringLiteral("yyyy-MM-dd");
 constexpr int FieldWidth = 280;
 
 // What an amount field lets through: sign, up to 14 digits, up to 4 decimals.
@@ -138,10 +138,7 @@ QWidget *MaintenanceWindow::makeInputControl(const Field &f, QWidget *parent)
 {
     QWidget *input = nullptr;
     if (f.kind == FieldKind::Date) {
-        auto *picker = new QDateEdit(parent);
-        picker->setCalendarPopup(true);
-        picker->setDisplayFormat(DateFormat);
-        input = picker;
+        input = makeDatePicker(parent, f.input, QDate(2000, 1, 1));
     } else {
         input = new QComboBox(parent);
     }
@@ -374,7 +371,7 @@ QString MaintenanceWindow::fieldText(const QString &alias) const
 {
     const Field &f = field(alias);
     if (f.kind == FieldKind::Date)
-        return static_cast<QDateEdit *>(control(f.input))->date().toString(DateFormat);
+        return static_cast<QDateEdit *>(control(f.input))->date().toString(dateFormat());
     if (f.kind == FieldKind::Combo)
         return static_cast<QComboBox *>(control(f.input))->currentText();
     return static_cast<QLineEdit *>(control(f.name))->text();
@@ -437,7 +434,7 @@ void MaintenanceWindow::loadInputs()
         const QString stored = m_model->text(row, f.alias);
         if (f.kind == FieldKind::Date) {
             // A stored text that is no date leaves the picker at what it showed.
-            const QDate date = QDate::fromString(stored, DateFormat);
+            const QDate date = QDate::fromString(stored, dateFormat());
             if (date.isValid())
                 static_cast<QDateEdit *>(control(f.input))->setDate(date);
         } else if (f.kind == FieldKind::Combo) {

@@ -1,6 +1,7 @@
 #include "widgets/QuickFilterDialog.h"
 
 #include "data/TfrmDM.h"
+#include "widgets/DatePicker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,24 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-QDateEdit *datePicker(QWidget *parent, const QString &name, const QDate &date)
-{
-    auto *picker = new QDateEdit(date, parent);
-    picker->setObjectName(name);
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    return picker;
-}
-
-QString isoDate(const QDateEdit *picker)
-{
-    return picker->date().toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-} // namespace
 
 QuickFilterDialog::QuickFilterDialog(const FilterDescriptor &descriptor, FilterTarget *target,
                                      QWidget *parent)
@@ -78,9 +61,9 @@ void QuickFilterDialog::addRow(QGridLayout *grid, const FilterCriterion &criteri
     switch (criterion.kind) {
     case FilterCriterion::Kind::DateRange: {
         const QDate today = QDate::currentDate();
-        row.from =
-            datePicker(this, QStringLiteral("DateTimePicker%1").arg(++m_dates), monthBefore(today));
-        row.to = datePicker(this, QStringLiteral("DateTimePicker%1").arg(++m_dates), today);
+        row.from = makeDatePicker(this, QStringLiteral("DateTimePicker%1").arg(++m_dates),
+                                  monthBefore(today));
+        row.to = makeDatePicker(this, QStringLiteral("DateTimePicker%1").arg(++m_dates), today);
         auto *range = new QHBoxLayout;
         range->addWidget(row.from, 1);
         range->addWidget(new QLabel(QStringLiteral("至：")));
@@ -123,7 +106,7 @@ Condition QuickFilterDialog::condition() const
         switch (row.criterion->kind) {
         case FilterCriterion::Kind::DateRange:
             filter.add(QStringLiteral(" and %1 Between ? and ?").arg(column),
-                       {isoDate(row.from), isoDate(row.to)});
+                       {isoDate(row.from->date()), isoDate(row.to->date())});
             break;
         case FilterCriterion::Kind::List:
             filter.add(QStringLiteral(" and %1=?").arg(column), {row.list->currentText()});

@@ -1,0 +1,8 @@
+#include "app/Resources.h"
+
+#include <QtGlobal>
+
+void initBundledPages()
+{
+    Q_INIT_RESOURCE(qinghebu);
+}
