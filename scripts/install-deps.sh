@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make
-    qt6-base-dev libqt6sql6-sqlite qt6-charts-dev qt6-translations-l10n
+    qt6-base-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
     libxlsxwriter-dev libsqlite3-dev libssl-dev libgl1-mesa-dev
     fonts-noto-cjk
 )
