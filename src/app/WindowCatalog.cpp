@@ -6,8 +6,10 @@
 #include "books/TfrmNewBook.h"
 #include "books/TfrmOpenBook.h"
 #include "books/TfrmRecover.h"
+#include "entries/DebtsCredits.h"
 #include "entries/IncomeExpense.h"
 #include "entries/TfrmChangeT.h"
+#include "entries/TfrmTZ.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -34,6 +36,9 @@ const std::vector<Entry> &all()
         {"TfrmInTable", K::MdiChild, make<TfrmInTable>},
         {"TfrmOutTable", K::MdiChild, make<TfrmOutTable>},
         {"TfrmChangeT", K::MdiChild, make<TfrmChangeT>},
+        {"TfrmBorrow", K::MdiChild, make<TfrmBorrow>},
+        {"TfrmDebt", K::MdiChild, make<TfrmDebt>},
+        {"TfrmTZ", K::MdiChild, make<TfrmTZ>},
     };
     return all;
 }

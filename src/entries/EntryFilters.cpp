@@ -21,7 +21,48 @@ FilterDescriptor incomeOrExpense(const char *className, const char *caption,
              {"备注", K::Text, "Remark"}}};
 }
 
+// Debts and credits alike; only the date, the other side and the caption differ.
+// Both keep the date caption "借债日期".
+FilterDescriptor debtOrCredit(const char *className, const char *caption, const char *dateColumn,
+                              const char *partyCaption, const char *partyColumn)
+{
+    return {className,
+            caption,
+            {{"借债日期", K::DateRange, dateColumn, nullptr, true},
+             {partyCaption, K::Text, partyColumn},
+             {"帐户名称", K::List, "AName", &TfrmDM::DBComAccount},
+             {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+             {"备注", K::Text, "Remark"}}};
+}
+
 } // namespace
+
+const FilterDescriptor &TfrmBorrow_Q::descriptor()
+{
+    static const FilterDescriptor d =
+        debtOrCredit("TfrmBorrow_Q", "债务查询", "BDate", "债权人", "BPro");
+    return d;
+}
+
+const FilterDescriptor &TfrmDebt_Q::descriptor()
+{
+    static const FilterDescriptor d =
+        debtOrCredit("TfrmDebt_Q", "债权查询", "DDate", "债务人", "DPro");
+    return d;
+}
+
+const FilterDescriptor &TfrmTZ_Q::descriptor()
+{
+    static const FilterDescriptor d{"TfrmTZ_Q",
+                                    "投资查询",
+                                    {{"投资日期", K::DateRange, "TDate", nullptr, true},
+                                     {"投资类别", K::List, "TName", &TfrmDM::DBComTZType},
+                                     {"帐户名称", K::List, "AName", &TfrmDM::DBComAccount},
+                                     {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+                                     {"备注", K::Text, "Remark"}},
+                                    false};
+    return d;
+}
 
 const FilterDescriptor &TfrmInTable_Q::descriptor()
 {
@@ -60,6 +101,21 @@ TfrmOutTable_Q::TfrmOutTable_Q(FilterTarget *target, QWidget *parent)
 }
 
 TfrmChangeT_Q::TfrmChangeT_Q(FilterTarget *target, QWidget *parent)
+    : QuickFilterDialog(descriptor(), target, parent)
+{
+}
+
+TfrmBorrow_Q::TfrmBorrow_Q(FilterTarget *target, QWidget *parent)
+    : QuickFilterDialog(descriptor(), target, parent)
+{
+}
+
+TfrmDebt_Q::TfrmDebt_Q(FilterTarget *target, QWidget *parent)
+    : QuickFilterDialog(descriptor(), target, parent)
+{
+}
+
+TfrmTZ_Q::TfrmTZ_Q(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }

@@ -26,3 +26,27 @@ public:
     explicit TfrmChangeT_Q(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };
+
+class TfrmBorrow_Q : public QuickFilterDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmBorrow_Q(FilterTarget *target, QWidget *parent = nullptr);
+    static const FilterDescriptor &descriptor();
+};
+
+class TfrmDebt_Q : public QuickFilterDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmDebt_Q(FilterTarget *target, QWidget *parent = nullptr);
+    static const FilterDescriptor &descriptor();
+};
+
+class TfrmTZ_Q : public QuickFilterDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmTZ_Q(FilterTarget *target, QWidget *parent = nullptr);
+    static const FilterDescriptor &descriptor();
+};

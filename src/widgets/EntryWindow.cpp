@@ -1,7 +1,10 @@
 #include "widgets/EntryWindow.h"
 
 #include "data/TfrmDM.h"
+#include "widgets/FollowUpWindows.h"
+#include "widgets/MessageBox.h"
 
+#include <QAction>
 #include <QDateEdit>
 #include <QDialog>
 #include <QHeaderView>
@@ -33,13 +36,14 @@ Maintenance::Field Entry::listField(const QString &name, const QString &label, c
 }
 
 Maintenance::Field Entry::amountField(const QString &name, const QString &label,
-                                      const QString &alias)
+                                      const QString &alias, const QString &emptyText)
 {
     return {.name = name,
             .label = label,
             .alias = alias,
             .kind = Maintenance::FieldKind::Amount,
-            .required = true};
+            .required = true,
+            .emptyText = emptyText};
 }
 
 Maintenance::Field Entry::memberField(const QString &name, const QString &input, bool required)
@@ -54,6 +58,20 @@ Maintenance::Field Entry::remarkField(const QString &name)
             .label = QStringLiteral("备        注："),
             .alias = QStringLiteral("备注"),
             .maxLength = 100};
+}
+
+void Entry::moveBalance(Money amount, const QString &account, Direction direction)
+{
+    const TfrmDM *dm = TfrmDM::instance();
+    if (direction == Direction::Raises)
+        dm->AccountUp(amount, account);
+    else
+        dm->AccountDown(amount, account);
+}
+
+Direction Entry::opposite(Direction direction)
+{
+    return direction == Direction::Raises ? Direction::Lowers : Direction::Raises;
 }
 
 Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
@@ -80,7 +98,7 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
 
 EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
     : MaintenanceWindow(maintenance(descriptor), parent), m_legs(descriptor.legs),
-      m_filter(descriptor.filter)
+      m_filter(descriptor.filter), m_followUp(descriptor.followUp)
 {
     // Six columns fit beside each other.
     findChild<QTableView *>(QStringLiteral("DBGrid1"))
@@ -90,17 +108,35 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
     for (const Maintenance::Field &f : this->descriptor().fields)
         if (f.kind == Maintenance::FieldKind::Date)
             static_cast<QDateEdit *>(control(f.input))->setDate(QDate::currentDate());
+    if (m_followUp)
+        buildPopupMenu();
 }
 
-EntryWindow::Movements EntryWindow::enteredMovements() const
+void EntryWindow::buildPopupMenu()
+{
+    auto *grid = findChild<QTableView *>(QStringLiteral("DBGrid1"));
+    grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const auto addItem = [&](const char *name, const QString &text,
+                             void (EntryWindow::*handler)()) {
+        auto *item = new QAction(text, grid);
+        item->setObjectName(QLatin1String(name));
+        connect(item, &QAction::triggered, this, handler);
+        grid->addAction(item);
+    };
+    addItem("R1", m_followUp->recordCaption + QStringLiteral(" &R"), &EntryWindow::R1Click);
+    addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::V1Click);
+}
+
+EntryWindow::Movements EntryWindow::enteredMovements(Money settled) const
 {
     Movements out;
     for (const Leg &leg : m_legs)
-        out.push_back({fieldAmount(leg.amountAlias), fieldText(leg.accountAlias), leg.direction});
+        out.push_back(
+            {fieldAmount(leg.amountAlias) + settled, fieldText(leg.accountAlias), leg.direction});
     return out;
 }
 
-EntryWindow::Movements EntryWindow::storedMovements() const
+EntryWindow::Movements EntryWindow::storedMovements(Money settled) const
 {
     QStringList columns;
     for (const Leg &leg : m_legs)
@@ -114,7 +150,7 @@ EntryWindow::Movements EntryWindow::storedMovements() const
     Movements out;
     int column = 0;
     for (const Leg &leg : m_legs) {
-        const Money amount = Money::fromVariant(stored.value(column++));
+        const Money amount = Money::fromVariant(stored.value(column++)) + settled;
         out.push_back({amount, stored.value(column++).toString(), leg.direction});
     }
     return out;
@@ -122,33 +158,81 @@ EntryWindow::Movements EntryWindow::storedMovements() const
 
 void EntryWindow::apply(const Movements &movements)
 {
-    const TfrmDM *dm = TfrmDM::instance();
-    for (const Movement &m : movements) {
-        if (m.direction == Direction::Raises)
-            dm->AccountUp(m.amount, m.account);
-        else
-            dm->AccountDown(m.amount, m.account);
-    }
+    for (const Movement &m : movements)
+        moveBalance(m.amount, m.account, m.direction);
 }
 
 void EntryWindow::undo(const Movements &movements)
 {
-    Movements reversed = movements;
-    for (Movement &m : reversed)
-        m.direction = m.direction == Direction::Raises ? Direction::Lowers : Direction::Raises;
-    apply(reversed);
+    for (const Movement &m : movements)
+        moveBalance(m.amount, m.account, opposite(m.direction));
 }
 
+Money EntryWindow::settled() const
+{
+    return m_followUp ? FollowUp::settled(*m_followUp, currentKey()) : Money();
+}
+
+// An entry with follow-ups moved its whole first amount: what is outstanding and
+// what its follow-ups settled. An edit that moves it to another account moves all
+// of that, so that the old account keeps nothing no row explains; on the same
+// account only the change of the outstanding figure moves.
 void EntryWindow::writeAlongside(Mode mode)
 {
-    if (mode == Mode::Edit)
-        undo(storedMovements());
-    apply(enteredMovements());
+    Money alreadySettled;
+    if (mode == Mode::Edit) {
+        alreadySettled = settled();
+        undo(storedMovements(alreadySettled));
+    }
+    apply(enteredMovements(alreadySettled));
 }
 
 void EntryWindow::deleteAlongside()
 {
-    undo(storedMovements());
+    undo(storedMovements(settled()));
+}
+
+bool EntryWindow::mayDelete()
+{
+    if (!m_followUp)
+        return true;
+    try {
+        if (!FollowUp::hasRecords(*m_followUp, currentKey()))
+            return true;
+        Msg::plain(this, m_followUp->deleteRefused);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    return false;
+}
+
+void EntryWindow::R1Click()
+{
+    const QVariant key = currentKey();
+    if (!m_followUp || mode() != Mode::Browse || key.isNull())
+        return;
+    try {
+        // Read by key: another window may have changed or deleted the entry.
+        const std::optional<Money> owed = FollowUp::outstanding(*m_followUp, key);
+        if (!owed)
+            throw DbError(Maintenance::rowGoneMessage());
+        if (owed->isZero())
+            return; // nothing left to settle
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    const std::unique_ptr<QDialog> dialog(m_followUp->makeRecord(this, key));
+    dialog->exec();
+}
+
+void EntryWindow::V1Click()
+{
+    const QVariant key = currentKey();
+    if (!m_followUp || mode() != Mode::Browse || key.isNull())
+        return;
+    const std::unique_ptr<QDialog> dialog(m_followUp->makeList(this, key));
+    dialog->exec();
 }
 
 void EntryWindow::ButQueryClick()

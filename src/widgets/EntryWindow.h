@@ -6,6 +6,10 @@
 
 class QDialog;
 
+namespace FollowUp {
+struct Descriptor;
+}
+
 namespace Entry {
 
 // Which way a saved entry moves an account's balance.
@@ -24,6 +28,10 @@ struct Leg
     Direction direction = Direction::Raises;
 };
 
+// Moves the account's balance of the current book by the amount, the given way.
+void moveBalance(Money amount, const QString &account, Direction direction);
+Direction opposite(Direction direction);
+
 // Makes the quick-filter dialog of an entry window, owned by that window.
 using FilterMaker = QDialog *(*)(FilterTarget *target, QWidget *parent);
 
@@ -38,7 +46,8 @@ Maintenance::Field dateField(const QString &label, const QString &alias);
 Maintenance::Field listField(const QString &name, const QString &label, const QString &alias,
                              const QString &input, Maintenance::Feeder feeder,
                              bool required = true);
-Maintenance::Field amountField(const QString &name, const QString &label, const QString &alias);
+Maintenance::Field amountField(const QString &name, const QString &label, const QString &alias,
+                               const QString &emptyText = {});
 Maintenance::Field memberField(const QString &name, const QString &input, bool required = false);
 Maintenance::Field remarkField(const QString &name);
 
@@ -56,6 +65,8 @@ struct Descriptor
     // the same order, then applies the new ones; a delete undoes the stored legs.
     std::vector<Leg> legs{};
     FilterMaker filter = nullptr; // the dialog that 查询（&Q） opens
+    // Records that follow an entry (repayments...), opened from the list's pop-up menu.
+    const FollowUp::Descriptor *followUp = nullptr;
 };
 
 // The maintenance window an entry window is: the current book's rows, latest
@@ -75,9 +86,16 @@ class EntryWindow : public MaintenanceWindow
 public:
     explicit EntryWindow(const Entry::Descriptor &descriptor, QWidget *parent = nullptr);
 
+    // The pop-up menu of an entry with follow-ups: record one ("还债 &R"), list
+    // them ("还债记录 &V"). Neither acts while a row is pending.
+    void R1Click();
+    void V1Click();
+
 protected:
     void writeAlongside(Mode mode) override;
     void deleteAlongside() override;
+    // An entry with follow-ups is deleted only once they are.
+    bool mayDelete() override;
     // Opens a fresh quick-filter dialog, modal, that filters this window.
     void ButQueryClick() override;
 
@@ -90,14 +108,19 @@ private:
     };
     using Movements = std::vector<Movement>;
 
-    // What the values being entered will move.
-    Movements enteredMovements() const;
+    // What the values being entered will move; `settled` is added to each amount.
+    Movements enteredMovements(Money settled) const;
     // What the current row moved when it was stored, read by its key: the
     // database's values, even when another window changed the row since.
-    Movements storedMovements() const;
+    Movements storedMovements(Money settled) const;
+    // What the current row's follow-ups took off its amount: together with what
+    // is outstanding, the whole amount the entry first moved.
+    Money settled() const;
+    void buildPopupMenu();
     static void apply(const Movements &movements);
     static void undo(const Movements &movements);
 
     std::vector<Entry::Leg> m_legs;
     Entry::FilterMaker m_filter;
+    const FollowUp::Descriptor *m_followUp;
 };

@@ -44,6 +44,8 @@ const QRegularExpression AmountKeystrokes(QStringLiteral("^[+-]?\\d{0,14}(\\.\\d
 
 QString Maintenance::emptyMessage(const Field &field)
 {
+    if (!field.emptyText.isEmpty())
+        return field.emptyText;
     return field.kind == FieldKind::Combo ? QStringLiteral("请选择 %1！").arg(field.alias)
                                           : field.alias + QStringLiteral("不能为空！请重新录入！");
 }
@@ -515,6 +517,11 @@ void MaintenanceWindow::deleteAlongside()
 {
 }
 
+bool MaintenanceWindow::mayDelete()
+{
+    return true;
+}
+
 QVariant MaintenanceWindow::valueToWrite(const Field &f) const
 {
     const QString text = fieldText(f.alias);
@@ -610,7 +617,7 @@ void MaintenanceWindow::ButDelClick()
         return;
     if (!m_d.protectedName.isEmpty() && m_model->text(row, m_d.nameAlias) == m_d.protectedName)
         return;
-    if (!Msg::confirmDelete(this))
+    if (!mayDelete() || !Msg::confirmDelete(this))
         return;
     try {
         Transaction transaction;

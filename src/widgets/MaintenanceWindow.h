@@ -51,6 +51,7 @@ struct Field
     Feeder feeder = nullptr; // Combo: fills the list when the window opens
     QString hint{};          // a note beside the field
     int maxLength = 50;
+    QString emptyText{}; // what a required field says when empty, where not the usual form
 };
 
 // Everything that tells one maintenance window from another.
@@ -141,6 +142,9 @@ protected:
     // What is written besides the row, before it (balance adjustments).
     virtual void writeAlongside(Mode mode);
     virtual void deleteAlongside();
+    // Whether the current row may be deleted at all; says why not. Asked before
+    // the confirmation.
+    virtual bool mayDelete();
     virtual void ButQueryClick() {}
 
     // What the hooks read.

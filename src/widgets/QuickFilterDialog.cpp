@@ -2,6 +2,7 @@
 
 #include "data/TfrmDM.h"
 #include "widgets/DatePicker.h"
+#include "widgets/DialogTitleBar.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,9 +22,7 @@ QuickFilterDialog::QuickFilterDialog(const FilterDescriptor &descriptor, FilterT
 {
     setObjectName(QLatin1String(descriptor.className));
     setWindowTitle(QString::fromUtf8(descriptor.caption));
-    // Only a close box in the title bar.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setDialogTitleBar(this, descriptor.closeBoxOnly);
 
     auto *group = new QGroupBox(QStringLiteral("查询条件"), this);
     auto *grid = new QGridLayout(group);

@@ -44,6 +44,7 @@ struct FilterDescriptor
     const char *className;
     const char *caption;
     std::vector<FilterCriterion> criteria;
+    bool closeBoxOnly = true; // else the title bar's ordinary buttons
 };
 
 // The quick-filter dialog family: check boxes with their inputs under "查询条件",

@@ -1,7 +1,9 @@
 #include "books/BookStore.h"
 #include "data/TfrmDM.h"
+#include "entries/DebtsCredits.h"
 #include "entries/IncomeExpense.h"
 #include "entries/TfrmChangeT.h"
+#include "entries/TfrmTZ.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -9,9 +11,11 @@
 #include <QTableView>
 #include <QTest>
 
-// Random saves, edits and deletes of income, expense and transfers, made by
-// clicking through the real windows, never leave a balance that differs from
-// its opening balance plus the effect of the entries that remain.
+// Random saves, edits and deletes of every kind of entry, and random follow-ups
+// of debts, credits and investments with their deletions, made by clicking
+// through the real windows, never leave a balance that differs from its opening
+// balance plus the effect of the entries and follow-ups that remain, nor a
+// running figure that differs from the sum of its follow-ups.
 class TestEntryConsistency : public QObject
 {
     Q_OBJECT
@@ -32,13 +36,13 @@ public:
     bool chance(int percent) { return below(100) < percent; }
 
     // Mostly whole yuan or fen; sometimes zero, negative, or to the ten-thousandth.
-    QString amount()
+    QString amount(bool mayBeNegative = true)
     {
         const int kind = below(10);
         qint64 units = qint64(below(100000)) * (kind < 5 ? 10000 : 100);
         if (kind == 5)
             units = 0;
-        else if (kind == 6)
+        else if (kind == 6 && mayBeNegative)
             units = -units;
         else if (kind == 7)
             units += below(10000);
@@ -60,39 +64,131 @@ private:
     QRandomGenerator m_rng;
 };
 
+// How the clerk fills one kind of entry window.
+struct Form
+{
+    QWidget *window;
+    const char *amount;              // the amount box
+    const char *party = nullptr;     // a typed name (debts and credits)
+    std::vector<const char *> lists; // required drop-down lists, in order
+    const char *optionalList = nullptr;
+    bool followUps = false;
+    bool twoAmounts = false; // a return: principal and income
+};
+
 int rowsShown(QWidget *w)
 {
     return Drive::find<QTableView>(w, "DBGrid1")->model()->rowCount();
 }
 
-qint64 sum(const QString &sql, const QString &account)
+qint64 sum(const QString &sql, const QVariantList &values)
 {
-    return Db::value(sql, {Book, account}).toLongLong();
+    return Db::value(sql, values).toLongLong();
 }
 
-// Each account's balance against its opening balance and the entries that remain.
-QStringList balanceErrors(const QMap<QString, Money> &opening)
+// The effect of the entries and follow-ups that remain on one account.
+qint64 effectOn(const QString &account)
+{
+    const QVariantList own{Book, account};
+    const QVariantList named{account};
+    return sum("select total(IMoney) from InTable where BName=? and AName=?", own) -
+           sum("select total(OMoney) from OutTable where BName=? and AName=?", own) -
+           sum("select total(CMoney) from ChangeT where BName=? and OldN=?", own) +
+           sum("select total(CMoney) from ChangeT where BName=? and NewN=?", own) +
+           // a debt brought in what is still owed and what was repaid
+           sum("select total(BMoney+RMoney) from Borrow where BName=? and AName=?", own) -
+           sum("select total(RMoney) from BorrowR where AName=?", named) -
+           sum("select total(DMoney+RMoney) from Debt where BName=? and AName=?", own) +
+           sum("select total(RMoney) from DebtR where AName=?", named) -
+           // an investment took what is still invested and the principal returned
+           sum("select total(TMoney) from TTable where BName=? and AName=?", own) -
+           sum("select total(r.RMoney) from TTableR r join TTable t on t.ID=r.TID "
+               "where t.BName=? and t.AName=?",
+               own) +
+           sum("select total(RMoney+SMoney) from TTableR where AName=?", named);
+}
+
+// Each account's balance against its opening balance and the entries that
+// remain; each running figure against its follow-ups; no follow-up without its entry.
+QStringList consistencyErrors(const QMap<QString, Money> &opening)
 {
     QStringList errors;
     for (auto it = opening.begin(); it != opening.end(); ++it) {
         const QString &account = it.key();
-        const qint64 effect =
-            sum("select total(IMoney) from InTable where BName=? and AName=?", account) -
-            sum("select total(OMoney) from OutTable where BName=? and AName=?", account) -
-            sum("select total(CMoney) from ChangeT where BName=? and OldN=?", account) +
-            sum("select total(CMoney) from ChangeT where BName=? and NewN=?", account);
-        const Money expected = it.value() + Money::fromUnits(effect);
+        const Money expected = it.value() + Money::fromUnits(effectOn(account));
         if (Db::balance(Book, account) != expected)
             errors << QString("%1: %2, expected %3")
                           .arg(account, Db::balance(Book, account).toPlain(), expected.toPlain());
     }
+    const struct
+    {
+        const char *entries, *records, *key, *summed;
+    } figures[] = {{"Borrow", "BorrowR", "BID", "RMoney"},
+                   {"Debt", "DebtR", "DID", "RMoney"},
+                   {"TTable", "TTableR", "TID", "SMoney"}};
+    for (const auto &f : figures) {
+        const int wrong = Db::count(QString("select count(*) from %1 e where RMoney <> "
+                                            "(select coalesce(sum(%4),0) from %2 where %3=e.ID)")
+                                        .arg(f.entries, f.records, f.key, f.summed));
+        const int orphans = Db::count(QString("select count(*) from %2 where %3 not in "
+                                              "(select ID from %1)")
+                                          .arg(f.entries, f.records, f.key));
+        if (wrong || orphans)
+            errors << QString("%1: %2 running figures wrong, %3 orphans")
+                          .arg(f.entries)
+                          .arg(wrong)
+                          .arg(orphans);
+    }
     return errors;
 }
 
-void refuseWrites(bool refuse)
+const char *const Writable[] = {"InTable", "OutTable", "ChangeT", "Borrow",  "BorrowR",
+                                "Debt",    "DebtR",    "TTable",  "TTableR", "SAccount"};
+
+void enterEntry(RandomClerk &clerk, const Form &f, bool isNew)
 {
-    for (const char *table : {"InTable", "OutTable", "ChangeT"})
-        refuse ? Db::refuseWrites(table, "写入失败") : Db::allowWrites(table);
+    QWidget *w = f.window;
+    Drive::click(w, isNew ? "ButNew" : "ButMed");
+    if (f.party)
+        Drive::setText(w, f.party, clerk.chance(5) ? "" : "老王's");
+    for (const char *list : f.lists)
+        clerk.pick(w, list, f.party != nullptr && list == f.lists.back()); // a debt's member
+    if (f.optionalList)
+        clerk.pick(w, f.optionalList, true);
+    Drive::setText(w, f.amount, clerk.amount());
+    Drive::setText(w, "DBEdit6", clerk.chance(10) ? "it's" : "");
+    Drive::click(w, isNew ? "ButSave" : "ButSaveEdit");
+    // Refused (a check, a refused write): nothing was stored.
+    if (static_cast<MaintenanceWindow *>(w)->mode() != MaintenanceWindow::Mode::Browse)
+        Drive::click(w, "ButCan");
+}
+
+// Records a follow-up of the current entry, sometimes all that is outstanding,
+// sometimes more or nothing, which is refused.
+void recordFollowUp(RandomClerk &clerk, const Form &f)
+{
+    Drive::withModal([&] { Drive::trigger(f.window, "R1"); },
+                     [&](QWidget *dialog) {
+                         if (!clerk.chance(25))
+                             Drive::setText(dialog, "Edit1", clerk.amount(false));
+                         if (f.twoAmounts)
+                             Drive::setText(dialog, "Edit2", clerk.amount());
+                         clerk.pick(dialog, "DBLookupComboBox1");
+                         clerk.pick(dialog, "DBLookupComboBox2", true);
+                         Drive::click(dialog, "BitBtn1");
+                     });
+}
+
+void deleteFollowUp(RandomClerk &clerk, const Form &f, MessageRecorder &messages)
+{
+    Drive::withModal([&] { Drive::trigger(f.window, "V1"); },
+                     [&](QWidget *dialog) {
+                         const int rows = rowsShown(dialog);
+                         if (rows > 0)
+                             Drive::clickRow(dialog, "DBGrid1", clerk.below(rows));
+                         messages.answer(QMessageBox::Yes);
+                         Drive::trigger(dialog, "D1");
+                     });
 }
 
 } // namespace
@@ -120,63 +216,82 @@ void TestEntryConsistency::balancesFollowAThousandRandomChanges()
     TfrmInTable income;
     TfrmOutTable expense;
     TfrmChangeT transfers;
-    // A second income window, whose list is not told of the other's changes.
+    TfrmBorrow debts;
+    TfrmDebt credits;
+    TfrmTZ investments;
+    // Second windows, whose lists are not told of the others' changes.
     TfrmInTable staleIncome;
-    QWidget *windows[] = {&income, &expense, &transfers, &staleIncome};
-    for (QWidget *w : windows)
-        w->show();
+    TfrmBorrow staleDebts;
+    const auto entry = [](QWidget *w) {
+        return Form{
+            w, "DBEdit3", nullptr, {"DBLookupComboBox1", "DBLookupComboBox2"}, "DBLookupComboBox3"};
+    };
+    const auto debtOrCredit = [](QWidget *w) {
+        return Form{w,       "DBEdit3", "DBEdit2", {"DBLookupComboBox1", "DBLookupComboBox2"},
+                    nullptr, true};
+    };
+    Form investment = entry(&investments);
+    investment.followUps = investment.twoAmounts = true;
+    Form transfer = entry(&transfers);
+    transfer.amount = "DBEdit4";
+    const Form forms[] = {entry(&income),       entry(&expense),          transfer,
+                          debtOrCredit(&debts), debtOrCredit(&credits),   investment,
+                          entry(&staleIncome),  debtOrCredit(&staleDebts)};
+    for (const Form &f : forms)
+        f.window->show();
 
-    int saves = 0, edits = 0, deletes = 0, refusedWrites = 0;
+    int saves = 0, edits = 0, deletes = 0, followUps = 0, followUpDeletes = 0, refusedWrites = 0;
     for (int op = 0; op < 1000; ++op) {
-        QWidget *w = windows[clerk.below(4)];
-        const bool isTransfer = w == &transfers;
-        const int kind = rowsShown(w) == 0 ? 0 : clerk.below(10);
+        const Form &f = forms[clerk.below(int(std::size(forms)))];
+        QWidget *w = f.window;
+        const int rows = rowsShown(w);
+        const int kind = rows == 0 ? 0 : clerk.below(f.followUps ? 14 : 10);
         const bool refuse = clerk.chance(3);
+        const char *refused = Writable[clerk.below(int(std::size(Writable)))];
         if (refuse) {
-            refuseWrites(true);
+            Db::refuseWrites(refused, "写入失败");
             ++refusedWrites;
         }
+        if (rows > 0)
+            Drive::clickRow(w, "DBGrid1", clerk.below(rows));
         if (kind < 8) {
-            const bool isNew = kind < 5;
-            if (!isNew)
-                Drive::clickRow(w, "DBGrid1", clerk.below(rowsShown(w)));
-            Drive::click(w, isNew ? "ButNew" : "ButMed");
-            clerk.pick(w, "DBLookupComboBox1");
-            clerk.pick(w, "DBLookupComboBox2");
-            clerk.pick(w, "DBLookupComboBox3", true);
-            Drive::setText(w, isTransfer ? "DBEdit4" : "DBEdit3", clerk.amount());
-            Drive::setText(w, "DBEdit6", clerk.chance(10) ? "it's" : "");
-            Drive::click(w, isNew ? "ButSave" : "ButSaveEdit");
-            // Refused (the same account twice, a refused write): nothing was stored.
-            if (static_cast<MaintenanceWindow *>(w)->mode() != MaintenanceWindow::Mode::Browse)
-                Drive::click(w, "ButCan");
-            ++(isNew ? saves : edits);
-        } else {
-            Drive::clickRow(w, "DBGrid1", clerk.below(rowsShown(w)));
+            enterEntry(clerk, f, kind < 5);
+            ++(kind < 5 ? saves : edits);
+        } else if (kind < 10) {
             messages.answer(QMessageBox::Yes);
             Drive::click(w, "ButDel");
             ++deletes;
+        } else if (kind < 13) {
+            recordFollowUp(clerk, f);
+            ++followUps;
+        } else {
+            deleteFollowUp(clerk, f, messages);
+            ++followUpDeletes;
         }
         if (refuse)
-            refuseWrites(false);
+            Db::allowWrites(refused);
         if (op % 50 == 49) {
-            const QStringList errors = balanceErrors(opening);
+            const QStringList errors = consistencyErrors(opening);
             QVERIFY2(errors.isEmpty(), qPrintable(QString("after operation %1 (seed %2): %3")
                                                       .arg(op + 1)
                                                       .arg(seed)
                                                       .arg(errors.join("; "))));
         }
     }
-    QVERIFY(saves > 300 && edits > 150 && deletes > 100);
-    QVERIFY(Db::count("select count(*) from InTable") + Db::count("select count(*) from OutTable") +
-                Db::count("select count(*) from ChangeT") >
-            100);
-    // Every message was a refusal the clerk provoked, or a row another window had deleted.
+    qInfo("saves %d, edits %d, deletes %d, follow-ups %d, their deletes %d, refused writes %d",
+          saves, edits, deletes, followUps, followUpDeletes, refusedWrites);
+    QVERIFY(saves > 250 && edits > 150 && deletes > 60 && followUps > 40 && followUpDeletes > 15);
+    QVERIFY(Db::count("select count(*) from BorrowR") + Db::count("select count(*) from DebtR") +
+                Db::count("select count(*) from TTableR") >
+            10);
+    // Every message was a refusal the clerk provoked, or an entry another window had deleted.
+    const QRegularExpression expected(
+        "^(确认要删除吗？该删除将不可恢复！|到帐帐户 不能与 原帐户 一样！请重新选择！|"
+        "该记录已不存在，可能已在其他窗口中删除。|请选择 家庭成员！|请选择 帐户名称！|"
+        "债[权务]人 不能为空！请重新录入！|该(债务|债权|投资)有 .*|"
+        "(还债金额|收债金额|收回本金) 不能(大于..金额|小于或等于零)！)$|写入失败");
     for (const QString &text : messages.texts())
-        QVERIFY2(text == "确认要删除吗？该删除将不可恢复！" || text.contains("写入失败") ||
-                     text == "到帐帐户 不能与 原帐户 一样！请重新选择！" ||
-                     text == "该记录已不存在，可能已在其他窗口中删除。",
-                 qPrintable(text));
+        QVERIFY2(expected.match(text).hasMatch(), qPrintable(text));
     QVERIFY(refusedWrites > 10);
 }
 

@@ -81,6 +81,15 @@ void TestEntryWindows::defaultFilterListsTheLastMonth_data()
     QTest::newRow("transfer") << "TfrmChangeT"
                               << "insert into ChangeT (BName, CDate, CMoney) values ('家', ?, 1)"
                               << "转帐日期";
+    QTest::newRow("debt") << "TfrmBorrow"
+                          << "insert into Borrow (BName, BDate, BMoney) values ('家', ?, 1)"
+                          << "日期";
+    QTest::newRow("credit") << "TfrmDebt"
+                            << "insert into Debt (BName, DDate, DMoney) values ('家', ?, 1)"
+                            << "日期";
+    QTest::newRow("investment") << "TfrmTZ"
+                                << "insert into TTable (BName, TDate, TMoney) values ('家', ?, 1)"
+                                << "日期";
 }
 
 void TestEntryWindows::defaultFilterListsTheLastMonth()
@@ -146,7 +155,8 @@ void TestEntryWindows::openFromMenuAndSideBarEachWithItsOwnFilter()
     auto main = std::make_unique<TfrmMain>();
     main->show();
     QMdiArea *area = main->mdiArea();
-    for (const char *item : {"N11", "O2", "A1", "Side_N11", "Side_O2", "Side_A1"}) {
+    for (const char *item : {"N11", "O2", "A1", "N21", "N22", "N33", "Side_N11", "Side_O2",
+                             "Side_A1", "Side_N21", "Side_N22", "Side_N33"}) {
         if (auto *action = main->findChild<QAction *>(item))
             action->trigger();
         else
@@ -156,12 +166,13 @@ void TestEntryWindows::openFromMenuAndSideBarEachWithItsOwnFilter()
     QStringList opened;
     for (QMdiSubWindow *sub : area->subWindowList())
         opened << sub->widget()->objectName();
-    QCOMPARE(opened, QStringList({"TfrmInTable", "TfrmOutTable", "TfrmChangeT", "TfrmInTable",
-                                  "TfrmOutTable", "TfrmChangeT"}));
+    const QStringList kinds = {"TfrmInTable", "TfrmOutTable", "TfrmChangeT",
+                               "TfrmBorrow",  "TfrmDebt",     "TfrmTZ"};
+    QCOMPARE(opened, kinds + kinds);
 
     // Each income window keeps its own filter.
     QWidget *first = area->subWindowList().at(0)->widget();
-    QWidget *second = area->subWindowList().at(3)->widget();
+    QWidget *second = area->subWindowList().at(kinds.size())->widget();
     query(first, "BitBtn1", [](QWidget *dialog) {
         Drive::click(dialog, "CheckBox1"); // no date range
         Drive::choose(dialog, "DBLookupComboBox1", "奖金");
@@ -174,7 +185,7 @@ void TestEntryWindows::openFromMenuAndSideBarEachWithItsOwnFilter()
     QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("0.00"));
     Drive::click(second, "ButExi");
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(area->subWindowList().size(), 5);
+    QCOMPARE(area->subWindowList().size(), 2 * kinds.size() - 1);
     QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("100.00"));
     QVERIFY(messages.messages.isEmpty());
     main->closeAllChildren();

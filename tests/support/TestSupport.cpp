@@ -9,6 +9,7 @@
 #include "widgets/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
@@ -160,6 +161,37 @@ void whenModal(std::function<void(QWidget *dialog)> act)
         act(dialog);
     });
     timer->start();
+}
+
+bool withModal(const std::function<void()> &act,
+               const std::function<void(QWidget *dialog)> &onDialog)
+{
+    bool shown = false;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        timer.stop();
+        shown = true;
+        if (onDialog)
+            onDialog(dialog);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    timer.start();
+    act();
+    timer.stop();
+    return shown;
+}
+
+void trigger(QWidget *root, const QString &name)
+{
+    auto *action = root->findChild<QAction *>(name);
+    if (!action)
+        qFatal("action %s not found", qPrintable(name));
+    action->trigger();
 }
 
 namespace {

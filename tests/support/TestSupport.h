@@ -70,6 +70,12 @@ void setDate(QWidget *root, const QString &name, const QDate &date);
 void click(QWidget *root, const QString &name);
 // Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
 void whenModal(std::function<void(QWidget *dialog)> act);
+// Runs `act`. If it shows a modal dialog, `onDialog` gets it, and the dialog is
+// closed afterwards if it is still open. True when a dialog was shown.
+bool withModal(const std::function<void()> &act,
+               const std::function<void(QWidget *dialog)> &onDialog = {});
+// Triggers the action (a pop-up menu item) named `name` under root.
+void trigger(QWidget *root, const QString &name);
 
 // Grids (QTableView) by objectName: rows are counted from 0, columns by title.
 QStringList titles(QWidget *root, const QString &grid); // shown columns only

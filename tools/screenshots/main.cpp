@@ -9,6 +9,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDate>
 #include <QDir>
@@ -64,6 +65,28 @@ void makeSampleBook()
     exec(QStringLiteral("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName, Remark) "
                         "values (?, ?, '工资卡', '支付宝', 5000000, '张伟', ' 工资卡->支付宝')"),
          {SampleBook, today});
+    // A debt partly repaid, a credit partly collected, an investment with a return.
+    exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
+                        "Remark) values (?, ?, '王建国', 70000000, '工资卡', '张伟', 30000000, "
+                        "'装修借款')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) "
+                        "values (1, ?, 30000000, '工资卡', '张伟', '第一次还款')"),
+         {today});
+    exec(QStringLiteral("insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
+                        "Remark) values (?, ?, '刘洋', 15000000, '支付宝', '李娜', 5000000, "
+                        "'同事周转')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) "
+                        "values (1, ?, 5000000, '现金', '李娜', '')"),
+         {today});
+    exec(QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
+                        "Remark) values (?, ?, '基金', 60000000, 3500000, '工资卡', '张伟', "
+                        "'指数基金定投')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
+                        "values (1, ?, 40000000, 3500000, '工资卡', '张伟', '部分赎回')"),
+         {today});
 }
 
 void save(QWidget *widget, const QDir &out, const QString &name)
@@ -135,6 +158,13 @@ int main(int argc, char *argv[])
             grabNextDialog(out, name + QStringLiteral("_Q"));
             query->click();
         }
+        // Entries with follow-ups show the dialog that records one and the list of them.
+        for (const char *item : {"R1", "V1"})
+            if (auto *action = child->findChild<QAction *>(QLatin1String(item))) {
+                grabNextDialog(
+                    out, name + (item[0] == 'R' ? QStringLiteral("_R") : QStringLiteral("_V")));
+                action->trigger();
+            }
         // Windows that enter rows are shown once more while entering a new one.
         if (auto *button = child->findChild<QPushButton *>(QStringLiteral("ButNew"));
             button && button->isEnabled()) {

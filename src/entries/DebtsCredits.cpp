@@ -1,0 +1,166 @@
+#include "entries/DebtsCredits.h"
+
+#include "data/TfrmDM.h"
+#include "entries/EntryFilters.h"
+
+namespace {
+
+struct Twin
+{
+    const char *className; // of the entry window; its follow-ups add "_R" and "_V"
+    const char *kind;      // "债务": the caption, and the start of the amount's title
+    const char *party;     // "债权人": who the other side is
+    const char *partyLabel;
+    const char *table;
+    char prefix;                // of the date, party and amount columns: BDate, BPro, BMoney
+    const char *running;        // the title of what the follow-ups settled so far
+    const char *followUp;       // "还债": the follow-up's caption
+    Entry::Direction direction; // of the entry on its account; a follow-up moves the other way
+    Entry::FilterMaker filter;
+    FollowUp::DialogMaker makeRecord;
+    FollowUp::DialogMaker makeList;
+};
+
+const Twin Debts{"TfrmBorrow",
+                 "债务",
+                 "债权人",
+                 "债  权  人：",
+                 "Borrow",
+                 'B',
+                 "已还金额",
+                 "还债",
+                 Entry::Direction::Raises,
+                 Entry::makeFilter<TfrmBorrow_Q>,
+                 FollowUp::make<TfrmBorrow_R>,
+                 FollowUp::make<TfrmBorrow_V>};
+
+const Twin Credits{"TfrmDebt",
+                   "债权",
+                   "债务人",
+                   "债  务  人：",
+                   "Debt",
+                   'D',
+                   "已收金额",
+                   "收债",
+                   Entry::Direction::Lowers,
+                   Entry::makeFilter<TfrmDebt_Q>,
+                   FollowUp::make<TfrmDebt_R>,
+                   FollowUp::make<TfrmDebt_V>};
+
+QString amountTitle(const Twin &t)
+{
+    return QString::fromUtf8(t.kind) + QStringLiteral("金额");
+}
+
+QString column(const Twin &t, const char *name)
+{
+    return QLatin1Char(t.prefix) + QLatin1String(name);
+}
+
+FollowUp::Descriptor followUps(const Twin &t)
+{
+    using namespace FollowUp;
+    const QString caption = QString::fromUtf8(t.followUp);
+    const QString className = QLatin1String(t.className);
+    return {
+        .entryTable = QLatin1String(t.table),
+        .outstandingColumn = column(t, "Money"),
+        .outstandingName = amountTitle(t),
+        .runningColumn = "RMoney",
+        .table = QLatin1String(t.table) + QLatin1Char('R'),
+        .entryKey = column(t, "ID"),
+        .dateTitle = "日期",
+        .dateLabel = "日        期：",
+        .amounts = {{caption + QStringLiteral("金额"),
+                     "RMoney",
+                     false,
+                     {},
+                     {Check::Empty, Check::NotAboveOutstanding, Check::AboveZero}}},
+        .direction = Entry::opposite(t.direction),
+        .recordClass = className + QStringLiteral("_R"),
+        .recordCaption = caption,
+        .listClass = className + QStringLiteral("_V"),
+        .listCaption = caption + QStringLiteral("记录"),
+        .closeBoxOnly = true,
+        .deleteRefused = QStringLiteral("该%1有 %2，不能删除；如要删除，请先删除 还债记录。")
+                             .arg(QString::fromUtf8(t.kind), QString::fromUtf8(t.running)),
+        .makeRecord = t.makeRecord,
+        .makeList = t.makeList,
+    };
+}
+
+const FollowUp::Descriptor &followUpsOf(const Twin &t)
+{
+    static const FollowUp::Descriptor debts = followUps(Debts);
+    static const FollowUp::Descriptor credits = followUps(Credits);
+    return &t == &Debts ? debts : credits;
+}
+
+Entry::Descriptor debtOrCredit(const Twin &t)
+{
+    using namespace Entry;
+    const QString kind = QString::fromUtf8(t.kind);
+    const QString party = QString::fromUtf8(t.party);
+    const QString amount = amountTitle(t);
+    return {
+        .className = QLatin1String(t.className),
+        .caption = kind,
+        .panelTitle = kind + QStringLiteral("信息"),
+        .table = QLatin1String(t.table),
+        .dateColumn = column(t, "Date"),
+        .columns = {{column(t, "Date"), "日期"},
+                    {column(t, "Pro"), party},
+                    {column(t, "Money"), amount},
+                    {"AName", "帐户名称"},
+                    {"FName", "家庭成员"},
+                    {"RMoney", QString::fromUtf8(t.running)},
+                    {"Remark", "备注"}},
+        .fields = {dateField("日        期：", "日期"),
+                   {.name = "DBEdit2",
+                    .label = QString::fromUtf8(t.partyLabel),
+                    .alias = party,
+                    .required = true,
+                    .emptyText = party + QStringLiteral(" 不能为空！请重新录入！")},
+                   amountField("DBEdit3", amount + QStringLiteral("："), amount,
+                               QStringLiteral("余额不能为空！请重新录入！")),
+                   listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox1",
+                             &TfrmDM::DBComAccount),
+                   memberField("DBEdit5", "DBLookupComboBox2", true),
+                   remarkField("DBEdit6")},
+        .legs = {{amount, "帐户名称", t.direction}},
+        .filter = t.filter,
+        .followUp = &followUpsOf(t),
+    };
+}
+
+} // namespace
+
+TfrmBorrow::TfrmBorrow(QWidget *parent) : EntryWindow(debtOrCredit(Debts), parent)
+{
+    FormCreate();
+}
+
+TfrmDebt::TfrmDebt(QWidget *parent) : EntryWindow(debtOrCredit(Credits), parent)
+{
+    FormCreate();
+}
+
+TfrmBorrow_R::TfrmBorrow_R(EntryWindow *owner, const QVariant &entryKey)
+    : FollowUpDialog(followUpsOf(Debts), owner, entryKey)
+{
+}
+
+TfrmDebt_R::TfrmDebt_R(EntryWindow *owner, const QVariant &entryKey)
+    : FollowUpDialog(followUpsOf(Credits), owner, entryKey)
+{
+}
+
+TfrmBorrow_V::TfrmBorrow_V(EntryWindow *owner, const QVariant &entryKey)
+    : FollowUpListDialog(followUpsOf(Debts), owner, entryKey)
+{
+}
+
+TfrmDebt_V::TfrmDebt_V(EntryWindow *owner, const QVariant &entryKey)
+    : FollowUpListDialog(followUpsOf(Credits), owner, entryKey)
+{
+}

@@ -1,0 +1,88 @@
+#include "entries/TfrmTZ.h"
+
+#include "data/TfrmDM.h"
+#include "entries/EntryFilters.h"
+
+namespace {
+
+const QString Invested = QStringLiteral("投资金额");
+
+const FollowUp::Descriptor &returns()
+{
+    using namespace FollowUp;
+    static const Descriptor d{
+        .entryTable = "TTable",
+        .outstandingColumn = "TMoney",
+        .outstandingName = Invested,
+        .runningColumn = "RMoney",
+        .table = "TTableR",
+        .entryKey = "TID",
+        .dateTitle = "收益日期",
+        .dateLabel = "收益日期：",
+        // A return takes principal back and may bring income, a loss too; the
+        // principal never exceeds what is still invested.
+        .amounts = {{"收回本金",
+                     "RMoney",
+                     false,
+                     {},
+                     {Check::Empty, Check::AboveZero, Check::NotAboveOutstanding}},
+                    {"收益金额", "SMoney", true, "0", {Check::Empty}}},
+        .direction = Entry::Direction::Raises,
+        .recordClass = "TfrmTZ_R",
+        .recordCaption = "收益",
+        .listClass = "TfrmTZ_V",
+        .listCaption = "收益记录",
+        .closeBoxOnly = false,
+        .deleteRefused = "该投资有 收益记录，不能删除；如要删除，请先删除 收益记录。",
+        .makeRecord = make<TfrmTZ_R>,
+        .makeList = make<TfrmTZ_V>,
+    };
+    return d;
+}
+
+Entry::Descriptor investments()
+{
+    using namespace Entry;
+    return {
+        .className = "TfrmTZ",
+        .caption = "投资",
+        .panelTitle = "投资",
+        .table = "TTable",
+        .dateColumn = "TDate",
+        .columns = {{"TDate", "日期"},
+                    {"TName", "投资类别"},
+                    {"TMoney", Invested},
+                    {"RMoney", "收益金额"},
+                    {"AName", "帐户名称"},
+                    {"FName", "家庭成员"},
+                    {"Remark", "备注"}},
+        .fields = {dateField("投资日期：", "日期"),
+                   listField("DBEdit2", "投资类别：", "投资类别", "DBLookupComboBox1",
+                             &TfrmDM::DBComTZType),
+                   amountField("DBEdit3", "金        额：", Invested,
+                               QStringLiteral("金额不能为空！请重新录入！")),
+                   listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
+                             &TfrmDM::DBComAccount),
+                   memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
+        .legs = {{Invested, "帐户名称", Direction::Lowers}},
+        .filter = makeFilter<TfrmTZ_Q>,
+        .followUp = &returns(),
+    };
+}
+
+} // namespace
+
+TfrmTZ::TfrmTZ(QWidget *parent) : EntryWindow(investments(), parent)
+{
+    FormCreate();
+}
+
+TfrmTZ_R::TfrmTZ_R(EntryWindow *owner, const QVariant &entryKey)
+    : FollowUpDialog(returns(), owner, entryKey)
+{
+}
+
+TfrmTZ_V::TfrmTZ_V(EntryWindow *owner, const QVariant &entryKey)
+    : FollowUpListDialog(returns(), owner, entryKey)
+{
+}

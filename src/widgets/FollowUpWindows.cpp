@@ -1,0 +1,361 @@
+#include "widgets/FollowUpWindows.h"
+
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "data/Transaction.h"
+#include "widgets/DatePicker.h"
+#include "widgets/DialogTitleBar.h"
+#include "widgets/ListModel.h"
+#include "widgets/MessageBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QVBoxLayout>
+
+using namespace FollowUp;
+
+namespace {
+
+const QString KeyAlias = QStringLiteral("ID");
+
+// What an amount box lets through: digits and a decimal point, a minus sign
+// where the amount may be negative; at most four decimals.
+const QRegularExpression PositiveKeystrokes(QStringLiteral("^\\d{0,14}(\\.\\d{0,4})?$"));
+const QRegularExpression SignedKeystrokes(QStringLiteral("^-?\\d{0,14}(\\.\\d{0,4})?$"));
+
+// The entry's outstanding figure falls by the first amount and its running
+// figure rises by the last; `sign` -1 moves them back. Refused when the entry
+// is gone.
+void moveEntryFigures(const Descriptor &d, const QVariant &entryKey,
+                      const std::vector<Money> &amounts, int sign)
+{
+    const Money first = sign > 0 ? amounts.front() : -amounts.front();
+    const Money last = sign > 0 ? amounts.back() : -amounts.back();
+    const QSqlQuery updated = Sql(QStringLiteral("update %1 set %2=%2-?,%3=%3+? Where ID=?")
+                                      .arg(d.entryTable, d.outstandingColumn, d.runningColumn),
+                                  {first.toVariant(), last.toVariant(), entryKey})
+                                  .exec();
+    if (updated.numRowsAffected() != 1)
+        throw DbError(Maintenance::rowGoneMessage());
+}
+
+void moveAccount(const std::vector<Money> &amounts, const QString &account,
+                 Entry::Direction direction)
+{
+    for (const Money &amount : amounts)
+        Entry::moveBalance(amount, account, direction);
+}
+
+QLabel *hiddenLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->hide();
+    return label;
+}
+
+} // namespace
+
+std::optional<Money> FollowUp::outstanding(const Descriptor &d, const QVariant &entryKey)
+{
+    const QVariant stored =
+        Sql(QStringLiteral("select %1 from %2 where ID=?").arg(d.outstandingColumn, d.entryTable),
+            {entryKey})
+            .scalar();
+    if (!stored.isValid())
+        return std::nullopt;
+    return Money::fromVariant(stored);
+}
+
+Money FollowUp::settled(const Descriptor &d, const QVariant &entryKey)
+{
+    if (entryKey.isNull())
+        return Money();
+    return Money::fromVariant(Sql(QStringLiteral("select coalesce(sum(%1),0) from %2 where %3=?")
+                                      .arg(d.amounts.front().column, d.table, d.entryKey),
+                                  {entryKey})
+                                  .scalar());
+}
+
+bool FollowUp::hasRecords(const Descriptor &d, const QVariant &entryKey)
+{
+    return Sql(QStringLiteral("select ID from %1 where %2=? limit 1").arg(d.table, d.entryKey),
+               {entryKey})
+        .hasRows();
+}
+
+FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QVariant &entryKey)
+    : QDialog(owner), m_d(d), m_owner(owner), m_entryKey(entryKey)
+{
+    setObjectName(d.recordClass);
+    setWindowTitle(d.recordCaption);
+    setDialogTitleBar(this, d.closeBoxOnly);
+
+    auto *group = new QGroupBox(d.recordCaption, this);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto *grid = new QGridLayout(group);
+    grid->setColumnStretch(1, 1);
+    const auto addRow = [grid](const QString &label, QWidget *input) {
+        const int row = grid->rowCount();
+        auto *caption = new QLabel(label);
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        caption->setBuddy(input);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(input, row, 1);
+    };
+
+    m_date = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
+    addRow(d.dateLabel, m_date);
+    std::optional<Money> owed;
+    try {
+        owed = outstanding(d, entryKey);
+    } catch (const DbError &) {
+        // Said when the follow-up is recorded.
+    }
+    const Money shown = owed.value_or(Money());
+    for (const Amount &a : d.amounts) {
+        auto *box = new QLineEdit(a.initial.isEmpty() ? shown.toPlain() : a.initial, this);
+        box->setObjectName(QStringLiteral("Edit%1").arg(m_amounts.size() + 1));
+        box->setValidator(new QRegularExpressionValidator(
+            a.mayBeNegative ? SignedKeystrokes : PositiveKeystrokes, box));
+        addRow(a.name + QStringLiteral("："), box);
+        m_amounts.push_back(box);
+    }
+    m_account = new QComboBox(this);
+    m_account->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    addRow(QStringLiteral("帐户名称："), m_account);
+    m_member = new QComboBox(this);
+    m_member->setObjectName(QStringLiteral("DBLookupComboBox2"));
+    addRow(QStringLiteral("家庭成员："), m_member);
+    m_remark = new QLineEdit(this);
+    m_remark->setObjectName(QStringLiteral("Edit%1").arg(m_amounts.size() + 1));
+    m_remark->setMaxLength(100);
+    addRow(QStringLiteral("备        注："), m_remark);
+    try {
+        TfrmDM::instance()->DBComAccount(m_account);
+        TfrmDM::instance()->DBComFamily(m_member);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    hiddenLabel(this, "LabID", entryKey.toString());
+    hiddenLabel(this, "LabOld", shown.toPlain());
+
+    auto *record = new QPushButton(d.recordCaption, this);
+    record->setObjectName(QStringLiteral("BitBtn1"));
+    record->setDefault(true);
+    auto *exit = new QPushButton(QStringLiteral("退出"), this);
+    exit->setObjectName(QStringLiteral("BitBtn2"));
+    connect(record, &QPushButton::clicked, this, &FollowUpDialog::BitBtn1Click);
+    connect(exit, &QPushButton::clicked, this, &FollowUpDialog::BitBtn2Click);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(record);
+    buttons->addWidget(exit);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    setMinimumWidth(400);
+}
+
+bool FollowUpDialog::checkAmount(const Amount &a, QLineEdit *box, Money outstanding)
+{
+    const QString text = box->text().trimmed();
+    const std::optional<Money> amount = Money::parse(text);
+    QString message;
+    for (Check check : a.checks) {
+        if (check == Check::Empty && text.isEmpty())
+            message = a.name + QStringLiteral(" 不能为空！");
+        else if (!text.isEmpty() && !amount)
+            message = Money::invalidMessage(a.name);
+        else if (check == Check::NotAboveOutstanding && amount && *amount > outstanding)
+            message =
+                a.name + QStringLiteral(" 不能大于") + m_d.outstandingName + QStringLiteral("！");
+        else if (check == Check::AboveZero && amount && *amount <= Money())
+            message = a.name + QStringLiteral(" 不能小于或等于零！");
+        if (!message.isEmpty())
+            break;
+    }
+    if (message.isEmpty())
+        return true;
+    Msg::plain(this, message);
+    box->setFocus();
+    return false;
+}
+
+bool FollowUpDialog::runChecks(Money outstanding)
+{
+    for (std::size_t i = 0; i < m_amounts.size(); ++i)
+        if (!checkAmount(m_d.amounts[i], m_amounts[i], outstanding))
+            return false;
+    for (const auto &[list, name] :
+         {std::pair{m_account, "帐户名称"}, std::pair{m_member, "家庭成员"}}) {
+        if (list->currentText().isEmpty()) {
+            Msg::plain(this, QStringLiteral("请选择 %1！").arg(QString::fromUtf8(name)));
+            list->setFocus();
+            return false;
+        }
+    }
+    return true;
+}
+
+void FollowUpDialog::write() const
+{
+    std::vector<Money> amounts;
+    QStringList columns{m_d.entryKey, QStringLiteral("RDate")};
+    QVariantList values{m_entryKey, isoDate(m_date->date())};
+    for (std::size_t i = 0; i < m_amounts.size(); ++i) {
+        amounts.push_back(Money::parse(m_amounts[i]->text().trimmed()).value_or(Money()));
+        columns << m_d.amounts[i].column;
+        values << amounts.back().toVariant();
+    }
+    columns << QStringLiteral("AName") << QStringLiteral("FName") << QStringLiteral("Remark");
+    values << m_account->currentText() << m_member->currentText() << m_remark->text();
+    const QStringList marks(columns.size(), QStringLiteral("?"));
+
+    Transaction transaction;
+    Sql(QStringLiteral("insert into %1(%2) values(%3)")
+            .arg(m_d.table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+        values)
+        .exec();
+    moveEntryFigures(m_d, m_entryKey, amounts, +1);
+    moveAccount(amounts, m_account->currentText(), m_d.direction);
+    transaction.commit();
+}
+
+void FollowUpDialog::BitBtn1Click()
+{
+    try {
+        // The figure to compare with is the stored one: another window may have
+        // recorded a follow-up or deleted the entry since this dialog opened.
+        const std::optional<Money> owed = outstanding(m_d, m_entryKey);
+        if (!owed)
+            throw DbError(Maintenance::rowGoneMessage());
+        if (!runChecks(*owed))
+            return;
+        write();
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    if (m_owner)
+        m_owner->Ref();
+    accept();
+}
+
+void FollowUpDialog::BitBtn2Click()
+{
+    reject();
+}
+
+FollowUpListDialog::FollowUpListDialog(const Descriptor &d, EntryWindow *owner,
+                                       const QVariant &entryKey)
+    : QDialog(owner), m_d(d), m_owner(owner), m_entryKey(entryKey)
+{
+    setObjectName(d.listClass);
+    setWindowTitle(d.listCaption);
+    setDialogTitleBar(this, d.closeBoxOnly);
+    hiddenLabel(this, "LabID", entryKey.toString());
+
+    m_model = new ListModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setModel(m_model);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setAlternatingRowColors(true);
+    m_grid->verticalHeader()->setDefaultSectionSize(24);
+    m_grid->horizontalHeader()->setDefaultSectionSize(100);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *remove = new QAction(QStringLiteral("删除 &D"), m_grid);
+    remove->setObjectName(QStringLiteral("D1"));
+    connect(remove, &QAction::triggered, this, &FollowUpListDialog::D1Click);
+    m_grid->addAction(remove);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_grid);
+    resize(620, 320);
+    // Closing it shows the owner the figures the deletions moved.
+    connect(this, &QDialog::finished, this, [this] {
+        if (m_owner)
+            m_owner->Ref();
+    });
+    FormShow();
+}
+
+void FollowUpListDialog::FormShow()
+{
+    if (m_entryKey.isNull())
+        return;
+    QStringList columns{QStringLiteral("RDate as ") + m_d.dateTitle};
+    QSet<QString> moneyAliases;
+    for (const Amount &a : m_d.amounts) {
+        columns << a.column + QStringLiteral(" as ") + a.name;
+        moneyAliases << a.name;
+    }
+    columns << QStringLiteral("AName as 帐户名称,FName as 家庭成员,Remark as 备注") << KeyAlias;
+    try {
+        QSqlQuery query = Sql(QStringLiteral("select %1 from %2 where %3=? order by RDate Desc, "
+                                             "ID Desc")
+                                  .arg(columns.join(QLatin1Char(',')), m_d.table, m_d.entryKey),
+                              {m_entryKey})
+                              .exec();
+        m_model->load(query, moneyAliases);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    m_grid->setColumnHidden(m_model->column(KeyAlias), true);
+    if (m_model->rowCount() > 0)
+        m_grid->setCurrentIndex(m_model->index(0, 0));
+}
+
+void FollowUpListDialog::deleteRecord(const QVariant &recordKey) const
+{
+    QStringList columns;
+    for (const Amount &a : m_d.amounts)
+        columns << a.column;
+    columns << QStringLiteral("AName");
+    Transaction transaction;
+    // What the record moved, as stored.
+    QSqlQuery stored = Sql(QStringLiteral("select %1 from %2 where ID=? and %3=?")
+                               .arg(columns.join(QLatin1Char(',')), m_d.table, m_d.entryKey),
+                           {recordKey, m_entryKey})
+                           .exec();
+    if (!stored.next())
+        throw DbError(Maintenance::rowGoneMessage());
+    std::vector<Money> amounts;
+    for (std::size_t i = 0; i < m_d.amounts.size(); ++i)
+        amounts.push_back(Money::fromVariant(stored.value(int(i))));
+    const QString account = stored.value(int(m_d.amounts.size())).toString();
+    moveEntryFigures(m_d, m_entryKey, amounts, -1);
+    moveAccount(amounts, account, Entry::opposite(m_d.direction));
+    Sql(QStringLiteral("delete from %1 where ID=?").arg(m_d.table), {recordKey}).exec();
+    transaction.commit();
+}
+
+void FollowUpListDialog::D1Click()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (!current.isValid())
+        return; // no records: nothing to delete
+    const QVariant recordKey = m_model->value(current.row(), KeyAlias);
+    if (!Msg::confirmDelete(this))
+        return;
+    try {
+        deleteRecord(recordKey);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    FormShow();
+}
