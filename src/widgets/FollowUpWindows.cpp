@@ -165,6 +165,9 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     layout->addWidget(group);
     layout->addLayout(buttons);
     setMinimumWidth(400);
+    // What the user types first is the amount; it offers all that is outstanding.
+    m_amounts.front()->setFocus();
+    m_amounts.front()->selectAll();
 }
 
 bool FollowUpDialog::checkAmount(const Amount &a, QLineEdit *box, Money outstanding)
@@ -285,7 +288,7 @@ FollowUpListDialog::FollowUpListDialog(const Descriptor &d, EntryWindow *owner,
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid);
-    resize(620, 320);
+    resize(720, 320);
     // Closing it shows the owner the figures the deletions moved.
     connect(this, &QDialog::finished, this, [this] {
         if (m_owner)

@@ -88,17 +88,21 @@ void saveNew(QWidget *w, const QString &party, const QString &amount, const QStr
     Drive::click(w, "ButSave");
 }
 
-// Opens the follow-up dialog from the pop-up menu, fills it and presses its
-// button; the dialog is closed afterwards if it stayed open. False when it did not open.
+// Fills the follow-up dialog and presses its button.
+void record(QWidget *dialog, const QString &amount, const QString &account)
+{
+    Drive::setText(dialog, "Edit1", amount);
+    Drive::choose(dialog, "DBLookupComboBox1", account);
+    Drive::choose(dialog, "DBLookupComboBox2", "妈妈");
+    Drive::click(dialog, "BitBtn1");
+}
+
+// Opens the follow-up dialog from the pop-up menu and records; the dialog is
+// closed afterwards if it stayed open. False when it did not open.
 bool followUp(QWidget *w, const QString &amount, const QString &account = "支付宝")
 {
     return Drive::withModal([w] { Drive::trigger(w, "R1"); },
-                            [&](QWidget *dialog) {
-                                Drive::setText(dialog, "Edit1", amount);
-                                Drive::choose(dialog, "DBLookupComboBox1", account);
-                                Drive::choose(dialog, "DBLookupComboBox2", "妈妈");
-                                Drive::click(dialog, "BitBtn1");
-                            });
+                            [&](QWidget *dialog) { record(dialog, amount, account); });
 }
 
 // Deletes the newest record of the current entry through its records dialog.
@@ -299,10 +303,7 @@ void TestDebtsCredits::anEntryDeletedElsewhereIsRefused()
     Drive::withModal([&] { Drive::trigger(a.get(), "R1"); },
                      [&](QWidget *dialog) {
                          Db::exec(QString("delete from %1").arg(t.table));
-                         Drive::setText(dialog, "Edit1", "10");
-                         Drive::choose(dialog, "DBLookupComboBox1", "现金");
-                         Drive::choose(dialog, "DBLookupComboBox2", "妈妈");
-                         Drive::click(dialog, "BitBtn1");
+                         record(dialog, "10", "现金");
                      });
     QCOMPARE(messages.lastText(), QString("该记录已不存在，可能已在其他窗口中删除。"));
     QCOMPARE(records(t), 0);
