@@ -63,5 +63,5 @@ void TfrmB_Manage::ButDelClick()
         return;
     }
     Ref();
-    goToRow(std::min(row, model()->rowCount() - 1));
+    goToNearestRow(row);
 }

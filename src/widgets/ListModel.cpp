@@ -62,41 +62,78 @@ void ListModel::readTitles()
     endResetModel();
 }
 
-void ListModel::showRows(int count)
+void ListModel::showRows(int count, bool counted, bool keepBlankRow)
 {
     // Rows come and go at the end and every shown row is read again: the grid
     // keeps its columns, its cursor and its place.
+    m_counted = counted;
     m_pages.clear();
-    const int before = rowCount();
-    if (count < before) {
-        beginRemoveRows(QModelIndex(), count, before - 1);
-        m_count = count;
+    if (m_blankRow && !keepBlankRow) {
+        beginRemoveRows(QModelIndex(), m_count, m_count);
         m_blankRow = false;
         endRemoveRows();
-    } else if (count > before) {
-        beginInsertRows(QModelIndex(), before, count - 1);
-        m_count = count;
-        m_blankRow = false;
-        endInsertRows();
-    } else {
-        m_count = count;
-        m_blankRow = false;
     }
-    if (count > 0 && !m_titles.isEmpty())
-        emit dataChanged(index(0, 0), index(count - 1, int(m_titles.size()) - 1));
+    if (count < m_count) {
+        beginRemoveRows(QModelIndex(), count, m_count - 1);
+        m_count = count;
+        endRemoveRows();
+    } else if (count > m_count) {
+        beginInsertRows(QModelIndex(), m_count, count - 1);
+        m_count = count;
+        endInsertRows();
+    }
+    // What the grid read while rows came and went was read from a list half changed.
+    m_pages.clear();
+    if (rowCount() > 0 && !m_titles.isEmpty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, int(m_titles.size()) - 1));
 }
 
 void ListModel::reload()
 {
-    int count = 0;
+    int firstRows = 0;
     try {
         m_changesSeen = totalChanges();
-        count = within(QStringLiteral("count(*)")).scalar().toInt();
+        // A page and one row more tell whether the list is longer than a page;
+        // a longer list is counted when something needs its end.
+        Sql firstPage(QStringLiteral("select count(*) from (select 1 from ("));
+        firstPage += m_query.select;
+        firstPage.add(QStringLiteral(") limit ?)"), {PageSize + 1});
+        firstRows = firstPage.scalar().toInt();
     } catch (const DbError &) {
-        showRows(0);
+        showRows(0, true);
         throw;
     }
-    showRows(count);
+    showRows(std::min(firstRows, int(PageSize)), firstRows <= PageSize);
+}
+
+void ListModel::countRows()
+{
+    int count = m_count;
+    try {
+        count = within(QStringLiteral("count(*)")).scalar().toInt();
+    } catch (const DbError &e) {
+        qWarning("list not counted: %s", qPrintable(e.message()));
+    }
+    // A row being entered stays the last one.
+    showRows(count, true, true);
+}
+
+int ListModel::totalRows()
+{
+    if (!m_counted)
+        countRows();
+    return m_count;
+}
+
+bool ListModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && !m_counted;
+}
+
+void ListModel::fetchMore(const QModelIndex &parent)
+{
+    if (canFetchMore(parent))
+        countRows();
 }
 
 bool ListModel::isUpToDate() const
@@ -125,7 +162,7 @@ void ListModel::rowWritten(const QString &keyAlias, const QVariant &key, bool wa
     }
     const int change = int(isListed(keyAlias, key)) - int(wasListed);
     m_changesSeen = totalChanges();
-    showRows(std::max(0, m_count + change));
+    showRows(std::max(0, m_count + change), m_counted);
 }
 
 int ListModel::rowCount(const QModelIndex &parent) const
@@ -147,7 +184,7 @@ void ListModel::readPage(int page) const
     const int end = std::min(first + PageSize, m_count);
     // The rows after the middle are read from the end backwards: the database
     // then skips fewer rows, and the last page costs no more than the first.
-    const bool fromEnd = first > m_count / 2;
+    const bool fromEnd = m_counted && first > m_count / 2;
     Sql sql = within(QStringLiteral("*"));
     sql.add(orderClause(fromEnd) + QStringLiteral(" limit ? offset ?"),
             {end - first, fromEnd ? m_count - end : first});
@@ -272,7 +309,7 @@ int ListModel::rowOf(const QString &keyAlias, const QVariant &key) const
                 return page.key() * PageSize + i;
     try {
         const int row = placeOf(keyAlias, key);
-        return row < m_count ? row : -1;
+        return row < m_count || !m_counted ? row : -1;
     } catch (const DbError &) {
         return -1;
     }

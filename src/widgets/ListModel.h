@@ -9,9 +9,11 @@
 #include <QVariant>
 
 // The rows of one list statement for a read-only grid, read a page at a time as
-// the grid shows them. The row count comes from count(*); a page near the end
-// is read through the reversed order, so the last row costs a page too. The
-// column titles are the statement's result names; amount columns show as money.
+// the grid shows them. A list longer than a page first shows its first page; it
+// is counted by count(*) when something needs its end (the grid scrolled to the
+// last row shown, 最后一条, totalRows). A page near the end is read through the
+// reversed order, so the last row costs a page too. The column titles are the
+// statement's result names; amount columns show as money.
 class ListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,8 +26,12 @@ public:
     // Throws DbError; the list is then empty.
     void setQuery(const List::Query &query);
     const List::Query &query() const { return m_query; }
-    // Counts the rows again and forgets every page read. Throws DbError.
+    // Reads the list again from its first page and forgets every page read.
+    // Throws DbError.
     void reload();
+    // Every row of the statement, counted now if that was not needed before.
+    int totalRows();
+    bool isCounted() const { return m_counted; }
     // Whether nothing was written to the database since the rows were counted.
     bool isUpToDate() const;
     // After one row was written (inserted, changed or deleted) by its key: when
@@ -39,6 +45,9 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // What a grid asks for when scrolled to the last row shown: the list counted.
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
     QStringList titles() const { return m_titles; }
     // The column titled alias, or -1.
@@ -50,7 +59,8 @@ public:
     // The value as an edit box shows it ("1234.50" for an amount).
     QString editText(int row, const QString &alias) const;
     // The row whose column keyAlias holds key, or -1. Its place is counted in
-    // the database, not looked for row by row.
+    // the database, not looked for row by row; on a list not counted yet it may
+    // lie beyond the rows shown (totalRows shows them).
     int rowOf(const QString &keyAlias, const QVariant &key) const;
 
     // A row with no values yet at the end (a record being entered); returns its number.
@@ -59,8 +69,10 @@ public:
     void removeRowAt(int row);
 
 private:
-    // Shows count rows, without the blank row, each read again when shown.
-    void showRows(int count);
+    // Shows count rows, without the blank row, each read again when shown;
+    // counted: they are all the statement's rows.
+    void showRows(int count, bool counted, bool keepBlankRow = false);
+    void countRows();
     const QVariantList *rowAt(int row) const;
     void readPage(int page) const;
     QString orderClause(bool reversed) const;
@@ -74,6 +86,7 @@ private:
     QStringList m_titles;
     QList<bool> m_isMoney;
     int m_count = 0;
+    bool m_counted = true;
     bool m_blankRow = false;
     qint64 m_changesSeen = -1;
     mutable QHash<int, QList<QVariantList>> m_pages;

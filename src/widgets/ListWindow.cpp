@@ -13,7 +13,6 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <array>
 
 ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
     : QWidget(parent), m_list(std::move(descriptor))
@@ -78,13 +77,10 @@ void ListWindow::buildButtonRow()
         navRow->addWidget(button);
         m_navigator << button;
     }
-    const auto targets = [this] {
-        const int here = currentRow();
-        return std::array<int, 4>{0, here - 1, here + 1, m_model->rowCount() - 1};
-    };
-    for (int i = 0; i < 4; ++i)
-        connect(m_navigator[i], &QToolButton::clicked, this,
-                [this, i, targets] { goToRow(targets()[i]); });
+    connect(m_navigator[0], &QToolButton::clicked, this, [this] { goToRow(0); });
+    connect(m_navigator[1], &QToolButton::clicked, this, [this] { goToRow(currentRow() - 1); });
+    connect(m_navigator[2], &QToolButton::clicked, this, [this] { goToRow(currentRow() + 1); });
+    connect(m_navigator[3], &QToolButton::clicked, this, &ListWindow::goToLastRow);
     m_buttonRow->addWidget(navigator);
     m_buttonRow->addSpacing(12);
     m_butExi = new QPushButton(QStringLiteral("退出（&X）"), this);
@@ -173,8 +169,23 @@ QVariant ListWindow::currentKey() const
     return m_model->value(currentRow(), List::KeyAlias);
 }
 
+void ListWindow::goToLastRow()
+{
+    goToRow(m_model->totalRows() - 1);
+}
+
+void ListWindow::goToNearestRow(int row)
+{
+    if (row >= m_model->rowCount())
+        row = std::min(row, m_model->totalRows() - 1);
+    goToRow(row);
+}
+
 void ListWindow::goToRow(int row)
 {
+    // A row beyond those shown of a list not counted yet: the list is counted.
+    if (row >= m_model->rowCount() && m_model->canFetchMore(QModelIndex()))
+        m_model->fetchMore(QModelIndex());
     if (row >= 0 && row < m_model->rowCount()) {
         int column = 0;
         while (column < m_model->columnCount() - 1 && m_grid->isColumnHidden(column))
@@ -189,7 +200,7 @@ void ListWindow::updateNavigator()
 {
     const bool movable = canMove();
     const int row = currentRow();
-    const int last = m_model->rowCount() - 1;
+    const int last = m_model->rowCount() - 1 + int(m_model->canFetchMore(QModelIndex()));
     m_navigator[0]->setEnabled(movable && row > 0);
     m_navigator[1]->setEnabled(movable && row > 0);
     m_navigator[2]->setEnabled(movable && row < last);

@@ -71,6 +71,10 @@ public:
     QVariant currentKey() const;
     // Makes the row current (ignored outside the list) and shows it.
     void goToRow(int row);
+    // 最后一条: counts the list when needed and reads its last page backwards.
+    void goToLastRow();
+    // The row, or the last one when the list is shorter (after a delete).
+    void goToNearestRow(int row);
 
 protected:
     // The statement listed: by default the descriptor's columns from its table,

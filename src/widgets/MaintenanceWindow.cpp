@@ -477,7 +477,7 @@ void MaintenanceWindow::ButDelClick()
         return;
     }
     listWritten(key, true, upToDate);
-    goToRow(std::min(row, model()->rowCount() - 1));
+    goToNearestRow(row);
 }
 
 void MaintenanceWindow::closeEvent(QCloseEvent *event)
