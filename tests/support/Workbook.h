@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// The first sheet of an .xlsx file, read back with the `unzip` command: enough of
+// it to check what an export wrote.
+struct WorkbookCell
+{
+    QString value;   // text, or the number as written
+    QString formula; // without "="
+    bool isNumber = false;
+    bool bordered = false;
+    QString numberFormat; // the format code, e.g. "#,##0.00"; empty for General
+};
+
+struct Workbook
+{
+    bool ok = false;
+    QMap<QString, WorkbookCell> cells; // by reference, "A1"
+    QStringList merges;                // "A1:G1"
+    QString footer;
+    double bottomMargin = 0; // inches
+
+    static Workbook read(const QString &path);
+    WorkbookCell cell(const QString &ref) const { return cells.value(ref); }
+    QString value(const QString &ref) const { return cells.value(ref).value; }
+    // The last row that holds any cell.
+    int lastRow() const;
+};
