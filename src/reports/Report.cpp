@@ -22,7 +22,7 @@ namespace {
 // Band heights and the grid, in millimetres.
 constexpr double TitleHeight = 9, InfoHeight = 6, HeaderHeight = 22, RowHeight = 7;
 constexpr double FooterHeight = 7, FooterTop = PrintableHeightMm - FooterHeight;
-constexpr double KeyWidth = 9, ColumnWidth = 24, Padding = 2;
+constexpr double KeyWidth = 9, ColumnWidth = 24, Padding = 2, TitlePadding = 0.5;
 
 QFont reportFont(bool isTitle)
 {
@@ -120,9 +120,11 @@ private:
         m_canvas.text(info, m_printedAt, Qt::AlignRight | Qt::AlignVCenter);
         const double top = TitleHeight + InfoHeight;
         m_canvas.line(0, top, PrintableWidthMm, top);
+        // Titles may use the whole column: "序号" is wider than the key column's values.
         for (int c = 0; c < m_layout.columns.size(); ++c)
-            m_canvas.text(cell(c, top, HeaderHeight - top), m_layout.columns[c].title,
-                          Qt::AlignCenter);
+            m_canvas.text({m_lefts[c] + TitlePadding, top, m_widths[c] - 2 * TitlePadding,
+                           HeaderHeight - top},
+                          m_layout.columns[c].title, Qt::AlignCenter);
         drawRules(top, HeaderHeight);
         m_y = HeaderHeight;
     }
