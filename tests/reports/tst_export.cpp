@@ -10,20 +10,6 @@
 #include <QTest>
 #include <QUrl>
 
-// Takes the place of the desktop's spreadsheet program.
-class FakeOpener : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    bool open(const QUrl &url)
-    {
-        opened << url;
-        return true;
-    }
-};
-
 class TestExport : public QObject
 {
     Q_OBJECT
@@ -166,26 +152,23 @@ void TestExport::exportGoesToTheFolderAndOpens()
 {
     TestEnvironment env;
     MessageRecorder messages;
-    QTemporaryDir out;
-    qputenv("QINGHEBU_EXPORT_DIR", out.filePath("导出").toUtf8());
     env.dm()->setCurrentBook("我的/帐簿");
-    FakeOpener opener;
-    QDesktopServices::setUrlHandler("file", &opener, "open");
-
+    ExportCapture capture;
     const QString first = Xlsx::exportAndOpen(nullptr, "收入表", Income, listRows({}), 0);
     QVERIFY(QFile::exists(first));
-    QCOMPARE(QFileInfo(first).dir().dirName(), QString("导出"));
+    QCOMPARE(QFileInfo(first).absolutePath(), QFileInfo(capture.folder()).absoluteFilePath());
     QVERIFY(QFileInfo(first).fileName().startsWith("我的_帐簿-收入表-"));
-    QCOMPARE(opener.opened, QList<QUrl>{QUrl::fromLocalFile(first)});
+    QCOMPARE(capture.opened, QList<QUrl>{QUrl::fromLocalFile(first)});
     QVERIFY(messages.messages.isEmpty());
 
     // No program opens it: the message says where it is; a second export in the
     // same second gets a name of its own.
     QDesktopServices::unsetUrlHandler("file"); // the offscreen desktop opens nothing
+    const QString folder = capture.folder();
     const QString second = Xlsx::exportAndOpen(nullptr, "收入表", Income, listRows({}), 0);
     QVERIFY(second != first && QFile::exists(second));
     QVERIFY(messages.lastText().contains(QDir::toNativeSeparators(second)));
-    qunsetenv("QINGHEBU_EXPORT_DIR");
+    QCOMPARE(QFileInfo(second).absolutePath(), QFileInfo(folder).absoluteFilePath());
 }
 
 QTEST_MAIN(TestExport)

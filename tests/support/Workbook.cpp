@@ -1,5 +1,7 @@
 #include "support/Workbook.h"
 
+#include <QDesktopServices>
+#include <QDir>
 #include <QList>
 #include <QProcess>
 #include <QRegularExpression>
@@ -106,4 +108,24 @@ int Workbook::lastRow() const
     for (auto it = cells.begin(); it != cells.end(); ++it)
         last = qMax(last, digits.match(it.key()).captured().toInt());
     return last;
+}
+
+ExportCapture::ExportCapture()
+{
+    qputenv("QINGHEBU_EXPORT_DIR", m_dir.path().toUtf8());
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+}
+
+ExportCapture::~ExportCapture()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    qunsetenv("QINGHEBU_EXPORT_DIR");
+}
+
+QStringList ExportCapture::files() const
+{
+    QStringList out;
+    for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
+        out << QDir(m_dir.path()).filePath(name);
+    return out;
 }

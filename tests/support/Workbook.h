@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
 
 // The first sheet of an .xlsx file, read back with the `unzip` command: enough of
 // it to check what an export wrote.
@@ -28,4 +32,22 @@ struct Workbook
     QString value(const QString &ref) const { return cells.value(ref).value; }
     // The last row that holds any cell.
     int lastRow() const;
+};
+
+// While it lives, exports go to a temporary folder and the file that an export
+// opens is recorded instead of handed to the desktop.
+class ExportCapture : public QObject
+{
+    Q_OBJECT
+public:
+    ExportCapture();
+    ~ExportCapture() override;
+    QString folder() const { return m_dir.path(); }
+    QStringList files() const;
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+
+private:
+    QTemporaryDir m_dir;
 };
