@@ -110,10 +110,10 @@ Entry::Descriptor debtOrCredit(const Twin &t)
         .dateColumn = column(t, "Date"),
         .columns = {{column(t, "Date"), "日期"},
                     {column(t, "Pro"), party},
-                    {column(t, "Money"), amount},
+                    {column(t, "Money"), amount, List::Kind::Money},
                     {"AName", "帐户名称"},
                     {"FName", "家庭成员"},
-                    {"RMoney", QString::fromUtf8(t.running)},
+                    {"RMoney", QString::fromUtf8(t.running), List::Kind::Money},
                     {"Remark", "备注"}},
         .fields = {dateField("日        期：", "日期"),
                    {.name = "DBEdit2",
@@ -156,11 +156,11 @@ TfrmDebt_R::TfrmDebt_R(EntryWindow *owner, const QVariant &entryKey)
 }
 
 TfrmBorrow_V::TfrmBorrow_V(EntryWindow *owner, const QVariant &entryKey)
-    : FollowUpListDialog(followUpsOf(Debts), owner, entryKey)
+    : FollowUpListWindow(followUpsOf(Debts), owner, entryKey)
 {
 }
 
 TfrmDebt_V::TfrmDebt_V(EntryWindow *owner, const QVariant &entryKey)
-    : FollowUpListDialog(followUpsOf(Credits), owner, entryKey)
+    : FollowUpListWindow(followUpsOf(Credits), owner, entryKey)
 {
 }

@@ -38,7 +38,7 @@ public:
 };
 
 // 还债记录: the repayments of a debt.
-class TfrmBorrow_V : public FollowUpListDialog
+class TfrmBorrow_V : public FollowUpListWindow
 {
     Q_OBJECT
 public:
@@ -46,7 +46,7 @@ public:
 };
 
 // 收债记录: the collections of a credit.
-class TfrmDebt_V : public FollowUpListDialog
+class TfrmDebt_V : public FollowUpListWindow
 {
     Q_OBJECT
 public:

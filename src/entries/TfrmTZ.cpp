@@ -51,8 +51,8 @@ Entry::Descriptor investments()
         .dateColumn = "TDate",
         .columns = {{"TDate", "日期"},
                     {"TName", "投资类别"},
-                    {"TMoney", Invested},
-                    {"RMoney", "收益金额"},
+                    {"TMoney", Invested, List::Kind::Money},
+                    {"RMoney", "收益金额", List::Kind::Money},
                     {"AName", "帐户名称"},
                     {"FName", "家庭成员"},
                     {"Remark", "备注"}},
@@ -83,6 +83,6 @@ TfrmTZ_R::TfrmTZ_R(EntryWindow *owner, const QVariant &entryKey)
 }
 
 TfrmTZ_V::TfrmTZ_V(EntryWindow *owner, const QVariant &entryKey)
-    : FollowUpListDialog(returns(), owner, entryKey)
+    : FollowUpListWindow(returns(), owner, entryKey)
 {
 }

@@ -20,7 +20,7 @@ public:
 };
 
 // 收益记录: the returns of an investment.
-class TfrmTZ_V : public FollowUpListDialog
+class TfrmTZ_V : public FollowUpListWindow
 {
     Q_OBJECT
 public:

@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QDateEdit>
 #include <QDialog>
-#include <QHeaderView>
 #include <QSqlQuery>
 #include <QTableView>
 #include <memory>
@@ -76,8 +75,12 @@ Direction Entry::opposite(Direction direction)
 
 Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
 {
-    std::vector<Maintenance::Column> columns{{"BName", "帐薄名称", true}};
+    std::vector<Maintenance::Column> columns{{"BName", "帐薄名称", List::Kind::Hidden}};
     columns.insert(columns.end(), d.columns.begin(), d.columns.end());
+    QString dateAlias;
+    for (const Maintenance::Column &c : d.columns)
+        if (c.name == d.dateColumn)
+            dateAlias = c.alias;
     return {
         .className = d.className,
         .caption = d.caption,
@@ -89,7 +92,9 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .duplicateTest = false,
         .modifyCaption = QStringLiteral("修改（&E）"),
         // Of one date, the latest entered comes first.
-        .orderBy = QStringLiteral(" order by %1 Desc, ID Desc").arg(d.dateColumn),
+        .orderBy = dateAlias + QStringLiteral(" desc, ID desc"),
+        // Six columns fit beside each other.
+        .columnWidth = 120,
         .rereadAfterEdit = true,
         .queryButton = true,
         .refreshSummaryOnClose = true,
@@ -100,10 +105,6 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
     : MaintenanceWindow(maintenance(descriptor), parent), m_legs(descriptor.legs),
       m_filter(descriptor.filter), m_followUp(descriptor.followUp)
 {
-    // Six columns fit beside each other.
-    findChild<QTableView *>(QStringLiteral("DBGrid1"))
-        ->horizontalHeader()
-        ->setDefaultSectionSize(120);
     // Today on opening; afterwards a new entry starts from the previous one's date.
     for (const Maintenance::Field &f : this->descriptor().fields)
         if (f.kind == Maintenance::FieldKind::Date)
@@ -114,7 +115,7 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
 
 void EntryWindow::buildPopupMenu()
 {
-    auto *grid = findChild<QTableView *>(QStringLiteral("DBGrid1"));
+    QTableView *grid = this->grid();
     grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     const auto addItem = [&](const char *name, const QString &text,
                              void (EntryWindow::*handler)()) {
@@ -222,8 +223,7 @@ void EntryWindow::R1Click()
         Msg::error(this, e.message());
         return;
     }
-    const std::unique_ptr<QDialog> dialog(m_followUp->makeRecord(this, key));
-    dialog->exec();
+    FollowUp::execModal(m_followUp->makeRecord(this, key));
 }
 
 void EntryWindow::V1Click()
@@ -231,8 +231,7 @@ void EntryWindow::V1Click()
     const QVariant key = currentKey();
     if (!m_followUp || mode() != Mode::Browse || key.isNull())
         return;
-    const std::unique_ptr<QDialog> dialog(m_followUp->makeList(this, key));
-    dialog->exec();
+    FollowUp::execModal(m_followUp->makeList(this, key));
 }
 
 void EntryWindow::ButQueryClick()

@@ -5,15 +5,14 @@
 #include "data/Transaction.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
-#include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,12 +20,11 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <memory>
 
 using namespace FollowUp;
 
 namespace {
-
-const QString KeyAlias = QStringLiteral("ID");
 
 // What an amount box lets through: digits and a decimal point, a minus sign
 // where the amount may be negative; at most four decimals.
@@ -124,7 +122,7 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     }
     const Money shown = owed.value_or(Money());
     for (const Amount &a : d.amounts) {
-        auto *box = new QLineEdit(a.initial.isEmpty() ? shown.toPlain() : a.initial, this);
+        auto *box = new QLineEdit(a.initial.isEmpty() ? shown.toEditable() : a.initial, this);
         box->setObjectName(QStringLiteral("Edit%1").arg(m_amounts.size() + 1));
         box->setValidator(new QRegularExpressionValidator(
             a.mayBeNegative ? SignedKeystrokes : PositiveKeystrokes, box));
@@ -148,7 +146,7 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
         Msg::error(this, e.message());
     }
     hiddenLabel(this, "LabID", entryKey.toString());
-    hiddenLabel(this, "LabOld", shown.toPlain());
+    hiddenLabel(this, "LabOld", shown.toEditable());
 
     auto *record = new QPushButton(d.recordCaption, this);
     record->setObjectName(QStringLiteral("BitBtn1"));
@@ -260,70 +258,79 @@ void FollowUpDialog::BitBtn2Click()
     reject();
 }
 
-FollowUpListDialog::FollowUpListDialog(const Descriptor &d, EntryWindow *owner,
-                                       const QVariant &entryKey)
-    : QDialog(owner), m_d(d), m_owner(owner), m_entryKey(entryKey)
+namespace {
+
+List::Descriptor recordsList(const Descriptor &d)
 {
-    setObjectName(d.listClass);
-    setWindowTitle(d.listCaption);
+    std::vector<List::Column> columns{{"RDate", d.dateTitle}};
+    for (const Amount &a : d.amounts)
+        columns.push_back({a.column, a.name, List::Kind::Money});
+    for (const auto &[name, alias] : {std::pair{"AName", "帐户名称"},
+                                      std::pair{"FName", "家庭成员"}, std::pair{"Remark", "备注"}})
+        columns.push_back({QLatin1String(name), QString::fromUtf8(alias)});
+    return {.className = d.listClass,
+            .caption = d.listCaption,
+            .table = d.table,
+            .columns = std::move(columns),
+            .perBook = false,
+            .orderBy = d.dateTitle + QStringLiteral(" desc, ID desc"),
+            .columnWidth = 100};
+}
+
+} // namespace
+
+void FollowUp::execModal(QWidget *window)
+{
+    const std::unique_ptr<QWidget> owned(window);
+    if (auto *dialog = qobject_cast<QDialog *>(window)) {
+        dialog->exec();
+        return;
+    }
+    auto *list = qobject_cast<FollowUpListWindow *>(window);
+    Q_ASSERT(list);
+    QEventLoop loop;
+    QObject::connect(list, &FollowUpListWindow::closed, &loop, &QEventLoop::quit);
+    window->setWindowModality(Qt::ApplicationModal);
+    if (QWidget *over = window->parentWidget())
+        window->move(over->window()->geometry().center() - window->rect().center());
+    window->show();
+    loop.exec();
+}
+
+FollowUpListWindow::FollowUpListWindow(const Descriptor &d, EntryWindow *owner,
+                                       const QVariant &entryKey)
+    : ListWindow(recordsList(d), owner), m_d(d), m_owner(owner), m_entryKey(entryKey)
+{
+    // A window of its own over the entry window, not a part of it.
     setDialogTitleBar(this, d.closeBoxOnly);
     hiddenLabel(this, "LabID", entryKey.toString());
-
-    m_model = new ListModel(this);
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("DBGrid1"));
-    m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setAlternatingRowColors(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(24);
-    m_grid->horizontalHeader()->setDefaultSectionSize(100);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto *remove = new QAction(QStringLiteral("删除 &D"), m_grid);
+    // Only this entry's records.
+    setLabWhere(Condition(QStringLiteral(" and %1=?").arg(d.entryKey), {entryKey}));
+    grid()->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *remove = new QAction(QStringLiteral("删除 &D"), grid());
     remove->setObjectName(QStringLiteral("D1"));
-    connect(remove, &QAction::triggered, this, &FollowUpListDialog::D1Click);
-    m_grid->addAction(remove);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_grid);
+    connect(remove, &QAction::triggered, this, &FollowUpListWindow::D1Click);
+    grid()->addAction(remove);
     resize(720, 320);
-    // Closing it shows the owner the figures the deletions moved.
-    connect(this, &QDialog::finished, this, [this] {
-        if (m_owner)
-            m_owner->Ref();
-    });
     FormShow();
 }
 
-void FollowUpListDialog::FormShow()
+void FollowUpListWindow::FormShow()
 {
-    if (m_entryKey.isNull())
-        return;
-    QStringList columns{QStringLiteral("RDate as ") + m_d.dateTitle};
-    QSet<QString> moneyAliases;
-    for (const Amount &a : m_d.amounts) {
-        columns << a.column + QStringLiteral(" as ") + a.name;
-        moneyAliases << a.name;
-    }
-    columns << QStringLiteral("AName as 帐户名称,FName as 家庭成员,Remark as 备注") << KeyAlias;
-    try {
-        QSqlQuery query = Sql(QStringLiteral("select %1 from %2 where %3=? order by RDate Desc, "
-                                             "ID Desc")
-                                  .arg(columns.join(QLatin1Char(',')), m_d.table, m_d.entryKey),
-                              {m_entryKey})
-                              .exec();
-        m_model->load(query, moneyAliases);
-    } catch (const DbError &e) {
-        Msg::error(this, e.message());
-    }
-    m_grid->setColumnHidden(m_model->column(KeyAlias), true);
-    if (m_model->rowCount() > 0)
-        m_grid->setCurrentIndex(m_model->index(0, 0));
+    if (!m_entryKey.isNull())
+        Ref();
 }
 
-void FollowUpListDialog::deleteRecord(const QVariant &recordKey) const
+void FollowUpListWindow::closeEvent(QCloseEvent *event)
+{
+    // The owner shows the figures that the deletions moved.
+    if (m_owner)
+        m_owner->Ref();
+    ListWindow::closeEvent(event);
+    emit closed();
+}
+
+void FollowUpListWindow::deleteRecord(const QVariant &recordKey) const
 {
     QStringList columns;
     for (const Amount &a : m_d.amounts)
@@ -347,12 +354,11 @@ void FollowUpListDialog::deleteRecord(const QVariant &recordKey) const
     transaction.commit();
 }
 
-void FollowUpListDialog::D1Click()
+void FollowUpListWindow::D1Click()
 {
-    const QModelIndex current = m_grid->currentIndex();
-    if (!current.isValid())
+    const QVariant recordKey = currentKey();
+    if (recordKey.isNull())
         return; // no records: nothing to delete
-    const QVariant recordKey = m_model->value(current.row(), KeyAlias);
     if (!Msg::confirmDelete(this))
         return;
     try {

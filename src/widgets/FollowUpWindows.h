@@ -2,18 +2,16 @@
 
 #include "data/Money.h"
 #include "widgets/EntryWindow.h"
+#include "widgets/ListWindow.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <optional>
 #include <vector>
 
-class ListModel;
 class QComboBox;
 class QDateEdit;
-class QLabel;
 class QLineEdit;
-class QTableView;
 
 // Records that follow an entry (repayments of a debt, collections of a credit,
 // returns of an investment): the dialog that records one, the dialog that lists
@@ -40,12 +38,16 @@ struct Amount
     std::vector<Check> checks{};
 };
 
-using DialogMaker = QDialog *(*)(EntryWindow *owner, const QVariant &entryKey);
+// Makes the dialog that records a follow-up, or the window that lists them.
+using DialogMaker = QWidget *(*)(EntryWindow *owner, const QVariant &entryKey);
 
-template <typename Dialog> QDialog *make(EntryWindow *owner, const QVariant &entryKey)
+template <typename Window> QWidget *make(EntryWindow *owner, const QVariant &entryKey)
 {
-    return new Dialog(owner, entryKey);
+    return new Window(owner, entryKey);
 }
+
+// Shows a window made by a DialogMaker, modal, and returns when it has closed.
+void execModal(QWidget *window);
 
 struct Descriptor
 {
@@ -109,14 +111,21 @@ private:
 
 // Lists the follow-ups of one entry, newest first; "删除 &D" deletes the current
 // one and moves back what it moved. Closing it reads the owner's list again.
-class FollowUpListDialog : public QDialog
+// Shown modal over the entry window that opened it.
+class FollowUpListWindow : public ListWindow
 {
     Q_OBJECT
 public:
-    FollowUpListDialog(const FollowUp::Descriptor &d, EntryWindow *owner, const QVariant &entryKey);
+    FollowUpListWindow(const FollowUp::Descriptor &d, EntryWindow *owner, const QVariant &entryKey);
 
     void FormShow(); // reads the list
     void D1Click();  // 删除 &D
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void deleteRecord(const QVariant &recordKey) const;
@@ -124,6 +133,4 @@ private:
     const FollowUp::Descriptor &m_d;
     QPointer<EntryWindow> m_owner;
     QVariant m_entryKey;
-    ListModel *m_model = nullptr;
-    QTableView *m_grid = nullptr;
 };

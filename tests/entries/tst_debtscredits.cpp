@@ -144,7 +144,7 @@ void TestDebtsCredits::followUpsMoveFiguresAndBalances()
     auto w = openWindow(t);
     saveNew(w.get(), "老王", "1000", "现金");
     QCOMPARE(Db::balance("家", "现金"), by(t, "1000"));
-    QCOMPARE(figures(w.get(), t), QString("1000/0"));
+    QCOMPARE(figures(w.get(), t), QString("1,000.00/0.00"));
 
     // The dialog offers everything still outstanding.
     QString offered;
@@ -154,11 +154,11 @@ void TestDebtsCredits::followUpsMoveFiguresAndBalances()
                          QCOMPARE(dialog->windowTitle(), t.followUp);
                          QCOMPARE(Drive::text(dialog, "BitBtn1"), t.followUp);
                      });
-    QCOMPARE(offered, QString("1000"));
+    QCOMPARE(offered, QString("1000.00"));
 
     QVERIFY(followUp(w.get(), "300"));
     QCOMPARE(Db::balance("家", "支付宝"), -by(t, "300"));
-    QCOMPARE(figures(w.get(), t), QString("700/300"));
+    QCOMPARE(figures(w.get(), t), QString("700.00/300.00"));
     QCOMPARE(Db::value(QString("select RDate||'|'||FName from %1").arg(t.recordTable)).toString(),
              QDate::currentDate().toString("yyyy-MM-dd") + "|妈妈");
 
@@ -169,7 +169,7 @@ void TestDebtsCredits::followUpsMoveFiguresAndBalances()
     QCOMPARE(messages.lastText(), t.followUp + "金额 不能小于或等于零！");
     QCOMPARE(records(t), 1);
     QVERIFY(followUp(w.get(), "700"));
-    QCOMPARE(figures(w.get(), t), QString("0/1000"));
+    QCOMPARE(figures(w.get(), t), QString("0.00/1,000.00"));
     QCOMPARE(Db::balance("家", "支付宝"), -by(t, "1000"));
     QVERIFY(!followUp(w.get(), "1")); // nothing left: the dialog does not open
 
@@ -180,9 +180,9 @@ void TestDebtsCredits::followUpsMoveFiguresAndBalances()
              QStringList({QString("该%1有 %2，不能删除；如要删除，请先删除 还债记录。")
                               .arg(t.sign > 0 ? "债务" : "债权", t.settled)}));
     deleteNewestRecord(w.get(), messages);
-    QCOMPARE(figures(w.get(), t), QString("700/300"));
+    QCOMPARE(figures(w.get(), t), QString("700.00/300.00"));
     deleteNewestRecord(w.get(), messages);
-    QCOMPARE(figures(w.get(), t), QString("1000/0"));
+    QCOMPARE(figures(w.get(), t), QString("1,000.00/0.00"));
     QCOMPARE(Db::balance("家", "支付宝"), Money());
     QCOMPARE(records(t), 0);
     messages.answer(QMessageBox::Yes);
@@ -255,7 +255,7 @@ void TestDebtsCredits::movingAnEntryWithFollowUpsMovesItsWholeAmount()
     Drive::setText(w.get(), "DBEdit3", "800");
     Drive::click(w.get(), "ButSaveEdit");
     QCOMPARE(Db::balance("家", "中行长城卡"), by(t, "1100"));
-    QCOMPARE(figures(w.get(), t), QString("800/300"));
+    QCOMPARE(figures(w.get(), t), QString("800.00/300.00"));
     QVERIFY(messages.messages.isEmpty());
 }
 
@@ -279,7 +279,7 @@ void TestDebtsCredits::aWriteRefusedHalfWayChangesNothing()
         QCOMPARE(Db::dump(), before);
     }
     QCOMPARE(messages.texts().filter("写入失败").size(), 6);
-    QCOMPARE(figures(w.get(), t), QString("700/300"));
+    QCOMPARE(figures(w.get(), t), QString("700.00/300.00"));
 }
 
 void TestDebtsCredits::anEntryDeletedElsewhereIsRefused()

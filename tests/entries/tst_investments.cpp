@@ -85,20 +85,20 @@ void TestInvestments::returnsMoveFiguresAndBalances()
     QWidget *w = book.w();
     invest(w, "10000", "现金");
     QCOMPARE(Db::balance("家", "现金"), -yuan("10000"));
-    QCOMPARE(figures(w), QString("10000/0"));
+    QCOMPARE(figures(w), QString("10,000.00/0.00"));
 
     // The dialog offers all the principal back, with no income.
     Drive::withModal([&] { Drive::trigger(w, "R1"); },
                      [](QWidget *dialog) {
-                         QCOMPARE(Drive::text(dialog, "Edit1"), QString("10000"));
+                         QCOMPARE(Drive::text(dialog, "Edit1"), QString("10000.00"));
                          QCOMPARE(Drive::text(dialog, "Edit2"), QString("0"));
                      });
     QVERIFY(takeReturn(w, "4000", "300"));
     QCOMPARE(Db::balance("家", "支付宝"), yuan("4300"));
-    QCOMPARE(figures(w), QString("6000/300"));
+    QCOMPARE(figures(w), QString("6,000.00/300.00"));
     QVERIFY(takeReturn(w, "1", "-50")); // a loss
     QCOMPARE(Db::balance("家", "支付宝"), yuan("4251"));
-    QCOMPARE(figures(w), QString("5999/250"));
+    QCOMPARE(figures(w), QString("5,999.00/250.00"));
 
     // Refused: no principal, more principal than is invested, an income that is no amount.
     messages.clear();
@@ -112,10 +112,10 @@ void TestInvestments::returnsMoveFiguresAndBalances()
     QCOMPARE(Db::count("select count(*) from TTableR"), 2);
 
     deleteNewestReturn(w, messages); // the loss, the later of one day
-    QCOMPARE(figures(w), QString("6000/300"));
+    QCOMPARE(figures(w), QString("6,000.00/300.00"));
     QCOMPARE(Db::balance("家", "支付宝"), yuan("4300"));
     deleteNewestReturn(w, messages);
-    QCOMPARE(figures(w), QString("10000/0"));
+    QCOMPARE(figures(w), QString("10,000.00/0.00"));
     QCOMPARE(Db::balance("家", "支付宝"), Money());
 }
 
