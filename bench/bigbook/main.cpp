@@ -440,7 +440,9 @@ int main(int argc, char *argv[])
             .absolutePath();
     QTemporaryDir smallDir;
     makeBook(smallDir.path(), 1000);
-    const QString bigDir = cache + QStringLiteral("/book-1000000-seed%1").arg(Seed);
+    const QString bigDir =
+        cache +
+        QStringLiteral("/book-1000000-seed%1-generation%2").arg(Seed).arg(SampleBook::Generation);
     if (QFile::exists(bookFile(bigDir))) {
         std::printf("using the book of 10^6 entries kept in %s\n", qPrintable(bigDir));
     } else {

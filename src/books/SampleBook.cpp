@@ -214,7 +214,8 @@ struct EntryKind
 class Writer
 {
 public:
-    Writer(const QString &book, Random &random) : m_book(book), m_random(random)
+    Writer(const QString &book, Random &random, const QMap<QString, Money> &openingBalances)
+        : m_book(book), m_random(random), m_balances(openingBalances)
     {
         for (const Member &m : Members)
             m_members.push_back(QString::fromUtf8(m.name));
@@ -246,9 +247,24 @@ public:
     {
         return pickWeighted(m_random, accounts).name;
     }
+    // An account to pay `amount` from: one of `accounts` when it holds enough, else
+    // `otherwise`, or the account holding the most when `otherwise` is empty.
+    QString payer(const std::vector<Account> &accounts, Money amount, const QString &otherwise)
+    {
+        const QString chosen = account(accounts);
+        if (m_balances.value(chosen) >= amount)
+            return chosen;
+        if (!otherwise.isEmpty())
+            return otherwise;
+        QString richest = chosen;
+        for (auto it = m_balances.cbegin(); it != m_balances.cend(); ++it)
+            if (it.value() > m_balances.value(richest))
+                richest = it.key();
+        return richest;
+    }
 
-    void move(const QString &account, Money amount) { m_moves[account] += amount; }
-    const QMap<QString, Money> &moves() const { return m_moves; }
+    void move(const QString &account, Money amount) { m_balances[account] += amount; }
+    const QMap<QString, Money> &balances() const { return m_balances; }
 
     void prepare(const EntryKind &kind, const QSqlDatabase &db)
     {
@@ -271,36 +287,43 @@ private:
     Random &m_random;
     QString m_date;
     std::vector<QString> m_members;
-    QMap<QString, Money> m_moves;
+    QMap<QString, Money> m_balances;
     std::map<const EntryKind *, std::vector<std::unique_ptr<Prepared>>> m_prepared;
     const EntryKind *m_kind = nullptr;
 };
 
-// Income and expense: one category, one amount, one account moved.
-std::function<void(Writer &)> incomeOrExpense(const std::vector<Category> &categories,
-                                              const std::vector<Account> &accounts, int sign)
+// Spending that the account chosen cannot cover goes on the credit card.
+const QString CreditCard = QStringLiteral("信用卡");
+
+void income(Writer &w)
 {
-    return [&categories, &accounts, sign](Writer &w) {
-        const Category &c = pickWeighted(w.random(), categories);
-        const Money amount = w.amount(c);
-        const QString account = w.account(accounts);
-        w.move(account, sign > 0 ? amount : -amount);
-        w.insert(
-            0, {w.book(), w.date(), c.name, amount.toVariant(), account, w.member(), w.remark(c)});
-    };
+    const Category &c = pickWeighted(w.random(), incomeCategories());
+    const Money amount = w.amount(c);
+    const QString account = w.account(incomeAccounts());
+    w.move(account, amount);
+    w.insert(0, {w.book(), w.date(), c.name, amount.toVariant(), account, w.member(), w.remark(c)});
+}
+
+void expense(Writer &w)
+{
+    const Category &c = pickWeighted(w.random(), expenseCategories());
+    const Money amount = w.amount(c);
+    const QString account = w.payer(expenseAccounts(), amount, CreditCard);
+    w.move(account, -amount);
+    w.insert(0, {w.book(), w.date(), c.name, amount.toVariant(), account, w.member(), w.remark(c)});
 }
 
 const Category TransferAmounts{"", 1, 100, 5000, texts({"取现", "还信用卡", "充值", "存钱"})};
 
-// A transfer between two different accounts; its remark ends with "from->to", as the
-// transfer window writes it.
+// A transfer between two different accounts, from one that holds the amount; its
+// remark ends with "from->to", as the transfer window writes it.
 void transfer(Writer &w)
 {
-    const QString from = w.account(transferAccounts());
+    const Money amount = w.amount(TransferAmounts);
+    const QString from = w.payer(transferAccounts(), amount, QString());
     QString to = from;
     while (to == from)
         to = w.account(transferAccounts());
-    const Money amount = w.amount(TransferAmounts);
     w.move(from, -amount);
     w.move(to, amount);
     const QString remark =
@@ -315,12 +338,12 @@ const std::vector<EntryKind> &entryKinds()
          20,
          {"insert into InTable (BName,IDate,IName,IMoney,AName,FName,Remark) "
           "values (?,?,?,?,?,?,?)"},
-         incomeOrExpense(incomeCategories(), incomeAccounts(), +1)},
+         income},
         {"OutTable",
          70,
          {"insert into OutTable (BName,ODate,OName,OMoney,AName,FName,Remark) "
           "values (?,?,?,?,?,?,?)"},
-         incomeOrExpense(expenseCategories(), expenseAccounts(), -1)},
+         expense},
         {"ChangeT",
          10,
          {"insert into ChangeT (BName,CDate,OldN,NewN,CMoney,FName,Remark) "
@@ -392,7 +415,7 @@ void addMembers(const QSqlDatabase &db)
 void writeEntries(const QSqlDatabase &db, const Options &options, Summary &summary)
 {
     Random random(options.seed);
-    Writer writer(options.book, random);
+    Writer writer(options.book, random, summary.openingBalances);
     for (const EntryKind &kind : entryKinds())
         writer.prepare(kind, db);
 
@@ -413,9 +436,8 @@ void writeEntries(const QSqlDatabase &db, const Options &options, Summary &summa
     }
 
     const QString update = QStringLiteral("update SAccount set AMoney=? where AName=? and BName=?");
-    for (auto it = summary.openingBalances.cbegin(); it != summary.openingBalances.cend(); ++it)
-        run(db, update,
-            {(it.value() + writer.moves().value(it.key())).toVariant(), it.key(), options.book});
+    for (auto it = writer.balances().cbegin(); it != writer.balances().cend(); ++it)
+        run(db, update, {it.value().toVariant(), it.key(), options.book});
 }
 
 } // namespace

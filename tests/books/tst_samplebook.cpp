@@ -65,6 +65,8 @@ void TestSampleBook::balancesAreOpeningPlusEntries()
              s.openingBalances.size());
     for (auto it = s.openingBalances.cbegin(); it != s.openingBalances.cend(); ++it)
         QCOMPARE(Db::balance("样例", it.key()), it.value() + entryEffect("样例", it.key()));
+    // Only the credit card is spent beyond what it holds.
+    QCOMPARE(Db::count("select count(*) from SAccount where AMoney<0 and AName<>'信用卡'"), 0);
 
     // Ten years up to the last day, amounts to the cent, names the book knows.
     QCOMPARE(Db::value("select min(ODate) from OutTable").toString(), "2016-04-01");
