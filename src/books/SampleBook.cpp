@@ -9,6 +9,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -200,7 +201,7 @@ private:
 class Writer;
 
 // One kind of entry: the share of entries it makes, its statements and how one
-// entry is written with them. Debts, credits and investments become rows here.
+// entry is written with them: its row, then the rows that follow it (repayments...).
 struct EntryKind
 {
     const char *table; // counted under this name
@@ -224,13 +225,20 @@ public:
     const QString &book() const { return m_book; }
     const QString &date() const { return m_date; }
     void setDate(const QString &date) { m_date = date; }
+    void setLastDay(const QDate &day) { m_lastDay = day; }
+    // A day after the current one, within a year and not after the last day.
+    QString laterDate()
+    {
+        const QDate later =
+            QDate::fromString(m_date, dateFormat()).addDays(1 + m_random.below(365));
+        return isoDate(std::min(later, m_lastDay));
+    }
     Random &random() { return m_random; }
 
     // A member most of the time; some entries name nobody.
-    QString member()
-    {
-        return m_random.percent(80) ? pick(m_random, m_members) : QStringLiteral("");
-    }
+    QString member() { return m_random.percent(80) ? anyMember() : QStringLiteral(""); }
+    // For the rows that must name a member: debts, credits and follow-ups.
+    QString anyMember() { return pick(m_random, m_members); }
     QString remark(const Category &c)
     {
         return m_random.percent(40) ? QStringLiteral("") : pick(m_random, c.remarks);
@@ -287,6 +295,7 @@ private:
     Random &m_random;
     QString m_date;
     std::vector<QString> m_members;
+    QDate m_lastDay;
     QMap<QString, Money> m_balances;
     std::map<const EntryKind *, std::vector<std::unique_ptr<Prepared>>> m_prepared;
     const EntryKind *m_kind = nullptr;
@@ -331,6 +340,98 @@ void transfer(Writer &w)
     w.insert(0, {w.book(), w.date(), from, to, amount.toVariant(), w.member(), remark});
 }
 
+const Category LoanAmounts{"", 1, 1000, 50000, texts({"装修", "周转", "买车", "看病", "孩子学费"})};
+const std::vector<QString> OtherSides =
+    texts({"王建国", "刘洋", "陈静", "赵磊", "表哥", "公司同事"});
+
+const std::vector<Category> &investmentCategories()
+{
+    static const std::vector<Category> list = {
+        {"基金", 5, 1000, 30000, texts({"指数基金定投", "债券基金"})},
+        {"股票", 3, 2000, 50000, texts({"蓝筹股", "新股申购"})},
+        {"国债", 2, 5000, 50000, texts({"三年期国债"})},
+        {"保险", 1, 2000, 10000, texts({"分红险"})},
+    };
+    return list;
+}
+
+// The parts of `outstanding` that follow-ups settle, in whole yuan: none, some,
+// or all of it, the last sometimes what is left.
+std::vector<Money> settlements(Writer &w, Money outstanding)
+{
+    std::vector<Money> parts;
+    const int count = int(w.random().below(4));
+    for (int i = 0; i < count && outstanding > Money(); ++i) {
+        const std::int64_t yuan = outstanding.units() / Money::Scale;
+        const bool rest = yuan < 2 || (i == count - 1 && w.random().percent(40));
+        const Money part =
+            rest ? outstanding : Money::fromUnits((1 + w.random().below(yuan / 2)) * Money::Scale);
+        parts.push_back(part);
+        outstanding -= part;
+    }
+    return parts;
+}
+
+Money total(const std::vector<Money> &amounts)
+{
+    Money sum;
+    for (const Money &m : amounts)
+        sum += m;
+    return sum;
+}
+
+// A debt (sign +1: the money borrowed comes in) or a credit (-1: the money lent
+// goes out) with its repayments or collections, each moving its own account the
+// other way; the row holds what is outstanding and what was settled.
+std::function<void(Writer &)> debtOrCredit(int sign)
+{
+    return [sign](Writer &w) {
+        const Money amount = w.amount(LoanAmounts);
+        const QString account = sign > 0 ? w.account(transferAccounts())
+                                         : w.payer(transferAccounts(), amount, QString());
+        w.move(account, sign > 0 ? amount : -amount);
+        const QString member = w.anyMember();
+        const std::vector<Money> parts = settlements(w, amount);
+        const Money settled = total(parts);
+        const std::int64_t id = w.insert(0, {w.book(), w.date(), pick(w.random(), OtherSides),
+                                             (amount - settled).toVariant(), account, member,
+                                             settled.toVariant(), w.remark(LoanAmounts)});
+        for (const Money &part : parts) {
+            const QString other = sign > 0 ? w.payer(transferAccounts(), part, QString())
+                                           : w.account(transferAccounts());
+            w.move(other, sign > 0 ? -part : part);
+            w.insert(1, {qlonglong(id), w.laterDate(), part.toVariant(), other, member,
+                         QStringLiteral("")});
+        }
+    };
+}
+
+// An investment with its returns: principal back with an income, now and then a loss.
+void investment(Writer &w)
+{
+    const Category &c = pickWeighted(w.random(), investmentCategories());
+    const Money amount = w.amount(c);
+    const QString from = w.payer(transferAccounts(), amount, QString());
+    w.move(from, -amount);
+    const std::vector<Money> parts = settlements(w, amount);
+    std::vector<Money> incomes;
+    for (const Money &part : parts) {
+        // From 5% lost to 15% earned, to the cent.
+        const std::int64_t cents = part.units() / 100;
+        incomes.push_back(Money::fromUnits((w.random().below(cents / 5 + 1) - cents / 20) *
+                                           (Money::Scale / 100)));
+    }
+    const std::int64_t id =
+        w.insert(0, {w.book(), w.date(), c.name, (amount - total(parts)).toVariant(),
+                     total(incomes).toVariant(), from, w.member(), w.remark(c)});
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const QString to = w.account(incomeAccounts());
+        w.move(to, parts[i] + incomes[i]);
+        w.insert(1, {qlonglong(id), w.laterDate(), parts[i].toVariant(), incomes[i].toVariant(), to,
+                     w.anyMember(), QStringLiteral("")});
+    }
+}
+
 const std::vector<EntryKind> &entryKinds()
 {
     static const std::vector<EntryKind> kinds = {
@@ -349,6 +450,25 @@ const std::vector<EntryKind> &entryKinds()
          {"insert into ChangeT (BName,CDate,OldN,NewN,CMoney,FName,Remark) "
           "values (?,?,?,?,?,?,?)"},
          transfer},
+        {"Borrow",
+         1,
+         {"insert into Borrow (BName,BDate,BPro,BMoney,AName,FName,RMoney,Remark) "
+          "values (?,?,?,?,?,?,?,?)",
+          "insert into BorrowR (BID,RDate,RMoney,AName,FName,Remark) values (?,?,?,?,?,?)"},
+         debtOrCredit(+1)},
+        {"Debt",
+         1,
+         {"insert into Debt (BName,DDate,DPro,DMoney,AName,FName,RMoney,Remark) "
+          "values (?,?,?,?,?,?,?,?)",
+          "insert into DebtR (DID,RDate,RMoney,AName,FName,Remark) values (?,?,?,?,?,?)"},
+         debtOrCredit(-1)},
+        {"TTable",
+         1,
+         {"insert into TTable (BName,TDate,TName,TMoney,RMoney,AName,FName,Remark) "
+          "values (?,?,?,?,?,?,?,?)",
+          "insert into TTableR (TID,RDate,RMoney,SMoney,AName,FName,Remark) "
+          "values (?,?,?,?,?,?,?)"},
+         investment},
     };
     return kinds;
 }
@@ -416,6 +536,7 @@ void writeEntries(const QSqlDatabase &db, const Options &options, Summary &summa
 {
     Random random(options.seed);
     Writer writer(options.book, random, summary.openingBalances);
+    writer.setLastDay(options.lastDay);
     for (const EntryKind &kind : entryKinds())
         writer.prepare(kind, db);
 
@@ -454,6 +575,7 @@ Summary write(const Options &options)
         Transaction transaction(db);
         addCategories(db, options.book, "InD", "IName", incomeCategories());
         addCategories(db, options.book, "OutD", "OName", expenseCategories());
+        addCategories(db, options.book, "TD", "TName", investmentCategories());
         summary.openingBalances = addAccounts(db, options.book);
         addMembers(db);
         writeEntries(db, options, summary);
