@@ -1,5 +1,6 @@
 #include "data/TfrmDM.h"
 
+#include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 
@@ -173,18 +174,62 @@ void TfrmDM::DBComTZType(QComboBox *box) const
     fillBox(box, QStringLiteral("select TName from TD "), true);
 }
 
+QString TfrmDM::bookForWriting() const
+{
+    if (m_currentBook.isEmpty())
+        throw DbError(Rows::noBookMessage());
+    return m_currentBook;
+}
+
+bool TfrmDM::leaveBook()
+{
+    return !m_leaveBookCheck || m_leaveBookCheck();
+}
+
+bool TfrmDM::openBook(const QString &book)
+{
+    // Opening the book that is open again keeps its windows.
+    if (book.compare(m_currentBook, Qt::CaseInsensitive) != 0 && !leaveBook())
+        return false;
+    m_currentBook = book;
+    myShow(true);
+    emit bookOpened(book);
+    return true;
+}
+
+bool TfrmDM::closeBook()
+{
+    if (!leaveBook())
+        return false;
+    myShow(false);
+    m_currentBook.clear();
+    emit bookClosed();
+    return true;
+}
+
 void TfrmDM::AccountUp(Money amount, const QString &account) const
 {
     Sql(QStringLiteral("update SAccount set AMoney=AMoney+? Where AName=? and BName=?"),
-        {amount.toVariant(), account, m_currentBook})
+        {amount.toVariant(), account, bookForWriting()})
         .exec();
 }
 
 void TfrmDM::AccountDown(Money amount, const QString &account) const
 {
     Sql(QStringLiteral("update SAccount set AMoney=AMoney-? Where AName=? and BName=?"),
-        {amount.toVariant(), account, m_currentBook})
+        {amount.toVariant(), account, bookForWriting()})
         .exec();
+}
+
+bool TfrmDM::isBookMenu(const QString &name)
+{
+    for (const char *item : BookMenuItems)
+        if (name == QLatin1String(item))
+            return true;
+    for (const char *menu : BookMenus)
+        if (name == QLatin1String(menu))
+            return true;
+    return false;
 }
 
 void TfrmDM::myShow(bool show) const

@@ -6,9 +6,10 @@
 #include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
+#include <QWidget>
+#include <functional>
 
 class QComboBox;
-#include <QWidget>
 
 // The data module: the one database connection, the current book, the lookup
 // lists that fill drop-down boxes, the balance adjustment and the book menus.
@@ -39,6 +40,18 @@ public:
 
     QString currentBook() const { return m_currentBook; }
     void setCurrentBook(const QString &book) { m_currentBook = book; }
+    // The current book, for a statement that writes into it; throws DbError when
+    // no book is open.
+    QString bookForWriting() const;
+
+    // Asked before the current book changes: closes the windows of the book that
+    // is open and says whether all of them closed (a window may keep a pending row).
+    void setLeaveBookCheck(std::function<bool()> check) { m_leaveBookCheck = std::move(check); }
+    // Makes `book` current and shows the book menus; the windows of another book
+    // that was open are closed first. False, and nothing changes, when one stays open.
+    bool openBook(const QString &book);
+    // Closes the windows of the current book, then the book; false as for openBook.
+    bool closeBook();
 
     // Lookup feeders: the names, in the database's order, with no choice made.
     void DBComAccount(QComboBox *box) const;
@@ -54,8 +67,16 @@ public:
     // Shows or hides the book menus of the main window.
     void setMainWindow(QWidget *mainWindow) { m_mainWindow = mainWindow; }
     void myShow(bool show) const;
+    // Whether myShow shows and hides the menu or menu item of that name: those
+    // that work on the open book.
+    static bool isBookMenu(const QString &name);
+
+signals:
+    void bookOpened(const QString &book);
+    void bookClosed();
 
 private:
+    bool leaveBook();
     bool openDatabase();
     void fillBox(QComboBox *box, const QString &statement, bool perBook) const;
 
@@ -64,4 +85,5 @@ private:
     QString m_openError;
     QString m_currentBook;
     QPointer<QWidget> m_mainWindow;
+    std::function<bool()> m_leaveBookCheck;
 };
