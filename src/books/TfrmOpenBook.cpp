@@ -1,7 +1,6 @@
 #include "books/TfrmOpenBook.h"
 
 #include "app/Resources.h"
-#include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -79,17 +78,9 @@ void TfrmOpenBook::ButOpenClick()
         refuse(Edit1, QStringLiteral("密码错误，请重新录入！"));
         return;
     }
-    openBook(book);
-    accept();
-}
-
-void TfrmOpenBook::openBook(const QString &book)
-{
-    TfrmDM *dm = TfrmDM::instance();
-    dm->setCurrentBook(book);
-    dm->myShow(true);
-    if (TfrmMain *main = mainWindow()) {
-        main->setWindowTitle(book);
-        main->mySum();
-    }
+    // A window of the open book that keeps its pending row keeps that book open.
+    if (TfrmDM::instance()->openBook(book))
+        accept();
+    else
+        reject();
 }

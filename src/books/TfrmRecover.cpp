@@ -51,16 +51,7 @@ void TfrmRecover::ButPathClick()
 // replaced; false when a child window refused to close.
 bool TfrmRecover::closeEverything()
 {
-    TfrmMain *main = mainWindow();
-    if (!main) {
-        TfrmDM::instance()->setCurrentBook(QString());
-        return true;
-    }
-    if (!main->closeAllChildren())
-        return false;
-    main->C2Click();
-    main->setWindowTitle(Msg::programTitle());
-    return true;
+    return TfrmDM::instance()->closeBook();
 }
 
 void TfrmRecover::ButRecoverClick()

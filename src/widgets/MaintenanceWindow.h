@@ -1,12 +1,14 @@
 #pragma once
 
 #include "data/Money.h"
+#include "data/References.h"
 #include "data/Sql.h"
 #include "widgets/QuickFilterDialog.h"
 
 #include <QString>
 #include <QVariantMap>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 class ListModel;
@@ -50,7 +52,10 @@ struct Field
     QString input{};         // Date, Combo: objectName of the input control ("DateTimePicker1")
     Feeder feeder = nullptr; // Combo: fills the list when the window opens
     QString hint{};          // a note beside the field
-    int maxLength = 50;
+    int maxLength = 50;      // of what the user types; a longer stored value shows whole
+    // A value other windows move meanwhile (an account's balance): read afresh when
+    // 修改 begins, and written back only when the user changed it.
+    bool movedElsewhere = false;
 };
 
 // Everything that tells one maintenance window from another.
@@ -65,8 +70,12 @@ struct Descriptor
     QString nameAlias{};           // the row's name: pinyin initials, duplicate test, protection
     bool perBook = true;           // rows of the current book only; BName is written on save
     bool pinyin = true;            // thePY holds the name's initials, recomputed on every save
-    bool duplicateTest = true;     // a new row whose name exists is refused
-    QString protectedName{};       // a row with this name is never deleted, and nothing is said
+    // A row whose name another row of the book (or of the table, when not per
+    // book) holds already, in any letter case, is refused on save and save-edit.
+    bool duplicateTest = true;
+    // What the entries call these rows: a rename is carried into them.
+    std::optional<References::Kind> referencedAs{};
+    QString protectedName{}; // a row with this name is never deleted, and nothing is said
     QString modifyCaption = QStringLiteral("修改（&M）");
     QString orderBy{};            // appended to the list query (" order by IDate Desc")
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
@@ -177,10 +186,14 @@ private:
 
     Sql listQuery() const;
     bool runChecks(Mode mode);
-    bool isDuplicate() const;
+    bool isDuplicate(Mode mode) const;
+    // Refuses to write when the window's book is no longer the open one.
+    void checkOwnBook() const;
+    void refreshMovedFields();
+    bool keepsStoredValue(const Maintenance::Field &f) const;
+    void carryRename();
     QVariant valueToWrite(const Maintenance::Field &f) const;
     QVariantMap rowToWrite(Mode mode);
-    Sql writeStatement(const QVariantMap &row, Mode mode) const;
     bool writeRow(Mode mode);
 
     Maintenance::Descriptor m_d;
@@ -198,4 +211,6 @@ private:
     QPushButton *m_butDel = nullptr;
     QPushButton *m_butQuery = nullptr;
     int m_rowBeforeNew = -1;
+    QString m_book;                     // the book that was open when the window opened
+    QMap<QString, QString> m_editStart; // moved fields: their text when 修改 began
 };

@@ -113,10 +113,7 @@ int main(int argc, char *argv[])
     grabNextDialog(out, QStringLiteral("startup-dialog"));
     TfrmMain main;
     main.show();
-    dm.setCurrentBook(SampleBook);
-    dm.myShow(true);
-    main.setWindowTitle(SampleBook);
-    main.mySum();
+    dm.openBook(SampleBook);
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
 
