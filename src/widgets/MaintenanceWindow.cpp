@@ -239,7 +239,7 @@ Sql MaintenanceWindow::listQuery() const
     Sql sql(QStringLiteral("select ") + columns.join(QLatin1Char(',')) + QStringLiteral(" from ") +
             m_d.table + QLatin1Char(' '));
     if (m_d.perBook)
-        sql.add(QStringLiteral(" where BName=?"), {TfrmDM::instance()->currentBook()});
+        sql.add(QStringLiteral(" where BName=?"), {m_book});
     else if (!m_labWhere.isEmpty())
         sql.add(QStringLiteral(" where 1=1"));
     sql += m_labWhere;
@@ -529,7 +529,7 @@ bool MaintenanceWindow::isDuplicate(Mode mode) const
                 columnOf(m_d.nameAlias) + QStringLiteral("=?"),
             {fieldText(m_d.nameAlias)});
     if (m_d.perBook)
-        sql.add(QStringLiteral(" and BName=?"), {TfrmDM::instance()->currentBook()});
+        sql.add(QStringLiteral(" and BName=?"), {m_book});
     if (mode == Mode::Edit)
         sql.add(QStringLiteral(" and ID<>?"), {currentKey()});
     return sql.hasRows();
@@ -583,7 +583,7 @@ QVariantMap MaintenanceWindow::rowToWrite(Mode mode)
         if (!keepsStoredValue(f))
             row[columnOf(f.alias)] = valueToWrite(f);
     if (m_d.perBook)
-        row[QStringLiteral("BName")] = TfrmDM::instance()->currentBook();
+        row[QStringLiteral("BName")] = m_book;
     if (m_d.pinyin)
         row[QStringLiteral("thePY")] = PinyinCode(fieldText(m_d.nameAlias), PinyinMarkUnread, 255);
     completeRow(row, mode);
