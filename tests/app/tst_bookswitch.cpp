@@ -54,6 +54,28 @@ void enterExpense(QWidget *w, const QString &amount, const QString &account)
     Drive::choose(w, "DBLookupComboBox2", account);
 }
 
+// An expense of `amount` from 现金, saved in a new expense window.
+void saveExpense(TfrmMain &main, const QString &amount)
+{
+    QWidget *expense = openFromSideBar(main, "Side_O2");
+    enterExpense(expense, amount, "现金");
+    Drive::click(expense, "ButSave");
+}
+
+// The main window with the books 甲 and 乙, 甲 open.
+struct TwoBooks
+{
+    TwoBooks()
+    {
+        seedTwoBooks();
+        main.show();
+        Drive::openBook(&main, "甲");
+    }
+    TestEnvironment env;
+    MessageRecorder messages;
+    TfrmMain main;
+};
+
 QStringList rowsOf(const QStringList &dump, const QString &book)
 {
     return dump.filter("|" + book + "|");
@@ -80,13 +102,8 @@ bool enabled(TfrmMain &main, const QString &name)
 
 void TestBookSwitch::openingAnotherBookClosesTheOldBooksWindows()
 {
-    TestEnvironment env;
-    MessageRecorder messages;
-    seedTwoBooks();
-    TfrmMain main;
-    main.show();
-    Drive::openBook(&main, "甲");
-
+    TwoBooks f;
+    TfrmMain &main = f.main;
     // Windows of 甲, one with a pending expense, one with a pending edit.
     QWidget *expense = openFromSideBar(main, "Side_O2");
     enterExpense(expense, "100", "现金");
@@ -96,73 +113,61 @@ void TestBookSwitch::openingAnotherBookClosesTheOldBooksWindows()
     const QStringList before = Db::dump();
 
     Drive::openBook(&main, "乙");
-    QCOMPARE(env.dm()->currentBook(), QString("乙"));
+    QCOMPARE(f.env.dm()->currentBook(), QString("乙"));
     QVERIFY(Drive::children(&main).isEmpty());
     QCOMPARE(main.windowTitle(), QString("乙"));
     QCOMPARE(Db::dump(), before);
 
     // Only a window opened under 乙 writes, and only into 乙.
-    expense = openFromSideBar(main, "Side_O2");
-    enterExpense(expense, "100", "现金");
-    Drive::click(expense, "ButSave");
+    saveExpense(main, "100");
     QCOMPARE(Db::balance("乙", "现金"), *Money::parse("900"));
     QCOMPARE(rowsOf(Db::dump(), "甲"), rowsOf(before, "甲"));
     QCOMPARE(Db::count("select count(*) from OutTable where BName='乙'"), 1);
-    QVERIFY(messages.messages.isEmpty());
+    QVERIFY(f.messages.messages.isEmpty());
 
     // A window made outside the main window is refused once its book is no longer open.
     TfrmA_Manage stray;
     stray.show();
-    env.dm()->setCurrentBook("甲");
+    f.env.dm()->setCurrentBook("甲");
     Drive::click(&stray, "ButMed");
     Drive::setText(&stray, "DBEdit3", "写到别的帐簿");
     Drive::click(&stray, "ButSaveEdit");
-    QVERIFY(messages.lastText().contains("帐簿“乙”"));
+    QVERIFY(f.messages.lastText().contains("帐簿“乙”"));
     QCOMPARE(Db::count("select count(*) from SAccount where Remark='写到别的帐簿'"), 0);
 }
 
 void TestBookSwitch::aWindowThatStaysOpenKeepsTheBookOpen()
 {
-    TestEnvironment env;
-    MessageRecorder messages;
-    seedTwoBooks();
-    TfrmMain main;
-    main.show();
-    Drive::openBook(&main, "甲");
-    QWidget *expense = openFromSideBar(main, "Side_O2");
+    TwoBooks f;
+    TfrmMain &main = f.main;
+    openFromSideBar(main, "Side_O2");
     main.mdiArea()->addSubWindow(new Stubborn)->show();
 
     Drive::openBook(&main, "乙");
-    QCOMPARE(env.dm()->currentBook(), QString("甲"));
+    QCOMPARE(f.env.dm()->currentBook(), QString("甲"));
     QCOMPARE(main.windowTitle(), QString("甲"));
     QCOMPARE(int(Drive::children(&main).size()), 1); // the expense window closed, as asked
 
     main.findChild<QAction *>("C2")->trigger();
-    QCOMPARE(env.dm()->currentBook(), QString("甲"));
+    QCOMPARE(f.env.dm()->currentBook(), QString("甲"));
     QVERIFY(main.findChild<QMenu *>("N10")->menuAction()->isVisible());
     QVERIFY(enabled(main, "Side_O2"));
 
-    // The window still open writes into its own book.
-    expense = openFromSideBar(main, "Side_O2");
-    enterExpense(expense, "100", "现金");
-    Drive::click(expense, "ButSave");
+    // The book still open takes the rows of its windows.
+    saveExpense(main, "100");
     QCOMPARE(Db::balance("甲", "现金"), *Money::parse("900"));
     QCOMPARE(Db::balance("乙", "现金"), *Money::parse("1000"));
 }
 
 void TestBookSwitch::closedBookLooksClosedAndTakesNoRows()
 {
-    TestEnvironment env;
-    MessageRecorder messages;
-    seedTwoBooks();
-    TfrmMain main;
-    main.show();
-    Drive::openBook(&main, "甲");
+    TwoBooks f;
+    TfrmMain &main = f.main;
     QCOMPARE(main.summaryPanel()->figureText("LabCash"), QString("1,000.00"));
     openFromSideBar(main, "Side_N15");
 
     main.findChild<QAction *>("C2")->trigger();
-    QVERIFY(env.dm()->currentBook().isEmpty());
+    QVERIFY(f.env.dm()->currentBook().isEmpty());
     QVERIFY(Drive::children(&main).isEmpty());
     QCOMPARE(main.windowTitle(), QString("青禾簿"));
     QCOMPARE(main.summaryPanel()->figureText("LabCash"), QString("0.00"));
@@ -182,18 +187,15 @@ void TestBookSwitch::closedBookLooksClosedAndTakesNoRows()
     Drive::setText(&accounts, "DBEdit1", "无主帐户");
     Drive::setText(&accounts, "DBEdit2", "5");
     Drive::click(&accounts, "ButSave");
-    QCOMPARE(messages.lastText(), QString("没有打开的帐簿，不能保存！请先打开帐簿。"));
+    QCOMPARE(f.messages.lastText(), QString("没有打开的帐簿，不能保存！请先打开帐簿。"));
     QCOMPARE(Db::count("select count(*) from SAccount where BName='' or BName is null"), 0);
-    QVERIFY_THROWS_EXCEPTION(DbError, env.dm()->AccountUp(Money(), "现金"));
+    QVERIFY_THROWS_EXCEPTION(DbError, f.env.dm()->AccountUp(Money(), "现金"));
 }
 
 void TestBookSwitch::sideBarIsEnabledLikeTheMenuItems()
 {
-    TestEnvironment env;
-    seedTwoBooks();
-    TfrmMain main;
-    main.show();
-    Drive::openBook(&main, "甲");
+    TwoBooks f;
+    TfrmMain &main = f.main;
     for (qsizetype i = 0; i < SideBar.size(); ++i) {
         const bool exists = WindowCatalog::find(SideBarWindows[i]);
         QVERIFY2(enabled(main, "Side_" + SideBar[i]) == exists, qPrintable(SideBar[i]));
