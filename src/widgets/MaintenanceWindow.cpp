@@ -542,7 +542,10 @@ bool MaintenanceWindow::runChecks(Mode mode)
             return false;
     if (!extraChecks(mode))
         return false;
-    if (!m_d.duplicateTest)
+    // An edit that keeps the row's name makes no new duplicate, also where older
+    // data holds two rows of one name.
+    if (!m_d.duplicateTest ||
+        (mode == Mode::Edit && fieldText(m_d.nameAlias) == storedValue(m_d.nameAlias).toString()))
         return true;
     try {
         if (!isDuplicate(mode))
