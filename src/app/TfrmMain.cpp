@@ -1,12 +1,12 @@
 #include "app/TfrmMain.h"
 
-#include "app/Resources.h"
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/Resources.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -128,10 +128,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     buildMenus();
     if (TfrmDM *dm = TfrmDM::instance()) {
         dm->setMainWindow(this);
-        // Every window belongs to the book that was open when it opened.
-        dm->setLeaveBookCheck([this] { return closeAllChildren(); });
-        connect(dm, &TfrmDM::bookOpened, this, &TfrmMain::showBook);
-        connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
+        connectDataModule(dm);
     }
     updateActions();
     FormCreate();
@@ -139,8 +136,6 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
 
 TfrmMain::~TfrmMain()
 {
-    if (TfrmDM *dm = TfrmDM::instance())
-        dm->setLeaveBookCheck({});
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
 }
@@ -155,10 +150,23 @@ void TfrmMain::setStartupDialog(bool enabled)
     g_startupDialog = enabled;
 }
 
+void TfrmMain::connectDataModule(TfrmDM *dm)
+{
+    connect(dm, &TfrmDM::bookOpened, this, &TfrmMain::showBook);
+    connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
+    connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
+    // Every window belongs to the book that was open when it opened.
+    connect(dm, &TfrmDM::bookWindowsClosing, this, [this](bool *refused) {
+        if (!closeAllChildren())
+            *refused = true;
+    });
+}
+
 void TfrmMain::FormCreate()
 {
     m_startDate = today();
     TfrmDM *dm = TfrmDM::instance();
+    dm->setStartDate(m_startDate);
     dm->myShow(false);
 
     if (!dm->isOpen()) {

@@ -1,10 +1,10 @@
 #include "books/TfrmOpenBook.h"
 
-#include "app/Resources.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/Resources.h"
 
 #include <QComboBox>
 #include <QGridLayout>

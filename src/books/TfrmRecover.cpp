@@ -1,6 +1,5 @@
 #include "books/TfrmRecover.h"
 
-#include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -78,6 +77,5 @@ void TfrmRecover::ButRecoverClick()
     } catch (const DbError &e) {
         failure(QStringLiteral("数据恢复失败！"), e.message());
     }
-    if (TfrmMain *main = mainWindow())
-        main->mySum();
+    TfrmDM::instance()->notifyBalancesChanged();
 }

@@ -37,7 +37,7 @@ QString noBookMessage()
     return QStringLiteral("没有打开的帐簿，不能保存！请先打开帐簿。");
 }
 
-int insert(const QString &table, const QVariantMap &row)
+QVariant insert(const QString &table, const QVariantMap &row)
 {
     checkBook(table, row, true);
     const QStringList columns = row.keys();
@@ -46,7 +46,7 @@ int insert(const QString &table, const QVariantMap &row)
                    .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
                row.values())
         .exec()
-        .numRowsAffected();
+        .lastInsertId();
 }
 
 int update(const QString &table, const QVariantMap &row, const QVariant &key)

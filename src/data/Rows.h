@@ -12,8 +12,9 @@ namespace Rows {
 // Said when a book's row would be written while no book is open.
 QString noBookMessage();
 
-// Both throw DbError and return the number of rows written (0: the key is gone).
-int insert(const QString &table, const QVariantMap &row);
+// Both throw DbError. insert returns the new row's key; update the number of
+// rows written (0: the key is gone).
+QVariant insert(const QString &table, const QVariantMap &row);
 int update(const QString &table, const QVariantMap &row, const QVariant &key);
 
 } // namespace Rows

@@ -1,5 +1,6 @@
 #include "data/TfrmDM.h"
 
+#include "data/Dates.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
@@ -181,15 +182,10 @@ QString TfrmDM::bookForWriting() const
     return m_currentBook;
 }
 
-bool TfrmDM::leaveBook()
-{
-    return !m_leaveBookCheck || m_leaveBookCheck();
-}
-
 bool TfrmDM::openBook(const QString &book)
 {
     // Opening the book that is open again keeps its windows.
-    if (book.compare(m_currentBook, Qt::CaseInsensitive) != 0 && !leaveBook())
+    if (book.compare(m_currentBook, Qt::CaseInsensitive) != 0 && !closeBookWindows())
         return false;
     m_currentBook = book;
     myShow(true);
@@ -199,7 +195,7 @@ bool TfrmDM::openBook(const QString &book)
 
 bool TfrmDM::closeBook()
 {
-    if (!leaveBook())
+    if (!closeBookWindows())
         return false;
     myShow(false);
     m_currentBook.clear();
@@ -242,4 +238,21 @@ void TfrmDM::myShow(bool show) const
     for (const char *name : BookMenus)
         if (auto *menu = m_mainWindow->findChild<QMenu *>(QLatin1String(name)))
             menu->menuAction()->setVisible(show);
+}
+
+bool TfrmDM::closeBookWindows()
+{
+    bool refused = false;
+    emit bookWindowsClosing(&refused);
+    return !refused;
+}
+
+void TfrmDM::notifyBalancesChanged()
+{
+    emit balancesChanged();
+}
+
+QString TfrmDM::startDate() const
+{
+    return m_startDate.isEmpty() ? today() : m_startDate;
 }

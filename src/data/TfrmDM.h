@@ -13,7 +13,9 @@ class QComboBox;
 
 // The data module: the one database connection, the current book, the lookup
 // lists that fill drop-down boxes, the balance adjustment and the book menus.
-// Created before the main window and alive until the program ends.
+// Created before the main window and alive until the program ends. Windows tell
+// the main window what happened through its signals, which the main window
+// connects (caption, summary panel, closing the book's windows).
 class TfrmDM : public QObject
 {
     Q_OBJECT
@@ -43,15 +45,22 @@ public:
     // The current book, for a statement that writes into it; throws DbError when
     // no book is open.
     QString bookForWriting() const;
-
-    // Asked before the current book changes: closes the windows of the book that
-    // is open and says whether all of them closed (a window may keep a pending row).
-    void setLeaveBookCheck(std::function<bool()> check) { m_leaveBookCheck = std::move(check); }
-    // Makes `book` current and shows the book menus; the windows of another book
-    // that was open are closed first. False, and nothing changes, when one stays open.
+    // Makes the book current, shows the book menus and says bookOpened. The
+    // windows of another book that was open are closed first; false, and nothing
+    // changes, when one of them stays open (a pending row its user keeps).
     bool openBook(const QString &book);
-    // Closes the windows of the current book, then the book; false as for openBook.
+    // Closes the book's windows, then the book: no book is current any more, the
+    // book menus hide, and bookClosed is said. False as for openBook.
     bool closeBook();
+    // Asks for every window of the open book to close (before its data goes
+    // away); false when one of them stayed open.
+    bool closeBookWindows();
+    // Says balancesChanged: account balances or entries were written.
+    void notifyBalancesChanged();
+
+    // The day the program was started, "yyyy-MM-dd"; today until one is set.
+    QString startDate() const;
+    void setStartDate(const QString &date) { m_startDate = date; }
 
     // Lookup feeders: the names, in the database's order, with no choice made.
     void DBComAccount(QComboBox *box) const;
@@ -74,9 +83,11 @@ public:
 signals:
     void bookOpened(const QString &book);
     void bookClosed();
+    void balancesChanged();
+    // A receiver closes the book's windows and sets *refused when one stays open.
+    void bookWindowsClosing(bool *refused);
 
 private:
-    bool leaveBook();
     bool openDatabase();
     void fillBox(QComboBox *box, const QString &statement, bool perBook) const;
 
@@ -84,6 +95,6 @@ private:
     QString m_dataDir;
     QString m_openError;
     QString m_currentBook;
+    QString m_startDate;
     QPointer<QWidget> m_mainWindow;
-    std::function<bool()> m_leaveBookCheck;
 };
