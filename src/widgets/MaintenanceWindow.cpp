@@ -296,7 +296,7 @@ void MaintenanceWindow::refreshMovedFields()
             throw DbError(rowGoneMessage());
         const QVariant value = stored.value(0);
         const QString text =
-            f.kind == FieldKind::Amount ? Money::fromVariant(value).toPlain() : value.toString();
+            f.kind == FieldKind::Amount ? Money::fromVariant(value).toEditable() : value.toString();
         static_cast<QLineEdit *>(control(f.name))->setText(text);
         m_editStart[f.alias] = text;
     }

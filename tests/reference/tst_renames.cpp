@@ -72,7 +72,7 @@ void TestRenames::accountWindowNeverWritesBackAStaleBalance()
     // An expense after the account window read its list: 修改 shows, and keeps, 900.
     saveExpense(&expense, "100", "现金");
     modify(&accounts, "帐户名称", "现金");
-    QCOMPARE(Drive::text(&accounts, "DBEdit2"), QString("900"));
+    QCOMPARE(Drive::text(&accounts, "DBEdit2"), QString("900.00"));
     Drive::setText(&accounts, "DBEdit3", "零钱");
     Drive::click(&accounts, "ButSaveEdit");
     QCOMPARE(Db::balance("家", "现金"), yuan("900"));
