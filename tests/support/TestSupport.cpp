@@ -15,6 +15,8 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -192,6 +194,26 @@ void trigger(QWidget *root, const QString &name)
     if (!action)
         qFatal("action %s not found", qPrintable(name));
     action->trigger();
+}
+
+void openBook(QWidget *main, const QString &book, const QString &password)
+{
+    whenModal([=](QWidget *dialog) {
+        choose(dialog, "DBLookupComboBox1", book);
+        setText(dialog, "Edit1", password);
+        click(dialog, "ButOpen");
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    main->findChild<QAction *>("N3")->trigger();
+}
+
+QList<QWidget *> children(QWidget *main)
+{
+    QList<QWidget *> out;
+    for (QMdiSubWindow *sub : main->findChild<QMdiArea *>()->subWindowList())
+        out << sub->widget();
+    return out;
 }
 
 namespace {

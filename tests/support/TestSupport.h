@@ -76,6 +76,10 @@ bool withModal(const std::function<void()> &act,
                const std::function<void(QWidget *dialog)> &onDialog = {});
 // Triggers the action (a pop-up menu item) named `name` under root.
 void trigger(QWidget *root, const QString &name);
+// Opens `book` through the open-book dialog of the main window's menu.
+void openBook(QWidget *main, const QString &book, const QString &password = "480726");
+// The main window's MDI children, oldest first.
+QList<QWidget *> children(QWidget *main);
 
 // Grids (QTableView) by objectName: rows are counted from 0, columns by title.
 QStringList titles(QWidget *root, const QString &grid); // shown columns only
