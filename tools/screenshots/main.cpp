@@ -38,30 +38,32 @@ bool makeSampleBook()
     try {
         SampleBook::write({.book = BookName, .entries = 200, .seed = 1});
         const QString today = isoDate(QDate::currentDate());
-        // A debt, a credit and an investment, each with a follow-up record.
+        // A debt, a credit and an investment of today, each with a follow-up record.
         exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
                             "Remark) values (?, ?, '王明', 200000000, '工资卡', '张伟', 50000000, "
                             "'装修借款')"),
              {BookName, today});
-        exec(QStringLiteral("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
-                            "(1, ?, 50000000, '工资卡', '张伟', '第一次还款')"),
+        exec(QStringLiteral(
+                 "insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
+                 "((select max(ID) from Borrow), ?, 50000000, '工资卡', '张伟', '第一次还款')"),
              {today});
         exec(QStringLiteral(
                  "insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
                  "Remark) values (?, ?, '刘强', 30000000, '现金', '李娜', 10000000, '借给同事')"),
              {BookName, today});
-        exec(QStringLiteral("insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
-                            "(1, ?, 10000000, '现金', '李娜', '收回一部分')"),
+        exec(QStringLiteral(
+                 "insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
+                 "((select max(ID) from Debt), ?, 10000000, '现金', '李娜', '收回一部分')"),
              {today});
         exec(
             QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
                            "Remark) values (?, ?, '基金', 100000000, 3560000, '工资卡', '张伟', "
                            "'指数基金定投')"),
             {BookName, today});
-        exec(
-            QStringLiteral("insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
-                           "values (1, ?, 0, 3560000, '工资卡', '张伟', '分红')"),
-            {today});
+        exec(QStringLiteral(
+                 "insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
+                 "values ((select max(ID) from TTable), ?, 0, 3560000, '工资卡', '张伟', '分红')"),
+             {today});
         return true;
     } catch (const DbError &e) {
         std::fprintf(stderr, "could not write the sample book: %s\n", qPrintable(e.message()));
