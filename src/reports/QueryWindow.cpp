@@ -157,10 +157,10 @@ void QueryWindow::buildButtons(QGridLayout *panel)
 void QueryWindow::buildLists()
 {
     m_model = new ListModel(this);
-    m_grid = List::makeGrid(this, m_model, 120);
+    m_grid = List::makeGrid(this, m_model, 110);
     if (m_d.detail) {
         m_detailModel = new ListModel(this);
-        m_detailGrid = List::makeGrid(this, m_detailModel, 120, QStringLiteral("DBGrid2"));
+        m_detailGrid = List::makeGrid(this, m_detailModel, 110, QStringLiteral("DBGrid2"));
         auto *splitter = new QSplitter(Qt::Vertical, this);
         splitter->addWidget(m_grid);
         splitter->addWidget(m_detailGrid);
