@@ -11,6 +11,7 @@
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
+#include "reports/DetailQueries.h"
 
 #include <vector>
 
@@ -34,6 +35,12 @@ const std::vector<Entry> &all()
         {"TfrmInTable", K::MdiChild, make<TfrmInTable>},
         {"TfrmOutTable", K::MdiChild, make<TfrmOutTable>},
         {"TfrmChangeT", K::MdiChild, make<TfrmChangeT>},
+        {"TfrmP_In", K::MdiChild, make<TfrmP_In>},
+        {"TfrmP_Out", K::MdiChild, make<TfrmP_Out>},
+        {"TfrmP_A", K::MdiChild, make<TfrmP_A>},
+        {"TfrmP_B", K::MdiChild, make<TfrmP_B>},
+        {"TfrmP_D", K::MdiChild, make<TfrmP_D>},
+        {"TfrmTZ_Qu", K::MdiChild, make<TfrmTZ_Qu>},
     };
     return all;
 }
