@@ -11,6 +11,9 @@
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
+#include "reports/AnalysisWindows.h"
+#include "reports/StatementWindows.h"
+#include "reports/StatisticsWindows.h"
 
 #include <vector>
 
@@ -34,6 +37,13 @@ const std::vector<Entry> &all()
         {"TfrmInTable", K::MdiChild, make<TfrmInTable>},
         {"TfrmOutTable", K::MdiChild, make<TfrmOutTable>},
         {"TfrmChangeT", K::MdiChild, make<TfrmChangeT>},
+        {"TfrmSZ_M", K::MdiChild, make<TfrmSZ_M>},
+        {"TfrmSZ_Y", K::MdiChild, make<TfrmSZ_Y>},
+        {"TfrmE_I", K::MdiChild, make<TfrmE_I>},
+        {"TfrmE_O", K::MdiChild, make<TfrmE_O>},
+        {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
+        {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
+        {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
     };
     return all;
 }

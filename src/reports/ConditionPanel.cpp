@@ -48,11 +48,10 @@ ConditionPanel::ConditionPanel(const Conditions::Spec &spec, QWidget *parent)
     m_member = addLimit(QStringLiteral("CheckMember"), QStringLiteral("家庭成员"),
                         QStringLiteral("DBLookupComboBox2"), &TfrmDM::DBComFamily, cell++);
     if (!spec.items.isEmpty()) {
-        // The item always applies; its box is shown ticked and cannot be unticked.
+        // The item always applies, whatever its box shows.
         auto *box = new QCheckBox(QStringLiteral("统计的项"), this);
         box->setObjectName(QStringLiteral("CheckItem"));
         box->setChecked(true);
-        box->setEnabled(false);
         m_item = new QComboBox(this);
         m_item->setObjectName(QStringLiteral("ComboBox1"));
         m_item->addItems(spec.items);

@@ -29,7 +29,10 @@ enum Tab
 };
 
 // Slice labels crowd a pie beyond this many slices; hovering still shows each one.
-constexpr int MaxLabelledSlices = 12;
+constexpr std::size_t MaxLabelledSlices = 12;
+// Slices under this share of the whole get no label: their labels would overlap.
+constexpr double MinLabelledShare = 0.02;
+constexpr std::size_t MaxLevelLabels = 6;
 
 void clearChart(QChart *chart)
 {
@@ -50,7 +53,8 @@ void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartT
         low = std::min(low, p.value);
         high = std::max(high, p.value);
     }
-    x->setLabelsAngle(points.size() > 12 ? -60 : 0);
+    // Beyond a few points, labels such as "2008-01" only fit turned on their side.
+    x->setLabelsAngle(points.size() > MaxLevelLabels ? -90 : 0);
     auto *y = new QValueAxis;
     y->setRange(low, high > low ? high : low + 1);
     y->applyNiceNumbers();
@@ -148,10 +152,15 @@ void ChartTabs::fillPie(const std::vector<Point> &points)
     QChart *c = chart(PieTab);
     clearChart(c);
     auto *series = new QPieSeries;
+    double whole = 0;
+    for (const Point &p : points)
+        whole += std::max(p.value, 0.0);
     for (std::size_t i = 0; i < points.size(); ++i) {
         // A pie shows shares: slices of zero or less have no area to draw.
-        QPieSlice *slice = series->append(points[i].label, std::max(points[i].value, 0.0));
-        slice->setLabelVisible(points.size() <= MaxLabelledSlices && points[i].value > 0);
+        const double value = std::max(points[i].value, 0.0);
+        QPieSlice *slice = series->append(points[i].label, value);
+        slice->setLabelVisible(points.size() <= MaxLabelledSlices &&
+                               value > whole * MinLabelledShare);
         connect(slice, &QPieSlice::hovered, this, [this, slice, i](bool on) {
             slice->setExploded(on);
             showHover(int(i), on);

@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -66,6 +67,26 @@ void makeSampleBook()
          {SampleBook, today});
 }
 
+// A year of incomes and expenses, so that statements and charts have something to draw.
+void addYearOfEntries()
+{
+    const QDate today = QDate::currentDate();
+    const char *incomes[] = {"工资", "奖金", "利息收入"};
+    const char *expenses[] = {"餐饮", "交通", "水电费", "银行手续费"};
+    for (int month = 1; month <= 11; ++month) {
+        const QString day = today.addMonths(-month).toString(QStringLiteral("yyyy-MM-dd"));
+        exec(QStringLiteral("insert into InTable (BName, IDate, IName, IMoney, AName, FName, "
+                            "Remark) values (?, ?, ?, ?, '工资卡', '张伟', '')"),
+             {SampleBook, day, QString::fromUtf8(incomes[month % 3]),
+              qlonglong(80000000 + month * 3000000)});
+        for (int k = 0; k < 4; ++k)
+            exec(QStringLiteral("insert into OutTable (BName, ODate, OName, OMoney, AName, FName, "
+                                "Remark) values (?, ?, ?, ?, '现金', '李娜', '')"),
+                 {SampleBook, day, QString::fromUtf8(expenses[k]),
+                  qlonglong((month * 7 + k * 13) % 40 + 5) * 1000000});
+    }
+}
+
 void save(QWidget *widget, const QDir &out, const QString &name)
 {
     const QString path = out.filePath(name + QStringLiteral(".png"));
@@ -110,6 +131,7 @@ int main(int argc, char *argv[])
 
     TfrmDM dm;
     makeSampleBook();
+    addYearOfEntries();
     grabNextDialog(out, QStringLiteral("startup-dialog"));
     TfrmMain main;
     main.show();
@@ -141,6 +163,20 @@ int main(int argc, char *argv[])
             button->click();
             QApplication::processEvents();
             save(&main, out, name + QStringLiteral("-new"));
+        }
+        // Report windows are shown once more with a result, and each chart tab.
+        if (auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"));
+            run && run->text() == QStringLiteral("统计")) {
+            run->click();
+            QApplication::processEvents();
+            save(&main, out, name + QStringLiteral("-run"));
+            if (auto *tabs = child->findChild<QTabWidget *>()) {
+                for (int tab = 1; tab < tabs->count(); ++tab) {
+                    tabs->setCurrentIndex(tab);
+                    QApplication::processEvents();
+                    save(&main, out, name + QStringLiteral("-run-%1").arg(tab));
+                }
+            }
         }
         main.closeAllChildren();
         QApplication::processEvents();
