@@ -80,28 +80,30 @@ void AnalysisWindow::BitBtn1Click()
 void AnalysisWindow::showRun(const Analysis::Result &result)
 {
     using C = ShownTable::Column;
-    m_shown = {{C{"统计的项", false, false, 16}, C{"金额", true, true, 14}}, {}};
+    m_shown = {{C{"统计的项", ShownTable::Kind::Text, 16, ShownTable::Total::RowCount},
+                C{"金额", ShownTable::Kind::Money, 14, ShownTable::Total::Sum}},
+               {}};
     std::vector<ChartTabs::Point> points;
     for (const auto &row : result.rows) {
-        m_shown.rows.push_back({row.item, row.amount.toGrouped()});
+        m_shown.rows.push_back({row.item, row.amount.toVariant()});
         points.push_back(
             {row.item, double(row.amount.units()) / Money::Scale, row.amount.toGrouped()});
     }
-    m_total = result.total ? result.total->toGrouped() : QString();
+    const QString total = result.total ? result.total->toGrouped() : QString();
     showTable(m_grid, m_shown);
     m_grid->setColumnWidth(0, ItemColumnWidth);
     m_labels[0]->setText(QStringLiteral("数量：%1").arg(result.rows.size()));
-    m_labels[1]->setText(QStringLiteral("合计金额：") + m_total);
+    m_labels[1]->setText(QStringLiteral("合计金额：") + total);
     m_excel->setEnabled(true);
     m_charts->setPoints(points);
 }
 
 void AnalysisWindow::BitBtn2Click()
 {
-    const QString title = TfrmDM::instance()->currentBook() + QStringLiteral("-") + m_d.kind +
-                          QStringLiteral("分析表");
-    ReportOutput::exportWorkbook(this,
-                                 {title, m_shown, {QString::number(m_shown.rows.size()), m_total}});
+    const QString report = m_d.kind + QStringLiteral("分析表");
+    ReportOutput::exportWorkbook(this, report,
+                                 TfrmDM::instance()->currentBook() + QLatin1Char('-') + report,
+                                 m_shown, ReportOutput::Form::Plain);
 }
 
 TfrmE_I::TfrmE_I(QWidget *parent)

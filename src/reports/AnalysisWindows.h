@@ -49,7 +49,6 @@ private:
     std::vector<QLabel *> m_labels;
     QPushButton *m_excel = nullptr;
     ShownTable m_shown;
-    QString m_total;
 };
 
 class TfrmE_I : public AnalysisWindow

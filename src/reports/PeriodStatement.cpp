@@ -66,7 +66,11 @@ std::int64_t Row::shareHundredths() const
 
 QString Row::shareText() const
 {
-    const std::int64_t hundredths = shareHundredths();
+    return ratioText(shareHundredths());
+}
+
+QString ratioText(std::int64_t hundredths)
+{
     const std::int64_t magnitude = std::llabs(hundredths);
     return QStringLiteral("%1%2.%3")
         .arg(hundredths < 0 ? QStringLiteral("-") : QString())

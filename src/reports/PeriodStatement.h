@@ -54,6 +54,9 @@ struct Result
     Totals totals() const;
 };
 
+// A ratio in hundredths as shown: 75 -> "0.75", no thousands separators.
+QString ratioText(std::int64_t hundredths);
+
 // Refusal of a first day after the last.
 QString dateOrderMessage();
 

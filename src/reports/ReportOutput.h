@@ -3,22 +3,23 @@
 #include "reports/ShownTable.h"
 
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
-// The "Excel" and "打印" buttons of the report windows: a shown table with its
-// totals row goes into a new workbook or a printed report.
+// The "Excel" and "打印" buttons of the report windows: the table a window shows
+// goes into a new workbook or a printed report, with a running number in front
+// and a totals row after the rows.
 namespace ReportOutput {
 
-struct Report
+enum class Form
 {
-    QString title;      // the workbook's title row or the report's title
-    ShownTable table;   // the rows as shown
-    QStringList totals; // one text per column of the table; "合计" is put in front
+    Decorated, // merged title, fonts, widths and borders
+    Plain
 };
 
-void exportWorkbook(QWidget *parent, const Report &report);
-void print(QWidget *parent, const Report &report);
+// reportName names the file; title is the sheet's first row.
+void exportWorkbook(QWidget *parent, const QString &reportName, const QString &title,
+                    const ShownTable &table, Form form = Form::Decorated);
+void print(QWidget *parent, const QString &title, const ShownTable &table);
 
 } // namespace ReportOutput

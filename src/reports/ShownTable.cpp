@@ -1,5 +1,8 @@
 #include "reports/ShownTable.h"
 
+#include "data/Money.h"
+#include "reports/PeriodStatement.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,6 +15,25 @@ int ShownTable::column(const QString &title) const
         if (columns[c].title == title)
             return int(c);
     return -1;
+}
+
+QString ShownTable::format(Kind kind, const QVariant &value)
+{
+    switch (kind) {
+    case Kind::Money:
+        return Money::fromVariant(value).toGrouped();
+    case Kind::Ratio:
+        return PeriodStatement::ratioText(value.toLongLong() / (Money::Scale / 100));
+    case Kind::Count:
+    case Kind::Text:
+        break;
+    }
+    return value.toString();
+}
+
+QString ShownTable::text(int row, int column) const
+{
+    return format(columns.at(column).kind, rows.at(row).value(column));
 }
 
 QTableView *makeReportGrid(QWidget *parent, const QString &objectName)
@@ -36,11 +58,11 @@ void showTable(QTableView *grid, const ShownTable &table)
     for (const auto &c : table.columns)
         titles << c.title;
     model->setHorizontalHeaderLabels(titles);
-    for (const QStringList &row : table.rows) {
+    for (int r = 0; r < int(table.rows.size()); ++r) {
         QList<QStandardItem *> items;
-        for (int c = 0; c < row.size(); ++c) {
-            auto *item = new QStandardItem(row[c]);
-            if (c < int(table.columns.size()) && table.columns[c].number)
+        for (int c = 0; c < int(table.columns.size()); ++c) {
+            auto *item = new QStandardItem(table.text(r, c));
+            if (table.columns[c].kind != ShownTable::Kind::Text)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             items << item;
         }

@@ -27,22 +27,25 @@ Statement::Descriptor yearly()
 
 ShownTable statementTable(const QString &periodTitle)
 {
+    using K = ShownTable::Kind;
     using C = ShownTable::Column;
-    return {{C{periodTitle, false, false, 8}, C{"收入金额", true, true}, C{"收入笔数", true},
-             C{"支出金额", true, true}, C{"支出笔数", true}, C{"结余金额", true, true},
-             C{"支出占收入", true, false, 11}},
+    const auto sum = ShownTable::Total::Sum;
+    return {{C{periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
+             C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
+             C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
+             C{"支出占收入", K::Ratio, 11}},
             {}};
 }
 
-QStringList cells(const PeriodStatement::Row &r)
+QVariantList values(const PeriodStatement::Row &r)
 {
     return {r.label,
-            r.income.toGrouped(),
-            QString::number(r.incomeCount),
-            r.expense.toGrouped(),
-            QString::number(r.expenseCount),
-            r.balance().toGrouped(),
-            r.shareText()};
+            r.income.toVariant(),
+            r.incomeCount,
+            r.expense.toVariant(),
+            r.expenseCount,
+            r.balance().toVariant(),
+            qlonglong(r.shareHundredths() * (Money::Scale / 100))};
 }
 
 } // namespace
@@ -106,7 +109,7 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
 {
     m_shown.rows.clear();
     for (const auto &row : result.rows)
-        m_shown.rows.push_back(cells(row));
+        m_shown.rows.push_back(values(row));
     m_totals = result.totals();
     showTable(m_grid, m_shown);
     // Both sides come from one grouped query each: the bar fills at once.
@@ -125,26 +128,15 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
     m_print->setEnabled(true);
 }
 
-QStringList StatementWindow::totalsRow() const
-{
-    return {QString(),
-            m_totals.income.toGrouped(),
-            QString::number(m_totals.incomeCount),
-            m_totals.expense.toGrouped(),
-            QString::number(m_totals.expenseCount),
-            m_totals.balance().toGrouped(),
-            QString()};
-}
-
 void StatementWindow::BitBtn2Click()
 {
-    ReportOutput::exportWorkbook(
-        this, {TfrmDM::instance()->currentBook() + m_d.exportSuffix, m_shown, totalsRow()});
+    ReportOutput::exportWorkbook(this, m_d.caption,
+                                 TfrmDM::instance()->currentBook() + m_d.exportSuffix, m_shown);
 }
 
 void StatementWindow::BitBtn4Click()
 {
-    ReportOutput::print(this, {m_d.reportTitle, m_shown, totalsRow()});
+    ReportOutput::print(this, m_d.reportTitle, m_shown);
 }
 
 TfrmSZ_M::TfrmSZ_M(QWidget *parent) : StatementWindow(monthly(), parent)

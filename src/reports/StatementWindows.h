@@ -38,10 +38,8 @@ public:
     void BitBtn3Click() { close(); }
     void BitBtn4Click();
 
-    // The last run as shown, and the bottom bar's totals under the column titles
-    // they belong to (empty before the first run).
+    // The last run as shown (no rows before the first run).
     const ShownTable &shown() const { return m_shown; }
-    QStringList totalsRow() const;
 
 private:
     void showRun(const PeriodStatement::Result &result);
