@@ -31,7 +31,8 @@ constexpr int Rounds = 7;
 const QDate First(2015, 1, 1);
 const QDate Last(2024, 12, 31);
 
-// A million entries spread over ten years, and a small second book beside them.
+// A million entries spread over ten years, recorded day after day as a household
+// records them, and a small second book beside them.
 void fillBook(const TfrmDM &dm)
 {
     std::mt19937 random(20081201);
@@ -47,9 +48,13 @@ void fillBook(const TfrmDM &dm)
         QSqlQuery query(dm.database());
         query.prepare(QStringLiteral("insert into %1 %2 values (?, ?, ?, ?, ?, ?)")
                           .arg(QLatin1String(table), QLatin1String(columns)));
+        std::vector<int> dayNumbers(count);
+        for (int &d : dayNumbers)
+            d = dayOf(random);
+        std::sort(dayNumbers.begin(), dayNumbers.end());
         for (int i = 0; i < count; ++i) {
             for (const QVariant &v :
-                 QVariantList{book, First.addDays(dayOf(random)).toString(Qt::ISODate),
+                 QVariantList{book, First.addDays(dayNumbers[i]).toString(Qt::ISODate),
                               categories[pick(random)], qlonglong(cents(random)) * 100,
                               accounts[pick(random)], members[pick(random)]})
                 query.addBindValue(v);

@@ -35,14 +35,35 @@ struct SideSums
     qint64 count = 0;
 };
 
+// One side's sums and counts per day over the periods' range. Grouping by the
+// indexed date column itself walks the (BName, date) index in order with no
+// sorting; the days are then added up into their periods.
+Sql sideQuery(const EntryColumns &side, const QString &book, Period period, const QDate &from,
+              const QDate &to, const EntryFilter &filter)
+{
+    const QDate first = periodStart(period, from);
+    const QDate end = nextPeriod(period, periodStart(period, to));
+    const QString date = QLatin1String(side.date);
+    EntryFilter limits;
+    limits.account = filter.account;
+    limits.member = filter.member;
+    return Sql(QStringLiteral("select %1,sum(%2),count(*) from %3 where BName=? and %1>=? and %1<?")
+                   .arg(date, QLatin1String(side.amount), QLatin1String(side.table)),
+               {book, isoDate(first), isoDate(end)})
+        .add(entryCondition(side, limits))
+        .add(QStringLiteral(" group by %1").arg(date));
+}
+
 QHash<QString, SideSums> readSide(const EntryColumns &side, const QString &book, Period period,
                                   const QDate &from, const QDate &to, const EntryFilter &filter)
 {
     QHash<QString, SideSums> sums;
     QSqlQuery query = sideQuery(side, book, period, from, to, filter).exec();
-    while (query.next())
-        sums.insert(query.value(0).toString(),
-                    {Money::fromVariant(query.value(1)), query.value(2).toLongLong()});
+    while (query.next()) {
+        SideSums &sum = sums[query.value(0).toString().left(labelLength(period))];
+        sum.amount += Money::fromVariant(query.value(1));
+        sum.count += query.value(2).toLongLong();
+    }
     return sums;
 }
 
@@ -107,27 +128,6 @@ QDate defaultFrom(Period period, const QDate &today)
 {
     return period == Period::Month ? periodStart(period, today).addMonths(-11)
                                    : periodStart(period, today);
-}
-
-Sql sideQuery(const EntryColumns &side, const QString &book, Period period, const QDate &from,
-              const QDate &to, const EntryFilter &filter)
-{
-    // The range runs from the first period's first day up to (not including) the
-    // day after the last period, so that the (BName, date) index narrows the scan.
-    const QDate first = periodStart(period, from);
-    const QDate end = nextPeriod(period, periodStart(period, to));
-    const QString date = QLatin1String(side.date);
-    EntryFilter limits;
-    limits.account = filter.account;
-    limits.member = filter.member;
-    return Sql(QStringLiteral("select substr(%1,1,%2) as thePeriod,sum(%3),count(*) from %4"
-                              " where BName=? and %1>=? and %1<?")
-                   .arg(date)
-                   .arg(labelLength(period))
-                   .arg(QLatin1String(side.amount), QLatin1String(side.table)),
-               {book, isoDate(first), isoDate(end)})
-        .add(entryCondition(side, limits))
-        .add(QStringLiteral(" group by thePeriod"));
 }
 
 Result compute(const QString &book, Period period, const QDate &from, const QDate &to,

@@ -71,8 +71,4 @@ QDate defaultFrom(Period period, const QDate &today);
 Result compute(const QString &book, Period period, const QDate &from, const QDate &to,
                const EntryFilter &filter);
 
-// The grouped query of one side, as compute runs it (also run bare by the benchmark).
-Sql sideQuery(const EntryColumns &side, const QString &book, Period period, const QDate &from,
-              const QDate &to, const EntryFilter &filter);
-
 } // namespace PeriodStatement
