@@ -17,9 +17,11 @@ enum class Form
     Plain
 };
 
-// reportName names the file; title is the sheet's first row.
-void exportWorkbook(QWidget *parent, const QString &reportName, const QString &title,
-                    const ShownTable &table, Form form = Form::Decorated);
+// Writes the workbook into the export folder and opens it; reportName names the
+// file, title is the sheet's first row. Returns the file's path, or nothing.
+QString exportWorkbook(QWidget *parent, const QString &reportName, const QString &title,
+                       const ShownTable &table, Form form = Form::Decorated);
+// Shows the report in a print preview.
 void print(QWidget *parent, const QString &title, const ShownTable &table);
 
 } // namespace ReportOutput

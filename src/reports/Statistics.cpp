@@ -2,32 +2,30 @@
 
 namespace Statistics {
 
-Sql statement(const Side &side, const QString &book, const EntryFilter &filter)
+List::Query statement(const Side &side, const QString &book, const EntryFilter &filter)
 {
     EntryFilter limits = filter;
     limits.category.reset();
     const QString name = QLatin1String(side.columns.name);
-    const QString amount = QLatin1String(side.columns.amount);
-    return Sql(QStringLiteral("select %1 as %2,Count(ID) as 笔数,Sum(%3) as %4 from %5"
-                              " Where BName=?")
-                   .arg(name, QString::fromUtf8(side.nameAlias), amount,
-                        QString::fromUtf8(side.amountAlias), QLatin1String(side.columns.table)),
-               {book})
+    const QString nameAlias = QString::fromUtf8(side.nameAlias);
+    const QString amountAlias = QString::fromUtf8(side.amountAlias);
+    const std::vector<List::Column> columns = {
+        {name, nameAlias},
+        {QStringLiteral("Count(ID)"), QStringLiteral("笔数")},
+        {QStringLiteral("Sum(%1)").arg(QLatin1String(side.columns.amount)), amountAlias,
+         List::Kind::Money}};
+    Sql select = List::selectColumns(columns, QLatin1String(side.columns.table));
+    select.add(QStringLiteral(" Where BName=?"), {book})
         .add(entryCondition(side.columns, limits))
-        .add(QStringLiteral(" group by %1 order by Sum(%2) DESC,%1").arg(name, amount));
+        .add(QStringLiteral(" group by %1").arg(name));
+    // The name is unique among the groups, so the order tells every two rows apart.
+    return {select, amountAlias + QStringLiteral(" desc,") + nameAlias,
+            List::moneyAliases(columns)};
 }
 
 } // namespace Statistics
 
 namespace Balances {
-
-Sql listStatement(const QString &book)
-{
-    return Sql(QStringLiteral("select AName as 帐户名称,AMoney as 帐户余额,Remark as 备注"
-                              " from SAccount where BName=? AND AMoney<>0"
-                              " ORDER BY AMoney DESC"),
-               {book});
-}
 
 QString Summary::line() const
 {

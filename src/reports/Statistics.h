@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ListQuery.h"
 #include "data/Money.h"
 #include "reports/EntryConditions.h"
 
@@ -23,17 +24,14 @@ inline constexpr Side Debts{EntryTables::Debts, "债权人", "未还金额"};
 inline constexpr Side Credits{EntryTables::Credits, "债务人", "未收金额"};
 
 // "select <name> as <alias>,Count(ID) as 笔数,Sum(<amount>) as <alias> from <table>
-//  Where BName=? <limits> group by <name> order by Sum(<amount>) DESC"; equal sums
-// in name order. The filter's category is not used.
-Sql statement(const Side &side, const QString &book, const EntryFilter &filter);
+//  Where BName=? <limits> group by <name>", largest sum first, equal sums in name
+// order. The filter's category is not used.
+List::Query statement(const Side &side, const QString &book, const EntryFilter &filter);
 
 } // namespace Statistics
 
 // What each account of the book holds, and the net assets.
 namespace Balances {
-
-// The accounts that hold money, largest balance first: 帐户名称, 帐户余额, 备注.
-Sql listStatement(const QString &book);
 
 struct Summary
 {

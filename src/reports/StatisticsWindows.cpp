@@ -16,18 +16,15 @@
 
 namespace {
 
-// Runs a statement into a grid's model; the named column holds amounts.
-void load(ListModel *model, const Sql &statement, const QString &moneyAlias)
+List::Descriptor balances()
 {
-    QSqlQuery query = statement.exec();
-    model->load(query, {moneyAlias});
-}
-
-QTableView *gridOver(QWidget *parent, const QString &objectName, ListModel *model)
-{
-    QTableView *grid = makeReportGrid(parent, objectName);
-    grid->setModel(model);
-    return grid;
+    return {.className = "TfrmP_Account",
+            .caption = "当前帐户金额",
+            .table = "SAccount",
+            .columns = {{"AName", "帐户名称"},
+                        {"AMoney", "帐户余额", List::Kind::Money},
+                        {"Remark", "备注"}},
+            .orderBy = "帐户余额 desc,ID"};
 }
 
 } // namespace
@@ -69,7 +66,9 @@ QWidget *StatisticsWindow::makeGridGroup(const StatisticsWindowSides::Grid &grid
     auto *group = new QGroupBox(grid.title, this);
     auto *layout = new QVBoxLayout(group);
     auto *model = new ListModel(this);
-    layout->addWidget(gridOver(group, gridName, model));
+    QTableView *view = makeReportGrid(group, gridName);
+    view->setModel(model);
+    layout->addWidget(view);
     m_grids.push_back({grid.side, model});
     return group;
 }
@@ -81,8 +80,7 @@ void StatisticsWindow::BitBtn1Click()
     const QString book = TfrmDM::instance()->currentBook();
     try {
         for (const Shown &grid : m_grids)
-            load(grid.model, Statistics::statement(grid.side, book, m_conditions->filter()),
-                 QString::fromUtf8(grid.side.amountAlias));
+            grid.model->setQuery(Statistics::statement(grid.side, book, m_conditions->filter()));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
@@ -108,25 +106,21 @@ TfrmPage2::TfrmPage2(QWidget *parent)
 {
 }
 
-TfrmP_Account::TfrmP_Account(QWidget *parent) : QWidget(parent)
+TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
 {
-    setObjectName("TfrmP_Account");
-    setWindowTitle("当前帐户金额");
-    auto *layout = new QVBoxLayout(this);
-    m_model = new ListModel(this);
-    layout->addWidget(gridOver(this, "DBGrid1", m_model), 1);
+    // Accounts that hold nothing are left out.
+    setLabWhere(Condition(QStringLiteral(" AND AMoney<>0")));
     const LabelBar bar = makeLabelBar(this, {"Label1"});
     m_summary = bar.labels.front();
-    layout->addWidget(bar.bar);
+    addBelowGrid(bar.bar);
     FormCreate();
 }
 
 void TfrmP_Account::FormCreate()
 {
-    const QString book = TfrmDM::instance()->currentBook();
+    ListWindow::FormCreate();
     try {
-        load(m_model, Balances::listStatement(book), QStringLiteral("帐户余额"));
-        m_summary->setText(Balances::read(book).line());
+        m_summary->setText(Balances::read(TfrmDM::instance()->currentBook()).line());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/Statistics.h"
+#include "widgets/ListWindow.h"
 
 #include <QWidget>
 
@@ -64,16 +65,15 @@ public:
     explicit TfrmPage2(QWidget *parent = nullptr);
 };
 
-// The accounts of the book that hold money, largest first, and the net assets.
-class TfrmP_Account : public QWidget
+// The accounts of the book that hold money, largest first, and under them the
+// accounts, debts, credits and net assets in one line.
+class TfrmP_Account : public ListWindow
 {
     Q_OBJECT
 public:
     explicit TfrmP_Account(QWidget *parent = nullptr);
+    void FormCreate() override;
 
 private:
-    void FormCreate();
-
-    ListModel *m_model = nullptr;
     QLabel *m_summary = nullptr;
 };

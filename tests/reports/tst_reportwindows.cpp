@@ -2,8 +2,10 @@
 #include "data/Dates.h"
 #include "data/TfrmDM.h"
 #include "reports/AnalysisWindows.h"
+#include "reports/Report.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
+#include "support/Workbook.h"
 #include "widgets/ChartTabs.h"
 
 #include <QAbstractSeries>
@@ -30,6 +32,7 @@ private slots:
     void statementWindowRunsAndRefuses_data();
     void statementWindowRunsAndRefuses();
     void eachStatementWindowKeepsItsOwnRun();
+    void exportAndPrintCarryTheShownRun();
     void analysisChartsFollowEachRun();
     void statisticsFillBothGrids();
     void balancesWindowShowsNetAssets();
@@ -177,6 +180,74 @@ void TestReportWindows::eachStatementWindowKeepsItsOwnRun()
              QStringList({"2008-01", "2008-02"}));
 }
 
+void TestReportWindows::exportAndPrintCarryTheShownRun()
+{
+    TestEnvironment env;
+    seed(env);
+    MessageRecorder messages;
+    ExportCapture capture;
+    auto monthly = open("TfrmSZ_M");
+    runStatement(monthly.get(), "2008-01-01", "2008-02-29");
+    auto yearly = open("TfrmSZ_Y");
+    runStatement(yearly.get(), "2006-01-01", "2008-12-31");
+
+    // The monthly window exports and prints its own rows and totals.
+    Drive::click(monthly.get(), "BitBtn2");
+    QCOMPARE(capture.files().size(), 1);
+    const Workbook book = Workbook::read(capture.files().first());
+    QVERIFY(book.ok);
+    QCOMPARE(book.value("A1"), "家-收支月报表");
+    QCOMPARE(book.value("B2"), "月份");
+    QCOMPARE(book.value("H2"), "支出占收入");
+    QCOMPARE(book.value("B3"), "2008-01");
+    QCOMPARE(book.value("C3").toDouble(), 100.0);
+    QCOMPARE(book.value("H3").toDouble(), 0.75);
+    QCOMPARE(book.value("B4"), "2008-02");
+    QCOMPARE(book.lastRow(), 5);
+    QCOMPARE(book.value("A5"), "合计");
+    QCOMPARE(book.value("B5"), "");
+    QCOMPARE(book.value("C5").toDouble(), 100.0);
+    QCOMPARE(book.value("E5").toDouble(), 85.0);
+    QCOMPARE(book.value("F5").toDouble(), 2.0);
+    QCOMPARE(book.value("G5").toDouble(), 15.0);
+
+    Report::Layout printed;
+    QList<QVariantList> rows;
+    QImage page;
+    Report::setPresenter([&](QWidget *, const Report::Layout &layout, RowSource source,
+                             const Report::RowsOpener &open) {
+        printed = layout;
+        for (QVariantList row; source(row);)
+            rows << row;
+        page = Report::firstPage(layout, open());
+    });
+    Drive::click(monthly.get(), "BitBtn4");
+    Report::setPresenter({});
+    QCOMPARE(printed.title, "收支月统计表");
+    QCOMPARE(printed.columns.size(), 8);
+    QCOMPARE(printed.columns.first().title, "序号");
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].mid(0, 3), QVariantList({1, "2008-01", 1000000LL}));
+    QCOMPARE(rows[1].at(1), "2008-02");
+    QVERIFY(!page.isNull());
+
+    // The analysis exports its groups in the plain form.
+    auto analysis = open("TfrmE_I");
+    Drive::click(analysis.get(), "BitBtn1");
+    Drive::click(analysis.get(), "BitBtn2");
+    QCOMPARE(capture.files().size(), 2);
+    QString second;
+    for (const QString &f : capture.files())
+        if (f.contains("收入分析表"))
+            second = f;
+    const Workbook sums = Workbook::read(second);
+    QCOMPARE(sums.value("A1"), "家-收入分析表");
+    QCOMPARE(sums.value("B3"), "2008-01");
+    QCOMPARE(sums.value("A5"), "合计");
+    QCOMPARE(sums.value("B5").toDouble(), 2.0);
+    QCOMPARE(sums.value("C5").toDouble(), 300.0);
+}
+
 void TestReportWindows::analysisChartsFollowEachRun()
 {
     TestEnvironment env;
@@ -261,6 +332,11 @@ void TestReportWindows::balancesWindowShowsNetAssets()
 {
     TestEnvironment env;
     seed(env);
+    {
+        auto empty = open("TfrmP_Account");
+        QCOMPARE(Drive::find<QTableView>(empty.get(), "DBGrid1")->model()->rowCount(), 0);
+        QCOMPARE(label(empty.get(), "Label1"), "银行存款及现金[0] 债务[0] 债权[0] 净资产[0]");
+    }
     Db::exec("update SAccount set AMoney=? where AName='现金'", {10000000});
     Db::exec("update SAccount set AMoney=? where AName=?", {-500000, "O'Brien 卡"});
     Db::exec("insert into Borrow (BName, BDate, BPro, BMoney) values (?, '2008-01-01', 'A', ?)",
@@ -268,7 +344,9 @@ void TestReportWindows::balancesWindowShowsNetAssets()
     Db::exec("insert into Debt (BName, DDate, DPro, DMoney) values (?, '2008-01-01', 'B', ?)",
              {Book, 2000000});
     auto w = open("TfrmP_Account");
+    // An overdrawn account is listed, last.
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "帐户名称"), QStringList({"现金", "O'Brien 卡"}));
+    QCOMPARE(Drive::column(w.get(), "DBGrid1", "帐户余额"), QStringList({"1,000.00", "-50.00"}));
     QCOMPARE(label(w.get(), "Label1"), "银行存款及现金[950] 债务[300] 债权[200] 净资产[850]");
 }
 
