@@ -12,6 +12,9 @@
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
 #include "reports/DetailQueries.h"
+#include "reports/AnalysisWindows.h"
+#include "reports/StatementWindows.h"
+#include "reports/StatisticsWindows.h"
 
 #include <vector>
 
@@ -41,6 +44,13 @@ const std::vector<Entry> &all()
         {"TfrmP_B", K::MdiChild, make<TfrmP_B>},
         {"TfrmP_D", K::MdiChild, make<TfrmP_D>},
         {"TfrmTZ_Qu", K::MdiChild, make<TfrmTZ_Qu>},
+        {"TfrmSZ_M", K::MdiChild, make<TfrmSZ_M>},
+        {"TfrmSZ_Y", K::MdiChild, make<TfrmSZ_Y>},
+        {"TfrmE_I", K::MdiChild, make<TfrmE_I>},
+        {"TfrmE_O", K::MdiChild, make<TfrmE_O>},
+        {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
+        {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
+        {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
     };
     return all;
 }
