@@ -38,6 +38,10 @@ public:
     // them at once; false when a child refused to close.
     bool closeAllChildren();
 
+    // Writes the day's automatic backup when a book has been opened; a failure is
+    // shown once in the status bar and never stops the user.
+    void backUpAutomatically();
+
     void FormCreate();
     void C2Click();
     void P1Click();
@@ -61,4 +65,5 @@ private:
     QTextBrowser *m_sideBarPage = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     bool m_exitConfirmed = false;
+    bool m_autoBackupFailureShown = false;
 };

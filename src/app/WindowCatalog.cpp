@@ -1,5 +1,7 @@
 #include "app/WindowCatalog.h"
 
+#include "app/TfrmAbout.h"
+#include "app/TfrmFirstUse.h"
 #include "books/TfrmB_Manage.h"
 #include "books/TfrmBackup.h"
 #include "books/TfrmChangePass.h"
@@ -34,6 +36,8 @@ const std::vector<Entry> &all()
         {"TfrmInTable", K::MdiChild, make<TfrmInTable>},
         {"TfrmOutTable", K::MdiChild, make<TfrmOutTable>},
         {"TfrmChangeT", K::MdiChild, make<TfrmChangeT>},
+        {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
+        {"TfrmAbout", K::Modal, make<TfrmAbout>},
     };
     return all;
 }

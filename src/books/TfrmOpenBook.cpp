@@ -91,5 +91,6 @@ void TfrmOpenBook::openBook(const QString &book)
     if (TfrmMain *main = mainWindow()) {
         main->setWindowTitle(book);
         main->mySum();
+        main->backUpAutomatically();
     }
 }

@@ -1,6 +1,7 @@
 #include "books/TfrmRecover.h"
 
 #include "app/TfrmMain.h"
+#include "books/AutoBackup.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -11,6 +12,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QVBoxLayout>
 
 TfrmRecover::FileChooser TfrmRecover::chooseFile = [](QWidget *parent, const QString &title,
@@ -35,9 +37,35 @@ TfrmRecover::TfrmRecover(QWidget *parent)
     Edit1->setEnabled(false);
     Edit1->setMinimumWidth(320);
     layout->addLayout(grid);
+    addAutomaticBackups(layout);
 
     addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
                           {"ButRecover", QStringLiteral("恢复"), [this] { ButRecoverClick(); }}});
+}
+
+// The automatic backups, newest first; choosing one puts it into the file field.
+void TfrmRecover::addAutomaticBackups(QVBoxLayout *layout)
+{
+    auto *caption = new QLabel(QStringLiteral("或选择一个自动备份（最新的在前）："));
+    caption->setObjectName(QStringLiteral("LabAutoBackup"));
+    layout->addWidget(caption);
+    auto *list = new QListWidget;
+    list->setObjectName(QStringLiteral("ListAutoBackup"));
+    list->setFixedHeight(120);
+    for (const QString &path : AutoBackup::list()) {
+        auto *item = new QListWidgetItem(AutoBackup::takenAt(path), list);
+        item->setData(Qt::UserRole, path);
+    }
+    if (list->count() == 0) {
+        list->addItem(QStringLiteral("（还没有自动备份）"));
+        list->setEnabled(false);
+    }
+    caption->setBuddy(list);
+    connect(list, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
+        if (item && item->data(Qt::UserRole).isValid())
+            Edit1->setText(QDir::toNativeSeparators(item->data(Qt::UserRole).toString()));
+    });
+    layout->addWidget(list);
 }
 
 void TfrmRecover::ButPathClick()

@@ -117,6 +117,7 @@ int main(int argc, char *argv[])
     dm.myShow(true);
     main.setWindowTitle(SampleBook);
     main.mySum();
+    main.backUpAutomatically(); // so that the restore dialog lists one
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
 
