@@ -14,6 +14,7 @@ TfrmFirstUse::TfrmFirstUse(QWidget *parent) : QWidget(parent)
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setOpenExternalLinks(true); // web and mail links go to the desktop
+    WebBrowser1->document()->setDocumentMargin(12);
     WebBrowser1->setSource(manual());
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

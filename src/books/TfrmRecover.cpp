@@ -35,7 +35,7 @@ TfrmRecover::TfrmRecover(QWidget *parent)
     auto *grid = new QGridLayout;
     Edit1 = addField(grid, QStringLiteral("选择备份文件："), "Edit1");
     Edit1->setEnabled(false);
-    Edit1->setMinimumWidth(320);
+    Edit1->setMinimumWidth(420);
     layout->addLayout(grid);
     addAutomaticBackups(layout);
 
@@ -61,9 +61,11 @@ void TfrmRecover::addAutomaticBackups(QVBoxLayout *layout)
         list->setEnabled(false);
     }
     caption->setBuddy(list);
-    connect(list, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
-        if (item && item->data(Qt::UserRole).isValid())
-            Edit1->setText(QDir::toNativeSeparators(item->data(Qt::UserRole).toString()));
+    // Only a row the user picks fills the field, not the focus landing on the list.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
+        const QList<QListWidgetItem *> picked = list->selectedItems();
+        if (!picked.isEmpty() && picked.first()->data(Qt::UserRole).isValid())
+            Edit1->setText(QDir::toNativeSeparators(picked.first()->data(Qt::UserRole).toString()));
     });
     layout->addWidget(list);
 }
