@@ -1,6 +1,6 @@
 #include "app/TfrmFirstUse.h"
 
-#include "app/Resources.h"
+#include "widgets/Resources.h"
 
 #include <QTextBrowser>
 #include <QUrl>

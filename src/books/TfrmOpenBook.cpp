@@ -1,11 +1,10 @@
 #include "books/TfrmOpenBook.h"
 
-#include "app/Resources.h"
-#include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/Resources.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -85,12 +84,5 @@ void TfrmOpenBook::ButOpenClick()
 
 void TfrmOpenBook::openBook(const QString &book)
 {
-    TfrmDM *dm = TfrmDM::instance();
-    dm->setCurrentBook(book);
-    dm->myShow(true);
-    if (TfrmMain *main = mainWindow()) {
-        main->setWindowTitle(book);
-        main->mySum();
-        main->backUpAutomatically();
-    }
+    TfrmDM::instance()->openBook(book);
 }
