@@ -17,8 +17,6 @@ public:
     void ButOpenClick();
 
 private:
-    void openBook(const QString &book);
-
     QTextBrowser *m_page = nullptr;
     QComboBox *DBLookupComboBox1 = nullptr;
     QLineEdit *Edit1 = nullptr;
