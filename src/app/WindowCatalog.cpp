@@ -1,5 +1,7 @@
 #include "app/WindowCatalog.h"
 
+#include "app/TfrmAbout.h"
+#include "app/TfrmFirstUse.h"
 #include "books/TfrmB_Manage.h"
 #include "books/TfrmBackup.h"
 #include "books/TfrmChangePass.h"
@@ -51,6 +53,8 @@ const std::vector<Entry> &all()
         {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
         {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
+        {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
+        {"TfrmAbout", K::Modal, make<TfrmAbout>},
     };
     return all;
 }
