@@ -13,8 +13,8 @@
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
-#include "reports/DetailQueries.h"
 #include "reports/AnalysisWindows.h"
+#include "reports/DetailQueries.h"
 #include "reports/StatementWindows.h"
 #include "reports/StatisticsWindows.h"
 
