@@ -17,6 +17,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -140,7 +141,8 @@ int main(int argc, char *argv[])
         }
         // Query windows are shown with a result, their first follow-up record and one
         // page of their printed report.
-        if (auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"))) {
+        auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"));
+        if (run) {
             run->click();
             QApplication::processEvents();
             if (auto *grid = child->findChild<QTableView *>(QStringLiteral("DBGrid1"));
@@ -173,6 +175,14 @@ int main(int argc, char *argv[])
             button->click();
             QApplication::processEvents();
             save(&main, out, name + QStringLiteral("-new"));
+        }
+        // Chart windows show each chart tab of their result too.
+        if (auto *tabs = child->findChild<QTabWidget *>(); tabs && run) {
+            for (int tab = 1; tab < tabs->count(); ++tab) {
+                tabs->setCurrentIndex(tab);
+                QApplication::processEvents();
+                save(&main, out, name + QStringLiteral("-chart-%1").arg(tab));
+            }
         }
         main.closeAllChildren();
         QApplication::processEvents();
