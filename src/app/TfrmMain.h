@@ -49,6 +49,9 @@ protected:
 
 private:
     struct MenuItem;
+    // The new-book dialog when no book exists (then the open-book dialog for the
+    // book just made), else the open-book dialog.
+    void startupDialogs(bool anyBook);
     void buildMenus();
     void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items);
     void buildSideBar(QWidget *central);

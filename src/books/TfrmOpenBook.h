@@ -17,6 +17,7 @@ public:
     void ButOpenClick();
 
 private:
+    void chooseLastBook();
     void openBook(const QString &book);
 
     QTextBrowser *m_page = nullptr;

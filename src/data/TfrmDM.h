@@ -40,7 +40,8 @@ public:
     QString currentBook() const { return m_currentBook; }
     void setCurrentBook(const QString &book) { m_currentBook = book; }
 
-    // Lookup feeders: the names, in the database's order, with no choice made.
+    // Lookup feeders: the names, in the database's order, with no choice made;
+    // each item's data (Qt::UserRole) is the name's pinyin initials.
     void DBComAccount(QComboBox *box) const;
     void DBComFamily(QComboBox *box) const;
     void DBComInType(QComboBox *box) const;

@@ -5,10 +5,15 @@
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reference/PinyinCode.h"
+#include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
+#include "widgets/EditKeys.h"
+#include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -20,7 +25,6 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSqlQuery>
 #include <QStyle>
 #include <QTableView>
@@ -37,9 +41,6 @@ namespace {
 const QString KeyAlias = QStringLiteral("ID");
 constexpr int FieldWidth = 280;
 
-// What an amount field lets through: sign, up to 14 digits, up to 4 decimals.
-const QRegularExpression AmountKeystrokes(QStringLiteral("^[+-]?\\d{0,14}(\\.\\d{0,4})?$"));
-
 } // namespace
 
 QString Maintenance::emptyMessage(const Field &field)
@@ -51,6 +52,16 @@ QString Maintenance::emptyMessage(const Field &field)
 QString Maintenance::duplicateMessage(const Descriptor &d)
 {
     return d.nameAlias + QStringLiteral("添加重复！");
+}
+
+QString Maintenance::protectedMessage(const Descriptor &d)
+{
+    return QStringLiteral("“%1”不能删除：主页的现金余额取自这个帐户。").arg(d.protectedName);
+}
+
+QString Maintenance::unsavedQuestion()
+{
+    return QStringLiteral("当前记录尚未保存，要放弃修改吗？");
 }
 
 QString Maintenance::rowGoneMessage()
@@ -69,6 +80,7 @@ MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_panel);
     buildButtons();
+    new EditKeys(this);
 }
 
 void MaintenanceWindow::buildGrid()
@@ -128,7 +140,7 @@ QWidget *MaintenanceWindow::makeFieldControl(const Field &f, QWidget *parent)
     edit->setMinimumWidth(FieldWidth);
     edit->setMaxLength(f.maxLength);
     if (f.kind == FieldKind::Amount)
-        edit->setValidator(new QRegularExpressionValidator(AmountKeystrokes, edit));
+        edit->setValidator(new AmountValidator(edit));
     // A field with an input control only shows the row's value.
     edit->setReadOnly(!f.input.isEmpty());
     return edit;
@@ -140,7 +152,9 @@ QWidget *MaintenanceWindow::makeInputControl(const Field &f, QWidget *parent)
     if (f.kind == FieldKind::Date) {
         input = makeDatePicker(parent, f.input, QDate(2000, 1, 1));
     } else {
-        input = new QComboBox(parent);
+        auto *box = new QComboBox(parent);
+        makeSearchable(box);
+        input = box;
     }
     input->setObjectName(f.input);
     input->setMinimumWidth(FieldWidth);
@@ -259,6 +273,15 @@ void MaintenanceWindow::applyFilter(const Condition &filter)
 {
     setLabWhere(filter);
     Ref();
+}
+
+void MaintenanceWindow::showFilter(const QString &description)
+{
+    if (!m_filterStatus) {
+        m_filterStatus = new FilterStatus(this, this);
+        layout()->addWidget(m_filterStatus);
+    }
+    m_filterStatus->showConditions(description);
 }
 
 int MaintenanceWindow::currentRow() const
@@ -451,8 +474,8 @@ bool MaintenanceWindow::checkField(const Field &f)
     QString message;
     if (f.required && text.trimmed().isEmpty())
         message = emptyMessage(f);
-    else if (f.kind == FieldKind::Amount && !text.isEmpty() && !Money::parse(text))
-        message = Money::invalidMessage(f.alias);
+    else if (f.kind == FieldKind::Amount && !text.isEmpty())
+        message = Money::refusal(text, f.alias);
     if (message.isEmpty())
         return true;
     Msg::plain(this, message);
@@ -608,8 +631,10 @@ void MaintenanceWindow::ButDelClick()
     const QVariant key = currentKey();
     if (m_mode != Mode::Browse || key.isNull())
         return;
-    if (!m_d.protectedName.isEmpty() && m_model->text(row, m_d.nameAlias) == m_d.protectedName)
+    if (!m_d.protectedName.isEmpty() && m_model->text(row, m_d.nameAlias) == m_d.protectedName) {
+        Msg::plain(this, protectedMessage(m_d));
         return;
+    }
     if (!Msg::confirmDelete(this))
         return;
     try {
@@ -637,8 +662,21 @@ void MaintenanceWindow::ButExiClick()
 
 void MaintenanceWindow::closeEvent(QCloseEvent *event)
 {
+    if (!mayDiscardPending()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
+}
+
+bool MaintenanceWindow::mayDiscardPending()
+{
+    // However the window is closed (退出, its close box, quitting, a book switch),
+    // a new or edited row is never dropped without the user's word.
+    if (m_mode == Mode::Browse)
+        return true;
+    return Msg::ask(this, Msg::programTitle(), unsavedQuestion(), QMessageBox::No);
 }
 
 void MaintenanceWindow::FormClose()

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <vector>
 
+class FilterStatus;
 class ListModel;
 class QComboBox;
 class QGroupBox;
@@ -66,7 +67,7 @@ struct Descriptor
     bool perBook = true;           // rows of the current book only; BName is written on save
     bool pinyin = true;            // thePY holds the name's initials, recomputed on every save
     bool duplicateTest = true;     // a new row whose name exists is refused
-    QString protectedName{};       // a row with this name is never deleted, and nothing is said
+    QString protectedName{};       // a row with this name is never deleted (and 删除 says why)
     QString modifyCaption = QStringLiteral("修改（&M）");
     QString orderBy{};            // appended to the list query (" order by IDate Desc")
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
@@ -76,6 +77,10 @@ struct Descriptor
 
 QString emptyMessage(const Field &field);
 QString duplicateMessage(const Descriptor &d);
+// Said when 删除 is pressed on the protected row, which stays.
+QString protectedMessage(const Descriptor &d);
+// Asked when a window with a new or edited row is closed.
+QString unsavedQuestion();
 // Said when the row to write or delete was deleted in another window meanwhile.
 QString rowGoneMessage();
 
@@ -122,6 +127,8 @@ public:
     void setLabWhere(const Condition &condition) { m_labWhere = condition; }
     // What a quick-filter dialog delivers: the new filter, then the list read again.
     void applyFilter(const Condition &filter) override;
+    // Shows the filter in the window's status line, with a way to clear it.
+    void showFilter(const QString &description) override;
 
 protected:
     // Hooks for the windows that extend the family. Those called inside a save or
@@ -160,6 +167,8 @@ protected:
     QString columnOf(const QString &alias) const;
 
     void closeEvent(QCloseEvent *event) override;
+    // Whether the window may close: nothing pending, or the user drops it.
+    bool mayDiscardPending();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -198,4 +207,5 @@ private:
     QPushButton *m_butDel = nullptr;
     QPushButton *m_butQuery = nullptr;
     int m_rowBeforeNew = -1;
+    FilterStatus *m_filterStatus = nullptr;
 };

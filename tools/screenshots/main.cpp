@@ -2,23 +2,26 @@
 // of each into a folder, so that all of them can be looked at at once.
 //
 //   QT_QPA_PLATFORM=offscreen qinghebu-screenshots [OUTPUT_DIR]
+#include "app/ChineseUi.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/BookStore.h"
 #include "books/Password.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "widgets/DatePicker.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDate>
 #include <QDir>
-#include <QLibraryInfo>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTranslator>
 #include <cstdio>
 
 namespace {
@@ -92,16 +95,41 @@ void grabNextDialog(const QDir &out, const QString &name)
     timer->start();
 }
 
+// Qt's own windows, which must speak Chinese whatever the system's language: a
+// date picker's calendar, a file dialog and a Yes/No question.
+void saveQtDialogs(const QDir &out)
+{
+    QDateEdit *picker = makeDatePicker(nullptr, QStringLiteral("DateTimePicker1"));
+    QCalendarWidget *calendar = picker->calendarWidget();
+    calendar->setParent(nullptr, Qt::Window);
+    calendar->show();
+    QApplication::processEvents();
+    save(calendar, out, QStringLiteral("qt-calendar"));
+    delete calendar;
+    delete picker;
+
+    QFileDialog files(nullptr, QStringLiteral("打开数据备份文件"), QDir::tempPath(),
+                      QStringLiteral("DB文件 (*.db)"));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.show();
+    QApplication::processEvents();
+    save(&files, out, QStringLiteral("qt-filedialog"));
+
+    QMessageBox question(QMessageBox::Question, QStringLiteral("删除"),
+                         QStringLiteral("确认要删除吗？该删除将不可恢复！"),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.show();
+    QApplication::processEvents();
+    save(&question, out, QStringLiteral("qt-question"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     qputenv("QINGHEBU_UNATTENDED", "1");
     QApplication app(argc, argv);
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTranslator);
+    useChineseUi(app);
 
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
     QDir().mkpath(out.path());
@@ -145,5 +173,6 @@ int main(int argc, char *argv[])
         main.closeAllChildren();
         QApplication::processEvents();
     }
+    saveQtDialogs(out);
     return 0;
 }
