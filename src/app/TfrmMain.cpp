@@ -344,6 +344,8 @@ QWidget *TfrmMain::openWindow(const QString &className)
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->showMaximized();
+    // The keyboard goes to the new window (its grid), however it was opened.
+    child->setFocus();
     if (hasHalfWidthPanel(className))
         if (auto *panel = child->findChild<QWidget *>(QStringLiteral("Panel3")))
             panel->setFixedWidth(child->width() / 2);
