@@ -9,6 +9,7 @@
 
 int main(int argc, char *argv[])
 {
+    chooseChineseLocale();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Qinghebu"));
     QCoreApplication::setApplicationName(QStringLiteral("qinghebu"));

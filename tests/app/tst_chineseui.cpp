@@ -20,9 +20,9 @@ private slots:
 
 void TestChineseUi::qtSpeaksChineseOnAnEnglishSystem()
 {
-    QCOMPARE(QLocale::system().language(), QLocale::English);
     QVERIFY2(useChineseUi(*qApp), "Qt's zh_CN translation was not found");
     QCOMPARE(QLocale().language(), QLocale::Chinese);
+    QCOMPARE(QLocale::system().language(), QLocale::Chinese); // file dialogs' dates
 
     QMessageBox box(QMessageBox::Question, "t", "t", QMessageBox::Yes | QMessageBox::No);
     QVERIFY(box.button(QMessageBox::Yes)->text().startsWith(QString::fromUtf8("是")));
@@ -40,6 +40,8 @@ void TestChineseUi::qtSpeaksChineseOnAnEnglishSystem()
     for (QAbstractButton *b : files.findChild<QDialogButtonBox *>()->buttons())
         buttons << b->text();
     QVERIFY2(buttons.join(' ').contains(QString::fromUtf8("取消")), qPrintable(buttons.join(' ')));
+    QCOMPARE(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"),
+             QString::fromUtf8("文件夹"));
 }
 
 int main(int argc, char *argv[])
@@ -48,6 +50,7 @@ int main(int argc, char *argv[])
     qputenv("LANG", "en_US.UTF-8");
     qunsetenv("LC_ALL");
     qunsetenv("LC_MESSAGES");
+    chooseChineseLocale();
     QApplication app(argc, argv);
     TestChineseUi test;
     return QTest::qExec(&test, argc, argv);

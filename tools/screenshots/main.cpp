@@ -128,6 +128,7 @@ void saveQtDialogs(const QDir &out)
 int main(int argc, char *argv[])
 {
     qputenv("QINGHEBU_UNATTENDED", "1");
+    chooseChineseLocale();
     QApplication app(argc, argv);
     useChineseUi(app);
 
@@ -169,6 +170,9 @@ int main(int argc, char *argv[])
             button->click();
             QApplication::processEvents();
             save(&main, out, name + QStringLiteral("-new"));
+            // Dropped, so that closing the window asks nothing.
+            if (auto *cancel = child->findChild<QPushButton *>(QStringLiteral("ButCan")))
+                cancel->click();
         }
         main.closeAllChildren();
         QApplication::processEvents();
