@@ -4,9 +4,11 @@
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QInputMethodEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableView>
@@ -265,6 +267,14 @@ void TestDailyUse::quickFilterTicksOnTypingAndShowsItself()
         QTest::keyClicks(categories, "sp");
         QCOMPARE(categories->currentText(), QString("食品"));
         QVERIFY(Drive::find<QCheckBox>(dialog, "CheckBox2")->isChecked());
+        // Chinese typed through an input method finds a name by any part of it.
+        auto *accounts = Drive::find<QComboBox>(dialog, "DBLookupComboBox2");
+        QInputMethodEvent typed;
+        typed.setCommitString(QString::fromUtf8("付宝"));
+        QApplication::sendEvent(accounts, &typed);
+        QCOMPARE(accounts->currentText(), QString("支付宝"));
+        QVERIFY(Drive::find<QCheckBox>(dialog, "CheckBox3")->isChecked());
+        Drive::click(dialog, "CheckBox3");
         Drive::click(dialog, "BitBtn1");
     });
     Drive::click(w, "ButQuery");
