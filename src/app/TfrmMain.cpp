@@ -1,6 +1,5 @@
 #include "app/TfrmMain.h"
 
-#include "app/Resources.h"
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
 #include "books/BookStore.h"
@@ -8,6 +7,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/Resources.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -133,8 +133,10 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     setStatusBar(status);
 
     buildMenus();
-    if (TfrmDM *dm = TfrmDM::instance())
+    if (TfrmDM *dm = TfrmDM::instance()) {
         dm->setMainWindow(this);
+        connectDataModule(dm);
+    }
     FormCreate();
 }
 
@@ -154,10 +156,28 @@ void TfrmMain::setStartupDialog(bool enabled)
     g_startupDialog = enabled;
 }
 
+void TfrmMain::connectDataModule(TfrmDM *dm)
+{
+    connect(dm, &TfrmDM::bookOpened, this, [this](const QString &book) {
+        setWindowTitle(book);
+        mySum();
+    });
+    connect(dm, &TfrmDM::bookClosed, this, [this] {
+        setWindowTitle(Msg::programTitle());
+        mySum();
+    });
+    connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
+    connect(dm, &TfrmDM::bookWindowsClosing, this, [this](bool *refused) {
+        if (!closeAllChildren())
+            *refused = true;
+    });
+}
+
 void TfrmMain::FormCreate()
 {
     m_startDate = today();
     TfrmDM *dm = TfrmDM::instance();
+    dm->setStartDate(m_startDate);
     dm->myShow(false);
 
     if (!dm->isOpen()) {
@@ -373,9 +393,7 @@ void TfrmMain::mySum()
 
 void TfrmMain::C2Click()
 {
-    TfrmDM *dm = TfrmDM::instance();
-    dm->myShow(false);
-    dm->setCurrentBook(QString());
+    TfrmDM::instance()->closeBook();
 }
 
 void TfrmMain::P1Click()

@@ -9,6 +9,7 @@ class QMenu;
 class QPrinter;
 class QTextBrowser;
 class SummaryPanel;
+class TfrmDM;
 
 // The MDI main window: menus, side bar, status bar and the home summary panel.
 // Every other window of the program is opened from here.
@@ -52,6 +53,9 @@ private:
     // The new-book dialog when no book exists (then the open-book dialog for the
     // book just made), else the open-book dialog.
     void startupDialogs(bool anyBook);
+    // What the windows say through the data module: the caption, the summary
+    // panel, and closing the book's windows before its data goes away.
+    void connectDataModule(TfrmDM *dm);
     void buildMenus();
     void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items);
     void buildSideBar(QWidget *central);

@@ -1,8 +1,7 @@
 #include "books/BookDialog.h"
 
-#include "app/TfrmMain.h"
-#include "data/Dates.h"
 #include "data/Gbk.h"
+#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QBoxLayout>
@@ -79,14 +78,7 @@ void BookDialog::failure(const QString &headline, const QString &reason)
                  reason.isEmpty() ? headline : headline + QLatin1Char('\n') + reason);
 }
 
-TfrmMain *BookDialog::mainWindow()
-{
-    return TfrmMain::instance();
-}
-
 QString BookDialog::startDate()
 {
-    if (const TfrmMain *main = mainWindow())
-        return main->startDate();
-    return today();
+    return TfrmDM::instance()->startDate();
 }

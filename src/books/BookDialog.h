@@ -9,7 +9,6 @@ class QGridLayout;
 class QHBoxLayout;
 class QLineEdit;
 class QVBoxLayout;
-class TfrmMain;
 
 // What the modal book dialogs share: a title bar with only a close box, labelled
 // fields, buttons, and the failed-check message that puts the focus on its field.
@@ -41,8 +40,6 @@ protected:
     // A failure the user should see with its reason on a second line.
     void failure(const QString &headline, const QString &reason);
 
-    // The main window, when the dialog runs inside the program.
-    static TfrmMain *mainWindow();
-    // The date the program was started, "yyyy-MM-dd" (today without a main window).
+    // The date the program was started, "yyyy-MM-dd".
     static QString startDate();
 };

@@ -1,12 +1,11 @@
 #include "books/TfrmOpenBook.h"
 
-#include "app/Resources.h"
-#include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "books/LastBook.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/Resources.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -99,12 +98,6 @@ void TfrmOpenBook::ButOpenClick()
 
 void TfrmOpenBook::openBook(const QString &book)
 {
-    TfrmDM *dm = TfrmDM::instance();
-    dm->setCurrentBook(book);
     LastBook::remember(book);
-    dm->myShow(true);
-    if (TfrmMain *main = mainWindow()) {
-        main->setWindowTitle(book);
-        main->mySum();
-    }
+    TfrmDM::instance()->openBook(book);
 }

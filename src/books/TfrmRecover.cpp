@@ -1,6 +1,5 @@
 #include "books/TfrmRecover.h"
 
-#include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -51,15 +50,10 @@ void TfrmRecover::ButPathClick()
 // replaced; false when a child window refused to close.
 bool TfrmRecover::closeEverything()
 {
-    TfrmMain *main = mainWindow();
-    if (!main) {
-        TfrmDM::instance()->setCurrentBook(QString());
-        return true;
-    }
-    if (!main->closeAllChildren())
+    TfrmDM *dm = TfrmDM::instance();
+    if (!dm->closeBookWindows())
         return false;
-    main->C2Click();
-    main->setWindowTitle(Msg::programTitle());
+    dm->closeBook();
     return true;
 }
 
@@ -88,6 +82,5 @@ void TfrmRecover::ButRecoverClick()
     } catch (const DbError &e) {
         failure(QStringLiteral("数据恢复失败！"), e.message());
     }
-    if (TfrmMain *main = mainWindow())
-        main->mySum();
+    TfrmDM::instance()->notifyBalancesChanged();
 }

@@ -98,6 +98,27 @@ QString Money::toGrouped() const
     return formatHundredths(roundedDiv(m_units, Scale / 100));
 }
 
+QString Money::shownDecimals() const
+{
+    QString digits =
+        QStringLiteral("%1").arg(std::llabs(m_units) % Scale, MaxDecimals, 10, QLatin1Char('0'));
+    while (digits.size() > 2 && digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+    return digits;
+}
+
+QString Money::toShown() const
+{
+    return groupedNumber(std::llabs(m_units) / Scale, shownDecimals(), m_units < 0);
+}
+
+QString Money::toEditable() const
+{
+    const QString text =
+        QString::number(std::llabs(m_units) / Scale) + QLatin1Char('.') + shownDecimals();
+    return m_units < 0 ? QLatin1Char('-') + text : text;
+}
+
 QString Money::invalidMessage(const QString &fieldName)
 {
     return fieldName + QStringLiteral("必须是金额（数字，最多四位小数）！请重新录入！");

@@ -37,6 +37,11 @@ public:
     QString toPlain() const;
     // "1,234.50": thousands grouped, exactly two decimals, rounded half away from 0.
     QString toGrouped() const;
+    // How grids show an amount: "1,234.50", "-80.00", "0.0125": thousands grouped,
+    // two decimals, more when the stored amount has more. Nothing is rounded.
+    QString toShown() const;
+    // The same value as an edit box shows it, without separators: "1234.50".
+    QString toEditable() const;
 
     constexpr Money operator+(Money o) const { return Money(m_units + o.m_units); }
     constexpr Money operator-(Money o) const { return Money(m_units - o.m_units); }
@@ -60,6 +65,9 @@ public:
     static QString refusal(const QString &text, const QString &fieldName);
 
 private:
+    // The decimals of the amount: at least two, at most four, no trailing zeros beyond two.
+    QString shownDecimals() const;
+
     constexpr explicit Money(std::int64_t units) : m_units(units) {}
     std::int64_t m_units = 0;
 };

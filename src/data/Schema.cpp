@@ -156,16 +156,6 @@ const Table *table(const QString &name)
     return nullptr;
 }
 
-bool isMoneyColumn(const QString &tableName, const QString &column)
-{
-    if (const Table *t = table(tableName))
-        for (const Column &c : t->columns)
-            if (c.kind == Kind::Money &&
-                column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
-                return true;
-    return false;
-}
-
 void create(QSqlDatabase db)
 {
     Transaction transaction(db);

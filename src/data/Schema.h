@@ -36,7 +36,6 @@ constexpr int UserVersion = 1;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);
-bool isMoneyColumn(const QString &table, const QString &column);
 
 // Creates every table and index, and marks the file, in one transaction.
 // Throws DbError when the database refuses any of it (nothing is then kept).

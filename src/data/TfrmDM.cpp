@@ -1,5 +1,6 @@
 #include "data/TfrmDM.h"
 
+#include "data/Dates.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 
@@ -198,4 +199,35 @@ void TfrmDM::myShow(bool show) const
     for (const char *name : BookMenus)
         if (auto *menu = m_mainWindow->findChild<QMenu *>(QLatin1String(name)))
             menu->menuAction()->setVisible(show);
+}
+
+void TfrmDM::openBook(const QString &book)
+{
+    setCurrentBook(book);
+    myShow(true);
+    emit bookOpened(book);
+}
+
+void TfrmDM::closeBook()
+{
+    myShow(false);
+    setCurrentBook(QString());
+    emit bookClosed();
+}
+
+bool TfrmDM::closeBookWindows()
+{
+    bool refused = false;
+    emit bookWindowsClosing(&refused);
+    return !refused;
+}
+
+void TfrmDM::notifyBalancesChanged()
+{
+    emit balancesChanged();
+}
+
+QString TfrmDM::startDate() const
+{
+    return m_startDate.isEmpty() ? today() : m_startDate;
 }

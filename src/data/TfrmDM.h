@@ -12,7 +12,9 @@ class QComboBox;
 
 // The data module: the one database connection, the current book, the lookup
 // lists that fill drop-down boxes, the balance adjustment and the book menus.
-// Created before the main window and alive until the program ends.
+// Created before the main window and alive until the program ends. Windows tell
+// the main window what happened through its signals, which the main window
+// connects (caption, summary panel, closing the book's windows).
 class TfrmDM : public QObject
 {
     Q_OBJECT
@@ -39,6 +41,19 @@ public:
 
     QString currentBook() const { return m_currentBook; }
     void setCurrentBook(const QString &book) { m_currentBook = book; }
+    // Makes the book current, shows the book menus and says bookOpened.
+    void openBook(const QString &book);
+    // No book is current any more, the book menus hide, and bookClosed is said.
+    void closeBook();
+    // Asks for every window of the open book to close (before its data goes
+    // away); false when one of them stayed open.
+    bool closeBookWindows();
+    // Says balancesChanged: account balances or entries were written.
+    void notifyBalancesChanged();
+
+    // The day the program was started, "yyyy-MM-dd"; today until one is set.
+    QString startDate() const;
+    void setStartDate(const QString &date) { m_startDate = date; }
 
     // Lookup feeders: the names, in the database's order, with no choice made;
     // each item's data (Qt::UserRole) is the name's pinyin initials.
@@ -56,6 +71,13 @@ public:
     void setMainWindow(QWidget *mainWindow) { m_mainWindow = mainWindow; }
     void myShow(bool show) const;
 
+signals:
+    void bookOpened(const QString &book);
+    void bookClosed();
+    void balancesChanged();
+    // A receiver closes the book's windows and sets *refused when one stays open.
+    void bookWindowsClosing(bool *refused);
+
 private:
     bool openDatabase();
     void fillBox(QComboBox *box, const QString &statement, bool perBook) const;
@@ -64,5 +86,6 @@ private:
     QString m_dataDir;
     QString m_openError;
     QString m_currentBook;
+    QString m_startDate;
     QPointer<QWidget> m_mainWindow;
 };

@@ -30,7 +30,7 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
         .dateColumn = column("Date"),
         .columns = {{column("Date"), "日期"},
                     {column("Name"), category},
-                    {column("Money"), "金额"},
+                    {column("Money"), "金额", List::Kind::Money},
                     {"AName", "帐户名称"},
                     {"FName", "家庭成员"},
                     {"Remark", "备注"}},

@@ -21,7 +21,7 @@ Entry::Descriptor transfers()
         .columns = {{"CDate", "转帐日期"},
                     {"OldN", From},
                     {"NewN", To},
-                    {"CMoney", "转帐余额"},
+                    {"CMoney", "转帐余额", List::Kind::Money},
                     {"FName", "家庭成员"},
                     {"Remark", "备注"}},
         .fields = {dateField("转帐日期：", "转帐日期"),

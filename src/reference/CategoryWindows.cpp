@@ -21,8 +21,8 @@ Maintenance::Descriptor category(const Category &c)
         .panelTitle = kind.left(2) + QStringLiteral("类别信息"),
         .table = QLatin1String(c.table),
         .columns = {{QLatin1String(c.nameColumn), kind},
-                    {"thePY", "拼音码", true},
-                    {"BName", "帐薄名称", true},
+                    {"thePY", "拼音码", List::Kind::Hidden},
+                    {"BName", "帐薄名称", List::Kind::Hidden},
                     {"Remark", "备注"}},
         .fields =
             {{.name = "DBEdit1", .label = kind + "：", .alias = kind, .required = true},

@@ -11,9 +11,9 @@ Maintenance::Descriptor accounts()
         .panelTitle = QStringLiteral("帐户信息"),
         .table = QStringLiteral("SAccount"),
         .columns = {{"AName", "帐户名称"},
-                    {"thePY", "拼音码", true},
-                    {"BName", "帐薄名称", true},
-                    {"AMoney", "帐户余额"},
+                    {"thePY", "拼音码", Kind::Hidden},
+                    {"BName", "帐薄名称", Kind::Hidden},
+                    {"AMoney", "帐户余额", Kind::Money},
                     {"Remark", "备注"}},
         .fields =
             {{.name = "DBEdit1",

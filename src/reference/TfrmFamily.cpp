@@ -14,7 +14,7 @@ Maintenance::Descriptor family()
         .panelTitle = QStringLiteral("家庭成员信息"),
         .table = QStringLiteral("SFamily"),
         .columns = {{"FName", "姓名"},
-                    {"thePY", "拼音码", true},
+                    {"thePY", "拼音码", Kind::Hidden},
                     {"theGX", "关系"},
                     {"BirDate", "生日"},
                     {"Remark", "备注"}},

@@ -4,9 +4,7 @@
 
 #include <QDateEdit>
 #include <QDialog>
-#include <QHeaderView>
 #include <QSqlQuery>
-#include <QTableView>
 #include <memory>
 
 using namespace Entry;
@@ -58,8 +56,12 @@ Maintenance::Field Entry::remarkField(const QString &name)
 
 Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
 {
-    std::vector<Maintenance::Column> columns{{"BName", "帐薄名称", true}};
+    std::vector<Maintenance::Column> columns{{"BName", "帐薄名称", List::Kind::Hidden}};
     columns.insert(columns.end(), d.columns.begin(), d.columns.end());
+    QString dateAlias;
+    for (const Maintenance::Column &c : d.columns)
+        if (c.name == d.dateColumn)
+            dateAlias = c.alias;
     return {
         .className = d.className,
         .caption = d.caption,
@@ -71,7 +73,9 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .duplicateTest = false,
         .modifyCaption = QStringLiteral("修改（&E）"),
         // Of one date, the latest entered comes first.
-        .orderBy = QStringLiteral(" order by %1 Desc, ID Desc").arg(d.dateColumn),
+        .orderBy = dateAlias + QStringLiteral(" desc, ID desc"),
+        // Six columns fit beside each other.
+        .columnWidth = 120,
         .rereadAfterEdit = true,
         .queryButton = true,
         .refreshSummaryOnClose = true,
@@ -82,10 +86,6 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
     : MaintenanceWindow(maintenance(descriptor), parent), m_legs(descriptor.legs),
       m_filter(descriptor.filter)
 {
-    // Six columns fit beside each other.
-    findChild<QTableView *>(QStringLiteral("DBGrid1"))
-        ->horizontalHeader()
-        ->setDefaultSectionSize(120);
     // Today on opening; afterwards a new entry starts from the previous one's date.
     for (const Maintenance::Field &f : this->descriptor().fields)
         if (f.kind == Maintenance::FieldKind::Date)

@@ -49,9 +49,10 @@ struct Descriptor
     QString caption{};
     QString panelTitle{};
     QString table{};
-    QString dateColumn{};                       // the list shows the latest date first
-    std::vector<Maintenance::Column> columns{}; // of the list, after the hidden book column
-    std::vector<Maintenance::Field> fields{};   // of the edit panel; checks run in this order
+    QString dateColumn{}; // the list shows the latest date first
+    // Of the list, after the hidden book column; the date column among them.
+    std::vector<Maintenance::Column> columns{};
+    std::vector<Maintenance::Field> fields{}; // of the edit panel; checks run in this order
     // Applied in this order on save. An edit first undoes the stored row's legs, in
     // the same order, then applies the new ones; a delete undoes the stored legs.
     std::vector<Leg> legs{};

@@ -4,31 +4,170 @@
 
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
-void ListModel::load(QSqlQuery &query, const QSet<QString> &moneyAliases)
+namespace {
+// Pages kept in memory; the rest are read again when shown.
+constexpr int MaxPages = 64;
+} // namespace
+
+Sql ListModel::within(const QString &outer, const Sql &condition) const
+{
+    Sql sql(QStringLiteral("select ") + outer + QStringLiteral(" from ("));
+    sql += m_query.select;
+    sql.add(QStringLiteral(")"));
+    if (!condition.isEmpty())
+        sql.add(QStringLiteral(" where ")).add(condition);
+    return sql;
+}
+
+QString ListModel::orderClause(bool reversed) const
+{
+    QStringList terms;
+    for (const List::OrderTerm &t : m_query.orderTerms())
+        terms << List::quoted(t.column) +
+                     (t.descending != reversed ? QStringLiteral(" desc") : QString());
+    return terms.isEmpty() ? QString()
+                           : QStringLiteral(" order by ") + terms.join(QLatin1Char(','));
+}
+
+qint64 ListModel::totalChanges()
+{
+    return Sql(QStringLiteral("select total_changes()")).scalar().toLongLong();
+}
+
+void ListModel::setQuery(const List::Query &query)
 {
     beginResetModel();
+    m_query = query;
     m_titles.clear();
     m_isMoney.clear();
-    m_rows.clear();
-    const QSqlRecord record = query.record();
+    m_count = 0;
+    m_blankRow = false;
+    m_pages.clear();
+    endResetModel();
+    readTitles();
+    reload();
+}
+
+void ListModel::readTitles()
+{
+    QSqlQuery empty = (within(QStringLiteral("*")) + Sql(QStringLiteral(" limit 0"))).exec();
+    const QSqlRecord record = empty.record();
+    beginResetModel();
     for (int c = 0; c < record.count(); ++c) {
         m_titles << record.fieldName(c);
-        m_isMoney << moneyAliases.contains(record.fieldName(c));
-    }
-    while (query.next()) {
-        QVariantList row;
-        row.reserve(m_titles.size());
-        for (int c = 0; c < m_titles.size(); ++c)
-            row << query.value(c);
-        m_rows << row;
+        m_isMoney << m_query.money.contains(record.fieldName(c));
     }
     endResetModel();
 }
 
+void ListModel::showRows(int count, bool counted, bool keepBlankRow)
+{
+    // Rows come and go at the end and every shown row is read again: the grid
+    // keeps its columns, its cursor and its place.
+    m_counted = counted;
+    m_pages.clear();
+    if (m_blankRow && !keepBlankRow) {
+        beginRemoveRows(QModelIndex(), m_count, m_count);
+        m_blankRow = false;
+        endRemoveRows();
+    }
+    if (count < m_count) {
+        beginRemoveRows(QModelIndex(), count, m_count - 1);
+        m_count = count;
+        endRemoveRows();
+    } else if (count > m_count) {
+        beginInsertRows(QModelIndex(), m_count, count - 1);
+        m_count = count;
+        endInsertRows();
+    }
+    // What the grid read while rows came and went was read from a list half changed.
+    m_pages.clear();
+    if (rowCount() > 0 && !m_titles.isEmpty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, int(m_titles.size()) - 1));
+}
+
+void ListModel::reload()
+{
+    int firstRows = 0;
+    try {
+        m_changesSeen = totalChanges();
+        // A page and one row more tell whether the list is longer than a page;
+        // a longer list is counted when something needs its end.
+        Sql firstPage(QStringLiteral("select count(*) from (select 1 from ("));
+        firstPage += m_query.select;
+        firstPage.add(QStringLiteral(") limit ?)"), {PageSize + 1});
+        firstRows = firstPage.scalar().toInt();
+    } catch (const DbError &) {
+        showRows(0, true);
+        throw;
+    }
+    showRows(std::min(firstRows, int(PageSize)), firstRows <= PageSize);
+}
+
+void ListModel::countRows()
+{
+    int count = m_count;
+    try {
+        count = within(QStringLiteral("count(*)")).scalar().toInt();
+    } catch (const DbError &e) {
+        qWarning("list not counted: %s", qPrintable(e.message()));
+    }
+    // A row being entered stays the last one.
+    showRows(count, true, true);
+}
+
+int ListModel::totalRows()
+{
+    if (!m_counted)
+        countRows();
+    return m_count;
+}
+
+bool ListModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && !m_counted;
+}
+
+void ListModel::fetchMore(const QModelIndex &parent)
+{
+    if (canFetchMore(parent))
+        countRows();
+}
+
+bool ListModel::isUpToDate() const
+{
+    try {
+        return totalChanges() == m_changesSeen;
+    } catch (const DbError &) {
+        return false;
+    }
+}
+
+bool ListModel::isListed(const QString &keyAlias, const QVariant &key) const
+{
+    return within(QStringLiteral("count(*)"),
+                  Sql(List::quoted(keyAlias) + QStringLiteral("=?"), {key}))
+               .scalar()
+               .toInt() > 0;
+}
+
+void ListModel::rowWritten(const QString &keyAlias, const QVariant &key, bool wasListed,
+                           bool wasUpToDate)
+{
+    if (!wasUpToDate || key.isNull()) {
+        reload();
+        return;
+    }
+    const int change = int(isListed(keyAlias, key)) - int(wasListed);
+    m_changesSeen = totalChanges();
+    showRows(std::max(0, m_count + change), m_counted);
+}
+
 int ListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_count + int(m_blankRow);
 }
 
 int ListModel::columnCount(const QModelIndex &parent) const
@@ -36,20 +175,77 @@ int ListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_titles.size());
 }
 
-QString ListModel::shown(int row, int column) const
+void ListModel::readPage(int page) const
 {
-    const QVariant &v = m_rows[row][column];
+    if (m_pages.size() >= MaxPages)
+        m_pages.clear();
+    QList<QVariantList> &rows = m_pages[page];
+    const int first = page * PageSize;
+    const int end = std::min(first + PageSize, m_count);
+    // The rows after the middle are read from the end backwards: the database
+    // then skips fewer rows, and the last page costs no more than the first.
+    const bool fromEnd = m_counted && first > m_count / 2;
+    Sql sql = within(QStringLiteral("*"));
+    sql.add(orderClause(fromEnd) + QStringLiteral(" limit ? offset ?"),
+            {end - first, fromEnd ? m_count - end : first});
+    try {
+        QSqlQuery query = sql.exec();
+        while (query.next()) {
+            QVariantList row;
+            row.reserve(m_titles.size());
+            for (int c = 0; c < m_titles.size(); ++c)
+                row << query.value(c);
+            rows << row;
+        }
+    } catch (const DbError &e) {
+        // Shown as empty rows; the next reload reports what is wrong.
+        qWarning("list page not read: %s", qPrintable(e.message()));
+    }
+    if (fromEnd)
+        std::reverse(rows.begin(), rows.end());
+}
+
+const QVariantList *ListModel::rowAt(int row) const
+{
+    if (row < 0 || row >= m_count)
+        return nullptr;
+    const int page = row / PageSize;
+    if (!m_pages.contains(page))
+        readPage(page);
+    const QList<QVariantList> &rows = m_pages[page];
+    const int at = row % PageSize;
+    return at < rows.size() ? &rows[at] : nullptr;
+}
+
+QVariant ListModel::value(int row, const QString &alias) const
+{
+    const int c = column(alias);
+    const QVariantList *values = c < 0 ? nullptr : rowAt(row);
+    return values ? values->at(c) : QVariant();
+}
+
+QString ListModel::text(int row, const QString &alias) const
+{
+    const QVariant v = value(row, alias);
     if (v.isNull())
         return QString();
-    return m_isMoney[column] ? Money::fromVariant(v).toPlain() : v.toString();
+    return isMoney(column(alias)) ? Money::fromVariant(v).toShown() : v.toString();
+}
+
+QString ListModel::editText(int row, const QString &alias) const
+{
+    const QVariant v = value(row, alias);
+    if (v.isNull())
+        return QString();
+    return isMoney(column(alias)) ? Money::fromVariant(v).toEditable() : v.toString();
 }
 
 QVariant ListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_titles.size())
+    if (!index.isValid() || index.column() >= m_titles.size())
         return QVariant();
     if (role == Qt::DisplayRole)
-        return shown(index.row(), index.column());
+        return text(index.row(), m_titles[index.column()]);
     if (role == Qt::TextAlignmentRole && m_isMoney[index.column()])
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return QVariant();
@@ -57,25 +253,49 @@ QVariant ListModel::data(const QModelIndex &index, int role) const
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < m_titles.size())
-        return m_titles[section];
+    if (orientation == Qt::Horizontal && section >= 0 && section < m_titles.size()) {
+        if (role == Qt::DisplayRole)
+            return m_titles[section];
+        if (role == Qt::TextAlignmentRole && m_isMoney[section])
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-QVariant ListModel::value(int row, const QString &alias) const
+int ListModel::placeOf(const QString &keyAlias, const QVariant &key) const
 {
-    const int c = column(alias);
-    if (row < 0 || row >= m_rows.size() || c < 0)
-        return QVariant();
-    return m_rows[row][c];
-}
-
-QString ListModel::text(int row, const QString &alias) const
-{
-    const int c = column(alias);
-    if (row < 0 || row >= m_rows.size() || c < 0)
-        return QString();
-    return shown(row, c);
+    const std::vector<List::OrderTerm> terms = m_query.orderTerms();
+    QStringList columns;
+    for (const List::OrderTerm &t : terms)
+        columns << List::quoted(t.column);
+    const Sql byKey(List::quoted(keyAlias) + QStringLiteral("=?"), {key});
+    QSqlQuery found = within(columns.join(QLatin1Char(',')), byKey).exec();
+    if (!found.next())
+        return -1;
+    // The rows before it: those that come earlier on the first term, those equal
+    // on the first and earlier on the second, and so on. Each count is a range
+    // of the index the list is ordered by.
+    int before = 0;
+    Sql equal;
+    for (int i = 0; i < int(terms.size()); ++i) {
+        const QString name = List::quoted(terms[i].column);
+        const QVariant v = found.value(i);
+        QList<Sql> earlier;
+        // NULL comes first in ascending order.
+        if (v.isNull())
+            earlier << Sql(terms[i].descending ? name + QStringLiteral(" is not null") : QString());
+        else if (terms[i].descending)
+            earlier << Sql(name + QStringLiteral(">?"), {v});
+        else
+            earlier << Sql(name + QStringLiteral("<?"), {v})
+                    << Sql(name + QStringLiteral(" is null"));
+        for (const Sql &condition : earlier)
+            if (!condition.isEmpty())
+                before += within(QStringLiteral("count(*)"), equal + condition).scalar().toInt();
+        equal += v.isNull() ? Sql(name + QStringLiteral(" is null and "))
+                            : Sql(name + QStringLiteral("=? and "), {v});
+    }
+    return before;
 }
 
 int ListModel::rowOf(const QString &keyAlias, const QVariant &key) const
@@ -83,26 +303,39 @@ int ListModel::rowOf(const QString &keyAlias, const QVariant &key) const
     const int c = column(keyAlias);
     if (c < 0 || key.isNull())
         return -1;
-    for (int r = 0; r < m_rows.size(); ++r)
-        if (m_rows[r][c] == key)
-            return r;
-    return -1;
+    for (auto page = m_pages.cbegin(); page != m_pages.cend(); ++page)
+        for (int i = 0; i < page->size(); ++i)
+            if (page->at(i).at(c) == key)
+                return page.key() * PageSize + i;
+    try {
+        const int row = placeOf(keyAlias, key);
+        return row < m_count || !m_counted ? row : -1;
+    } catch (const DbError &) {
+        return -1;
+    }
 }
 
 int ListModel::appendBlankRow()
 {
-    const int row = int(m_rows.size());
-    beginInsertRows(QModelIndex(), row, row);
-    m_rows << QVariantList(m_titles.size());
-    endInsertRows();
-    return row;
+    if (!m_blankRow) {
+        beginInsertRows(QModelIndex(), m_count, m_count);
+        m_blankRow = true;
+        endInsertRows();
+    }
+    return m_count;
 }
 
 void ListModel::removeRowAt(int row)
 {
-    if (row < 0 || row >= m_rows.size())
+    if (row < 0 || row >= rowCount())
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    m_rows.removeAt(row);
+    if (m_blankRow && row == m_count) {
+        m_blankRow = false;
+    } else {
+        // The rows after it move up: every page is read again when shown.
+        --m_count;
+        m_pages.clear();
+    }
     endRemoveRows();
 }

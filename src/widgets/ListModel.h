@@ -1,47 +1,93 @@
 #pragma once
 
+#include "data/ListQuery.h"
+
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
-#include <QSet>
 #include <QStringList>
 #include <QVariant>
 
-class QSqlQuery;
-
-// The rows of one list query, read at once, for a read-only grid. The column
-// titles are the query's aliases; amount columns show as plain decimals.
+// The rows of one list statement for a read-only grid, read a page at a time as
+// the grid shows them. A list longer than a page first shows its first page; it
+// is counted by count(*) when something needs its end (the grid scrolled to the
+// last row shown, 最后一条, totalRows). A page near the end is read through the
+// reversed order, so the last row costs a page too. The column titles are the
+// statement's result names; amount columns show as money.
 class ListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    static constexpr int PageSize = 100;
+
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Replaces every row with those of an executed query. Columns whose alias is
-    // in moneyAliases hold stored amounts.
-    void load(QSqlQuery &query, const QSet<QString> &moneyAliases);
+    // Lists the rows of another statement: counts them and reads the first page.
+    // Throws DbError; the list is then empty.
+    void setQuery(const List::Query &query);
+    const List::Query &query() const { return m_query; }
+    // Reads the list again from its first page and forgets every page read.
+    // Throws DbError.
+    void reload();
+    // Every row of the statement, counted now if that was not needed before.
+    int totalRows();
+    bool isCounted() const { return m_counted; }
+    // Whether nothing was written to the database since the rows were counted.
+    bool isUpToDate() const;
+    // After one row was written (inserted, changed or deleted) by its key: when
+    // the list was up to date just before the write, the count follows that row
+    // alone, without counting the list again; otherwise the list is reloaded.
+    // Every page is read again when shown. Throws DbError.
+    void rowWritten(const QString &keyAlias, const QVariant &key, bool wasListed, bool wasUpToDate);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // What a grid asks for when scrolled to the last row shown: the list counted.
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
+    QStringList titles() const { return m_titles; }
     // The column titled alias, or -1.
     int column(const QString &alias) const { return m_titles.indexOf(alias); }
+    bool isMoney(int column) const { return m_isMoney.value(column); }
     QVariant value(int row, const QString &alias) const;
-    // The value as the grid shows it.
+    // The value as the grid shows it ("1,234.50" for an amount).
     QString text(int row, const QString &alias) const;
-    // The row whose column keyAlias holds key, or -1.
+    // The value as an edit box shows it ("1234.50" for an amount).
+    QString editText(int row, const QString &alias) const;
+    // The row whose column keyAlias holds key, or -1. Its place is counted in
+    // the database, not looked for row by row; on a list not counted yet it may
+    // lie beyond the rows shown (totalRows shows them).
     int rowOf(const QString &keyAlias, const QVariant &key) const;
 
-    // A row with no values yet (a record being entered); returns its number.
+    // A row with no values yet at the end (a record being entered); returns its number.
     int appendBlankRow();
+    // Takes a row out of the list as shown (the blank row, or a row deleted).
     void removeRowAt(int row);
 
 private:
-    QString shown(int row, int column) const;
+    // Shows count rows, without the blank row, each read again when shown;
+    // counted: they are all the statement's rows.
+    void showRows(int count, bool counted, bool keepBlankRow = false);
+    void countRows();
+    const QVariantList *rowAt(int row) const;
+    void readPage(int page) const;
+    QString orderClause(bool reversed) const;
+    Sql within(const QString &outer, const Sql &condition = Sql()) const;
+    int placeOf(const QString &keyAlias, const QVariant &key) const;
+    bool isListed(const QString &keyAlias, const QVariant &key) const;
+    void readTitles();
+    static qint64 totalChanges();
 
+    List::Query m_query;
     QStringList m_titles;
     QList<bool> m_isMoney;
-    QList<QVariantList> m_rows;
+    int m_count = 0;
+    bool m_counted = true;
+    bool m_blankRow = false;
+    qint64 m_changesSeen = -1;
+    mutable QHash<int, QList<QVariantList>> m_pages;
 };

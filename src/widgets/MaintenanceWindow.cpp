@@ -1,14 +1,11 @@
 #include "widgets/MaintenanceWindow.h"
 
-#include "app/TfrmMain.h"
-#include "data/Schema.h"
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reference/PinyinCode.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/EditKeys.h"
-#include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
@@ -18,19 +15,10 @@
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QStyle>
-#include <QTableView>
-#include <QToolButton>
-#include <QVBoxLayout>
-#include <array>
 
 using namespace Maintenance;
 
@@ -38,7 +26,7 @@ namespace {
 
 // Every list query carries the row key, so that a save or delete always acts on
 // the row that was shown, even where two rows carry the same name.
-const QString KeyAlias = QStringLiteral("ID");
+const QString &KeyAlias = List::KeyAlias;
 constexpr int FieldWidth = 280;
 
 } // namespace
@@ -69,40 +57,24 @@ QString Maintenance::rowGoneMessage()
     return QStringLiteral("该记录已不存在，可能已在其他窗口中删除。");
 }
 
-MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_d(std::move(descriptor))
+List::Descriptor Maintenance::list(const Descriptor &d)
 {
-    setObjectName(m_d.className);
-    setWindowTitle(m_d.caption);
-    auto *layout = new QVBoxLayout(this);
-    buildGrid();
-    buildPanel();
-    layout->addWidget(m_grid, 1);
-    layout->addWidget(m_panel);
-    buildButtons();
-    new EditKeys(this);
+    return {.className = d.className,
+            .caption = d.caption,
+            .table = d.table,
+            .columns = d.columns,
+            .perBook = d.perBook,
+            .orderBy = d.orderBy,
+            .columnWidth = d.columnWidth};
 }
 
-void MaintenanceWindow::buildGrid()
+MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
+    : ListWindow(list(descriptor), parent), m_d(std::move(descriptor))
 {
-    m_model = new ListModel(this);
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("DBGrid1"));
-    m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setTabKeyNavigation(false);
-    m_grid->setAlternatingRowColors(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(24);
-    m_grid->horizontalHeader()->setDefaultSectionSize(160);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->installEventFilter(this);
-    m_grid->viewport()->installEventFilter(this);
-    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
-        showCurrentRow();
-        updateNavigator();
-    });
+    buildPanel();
+    addBelowGrid(m_panel);
+    buildButtons();
+    new EditKeys(this);
 }
 
 void MaintenanceWindow::buildPanel()
@@ -164,67 +136,21 @@ QWidget *MaintenanceWindow::makeInputControl(const Field &f, QWidget *parent)
 
 void MaintenanceWindow::buildButtons()
 {
-    auto *bar = new QHBoxLayout;
-    auto *navigator = new QWidget(this);
-    navigator->setObjectName(QStringLiteral("DBNavigator1"));
-    auto *navRow = new QHBoxLayout(navigator);
-    navRow->setContentsMargins(0, 0, 0, 0);
-    navRow->setSpacing(0);
-    const struct
-    {
-        const char *name;
-        QString hint;
-        QStyle::StandardPixmap icon;
-    } moves[] = {
-        {"NavFirst", QStringLiteral("第一条"), QStyle::SP_MediaSkipBackward},
-        {"NavPrior", QStringLiteral("上一条"), QStyle::SP_MediaSeekBackward},
-        {"NavNext", QStringLiteral("下一条"), QStyle::SP_MediaSeekForward},
-        {"NavLast", QStringLiteral("最后一条"), QStyle::SP_MediaSkipForward},
+    const auto add = [this](const char *name, const QString &caption,
+                            void (MaintenanceWindow::*handler)()) {
+        return addButton(name, caption, [this, handler] { (this->*handler)(); });
     };
-    for (const auto &move : moves) {
-        auto *button = new QToolButton(navigator);
-        button->setObjectName(QLatin1String(move.name));
-        button->setToolTip(move.hint);
-        button->setIcon(style()->standardIcon(move.icon));
-        button->setFixedSize(30, 28);
-        navRow->addWidget(button);
-        m_navigator << button;
-    }
-    const auto targets = [this] {
-        const int last = m_model->rowCount() - 1;
-        const int here = currentRow();
-        return std::array<int, 4>{0, here - 1, here + 1, last};
-    };
-    for (int i = 0; i < 4; ++i)
-        connect(m_navigator[i], &QToolButton::clicked, this,
-                [this, i, targets] { goToRow(targets()[i]); });
-    bar->addWidget(navigator);
-    bar->addSpacing(12);
-
-    const auto addButton = [&](const char *name, const QString &caption,
-                               void (MaintenanceWindow::*handler)()) {
-        auto *button = new QPushButton(caption, this);
-        button->setObjectName(QLatin1String(name));
-        button->setMinimumWidth(96);
-        connect(button, &QPushButton::clicked, this, handler);
-        bar->addWidget(button);
-        return button;
-    };
-    m_butNew = addButton("ButNew", QStringLiteral("新增（&N）"), &MaintenanceWindow::ButNewClick);
-    m_butMed = addButton("ButMed", m_d.modifyCaption, &MaintenanceWindow::ButMedClick);
+    m_butNew = add("ButNew", QStringLiteral("新增（&N）"), &MaintenanceWindow::ButNewClick);
+    m_butMed = add("ButMed", m_d.modifyCaption, &MaintenanceWindow::ButMedClick);
     // Two Save buttons at one place: one for a new row, one for an edited row.
-    m_butSave =
-        addButton("ButSave", QStringLiteral("保存（&S）"), &MaintenanceWindow::ButSaveClick);
-    m_butSaveEdit = addButton("ButSaveEdit", QStringLiteral("保存（&S）"),
-                              &MaintenanceWindow::ButSaveEditClick);
-    m_butCan = addButton("ButCan", QStringLiteral("取消（&C）"), &MaintenanceWindow::ButCanClick);
-    m_butDel = addButton("ButDel", QStringLiteral("删除（&D）"), &MaintenanceWindow::ButDelClick);
+    m_butSave = add("ButSave", QStringLiteral("保存（&S）"), &MaintenanceWindow::ButSaveClick);
+    m_butSaveEdit =
+        add("ButSaveEdit", QStringLiteral("保存（&S）"), &MaintenanceWindow::ButSaveEditClick);
+    m_butCan = add("ButCan", QStringLiteral("取消（&C）"), &MaintenanceWindow::ButCanClick);
+    m_butDel = add("ButDel", QStringLiteral("删除（&D）"), &MaintenanceWindow::ButDelClick);
     if (m_d.queryButton)
         m_butQuery =
-            addButton("ButQuery", QStringLiteral("查询（&Q）"), &MaintenanceWindow::ButQueryClick);
-    addButton("ButExi", QStringLiteral("退出（&X）"), &MaintenanceWindow::ButExiClick);
-    bar->addStretch(1);
-    static_cast<QVBoxLayout *>(layout())->addLayout(bar);
+            add("ButQuery", QStringLiteral("查询（&Q）"), &MaintenanceWindow::ButQueryClick);
 }
 
 void MaintenanceWindow::FormCreate()
@@ -234,76 +160,9 @@ void MaintenanceWindow::FormCreate()
     setMode(Mode::Browse);
 }
 
-Sql MaintenanceWindow::listQuery() const
+void MaintenanceWindow::currentRowChanged()
 {
-    QStringList columns;
-    for (const Column &c : m_d.columns)
-        columns << c.name + QStringLiteral(" as ") + c.alias;
-    columns << KeyAlias;
-    Sql sql(QStringLiteral("select ") + columns.join(QLatin1Char(',')) + QStringLiteral(" from ") +
-            m_d.table + QLatin1Char(' '));
-    if (m_d.perBook)
-        sql.add(QStringLiteral(" where BName=?"), {TfrmDM::instance()->currentBook()});
-    else if (!m_labWhere.isEmpty())
-        sql.add(QStringLiteral(" where 1=1"));
-    sql += m_labWhere;
-    sql.add(m_d.orderBy);
-    return sql;
-}
-
-void MaintenanceWindow::Ref()
-{
-    QSet<QString> moneyAliases;
-    for (const Column &c : m_d.columns)
-        if (Schema::isMoneyColumn(m_d.table, c.name))
-            moneyAliases << c.alias;
-    try {
-        QSqlQuery query = listQuery().exec();
-        m_model->load(query, moneyAliases);
-    } catch (const DbError &e) {
-        Msg::error(this, e.message());
-    }
-    for (const Column &c : m_d.columns)
-        m_grid->setColumnHidden(m_model->column(c.alias), c.hidden);
-    m_grid->setColumnHidden(m_model->column(KeyAlias), true);
-    goToRow(0);
-}
-
-void MaintenanceWindow::applyFilter(const Condition &filter)
-{
-    setLabWhere(filter);
-    Ref();
-}
-
-void MaintenanceWindow::showFilter(const QString &description)
-{
-    if (!m_filterStatus) {
-        m_filterStatus = new FilterStatus(this, this);
-        layout()->addWidget(m_filterStatus);
-    }
-    m_filterStatus->showConditions(description);
-}
-
-int MaintenanceWindow::currentRow() const
-{
-    return m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
-}
-
-QVariant MaintenanceWindow::currentKey() const
-{
-    return m_model->value(currentRow(), KeyAlias);
-}
-
-void MaintenanceWindow::goToRow(int row)
-{
-    if (row >= 0 && row < m_model->rowCount()) {
-        int column = 0;
-        while (column < m_model->columnCount() - 1 && m_grid->isColumnHidden(column))
-            ++column;
-        m_grid->setCurrentIndex(m_model->index(row, column));
-    }
     showCurrentRow();
-    updateNavigator();
 }
 
 void MaintenanceWindow::showCurrentRow()
@@ -311,40 +170,7 @@ void MaintenanceWindow::showCurrentRow()
     const int row = currentRow();
     for (const Field &f : m_d.fields)
         if (auto *edit = findChild<QLineEdit *>(f.name))
-            edit->setText(m_model->text(row, f.alias));
-}
-
-void MaintenanceWindow::updateNavigator()
-{
-    // While a row is pending the cursor stays on it, so nothing bypasses Save.
-    const bool browsing = m_mode == Mode::Browse;
-    const int row = currentRow();
-    const int last = m_model->rowCount() - 1;
-    m_navigator[0]->setEnabled(browsing && row > 0);
-    m_navigator[1]->setEnabled(browsing && row > 0);
-    m_navigator[2]->setEnabled(browsing && row < last);
-    m_navigator[3]->setEnabled(browsing && row < last);
-}
-
-bool MaintenanceWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (m_mode != Mode::Browse && (watched == m_grid || watched == m_grid->viewport())) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseMove:
-            return true;
-        case QEvent::KeyPress: {
-            // Tab still leaves the grid; every other key would move its cursor.
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            return key != Qt::Key_Tab && key != Qt::Key_Backtab;
-        }
-        default:
-            break;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+            edit->setText(model()->editText(row, f.alias));
 }
 
 void MaintenanceWindow::setMode(Mode mode)
@@ -407,7 +233,7 @@ Money MaintenanceWindow::fieldAmount(const QString &alias) const
 
 QVariant MaintenanceWindow::storedValue(const QString &alias) const
 {
-    return m_model->value(currentRow(), alias);
+    return model()->value(currentRow(), alias);
 }
 
 void MaintenanceWindow::focusField(const Field &f)
@@ -434,7 +260,7 @@ void MaintenanceWindow::ButNewClick()
         return;
     m_rowBeforeNew = currentRow();
     // The row being entered shows in the grid as an empty row until it is saved.
-    goToRow(m_model->appendBlankRow());
+    goToRow(model()->appendBlankRow());
     setMode(Mode::New);
     if (!m_d.fields.empty())
         focusField(m_d.fields.front());
@@ -454,7 +280,7 @@ void MaintenanceWindow::loadInputs()
 {
     const int row = currentRow();
     for (const Field &f : m_d.fields) {
-        const QString stored = m_model->text(row, f.alias);
+        const QString stored = model()->editText(row, f.alias);
         if (f.kind == FieldKind::Date) {
             // A stored text that is no date leaves the picker at what it showed.
             const QDate date = QDate::fromString(stored, dateFormat());
@@ -575,7 +401,7 @@ Sql MaintenanceWindow::writeStatement(const QVariantMap &row, Mode mode) const
                row.values() << currentKey());
 }
 
-bool MaintenanceWindow::writeRow(Mode mode)
+QVariant MaintenanceWindow::writeRow(Mode mode)
 {
     const QVariantMap row = rowToWrite(mode);
     try {
@@ -585,19 +411,34 @@ bool MaintenanceWindow::writeRow(Mode mode)
         // Another window may have deleted the row meanwhile; saying "saved" would be false.
         if (written.numRowsAffected() != 1)
             throw DbError(rowGoneMessage());
+        const QVariant key = mode == Mode::New ? written.lastInsertId() : currentKey();
         transaction.commit();
-        return true;
+        return key;
     } catch (const DbError &e) {
         Msg::error(this, e.message());
-        return false;
+        return QVariant();
+    }
+}
+
+void MaintenanceWindow::listWritten(const QVariant &key, bool wasListed, bool wasUpToDate)
+{
+    try {
+        model()->rowWritten(KeyAlias, key, wasListed, wasUpToDate);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
     }
 }
 
 void MaintenanceWindow::ButSaveClick()
 {
-    if (m_mode != Mode::New || !runChecks(Mode::New) || !writeRow(Mode::New))
+    if (m_mode != Mode::New || !runChecks(Mode::New))
         return;
-    Ref();
+    const bool upToDate = model()->isUpToDate();
+    const QVariant key = writeRow(Mode::New);
+    if (key.isNull())
+        return;
+    listWritten(key, false, upToDate);
+    goToRow(0);
     setMode(Mode::Browse);
 }
 
@@ -605,19 +446,21 @@ void MaintenanceWindow::ButSaveEditClick()
 {
     if (m_mode != Mode::Edit || !runChecks(Mode::Edit))
         return;
-    const QVariant key = currentKey();
-    if (!writeRow(Mode::Edit))
+    const bool upToDate = model()->isUpToDate();
+    const QVariant key = writeRow(Mode::Edit);
+    if (key.isNull())
         return;
-    Ref();
-    if (!m_d.rereadAfterEdit)
-        goToRow(m_model->rowOf(KeyAlias, key));
+    listWritten(key, true, upToDate);
+    // The edited row stays current, wherever the order now puts it.
+    const int row = m_d.rereadAfterEdit ? 0 : model()->rowOf(KeyAlias, key);
+    goToRow(std::max(row, 0));
     setMode(Mode::Browse);
 }
 
 void MaintenanceWindow::ButCanClick()
 {
     if (m_mode == Mode::New) {
-        m_model->removeRowAt(m_model->rowCount() - 1);
+        model()->removeRowAt(model()->rowCount() - 1);
         goToRow(m_rowBeforeNew);
     } else {
         showCurrentRow(); // the edited row shows its stored values again
@@ -631,12 +474,13 @@ void MaintenanceWindow::ButDelClick()
     const QVariant key = currentKey();
     if (m_mode != Mode::Browse || key.isNull())
         return;
-    if (!m_d.protectedName.isEmpty() && m_model->text(row, m_d.nameAlias) == m_d.protectedName) {
+    if (!m_d.protectedName.isEmpty() && model()->text(row, m_d.nameAlias) == m_d.protectedName) {
         Msg::plain(this, protectedMessage(m_d));
         return;
     }
     if (!Msg::confirmDelete(this))
         return;
+    const bool upToDate = model()->isUpToDate();
     try {
         Transaction transaction;
         deleteAlongside();
@@ -647,17 +491,8 @@ void MaintenanceWindow::ButDelClick()
         Msg::error(this, e.message());
         return;
     }
-    m_model->removeRowAt(row);
-    goToRow(std::min(row, m_model->rowCount() - 1));
-}
-
-void MaintenanceWindow::ButExiClick()
-{
-    // An MDI child closes its frame, which closes the window with it.
-    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        frame->close();
-    else
-        close();
+    listWritten(key, true, upToDate);
+    goToNearestRow(row);
 }
 
 void MaintenanceWindow::closeEvent(QCloseEvent *event)
@@ -682,6 +517,5 @@ bool MaintenanceWindow::mayDiscardPending()
 void MaintenanceWindow::FormClose()
 {
     if (m_d.refreshSummaryOnClose)
-        if (TfrmMain *main = TfrmMain::instance())
-            main->mySum();
+        TfrmDM::instance()->notifyBalancesChanged();
 }

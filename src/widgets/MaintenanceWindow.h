@@ -2,20 +2,15 @@
 
 #include "data/Money.h"
 #include "data/Sql.h"
-#include "widgets/QuickFilterDialog.h"
+#include "widgets/ListWindow.h"
 
 #include <QString>
 #include <QVariantMap>
-#include <QWidget>
 #include <vector>
 
-class FilterStatus;
-class ListModel;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
-class QTableView;
-class QToolButton;
 class TfrmDM;
 
 namespace Maintenance {
@@ -31,13 +26,9 @@ enum class FieldKind
 // A lookup feeder of the data module that fills a drop-down list with names.
 using Feeder = void (TfrmDM::*)(QComboBox *) const;
 
-// One column of the list query: "name as alias". The alias is the grid's title.
-struct Column
-{
-    QString name{};
-    QString alias{};
-    bool hidden = false;
-};
+// One column of the list query: "name as alias", its kind (Money, Hidden).
+using Column = List::Column;
+using List::Kind;
 
 // One labelled field of the edit panel, bound to a column of the list by alias.
 struct Field
@@ -69,7 +60,8 @@ struct Descriptor
     bool duplicateTest = true;     // a new row whose name exists is refused
     QString protectedName{};       // a row with this name is never deleted (and 删除 says why)
     QString modifyCaption = QStringLiteral("修改（&M）");
-    QString orderBy{};            // appended to the list query (" order by IDate Desc")
+    QString orderBy{};            // by result names ("日期 desc, ID desc"); empty: by the key
+    int columnWidth = 160;        // of the grid's columns
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
     bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
     bool refreshSummaryOnClose = false;
@@ -84,13 +76,17 @@ QString unsavedQuestion();
 // Said when the row to write or delete was deleted in another window meanwhile.
 QString rowGoneMessage();
 
+// The list window a maintenance window is: its table's columns, the key ID
+// listed hidden.
+List::Descriptor list(const Descriptor &d);
+
 } // namespace Maintenance
 
-// The maintenance window: a grid over the list query, a record navigator, an
-// edit panel and the buttons 新增 / 修改 / 保存 / 取消 / 删除 / 退出, in three
-// modes. A named window passes its descriptor and calls FormCreate() at the end
-// of its constructor; windows that do more (entry windows) override the hooks.
-class MaintenanceWindow : public QWidget, public FilterTarget
+// The maintenance window: a list window with an edit panel below the grid and
+// the buttons 新增 / 修改 / 保存 / 取消 / 删除 / 退出, in three modes. A named
+// window passes its descriptor and calls FormCreate() at the end of its
+// constructor; windows that do more (entry windows) override the hooks.
+class MaintenanceWindow : public ListWindow
 {
     Q_OBJECT
 public:
@@ -106,29 +102,17 @@ public:
     const Maintenance::Descriptor &descriptor() const { return m_d; }
     Mode mode() const { return m_mode; }
 
-    void FormCreate();
-    // Reads the list again; the first row becomes current.
-    void Ref();
+    void FormCreate() override;
     void ButNewClick();
     void ButMedClick();
     void ButSaveClick();
     void ButSaveEditClick();
     void ButCanClick();
     void ButDelClick();
-    void ButExiClick();
     void FormClose();
     // true shows the input controls of the fields that have one and hides their
     // views; false the reverse.
     void myBool(bool shown);
-
-    // The filter appended to the list query on every refresh: pieces that each
-    // begin with " and ", with their values.
-    const Condition &LabWhere() const { return m_labWhere; }
-    void setLabWhere(const Condition &condition) { m_labWhere = condition; }
-    // What a quick-filter dialog delivers: the new filter, then the list read again.
-    void applyFilter(const Condition &filter) override;
-    // Shows the filter in the window's status line, with a way to clear it.
-    void showFilter(const QString &description) override;
 
 protected:
     // Hooks for the windows that extend the family. Those called inside a save or
@@ -161,44 +145,40 @@ protected:
     QVariant storedValue(const QString &alias) const;
     // Focuses the field: its input control while entering, else the field itself.
     void focusField(const Maintenance::Field &f);
-    // The key of the current row; null on the pending new row or an empty list.
-    QVariant currentKey() const;
     // The table column listed under alias.
     QString columnOf(const QString &alias) const;
 
+    void currentRowChanged() override;
+    // While a row is pending the cursor stays on it, so nothing bypasses Save.
+    bool canMove() const override { return m_mode == Mode::Browse; }
     void closeEvent(QCloseEvent *event) override;
     // Whether the window may close: nothing pending, or the user drops it.
     bool mayDiscardPending();
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildGrid();
     void buildPanel();
     void buildButtons();
     QWidget *makeFieldControl(const Maintenance::Field &f, QWidget *parent);
     QWidget *makeInputControl(const Maintenance::Field &f, QWidget *parent);
 
     void setMode(Mode mode);
-    void updateNavigator();
-    void goToRow(int row);
-    int currentRow() const;
     void showCurrentRow();
 
-    Sql listQuery() const;
     bool runChecks(Mode mode);
     bool isDuplicate() const;
     QVariant valueToWrite(const Maintenance::Field &f) const;
     QVariantMap rowToWrite(Mode mode);
     Sql writeStatement(const QVariantMap &row, Mode mode) const;
-    bool writeRow(Mode mode);
+    // Writes the row (and what goes along) in one transaction; the key written,
+    // or null when it failed and was shown.
+    QVariant writeRow(Mode mode);
+    // After a write of the row by key the list follows it, reading a page rather
+    // than the whole list; a failure to read it is shown.
+    void listWritten(const QVariant &key, bool wasListed, bool wasUpToDate);
 
     Maintenance::Descriptor m_d;
     Mode m_mode = Mode::Browse;
-    Condition m_labWhere;
-    ListModel *m_model = nullptr;
-    QTableView *m_grid = nullptr;
     QGroupBox *m_panel = nullptr;
-    QList<QToolButton *> m_navigator; // first, prior, next, last
     QPushButton *m_butNew = nullptr;
     QPushButton *m_butMed = nullptr;
     QPushButton *m_butSave = nullptr;
@@ -207,5 +187,4 @@ private:
     QPushButton *m_butDel = nullptr;
     QPushButton *m_butQuery = nullptr;
     int m_rowBeforeNew = -1;
-    FilterStatus *m_filterStatus = nullptr;
 };

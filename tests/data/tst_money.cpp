@@ -13,6 +13,7 @@ private slots:
     void refusesTextThatIsNotAnAmount();
     void saysWhyTextIsRefused();
     void formatsPlainAndGrouped();
+    void showsAmountsAsGridsAndEditBoxesDo();
     void sumsStayExact();
     void countsGbkBytes();
 };
@@ -83,6 +84,23 @@ void TestMoney::formatsPlainAndGrouped()
     QCOMPARE(Money::parse("999.999")->toGrouped(), QString("1,000.00"));
     QCOMPARE(Money().toGrouped(), QString("0.00"));
     QCOMPARE(formatHundredths(4520), QString("45.20"));
+}
+
+void TestMoney::showsAmountsAsGridsAndEditBoxesDo()
+{
+    const auto shown = [](const char *text) { return Money::parse(text)->toShown(); };
+    const auto editable = [](const char *text) { return Money::parse(text)->toEditable(); };
+    QCOMPARE(shown("1234.5"), QString("1,234.50"));
+    QCOMPARE(shown("-80"), QString("-80.00"));
+    QCOMPARE(shown("0.0125"), QString("0.0125"));
+    QCOMPARE(shown("-1234567.125"), QString("-1,234,567.125"));
+    QCOMPARE(Money().toShown(), QString("0.00"));
+    QCOMPARE(editable("1234.5"), QString("1234.50"));
+    QCOMPARE(editable("-80"), QString("-80.00"));
+    QCOMPARE(editable("0.0125"), QString("0.0125"));
+    // What an edit box shows reads back as the same amount.
+    for (const char *text : {"1234567.8912", "-0.5", "0"})
+        QCOMPARE(Money::parse(editable(text)), Money::parse(text));
 }
 
 void TestMoney::sumsStayExact()

@@ -155,7 +155,7 @@ void TestIncomeExpense::balanceFollowsSaveEditAndDelete()
 
     saveNew(w.get(), t.category, "100", "现金");
     QCOMPARE(Db::balance("家", "现金"), moved("100"));
-    QCOMPARE(Drive::column(w.get(), "DBGrid1", "金额"), QStringList({"100"}));
+    QCOMPARE(Drive::column(w.get(), "DBGrid1", "金额"), QStringList({"100.00"}));
 
     Drive::click(w.get(), "ButMed");
     Drive::setText(w.get(), "DBEdit3", "80");
@@ -219,7 +219,7 @@ void TestIncomeExpense::aFailedWriteMovesNoBalance()
     QCOMPARE(Db::balance("家", "现金"), before);
     QCOMPARE(Db::balance("家", "支付宝"), Money());
     QCOMPARE(rows(t), 1);
-    QCOMPARE(Drive::column(w.get(), "DBGrid1", "金额"), QStringList({"100"}));
+    QCOMPARE(Drive::column(w.get(), "DBGrid1", "金额"), QStringList({"100.00"}));
 }
 
 void TestIncomeExpense::inputsStandInForViewsWhileEntering()
@@ -373,19 +373,25 @@ void TestIncomeExpense::anotherWindowsChangesAreRespected()
     messages.answer(QMessageBox::Yes);
     Drive::click(a.get(), "ButDel"); // the 100
 
-    // b still shows 40 in 现金: what it takes off is what the row now holds.
-    messages.answer(QMessageBox::Yes);
-    Drive::click(b.get(), "ButDel");
-    QCOMPARE(Db::balance("家", "现金"), Money());
-    QCOMPARE(Db::balance("家", "支付宝"), Money());
-
     // The 100 is gone: b's edit of it is refused and nothing moves.
+    Drive::clickRow(b.get(), "DBGrid1", 1);
     Drive::click(b.get(), "ButMed");
     Drive::setText(b.get(), "DBEdit3", "1");
     Drive::click(b.get(), "ButSaveEdit");
     QCOMPARE(messages.lastText(), QString("该记录已不存在，可能已在其他窗口中删除。"));
     QCOMPARE(Db::balance("家", "现金"), Money());
+    QCOMPARE(Db::balance("家", "支付宝"), t.sign > 0 ? yuan("30") : -yuan("30"));
+    Drive::click(b.get(), "ButCan");
+
+    // b still shows 40 in 现金: what it takes off is what the row now holds.
+    Drive::clickRow(b.get(), "DBGrid1", 0);
+    messages.answer(QMessageBox::Yes);
+    Drive::click(b.get(), "ButDel");
+    QCOMPARE(Db::balance("家", "现金"), Money());
+    QCOMPARE(Db::balance("家", "支付宝"), Money());
     QCOMPARE(rows(t), 0);
+    // Its list now holds what the database holds.
+    QVERIFY(Drive::column(b.get(), "DBGrid1", "金额").isEmpty());
 }
 
 QTEST_MAIN(TestIncomeExpense)

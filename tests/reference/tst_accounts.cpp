@@ -78,10 +78,10 @@ void TestAccounts::newBookListsItsNineAccounts()
     QCOMPARE(w.windowTitle(), QString("帐户管理"));
     QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"帐户名称", "帐户余额", "备注"}));
     QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称"), NineAccounts);
-    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额"), QStringList(9, "0"));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额"), QStringList(9, "0.00"));
     QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0);
     QCOMPARE(Drive::text(&w, "DBEdit1"), QString("现金"));
-    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("0"));
+    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("0.00"));
 
     QCOMPARE(w.findChild<QGroupBox *>()->title(), QString("帐户信息"));
     QStringList labels;
@@ -142,7 +142,7 @@ void TestAccounts::addsAnAccountWithItsOpeningBalance()
              QString("GZK"));
     QCOMPARE(Db::value("select BName||Remark from SAccount where AName='工资卡'").toString(),
              QString("家发工资的卡"));
-    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额").last(), QString("100.5"));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额").last(), QString("100.50"));
     QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0); // the list was read again
 
     // An opening balance of 0 is an amount like any other.
@@ -261,7 +261,7 @@ void TestAccounts::renameIsAcceptedAndRecomputesTheInitials()
     Drive::click(&w, "ButMed");
     Drive::setText(&w, "DBEdit2", "77");
     Drive::click(&w, "ButSaveEdit");
-    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额").at(1), QString("77"));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额").at(1), QString("77.00"));
     // Save-edit has the same two checks as a new save.
     Drive::click(&w, "ButMed");
     Drive::setText(&w, "DBEdit2", "");
@@ -465,7 +465,7 @@ void TestAccounts::cancelDropsThePendingChange()
     Drive::click(&w, "ButMed");
     Drive::setText(&w, "DBEdit2", "999");
     Drive::click(&w, "ButCan");
-    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("0"));
+    QCOMPARE(Drive::text(&w, "DBEdit2"), QString("0.00"));
     QCOMPARE(Db::count("select count(*) from SAccount where AMoney<>0"), 0);
 }
 

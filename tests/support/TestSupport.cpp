@@ -229,6 +229,9 @@ QStringList column(QWidget *root, const QString &grid, const QString &title)
 {
     auto *view = find<QTableView>(root, grid);
     const int c = columnTitled(view, title);
+    // As a user who scrolls to the end: a long list shows all its rows.
+    while (view->model()->canFetchMore(QModelIndex()))
+        view->model()->fetchMore(QModelIndex());
     QStringList out;
     for (int r = 0; r < view->model()->rowCount(); ++r)
         out << view->model()->index(r, c).data().toString();

@@ -82,6 +82,7 @@ void whenModal(std::function<void(QWidget *dialog)> act);
 
 // Grids (QTableView) by objectName: rows are counted from 0, columns by title.
 QStringList titles(QWidget *root, const QString &grid); // shown columns only
+// Every row of the column, the grid scrolled to its end.
 QStringList column(QWidget *root, const QString &grid, const QString &title);
 int currentRow(QWidget *root, const QString &grid);
 // Clicks a shown cell of the row, as a user picks a row.

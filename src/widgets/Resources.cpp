@@ -1,4 +1,4 @@
-#include "app/Resources.h"
+#include "widgets/Resources.h"
 
 #include <QtGlobal>
 

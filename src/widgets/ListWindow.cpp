@@ -1,0 +1,248 @@
+#include "widgets/ListWindow.h"
+
+#include "data/TfrmDM.h"
+#include "widgets/FilterStatus.h"
+#include "widgets/ListModel.h"
+#include "widgets/MessageBox.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
+    : QWidget(parent), m_list(std::move(descriptor))
+{
+    setObjectName(m_list.className);
+    setWindowTitle(m_list.caption);
+    m_layout = new QVBoxLayout(this);
+    buildGrid();
+    m_layout->addWidget(m_grid, 1);
+    buildButtonRow();
+}
+
+void ListWindow::buildGrid()
+{
+    m_model = new ListModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setModel(m_model);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setTabKeyNavigation(false);
+    m_grid->setAlternatingRowColors(true);
+    // Rows of one height: the grid then never measures rows it does not show.
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(24);
+    m_grid->horizontalHeader()->setDefaultSectionSize(m_list.columnWidth);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        currentRowChanged();
+        updateNavigator();
+    });
+}
+
+void ListWindow::buildButtonRow()
+{
+    m_buttonRow = new QHBoxLayout;
+    auto *navigator = new QWidget(this);
+    navigator->setObjectName(QStringLiteral("DBNavigator1"));
+    auto *navRow = new QHBoxLayout(navigator);
+    navRow->setContentsMargins(0, 0, 0, 0);
+    navRow->setSpacing(0);
+    const struct
+    {
+        const char *name;
+        QString hint;
+        QStyle::StandardPixmap icon;
+    } moves[] = {
+        {"NavFirst", QStringLiteral("第一条"), QStyle::SP_MediaSkipBackward},
+        {"NavPrior", QStringLiteral("上一条"), QStyle::SP_MediaSeekBackward},
+        {"NavNext", QStringLiteral("下一条"), QStyle::SP_MediaSeekForward},
+        {"NavLast", QStringLiteral("最后一条"), QStyle::SP_MediaSkipForward},
+    };
+    for (const auto &move : moves) {
+        auto *button = new QToolButton(navigator);
+        button->setObjectName(QLatin1String(move.name));
+        button->setToolTip(move.hint);
+        button->setIcon(style()->standardIcon(move.icon));
+        button->setFixedSize(30, 28);
+        navRow->addWidget(button);
+        m_navigator << button;
+    }
+    connect(m_navigator[0], &QToolButton::clicked, this, [this] { goToRow(0); });
+    connect(m_navigator[1], &QToolButton::clicked, this, [this] { goToRow(currentRow() - 1); });
+    connect(m_navigator[2], &QToolButton::clicked, this, [this] { goToRow(currentRow() + 1); });
+    connect(m_navigator[3], &QToolButton::clicked, this, &ListWindow::goToLastRow);
+    m_buttonRow->addWidget(navigator);
+    m_buttonRow->addSpacing(12);
+    m_butExi = new QPushButton(QStringLiteral("退出（&X）"), this);
+    m_butExi->setObjectName(QStringLiteral("ButExi"));
+    m_butExi->setMinimumWidth(96);
+    connect(m_butExi, &QPushButton::clicked, this, &ListWindow::ButExiClick);
+    m_buttonRow->addWidget(m_butExi);
+    m_buttonRow->addStretch(1);
+    m_layout->addLayout(m_buttonRow);
+}
+
+QPushButton *ListWindow::addButton(const char *name, const QString &caption,
+                                   std::function<void()> clicked)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setMinimumWidth(96);
+    connect(button, &QPushButton::clicked, this, std::move(clicked));
+    m_buttonRow->insertWidget(m_buttonRow->indexOf(m_butExi), button);
+    return button;
+}
+
+void ListWindow::addBelowGrid(QWidget *widget)
+{
+    m_layout->insertWidget(m_layout->indexOf(m_grid) + 1, widget);
+}
+
+void ListWindow::FormCreate()
+{
+    Ref();
+}
+
+List::Query ListWindow::query() const
+{
+    std::vector<List::Column> columns = m_list.columns;
+    if (m_list.keyColumn)
+        columns.push_back({List::KeyAlias, List::KeyAlias, List::Kind::Hidden});
+    Sql select = List::selectColumns(columns, m_list.table);
+    if (m_list.perBook)
+        select.add(QStringLiteral(" where BName=?"), {TfrmDM::instance()->currentBook()});
+    else if (!m_labWhere.isEmpty())
+        select.add(QStringLiteral(" where 1=1"));
+    select += m_labWhere;
+    select.add(m_list.groupBy);
+    const QString order =
+        m_list.orderBy.isEmpty() && m_list.keyColumn ? List::KeyAlias : m_list.orderBy;
+    return {select, order, List::moneyAliases(columns)};
+}
+
+void ListWindow::readList()
+{
+    try {
+        m_model->setQuery(query());
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+    for (const List::Column &c : m_list.columns) {
+        const int column = m_model->column(c.alias);
+        m_grid->setColumnHidden(column, c.kind == List::Kind::Hidden);
+        if (c.width > 0)
+            m_grid->setColumnWidth(column, c.width);
+    }
+    if (m_list.keyColumn)
+        m_grid->setColumnHidden(m_model->column(List::KeyAlias), true);
+}
+
+void ListWindow::Ref()
+{
+    readList();
+    goToRow(0);
+}
+
+void ListWindow::applyFilter(const Condition &filter)
+{
+    setLabWhere(filter);
+    Ref();
+}
+
+void ListWindow::showFilter(const QString &description)
+{
+    if (!m_filterStatus) {
+        m_filterStatus = new FilterStatus(this, this);
+        m_layout->addWidget(m_filterStatus);
+    }
+    m_filterStatus->showConditions(description);
+}
+
+int ListWindow::currentRow() const
+{
+    return m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
+}
+
+QVariant ListWindow::currentKey() const
+{
+    return m_model->value(currentRow(), List::KeyAlias);
+}
+
+void ListWindow::goToLastRow()
+{
+    goToRow(m_model->totalRows() - 1);
+}
+
+void ListWindow::goToNearestRow(int row)
+{
+    if (row >= m_model->rowCount())
+        row = std::min(row, m_model->totalRows() - 1);
+    goToRow(row);
+}
+
+void ListWindow::goToRow(int row)
+{
+    // A row beyond those shown of a list not counted yet: the list is counted.
+    if (row >= m_model->rowCount() && m_model->canFetchMore(QModelIndex()))
+        m_model->fetchMore(QModelIndex());
+    if (row >= 0 && row < m_model->rowCount()) {
+        int column = 0;
+        while (column < m_model->columnCount() - 1 && m_grid->isColumnHidden(column))
+            ++column;
+        m_grid->setCurrentIndex(m_model->index(row, column));
+    }
+    currentRowChanged();
+    updateNavigator();
+}
+
+void ListWindow::updateNavigator()
+{
+    const bool movable = canMove();
+    const int row = currentRow();
+    const int last = m_model->rowCount() - 1 + int(m_model->canFetchMore(QModelIndex()));
+    m_navigator[0]->setEnabled(movable && row > 0);
+    m_navigator[1]->setEnabled(movable && row > 0);
+    m_navigator[2]->setEnabled(movable && row < last);
+    m_navigator[3]->setEnabled(movable && row < last);
+}
+
+bool ListWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!canMove() && (watched == m_grid || watched == m_grid->viewport())) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            return true;
+        case QEvent::KeyPress: {
+            // Tab still leaves the grid; every other key would move its cursor.
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            return key != Qt::Key_Tab && key != Qt::Key_Backtab;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ListWindow::ButExiClick()
+{
+    // An MDI child closes its frame, which closes the window with it.
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->close();
+    else
+        close();
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "data/ListQuery.h"
+#include "widgets/QuickFilterDialog.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class FilterStatus;
+class ListModel;
+class QHBoxLayout;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class QVBoxLayout;
+
+namespace List {
+
+// The row key every list carries, hidden, unless a descriptor says otherwise.
+inline const QString KeyAlias = QStringLiteral("ID");
+
+// Everything that tells one read-only list window from another.
+struct Descriptor
+{
+    QString className{}; // the window's objectName
+    QString caption{};   // window title
+    QString table{};     // what the statement selects from: a table, or a join
+    // The result columns in order; which hold money, which are hidden.
+    std::vector<Column> columns{};
+    bool perBook = true;   // the current book's rows only: " where BName=?"
+    bool keyColumn = true; // the row key ID is listed after the columns, hidden
+    QString groupBy{};     // " group by ..." for computed columns such as sums
+    QString orderBy{};     // by result names ("日期 desc, ID desc"); empty: by the key
+    int columnWidth = 160; // of a column whose own width is 0
+};
+
+} // namespace List
+
+// The read-only list window: a grid (DBGrid1) over one statement, the record
+// navigator (DBNavigator1) and a row of buttons ending with 退出. Rows are read
+// a page at a time. A named window passes its descriptor, adds its own buttons
+// with addButton and calls FormCreate() at the end of its constructor; windows
+// whose statement depends on more than the descriptor override query().
+class ListWindow : public QWidget, public FilterTarget
+{
+    Q_OBJECT
+public:
+    explicit ListWindow(List::Descriptor descriptor, QWidget *parent = nullptr);
+
+    const List::Descriptor &listDescriptor() const { return m_list; }
+    ListModel *model() const { return m_model; }
+    QTableView *grid() const { return m_grid; }
+
+    // Reads the list for the first time.
+    virtual void FormCreate();
+    // Reads the list again; the first row becomes current.
+    void Ref();
+    void ButExiClick();
+
+    // The filter appended to the statement's conditions on every refresh:
+    // pieces that each begin with " and ", with their values.
+    const Condition &LabWhere() const { return m_labWhere; }
+    void setLabWhere(const Condition &condition) { m_labWhere = condition; }
+    // What a quick-filter dialog delivers: the new filter, then the list read again.
+    void applyFilter(const Condition &filter) override;
+    // Shows the filter in the window's status line, with a way to clear it.
+    void showFilter(const QString &description) override;
+
+    int currentRow() const;
+    // The key of the current row; null on a blank row or an empty list.
+    QVariant currentKey() const;
+    // Makes the row current (ignored outside the list) and shows it.
+    void goToRow(int row);
+    // 最后一条: counts the list when needed and reads its last page backwards.
+    void goToLastRow();
+    // The row, or the last one when the list is shorter (after a delete).
+    void goToNearestRow(int row);
+
+protected:
+    // The statement listed: by default the descriptor's columns from its table,
+    // the current book's rows, LabWhere, its group-by and order.
+    virtual List::Query query() const;
+    // Called whenever the current row changed or was shown again.
+    virtual void currentRowChanged() {}
+    // Whether the user may move between rows (the navigator and the grid).
+    virtual bool canMove() const { return true; }
+
+    // A button placed before 退出, in the order added.
+    QPushButton *addButton(const char *name, const QString &caption, std::function<void()> clicked);
+    // A widget placed between the grid and the buttons (an edit panel).
+    void addBelowGrid(QWidget *widget);
+    // Sets the navigator's buttons from the current row and canMove().
+    void updateNavigator();
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildGrid();
+    void buildButtonRow();
+    // Reads the statement and hides the hidden columns; a failure is shown.
+    void readList();
+
+    List::Descriptor m_list;
+    Condition m_labWhere;
+    ListModel *m_model = nullptr;
+    QTableView *m_grid = nullptr;
+    QVBoxLayout *m_layout = nullptr;
+    QHBoxLayout *m_buttonRow = nullptr;
+    QPushButton *m_butExi = nullptr;
+    QList<QToolButton *> m_navigator; // first, prior, next, last
+    FilterStatus *m_filterStatus = nullptr;
+};
