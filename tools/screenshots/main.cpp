@@ -9,6 +9,7 @@
 #include "books/Password.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "reports/Report.h"
 #include "widgets/DatePicker.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -67,6 +69,28 @@ void makeSampleBook()
     exec(QStringLiteral("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName, Remark) "
                         "values (?, ?, '工资卡', '支付宝', 5000000, '张伟', ' 工资卡->支付宝')"),
          {SampleBook, today});
+    // A debt, a credit and an investment, each with a follow-up record.
+    exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
+                        "Remark) values (?, ?, '王明', 200000000, '工资卡', '张伟', 50000000, "
+                        "'装修借款')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
+                        "(1, ?, 50000000, '工资卡', '张伟', '第一次还款')"),
+         {today});
+    exec(QStringLiteral(
+             "insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
+             "Remark) values (?, ?, '刘强', 30000000, '现金', '李娜', 10000000, '借给同事')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
+                        "(1, ?, 10000000, '现金', '李娜', '收回一部分')"),
+         {today});
+    exec(QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
+                        "Remark) values (?, ?, '基金', 100000000, 3560000, '工资卡', '张伟', "
+                        "'指数基金定投')"),
+         {SampleBook, today});
+    exec(QStringLiteral("insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
+                        "values (1, ?, 0, 3560000, '工资卡', '张伟', '分红')"),
+         {today});
 }
 
 void save(QWidget *widget, const QDir &out, const QString &name)
@@ -163,6 +187,28 @@ int main(int argc, char *argv[])
         if (auto *query = child->findChild<QPushButton *>(QStringLiteral("ButQuery"))) {
             grabNextDialog(out, name + QStringLiteral("_Q"));
             query->click();
+        }
+        // Query windows are shown with a result, their first follow-up record and one
+        // page of their printed report.
+        if (auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"))) {
+            run->click();
+            QApplication::processEvents();
+            if (auto *grid = child->findChild<QTableView *>(QStringLiteral("DBGrid1"));
+                grid && grid->model()->rowCount() > 0)
+                emit grid->clicked(grid->model()->index(0, 1));
+            QApplication::processEvents();
+            save(&main, out, name);
+            if (auto *print = child->findChild<QPushButton *>(QStringLiteral("BitBtn4"));
+                print && print->isEnabled()) {
+                Report::setPresenter([&](QWidget *, const Report::Layout &layout, RowSource rows,
+                                         const Report::RowsOpener &) {
+                    const QString path = out.filePath(name + QStringLiteral("-report.png"));
+                    if (Report::firstPage(layout, rows).save(path))
+                        std::printf("%s\n", qPrintable(path));
+                });
+                print->click();
+                Report::setPresenter({});
+            }
         }
         // Windows that enter rows are shown once more while entering a new one.
         if (auto *button = child->findChild<QPushButton *>(QStringLiteral("ButNew"));

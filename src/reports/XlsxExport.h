@@ -1,0 +1,74 @@
+#pragma once
+
+#include "reports/RowSource.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The spreadsheet export shared by every window that has an "Excel" button: a
+// real .xlsx workbook whose first sheet holds a merged title row, a header row,
+// one row per result row with a running number in column A, and a totals row
+// "合计"; amounts are numbers shown with two decimals, dates are dates shown
+// yyyy-mm-dd, and the totals are formulas over the rows with their value stored.
+namespace Xlsx {
+
+enum class Kind
+{
+    Text,  // written as text
+    Money, // stored amount units, written as a number with two decimals
+    Date,  // "yyyy-mm-dd" text, written as a date
+    Count  // a whole number
+};
+
+enum class Total
+{
+    None,
+    RowCount, // the number of data rows
+    Sum       // the column's sum
+};
+
+// One column from B onward; column A is always the running number "序号".
+struct Column
+{
+    QString title;
+    Kind kind = Kind::Text;
+    double width = 10; // in the spreadsheet's character units
+    Total total = Total::None;
+};
+
+struct Sheet
+{
+    QString title; // row 1, merged across every column
+    QList<Column> columns;
+    // False for the plain form: no merge, fonts, widths or borders.
+    bool decorated = true;
+};
+
+// Called every few hundred rows with the number written so far; returning false
+// cancels the export.
+using Progress = std::function<bool(qint64 rowsWritten)>;
+
+// Writes the workbook to `path`, reading the rows (one value per column) from
+// `rows`. The file appears only when complete: it is written under a temporary
+// name and renamed. Returns an empty string, or why the file could not be written.
+QString write(const QString &path, const Sheet &sheet, const RowSource &rows,
+              const Progress &progress = {});
+
+// Where exports go: the folder "青禾簿导出" in the user's documents folder
+// (QINGHEBU_EXPORT_DIR overrides it).
+QString exportFolder();
+// "<book>-<report>-<yyyyMMdd-HHmmss>.xlsx", with characters that file names may
+// not hold replaced.
+QString fileName(const QString &book, const QString &report);
+
+// What a window's "Excel" button does: writes the workbook into the export
+// folder with a progress dialog for long exports, then opens it in the desktop's
+// spreadsheet program, or says where it is when none opens it. Failures are
+// shown with their reason. Returns the written file's path, or an empty string.
+QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &sheet,
+                      const RowSource &rows, qint64 expectedRows);
+
+} // namespace Xlsx

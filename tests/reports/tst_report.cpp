@@ -1,0 +1,176 @@
+#include "reports/Report.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTest>
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pagesCarryTheirOwnCountsAndSumsAndTheLastTheTotals();
+    void aReportWithoutRowsStillHasItsTitleAndTotals();
+    void valuesAreFormattedAndPlacedOnTheGrid();
+    void rendersToPdfAndImage();
+};
+
+namespace {
+
+struct Text
+{
+    QRectF rect;
+    QString text;
+    Qt::Alignment align;
+};
+
+// Keeps what each page shows, for checking instead of looking.
+class RecordingCanvas : public Report::Canvas
+{
+public:
+    QList<QList<Text>> pages{{}};
+    int lines = 0;
+    bool newPage() override
+    {
+        pages.append(QList<Text>());
+        return true;
+    }
+    void text(const QRectF &mm, const QString &text, Qt::Alignment align, bool) override
+    {
+        pages.last().append({mm, text, align});
+    }
+    void line(double, double, double, double) override { ++lines; }
+
+    QStringList texts(int page) const
+    {
+        QStringList out;
+        for (const Text &t : pages[page])
+            out << t.text;
+        return out;
+    }
+    const Text *find(int page, const QString &text) const
+    {
+        for (const Text &t : pages[page])
+            if (t.text == text)
+                return &t;
+        return nullptr;
+    }
+};
+
+const Report::Layout Debts{"家债务报表",
+                           {{"序号", Report::Kind::Key},
+                            {"日期"},
+                            {"债权人名"},
+                            {"债务金额", Report::Kind::Money, true},
+                            {"帐户名称"},
+                            {"家庭成员"},
+                            {"已还金额", Report::Kind::Money, true},
+                            {"备注"}}};
+
+// n rows; row i owes i yuan and has repaid 0.5 yuan.
+RowSource debtRows(int n)
+{
+    return [n, i = 0](QVariantList &row) mutable {
+        if (i >= n)
+            return false;
+        ++i;
+        row = {i, "2026-01-01", "老王", qlonglong(i) * 10000, "现金", "爸爸", 5000LL, "借"};
+        return true;
+    };
+}
+
+} // namespace
+
+void TestReport::pagesCarryTheirOwnCountsAndSumsAndTheLastTheTotals()
+{
+    RecordingCanvas canvas;
+    // 35 rows fit a page; 80 rows make three pages.
+    QCOMPARE(Report::render(Debts, debtRows(80), canvas), 3);
+    QCOMPARE(canvas.pages.size(), 3);
+    for (int page = 0; page < 3; ++page) {
+        QVERIFY(canvas.find(page, "家债务报表"));
+        QVERIFY(canvas.find(page, QString("页数 %1").arg(page + 1)));
+        QVERIFY(canvas.find(page, "青禾簿"));
+    }
+    // Page 1: rows 1..35 owe 630; page 2: rows 36..70 owe 1855; page 3: 71..80 owe 755.
+    QVERIFY(canvas.find(0, "本页合计 35") && canvas.find(0, "630.00") && canvas.find(0, "17.50"));
+    QVERIFY(canvas.find(1, "本页合计 35") && canvas.find(1, "1,855.00"));
+    QVERIFY(canvas.find(2, "本页合计 10") && canvas.find(2, "755.00") && canvas.find(2, "5.00"));
+    // The overall count and sums once, after the last row.
+    QVERIFY(!canvas.find(0, "合计 80") && !canvas.find(1, "合计 80"));
+    QVERIFY(canvas.find(2, "合计 80") && canvas.find(2, "3,240.00") && canvas.find(2, "40.00"));
+    QVERIFY(canvas.find(2, "合计 80")->rect.top() < canvas.find(2, "本页合计 10")->rect.top());
+
+    // A last page that is full sends the summary to a page of its own.
+    RecordingCanvas full;
+    QCOMPARE(Report::render(Debts, debtRows(35), full), 2);
+    QVERIFY(full.find(1, "合计 35") && full.find(1, "本页合计 0"));
+}
+
+void TestReport::aReportWithoutRowsStillHasItsTitleAndTotals()
+{
+    RecordingCanvas canvas;
+    QCOMPARE(Report::render(Debts, debtRows(0), canvas), 1);
+    const QStringList texts = canvas.texts(0);
+    QVERIFY(texts.contains("家债务报表"));
+    QVERIFY(texts.contains("合计 0"));
+    QVERIFY(texts.contains("本页合计 0"));
+    QVERIFY(texts.contains("0.00"));
+    QVERIFY(!texts.contains("老王"));
+}
+
+void TestReport::valuesAreFormattedAndPlacedOnTheGrid()
+{
+    RecordingCanvas canvas;
+    const RowSource one = [done = false](QVariantList &row) mutable {
+        row = {7, "2026-02-03", "老王", 1234567890LL, "现金", QVariant(), 0LL, "备注'%"};
+        return !std::exchange(done, true);
+    };
+    Report::render(Debts, one, canvas, QDateTime({2026, 2, 3}, {4, 5, 6}));
+    QVERIFY(canvas.find(0, "2026-02-03 04:05:06"));
+    // The key is printed as stored, right-aligned in the 9 mm first column.
+    const Text *key = canvas.find(0, "7");
+    QVERIFY(key && (key->align & Qt::AlignRight));
+    QCOMPARE(key->rect.left(), 2.0);
+    QCOMPARE(key->rect.width(), 5.0);
+    // Money grouped with two decimals, right-aligned, in the column starting at 57 mm.
+    const Text *amount = canvas.find(0, "123,456.79");
+    QVERIFY(amount && (amount->align & Qt::AlignRight));
+    QCOMPARE(amount->rect.left(), 59.0);
+    // The last column takes the rest of the width.
+    const Text *remark = canvas.find(0, "备注'%");
+    QVERIFY(remark && (remark->align & Qt::AlignLeft));
+    QCOMPARE(remark->rect.left(), 155.0);
+    QCOMPARE(remark->rect.right(), 188.0);
+    QVERIFY(canvas.lines > 0);
+}
+
+void TestReport::rendersToPdfAndImage()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+        QPainter painter(&pdf);
+        Report::PainterCanvas canvas(painter, pdf.resolution(), [&pdf] { return pdf.newPage(); });
+        QCOMPARE(Report::render(Debts, debtRows(100), canvas), 3);
+    }
+    QVERIFY(buffer.data().startsWith("%PDF"));
+    QCOMPARE(buffer.data().count("/Type /Page\n") + buffer.data().count("/Type /Page\r"), 3);
+
+    const QImage page = Report::firstPage(Debts, debtRows(3));
+    QCOMPARE(page.size(), QSize(992, 1403));
+    QVERIFY(page.pixel(20, 20) == qRgb(255, 255, 255));
+    // Something is drawn where the header's frame runs (15 mm from the margin).
+    const int y = qRound((10 + 15) * 120 / 25.4);
+    bool ruled = false;
+    for (int dy = -2; dy <= 2; ++dy)
+        ruled = ruled || page.pixel(page.width() / 2, y + dy) != qRgb(255, 255, 255);
+    QVERIFY(ruled);
+}
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
