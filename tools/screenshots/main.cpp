@@ -119,6 +119,25 @@ void grabNextDialog(const QDir &out, const QString &name)
     timer->start();
 }
 
+// Presses a button of the next modal dialog once it is up.
+void pressInNextDialog(const QString &button)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, button] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (auto *b = dialog->findChild<QPushButton *>(button))
+            b->click();
+        else
+            dialog->close();
+    });
+    timer->start();
+}
+
 // Qt's own windows, which must speak Chinese whatever the system's language: a
 // date picker's calendar, a file dialog and a Yes/No question.
 void saveQtDialogs(const QDir &out)
@@ -187,6 +206,11 @@ int main(int argc, char *argv[])
         if (auto *query = child->findChild<QPushButton *>(QStringLiteral("ButQuery"))) {
             grabNextDialog(out, name + QStringLiteral("_Q"));
             query->click();
+            // ...and the window once filtered by the dialog's defaults.
+            pressInNextDialog(QStringLiteral("BitBtn1"));
+            query->click();
+            QApplication::processEvents();
+            save(&main, out, name + QStringLiteral("-filtered"));
         }
         // Query windows are shown with a result, their first follow-up record and one
         // page of their printed report.
