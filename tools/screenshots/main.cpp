@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -102,40 +103,40 @@ void save(QWidget *widget, const QDir &out, const QString &name)
         std::fprintf(stderr, "could not save %s\n", qPrintable(path));
 }
 
-// Grabs the next modal dialog once it is up, then closes it.
-void grabNextDialog(const QDir &out, const QString &name)
+// Runs `act` on the next modal dialog once it is up.
+void whenNextDialog(std::function<void(QWidget *)> act)
 {
     auto *timer = new QTimer;
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, out, name] {
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
         QWidget *dialog = QApplication::activeModalWidget();
         if (!dialog)
             return;
         timer->stop();
         timer->deleteLater();
+        act(dialog);
+    });
+    timer->start();
+}
+
+// Grabs the next modal dialog once it is up, then closes it.
+void grabNextDialog(const QDir &out, const QString &name)
+{
+    whenNextDialog([out, name](QWidget *dialog) {
         save(dialog, out, name);
         dialog->close();
     });
-    timer->start();
 }
 
 // Presses a button of the next modal dialog once it is up.
 void pressInNextDialog(const QString &button)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, button] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog)
-            return;
-        timer->stop();
-        timer->deleteLater();
+    whenNextDialog([button](QWidget *dialog) {
         if (auto *b = dialog->findChild<QPushButton *>(button))
             b->click();
         else
             dialog->close();
     });
-    timer->start();
 }
 
 // Qt's own windows, which must speak Chinese whatever the system's language: a
