@@ -3,6 +3,24 @@
 #include "data/TfrmDM.h"
 
 #include <QSqlError>
+#include <utility>
+
+namespace {
+bool g_recording = false;
+QList<SqlRecording::Statement> g_recorded;
+} // namespace
+
+void SqlRecording::start()
+{
+    g_recorded.clear();
+    g_recording = true;
+}
+
+QList<SqlRecording::Statement> SqlRecording::stop()
+{
+    g_recording = false;
+    return std::exchange(g_recorded, {});
+}
 
 DbError::DbError(const QString &message) : std::runtime_error(message.toStdString())
 {
@@ -33,6 +51,8 @@ QSqlQuery Sql::exec(const QSqlDatabase &db) const
 {
     if (!db.isOpen())
         throw DbError(QStringLiteral("数据库没有打开。"));
+    if (g_recording)
+        g_recorded.append({m_text, m_values});
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(m_text))

@@ -46,6 +46,19 @@ private:
 
 Sql operator+(Sql left, const Sql &right);
 
+// Every statement run through Sql while recording is on, in the order they ran,
+// with the values bound to them: what the windows issue, for checking its query
+// plans or timing it bare. Off by default; when off it costs one test per statement.
+namespace SqlRecording {
+struct Statement
+{
+    QString text;
+    QVariantList values;
+};
+void start(); // forgets what was recorded before
+QList<Statement> stop();
+} // namespace SqlRecording
+
 // A filter condition kept by a list window: pieces that each begin with " and ",
 // with their bound values, appended to the list query on every refresh.
 using Condition = Sql;

@@ -5,8 +5,8 @@
 #include "app/ChineseUi.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "books/Password.h"
+#include "books/SampleBook.h"
+#include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reports/Report.h"
@@ -29,7 +29,7 @@
 
 namespace {
 
-const QString SampleBook = QStringLiteral("我家帐簿");
+const QString BookName = QStringLiteral("我家帐簿");
 
 void exec(const QString &sql, const QVariantList &values = {})
 {
@@ -37,61 +37,40 @@ void exec(const QString &sql, const QVariantList &values = {})
 }
 
 // A small book with a little of everything, so that lists are not empty.
-void makeSampleBook()
+bool makeSampleBook()
 {
-    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, ?)"),
-         {SampleBook, Password::hash(BookStore::InitialPassword), today,
-          QStringLiteral("家庭日常开支")});
-    const std::pair<const char *, qlonglong> accounts[] = {
-        {"现金", 12345000}, {"工资卡", 85000000}, {"中行长城卡", 0}, {"支付宝", 3250000}};
-    for (const auto &[name, units] : accounts)
-        exec(QStringLiteral("insert into SAccount (AName, thePY, BName, AMoney, Remark) "
-                            "values (?, '', ?, ?, '')"),
-             {QString::fromUtf8(name), SampleBook, units});
-    for (const char *name : {"工资", "奖金", "利息收入"})
-        exec(QStringLiteral("insert into InD (IName, thePY, BName, Remark) values (?, '', ?, '')"),
-             {QString::fromUtf8(name), SampleBook});
-    for (const char *name : {"餐饮", "交通", "水电费", "银行手续费"})
-        exec(QStringLiteral("insert into OutD (OName, thePY, BName, Remark) values (?, '', ?, '')"),
-             {QString::fromUtf8(name), SampleBook});
-    for (const char *name : {"股票", "基金"})
-        exec(QStringLiteral("insert into TD (TName, thePY, BName, Remark) values (?, '', ?, '')"),
-             {QString::fromUtf8(name), SampleBook});
-    exec(QStringLiteral("insert into SFamily (FName, thePY, theGX, BirDate, Remark) values "
-                        "('张伟', 'ZW', '父亲', '1975-03-12', ''), "
-                        "('李娜', 'LN', '母亲', '1978-09-30', '')"));
-    exec(QStringLiteral("insert into InTable (BName, IDate, IName, IMoney, AName, FName, Remark) "
-                        "values (?, ?, '工资', 85000000, '工资卡', '张伟', '十一月工资')"),
-         {SampleBook, today});
-    exec(QStringLiteral("insert into OutTable (BName, ODate, OName, OMoney, AName, FName, Remark) "
-                        "values (?, ?, '餐饮', 1285000, '现金', '李娜', '超市')"),
-         {SampleBook, today});
-    exec(QStringLiteral("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName, Remark) "
-                        "values (?, ?, '工资卡', '支付宝', 5000000, '张伟', ' 工资卡->支付宝')"),
-         {SampleBook, today});
-    // A debt, a credit and an investment, each with a follow-up record.
-    exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
-                        "Remark) values (?, ?, '王明', 200000000, '工资卡', '张伟', 50000000, "
-                        "'装修借款')"),
-         {SampleBook, today});
-    exec(QStringLiteral("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
-                        "(1, ?, 50000000, '工资卡', '张伟', '第一次还款')"),
-         {today});
-    exec(QStringLiteral(
-             "insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
-             "Remark) values (?, ?, '刘强', 30000000, '现金', '李娜', 10000000, '借给同事')"),
-         {SampleBook, today});
-    exec(QStringLiteral("insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
-                        "(1, ?, 10000000, '现金', '李娜', '收回一部分')"),
-         {today});
-    exec(QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
-                        "Remark) values (?, ?, '基金', 100000000, 3560000, '工资卡', '张伟', "
-                        "'指数基金定投')"),
-         {SampleBook, today});
-    exec(QStringLiteral("insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
-                        "values (1, ?, 0, 3560000, '工资卡', '张伟', '分红')"),
-         {today});
+    try {
+        SampleBook::write({.book = BookName, .entries = 200, .seed = 1});
+        const QString today = isoDate(QDate::currentDate());
+        // A debt, a credit and an investment, each with a follow-up record.
+        exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
+                            "Remark) values (?, ?, '王明', 200000000, '工资卡', '张伟', 50000000, "
+                            "'装修借款')"),
+             {BookName, today});
+        exec(QStringLiteral("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
+                            "(1, ?, 50000000, '工资卡', '张伟', '第一次还款')"),
+             {today});
+        exec(QStringLiteral(
+                 "insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
+                 "Remark) values (?, ?, '刘强', 30000000, '现金', '李娜', 10000000, '借给同事')"),
+             {BookName, today});
+        exec(QStringLiteral("insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
+                            "(1, ?, 10000000, '现金', '李娜', '收回一部分')"),
+             {today});
+        exec(
+            QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
+                           "Remark) values (?, ?, '基金', 100000000, 3560000, '工资卡', '张伟', "
+                           "'指数基金定投')"),
+            {BookName, today});
+        exec(
+            QStringLiteral("insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
+                           "values (1, ?, 0, 3560000, '工资卡', '张伟', '分红')"),
+            {today});
+        return true;
+    } catch (const DbError &e) {
+        std::fprintf(stderr, "could not write the sample book: %s\n", qPrintable(e.message()));
+        return false;
+    }
 }
 
 void save(QWidget *widget, const QDir &out, const QString &name)
@@ -182,13 +161,14 @@ int main(int argc, char *argv[])
     qputenv("QINGHEBU_DATA_DIR", data.path().toUtf8());
 
     TfrmDM dm;
-    makeSampleBook();
+    if (!makeSampleBook())
+        return 1;
     grabNextDialog(out, QStringLiteral("startup-dialog"));
     TfrmMain main;
     main.show();
-    dm.setCurrentBook(SampleBook);
+    dm.setCurrentBook(BookName);
     dm.myShow(true);
-    main.setWindowTitle(SampleBook);
+    main.setWindowTitle(BookName);
     main.mySum();
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));

@@ -1,0 +1,461 @@
+// How the windows keep up with a big book: on sample books of 10^3 and 10^6 entries,
+// the time to open the income, expense and transfer windows until their first screen
+// is drawn, a save in the income window (list refresh included), the default quick
+// filter and the summary panel, each beside the same statements run bare through
+// SQLite's C API, and how much the process grows on opening a window.
+//
+//   QT_QPA_PLATFORM=offscreen bench_bigbook [CACHE_DIR]
+//
+// The 10^6 book is made once and kept in CACHE_DIR (default /tmp/qinghebu-bench);
+// every run works on a copy of it.
+#include "app/TfrmMain.h"
+#include "books/SampleBook.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "entries/EntryFilters.h"
+#include "widgets/MessageBox.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDriver>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <sqlite3.h>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+const QString Book = QStringLiteral("大帐簿");
+constexpr std::uint64_t Seed = 2024;
+constexpr int Rounds = 5;
+
+// ---- clocks and memory ---------------------------------------------------------
+
+// CPU time of this thread: unlike the wall clock, it does not count the time the
+// thread waits while other processes use the cores.
+double threadMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+double wallMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+// Resident memory of the process in MB, from /proc/self/status.
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Timing
+{
+    double cpu = 0, wall = 0;
+};
+
+struct Sample
+{
+    std::vector<double> cpu, wall;
+    void add(const Timing &t)
+    {
+        cpu.push_back(t.cpu);
+        wall.push_back(t.wall);
+    }
+    Timing median() const { return {::median(cpu), ::median(wall)}; }
+};
+
+template <typename F> Timing timed(F &&work)
+{
+    const double cpu = threadMs(), wall = wallMs();
+    work();
+    return {threadMs() - cpu, wallMs() - wall};
+}
+
+// ---- waiting for the first screen ------------------------------------------------
+
+// Notices the grid being painted: a paint event on the viewport of a list view.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch() { qApp->installEventFilter(this); }
+    ~PaintWatch() override { qApp->removeEventFilter(this); }
+    void reset() { m_painted = false; }
+    // Processes events until a grid has been painted; false after a minute without.
+    bool wait()
+    {
+        QElapsedTimer guard;
+        guard.start();
+        while (!m_painted && guard.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return m_painted;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            if (auto *view = qobject_cast<QAbstractItemView *>(watched->parent()))
+                m_painted |= view->viewport() == watched;
+        return false;
+    }
+
+private:
+    bool m_painted = false;
+};
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// ---- the same statements, bare ----------------------------------------------------
+
+sqlite3 *liveHandle()
+{
+    const QVariant handle = TfrmDM::instance()->database().driver()->handle();
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+void bind(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_bind_double(statement, index, value.toDouble());
+        break;
+    default:
+        if (value.isNull()) {
+            sqlite3_bind_null(statement, index);
+        } else {
+            const QByteArray text = value.toString().toUtf8();
+            sqlite3_bind_text(statement, index, text.constData(), int(text.size()),
+                              SQLITE_TRANSIENT);
+        }
+    }
+}
+
+// Prepares, binds and steps every statement to its end on the live connection, as
+// the statement layer does, without Qt in between; returns the rows stepped.
+std::int64_t runBare(const QList<SqlRecording::Statement> &statements)
+{
+    sqlite3 *db = liveHandle();
+    std::int64_t rows = 0;
+    for (const SqlRecording::Statement &s : statements) {
+        sqlite3_stmt *statement = nullptr;
+        const QByteArray text = s.text.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) !=
+            SQLITE_OK) {
+            std::fprintf(stderr, "bare SQL failed: %s\n", sqlite3_errmsg(db));
+            continue;
+        }
+        for (int i = 0; i < s.values.size(); ++i)
+            bind(statement, i + 1, s.values[i]);
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            ++rows;
+        sqlite3_finalize(statement);
+    }
+    return rows;
+}
+
+void execBare(const char *sql)
+{
+    sqlite3_exec(liveHandle(), sql, nullptr, nullptr, nullptr);
+}
+
+// ---- one figure ---------------------------------------------------------------------
+
+struct Figure
+{
+    QString name;
+    Timing window, bare;
+    std::int64_t statements = 0, bareRows = 0;
+    double growthMb = 0;
+    bool painted = true;
+};
+
+// Times the bare statements over the rounds; writes are undone after each round.
+Timing timeBare(const QList<SqlRecording::Statement> &statements, Figure &figure)
+{
+    bool writes = false;
+    for (const SqlRecording::Statement &s : statements)
+        writes |= !s.text.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
+    Sample sample;
+    for (int round = 0; round < Rounds + 1; ++round) {
+        if (writes)
+            execBare("BEGIN");
+        const Timing t = timed([&] { figure.bareRows = runBare(statements); });
+        if (writes)
+            execBare("ROLLBACK");
+        if (round > 0) // the first round warms the cache, as the window's first round did
+            sample.add(t);
+    }
+    return sample.median();
+}
+
+// Runs `prepare` (untimed), then `act` until a grid is painted (timed; `untilPainted`
+// false: only `act`), `Rounds` times; records the statements of the last round and
+// the largest growth of the process.
+Figure measure(const QString &name, const std::function<void()> &prepare,
+               const std::function<void()> &act, const std::function<void()> &after,
+               bool untilPainted = true)
+{
+    Figure figure;
+    figure.name = name;
+    Sample sample;
+    QList<SqlRecording::Statement> statements;
+    for (int round = 0; round < Rounds; ++round) {
+        prepare();
+        settle();
+        malloc_trim(0);
+        const double before = residentMb();
+        PaintWatch watch;
+        SqlRecording::start();
+        const Timing t = timed([&] {
+            act();
+            if (untilPainted)
+                figure.painted &= watch.wait();
+        });
+        statements = SqlRecording::stop();
+        figure.growthMb = std::max(figure.growthMb, residentMb() - before);
+        sample.add(t);
+        after();
+    }
+    figure.window = sample.median();
+    figure.statements = statements.size();
+    figure.bare = timeBare(statements, figure);
+    return figure;
+}
+
+// ---- the actions ----------------------------------------------------------------------
+
+QWidget *openWindow(TfrmMain &main, const QString &className)
+{
+    QWidget *window = main.openWindow(className);
+    if (!window)
+        qFatal("the catalog has no window %s", qPrintable(className));
+    return window;
+}
+
+Figure measureOpen(TfrmMain &main, const QString &className)
+{
+    return measure(
+        QStringLiteral("open ") + className, [] {}, [&] { openWindow(main, className); },
+        [&] { main.closeAllChildren(); });
+}
+
+// A new income of 123.45 in the first category and account, saved with 保存.
+Figure measureSave(TfrmMain &main)
+{
+    QWidget *window = openWindow(main, QStringLiteral("TfrmInTable"));
+    settle();
+    const auto child = [window](const char *name) {
+        QWidget *w = window->findChild<QWidget *>(QLatin1String(name));
+        if (!w)
+            qFatal("TfrmInTable has no %s", name);
+        return w;
+    };
+    Figure f = measure(
+        QStringLiteral("save TfrmInTable"),
+        [&] {
+            static_cast<QPushButton *>(child("ButNew"))->click();
+            static_cast<QComboBox *>(child("DBLookupComboBox1"))->setCurrentIndex(0);
+            static_cast<QLineEdit *>(child("DBEdit3"))->setText(QStringLiteral("123.45"));
+            static_cast<QComboBox *>(child("DBLookupComboBox2"))->setCurrentIndex(0);
+        },
+        [&] { static_cast<QPushButton *>(child("ButSave"))->click(); }, [] {});
+    main.closeAllChildren();
+    return f;
+}
+
+// The quick filter's dialog with its default condition (the last month), applied.
+template <typename Dialog> Figure measureFilter(TfrmMain &main, const QString &className)
+{
+    QWidget *window = openWindow(main, className);
+    settle();
+    auto *target = dynamic_cast<FilterTarget *>(window);
+    if (!target)
+        qFatal("%s takes no quick filter", qPrintable(className));
+    std::unique_ptr<Dialog> dialog;
+    Figure f = measure(
+        QStringLiteral("filter ") + className,
+        [&] { dialog = std::make_unique<Dialog>(target, nullptr); },
+        [&] { dialog->BitBtn1Click(); }, [&] { target->applyFilter(Condition()); });
+    main.closeAllChildren();
+    return f;
+}
+
+// The panel has no grid: its statements and labels are what is timed.
+Figure measureSummary(TfrmMain &main)
+{
+    return measure(
+        QStringLiteral("summary panel"), [] {}, [&] { main.mySum(); }, [] {}, false);
+}
+
+// ---- the books ---------------------------------------------------------------------------
+
+QString bookFile(const QString &dir)
+{
+    return dir + QLatin1Char('/') + TfrmDM::databaseFileName();
+}
+
+// Writes a sample book of `entries` into a fresh data folder `dir`.
+void makeBook(const QString &dir, std::int64_t entries)
+{
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
+    TfrmDM dm;
+    if (!dm.isOpen())
+        qFatal("%s", qPrintable(dm.openError()));
+    const double start = wallMs();
+    SampleBook::write({.book = Book, .entries = entries, .seed = Seed});
+    std::printf("made a book of %lld entries in %.1f s: %s\n", static_cast<long long>(entries),
+                (wallMs() - start) / 1e3, qPrintable(bookFile(dir)));
+}
+
+// Every figure on one book, working on a copy of `source` in a temporary folder.
+std::vector<Figure> measureBook(const QString &source)
+{
+    QTemporaryDir work;
+    QFile::copy(source, bookFile(work.path()));
+    qputenv("QINGHEBU_DATA_DIR", work.path().toUtf8());
+    TfrmDM dm;
+    if (!dm.isOpen())
+        qFatal("%s", qPrintable(dm.openError()));
+    dm.setCurrentBook(Book);
+    TfrmMain main;
+    main.show();
+    dm.myShow(true);
+    settle();
+
+    std::vector<Figure> figures;
+    for (const char *window : {"TfrmInTable", "TfrmOutTable", "TfrmChangeT"})
+        figures.push_back(measureOpen(main, QLatin1String(window)));
+    figures.push_back(measureSave(main));
+    figures.push_back(measureFilter<TfrmInTable_Q>(main, QStringLiteral("TfrmInTable")));
+    figures.push_back(measureFilter<TfrmOutTable_Q>(main, QStringLiteral("TfrmOutTable")));
+    figures.push_back(measureFilter<TfrmChangeT_Q>(main, QStringLiteral("TfrmChangeT")));
+    figures.push_back(measureSummary(main));
+    return figures;
+}
+
+// ---- the report -------------------------------------------------------------------------
+
+void printTable(const char *book, const std::vector<Figure> &figures)
+{
+    std::printf("\n%s book (median of %d rounds; ms of thread CPU time, wall clock beside)\n", book,
+                Rounds);
+    std::printf("%-22s %10s %10s %10s %10s %8s %6s %9s %9s\n", "figure", "window", "(wall)",
+                "bare SQL", "(wall)", "x bare", "stmts", "rows", "+RSS MB");
+    for (const Figure &f : figures)
+        std::printf("%-22s %10.2f %10.2f %10.2f %10.2f %8.2f %6lld %9lld %9.1f%s\n",
+                    qPrintable(f.name), f.window.cpu, f.window.wall, f.bare.cpu, f.bare.wall,
+                    f.window.cpu / std::max(f.bare.cpu, 1e-3), static_cast<long long>(f.statements),
+                    static_cast<long long>(f.bareRows), f.growthMb,
+                    f.painted ? "" : "  (grid never painted)");
+}
+
+const char *verdict(bool ok)
+{
+    return ok ? "ok" : "MISSED";
+}
+
+void printSummary(const std::vector<Figure> &small, const std::vector<Figure> &big)
+{
+    std::printf("\nsummary (10^6 against 10^3 entries; goals in brackets)\n");
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        const Figure &s = small[i], &b = big[i];
+        const double growth = b.window.cpu / std::max(s.window.cpu, 1e-3);
+        const double overBare = b.window.cpu / std::max(b.bare.cpu, 1e-3);
+        if (b.name.startsWith(QLatin1String("open")))
+            std::printf("%-22s %.2fx the time on 10^3 [<=1.5x: %s], +%.1f MB [<=60 MB: %s], "
+                        "%.2fx bare SQL\n",
+                        qPrintable(b.name), growth, verdict(growth <= 1.5), b.growthMb,
+                        verdict(b.growthMb <= 60), overBare);
+        else if (b.name.startsWith(QLatin1String("save")))
+            std::printf("%-22s %.2fx the time on 10^3 [<=1.5x: %s], %.2fx bare SQL\n",
+                        qPrintable(b.name), growth, verdict(growth <= 1.5), overBare);
+        else
+            std::printf("%-22s %.2fx bare SQL [<=1.5x: %s], %.2fx the time on 10^3\n",
+                        qPrintable(b.name), overBare, verdict(overBare <= 1.5), growth);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QINGHEBU_UNATTENDED", "1");
+    QApplication app(argc, argv);
+    TfrmMain::setStartupDialog(false);
+    Msg::setAnswerer([](QMessageBox &box) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(box.text()));
+        return QMessageBox::Ok;
+    });
+#ifndef __OPTIMIZE__
+    std::printf("note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
+#endif
+
+    const QString cache =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/qinghebu-bench"))
+            .absolutePath();
+    QTemporaryDir smallDir;
+    makeBook(smallDir.path(), 1000);
+    const QString bigDir =
+        cache +
+        QStringLiteral("/book-1000000-seed%1-generation%2").arg(Seed).arg(SampleBook::Generation);
+    if (QFile::exists(bookFile(bigDir))) {
+        std::printf("using the book of 10^6 entries kept in %s\n", qPrintable(bigDir));
+    } else {
+        // Made aside and renamed, so that an interrupted run leaves no half book.
+        const QString part = bigDir + QStringLiteral(".part");
+        makeBook(part, 1000000);
+        QDir().rename(part, bigDir);
+    }
+
+    const std::vector<Figure> small = measureBook(bookFile(smallDir.path()));
+    const std::vector<Figure> big = measureBook(bookFile(bigDir));
+    printTable("10^3-entry", small);
+    printTable("10^6-entry", big);
+    printSummary(small, big);
+    return 0;
+}
