@@ -30,6 +30,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -137,6 +138,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
         dm->setMainWindow(this);
         connectDataModule(dm);
     }
+    updateActions();
     FormCreate();
 }
 
@@ -158,15 +160,10 @@ void TfrmMain::setStartupDialog(bool enabled)
 
 void TfrmMain::connectDataModule(TfrmDM *dm)
 {
-    connect(dm, &TfrmDM::bookOpened, this, [this](const QString &book) {
-        setWindowTitle(book);
-        mySum();
-    });
-    connect(dm, &TfrmDM::bookClosed, this, [this] {
-        setWindowTitle(Msg::programTitle());
-        mySum();
-    });
+    connect(dm, &TfrmDM::bookOpened, this, &TfrmMain::showBook);
+    connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
+    // Every window belongs to the book that was open when it opened.
     connect(dm, &TfrmDM::bookWindowsClosing, this, [this](bool *refused) {
         if (!closeAllChildren())
             *refused = true;
@@ -236,8 +233,9 @@ void TfrmMain::buildSideBar(QWidget *central)
         button->setMinimumHeight(32);
         const QString itemName = QLatin1String(item);
         connect(button, &QPushButton::clicked, this, [this, itemName] {
-            // Hidden menu items still run: the side bar never hides.
-            if (auto *action = findChild<QAction *>(itemName))
+            // Hidden menu items still run: the side bar never hides. A button is
+            // enabled only while its item is (updateActions).
+            if (auto *action = findChild<QAction *>(itemName); action && action->isEnabled())
                 emit action->triggered();
         });
         column->addWidget(button);
@@ -313,30 +311,61 @@ void TfrmMain::buildMenus()
         QMenu *menu = bar->addMenu(QString::fromUtf8(def.caption));
         menu->setObjectName(QLatin1String(def.name));
         menu->menuAction()->setObjectName(QLatin1String(def.name) + QStringLiteral("_menu"));
-        addMenuItems(menu, def.items);
+        addMenuItems(menu, def.items, TfrmDM::isBookMenu(QLatin1String(def.name)));
     }
     setMenuBar(bar);
 }
 
-void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items)
+void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu)
 {
     for (const MenuItem &item : items) {
         QAction *action = nullptr;
+        const bool needsBook = bookMenu || TfrmDM::isBookMenu(QLatin1String(item.name));
         if (!item.caption) {
             action = menu->addSeparator();
         } else if (!item.submenu.empty()) {
             QMenu *sub = menu->addMenu(QString::fromUtf8(item.caption));
             sub->setObjectName(QLatin1String(item.name) + QStringLiteral("_menu"));
-            addMenuItems(sub, item.submenu);
+            addMenuItems(sub, item.submenu, needsBook);
+            m_submenus << sub;
             action = sub->menuAction();
         } else {
             action = menu->addAction(QString::fromUtf8(item.caption));
-            if (item.window && !WindowCatalog::find(QLatin1String(item.window)))
-                action->setEnabled(false); // its window is not part of the program yet
+            // An item whose window is not part of the program yet stays disabled.
+            action->setProperty("exists",
+                                !item.window || WindowCatalog::find(QLatin1String(item.window)));
+            action->setProperty("needsBook", needsBook);
             connect(action, &QAction::triggered, this, [this, item] { runItem(item); });
         }
         action->setObjectName(QLatin1String(item.name));
     }
+}
+
+void TfrmMain::updateActions()
+{
+    const bool bookOpen = !TfrmDM::instance()->currentBook().isEmpty();
+    for (QAction *action : findChildren<QAction *>())
+        if (action->property("exists").isValid())
+            action->setEnabled(action->property("exists").toBool() &&
+                               (bookOpen || !action->property("needsBook").toBool()));
+    // Inner submenus come before the submenus that hold them.
+    for (QMenu *submenu : std::as_const(m_submenus)) {
+        const QList<QAction *> actions = submenu->actions();
+        submenu->menuAction()->setEnabled(
+            std::any_of(actions.begin(), actions.end(),
+                        [](QAction *a) { return !a->isSeparator() && a->isEnabled(); }));
+    }
+    for (QPushButton *button :
+         findChild<QWidget *>(QStringLiteral("Panel1"))->findChildren<QPushButton *>())
+        if (auto *action = findChild<QAction *>(button->objectName().mid(5)))
+            button->setEnabled(action->isEnabled());
+}
+
+void TfrmMain::showBook(const QString &book)
+{
+    setWindowTitle(book.isEmpty() ? Msg::programTitle() : book);
+    mySum();
+    updateActions();
 }
 
 void TfrmMain::runItem(const MenuItem &item)

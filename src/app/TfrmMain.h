@@ -40,6 +40,8 @@ public:
     bool closeAllChildren();
 
     void FormCreate();
+    // Closes the book: its windows first; the book stays open when one of them
+    // does (a pending row the user keeps).
     void C2Click();
     void P1Click();
     void N8Click();
@@ -57,8 +59,13 @@ private:
     // panel, and closing the book's windows before its data goes away.
     void connectDataModule(TfrmDM *dm);
     void buildMenus();
-    void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items);
+    void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu);
     void buildSideBar(QWidget *central);
+    // Enables what can run now: items whose window exists, those that work on a
+    // book only while one is open, submenus with an enabled item, and the side-bar
+    // buttons as the items they run.
+    void updateActions();
+    void showBook(const QString &book);
     void runItem(const MenuItem &item);
     void openCalculator();
 
@@ -66,6 +73,7 @@ private:
     QMdiArea *m_mdiArea = nullptr;
     SummaryPanel *m_summary = nullptr;
     QTextBrowser *m_sideBarPage = nullptr;
+    QList<QMenu *> m_submenus;
     std::unique_ptr<QPrinter> m_printer;
     bool m_exitConfirmed = false;
 };

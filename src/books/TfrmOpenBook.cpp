@@ -92,12 +92,11 @@ void TfrmOpenBook::ButOpenClick()
         refuse(Edit1, QStringLiteral("密码错误，请重新录入！"));
         return;
     }
-    openBook(book);
-    accept();
-}
-
-void TfrmOpenBook::openBook(const QString &book)
-{
-    LastBook::remember(book);
-    TfrmDM::instance()->openBook(book);
+    // A window of the open book that keeps its pending row keeps that book open.
+    if (TfrmDM::instance()->openBook(book)) {
+        LastBook::remember(book);
+        accept();
+    } else {
+        reject();
+    }
 }

@@ -18,7 +18,6 @@ public:
 
 private:
     void chooseLastBook();
-    void openBook(const QString &book);
 
     QTextBrowser *m_page = nullptr;
     QComboBox *DBLookupComboBox1 = nullptr;

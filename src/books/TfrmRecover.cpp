@@ -50,11 +50,7 @@ void TfrmRecover::ButPathClick()
 // replaced; false when a child window refused to close.
 bool TfrmRecover::closeEverything()
 {
-    TfrmDM *dm = TfrmDM::instance();
-    if (!dm->closeBookWindows())
-        return false;
-    dm->closeBook();
-    return true;
+    return TfrmDM::instance()->closeBook();
 }
 
 void TfrmRecover::ButRecoverClick()

@@ -1,6 +1,7 @@
 #include "data/TfrmDM.h"
 
 #include "data/Dates.h"
+#include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 
@@ -175,18 +176,57 @@ void TfrmDM::DBComTZType(QComboBox *box) const
     fillBox(box, QStringLiteral("select TName, thePY from TD "), true);
 }
 
+QString TfrmDM::bookForWriting() const
+{
+    if (m_currentBook.isEmpty())
+        throw DbError(Rows::noBookMessage());
+    return m_currentBook;
+}
+
+bool TfrmDM::openBook(const QString &book)
+{
+    // Opening the book that is open again keeps its windows.
+    if (book.compare(m_currentBook, Qt::CaseInsensitive) != 0 && !closeBookWindows())
+        return false;
+    m_currentBook = book;
+    myShow(true);
+    emit bookOpened(book);
+    return true;
+}
+
+bool TfrmDM::closeBook()
+{
+    if (!closeBookWindows())
+        return false;
+    myShow(false);
+    m_currentBook.clear();
+    emit bookClosed();
+    return true;
+}
+
 void TfrmDM::AccountUp(Money amount, const QString &account) const
 {
     Sql(QStringLiteral("update SAccount set AMoney=AMoney+? Where AName=? and BName=?"),
-        {amount.toVariant(), account, m_currentBook})
+        {amount.toVariant(), account, bookForWriting()})
         .exec();
 }
 
 void TfrmDM::AccountDown(Money amount, const QString &account) const
 {
     Sql(QStringLiteral("update SAccount set AMoney=AMoney-? Where AName=? and BName=?"),
-        {amount.toVariant(), account, m_currentBook})
+        {amount.toVariant(), account, bookForWriting()})
         .exec();
+}
+
+bool TfrmDM::isBookMenu(const QString &name)
+{
+    for (const char *item : BookMenuItems)
+        if (name == QLatin1String(item))
+            return true;
+    for (const char *menu : BookMenus)
+        if (name == QLatin1String(menu))
+            return true;
+    return false;
 }
 
 void TfrmDM::myShow(bool show) const
@@ -199,20 +239,6 @@ void TfrmDM::myShow(bool show) const
     for (const char *name : BookMenus)
         if (auto *menu = m_mainWindow->findChild<QMenu *>(QLatin1String(name)))
             menu->menuAction()->setVisible(show);
-}
-
-void TfrmDM::openBook(const QString &book)
-{
-    setCurrentBook(book);
-    myShow(true);
-    emit bookOpened(book);
-}
-
-void TfrmDM::closeBook()
-{
-    myShow(false);
-    setCurrentBook(QString());
-    emit bookClosed();
 }
 
 bool TfrmDM::closeBookWindows()

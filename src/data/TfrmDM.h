@@ -6,9 +6,10 @@
 #include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
+#include <QWidget>
+#include <functional>
 
 class QComboBox;
-#include <QWidget>
 
 // The data module: the one database connection, the current book, the lookup
 // lists that fill drop-down boxes, the balance adjustment and the book menus.
@@ -41,10 +42,16 @@ public:
 
     QString currentBook() const { return m_currentBook; }
     void setCurrentBook(const QString &book) { m_currentBook = book; }
-    // Makes the book current, shows the book menus and says bookOpened.
-    void openBook(const QString &book);
-    // No book is current any more, the book menus hide, and bookClosed is said.
-    void closeBook();
+    // The current book, for a statement that writes into it; throws DbError when
+    // no book is open.
+    QString bookForWriting() const;
+    // Makes the book current, shows the book menus and says bookOpened. The
+    // windows of another book that was open are closed first; false, and nothing
+    // changes, when one of them stays open (a pending row its user keeps).
+    bool openBook(const QString &book);
+    // Closes the book's windows, then the book: no book is current any more, the
+    // book menus hide, and bookClosed is said. False as for openBook.
+    bool closeBook();
     // Asks for every window of the open book to close (before its data goes
     // away); false when one of them stayed open.
     bool closeBookWindows();
@@ -70,6 +77,9 @@ public:
     // Shows or hides the book menus of the main window.
     void setMainWindow(QWidget *mainWindow) { m_mainWindow = mainWindow; }
     void myShow(bool show) const;
+    // Whether myShow shows and hides the menu or menu item of that name: those
+    // that work on the open book.
+    static bool isBookMenu(const QString &name);
 
 signals:
     void bookOpened(const QString &book);

@@ -9,6 +9,7 @@ struct Category
     const char *kind; // the name's title: "收入类别"
     const char *table;
     const char *nameColumn;
+    References::Kind referencedAs;
     bool rereadAfterEdit = false;
 };
 
@@ -28,6 +29,7 @@ Maintenance::Descriptor category(const Category &c)
             {{.name = "DBEdit1", .label = kind + "：", .alias = kind, .required = true},
              {.name = "DBEdit2", .label = "备        注：", .alias = "备注", .maxLength = 100}},
         .nameAlias = kind,
+        .referencedAs = c.referencedAs,
         .modifyCaption = QStringLiteral("修改（&E）"),
         .rereadAfterEdit = c.rereadAfterEdit,
     };
@@ -36,13 +38,16 @@ Maintenance::Descriptor category(const Category &c)
 } // namespace
 
 TfrmIn_Manage::TfrmIn_Manage(QWidget *parent)
-    : MaintenanceWindow(category({"TfrmIn_Manage", "收入类别", "收入类别", "InD", "IName"}), parent)
+    : MaintenanceWindow(category({"TfrmIn_Manage", "收入类别", "收入类别", "InD", "IName",
+                                  References::Kind::IncomeCategory}),
+                        parent)
 {
     FormCreate();
 }
 
 TfrmOut_Manage::TfrmOut_Manage(QWidget *parent)
-    : MaintenanceWindow(category({"TfrmOut_Manage", "支出类别", "支出类别", "OutD", "OName"}),
+    : MaintenanceWindow(category({"TfrmOut_Manage", "支出类别", "支出类别", "OutD", "OName",
+                                  References::Kind::ExpenseCategory}),
                         parent)
 {
     FormCreate();
@@ -50,7 +55,8 @@ TfrmOut_Manage::TfrmOut_Manage(QWidget *parent)
 
 // A rename here shows the list again from its first row.
 TfrmT_Manage::TfrmT_Manage(QWidget *parent)
-    : MaintenanceWindow(category({"TfrmT_Manage", "投资分类", "投资类别", "TD", "TName", true}),
+    : MaintenanceWindow(category({"TfrmT_Manage", "投资分类", "投资类别", "TD", "TName",
+                                  References::Kind::InvestmentCategory, true}),
                         parent)
 {
     FormCreate();

@@ -25,9 +25,11 @@ Maintenance::Descriptor accounts()
               .label = "帐户余额：",
               .alias = "帐户余额",
               .kind = FieldKind::Amount,
-              .required = true},
+              .required = true,
+              .movedElsewhere = true},
              {.name = "DBEdit3", .label = "备        注：", .alias = "备注", .maxLength = 100}},
         .nameAlias = QStringLiteral("帐户名称"),
+        .referencedAs = References::Kind::Account,
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
         .refreshSummaryOnClose = true,

@@ -28,6 +28,7 @@ Maintenance::Descriptor family()
                    {.name = "DBEdit4", .label = "备注：", .alias = "备注", .maxLength = 100}},
         .nameAlias = QStringLiteral("姓名"),
         .perBook = false,
+        .referencedAs = References::Kind::Member,
     };
 }
 

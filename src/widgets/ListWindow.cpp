@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_list(std::move(descriptor))
+    : QWidget(parent), m_list(std::move(descriptor)), m_book(TfrmDM::instance()->currentBook())
 {
     setObjectName(m_list.className);
     setWindowTitle(m_list.caption);
@@ -121,7 +121,7 @@ List::Query ListWindow::query() const
         columns.push_back({List::KeyAlias, List::KeyAlias, List::Kind::Hidden});
     Sql select = List::selectColumns(columns, m_list.table);
     if (m_list.perBook)
-        select.add(QStringLiteral(" where BName=?"), {TfrmDM::instance()->currentBook()});
+        select.add(QStringLiteral(" where BName=?"), {m_book});
     else if (!m_labWhere.isEmpty())
         select.add(QStringLiteral(" where 1=1"));
     select += m_labWhere;

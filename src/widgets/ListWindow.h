@@ -80,8 +80,11 @@ public:
     void goToNearestRow(int row);
 
 protected:
+    // The book that was open when the window opened: the window lists and writes
+    // its rows only.
+    const QString &book() const { return m_book; }
     // The statement listed: by default the descriptor's columns from its table,
-    // the current book's rows, LabWhere, its group-by and order.
+    // the window's book's rows, LabWhere, its group-by and order.
     virtual List::Query query() const;
     // Called whenever the current row changed or was shown again.
     virtual void currentRowChanged() {}
@@ -104,6 +107,7 @@ private:
     void readList();
 
     List::Descriptor m_list;
+    QString m_book;
     Condition m_labWhere;
     ListModel *m_model = nullptr;
     QTableView *m_grid = nullptr;

@@ -1,5 +1,6 @@
 #include "widgets/MaintenanceWindow.h"
 
+#include "data/Rows.h"
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reference/PinyinCode.h"
@@ -56,6 +57,15 @@ QString Maintenance::rowGoneMessage()
 {
     return QStringLiteral("该记录已不存在，可能已在其他窗口中删除。");
 }
+
+namespace {
+
+QString otherBookMessage(const QString &book)
+{
+    return QStringLiteral("此窗口属于帐簿“%1”，该帐簿已关闭，不能保存！请关闭此窗口。").arg(book);
+}
+
+} // namespace
 
 List::Descriptor Maintenance::list(const Descriptor &d)
 {
@@ -169,8 +179,12 @@ void MaintenanceWindow::showCurrentRow()
 {
     const int row = currentRow();
     for (const Field &f : m_d.fields)
-        if (auto *edit = findChild<QLineEdit *>(f.name))
-            edit->setText(model()->editText(row, f.alias));
+        if (auto *edit = findChild<QLineEdit *>(f.name)) {
+            // The limit is for typing: a longer stored text is shown, and kept, whole.
+            const QString stored = model()->editText(row, f.alias);
+            edit->setMaxLength(std::max(f.maxLength, int(stored.size())));
+            edit->setText(stored);
+        }
 }
 
 void MaintenanceWindow::setMode(Mode mode)
@@ -246,11 +260,12 @@ void MaintenanceWindow::fillLists()
     TfrmDM *dm = TfrmDM::instance();
     for (const Field &f : m_d.fields)
         if (f.kind == FieldKind::Combo && f.feeder) {
-            try {
-                (dm->*f.feeder)(static_cast<QComboBox *>(control(f.input)));
-            } catch (const DbError &e) {
-                Msg::error(this, e.message());
-            }
+            // Read again on every 新增 and 修改, so that names renamed, added or
+            // deleted meanwhile are offered as they are now; a choice still listed stays.
+            auto *combo = static_cast<QComboBox *>(control(f.input));
+            const QString chosen = combo->currentText();
+            Msg::guarded(this, [&] { (dm->*f.feeder)(combo); });
+            combo->setCurrentIndex(combo->findText(chosen));
         }
 }
 
@@ -258,6 +273,7 @@ void MaintenanceWindow::ButNewClick()
 {
     if (m_mode != Mode::Browse)
         return;
+    fillLists();
     m_rowBeforeNew = currentRow();
     // The row being entered shows in the grid as an empty row until it is saved.
     goToRow(model()->appendBlankRow());
@@ -270,10 +286,43 @@ void MaintenanceWindow::ButMedClick()
 {
     if (m_mode != Mode::Browse || currentKey().isNull())
         return;
+    fillLists();
+    if (!Msg::guarded(this, [this] { refreshMovedFields(); }))
+        return;
     setMode(Mode::Edit);
     loadInputs();
     if (!m_d.fields.empty())
         focusField(m_d.fields.front());
+}
+
+void MaintenanceWindow::refreshMovedFields()
+{
+    m_editStart.clear();
+    for (const Field &f : m_d.fields) {
+        if (!f.movedElsewhere)
+            continue;
+        QSqlQuery stored =
+            Sql(QStringLiteral("select %1 from %2 where ID=?").arg(columnOf(f.alias), m_d.table),
+                {currentKey()})
+                .exec();
+        if (!stored.next())
+            throw DbError(rowGoneMessage());
+        const QVariant value = stored.value(0);
+        const QString text =
+            f.kind == FieldKind::Amount ? Money::fromVariant(value).toEditable() : value.toString();
+        static_cast<QLineEdit *>(control(f.name))->setText(text);
+        m_editStart[f.alias] = text;
+    }
+}
+
+bool MaintenanceWindow::keepsStoredValue(const Field &f) const
+{
+    if (!f.movedElsewhere || m_mode != Mode::Edit)
+        return false;
+    const QString start = m_editStart.value(f.alias);
+    if (f.kind == FieldKind::Amount)
+        return Money::parse(fieldText(f.alias)) == Money::parse(start);
+    return fieldText(f.alias) == start;
 }
 
 void MaintenanceWindow::loadInputs()
@@ -322,13 +371,16 @@ QString MaintenanceWindow::columnOf(const QString &alias) const
     qFatal("%s lists no column %s", qPrintable(m_d.className), qPrintable(alias));
 }
 
-bool MaintenanceWindow::isDuplicate() const
+bool MaintenanceWindow::isDuplicate(Mode mode) const
 {
+    // Text columns compare without regard to letter case.
     Sql sql(QStringLiteral("select ID from ") + m_d.table + QStringLiteral(" Where ") +
                 columnOf(m_d.nameAlias) + QStringLiteral("=?"),
             {fieldText(m_d.nameAlias)});
     if (m_d.perBook)
-        sql.add(QStringLiteral(" and BName=?"), {TfrmDM::instance()->currentBook()});
+        sql.add(QStringLiteral(" and BName=?"), {book()});
+    if (mode == Mode::Edit)
+        sql.add(QStringLiteral(" and ID<>?"), {currentKey()});
     return sql.hasRows();
 }
 
@@ -339,10 +391,13 @@ bool MaintenanceWindow::runChecks(Mode mode)
             return false;
     if (!extraChecks(mode))
         return false;
-    if (mode != Mode::New || !m_d.duplicateTest)
+    // An edit that keeps the row's name makes no new duplicate, also where older
+    // data holds two rows of one name.
+    if (!m_d.duplicateTest ||
+        (mode == Mode::Edit && fieldText(m_d.nameAlias) == storedValue(m_d.nameAlias).toString()))
         return true;
     try {
-        if (!isDuplicate())
+        if (!isDuplicate(mode))
             return true;
         Msg::plain(this, duplicateMessage(m_d));
     } catch (const DbError &e) {
@@ -377,28 +432,33 @@ QVariantMap MaintenanceWindow::rowToWrite(Mode mode)
 {
     QVariantMap row;
     for (const Field &f : m_d.fields)
-        row[columnOf(f.alias)] = valueToWrite(f);
+        if (!keepsStoredValue(f))
+            row[columnOf(f.alias)] = valueToWrite(f);
     if (m_d.perBook)
-        row[QStringLiteral("BName")] = TfrmDM::instance()->currentBook();
+        row[QStringLiteral("BName")] = book();
     if (m_d.pinyin)
         row[QStringLiteral("thePY")] = PinyinCode(fieldText(m_d.nameAlias), PinyinMarkUnread, 255);
     completeRow(row, mode);
     return row;
 }
 
-Sql MaintenanceWindow::writeStatement(const QVariantMap &row, Mode mode) const
+void MaintenanceWindow::checkOwnBook() const
 {
-    const QStringList columns = row.keys();
-    if (mode == Mode::New) {
-        const QStringList marks(columns.size(), QStringLiteral("?"));
-        return Sql(
-            QStringLiteral("insert into %1 (%2) values (%3)")
-                .arg(m_d.table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-            row.values());
-    }
-    return Sql(QStringLiteral("update %1 set %2=? where ID=?")
-                   .arg(m_d.table, columns.join(QStringLiteral("=?,"))),
-               row.values() << currentKey());
+    if (m_d.perBook && book() != TfrmDM::instance()->currentBook())
+        throw DbError(book().isEmpty() ? Rows::noBookMessage() : otherBookMessage(book()));
+}
+
+void MaintenanceWindow::carryRename()
+{
+    if (!m_d.referencedAs)
+        return;
+    const QString column = columnOf(m_d.nameAlias);
+    const QVariant stored =
+        Sql(QStringLiteral("select %1 from %2 where ID=?").arg(column, m_d.table), {currentKey()})
+            .scalar();
+    const QString renamed = fieldText(m_d.nameAlias);
+    if (stored.isValid() && stored.toString() != renamed)
+        References::rename(*m_d.referencedAs, stored.toString(), renamed, book());
 }
 
 QVariant MaintenanceWindow::writeRow(Mode mode)
@@ -406,12 +466,16 @@ QVariant MaintenanceWindow::writeRow(Mode mode)
     const QVariantMap row = rowToWrite(mode);
     try {
         Transaction transaction;
+        checkOwnBook();
         writeAlongside(mode);
-        const QSqlQuery written = writeStatement(row, mode).exec();
+        if (mode == Mode::Edit)
+            carryRename();
         // Another window may have deleted the row meanwhile; saying "saved" would be false.
-        if (written.numRowsAffected() != 1)
+        const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
+                             : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
+                                                                               : QVariant();
+        if (key.isNull())
             throw DbError(rowGoneMessage());
-        const QVariant key = mode == Mode::New ? written.lastInsertId() : currentKey();
         transaction.commit();
         return key;
     } catch (const DbError &e) {
@@ -483,6 +547,7 @@ void MaintenanceWindow::ButDelClick()
     const bool upToDate = model()->isUpToDate();
     try {
         Transaction transaction;
+        checkOwnBook();
         deleteAlongside();
         Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key})
             .exec();

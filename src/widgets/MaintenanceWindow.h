@@ -1,11 +1,13 @@
 #pragma once
 
 #include "data/Money.h"
+#include "data/References.h"
 #include "data/Sql.h"
 #include "widgets/ListWindow.h"
 
 #include <QString>
 #include <QVariantMap>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -42,7 +44,10 @@ struct Field
     QString input{};         // Date, Combo: objectName of the input control ("DateTimePicker1")
     Feeder feeder = nullptr; // Combo: fills the list when the window opens
     QString hint{};          // a note beside the field
-    int maxLength = 50;
+    int maxLength = 50;      // of what the user types; a longer stored value shows whole
+    // A value other windows move meanwhile (an account's balance): read afresh when
+    // 修改 begins, and written back only when the user changed it.
+    bool movedElsewhere = false;
 };
 
 // Everything that tells one maintenance window from another.
@@ -57,8 +62,12 @@ struct Descriptor
     QString nameAlias{};           // the row's name: pinyin initials, duplicate test, protection
     bool perBook = true;           // rows of the current book only; BName is written on save
     bool pinyin = true;            // thePY holds the name's initials, recomputed on every save
-    bool duplicateTest = true;     // a new row whose name exists is refused
-    QString protectedName{};       // a row with this name is never deleted (and 删除 says why)
+    // A row whose name another row of the book (or of the table, when not per
+    // book) holds already, in any letter case, is refused on save and save-edit.
+    bool duplicateTest = true;
+    // What the entries call these rows: a rename is carried into them.
+    std::optional<References::Kind> referencedAs{};
+    QString protectedName{}; // a row with this name is never deleted, and 删除 says why
     QString modifyCaption = QStringLiteral("修改（&M）");
     QString orderBy{};            // by result names ("日期 desc, ID desc"); empty: by the key
     int columnWidth = 160;        // of the grid's columns
@@ -165,10 +174,14 @@ private:
     void showCurrentRow();
 
     bool runChecks(Mode mode);
-    bool isDuplicate() const;
+    bool isDuplicate(Mode mode) const;
+    // Refuses to write when the window's book is no longer the open one.
+    void checkOwnBook() const;
+    void refreshMovedFields();
+    bool keepsStoredValue(const Maintenance::Field &f) const;
+    void carryRename();
     QVariant valueToWrite(const Maintenance::Field &f) const;
     QVariantMap rowToWrite(Mode mode);
-    Sql writeStatement(const QVariantMap &row, Mode mode) const;
     // Writes the row (and what goes along) in one transaction; the key written,
     // or null when it failed and was shown.
     QVariant writeRow(Mode mode);
@@ -187,4 +200,5 @@ private:
     QPushButton *m_butDel = nullptr;
     QPushButton *m_butQuery = nullptr;
     int m_rowBeforeNew = -1;
+    QMap<QString, QString> m_editStart; // moved fields: their text when 修改 began
 };

@@ -1,5 +1,7 @@
 #include "widgets/MessageBox.h"
 
+#include "data/Sql.h"
+
 #include <cstdio>
 
 namespace Msg {
@@ -68,3 +70,14 @@ bool confirmDelete(QWidget *parent)
 }
 
 } // namespace Msg
+
+bool Msg::guarded(QWidget *parent, const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (const DbError &e) {
+        error(parent, e.message());
+        return false;
+    }
+}

@@ -22,6 +22,8 @@ void plain(QWidget *parent, const QString &text);
 void warning(QWidget *parent, const QString &caption, const QString &text);
 // A database or file failure: the database's own message under a clear caption.
 void error(QWidget *parent, const QString &text);
+// Runs `work`; a database failure in it is shown with error() and gives false.
+bool guarded(QWidget *parent, const std::function<void()> &work);
 // A Yes/No question with the question icon; true only when Yes is pressed.
 bool ask(QWidget *parent, const QString &caption, const QString &text,
          QMessageBox::StandardButton defaultButton = QMessageBox::Yes);

@@ -3,6 +3,7 @@
 #include "data/TfrmDM.h"
 #include "widgets/DatePicker.h"
 #include "widgets/LookupSearch.h"
+#include "widgets/MessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -76,7 +77,7 @@ void QuickFilterDialog::addRow(QGridLayout *grid, const FilterCriterion &criteri
         row.list = new QComboBox(this);
         row.list->setObjectName(QStringLiteral("DBLookupComboBox%1").arg(++m_lists));
         if (criterion.feeder)
-            (TfrmDM::instance()->*criterion.feeder)(row.list);
+            Msg::guarded(this, [&] { (TfrmDM::instance()->*criterion.feeder)(row.list); });
         // Choosing a name means filtering by it.
         QCheckBox *check = row.check;
         connect(row.list, &QComboBox::activated, check, [check] { check->setChecked(true); });

@@ -51,17 +51,9 @@ bool menusShown(TfrmMain &main)
            main.findChild<QAction *>("C2")->isVisible();
 }
 
-// Opens `book` through the open-book dialog of the main window's menu.
 void openThroughMenu(TfrmMain &main, const QString &book, const QString &password)
 {
-    Drive::whenModal([&](QWidget *dialog) {
-        Drive::choose(dialog, "DBLookupComboBox1", book);
-        Drive::setText(dialog, "Edit1", password);
-        Drive::click(dialog, "ButOpen");
-        if (dialog->isVisible())
-            dialog->close();
-    });
-    main.findChild<QAction *>("N3")->trigger();
+    Drive::openBook(&main, book, password);
 }
 
 QString focused(QWidget *dialog)

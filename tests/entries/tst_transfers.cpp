@@ -14,6 +14,7 @@ private slots:
     void transferMovesTheAmountBetweenItsAccounts();
     void aFailedWriteMovesNoBalance();
     void modifyAndDeleteOnAnEmptyListDoNothing();
+    void aLongRemarkIsKeptWholeOnEdit();
 };
 
 namespace {
@@ -194,6 +195,24 @@ void TestTransfers::modifyAndDeleteOnAnEmptyListDoNothing()
     Drive::click(&w, "ButDel");
     QCOMPARE(w.mode(), MaintenanceWindow::Mode::Browse);
     QVERIFY(messages.messages.isEmpty());
+}
+
+void TestTransfers::aLongRemarkIsKeptWholeOnEdit()
+{
+    Fixture f;
+    TfrmChangeT &w = *f.w;
+    // The box takes 100 characters as typed; the stored remark gains " 现金->支付宝".
+    saveNew(&w, "现金", "支付宝", "100", QString(120, 'x'));
+    const QString stored = QString(100, 'x') + " 现金->支付宝";
+    QCOMPARE(Db::value("select Remark from ChangeT").toString(), stored);
+
+    Drive::click(&w, "ButMed");
+    QCOMPARE(Drive::text(&w, "DBEdit6"), stored);
+    Drive::setText(&w, "DBEdit4", "150");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Db::value("select Remark from ChangeT").toString(), stored);
+    QCOMPARE(balances(), opening({"-150", "150", "0", "0"}));
+    QVERIFY(f.messages.messages.isEmpty());
 }
 
 QTEST_MAIN(TestTransfers)

@@ -171,10 +171,10 @@ void TestCategories::renameKeepsOrResetsTheCursor()
     income.show();
     Drive::click(&income, "NavLast");
     Drive::click(&income, "ButMed");
-    Drive::setText(&income, "DBEdit1", "工资"); // a rename is not tested for duplicates
+    Drive::setText(&income, "DBEdit1", "薪水");
     Drive::click(&income, "ButSaveEdit");
     QCOMPARE(Drive::currentRow(&income, "DBGrid1"), 2);
-    QCOMPARE(Db::count("select count(*) from InD where IName='工资' and thePY='GZ'"), 1);
+    QCOMPARE(Db::count("select count(*) from InD where IName='薪水' and thePY='XS'"), 1);
 
     TfrmT_Manage investment;
     investment.show();

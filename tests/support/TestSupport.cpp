@@ -9,11 +9,14 @@
 #include "widgets/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -202,6 +205,26 @@ void whenModal(std::function<void(QWidget *dialog)> act)
         act(dialog);
     });
     timer->start();
+}
+
+void openBook(QWidget *main, const QString &book, const QString &password)
+{
+    whenModal([=](QWidget *dialog) {
+        choose(dialog, "DBLookupComboBox1", book);
+        setText(dialog, "Edit1", password);
+        click(dialog, "ButOpen");
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    main->findChild<QAction *>("N3")->trigger();
+}
+
+QList<QWidget *> children(QWidget *main)
+{
+    QList<QWidget *> out;
+    for (QMdiSubWindow *sub : main->findChild<QMdiArea *>()->subWindowList())
+        out << sub->widget();
+    return out;
 }
 
 namespace {

@@ -79,6 +79,10 @@ void alt(int key);
 void showActive(QWidget *window);
 // Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
 void whenModal(std::function<void(QWidget *dialog)> act);
+// Opens `book` through the open-book dialog of the main window's menu.
+void openBook(QWidget *main, const QString &book, const QString &password = "480726");
+// The main window's MDI children, oldest first.
+QList<QWidget *> children(QWidget *main);
 
 // Grids (QTableView) by objectName: rows are counted from 0, columns by title.
 QStringList titles(QWidget *root, const QString &grid); // shown columns only

@@ -1,5 +1,6 @@
 #include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
+#include "entries/IncomeExpense.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -37,6 +38,7 @@ private slots:
     void choosingInAListTicksItsBox();
     void exitChangesNothing();
     void theConditionSelectsTheRightRows();
+    void aDatabaseErrorWhileOpeningIsShownAndSurvived();
 };
 
 void TestQuickFilter::monthBeforeClampsToShorterMonths()
@@ -126,6 +128,33 @@ void TestQuickFilter::theConditionSelectsTheRightRows()
     while (q.next())
         dates << q.value(0).toString();
     QCOMPARE(dates, QStringList({iso(today), iso(from)}));
+}
+
+void TestQuickFilter::aDatabaseErrorWhileOpeningIsShownAndSurvived()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    Db::insertAccount("家", "现金");
+    env.dm()->setCurrentBook("家");
+    TfrmInTable income;
+    income.show();
+    const QStringList before = Db::dump();
+    // The member list cannot be read while its table is away.
+    Db::exec("alter table SFamily rename to SFamilyAway");
+    QString opened;
+    Drive::whenModal([&](QWidget *dialog) {
+        opened = dialog->objectName();
+        Drive::click(dialog, "BitBtn2");
+    });
+    Drive::click(&income, "ButQuery");
+    Db::exec("alter table SFamilyAway rename to SFamily");
+
+    QCOMPARE(opened, QString("TfrmInTable_Q"));
+    QCOMPARE(messages.messages.size(), 1);
+    QCOMPARE(messages.messages.first().icon, QMessageBox::Critical);
+    QVERIFY(messages.lastText().contains("SFamily"));
+    QCOMPARE(Db::dump(), before);
+    QCOMPARE(income.mode(), MaintenanceWindow::Mode::Browse);
 }
 
 QTEST_MAIN(TestQuickFilter)

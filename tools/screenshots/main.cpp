@@ -166,10 +166,7 @@ int main(int argc, char *argv[])
     grabNextDialog(out, QStringLiteral("startup-dialog"));
     TfrmMain main;
     main.show();
-    dm.setCurrentBook(BookName);
-    dm.myShow(true);
-    main.setWindowTitle(BookName);
-    main.mySum();
+    dm.openBook(BookName);
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
 

@@ -1,0 +1,62 @@
+#include "data/Rows.h"
+
+#include "data/Schema.h"
+#include "data/Sql.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace Rows {
+
+namespace {
+
+bool hasBookColumn(const QString &table)
+{
+    const Schema::Table *t = Schema::table(table);
+    if (!t || table == QLatin1String("SBook"))
+        return false;
+    for (const Schema::Column &c : t->columns)
+        if (qstrcmp(c.name, "BName") == 0)
+            return true;
+    return false;
+}
+
+void checkBook(const QString &table, const QVariantMap &row, bool inserting)
+{
+    const auto book = row.find(QStringLiteral("BName"));
+    const bool named = book != row.end() && !book->toString().trimmed().isEmpty();
+    // An update that leaves BName alone keeps the book the row has.
+    if (hasBookColumn(table) && !named && (inserting || book != row.end()))
+        throw DbError(noBookMessage());
+}
+
+} // namespace
+
+QString noBookMessage()
+{
+    return QStringLiteral("没有打开的帐簿，不能保存！请先打开帐簿。");
+}
+
+QVariant insert(const QString &table, const QVariantMap &row)
+{
+    checkBook(table, row, true);
+    const QStringList columns = row.keys();
+    const QStringList marks(columns.size(), QStringLiteral("?"));
+    return Sql(QStringLiteral("insert into %1 (%2) values (%3)")
+                   .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+               row.values())
+        .exec()
+        .lastInsertId();
+}
+
+int update(const QString &table, const QVariantMap &row, const QVariant &key)
+{
+    checkBook(table, row, false);
+    return Sql(QStringLiteral("update %1 set %2=? where ID=?")
+                   .arg(table, row.keys().join(QStringLiteral("=?,"))),
+               row.values() << key)
+        .exec()
+        .numRowsAffected();
+}
+
+} // namespace Rows

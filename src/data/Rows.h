@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+// Writing one row of a table from its column values (column name -> value).
+// A row of a book's table (one with a BName column) is refused when it names no
+// book, so that nothing is ever stored where no book would list it again.
+namespace Rows {
+
+// Said when a book's row would be written while no book is open.
+QString noBookMessage();
+
+// Both throw DbError. insert returns the new row's key; update the number of
+// rows written (0: the key is gone).
+QVariant insert(const QString &table, const QVariantMap &row);
+int update(const QString &table, const QVariantMap &row, const QVariant &key);
+
+} // namespace Rows
