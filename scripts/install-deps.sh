@@ -2,11 +2,16 @@
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
 
+# Everything the build, the tests and the program need, named one by one: the
+# packages are installed without their recommendations, so nothing is assumed to
+# come along (Qt Charts' headers need Qt's OpenGL ones, which Debian does not pull
+# in; CMake finds libxlsxwriter through pkg-config, and its link line asks for zlib,
+# whose development files libxlsxwriter-dev does not pull in either).
 packages=(
-    cmake g++ make
-    qt6-base-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
-    libxlsxwriter-dev libsqlite3-dev libssl-dev libgl1-mesa-dev
-    fonts-noto-cjk
+    cmake g++ make pkg-config
+    qt6-base-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
+    libxlsxwriter-dev zlib1g-dev libsqlite3-dev libssl-dev
+    qt6-translations-l10n fonts-noto-cjk xdg-utils
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #include "app/TfrmMain.h"
 
+#include "app/ProjectLinks.h"
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
+#include "books/AutoBackup.h"
 #include "books/BookStore.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
@@ -20,7 +22,6 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPageSetupDialog>
-#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -37,34 +38,11 @@ namespace {
 
 TfrmMain *g_mainWindow = nullptr;
 
-// The program's icon: the character 禾 on a green tile, drawn so no image file is needed.
-QIcon programIcon()
-{
-    QIcon icon;
-    for (const int size : {16, 32, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QColor(0x3c, 0x8d, 0x40));
-        painter.setPen(Qt::NoPen);
-        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        QFont font = painter.font();
-        font.setPixelSize(size * 3 / 4);
-        font.setBold(true);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("禾"));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
 bool g_startupDialog = true;
 
-const char *const SupportPage = "https://www.qinghebu.cn/support.html";
-const char *const FeedbackPage = "https://www.qinghebu.cn/feedback.html";
-const char *const MailAddress = "mailto:support@qinghebu.cn";
+// The desktop's calculators, in the order they are looked for.
+const char *const Calculators[] = {"gnome-calculator", "kcalc",        "galculator", "mate-calc",
+                                   "qalculate-gtk",    "qalculate-qt", "xcalc"};
 
 // The statistics windows show two grids side by side at equal width.
 bool hasHalfWidthPanel(const QString &className)
@@ -94,9 +72,9 @@ struct TfrmMain::MenuItem
 
 namespace {
 
-std::function<void(TfrmMain *)> openUrl(const char *url)
+std::function<void(TfrmMain *)> openUrl(QUrl (*url)())
 {
-    return [url](TfrmMain *) { QDesktopServices::openUrl(QUrl(QString::fromLatin1(url))); };
+    return [url](TfrmMain *) { QDesktopServices::openUrl(url()); };
 }
 
 } // namespace
@@ -105,7 +83,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
 {
     g_mainWindow = this;
     initBundledPages();
-    QApplication::setWindowIcon(programIcon());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/qinghebu.png")));
     setObjectName(QStringLiteral("TfrmMain"));
     setWindowTitle(QStringLiteral("青禾簿"));
     resize(1024, 620);
@@ -160,7 +138,10 @@ void TfrmMain::setStartupDialog(bool enabled)
 
 void TfrmMain::connectDataModule(TfrmDM *dm)
 {
-    connect(dm, &TfrmDM::bookOpened, this, &TfrmMain::showBook);
+    connect(dm, &TfrmDM::bookOpened, this, [this](const QString &book) {
+        showBook(book);
+        backUpAutomatically();
+    });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
     // Every window belongs to the book that was open when it opened.
@@ -299,10 +280,9 @@ void TfrmMain::buildMenus()
         {"B3", "工具【&T】", {M{"N19", "计算器 &P", nullptr, handler(&TfrmMain::openCalculator)}}},
         {"H1",
          "帮助【&H】",
-         {M{"H2", "帮助 &H", nullptr, openUrl(SupportPage)},
-          M{"F1", "第一次使用 &F", "TfrmFirstUse"},
-          M{"C1", "联系我们 &C", nullptr, openUrl(MailAddress)},
-          M{"N31", "留言 建议 &W", nullptr, openUrl(FeedbackPage)}, M{"N35"},
+         {M{"H2", "帮助 &H", "TfrmFirstUse"}, M{"F1", "第一次使用 &F", "TfrmFirstUse"},
+          M{"C1", "联系我们 &C", nullptr, openUrl(ProjectLinks::mail)},
+          M{"N31", "留言 建议 &W", nullptr, openUrl(ProjectLinks::page)}, M{"N35"},
           M{"A2", "关于... &A", "TfrmAbout"}}},
     };
     auto *bar = new QMenuBar(this);
@@ -438,13 +418,25 @@ void TfrmMain::N8Click()
 
 void TfrmMain::openCalculator()
 {
-    for (const char *program :
-         {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc", "xcalc"}) {
+    for (const char *program : Calculators) {
         const QString path = QStandardPaths::findExecutable(QLatin1String(program));
-        if (!path.isEmpty()) {
-            QProcess::startDetached(path, {});
+        if (!path.isEmpty() && QProcess::startDetached(path, {}))
             return;
-        }
+    }
+    Msg::plain(this, QStringLiteral("没有找到计算器程序。\n请先安装一个计算器（例如 "
+                                    "gnome-calculator、kcalc 或 galculator），再使用本功能。"));
+}
+
+void TfrmMain::backUpAutomatically()
+{
+    try {
+        AutoBackup::runIfDue();
+    } catch (const DbError &e) {
+        // Working on goes first: the reason is shown once, and only in the status bar.
+        if (m_autoBackupFailureShown)
+            return;
+        m_autoBackupFailureShown = true;
+        statusBar()->showMessage(QStringLiteral("自动备份失败：") + e.message());
     }
 }
 

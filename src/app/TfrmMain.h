@@ -39,6 +39,10 @@ public:
     // them at once; false when a child refused to close.
     bool closeAllChildren();
 
+    // Writes the day's automatic backup when a book has been opened; a failure is
+    // shown once in the status bar and never stops the user.
+    void backUpAutomatically();
+
     void FormCreate();
     // Closes the book: its windows first; the book stays open when one of them
     // does (a pending row the user keeps).
@@ -76,4 +80,5 @@ private:
     QList<QMenu *> m_submenus;
     std::unique_ptr<QPrinter> m_printer;
     bool m_exitConfirmed = false;
+    bool m_autoBackupFailureShown = false;
 };

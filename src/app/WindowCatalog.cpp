@@ -1,5 +1,7 @@
 #include "app/WindowCatalog.h"
 
+#include "app/TfrmAbout.h"
+#include "app/TfrmFirstUse.h"
 #include "books/TfrmB_Manage.h"
 #include "books/TfrmBackup.h"
 #include "books/TfrmChangePass.h"
@@ -11,6 +13,10 @@
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
+#include "reports/AnalysisWindows.h"
+#include "reports/DetailQueries.h"
+#include "reports/StatementWindows.h"
+#include "reports/StatisticsWindows.h"
 
 #include <vector>
 
@@ -34,6 +40,21 @@ const std::vector<Entry> &all()
         {"TfrmInTable", K::MdiChild, make<TfrmInTable>},
         {"TfrmOutTable", K::MdiChild, make<TfrmOutTable>},
         {"TfrmChangeT", K::MdiChild, make<TfrmChangeT>},
+        {"TfrmP_In", K::MdiChild, make<TfrmP_In>},
+        {"TfrmP_Out", K::MdiChild, make<TfrmP_Out>},
+        {"TfrmP_A", K::MdiChild, make<TfrmP_A>},
+        {"TfrmP_B", K::MdiChild, make<TfrmP_B>},
+        {"TfrmP_D", K::MdiChild, make<TfrmP_D>},
+        {"TfrmTZ_Qu", K::MdiChild, make<TfrmTZ_Qu>},
+        {"TfrmSZ_M", K::MdiChild, make<TfrmSZ_M>},
+        {"TfrmSZ_Y", K::MdiChild, make<TfrmSZ_Y>},
+        {"TfrmE_I", K::MdiChild, make<TfrmE_I>},
+        {"TfrmE_O", K::MdiChild, make<TfrmE_O>},
+        {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
+        {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
+        {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
+        {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
+        {"TfrmAbout", K::Modal, make<TfrmAbout>},
     };
     return all;
 }

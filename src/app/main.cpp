@@ -13,6 +13,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Qinghebu"));
     QCoreApplication::setApplicationName(QStringLiteral("qinghebu"));
+    // Lets the desktop match the window with the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("qinghebu"));
 
     useChineseUi(app);
 

@@ -1,5 +1,6 @@
 #include "books/TfrmRecover.h"
 
+#include "books/AutoBackup.h"
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -10,6 +11,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QVBoxLayout>
 
 TfrmRecover::FileChooser TfrmRecover::chooseFile = [](QWidget *parent, const QString &title,
@@ -32,11 +34,39 @@ TfrmRecover::TfrmRecover(QWidget *parent)
     auto *grid = new QGridLayout;
     Edit1 = addField(grid, QStringLiteral("选择备份文件："), "Edit1");
     Edit1->setEnabled(false);
-    Edit1->setMinimumWidth(320);
+    Edit1->setMinimumWidth(420);
     layout->addLayout(grid);
+    addAutomaticBackups(layout);
 
     addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
                           {"ButRecover", QStringLiteral("恢复"), [this] { ButRecoverClick(); }}});
+}
+
+// The automatic backups, newest first; choosing one puts it into the file field.
+void TfrmRecover::addAutomaticBackups(QVBoxLayout *layout)
+{
+    auto *caption = new QLabel(QStringLiteral("或选择一个自动备份（最新的在前）："));
+    caption->setObjectName(QStringLiteral("LabAutoBackup"));
+    layout->addWidget(caption);
+    auto *list = new QListWidget;
+    list->setObjectName(QStringLiteral("ListAutoBackup"));
+    list->setFixedHeight(120);
+    for (const QString &path : AutoBackup::list()) {
+        auto *item = new QListWidgetItem(AutoBackup::takenAt(path), list);
+        item->setData(Qt::UserRole, path);
+    }
+    if (list->count() == 0) {
+        list->addItem(QStringLiteral("（还没有自动备份）"));
+        list->setEnabled(false);
+    }
+    caption->setBuddy(list);
+    // Only a row the user picks fills the field, not the focus landing on the list.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
+        const QList<QListWidgetItem *> picked = list->selectedItems();
+        if (!picked.isEmpty() && picked.first()->data(Qt::UserRole).isValid())
+            Edit1->setText(QDir::toNativeSeparators(picked.first()->data(Qt::UserRole).toString()));
+    });
+    layout->addWidget(list);
 }
 
 void TfrmRecover::ButPathClick()

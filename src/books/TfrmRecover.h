@@ -5,9 +5,11 @@
 #include <functional>
 
 class QLineEdit;
+class QVBoxLayout;
 
-// Replaces all books with those of a backup file, after checking that the file is
-// one of this program's databases and keeping a copy of the data it replaces.
+// Replaces all books with those of a backup file (chosen, or one of the automatic
+// backups), after checking that the file is one of this program's databases and
+// keeping a copy of the data it replaces.
 class TfrmRecover : public BookDialog
 {
     Q_OBJECT
@@ -24,6 +26,7 @@ public:
     void ButRecoverClick();
 
 private:
+    void addAutomaticBackups(QVBoxLayout *layout);
     bool closeEverything();
 
     QLineEdit *Edit1 = nullptr;

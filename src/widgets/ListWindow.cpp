@@ -26,22 +26,42 @@ ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
     buildButtonRow();
 }
 
+namespace List {
+
+QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth, const QString &name)
+{
+    auto *grid = new QTableView(parent);
+    grid->setObjectName(name);
+    grid->setModel(model);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setTabKeyNavigation(false);
+    grid->setAlternatingRowColors(true);
+    // Rows of one height: the grid then never measures rows it does not show.
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(24);
+    grid->horizontalHeader()->setDefaultSectionSize(columnWidth);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    return grid;
+}
+
+void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns)
+{
+    for (const Column &c : columns) {
+        const int column = model->column(c.alias);
+        grid->setColumnHidden(column, c.kind == Kind::Hidden);
+        if (c.width > 0)
+            grid->setColumnWidth(column, c.width);
+    }
+}
+
+} // namespace List
+
 void ListWindow::buildGrid()
 {
     m_model = new ListModel(this);
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("DBGrid1"));
-    m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setTabKeyNavigation(false);
-    m_grid->setAlternatingRowColors(true);
-    // Rows of one height: the grid then never measures rows it does not show.
-    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_grid->verticalHeader()->setDefaultSectionSize(24);
-    m_grid->horizontalHeader()->setDefaultSectionSize(m_list.columnWidth);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid = List::makeGrid(this, m_model, m_list.columnWidth);
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
@@ -138,12 +158,7 @@ void ListWindow::readList()
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
-    for (const List::Column &c : m_list.columns) {
-        const int column = m_model->column(c.alias);
-        m_grid->setColumnHidden(column, c.kind == List::Kind::Hidden);
-        if (c.width > 0)
-            m_grid->setColumnWidth(column, c.width);
-    }
+    List::showColumns(m_grid, m_model, m_list.columns);
     if (m_list.keyColumn)
         m_grid->setColumnHidden(m_model->column(List::KeyAlias), true);
 }

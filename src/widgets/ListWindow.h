@@ -37,6 +37,12 @@ struct Descriptor
     int columnWidth = 160; // of a column whose own width is 0
 };
 
+// A read-only grid over a list: whole rows selected, rows of one height.
+QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth,
+                     const QString &name = QStringLiteral("DBGrid1"));
+// Hides the hidden columns of a list just read and gives the others their widths.
+void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns);
+
 } // namespace List
 
 // The read-only list window: a grid (DBGrid1) over one statement, the record

@@ -21,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -192,7 +193,8 @@ int main(int argc, char *argv[])
         }
         // Query windows are shown with a result, their first follow-up record and one
         // page of their printed report.
-        if (auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"))) {
+        auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"));
+        if (run) {
             run->click();
             QApplication::processEvents();
             if (auto *grid = child->findChild<QTableView *>(QStringLiteral("DBGrid1"));
@@ -221,6 +223,14 @@ int main(int argc, char *argv[])
             // Dropped, so that closing the window asks nothing.
             if (auto *cancel = child->findChild<QPushButton *>(QStringLiteral("ButCan")))
                 cancel->click();
+        }
+        // Chart windows show each chart tab of their result too.
+        if (auto *tabs = child->findChild<QTabWidget *>(); tabs && run) {
+            for (int tab = 1; tab < tabs->count(); ++tab) {
+                tabs->setCurrentIndex(tab);
+                QApplication::processEvents();
+                save(&main, out, name + QStringLiteral("-chart-%1").arg(tab));
+            }
         }
         main.closeAllChildren();
         QApplication::processEvents();

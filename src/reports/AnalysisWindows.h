@@ -1,0 +1,66 @@
+#pragma once
+
+#include "reports/Analysis.h"
+#include "reports/ShownTable.h"
+#include "widgets/MaintenanceWindow.h"
+
+#include <QWidget>
+
+class ChartTabs;
+class ConditionPanel;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace AnalysisWindowSide {
+// What tells the income analysis from the expense analysis.
+struct Descriptor
+{
+    QString className;
+    QString kind; // "收入": caption "收入分析", boxes "收入日期", "收入类别", items "月收入"...
+    EntryColumns columns;
+    Maintenance::Feeder categories;
+};
+} // namespace AnalysisWindowSide
+
+// The analysis window: conditions, the item to sum by, 统计 / Excel / 退出, the
+// sums in a grid beside bar, line and pie charts, the count and the total.
+class AnalysisWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidget *parent);
+
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click() { close(); }
+
+    const ShownTable &shown() const { return m_shown; }
+    ChartTabs *charts() const { return m_charts; }
+
+private:
+    void showRun(const Analysis::Result &result);
+
+    AnalysisWindowSide::Descriptor m_d;
+    std::vector<Analysis::Item> m_items;
+    ConditionPanel *m_conditions = nullptr;
+    QTableView *m_grid = nullptr;
+    ChartTabs *m_charts = nullptr;
+    std::vector<QLabel *> m_labels;
+    QPushButton *m_excel = nullptr;
+    ShownTable m_shown;
+};
+
+class TfrmE_I : public AnalysisWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmE_I(QWidget *parent = nullptr);
+};
+
+class TfrmE_O : public AnalysisWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmE_O(QWidget *parent = nullptr);
+};

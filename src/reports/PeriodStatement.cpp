@@ -1,0 +1,148 @@
+#include "reports/PeriodStatement.h"
+
+#include "data/Dates.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <cstdlib>
+
+namespace PeriodStatement {
+namespace {
+
+int labelLength(Period period)
+{
+    return period == Period::Month ? 7 : 4;
+}
+
+QDate periodStart(Period period, const QDate &day)
+{
+    return period == Period::Month ? QDate(day.year(), day.month(), 1) : QDate(day.year(), 1, 1);
+}
+
+QDate nextPeriod(Period period, const QDate &start)
+{
+    return period == Period::Month ? start.addMonths(1) : start.addYears(1);
+}
+
+QString label(Period period, const QDate &start)
+{
+    return isoDate(start).left(labelLength(period));
+}
+
+struct SideSums
+{
+    Money amount;
+    qint64 count = 0;
+};
+
+// One side's sums and counts per day over the periods' range. Grouping by the
+// indexed date column itself walks the (BName, date) index in order with no
+// sorting; the days are then added up into their periods.
+Sql sideQuery(const EntryColumns &side, const QString &book, Period period, const QDate &from,
+              const QDate &to, const EntryFilter &filter)
+{
+    const QDate first = periodStart(period, from);
+    const QDate end = nextPeriod(period, periodStart(period, to));
+    const QString date = QLatin1String(side.date);
+    EntryFilter limits;
+    limits.account = filter.account;
+    limits.member = filter.member;
+    return Sql(QStringLiteral("select %1,sum(%2),count(*) from %3 where BName=? and %1>=? and %1<?")
+                   .arg(date, QLatin1String(side.amount), QLatin1String(side.table)),
+               {book, isoDate(first), isoDate(end)})
+        .add(entryCondition(side, limits))
+        .add(QStringLiteral(" group by %1").arg(date));
+}
+
+QHash<QString, SideSums> readSide(const EntryColumns &side, const QString &book, Period period,
+                                  const QDate &from, const QDate &to, const EntryFilter &filter)
+{
+    QHash<QString, SideSums> sums;
+    QSqlQuery query = sideQuery(side, book, period, from, to, filter).exec();
+    while (query.next()) {
+        SideSums &sum = sums[query.value(0).toString().left(labelLength(period))];
+        sum.amount += Money::fromVariant(query.value(1));
+        sum.count += query.value(2).toLongLong();
+    }
+    return sums;
+}
+
+} // namespace
+
+std::int64_t Row::shareHundredths() const
+{
+    if (income.isZero() || expense.isZero())
+        return 0;
+    // 128 bits: a hundredfold amount in units may pass 64 bits.
+    const __int128 numerator = __int128(expense.units()) * 100;
+    const __int128 denominator = income.units();
+    __int128 quotient = numerator / denominator;
+    const __int128 remainder = numerator % denominator;
+    const __int128 twice = remainder < 0 ? -2 * remainder : 2 * remainder;
+    const bool negative = (numerator < 0) != (denominator < 0);
+    if (twice >= (denominator < 0 ? -denominator : denominator))
+        quotient += negative ? -1 : 1;
+    return std::int64_t(quotient);
+}
+
+QString Row::shareText() const
+{
+    return ratioText(shareHundredths());
+}
+
+QString ratioText(std::int64_t hundredths)
+{
+    const std::int64_t magnitude = std::llabs(hundredths);
+    return QStringLiteral("%1%2.%3")
+        .arg(hundredths < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / 100)
+        .arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+}
+
+Totals Result::totals() const
+{
+    Totals t;
+    for (const Row &r : rows) {
+        t.income += r.income;
+        t.incomeCount += r.incomeCount;
+        t.expense += r.expense;
+        t.expenseCount += r.expenseCount;
+    }
+    return t;
+}
+
+QString dateOrderMessage()
+{
+    return QStringLiteral("日期选择错误，请重新选择！");
+}
+
+QStringList periodLabels(Period period, const QDate &from, const QDate &to)
+{
+    QStringList labels;
+    for (QDate start = periodStart(period, from); start <= to; start = nextPeriod(period, start))
+        labels << label(period, start);
+    return labels;
+}
+
+QDate defaultFrom(Period period, const QDate &today)
+{
+    return period == Period::Month ? periodStart(period, today).addMonths(-11)
+                                   : periodStart(period, today);
+}
+
+Result compute(const QString &book, Period period, const QDate &from, const QDate &to,
+               const EntryFilter &filter)
+{
+    const auto income = readSide(EntryTables::Income, book, period, from, to, filter);
+    const auto expense = readSide(EntryTables::Expense, book, period, from, to, filter);
+    Result result;
+    result.period = period;
+    for (const QString &l : periodLabels(period, from, to)) {
+        const SideSums in = income.value(l);
+        const SideSums out = expense.value(l);
+        result.rows.push_back({l, in.amount, in.count, out.amount, out.count});
+    }
+    return result;
+}
+
+} // namespace PeriodStatement

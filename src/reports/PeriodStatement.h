@@ -1,0 +1,74 @@
+#pragma once
+
+#include "data/Money.h"
+#include "reports/EntryConditions.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+// The income-expense statement of a book, period by period: whole calendar
+// months or years from the first day's period through the last day's. Each
+// side is read with one grouped query over the date range; periods without
+// entries are rows of zeros. Computed in memory, so each window keeps its own
+// last run.
+namespace PeriodStatement {
+
+enum class Period
+{
+    Month,
+    Year
+};
+
+struct Row
+{
+    QString label; // "yyyy-MM" or "yyyy"
+    Money income;
+    qint64 incomeCount = 0;
+    Money expense;
+    qint64 expenseCount = 0;
+
+    Money balance() const { return income - expense; }
+    // Expense over income in hundredths, rounded half away from zero; 0 when
+    // either amount is 0.
+    std::int64_t shareHundredths() const;
+    // The share as shown: "0.75", "1.20", "0.00".
+    QString shareText() const;
+};
+
+struct Totals
+{
+    Money income;
+    qint64 incomeCount = 0;
+    Money expense;
+    qint64 expenseCount = 0;
+    Money balance() const { return income - expense; }
+};
+
+struct Result
+{
+    Period period = Period::Month;
+    std::vector<Row> rows;
+    Totals totals() const;
+};
+
+// A ratio in hundredths as shown: 75 -> "0.75", no thousands separators.
+QString ratioText(std::int64_t hundredths);
+
+// Refusal of a first day after the last.
+QString dateOrderMessage();
+
+// The labels of the periods from the first day's through the last day's.
+QStringList periodLabels(Period period, const QDate &from, const QDate &to);
+// The default first day: eleven months back on the first of the month (the
+// twelve months ending with this one), or 1 January of this year.
+QDate defaultFrom(Period period, const QDate &today);
+
+// Computes the statement of the book; the account and member limits of the
+// filter apply (its days and category are not used). Throws DbError.
+Result compute(const QString &book, Period period, const QDate &from, const QDate &to,
+               const EntryFilter &filter);
+
+} // namespace PeriodStatement

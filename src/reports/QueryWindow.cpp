@@ -1,0 +1,375 @@
+#include "reports/QueryWindow.h"
+
+#include "data/Money.h"
+#include "data/TfrmDM.h"
+#include "widgets/DatePicker.h"
+#include "widgets/ListModel.h"
+#include "widgets/ListWindow.h"
+#include "widgets/MessageBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString Descending = QStringLiteral("降序");
+
+// A LIKE pattern that finds `text` anywhere, with its own % and _ taken literally.
+QString containsPattern(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+} // namespace
+
+QueryWindow::QueryWindow(Query::Descriptor descriptor, QWidget *parent)
+    : QWidget(parent), m_d(std::move(descriptor))
+{
+    setObjectName(m_d.className);
+    setWindowTitle(m_d.caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    new QVBoxLayout(this);
+    buildConditionPanel();
+    buildLists();
+    FormCreate();
+}
+
+void QueryWindow::buildConditionPanel()
+{
+    auto *panel = new QWidget(this);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *group = new QGroupBox(QStringLiteral("查询条件"), panel);
+    auto *grid = new QGridLayout(group);
+    for (int i = 0; i < int(m_d.conditions.size()); ++i)
+        m_checks << addCondition(grid, i, m_d.conditions[i]);
+    row->addWidget(group, 1);
+    auto *right = new QGridLayout;
+    if (!m_d.sorts.empty())
+        right->addWidget(buildSortPanel(), 0, 0, 1, 2);
+    buildButtons(right);
+    row->addLayout(right);
+    layout()->addWidget(panel);
+}
+
+// The date range fills the first row; the other conditions follow two to a row.
+QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::Criterion &c)
+{
+    auto *check = new QCheckBox(c.caption, this);
+    check->setObjectName(QStringLiteral("CheckBox%1").arg(index + 1));
+    const int row = index == 0 ? 0 : (index + 1) / 2;
+    const int column = index == 0 ? 0 : ((index + 1) % 2) * 2;
+    grid->addWidget(check, row, column);
+    QWidget *value = nullptr;
+    switch (c.field) {
+    case Query::Field::Dates: {
+        auto *dates = new QHBoxLayout;
+        value = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
+        m_to = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
+        dates->addWidget(value);
+        dates->addWidget(new QLabel(QStringLiteral("至："), this));
+        dates->addWidget(m_to);
+        dates->addStretch();
+        grid->addLayout(dates, row, 1, 1, 3);
+        m_values << value;
+        return check;
+    }
+    case Query::Field::List: {
+        const int n = int(std::count_if(m_values.begin(), m_values.end(),
+                                        [](QWidget *w) { return qobject_cast<QComboBox *>(w); }));
+        auto *box = new QComboBox(this);
+        box->setObjectName(QStringLiteral("DBLookupComboBox%1").arg(n + 1));
+        box->setMinimumWidth(140);
+        // Picking a name is enough to filter by it.
+        connect(box, &QComboBox::activated, check, [check] { check->setChecked(true); });
+        value = box;
+        break;
+    }
+    case Query::Field::Text: {
+        const int n = int(std::count_if(m_values.begin(), m_values.end(),
+                                        [](QWidget *w) { return qobject_cast<QLineEdit *>(w); }));
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QStringLiteral("Edit%1").arg(n + 1));
+        edit->setMinimumWidth(140);
+        value = edit;
+        break;
+    }
+    }
+    grid->addWidget(value, row, column + 1);
+    m_values << value;
+    return check;
+}
+
+QWidget *QueryWindow::buildSortPanel()
+{
+    auto *group = new QGroupBox(QStringLiteral("排序条件"), this);
+    auto *row = new QHBoxLayout(group);
+    row->addWidget(new QLabel(QStringLiteral("排序条件："), group));
+    m_sortField = new QComboBox(group);
+    m_sortField->setObjectName(QStringLiteral("ComboBox1"));
+    for (const Query::SortEntry &s : m_d.sorts)
+        m_sortField->addItem(s.text);
+    m_sortDirection = new QComboBox(group);
+    m_sortDirection->setObjectName(QStringLiteral("ComboBox2"));
+    m_sortDirection->addItems({QStringLiteral("升序"), Descending});
+    row->addWidget(m_sortField);
+    row->addWidget(m_sortDirection);
+    return group;
+}
+
+void QueryWindow::buildButtons(QGridLayout *panel)
+{
+    QPushButton *query = makeButton(this, "BitBtn1", QStringLiteral("查询"));
+    m_excel = makeButton(this, "BitBtn2", QStringLiteral("Excel"));
+    m_print = makeButton(this, "BitBtn4", QStringLiteral("打印"));
+    QPushButton *exit = makeButton(this, "BitBtn3", QStringLiteral("退出"));
+    panel->addWidget(query, 1, 0);
+    panel->addWidget(m_excel, 1, 1);
+    panel->addWidget(m_print, 2, 0);
+    panel->addWidget(exit, 2, 1);
+    connect(query, &QPushButton::clicked, this, &QueryWindow::BitBtn1Click);
+    connect(m_excel, &QPushButton::clicked, this, &QueryWindow::BitBtn2Click);
+    connect(m_print, &QPushButton::clicked, this, &QueryWindow::BitBtn4Click);
+    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void QueryWindow::buildLists()
+{
+    m_model = new ListModel(this);
+    m_grid = List::makeGrid(this, m_model, 110);
+    if (m_d.detail) {
+        m_detailModel = new ListModel(this);
+        m_detailGrid = List::makeGrid(this, m_detailModel, 110, QStringLiteral("DBGrid2"));
+        auto *splitter = new QSplitter(Qt::Vertical, this);
+        splitter->addWidget(m_grid);
+        splitter->addWidget(m_detailGrid);
+        splitter->setStretchFactor(0, 1);
+        splitter->setSizes({400, 90});
+        layout()->addWidget(splitter);
+        connect(m_grid, &QTableView::clicked, this,
+                [this](const QModelIndex &index) { DBGrid1CellClick(index.row()); });
+    } else {
+        layout()->addWidget(m_grid);
+    }
+    auto *bar = new QHBoxLayout;
+    for (int i = 0; i <= int(m_d.totals.size()); ++i) {
+        auto *label = new QLabel(this);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 2));
+        label->setMinimumWidth(200);
+        bar->addWidget(label);
+        m_labels << label;
+    }
+    bar->addStretch();
+    static_cast<QVBoxLayout *>(layout())->addLayout(bar);
+}
+
+void QueryWindow::FormCreate()
+{
+    const QDate today = QDate::currentDate();
+    static_cast<QDateEdit *>(m_values.first())->setDate(today.addMonths(-1));
+    m_to->setDate(today);
+    m_checks.first()->setChecked(true);
+    for (int i = 0; i < int(m_d.conditions.size()); ++i)
+        if (m_d.conditions[i].feeder)
+            (TfrmDM::instance()->*m_d.conditions[i].feeder)(static_cast<QComboBox *>(m_values[i]));
+    m_excel->setEnabled(false);
+    m_print->setEnabled(false);
+}
+
+Condition QueryWindow::conditions() const
+{
+    Condition where;
+    for (int i = 0; i < int(m_d.conditions.size()); ++i) {
+        if (!m_checks[i]->isChecked())
+            continue;
+        const Query::Criterion &c = m_d.conditions[i];
+        switch (c.field) {
+        case Query::Field::Dates:
+            where.add(
+                QStringLiteral(" and %1 between ? and ?").arg(c.column),
+                {isoDate(static_cast<QDateEdit *>(m_values[i])->date()), isoDate(m_to->date())});
+            break;
+        case Query::Field::List:
+            where.add(QStringLiteral(" and %1=?").arg(c.column),
+                      {static_cast<QComboBox *>(m_values[i])->currentText()});
+            break;
+        case Query::Field::Text:
+            where.add(QStringLiteral(" and %1 like ? escape '\\'").arg(c.column),
+                      {containsPattern(static_cast<QLineEdit *>(m_values[i])->text())});
+            break;
+        }
+    }
+    return where;
+}
+
+Sql QueryWindow::bookFilter() const
+{
+    return Sql(QStringLiteral(" where BName=?"), {TfrmDM::instance()->currentBook()});
+}
+
+// The chosen sort column, then the key, so that equal values keep one order.
+QString QueryWindow::order() const
+{
+    if (m_d.sorts.empty())
+        return m_d.fixedOrder;
+    const int chosen = m_sortField->findText(m_sortField->currentText());
+    if (chosen < 0)
+        return QStringLiteral("ID");
+    const QString direction =
+        m_sortDirection->currentText() == Descending ? QStringLiteral(" desc") : QString();
+    return m_d.sorts[chosen].alias + direction + QStringLiteral(", ID") + direction;
+}
+
+void QueryWindow::BitBtn1Click()
+{
+    const Condition where = conditions();
+    List::Query query{List::selectColumns(m_d.columns, m_d.table) + bookFilter() + where, order(),
+                      List::moneyAliases(m_d.columns)};
+    try {
+        m_model->setQuery(query);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    List::showColumns(m_grid, m_model, m_d.columns);
+    m_shown = query;
+    // The count and totals come after the first screen is shown.
+    QTimer::singleShot(0, this, [this, where] {
+        m_labWhere = where;
+        showTotals();
+    });
+}
+
+void QueryWindow::showTotals()
+{
+    Sql totals(QStringLiteral("select count(*)"));
+    for (const Query::Total &t : m_d.totals)
+        totals.add(QStringLiteral(", ") + t.expression);
+    totals.add(QStringLiteral(" from ") + m_d.table).add(bookFilter()).add(m_labWhere);
+    QSqlQuery result;
+    try {
+        result = totals.exec();
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    result.next();
+    m_count = result.value(0).toLongLong();
+    m_labels[0]->setText(QStringLiteral("笔数：") + QString::number(m_count));
+    for (int i = 0; i < int(m_d.totals.size()); ++i) {
+        const QVariant sum = result.value(i + 1);
+        // The sum of no rows is empty, as the database gives it.
+        m_labels[i + 1]->setText(m_d.totals[i].label +
+                                 (sum.isNull() ? QString() : Money::fromVariant(sum).toGrouped()));
+    }
+    m_excel->setEnabled(true);
+    m_print->setEnabled(true);
+}
+
+void QueryWindow::DBGrid1CellClick(int row)
+{
+    if (!m_d.detail || m_model->rowCount() == 0 || row < 0)
+        return;
+    const Query::Detail &d = *m_d.detail;
+    const QVariant key = m_model->value(row, QStringLiteral("ID"));
+    List::Query query{List::selectColumns(d.columns, d.table) +
+                          Sql(QStringLiteral(" where %1=?").arg(d.parentKey), {key}),
+                      d.order, List::moneyAliases(d.columns)};
+    try {
+        m_detailModel->setQuery(query);
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    List::showColumns(m_detailGrid, m_detailModel, d.columns);
+}
+
+// The shown list columns: amounts as numbers, the date column as dates, the count
+// of rows under the first and each total under the column it sums.
+Xlsx::Sheet QueryWindow::exportSheet(QList<int> &listColumns) const
+{
+    Xlsx::Sheet sheet{TfrmDM::instance()->currentBook() + m_d.exportSuffix, {}};
+    for (int c = 0; c < int(m_d.columns.size()); ++c) {
+        const List::Column &column = m_d.columns[c];
+        if (column.kind == List::Kind::Hidden)
+            continue;
+        Xlsx::Column exported{column.alias, Xlsx::Kind::Text, m_d.exportWidths[listColumns.size()],
+                              Xlsx::Total::None};
+        if (column.kind == List::Kind::Money)
+            exported.kind = Xlsx::Kind::Money;
+        else if (column.name == m_d.conditions.front().column)
+            exported.kind = Xlsx::Kind::Date;
+        if (listColumns.isEmpty())
+            exported.total = Xlsx::Total::RowCount;
+        for (const Query::Total &t : m_d.totals)
+            if (t.alias == column.alias)
+                exported.total = Xlsx::Total::Sum;
+        sheet.columns << exported;
+        listColumns << c;
+    }
+    return sheet;
+}
+
+void QueryWindow::BitBtn2Click()
+{
+    QList<int> columns;
+    const Xlsx::Sheet sheet = exportSheet(columns);
+    // The rows shown: the last query's statement, read again as they are written.
+    QSqlQuery rows;
+    try {
+        rows = (m_shown.select + Sql(QStringLiteral(" order by ") + m_shown.order)).exec();
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    const RowSource all = queryRows(std::move(rows));
+    QVariantList listed;
+    Xlsx::exportAndOpen(
+        this, m_d.exportSuffix.mid(1), sheet,
+        [&](QVariantList &row) {
+            if (!all(listed))
+                return false;
+            row.resize(columns.size());
+            for (int i = 0; i < columns.size(); ++i)
+                row[i] = listed[columns[i]];
+            return true;
+        },
+        m_count);
+}
+
+void QueryWindow::BitBtn4Click()
+{
+    Report::Layout layout{TfrmDM::instance()->currentBook() + m_d.reportName, {}};
+    QStringList fields;
+    for (const Query::ReportColumn &r : m_d.printed) {
+        layout.columns << r.print;
+        fields << r.column;
+    }
+    // The rows are read when printing, with the conditions of the last query, in
+    // the order they were entered (the window's sort is not the report's).
+    const Sql statement =
+        Sql(QStringLiteral("select %1 from %2").arg(fields.join(u','), m_d.table)) + bookFilter() +
+        m_labWhere + Sql(QStringLiteral(" order by ID"));
+    Report::preview(this, layout, [statement] { return queryRows(statement.exec()); });
+}

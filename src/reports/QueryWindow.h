@@ -1,0 +1,148 @@
+#pragma once
+
+#include "data/ListQuery.h"
+#include "data/Sql.h"
+#include "reports/Report.h"
+#include "reports/XlsxExport.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+class ListModel;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class TfrmDM;
+
+namespace Query {
+
+using Feeder = void (TfrmDM::*)(QComboBox *) const;
+
+enum class Field
+{
+    Dates, // two date pickers: the column between both dates, inclusive
+    List,  // a drop-down list: the column equals the chosen name
+    Text   // a text box: the column contains the typed text
+};
+
+// One condition of the panel, in the order the conditions are appended.
+struct Criterion
+{
+    QString caption; // of its check box
+    Field field;
+    QString column;
+    Feeder feeder = nullptr; // fills the drop-down list of a List condition
+};
+
+// A sort-field entry and the result column it sorts by.
+struct SortEntry
+{
+    QString text;
+    QString alias;
+};
+
+// A money total of the rows: its expression, the label before it, and the list
+// column it sums (the export's totals row shows it there).
+struct Total
+{
+    QString expression; // "sum(IMoney)"
+    QString label;      // "合计金额："
+    QString alias;      // "金额"
+};
+
+// The follow-up records of the clicked row, shown in the lower list.
+struct Detail
+{
+    QString table;     // "BorrowR"
+    QString parentKey; // "BID"
+    std::vector<List::Column> columns;
+    QString order; // by result names, ending with the key
+};
+
+// How a report column is printed: the table column it reads.
+struct ReportColumn
+{
+    QString column;
+    Report::Column print;
+};
+
+struct Descriptor
+{
+    QString className{};
+    QString caption{};
+    QString table{};
+    std::vector<List::Column> columns{}; // the list statement's columns, in order
+    std::vector<Criterion> conditions{}; // the first is the date range
+    std::vector<SortEntry> sorts{};      // empty: no sort boxes, fixedOrder always
+    QString fixedOrder{};
+    std::vector<Total> totals{};
+    std::optional<Detail> detail{};
+    QString exportSuffix{}; // "-收入表"
+    // Of the shown list columns, in the spreadsheet's character units.
+    std::vector<double> exportWidths{};
+    QString reportName{}; // "收入报表"
+    std::vector<ReportColumn> printed{};
+};
+
+} // namespace Query
+
+// The detail query window: ticked conditions over one entry table of the current
+// book, the matching rows sorted as chosen, their count and totals, the export to
+// a spreadsheet and the printed report of the last query's conditions. Debts,
+// credits and investments add a lower list of the clicked row's follow-up records.
+class QueryWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit QueryWindow(Query::Descriptor descriptor, QWidget *parent = nullptr);
+
+    void FormCreate();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn4Click();
+    void DBGrid1CellClick(int row);
+
+    // The conditions of the last query ("" until the first).
+    const Condition &LabWhere() const { return m_labWhere; }
+    ListModel *model() const { return m_model; }
+
+private:
+    void buildConditionPanel();
+    QWidget *buildSortPanel();
+    void buildButtons(QGridLayout *panel);
+    void buildLists();
+    QCheckBox *addCondition(QGridLayout *grid, int index, const Query::Criterion &c);
+
+    // The ticked conditions as they stand now, each beginning with " and ".
+    Condition conditions() const;
+    Sql bookFilter() const;
+    QString order() const;
+    void showTotals();
+    // The sheet of the shown columns; listColumns gets their places in the list.
+    Xlsx::Sheet exportSheet(QList<int> &listColumns) const;
+
+    const Query::Descriptor m_d;
+    Condition m_labWhere;
+    List::Query m_shown; // the statement of the rows shown, for the export
+    qint64 m_count = 0;  // of the rows shown
+    ListModel *m_model = nullptr;
+    ListModel *m_detailModel = nullptr;
+    QTableView *m_grid = nullptr;
+    QTableView *m_detailGrid = nullptr;
+    QList<QCheckBox *> m_checks;
+    QList<QWidget *> m_values; // per condition: its list, text box or first picker
+    QDateEdit *m_to = nullptr;
+    QComboBox *m_sortField = nullptr;
+    QComboBox *m_sortDirection = nullptr;
+    QPushButton *m_excel = nullptr;
+    QPushButton *m_print = nullptr;
+    QList<QLabel *> m_labels; // the count, then one per total
+};

@@ -1,0 +1,101 @@
+#include "reports/ReportOutput.h"
+
+#include "reports/Report.h"
+#include "reports/XlsxExport.h"
+
+#include <memory>
+
+namespace ReportOutput {
+namespace {
+
+// The table's rows one at a time, with the running number in front when asked.
+RowSource tableRows(std::shared_ptr<const ShownTable> table, bool numbered)
+{
+    auto next = std::make_shared<int>(0);
+    return [table, next, numbered](QVariantList &row) {
+        if (*next >= int(table->rows.size()))
+            return false;
+        row = table->rows[*next];
+        ++*next;
+        if (numbered)
+            row.prepend(*next);
+        return true;
+    };
+}
+
+Xlsx::Kind sheetKind(ShownTable::Kind kind)
+{
+    switch (kind) {
+    case ShownTable::Kind::Money:
+    case ShownTable::Kind::Ratio: // kept in amount units, shown with two decimals
+        return Xlsx::Kind::Money;
+    case ShownTable::Kind::Count:
+        return Xlsx::Kind::Count;
+    case ShownTable::Kind::Text:
+        break;
+    }
+    return Xlsx::Kind::Text;
+}
+
+Report::Kind reportKind(ShownTable::Kind kind)
+{
+    switch (kind) {
+    case ShownTable::Kind::Money:
+        return Report::Kind::Money;
+    case ShownTable::Kind::Ratio:
+        return Report::Kind::Ratio;
+    case ShownTable::Kind::Count:
+        return Report::Kind::Count;
+    case ShownTable::Kind::Text:
+        break;
+    }
+    return Report::Kind::Text;
+}
+
+Xlsx::Total sheetTotal(ShownTable::Total total)
+{
+    switch (total) {
+    case ShownTable::Total::RowCount:
+        return Xlsx::Total::RowCount;
+    case ShownTable::Total::Sum:
+        return Xlsx::Total::Sum;
+    case ShownTable::Total::None:
+        break;
+    }
+    return Xlsx::Total::None;
+}
+
+Xlsx::Sheet sheet(const QString &title, const ShownTable &table, Form form)
+{
+    Xlsx::Sheet s{title, {}, form == Form::Decorated};
+    for (const auto &c : table.columns)
+        s.columns << Xlsx::Column{c.title, sheetKind(c.kind), c.width, sheetTotal(c.total)};
+    return s;
+}
+
+// The report numbers its rows in a first column "序号".
+Report::Layout layout(const QString &title, const ShownTable &table)
+{
+    Report::Layout l{title, {Report::Column{QStringLiteral("序号"), Report::Kind::Key}}};
+    for (const auto &c : table.columns)
+        l.columns << Report::Column{c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum};
+    return l;
+}
+
+} // namespace
+
+QString exportWorkbook(QWidget *parent, const QString &reportName, const QString &title,
+                       const ShownTable &table, Form form)
+{
+    auto shared = std::make_shared<const ShownTable>(table);
+    return Xlsx::exportAndOpen(parent, reportName, sheet(title, table, form),
+                               tableRows(shared, false), qint64(table.rows.size()));
+}
+
+void print(QWidget *parent, const QString &title, const ShownTable &table)
+{
+    auto shared = std::make_shared<const ShownTable>(table);
+    Report::preview(parent, layout(title, table), [shared] { return tableRows(shared, true); });
+}
+
+} // namespace ReportOutput

@@ -1,0 +1,148 @@
+#include "reports/StatementWindows.h"
+
+#include "data/TfrmDM.h"
+#include "reports/ConditionPanel.h"
+#include "reports/ReportOutput.h"
+#include "widgets/MessageBox.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+using PeriodStatement::Period;
+
+Statement::Descriptor monthly()
+{
+    return {"TfrmSZ_M", "收支月报表", Period::Month, "月份", "-收支月报表", "收支月统计表"};
+}
+
+Statement::Descriptor yearly()
+{
+    return {"TfrmSZ_Y", "收支年报表", Period::Year, "年份", "-收支年报表", "收支年统计表"};
+}
+
+ShownTable statementTable(const QString &periodTitle)
+{
+    using K = ShownTable::Kind;
+    using C = ShownTable::Column;
+    const auto sum = ShownTable::Total::Sum;
+    return {{C{periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
+             C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
+             C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
+             C{"支出占收入", K::Ratio, 11}},
+            {}};
+}
+
+QVariantList values(const PeriodStatement::Row &r)
+{
+    return {r.label,
+            r.income.toVariant(),
+            r.incomeCount,
+            r.expense.toVariant(),
+            r.expenseCount,
+            r.balance().toVariant(),
+            qlonglong(r.shareHundredths() * (Money::Scale / 100))};
+}
+
+} // namespace
+
+StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *parent)
+    : QWidget(parent), m_d(std::move(descriptor)), m_shown(statementTable(m_d.periodTitle))
+{
+    setObjectName(m_d.className);
+    setWindowTitle(m_d.caption);
+    auto *layout = new QVBoxLayout(this);
+
+    Conditions::Spec spec;
+    spec.dateBox = QStringLiteral("统计日期");
+    spec.dateAlwaysApplies = true;
+    spec.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate());
+    m_conditions = new ConditionPanel(spec, this);
+    auto *run = m_conditions->addButton("BitBtn1", "统计");
+    m_excel = m_conditions->addButton("BitBtn2", "Excel");
+    m_print = m_conditions->addButton("BitBtn4", "打印");
+    auto *exit = m_conditions->addButton("BitBtn3", "退出");
+    m_excel->setEnabled(false);
+    m_print->setEnabled(false);
+    m_progress = new QProgressBar(m_conditions);
+    m_progress->setObjectName("ProgressBar1");
+    m_progress->setValue(0);
+    m_conditions->layout()->addWidget(m_progress);
+    layout->addWidget(m_conditions);
+
+    m_grid = makeReportGrid(this, "DBGrid1");
+    showTable(m_grid, m_shown);
+    layout->addWidget(m_grid, 1);
+    const LabelBar bar =
+        makeLabelBar(this, {"Label1", "Label2", "Label3", "Label5", "Label6", "Label7"});
+    m_labels = bar.labels;
+    layout->addWidget(bar.bar);
+
+    connect(run, &QPushButton::clicked, this, &StatementWindow::BitBtn1Click);
+    connect(m_excel, &QPushButton::clicked, this, &StatementWindow::BitBtn2Click);
+    connect(m_print, &QPushButton::clicked, this, &StatementWindow::BitBtn4Click);
+    connect(exit, &QPushButton::clicked, this, &StatementWindow::BitBtn3Click);
+}
+
+void StatementWindow::BitBtn1Click()
+{
+    if (m_conditions->from() > m_conditions->to()) {
+        Msg::plain(this, PeriodStatement::dateOrderMessage());
+        return;
+    }
+    if (!m_conditions->checkChoices())
+        return;
+    try {
+        showRun(PeriodStatement::compute(TfrmDM::instance()->currentBook(), m_d.period,
+                                         m_conditions->from(), m_conditions->to(),
+                                         m_conditions->filter()));
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
+}
+
+void StatementWindow::showRun(const PeriodStatement::Result &result)
+{
+    m_shown.rows.clear();
+    for (const auto &row : result.rows)
+        m_shown.rows.push_back(values(row));
+    m_totals = result.totals();
+    showTable(m_grid, m_shown);
+    // Both sides come from one grouped query each: the bar fills at once.
+    m_progress->setRange(0, int(result.rows.size()));
+    m_progress->setValue(int(result.rows.size()));
+
+    const QStringList texts = {QStringLiteral("数量：%1").arg(result.rows.size()),
+                               QStringLiteral("收入合计：") + m_totals.income.toGrouped(),
+                               QStringLiteral("收入笔数：%1").arg(m_totals.incomeCount),
+                               QStringLiteral("支出合计：") + m_totals.expense.toGrouped(),
+                               QStringLiteral("支出笔数：%1").arg(m_totals.expenseCount),
+                               QStringLiteral("结余合计：") + m_totals.balance().toGrouped()};
+    for (std::size_t i = 0; i < m_labels.size(); ++i)
+        m_labels[i]->setText(texts[int(i)]);
+    m_excel->setEnabled(true);
+    m_print->setEnabled(true);
+}
+
+void StatementWindow::BitBtn2Click()
+{
+    ReportOutput::exportWorkbook(this, m_d.caption,
+                                 TfrmDM::instance()->currentBook() + m_d.exportSuffix, m_shown);
+}
+
+void StatementWindow::BitBtn4Click()
+{
+    ReportOutput::print(this, m_d.reportTitle, m_shown);
+}
+
+TfrmSZ_M::TfrmSZ_M(QWidget *parent) : StatementWindow(monthly(), parent)
+{
+}
+
+TfrmSZ_Y::TfrmSZ_Y(QWidget *parent) : StatementWindow(yearly(), parent)
+{
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "reports/PeriodStatement.h"
+#include "reports/ShownTable.h"
+
+#include <QWidget>
+
+class ConditionPanel;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace Statement {
+// What tells the monthly statement from the yearly one.
+struct Descriptor
+{
+    QString className;
+    QString caption; // "收支月报表"
+    PeriodStatement::Period period;
+    QString periodTitle;  // first column: "月份" or "年份"
+    QString exportSuffix; // after the book's name: "-收支月报表"
+    QString reportTitle;  // "收支月统计表"
+};
+} // namespace Statement
+
+// The income-expense statement window: conditions, 统计 / Excel / 打印 / 退出,
+// a progress bar, the grid of the periods and a bar of totals. The window keeps
+// its last run; the grid, the export and the print all show that run.
+class StatementWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    StatementWindow(Statement::Descriptor descriptor, QWidget *parent);
+
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click() { close(); }
+    void BitBtn4Click();
+
+    // The last run as shown (no rows before the first run).
+    const ShownTable &shown() const { return m_shown; }
+
+private:
+    void showRun(const PeriodStatement::Result &result);
+
+    Statement::Descriptor m_d;
+    ConditionPanel *m_conditions = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QTableView *m_grid = nullptr;
+    std::vector<QLabel *> m_labels;
+    QPushButton *m_excel = nullptr;
+    QPushButton *m_print = nullptr;
+    ShownTable m_shown;
+    PeriodStatement::Totals m_totals;
+};
+
+class TfrmSZ_M : public StatementWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmSZ_M(QWidget *parent = nullptr);
+};
+
+class TfrmSZ_Y : public StatementWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmSZ_Y(QWidget *parent = nullptr);
+};

@@ -1,0 +1,157 @@
+#include "app/TfrmMain.h"
+#include "books/AutoBackup.h"
+#include "books/BookStore.h"
+#include "books/TfrmRecover.h"
+#include "data/TfrmDM.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QStatusBar>
+#include <QTest>
+
+class TestAutoBackup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { AutoBackup::setClock({}); }
+    void oneBackupADayWhenABookIsOpened();
+    void keepsTheNewestFourteen();
+    void aFolderThatCannotBeWrittenLeavesTheBookUsable();
+    void restoringAnAutomaticBackupBringsItsDataBack();
+};
+
+namespace {
+
+// 09:30:15 (or another hour) on day `day` of March 2026.
+void setDay(int day, int hour = 9)
+{
+    const QDateTime time(QDate(2026, 3, day), QTime(hour, 30, 15));
+    AutoBackup::setClock([time] { return time; });
+}
+
+void openThroughMenu(TfrmMain &main, const QString &book)
+{
+    Drive::whenModal([&](QWidget *dialog) {
+        Drive::choose(dialog, "DBLookupComboBox1", book);
+        Drive::setText(dialog, "Edit1", BookStore::InitialPassword);
+        Drive::click(dialog, "ButOpen");
+        if (dialog->isVisible())
+            dialog->close();
+    });
+    main.findChild<QAction *>("N3")->trigger();
+    QCOMPARE(TfrmDM::instance()->currentBook(), book);
+}
+
+QStringList backupNames()
+{
+    QStringList names;
+    for (const QString &path : AutoBackup::list())
+        names << QFileInfo(path).fileName();
+    return names;
+}
+
+} // namespace
+
+void TestAutoBackup::oneBackupADayWhenABookIsOpened()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    BookStore::createBook("乙");
+    TfrmMain main;
+    QCOMPARE(AutoBackup::folder(), env.dataDir() + "/自动备份");
+
+    setDay(1, 9);
+    openThroughMenu(main, "甲");
+    QCOMPARE(backupNames(), QStringList{"2026-03-01_093015.db"});
+    QCOMPARE(Db::dumpFile(AutoBackup::list().first()), Db::dump());
+    setDay(1, 21);
+    openThroughMenu(main, "乙");
+    QCOMPARE(backupNames(), QStringList{"2026-03-01_093015.db"});
+    setDay(2, 8);
+    openThroughMenu(main, "甲");
+    QCOMPARE(backupNames(), QStringList({"2026-03-02_083015.db", "2026-03-01_093015.db"}));
+    QVERIFY(messages.messages.isEmpty() && main.statusBar()->currentMessage().isEmpty());
+}
+
+void TestAutoBackup::keepsTheNewestFourteen()
+{
+    TestEnvironment env;
+    BookStore::createBook("甲");
+    QVERIFY(QDir().mkpath(AutoBackup::folder()));
+    const QString usersFile = AutoBackup::folder() + "/我的备份.db";
+    QFile(usersFile).open(QIODevice::WriteOnly);
+    for (int day = 1; day <= 14; ++day) {
+        setDay(day);
+        QVERIFY(!AutoBackup::runIfDue().isEmpty());
+    }
+    QCOMPARE(backupNames().size(), 14);
+
+    setDay(15);
+    AutoBackup::runIfDue();
+    const QStringList names = backupNames();
+    QCOMPARE(names.size(), AutoBackup::Kept);
+    QCOMPARE(names.first(), QString("2026-03-15_093015.db"));
+    QCOMPARE(names.last(), QString("2026-03-02_093015.db"));
+    QVERIFY(QFile::exists(usersFile)); // what the program did not write stays
+}
+
+void TestAutoBackup::aFolderThatCannotBeWrittenLeavesTheBookUsable()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    QFile(AutoBackup::folder()).open(QIODevice::WriteOnly); // a file where the folder goes
+    TfrmMain main;
+
+    openThroughMenu(main, "甲");
+    QVERIFY(messages.messages.isEmpty());
+    const QString shown = main.statusBar()->currentMessage();
+    QVERIFY2(shown.startsWith("自动备份失败：无法创建文件夹"), qPrintable(shown));
+    Drive::click(&main, "Side_N15");
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    QVERIFY(main.closeAllChildren());
+    env.dm()->AccountUp(*Money::parse("12.5"), "现金");
+    QCOMPARE(Db::balance("甲", "现金"), *Money::parse("12.5"));
+
+    // Shown once: opening again does not repeat it.
+    main.statusBar()->clearMessage();
+    openThroughMenu(main, "甲");
+    QVERIFY(main.statusBar()->currentMessage().isEmpty());
+}
+
+void TestAutoBackup::restoringAnAutomaticBackupBringsItsDataBack()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    BookStore::createBook("乙");
+    setDay(1);
+    AutoBackup::runIfDue();
+    const QStringList atBackup = Db::dump();
+    BookStore::deleteBook("乙");
+    setDay(2);
+    AutoBackup::runIfDue();
+
+    TfrmMain main;
+    TfrmRecover dialog(&main);
+    dialog.show();
+    auto *list = Drive::find<QListWidget>(&dialog, "ListAutoBackup");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QString("2026-03-02 09:30:15"));
+    QCOMPARE(list->item(1)->text(), QString("2026-03-01 09:30:15"));
+    list->setCurrentRow(1);
+    QCOMPARE(Drive::text(&dialog, "Edit1"), QDir::toNativeSeparators(AutoBackup::list().last()));
+    messages.answer(QMessageBox::Yes);
+    Drive::click(&dialog, "ButRecover");
+    QCOMPARE(messages.lastText(), QString("数据恢复成功！"));
+    QCOMPARE(Db::dump(), atBackup);
+}
+
+QTEST_MAIN(TestAutoBackup)
+#include "tst_autobackup.moc"

@@ -1,0 +1,318 @@
+#include "data/TfrmDM.h"
+#include "reports/DetailQueries.h"
+#include "support/TestSupport.h"
+#include "support/Workbook.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+
+class TestQueryWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startsWithDefaultsAndTicksOnChoice();
+    void conditionsFilterSortAndTotal();
+    void remarkFindsQuotesAndPercentLiterally();
+    void transfersAreNewestFirst();
+    void followUpRecordsOfTheClickedRow();
+    void twoInstancesKeepTheirOwnConditions();
+    void exportWritesTheResultShown();
+    void printReadsTheLastConditionsAtPrintTime();
+};
+
+namespace {
+
+std::unique_ptr<TestEnvironment> env;
+const QString Today = QDate::currentDate().toString(Qt::ISODate);
+
+void income(const QString &date, const char *category, qlonglong yuan, const char *account,
+            const char *member, const QString &remark)
+{
+    Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName, FName, Remark) "
+             "values ('家', ?, ?, ?, ?, ?, ?)",
+             {date, category, yuan * 10000, account, member, remark});
+}
+
+// Runs 查询 and lets the count and totals follow.
+void query(QWidget *w)
+{
+    Drive::click(w, "BitBtn1");
+    QTRY_VERIFY(Drive::find<QPushButton>(w, "BitBtn2")->isEnabled());
+    QCoreApplication::processEvents();
+}
+
+void untickDates(QWidget *w)
+{
+    Drive::find<QCheckBox>(w, "CheckBox1")->setChecked(false);
+}
+
+// Keeps the rows a report would print instead of showing a preview.
+struct PrintRecorder
+{
+    QString title;
+    QList<QVariantList> rows;
+    int shown = 0;
+    PrintRecorder()
+    {
+        Report::setPresenter([this](QWidget *, const Report::Layout &layout, RowSource first,
+                                    const Report::RowsOpener &) {
+            ++shown;
+            title = layout.title;
+            rows.clear();
+            for (QVariantList row; first(row);)
+                rows << row;
+        });
+    }
+    ~PrintRecorder() { Report::setPresenter({}); }
+};
+
+} // namespace
+
+void TestQueryWindows::init()
+{
+    env = std::make_unique<TestEnvironment>();
+    Db::insertBook("家");
+    Db::insertBook("别家");
+    env->dm()->setCurrentBook("家");
+    for (const char *a : {"现金", "工资卡"})
+        Db::insertAccount("家", a);
+    for (const char *c : {"工资", "奖金"})
+        Db::exec("insert into InD (IName, thePY, BName, Remark) values (?, '', '家', '')", {c});
+    Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈妈')");
+    income("2026-03-01", "工资", 8000, "工资卡", "爸爸", "三月");
+    income("2026-03-15", "奖金", 500, "现金", "妈妈", "it's 100% 奖金");
+    income("2026-03-31", "工资", 8000, "工资卡", "妈妈", "100 奖金");
+    income("2026-04-01", "奖金", 300, "现金", "爸爸", QString());
+    Db::exec("insert into InTable (BName, IDate, IName, IMoney) values "
+             "('别家', '2026-03-10', '工资', 10000)");
+}
+
+void TestQueryWindows::cleanup()
+{
+    env.reset();
+}
+
+void TestQueryWindows::startsWithDefaultsAndTicksOnChoice()
+{
+    TfrmP_In w;
+    const QDate today = QDate::currentDate();
+    QCOMPARE(Drive::find<QDateEdit>(&w, "DateTimePicker1")->date(), today.addMonths(-1));
+    QCOMPARE(Drive::find<QDateEdit>(&w, "DateTimePicker2")->date(), today);
+    QVERIFY(Drive::find<QCheckBox>(&w, "CheckBox1")->isChecked());
+    for (const char *box : {"CheckBox2", "CheckBox3", "CheckBox4", "CheckBox5"})
+        QVERIFY(!Drive::find<QCheckBox>(&w, box)->isChecked());
+    QVERIFY(!Drive::find<QPushButton>(&w, "BitBtn2")->isEnabled());
+    QVERIFY(!Drive::find<QPushButton>(&w, "BitBtn4")->isEnabled());
+    QCOMPARE(Drive::text(&w, "Label2"), QString());
+    QCOMPARE(Drive::text(&w, "ComboBox1"), QString("日期"));
+    QCOMPARE(Drive::text(&w, "ComboBox2"), QString("升序"));
+
+    // Picking a name ticks its box: category, account, member.
+    Drive::choose(&w, "DBLookupComboBox1", "奖金");
+    Drive::choose(&w, "DBLookupComboBox2", "现金");
+    Drive::choose(&w, "DBLookupComboBox3", "爸爸");
+    for (const char *box : {"CheckBox2", "CheckBox3", "CheckBox4"})
+        QVERIFY(Drive::find<QCheckBox>(&w, box)->isChecked());
+}
+
+void TestQueryWindows::conditionsFilterSortAndTotal()
+{
+    TfrmP_In w;
+    // No box ticked: every row of this book, sorted by date; the book column hidden.
+    untickDates(&w);
+    query(&w);
+    QCOMPARE(Drive::titles(&w, "DBGrid1"),
+             QStringList({"日期", "收入类别", "金额", "帐户名称", "家庭成员", "备注"}));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "日期"),
+             QStringList({"2026-03-01", "2026-03-15", "2026-03-31", "2026-04-01"}));
+    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：4"));
+    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：16,800.00"));
+
+    // Both boundary days count; amounts descending.
+    Drive::find<QCheckBox>(&w, "CheckBox1")->setChecked(true);
+    Drive::setDate(&w, "DateTimePicker1", {2026, 3, 1});
+    Drive::setDate(&w, "DateTimePicker2", {2026, 3, 31});
+    Drive::choose(&w, "ComboBox1", "金额");
+    Drive::choose(&w, "ComboBox2", "降序");
+    query(&w);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "金额").size(), 3);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "日期").last(), QString("2026-03-15"));
+
+    // An account picked, then unticked again.
+    Drive::choose(&w, "DBLookupComboBox2", "现金");
+    query(&w);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "日期"), QStringList{"2026-03-15"});
+    Drive::find<QCheckBox>(&w, "CheckBox3")->setChecked(false);
+    query(&w);
+    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：3"));
+
+    // No matching rows: count 0, an empty total, the buttons enabled all the same.
+    Drive::setDate(&w, "DateTimePicker1", {2026, 5, 1});
+    query(&w);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "日期"), QStringList());
+    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：0"));
+    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额："));
+    QVERIFY(Drive::find<QPushButton>(&w, "BitBtn4")->isEnabled());
+}
+
+void TestQueryWindows::remarkFindsQuotesAndPercentLiterally()
+{
+    TfrmP_In w;
+    untickDates(&w);
+    Drive::find<QCheckBox>(&w, "CheckBox5")->setChecked(true);
+    const QList<std::pair<QString, QStringList>> cases = {
+        {"it's", {"2026-03-15"}},
+        {"100%", {"2026-03-15"}},
+        {"100", {"2026-03-15", "2026-03-31"}},
+        {"_", {}},
+        {"", {"2026-03-01", "2026-03-15", "2026-03-31"}}, // not the row without a remark
+    };
+    for (const auto &[text, dates] : cases) {
+        Drive::setText(&w, "Edit1", text);
+        query(&w);
+        QCOMPARE(Drive::column(&w, "DBGrid1", "日期"), dates);
+    }
+}
+
+void TestQueryWindows::transfersAreNewestFirst()
+{
+    for (const char *date : {"2026-01-02", "2026-03-01", "2026-02-01"})
+        Db::exec("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName) "
+                 "values ('家', ?, '现金', '工资卡', 10000, '爸爸')",
+                 {date});
+    TfrmP_A w;
+    untickDates(&w);
+    Drive::choose(&w, "DBLookupComboBox1", "爸爸");
+    query(&w);
+    QCOMPARE(Drive::column(&w, "DBGrid1", "转帐日期"),
+             QStringList({"2026-03-01", "2026-02-01", "2026-01-02"}));
+    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：3.00"));
+}
+
+void TestQueryWindows::followUpRecordsOfTheClickedRow()
+{
+    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, Remark) values "
+             "('家', '2026-01-01', '老王', 10000000, '现金', '爸爸', 3000000, ''), "
+             "('家', '2026-01-05', '老李', 5000000, '现金', '爸爸', 0, '')");
+    const qlonglong wang = Db::value("select ID from Borrow where BPro='老王'").toLongLong();
+    Db::exec("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
+             "(?, '2026-02-01', 1000000, '现金', '爸爸', '一'), "
+             "(?, '2026-03-01', 2000000, '现金', '爸爸', '二')",
+             {wang, wang});
+    TfrmP_B w;
+    untickDates(&w);
+    Drive::setText(&w, "Edit1", "老");
+    Drive::find<QCheckBox>(&w, "CheckBox2")->setChecked(true);
+    query(&w);
+    QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"日期", "债权人", "债务金额", "帐户名称",
+                                                        "家庭成员", "已还金额", "备注"}));
+    Drive::clickRow(&w, "DBGrid1", 0);
+    QCOMPARE(Drive::titles(&w, "DBGrid2"),
+             QStringList({"日期", "还债金额", "帐户名称", "家庭成员", "备注"}));
+    QCOMPARE(Drive::column(&w, "DBGrid2", "备注"), QStringList({"二", "一"}));
+
+    // A debt without repayments: an empty lower list with its titles.
+    Drive::clickRow(&w, "DBGrid1", 1);
+    QCOMPARE(Drive::column(&w, "DBGrid2", "备注"), QStringList());
+    QCOMPARE(Drive::titles(&w, "DBGrid2").size(), 5);
+
+    // A new query keeps the lower list; a click on an empty result changes nothing.
+    Drive::clickRow(&w, "DBGrid1", 0);
+    Drive::setText(&w, "Edit1", "nobody");
+    query(&w);
+    QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
+    w.DBGrid1CellClick(0);
+    QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
+
+    // Investments show two totals.
+    Db::exec("insert into TTable (BName, TDate, TName, TMoney, RMoney) values "
+             "('家', '2026-01-01', '基金', 10000000, 250000)");
+    TfrmTZ_Qu t;
+    untickDates(&t);
+    query(&t);
+    QCOMPARE(Drive::text(&t, "Label3"), QString("合计投资金额：1,000.00"));
+    QCOMPARE(Drive::text(&t, "Label4"), QString("合计收益金额：25.00"));
+}
+
+void TestQueryWindows::twoInstancesKeepTheirOwnConditions()
+{
+    TfrmP_In a, b;
+    untickDates(&a);
+    untickDates(&b);
+    Drive::choose(&a, "DBLookupComboBox2", "现金");
+    Drive::choose(&b, "DBLookupComboBox2", "工资卡");
+    query(&a);
+    query(&b);
+    QCOMPARE(Drive::column(&a, "DBGrid1", "帐户名称"), QStringList({"现金", "现金"}));
+    QCOMPARE(Drive::column(&b, "DBGrid1", "帐户名称"), QStringList({"工资卡", "工资卡"}));
+    QCOMPARE(Drive::text(&a, "Label3"), QString("合计金额：800.00"));
+}
+
+void TestQueryWindows::exportWritesTheResultShown()
+{
+    MessageRecorder messages;
+    ExportCapture capture;
+    TfrmP_In w;
+    untickDates(&w);
+    Drive::choose(&w, "ComboBox2", "降序");
+    query(&w);
+    Drive::choose(&w, "DBLookupComboBox2", "现金"); // changed, not queried again
+    Drive::click(&w, "BitBtn2");
+
+    const QStringList files = capture.files();
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(capture.opened, QList<QUrl>{QUrl::fromLocalFile(files[0])});
+    QVERIFY(QFileInfo(files[0]).fileName().startsWith("家-收入表-"));
+    const Workbook book = Workbook::read(files[0]);
+    QCOMPARE(book.value("A1"), QString("家-收入表"));
+    QCOMPARE(book.value("B2"), QString("日期"));
+    QCOMPARE(book.value("C3"), QString("奖金")); // newest first, as shown
+    QCOMPARE(book.value("A6"), QString("4"));
+    QCOMPARE(book.lastRow(), 7);
+    QCOMPARE(book.value("A7"), QString("合计"));
+    QCOMPARE(book.value("B7"), QString("4"));
+    QCOMPARE(book.cell("D7").formula, QString("SUM(D3:D6)"));
+    QCOMPARE(book.value("D7").toDouble(), 16800.0);
+    QVERIFY(messages.messages.isEmpty());
+}
+
+void TestQueryWindows::printReadsTheLastConditionsAtPrintTime()
+{
+    PrintRecorder printed;
+    TfrmP_In w;
+    untickDates(&w);
+    Drive::choose(&w, "DBLookupComboBox2", "现金");
+    Drive::choose(&w, "ComboBox2", "降序");
+    query(&w);
+    // Changed afterwards without a query, and a row saved meanwhile elsewhere.
+    Drive::find<QCheckBox>(&w, "CheckBox3")->setChecked(false);
+    income("2026-01-01", "奖金", 1, "现金", "爸爸", "后来");
+    Drive::click(&w, "BitBtn4");
+    QCOMPARE(printed.shown, 1);
+    QCOMPARE(printed.title, QString("家收入报表"));
+    // Read in stored order, not the window's sort, with the key first.
+    QCOMPARE(printed.rows.size(), 3);
+    QCOMPARE(printed.rows[0][1].toString(), QString("2026-03-15"));
+    QCOMPARE(printed.rows[2][6].toString(), QString("后来"));
+    QVERIFY(printed.rows[0][0].toLongLong() < printed.rows[2][0].toLongLong());
+
+    // No rows: the title still names the book.
+    Drive::setDate(&w, "DateTimePicker1", {2030, 1, 1});
+    Drive::find<QCheckBox>(&w, "CheckBox1")->setChecked(true);
+    query(&w);
+    Drive::click(&w, "BitBtn4");
+    QCOMPARE(printed.rows.size(), 0);
+    QCOMPARE(printed.title, QString("家收入报表"));
+}
+
+QTEST_MAIN(TestQueryWindows)
+#include "tst_querywindows.moc"
