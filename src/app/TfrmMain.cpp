@@ -4,6 +4,7 @@
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
 #include "books/AutoBackup.h"
+#include "books/BookStore.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -47,6 +48,13 @@ const char *const Calculators[] = {"gnome-calculator", "kcalc",        "galculat
 bool hasHalfWidthPanel(const QString &className)
 {
     return className == QLatin1String("TfrmPage1") || className == QLatin1String("TfrmPage2");
+}
+
+// The side bar's captions start at one line, whatever their length (the trailing
+// spaces of the captions would otherwise shift each centred text differently).
+void alignCaptionsLeft(QWidget *sideBar)
+{
+    sideBar->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding: 4px 14px; }"));
 }
 
 } // namespace
@@ -163,8 +171,24 @@ void TfrmMain::FormCreate()
         return;
     }
     if (g_startupDialog)
-        openWindow(QLatin1String(anyBook ? "TfrmOpenBook" : "TfrmNewBook"));
+        startupDialogs(anyBook);
     m_sideBarPage->setSource(QUrl(QStringLiteral("qrc:/pages/sidebar.html")));
+}
+
+void TfrmMain::startupDialogs(bool anyBook)
+{
+    if (anyBook) {
+        openWindow(QStringLiteral("TfrmOpenBook"));
+        return;
+    }
+    openWindow(QStringLiteral("TfrmNewBook"));
+    // The first book made, opening it follows at once: only its password is asked.
+    try {
+        if (BookStore::bookCount() > 0)
+            openWindow(QStringLiteral("TfrmOpenBook"));
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+    }
 }
 
 void TfrmMain::buildSideBar(QWidget *central)
@@ -197,6 +221,7 @@ void TfrmMain::buildSideBar(QWidget *central)
         });
         column->addWidget(button);
     }
+    alignCaptionsLeft(panel);
     column->addStretch(1);
     m_sideBarPage = new QTextBrowser(panel);
     m_sideBarPage->setObjectName(QStringLiteral("WebBrowser1"));
@@ -348,6 +373,8 @@ QWidget *TfrmMain::openWindow(const QString &className)
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->showMaximized();
+    // The keyboard goes to the new window (its grid), however it was opened.
+    child->setFocus();
     if (hasHalfWidthPanel(className))
         if (auto *panel = child->findChild<QWidget *>(QStringLiteral("Panel3")))
             panel->setFixedWidth(child->width() / 2);
@@ -422,12 +449,18 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (m_exitConfirmed ||
-        Msg::ask(this, QStringLiteral("确认退出"), QStringLiteral("确认要退出 青禾簿 吗？ ^_^ "))) {
-        m_exitConfirmed = true;
-        event->accept();
-        QCoreApplication::quit();
-    } else {
+    if (!m_exitConfirmed && !Msg::ask(this, QStringLiteral("确认退出"),
+                                      QStringLiteral("确认要退出 青禾簿 吗？ ^_^ "))) {
         event->ignore();
+        return;
     }
+    // The children close first, so that one holding unsaved input can ask; if
+    // the user keeps it, the program keeps running.
+    if (!closeAllChildren()) {
+        event->ignore();
+        return;
+    }
+    m_exitConfirmed = true;
+    event->accept();
+    QCoreApplication::quit();
 }

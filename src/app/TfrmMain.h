@@ -56,6 +56,9 @@ protected:
 
 private:
     struct MenuItem;
+    // The new-book dialog when no book exists (then the open-book dialog for the
+    // book just made), else the open-book dialog.
+    void startupDialogs(bool anyBook);
     // What the windows say through the data module: the caption, the summary
     // panel, and closing the book's windows before its data goes away.
     void connectDataModule(TfrmDM *dm);

@@ -1,26 +1,22 @@
+#include "app/ChineseUi.h"
 #include "app/TfrmMain.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
 #include <QLockFile>
-#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
+    chooseChineseLocale();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Qinghebu"));
     QCoreApplication::setApplicationName(QStringLiteral("qinghebu"));
     // Lets the desktop match the window with the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("qinghebu"));
 
-    // Qt's own dialogs and buttons in Chinese.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTranslator);
+    useChineseUi(app);
 
     // One copy of the program at a time, guarded by a lock in the data folder.
     const QString dataDir = TfrmDM::resolveDataDir();

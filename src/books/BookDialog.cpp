@@ -30,6 +30,8 @@ QLineEdit *BookDialog::addField(QGridLayout *grid, const QString &caption, const
         edit->setStyleSheet(QStringLiteral("lineedit-password-character: 64;")); // '@'
     }
     auto *label = new QLabel(caption);
+    // The colons of one form's captions stand in one column.
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setBuddy(edit);
     grid->addWidget(label, row, 0);
     grid->addWidget(edit, row, 1);

@@ -1,6 +1,7 @@
 #include "books/TfrmOpenBook.h"
 
 #include "books/BookStore.h"
+#include "books/LastBook.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
@@ -34,6 +35,7 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     DBLookupComboBox1 = new QComboBox;
     DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
     auto *bookLabel = new QLabel(QStringLiteral("帐簿名称："));
+    bookLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     bookLabel->setBuddy(DBLookupComboBox1);
     grid->addWidget(bookLabel, 0, 0);
     grid->addWidget(DBLookupComboBox1, 0, 1);
@@ -49,9 +51,18 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
-    DBLookupComboBox1->setCurrentIndex(-1);
+    chooseLastBook();
 
     connect(DBLookupComboBox1, &QComboBox::activated, this, &TfrmOpenBook::DBLookupComboBox1Click);
+}
+
+void TfrmOpenBook::chooseLastBook()
+{
+    // The book last opened here, else the first; the password is all that is left to type.
+    const int last = DBLookupComboBox1->findText(LastBook::name());
+    DBLookupComboBox1->setCurrentIndex(last >= 0 ? last
+                                                 : (DBLookupComboBox1->count() > 0 ? 0 : -1));
+    Edit1->setFocus();
 }
 
 void TfrmOpenBook::DBLookupComboBox1Click()
@@ -64,11 +75,14 @@ void TfrmOpenBook::ButOpenClick()
 {
     if (!fitsIn(Edit1, 20, QStringLiteral("密码")))
         return;
-    const QString book =
-        DBLookupComboBox1->currentIndex() < 0 ? QString() : DBLookupComboBox1->currentText();
+    if (DBLookupComboBox1->currentIndex() < 0) {
+        refuse(DBLookupComboBox1, QStringLiteral("请选择 帐簿名称！"));
+        return;
+    }
+    const QString book = DBLookupComboBox1->currentText();
     bool matches = false;
     try {
-        matches = !book.isEmpty() && BookStore::checkPassword(book, Edit1->text());
+        matches = BookStore::checkPassword(book, Edit1->text());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return;
@@ -79,8 +93,10 @@ void TfrmOpenBook::ButOpenClick()
         return;
     }
     // A window of the open book that keeps its pending row keeps that book open.
-    if (TfrmDM::instance()->openBook(book))
+    if (TfrmDM::instance()->openBook(book)) {
+        LastBook::remember(book);
         accept();
-    else
+    } else {
         reject();
+    }
 }

@@ -17,6 +17,8 @@ public:
     void ButOpenClick();
 
 private:
+    void chooseLastBook();
+
     QTextBrowser *m_page = nullptr;
     QComboBox *DBLookupComboBox1 = nullptr;
     QLineEdit *Edit1 = nullptr;

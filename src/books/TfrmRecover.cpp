@@ -103,7 +103,8 @@ void TfrmRecover::ButRecoverClick()
     }
     try {
         BookStore::restoreFrom(path);
-        Msg::plain(this, QStringLiteral("数据恢复成功！"));
+        Msg::plain(this,
+                   QStringLiteral("数据恢复成功！\n当前帐簿已关闭，请通过“打开帐簿”重新打开。"));
     } catch (const DbError &e) {
         failure(QStringLiteral("数据恢复失败！"), e.message());
     }

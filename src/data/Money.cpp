@@ -15,13 +15,43 @@ std::int64_t roundedDiv(std::int64_t value, std::int64_t divisor)
 }
 } // namespace
 
+QString Money::normalized(const QString &text)
+{
+    QString out = text.trimmed();
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u >= 0xFF01 && u <= 0xFF5E) // the full-width forms of ASCII
+            c = QChar(u - 0xFF01 + 0x21);
+        else if (u == 0x3002) // "。", what the point key gives in Chinese mode
+            c = QLatin1Char('.');
+    }
+    return out;
+}
+
+bool Money::isPartialAmount(const QString &text)
+{
+    static const QRegularExpression partial(QStringLiteral("^[+-]?[\\d,]*(\\.\\d*)?$"));
+    return partial.match(normalized(text)).hasMatch();
+}
+
+namespace {
+
+// Sign, whole part (plain, or grouped by thousands with commas), decimals.
+const QRegularExpression &amountPattern()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([+-]?)(\\d{1,3}(?:,\\d{3})+|\\d*)(?:\\.(\\d*))?$"));
+    return pattern;
+}
+
+} // namespace
+
 std::optional<Money> Money::parse(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
-    const auto match = pattern.match(text.trimmed());
+    const auto match = amountPattern().match(normalized(text));
     if (!match.hasMatch())
         return std::nullopt;
-    const QString whole = match.captured(2);
+    const QString whole = match.captured(2).remove(QLatin1Char(','));
     const QString decimals = match.captured(3);
     if (whole.isEmpty() && decimals.isEmpty())
         return std::nullopt;
@@ -92,6 +122,16 @@ QString Money::toEditable() const
 QString Money::invalidMessage(const QString &fieldName)
 {
     return fieldName + QStringLiteral("必须是金额（数字，最多四位小数）！请重新录入！");
+}
+
+QString Money::refusal(const QString &text, const QString &fieldName)
+{
+    if (parse(text))
+        return {};
+    const auto match = amountPattern().match(normalized(text));
+    if (match.hasMatch() && match.captured(3).size() > MaxDecimals)
+        return fieldName + QStringLiteral("最多只能有四位小数！请重新录入！");
+    return invalidMessage(fieldName);
 }
 
 QString groupedNumber(std::int64_t wholePart, const QString &decimals, bool negative)

@@ -16,9 +16,16 @@ public:
     constexpr Money() = default;
     static constexpr Money fromUnits(std::int64_t units) { return Money(units); }
 
-    // Parses what a user typed ("12.5", "-3", "+0.25", " 100 "). At most four
-    // decimals; anything that is not a plain decimal number gives nothing.
+    // Parses what a user typed ("12.5", "-3", "+0.25", " 100 ", "1,234.5", and the
+    // same in full-width characters from a Chinese input method). At most four
+    // decimals; anything that is not a decimal number gives nothing.
     static std::optional<Money> parse(const QString &text);
+    // The text with full-width digits, signs, points and commas made ASCII and
+    // the surrounding blanks removed; "。" counts as a decimal point.
+    static QString normalized(const QString &text);
+    // Whether the text may still become an amount as more is typed (what an
+    // amount field lets through keystroke by keystroke).
+    static bool isPartialAmount(const QString &text);
     // Reads a stored column value (INTEGER units); NULL or empty reads as 0.
     static Money fromVariant(const QVariant &stored);
 
@@ -53,6 +60,9 @@ public:
 
     // The text shown when an amount box holds something that is not an amount.
     static QString invalidMessage(const QString &fieldName);
+    // Why the text is refused as an amount (more than four decimals gets its own
+    // message); empty when it is an amount.
+    static QString refusal(const QString &text, const QString &fieldName);
 
 private:
     // The decimals of the amount: at least two, at most four, no trailing zeros beyond two.

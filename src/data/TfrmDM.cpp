@@ -144,35 +144,36 @@ void TfrmDM::fillBox(QComboBox *box, const QString &statement, bool perBook) con
         QSqlQuery query =
             perBook ? Sql(statement + QStringLiteral(" Where BName=?"), {m_currentBook}).exec()
                     : Sql(statement).exec();
+        // Each name carries its pinyin initials, so that typing "gz" finds 工资.
         while (query.next())
-            box->addItem(query.value(0).toString());
+            box->addItem(query.value(0).toString(), query.value(1));
     }
     box->setCurrentIndex(-1);
 }
 
 void TfrmDM::DBComAccount(QComboBox *box) const
 {
-    fillBox(box, QStringLiteral("select AName from SAccount "), true);
+    fillBox(box, QStringLiteral("select AName, thePY from SAccount "), true);
 }
 
 void TfrmDM::DBComFamily(QComboBox *box) const
 {
-    fillBox(box, QStringLiteral("select FName from SFamily "), false);
+    fillBox(box, QStringLiteral("select FName, thePY from SFamily "), false);
 }
 
 void TfrmDM::DBComInType(QComboBox *box) const
 {
-    fillBox(box, QStringLiteral("select IName from InD "), true);
+    fillBox(box, QStringLiteral("select IName, thePY from InD "), true);
 }
 
 void TfrmDM::DBComOutType(QComboBox *box) const
 {
-    fillBox(box, QStringLiteral("select OName from OutD "), true);
+    fillBox(box, QStringLiteral("select OName, thePY from OutD "), true);
 }
 
 void TfrmDM::DBComTZType(QComboBox *box) const
 {
-    fillBox(box, QStringLiteral("select TName from TD "), true);
+    fillBox(box, QStringLiteral("select TName, thePY from TD "), true);
 }
 
 QString TfrmDM::bookForWriting() const

@@ -62,7 +62,8 @@ public:
     QString startDate() const;
     void setStartDate(const QString &date) { m_startDate = date; }
 
-    // Lookup feeders: the names, in the database's order, with no choice made.
+    // Lookup feeders: the names, in the database's order, with no choice made;
+    // each item's data (Qt::UserRole) is the name's pinyin initials.
     void DBComAccount(QComboBox *box) const;
     void DBComFamily(QComboBox *box) const;
     void DBComInType(QComboBox *box) const;

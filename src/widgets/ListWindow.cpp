@@ -1,6 +1,7 @@
 #include "widgets/ListWindow.h"
 
 #include "data/TfrmDM.h"
+#include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
@@ -172,6 +173,15 @@ void ListWindow::applyFilter(const Condition &filter)
 {
     setLabWhere(filter);
     Ref();
+}
+
+void ListWindow::showFilter(const QString &description)
+{
+    if (!m_filterStatus) {
+        m_filterStatus = new FilterStatus(this, this);
+        m_layout->addWidget(m_filterStatus);
+    }
+    m_filterStatus->showConditions(description);
 }
 
 int ListWindow::currentRow() const

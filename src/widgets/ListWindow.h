@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+class FilterStatus;
 class ListModel;
 class QHBoxLayout;
 class QPushButton;
@@ -71,6 +72,8 @@ public:
     void setLabWhere(const Condition &condition) { m_labWhere = condition; }
     // What a quick-filter dialog delivers: the new filter, then the list read again.
     void applyFilter(const Condition &filter) override;
+    // Shows the filter in the window's status line, with a way to clear it.
+    void showFilter(const QString &description) override;
 
     int currentRow() const;
     // The key of the current row; null on a blank row or an empty list.
@@ -118,4 +121,5 @@ private:
     QHBoxLayout *m_buttonRow = nullptr;
     QPushButton *m_butExi = nullptr;
     QList<QToolButton *> m_navigator; // first, prior, next, last
+    FilterStatus *m_filterStatus = nullptr;
 };

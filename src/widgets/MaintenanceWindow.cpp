@@ -4,10 +4,14 @@
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reference/PinyinCode.h"
+#include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
+#include "widgets/EditKeys.h"
 #include "widgets/ListModel.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -15,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSqlQuery>
 
 using namespace Maintenance;
@@ -26,9 +29,6 @@ namespace {
 // the row that was shown, even where two rows carry the same name.
 const QString &KeyAlias = List::KeyAlias;
 constexpr int FieldWidth = 280;
-
-// What an amount field lets through: sign, up to 14 digits, up to 4 decimals.
-const QRegularExpression AmountKeystrokes(QStringLiteral("^[+-]?\\d{0,14}(\\.\\d{0,4})?$"));
 
 } // namespace
 
@@ -43,6 +43,16 @@ QString Maintenance::emptyMessage(const Field &field)
 QString Maintenance::duplicateMessage(const Descriptor &d)
 {
     return d.nameAlias + QStringLiteral("添加重复！");
+}
+
+QString Maintenance::protectedMessage(const Descriptor &d)
+{
+    return QStringLiteral("“%1”不能删除：主页的现金余额取自这个帐户。").arg(d.protectedName);
+}
+
+QString Maintenance::unsavedQuestion()
+{
+    return QStringLiteral("当前记录尚未保存，要放弃修改吗？");
 }
 
 QString Maintenance::rowGoneMessage()
@@ -76,6 +86,7 @@ MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
     buildPanel();
     addBelowGrid(m_panel);
     buildButtons();
+    new EditKeys(this);
 }
 
 void MaintenanceWindow::buildPanel()
@@ -113,7 +124,7 @@ QWidget *MaintenanceWindow::makeFieldControl(const Field &f, QWidget *parent)
     edit->setMinimumWidth(FieldWidth);
     edit->setMaxLength(f.maxLength);
     if (f.kind == FieldKind::Amount)
-        edit->setValidator(new QRegularExpressionValidator(AmountKeystrokes, edit));
+        edit->setValidator(new AmountValidator(edit));
     // A field with an input control only shows the row's value.
     edit->setReadOnly(!f.input.isEmpty());
     return edit;
@@ -125,7 +136,9 @@ QWidget *MaintenanceWindow::makeInputControl(const Field &f, QWidget *parent)
     if (f.kind == FieldKind::Date) {
         input = makeDatePicker(parent, f.input, QDate(2000, 1, 1));
     } else {
-        input = new QComboBox(parent);
+        auto *box = new QComboBox(parent);
+        makeSearchable(box);
+        input = box;
     }
     input->setObjectName(f.input);
     input->setMinimumWidth(FieldWidth);
@@ -338,8 +351,8 @@ bool MaintenanceWindow::checkField(const Field &f)
     QString message;
     if (f.required && text.trimmed().isEmpty())
         message = emptyMessage(f);
-    else if (f.kind == FieldKind::Amount && !text.isEmpty() && !Money::parse(text))
-        message = Money::invalidMessage(f.alias);
+    else if (f.kind == FieldKind::Amount && !text.isEmpty())
+        message = Money::refusal(text, f.alias);
     if (message.isEmpty())
         return true;
     Msg::plain(this, message);
@@ -532,8 +545,10 @@ void MaintenanceWindow::ButDelClick()
     const QVariant key = currentKey();
     if (m_mode != Mode::Browse || key.isNull())
         return;
-    if (!m_d.protectedName.isEmpty() && model()->text(row, m_d.nameAlias) == m_d.protectedName)
+    if (!m_d.protectedName.isEmpty() && model()->text(row, m_d.nameAlias) == m_d.protectedName) {
+        Msg::plain(this, protectedMessage(m_d));
         return;
+    }
     if (!mayDelete() || !Msg::confirmDelete(this))
         return;
     const bool upToDate = model()->isUpToDate();
@@ -554,8 +569,21 @@ void MaintenanceWindow::ButDelClick()
 
 void MaintenanceWindow::closeEvent(QCloseEvent *event)
 {
+    if (!mayDiscardPending()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
+}
+
+bool MaintenanceWindow::mayDiscardPending()
+{
+    // However the window is closed (退出, its close box, quitting, a book switch),
+    // a new or edited row is never dropped without the user's word.
+    if (m_mode == Mode::Browse)
+        return true;
+    return Msg::ask(this, Msg::programTitle(), unsavedQuestion(), QMessageBox::No);
 }
 
 void MaintenanceWindow::FormClose()

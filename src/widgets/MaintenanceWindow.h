@@ -68,7 +68,7 @@ struct Descriptor
     bool duplicateTest = true;
     // What the entries call these rows: a rename is carried into them.
     std::optional<References::Kind> referencedAs{};
-    QString protectedName{}; // a row with this name is never deleted, and nothing is said
+    QString protectedName{}; // a row with this name is never deleted, and 删除 says why
     QString modifyCaption = QStringLiteral("修改（&M）");
     QString orderBy{};            // by result names ("日期 desc, ID desc"); empty: by the key
     int columnWidth = 160;        // of the grid's columns
@@ -79,6 +79,10 @@ struct Descriptor
 
 QString emptyMessage(const Field &field);
 QString duplicateMessage(const Descriptor &d);
+// Said when 删除 is pressed on the protected row, which stays.
+QString protectedMessage(const Descriptor &d);
+// Asked when a window with a new or edited row is closed.
+QString unsavedQuestion();
 // Said when the row to write or delete was deleted in another window meanwhile.
 QString rowGoneMessage();
 
@@ -161,6 +165,8 @@ protected:
     // While a row is pending the cursor stays on it, so nothing bypasses Save.
     bool canMove() const override { return m_mode == Mode::Browse; }
     void closeEvent(QCloseEvent *event) override;
+    // Whether the window may close: nothing pending, or the user drops it.
+    bool mayDiscardPending();
 
 private:
     void buildPanel();

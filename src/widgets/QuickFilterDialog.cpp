@@ -3,6 +3,7 @@
 #include "data/TfrmDM.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
 #include <QCheckBox>
@@ -79,12 +80,16 @@ void QuickFilterDialog::addRow(QGridLayout *grid, const FilterCriterion &criteri
         // Choosing a name means filtering by it.
         QCheckBox *check = row.check;
         connect(row.list, &QComboBox::activated, check, [check] { check->setChecked(true); });
+        makeSearchable(row.list);
         grid->addWidget(row.list, line, 1);
         break;
     }
     case FilterCriterion::Kind::Text:
         row.text = new QLineEdit(this);
         row.text->setObjectName(QStringLiteral("Edit%1").arg(++m_texts));
+        // Typing a text means filtering by it, as choosing in a list does.
+        connect(row.text, &QLineEdit::textEdited, row.check,
+                [check = row.check] { check->setChecked(true); });
         grid->addWidget(row.text, line, 1);
         break;
     }
@@ -120,10 +125,35 @@ Condition QuickFilterDialog::condition() const
     return filter;
 }
 
+QString QuickFilterDialog::description() const
+{
+    QStringList parts;
+    for (const Row &row : m_rows) {
+        if (!row.check->isChecked())
+            continue;
+        const QString caption = row.check->text();
+        switch (row.criterion->kind) {
+        case FilterCriterion::Kind::DateRange:
+            parts << QStringLiteral("%1 %2 至 %3")
+                         .arg(caption, isoDate(row.from->date()), isoDate(row.to->date()));
+            break;
+        case FilterCriterion::Kind::List:
+            parts << caption + QStringLiteral("：") + row.list->currentText();
+            break;
+        case FilterCriterion::Kind::Text:
+            parts << QStringLiteral("%1含“%2”").arg(caption, row.text->text());
+            break;
+        }
+    }
+    return parts.join(QStringLiteral("，"));
+}
+
 void QuickFilterDialog::BitBtn1Click()
 {
-    if (m_target)
+    if (m_target) {
         m_target->applyFilter(condition());
+        m_target->showFilter(description());
+    }
     accept();
 }
 

@@ -18,6 +18,8 @@ public:
     virtual ~FilterTarget() = default;
     // Replaces the window's filter condition and reads its list again.
     virtual void applyFilter(const Condition &filter) = 0;
+    // Shows what the filter keeps, in words; an empty text: nothing is filtered.
+    virtual void showFilter(const QString &description) { Q_UNUSED(description) }
 };
 
 // One row of a quick-filter dialog: a check box and its input. When ticked it
@@ -59,6 +61,8 @@ public:
 
     // The condition the ticked criteria make, in their order.
     Condition condition() const;
+    // The same in words: "收入日期 2024-01-01 至 2024-02-01，帐户名称：现金".
+    QString description() const;
     void BitBtn1Click(); // 查询
     void BitBtn2Click(); // 退出
 

@@ -6,6 +6,7 @@
 #include "data/TfrmDM.h"
 #include "reference/TfrmA_Manage.h"
 #include "support/TestSupport.h"
+#include "widgets/MaintenanceWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -112,7 +113,12 @@ void TestBookSwitch::openingAnotherBookClosesTheOldBooksWindows()
     Drive::setText(accounts, "DBEdit3", "改过");
     const QStringList before = Db::dump();
 
+    // Each pending row is dropped only on the user's word.
+    f.messages.answer(QMessageBox::Yes);
+    f.messages.answer(QMessageBox::Yes);
     Drive::openBook(&main, "乙");
+    QCOMPARE(f.messages.texts(), QStringList(2, Maintenance::unsavedQuestion()));
+    f.messages.clear();
     QCOMPARE(f.env.dm()->currentBook(), QString("乙"));
     QVERIFY(Drive::children(&main).isEmpty());
     QCOMPARE(main.windowTitle(), QString("乙"));

@@ -56,14 +56,6 @@ void openThroughMenu(TfrmMain &main, const QString &book, const QString &passwor
     Drive::openBook(&main, book, password);
 }
 
-// Shows a dialog made directly (not through a menu), so that focus can be checked.
-void showActive(QWidget *dialog)
-{
-    dialog->show();
-    dialog->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dialog));
-}
-
 QString focused(QWidget *dialog)
 {
     return dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
@@ -77,11 +69,18 @@ void TestBookDialogs::startUpWithoutBooksCreatesOneThatOpensWithItsPassword()
     env.withStartupDialog();
     MessageRecorder messages;
     QString shown, caption, preset, count;
+    QString followedBy, chosen;
     Drive::whenModal([&](QWidget *dialog) {
         shown = dialog->objectName();
         caption = dialog->windowTitle();
         preset = Drive::text(dialog, "Edit1");
         count = Drive::text(dialog, "LabBookNum");
+        // The open-book dialog follows with the new book chosen; here it is left.
+        Drive::whenModal([&](QWidget *next) {
+            followedBy = next->objectName();
+            chosen = Drive::text(next, "DBLookupComboBox1");
+            next->close();
+        });
         Drive::click(dialog, "ButSave");
         if (dialog->isVisible())
             dialog->close();
@@ -93,6 +92,8 @@ void TestBookDialogs::startUpWithoutBooksCreatesOneThatOpensWithItsPassword()
     QCOMPARE(preset, Book);
     QCOMPARE(count, QString("0"));
     QCOMPARE(messages.texts(), QStringList{"新增帐簿数据保存成功！"});
+    QCOMPARE(followedBy, QString("TfrmOpenBook"));
+    QCOMPARE(chosen, Book);
 
     QCOMPARE(Db::count("select count(*) from SBook where BName=?", {Book}), 1);
     QVERIFY(Db::value("select BPass from SBook").toString().startsWith("pbkdf2-sha256$"));
@@ -148,7 +149,7 @@ void TestBookDialogs::newBookChecksInOrder()
     MessageRecorder messages;
     BookStore::createBook("已有");
     TfrmNewBook dialog;
-    showActive(&dialog);
+    Drive::showActive(&dialog);
     QCOMPARE(Drive::text(&dialog, "LabBookNum"), QString("1"));
 
     const auto save = [&](const QString &name, const QString &remark) {
@@ -205,7 +206,7 @@ void TestBookDialogs::openBookRefusesWrongPasswordsAndChangesNothing()
     QCOMPARE(env.dm()->currentBook(), QString("甲"));
 
     TfrmOpenBook dialog(&main);
-    showActive(&dialog);
+    Drive::showActive(&dialog);
     const auto open = [&](const QString &book, const QString &password) {
         messages.clear();
         if (!book.isEmpty())
@@ -214,8 +215,10 @@ void TestBookDialogs::openBookRefusesWrongPasswordsAndChangesNothing()
         Drive::click(&dialog, "ButOpen");
         return messages.lastText();
     };
-    // No book chosen yet.
-    QCOMPARE(open("", "480726"), QString("密码错误，请重新录入！"));
+    // No book chosen: said so, rather than that the password is wrong.
+    Drive::find<QComboBox>(&dialog, "DBLookupComboBox1")->setCurrentIndex(-1);
+    QCOMPARE(open("", "480726"), QString("请选择 帐簿名称！"));
+    QCOMPARE(focused(&dialog), QString("DBLookupComboBox1"));
     QCOMPARE(open("O'Neil's", "Secret'2"), QString("密码错误，请重新录入！"));
     QCOMPARE(focused(&dialog), QString("Edit1"));
     QVERIFY(dialog.isVisible());
@@ -292,7 +295,7 @@ void TestBookDialogs::changePasswordChecksInOrder()
     BookStore::createBook(Book);
     env.dm()->setCurrentBook(Book);
     TfrmChangePass dialog;
-    showActive(&dialog);
+    Drive::showActive(&dialog);
     QCOMPARE(dialog.windowTitle(), QString("修改密码"));
     const auto save = [&](const QString &old, const QString &fresh, const QString &again) {
         messages.clear();
@@ -488,7 +491,9 @@ void TestBookDialogs::restoreDialogBringsTheBackupBack()
     messages.clear();
     messages.answer(QMessageBox::Yes);
     Drive::click(&dialog, "ButRecover");
-    QCOMPARE(messages.lastText(), QString("数据恢复成功！"));
+    // The user learns that the book was closed and must be opened again.
+    QCOMPARE(messages.lastText(),
+             QString("数据恢复成功！\n当前帐簿已关闭，请通过“打开帐簿”重新打开。"));
     QCOMPARE(Db::dump(), atBackup);
     // Windows and the book are closed; the user opens a book of the restored data.
     QVERIFY(main.mdiArea()->subWindowList().isEmpty());

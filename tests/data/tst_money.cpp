@@ -11,6 +11,7 @@ private slots:
     void parsesWhatUsersType();
     void refusesTextThatIsNotAnAmount_data();
     void refusesTextThatIsNotAnAmount();
+    void saysWhyTextIsRefused();
     void formatsPlainAndGrouped();
     void showsAmountsAsGridsAndEditBoxesDo();
     void sumsStayExact();
@@ -28,6 +29,9 @@ void TestMoney::parsesWhatUsersType_data()
     QTest::newRow("negative") << "-0.1" << -1000LL;
     QTest::newRow("plus and spaces") << " +7.0001 " << 70001LL;
     QTest::newRow("zero") << "0" << 0LL;
+    QTest::newRow("thousands") << "1,234,567.5" << 12345675000LL;
+    QTest::newRow("full-width") << QString::fromUtf8("１２３４．５") << 12345000LL;
+    QTest::newRow("full-width grouped") << QString::fromUtf8("－１，０００。２５　") << -10002500LL;
 }
 
 void TestMoney::parsesWhatUsersType()
@@ -42,8 +46,8 @@ void TestMoney::parsesWhatUsersType()
 void TestMoney::refusesTextThatIsNotAnAmount_data()
 {
     QTest::addColumn<QString>("text");
-    for (const char *bad : {"", " ", "abc", "1,000", "1.2.3", "--1", "1e5", ".", "-", "12.34567",
-                            "123456789012345", "1'; drop table SAccount; --"})
+    for (const char *bad : {"", " ", "abc", "1,00", "12,34,567", ",100", "1.2.3", "--1", "1e5", ".",
+                            "-", "12.34567", "123456789012345", "1'; drop table SAccount; --"})
         QTest::newRow(bad) << QString::fromUtf8(bad);
 }
 
@@ -51,6 +55,20 @@ void TestMoney::refusesTextThatIsNotAnAmount()
 {
     QFETCH(QString, text);
     QVERIFY(!Money::parse(text).has_value());
+}
+
+void TestMoney::saysWhyTextIsRefused()
+{
+    QVERIFY(Money::refusal(QString::fromUtf8("１２.５"), "金额").isEmpty());
+    QCOMPARE(Money::refusal("12.34567", QString::fromUtf8("金额")),
+             QString::fromUtf8("金额最多只能有四位小数！请重新录入！"));
+    QCOMPARE(Money::refusal("12a", QString::fromUtf8("金额")),
+             Money::invalidMessage(QString::fromUtf8("金额")));
+    // Keystroke by keystroke an amount field lets through what may still become one.
+    for (const char *partial : {"", "-", "1,", "1,2", "12.34567", "１２．"})
+        QVERIFY2(Money::isPartialAmount(QString::fromUtf8(partial)), partial);
+    for (const char *bad : {"a", "1-", "1.2.", "1e"})
+        QVERIFY2(!Money::isPartialAmount(QString::fromUtf8(bad)), bad);
 }
 
 void TestMoney::formatsPlainAndGrouped()

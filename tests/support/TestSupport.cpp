@@ -19,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTableView>
@@ -28,6 +29,9 @@
 TestEnvironment::TestEnvironment()
 {
     qputenv("QINGHEBU_DATA_DIR", m_dir.path().toUtf8());
+    // Settings (the book last opened) go to the test's folder, not the user's.
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, m_dir.path());
     // Stored hashes carry their own iteration count; a low one keeps tests fast.
     Password::setIterations(1000);
     TfrmMain::setStartupDialog(false);
@@ -148,6 +152,44 @@ void click(QWidget *root, const QString &name)
         qWarning("clicking %s, which is %s", qPrintable(name),
                  button->isEnabled() ? "hidden" : "disabled");
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QWidget *focused()
+{
+    QWidget *w = QApplication::focusWidget();
+    if (!w)
+        qFatal("no widget has the keyboard focus");
+    return w;
+}
+
+QString focusedName()
+{
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
+
+void key(int key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(focused(), Qt::Key(key), modifiers);
+}
+
+void alt(int key)
+{
+    Drive::key(key, Qt::AltModifier);
+    // A button's mnemonic clicks it as animateClick() does: released 100 ms later.
+    QTest::qWait(150);
+}
+
+void keys(const QString &text)
+{
+    QTest::keyClicks(focused(), text);
+}
+
+void showActive(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        qFatal("%s did not become active", qPrintable(window->objectName()));
 }
 
 void whenModal(std::function<void(QWidget *dialog)> act)

@@ -68,6 +68,15 @@ QString text(QWidget *root, const QString &name);
 void choose(QWidget *root, const QString &name, const QString &item);
 void setDate(QWidget *root, const QString &name, const QDate &date);
 void click(QWidget *root, const QString &name);
+// The keyboard, as a person uses it: keys go to the widget that has the focus.
+QWidget *focused();
+QString focusedName(); // empty when nothing has the focus
+void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void keys(const QString &text); // ASCII only
+// Alt+key: a button's mnemonic, waited for until the button is clicked.
+void alt(int key);
+// Shows a window and waits until it is active, so that its shortcuts work.
+void showActive(QWidget *window);
 // Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
 void whenModal(std::function<void(QWidget *dialog)> act);
 // Runs `act`. If it shows a modal dialog, `onDialog` gets it, and the dialog is

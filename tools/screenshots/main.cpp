@@ -2,6 +2,7 @@
 // of each into a folder, so that all of them can be looked at at once.
 //
 //   QT_QPA_PLATFORM=offscreen qinghebu-screenshots [OUTPUT_DIR]
+#include "app/ChineseUi.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/SampleBook.h"
@@ -9,20 +10,24 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reports/Report.h"
+#include "widgets/DatePicker.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QDate>
 #include <QDir>
-#include <QLibraryInfo>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTranslator>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -81,21 +86,68 @@ void save(QWidget *widget, const QDir &out, const QString &name)
         std::fprintf(stderr, "could not save %s\n", qPrintable(path));
 }
 
-// Grabs the next modal dialog once it is up, then closes it.
-void grabNextDialog(const QDir &out, const QString &name)
+// Runs `act` on the next modal dialog once it is up.
+void whenNextDialog(std::function<void(QWidget *)> act)
 {
     auto *timer = new QTimer;
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, out, name] {
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
         QWidget *dialog = QApplication::activeModalWidget();
         if (!dialog)
             return;
         timer->stop();
         timer->deleteLater();
+        act(dialog);
+    });
+    timer->start();
+}
+
+// Grabs the next modal dialog once it is up, then closes it.
+void grabNextDialog(const QDir &out, const QString &name)
+{
+    whenNextDialog([out, name](QWidget *dialog) {
         save(dialog, out, name);
         dialog->close();
     });
-    timer->start();
+}
+
+// Presses a button of the next modal dialog once it is up.
+void pressInNextDialog(const QString &button)
+{
+    whenNextDialog([button](QWidget *dialog) {
+        if (auto *b = dialog->findChild<QPushButton *>(button))
+            b->click();
+        else
+            dialog->close();
+    });
+}
+
+// Qt's own windows, which must speak Chinese whatever the system's language: a
+// date picker's calendar, a file dialog and a Yes/No question.
+void saveQtDialogs(const QDir &out)
+{
+    QDateEdit *picker = makeDatePicker(nullptr, QStringLiteral("DateTimePicker1"));
+    QCalendarWidget *calendar = picker->calendarWidget();
+    calendar->setParent(nullptr, Qt::Window);
+    calendar->show();
+    QApplication::processEvents();
+    save(calendar, out, QStringLiteral("qt-calendar"));
+    delete calendar;
+    delete picker;
+
+    QFileDialog files(nullptr, QStringLiteral("打开数据备份文件"), QDir::tempPath(),
+                      QStringLiteral("DB文件 (*.db)"));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.show();
+    QApplication::processEvents();
+    save(&files, out, QStringLiteral("qt-filedialog"));
+
+    QMessageBox question(QMessageBox::Question, QStringLiteral("删除"),
+                         QStringLiteral("确认要删除吗？该删除将不可恢复！"),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.show();
+    QApplication::processEvents();
+    save(&question, out, QStringLiteral("qt-question"));
 }
 
 } // namespace
@@ -103,11 +155,9 @@ void grabNextDialog(const QDir &out, const QString &name)
 int main(int argc, char *argv[])
 {
     qputenv("QINGHEBU_UNATTENDED", "1");
+    chooseChineseLocale();
     QApplication app(argc, argv);
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTranslator);
+    useChineseUi(app);
 
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
     QDir().mkpath(out.path());
@@ -138,6 +188,11 @@ int main(int argc, char *argv[])
         if (auto *query = child->findChild<QPushButton *>(QStringLiteral("ButQuery"))) {
             grabNextDialog(out, name + QStringLiteral("_Q"));
             query->click();
+            // ...and the window once filtered by the dialog's defaults.
+            pressInNextDialog(QStringLiteral("BitBtn1"));
+            query->click();
+            QApplication::processEvents();
+            save(&main, out, name + QStringLiteral("-filtered"));
         }
         // Query windows are shown with a result, their first follow-up record and one
         // page of their printed report.
@@ -175,6 +230,9 @@ int main(int argc, char *argv[])
             button->click();
             QApplication::processEvents();
             save(&main, out, name + QStringLiteral("-new"));
+            // Dropped, so that closing the window asks nothing.
+            if (auto *cancel = child->findChild<QPushButton *>(QStringLiteral("ButCan")))
+                cancel->click();
         }
         // Chart windows show each chart tab of their result too.
         if (auto *tabs = child->findChild<QTabWidget *>(); tabs && run) {
@@ -187,5 +245,6 @@ int main(int argc, char *argv[])
         main.closeAllChildren();
         QApplication::processEvents();
     }
+    saveQtDialogs(out);
     return 0;
 }

@@ -1,0 +1,122 @@
+#include "app/TfrmMain.h"
+#include "books/BookStore.h"
+#include "data/TfrmDM.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenu>
+#include <QTest>
+
+// The start of the program as a household meets it, by keyboard only.
+class TestFirstStart : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fromAnEmptyDataFolderToASavedExpense();
+    void aSecondStartOpensTheLastBookWithItsPassword();
+};
+
+namespace {
+
+const QString Book = QStringLiteral("我家帐簿");
+
+// Answers the open-book dialog with its password and Enter, noting what it offered.
+struct OpenByPassword
+{
+    QString chosen, focus;
+    void arm(const QString &password)
+    {
+        Drive::whenModal([this, password](QWidget *dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            chosen = Drive::text(dialog, "DBLookupComboBox1");
+            focus = Drive::focusedName();
+            Drive::keys(password);
+            Drive::key(Qt::Key_Return);
+        });
+    }
+};
+
+} // namespace
+
+void TestFirstStart::fromAnEmptyDataFolderToASavedExpense()
+{
+    TestEnvironment env;
+    env.withStartupDialog();
+    MessageRecorder messages;
+    OpenByPassword open;
+    // The new-book dialog takes its preset name with Enter; the open-book dialog
+    // follows with the new book chosen and the cursor in the password field.
+    Drive::whenModal([&](QWidget *dialog) {
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        open.arm(BookStore::InitialPassword);
+        Drive::key(Qt::Key_Return);
+    });
+    TfrmMain main;
+    QCOMPARE(messages.texts(), QStringList{"新增帐簿数据保存成功！"});
+    QCOMPARE(open.chosen, Book);
+    QCOMPARE(open.focus, QString("Edit1"));
+    QCOMPARE(env.dm()->currentBook(), Book);
+
+    // 记帐 > 支出 through the menu's keys, then the entry by keys alone.
+    Drive::showActive(&main);
+    QTest::keyClick(&main, Qt::Key_W, Qt::AltModifier);
+    QWidget *menu = QApplication::activePopupWidget();
+    QVERIFY(menu);
+    QTest::keyClick(menu, Qt::Key_O);
+    QTest::qWait(0);
+    QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
+    // A window manager hands the activation back once the menu is gone; the
+    // offscreen platform does not, so the test does.
+    QApplication::setActiveWindow(&main);
+    QCOMPARE(Drive::focusedName(), QString("DBGrid1"));
+    Drive::alt(Qt::Key_N);
+    Drive::key(Qt::Key_Tab); // today's date stays
+    Drive::keys("sp");       // 食品
+    Drive::key(Qt::Key_Tab);
+    Drive::keys("25");
+    Drive::key(Qt::Key_Tab);
+    Drive::keys("xj"); // 现金
+    Drive::key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(Db::value("select OName||'/'||AName||'/'||ODate from OutTable").toString(),
+             QString("食品/现金/") + QDate::currentDate().toString("yyyy-MM-dd"));
+    QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("25"));
+    QCOMPARE(messages.texts(), QStringList{"新增帐簿数据保存成功！"});
+}
+
+void TestFirstStart::aSecondStartOpensTheLastBookWithItsPassword()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    BookStore::createBook("乙");
+    BookStore::createBook("丙");
+    env.withStartupDialog();
+    {
+        // The first start offers the first book; 乙 is chosen and opened.
+        QString offered;
+        Drive::whenModal([&](QWidget *dialog) {
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            offered = Drive::text(dialog, "DBLookupComboBox1");
+            Drive::choose(dialog, "DBLookupComboBox1", "乙");
+            Drive::keys(BookStore::InitialPassword);
+            Drive::key(Qt::Key_Return);
+        });
+        TfrmMain first;
+        QCOMPARE(offered, QString("甲"));
+        QCOMPARE(env.dm()->currentBook(), QString("乙"));
+    }
+    env.dm()->setCurrentBook(QString());
+    env.withStartupDialog();
+    OpenByPassword open;
+    open.arm(BookStore::InitialPassword);
+    TfrmMain second;
+    QCOMPARE(open.chosen, QString("乙"));
+    QCOMPARE(open.focus, QString("Edit1"));
+    QCOMPARE(env.dm()->currentBook(), QString("乙"));
+    QCOMPARE(second.windowTitle(), QString("乙"));
+    QVERIFY(messages.messages.isEmpty());
+}
+
+QTEST_MAIN(TestFirstStart)
+#include "tst_firststart.moc"
