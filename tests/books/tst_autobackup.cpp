@@ -149,7 +149,7 @@ void TestAutoBackup::restoringAnAutomaticBackupBringsItsDataBack()
     QCOMPARE(Drive::text(&dialog, "Edit1"), QDir::toNativeSeparators(AutoBackup::list().last()));
     messages.answer(QMessageBox::Yes);
     Drive::click(&dialog, "ButRecover");
-    QCOMPARE(messages.lastText(), QString("数据恢复成功！"));
+    QVERIFY(messages.lastText().startsWith("数据恢复成功！"));
     QCOMPARE(Db::dump(), atBackup);
 }
 
