@@ -32,15 +32,15 @@ AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidge
     setWindowTitle(caption);
     auto *layout = new QVBoxLayout(this);
 
-    Conditions::Spec spec;
-    spec.dateBox = m_d.kind + QStringLiteral("日期");
-    spec.dateTicked = false;
-    spec.from = QDate::currentDate().addMonths(-1);
-    spec.categoryBox = m_d.kind + QStringLiteral("类别");
-    spec.categories = m_d.categories;
-    spec.items = itemTexts(m_items);
-    spec.defaultItem = Analysis::DefaultItem;
-    m_conditions = new ConditionPanel(spec, this);
+    Conditions::Choices choices;
+    choices.dateBox = m_d.kind + QStringLiteral("日期");
+    choices.dateTicked = false;
+    choices.from = QDate::currentDate().addMonths(-1);
+    choices.categoryBox = m_d.kind + QStringLiteral("类别");
+    choices.categories = m_d.categories;
+    choices.items = itemTexts(m_items);
+    choices.defaultItem = Analysis::DefaultItem;
+    m_conditions = new ConditionPanel(choices, this);
     auto *run = m_conditions->addButton("BitBtn1", "统计");
     m_excel = m_conditions->addButton("BitBtn2", "Excel");
     auto *exit = m_conditions->addButton("BitBtn3", "退出");

@@ -18,18 +18,18 @@ constexpr int ListsPerRow = 2;
 constexpr int ListWidth = 160;
 } // namespace
 
-ConditionPanel::ConditionPanel(const Conditions::Spec &spec, QWidget *parent)
-    : QGroupBox(spec.title, parent), m_spec(spec)
+ConditionPanel::ConditionPanel(const Conditions::Choices &choices, QWidget *parent)
+    : QGroupBox(choices.title, parent), m_spec(choices)
 {
     setObjectName(QStringLiteral("GroupBox1"));
     auto *outer = new QVBoxLayout(this);
     m_grid = new QGridLayout;
     outer->addLayout(m_grid);
 
-    m_dateBox = new QCheckBox(spec.dateBox, this);
+    m_dateBox = new QCheckBox(choices.dateBox, this);
     m_dateBox->setObjectName(QStringLiteral("CheckDate"));
-    m_dateBox->setChecked(spec.dateTicked);
-    m_from = makeDatePicker(this, QStringLiteral("DateTimePicker1"), spec.from);
+    m_dateBox->setChecked(choices.dateTicked);
+    m_from = makeDatePicker(this, QStringLiteral("DateTimePicker1"), choices.from);
     m_to = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
     auto *period = new QHBoxLayout;
     period->addWidget(m_from);
@@ -40,22 +40,22 @@ ConditionPanel::ConditionPanel(const Conditions::Spec &spec, QWidget *parent)
     m_grid->addLayout(period, 0, 1, 1, 2 * ListsPerRow - 1);
 
     int cell = 0;
-    if (!spec.categoryBox.isEmpty())
-        m_category = addLimit(QStringLiteral("CheckCategory"), spec.categoryBox,
-                              QStringLiteral("DBLookupComboBox3"), spec.categories, cell++);
+    if (!choices.categoryBox.isEmpty())
+        m_category = addLimit(QStringLiteral("CheckCategory"), choices.categoryBox,
+                              QStringLiteral("DBLookupComboBox3"), choices.categories, cell++);
     m_account = addLimit(QStringLiteral("CheckAccount"), QStringLiteral("帐户名称"),
                          QStringLiteral("DBLookupComboBox1"), &TfrmDM::DBComAccount, cell++);
     m_member = addLimit(QStringLiteral("CheckMember"), QStringLiteral("家庭成员"),
                         QStringLiteral("DBLookupComboBox2"), &TfrmDM::DBComFamily, cell++);
-    if (!spec.items.isEmpty()) {
+    if (!choices.items.isEmpty()) {
         // The item always applies, whatever its box shows.
         auto *box = new QCheckBox(QStringLiteral("统计的项"), this);
         box->setObjectName(QStringLiteral("CheckItem"));
         box->setChecked(true);
         m_item = new QComboBox(this);
         m_item->setObjectName(QStringLiteral("ComboBox1"));
-        m_item->addItems(spec.items);
-        m_item->setCurrentIndex(spec.defaultItem);
+        m_item->addItems(choices.items);
+        m_item->setCurrentIndex(choices.defaultItem);
         m_item->setMinimumWidth(ListWidth);
         m_grid->addWidget(box, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow));
         m_grid->addWidget(m_item, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow) + 1);

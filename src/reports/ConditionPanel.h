@@ -16,7 +16,7 @@ class QPushButton;
 // What a report window asks before it runs: a period, and optional category,
 // account and member limits, each behind its check box, and an item to group by.
 namespace Conditions {
-struct Spec
+struct Choices
 {
     QString title = QStringLiteral("查询条件");
     QString dateBox{};              // "统计日期"
@@ -38,7 +38,7 @@ class ConditionPanel : public QGroupBox
 {
     Q_OBJECT
 public:
-    ConditionPanel(const Conditions::Spec &spec, QWidget *parent);
+    ConditionPanel(const Conditions::Choices &choices, QWidget *parent);
 
     QDate from() const;
     QDate to() const;
@@ -61,7 +61,7 @@ private:
                    Maintenance::Feeder feeder, int cell);
     static std::optional<QString> chosen(const Limit &limit);
 
-    Conditions::Spec m_spec;
+    Conditions::Choices m_spec;
     QCheckBox *m_dateBox = nullptr;
     QDateEdit *m_from = nullptr;
     QDateEdit *m_to = nullptr;

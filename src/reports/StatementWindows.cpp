@@ -57,11 +57,11 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
     setWindowTitle(m_d.caption);
     auto *layout = new QVBoxLayout(this);
 
-    Conditions::Spec spec;
-    spec.dateBox = QStringLiteral("统计日期");
-    spec.dateAlwaysApplies = true;
-    spec.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate());
-    m_conditions = new ConditionPanel(spec, this);
+    Conditions::Choices choices;
+    choices.dateBox = QStringLiteral("统计日期");
+    choices.dateAlwaysApplies = true;
+    choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate());
+    m_conditions = new ConditionPanel(choices, this);
     auto *run = m_conditions->addButton("BitBtn1", "统计");
     m_excel = m_conditions->addButton("BitBtn2", "Excel");
     m_print = m_conditions->addButton("BitBtn4", "打印");

@@ -36,11 +36,11 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor,
     setWindowTitle(m_d.caption);
     auto *layout = new QVBoxLayout(this);
 
-    Conditions::Spec spec;
-    spec.title = QStringLiteral("统计条件");
-    spec.dateBox = m_d.dateBox;
-    spec.from = QDate::currentDate().addMonths(-1);
-    m_conditions = new ConditionPanel(spec, this);
+    Conditions::Choices choices;
+    choices.title = QStringLiteral("统计条件");
+    choices.dateBox = m_d.dateBox;
+    choices.from = QDate::currentDate().addMonths(-1);
+    m_conditions = new ConditionPanel(choices, this);
     auto *run = m_conditions->addButton("BitBtn1", "统计");
     auto *exit = m_conditions->addButton("BitBtn2", "退出");
     run->setDefault(true);
