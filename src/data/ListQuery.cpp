@@ -4,6 +4,30 @@
 
 namespace List {
 
+namespace {
+
+// "select <name as alias, ...> from <from>" for these columns.
+Sql selectColumns(const std::vector<Column> &columns, const QString &from)
+{
+    QStringList list;
+    for (const Column &c : columns)
+        list << (c.name == c.alias ? c.name : c.name + QStringLiteral(" as ") + quoted(c.alias));
+    return Sql(QStringLiteral("select ") + list.join(QLatin1Char(',')) + QStringLiteral(" from ") +
+               from);
+}
+
+// The aliases of the columns declared Money.
+QSet<QString> moneyAliases(const std::vector<Column> &columns)
+{
+    QSet<QString> aliases;
+    for (const Column &c : columns)
+        if (c.kind == Kind::Money)
+            aliases << c.alias;
+    return aliases;
+}
+
+} // namespace
+
 std::vector<OrderTerm> Query::orderTerms() const
 {
     std::vector<OrderTerm> terms;
@@ -26,22 +50,12 @@ QString quoted(const QString &name)
            QLatin1Char('"');
 }
 
-Sql selectColumns(const std::vector<Column> &columns, const QString &from)
+Query listing(const std::vector<Column> &columns, const QString &from)
 {
-    QStringList list;
+    Query query{selectColumns(columns, from), QString(), moneyAliases(columns), {}};
     for (const Column &c : columns)
-        list << (c.name == c.alias ? c.name : c.name + QStringLiteral(" as ") + quoted(c.alias));
-    return Sql(QStringLiteral("select ") + list.join(QLatin1Char(',')) + QStringLiteral(" from ") +
-               from);
-}
-
-QSet<QString> moneyAliases(const std::vector<Column> &columns)
-{
-    QSet<QString> aliases;
-    for (const Column &c : columns)
-        if (c.kind == Kind::Money)
-            aliases << c.alias;
-    return aliases;
+        query.titles << c.alias;
+    return query;
 }
 
 } // namespace List

@@ -4,6 +4,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace List {
@@ -34,22 +35,22 @@ struct OrderTerm
 };
 
 // A list statement: the select without its order, the order by result columns,
-// and which result columns hold stored amounts. The order must tell every two
-// rows apart (end it with a key), so that reading it backwards gives the list
-// from its end and a row's place can be counted.
+// which result columns hold stored amounts and, when the statement is written
+// from declared columns, their names (a list then needs no statement to learn them). The order must
+// tell every two rows apart (end it with a key), so that reading it backwards gives the list from
+// its end and a row's place can be counted.
 struct Query
 {
     Sql select{};
     QString order{};       // "日期 desc, ID desc"
     QSet<QString> money{}; // result columns holding amounts
+    QStringList titles{};  // the result columns in order; empty: as the statement says
     std::vector<OrderTerm> orderTerms() const;
 };
 
-// "select <name as alias, ...> from <from>" for these columns; the caller adds
-// the conditions and a group-by.
-Sql selectColumns(const std::vector<Column> &columns, const QString &from);
-// The aliases of the columns declared Money.
-QSet<QString> moneyAliases(const std::vector<Column> &columns);
+// The statement listing these columns from `from`, their titles and amounts
+// declared; the caller adds the conditions, a group-by and the order.
+Query listing(const std::vector<Column> &columns, const QString &from);
 // An alias or result column as an SQL identifier: "日期" -> "\"日期\"".
 QString quoted(const QString &name);
 

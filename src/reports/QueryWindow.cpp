@@ -244,8 +244,9 @@ QString QueryWindow::order() const
 void QueryWindow::BitBtn1Click()
 {
     const Condition where = conditions();
-    List::Query query{List::selectColumns(m_d.columns, m_d.table) + bookFilter() + where, order(),
-                      List::moneyAliases(m_d.columns)};
+    List::Query query = List::listing(m_d.columns, m_d.table);
+    query.select += bookFilter() + where;
+    query.order = order();
     try {
         m_model->setQuery(query);
     } catch (const DbError &e) {
@@ -293,9 +294,9 @@ void QueryWindow::DBGrid1CellClick(int row)
         return;
     const Query::Detail &d = *m_d.detail;
     const QVariant key = m_model->value(row, QStringLiteral("ID"));
-    List::Query query{List::selectColumns(d.columns, d.table) +
-                          Sql(QStringLiteral(" where %1=?").arg(d.parentKey), {key}),
-                      d.order, List::moneyAliases(d.columns)};
+    List::Query query = List::listing(d.columns, d.table);
+    query.select += Sql(QStringLiteral(" where %1=?").arg(d.parentKey), {key});
+    query.order = d.order;
     try {
         m_detailModel->setQuery(query);
     } catch (const DbError &e) {

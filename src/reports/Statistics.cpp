@@ -14,13 +14,13 @@ List::Query statement(const Side &side, const QString &book, const EntryFilter &
         {QStringLiteral("Count(ID)"), QStringLiteral("笔数")},
         {QStringLiteral("Sum(%1)").arg(QLatin1String(side.columns.amount)), amountAlias,
          List::Kind::Money}};
-    Sql select = List::selectColumns(columns, QLatin1String(side.columns.table));
-    select.add(QStringLiteral(" Where BName=?"), {book})
+    List::Query list = List::listing(columns, QLatin1String(side.columns.table));
+    list.select.add(QStringLiteral(" Where BName=?"), {book})
         .add(entryCondition(side.columns, limits))
         .add(QStringLiteral(" group by %1").arg(name));
     // The name is unique among the groups, so the order tells every two rows apart.
-    return {select, amountAlias + QStringLiteral(" desc,") + nameAlias,
-            List::moneyAliases(columns)};
+    list.order = amountAlias + QStringLiteral(" desc,") + nameAlias;
+    return list;
 }
 
 } // namespace Statistics

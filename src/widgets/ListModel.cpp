@@ -38,27 +38,49 @@ qint64 ListModel::totalChanges()
 
 void ListModel::setQuery(const List::Query &query)
 {
-    beginResetModel();
+    QStringList titles = query.titles;
+    try {
+        if (titles.isEmpty())
+            titles = resultNames(query);
+    } catch (const DbError &) {
+        m_query = query;
+        setColumns({});
+        throw;
+    }
+    // A list of the same columns keeps them and only its rows are replaced: the
+    // grid keeps its header and column widths. Emptied first, so that the grid
+    // starts again from the top and never asks for the end of the new list.
+    const bool sameColumns = titles == m_titles && query.money == m_query.money;
     m_query = query;
-    m_titles.clear();
-    m_isMoney.clear();
-    m_count = 0;
-    m_blankRow = false;
-    m_pages.clear();
-    endResetModel();
-    readTitles();
+    if (sameColumns)
+        showRows(0, true);
+    else
+        setColumns(titles);
     reload();
 }
 
-void ListModel::readTitles()
+QStringList ListModel::resultNames(const List::Query &query)
 {
-    QSqlQuery empty = (within(QStringLiteral("*")) + Sql(QStringLiteral(" limit 0"))).exec();
-    const QSqlRecord record = empty.record();
+    Sql empty(QStringLiteral("select * from ("));
+    empty += query.select;
+    empty.add(QStringLiteral(") limit 0"));
+    const QSqlRecord record = empty.exec().record();
+    QStringList names;
+    for (int c = 0; c < record.count(); ++c)
+        names << record.fieldName(c);
+    return names;
+}
+
+void ListModel::setColumns(const QStringList &titles)
+{
     beginResetModel();
-    for (int c = 0; c < record.count(); ++c) {
-        m_titles << record.fieldName(c);
-        m_isMoney << m_query.money.contains(record.fieldName(c));
-    }
+    m_titles = titles;
+    m_isMoney.clear();
+    for (const QString &title : titles)
+        m_isMoney << m_query.money.contains(title);
+    m_count = 0;
+    m_blankRow = false;
+    m_pages.clear();
     endResetModel();
 }
 
@@ -90,20 +112,21 @@ void ListModel::showRows(int count, bool counted, bool keepBlankRow)
 
 void ListModel::reload()
 {
-    int firstRows = 0;
+    QList<QVariantList> firstPage;
     try {
         m_changesSeen = totalChanges();
-        // A page and one row more tell whether the list is longer than a page;
-        // a longer list is counted when something needs its end.
-        Sql firstPage(QStringLiteral("select count(*) from (select 1 from ("));
-        firstPage += m_query.select;
-        firstPage.add(QStringLiteral(") limit ?)"), {PageSize + 1});
-        firstRows = firstPage.scalar().toInt();
+        // The first page and one row more: the row more tells whether the list is
+        // longer than a page; a longer list is counted when something needs its end.
+        firstPage = readRows(0, PageSize + 1, false);
     } catch (const DbError &) {
         showRows(0, true);
         throw;
     }
-    showRows(std::min(firstRows, int(PageSize)), firstRows <= PageSize);
+    const bool counted = firstPage.size() <= PageSize;
+    if (!counted)
+        firstPage.removeLast();
+    showRows(int(firstPage.size()), counted);
+    m_pages.insert(0, firstPage);
 }
 
 void ListModel::countRows()
@@ -175,34 +198,40 @@ int ListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_titles.size());
 }
 
+QList<QVariantList> ListModel::readRows(int offset, int count, bool reversed) const
+{
+    Sql sql = within(QStringLiteral("*"));
+    sql.add(orderClause(reversed) + QStringLiteral(" limit ? offset ?"), {count, offset});
+    QSqlQuery query = sql.exec();
+    QList<QVariantList> rows;
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(m_titles.size());
+        for (int c = 0; c < m_titles.size(); ++c)
+            row << query.value(c);
+        rows << row;
+    }
+    if (reversed)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
 void ListModel::readPage(int page) const
 {
     if (m_pages.size() >= MaxPages)
         m_pages.clear();
-    QList<QVariantList> &rows = m_pages[page];
     const int first = page * PageSize;
     const int end = std::min(first + PageSize, m_count);
     // The rows after the middle are read from the end backwards: the database
     // then skips fewer rows, and the last page costs no more than the first.
     const bool fromEnd = m_counted && first > m_count / 2;
-    Sql sql = within(QStringLiteral("*"));
-    sql.add(orderClause(fromEnd) + QStringLiteral(" limit ? offset ?"),
-            {end - first, fromEnd ? m_count - end : first});
     try {
-        QSqlQuery query = sql.exec();
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(m_titles.size());
-            for (int c = 0; c < m_titles.size(); ++c)
-                row << query.value(c);
-            rows << row;
-        }
+        m_pages[page] = readRows(fromEnd ? m_count - end : first, end - first, fromEnd);
     } catch (const DbError &e) {
         // Shown as empty rows; the next reload reports what is wrong.
+        m_pages[page].clear();
         qWarning("list page not read: %s", qPrintable(e.message()));
     }
-    if (fromEnd)
-        std::reverse(rows.begin(), rows.end());
 }
 
 const QVariantList *ListModel::rowAt(int row) const

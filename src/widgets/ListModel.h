@@ -22,7 +22,8 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Lists the rows of another statement: counts them and reads the first page.
+    // Lists the rows of another statement and reads its first page. A statement
+    // of the same columns keeps the grid's columns: only the rows are replaced.
     // Throws DbError; the list is then empty.
     void setQuery(const List::Query &query);
     const List::Query &query() const { return m_query; }
@@ -75,11 +76,17 @@ private:
     void countRows();
     const QVariantList *rowAt(int row) const;
     void readPage(int page) const;
+    // count rows of the list from offset, in its order or (reversed) from its end
+    // backwards, returned in list order. Throws DbError.
+    QList<QVariantList> readRows(int offset, int count, bool reversed) const;
     QString orderClause(bool reversed) const;
     Sql within(const QString &outer, const Sql &condition = Sql()) const;
     int placeOf(const QString &keyAlias, const QVariant &key) const;
     bool isListed(const QString &keyAlias, const QVariant &key) const;
-    void readTitles();
+    // The result names of a statement that does not declare them. Throws DbError.
+    static QStringList resultNames(const List::Query &query);
+    // Shows no rows under these columns.
+    void setColumns(const QStringList &titles);
     static qint64 totalChanges();
 
     List::Query m_query;

@@ -26,6 +26,26 @@ ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
     buildButtonRow();
 }
 
+namespace {
+
+// The grid's row numbers. Qt sizes a header from the contents of up to two
+// hundred of its sections whenever rows come or go, which costs more than reading
+// a page; the numbers are as wide as the last one, so that one is measured.
+class RowNumbers : public QHeaderView
+{
+public:
+    explicit RowNumbers(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+
+    QSize sizeHint() const override
+    {
+        if (count() == 0)
+            return QHeaderView::sizeHint();
+        return sectionSizeFromContents(count() - 1).expandedTo(sectionSizeFromContents(0));
+    }
+};
+
+} // namespace
+
 namespace List {
 
 QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth, const QString &name)
@@ -38,6 +58,7 @@ QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth, const Q
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setTabKeyNavigation(false);
     grid->setAlternatingRowColors(true);
+    grid->setVerticalHeader(new RowNumbers(grid));
     // Rows of one height: the grid then never measures rows it does not show.
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setDefaultSectionSize(24);
@@ -139,16 +160,15 @@ List::Query ListWindow::query() const
     std::vector<List::Column> columns = m_list.columns;
     if (m_list.keyColumn)
         columns.push_back({List::KeyAlias, List::KeyAlias, List::Kind::Hidden});
-    Sql select = List::selectColumns(columns, m_list.table);
+    List::Query list = List::listing(columns, m_list.table);
     if (m_list.perBook)
-        select.add(QStringLiteral(" where BName=?"), {m_book});
+        list.select.add(QStringLiteral(" where BName=?"), {m_book});
     else if (!m_labWhere.isEmpty())
-        select.add(QStringLiteral(" where 1=1"));
-    select += m_labWhere;
-    select.add(m_list.groupBy);
-    const QString order =
-        m_list.orderBy.isEmpty() && m_list.keyColumn ? List::KeyAlias : m_list.orderBy;
-    return {select, order, List::moneyAliases(columns)};
+        list.select.add(QStringLiteral(" where 1=1"));
+    list.select += m_labWhere;
+    list.select.add(m_list.groupBy);
+    list.order = m_list.orderBy.isEmpty() && m_list.keyColumn ? List::KeyAlias : m_list.orderBy;
+    return list;
 }
 
 void ListWindow::readList()
