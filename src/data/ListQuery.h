@@ -13,6 +13,8 @@ enum class Kind
 {
     Text,   // shown as the database holds it
     Money,  // a stored amount (ten-thousandths), shown as money
+    Count,  // a whole number, shown on the right
+    Ratio,  // hundredths kept in amount units (0.75 is 7500), shown with two decimals
     Hidden, // read but not shown
 };
 

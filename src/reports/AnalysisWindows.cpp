@@ -8,12 +8,8 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QSplitter>
-#include <QTableView>
-#include <QVBoxLayout>
 
 namespace {
-constexpr int ItemColumnWidth = 120;
 
 QStringList itemTexts(const std::vector<Analysis::Item> &items)
 {
@@ -22,16 +18,33 @@ QStringList itemTexts(const std::vector<Analysis::Item> &items)
         texts << item.text;
     return texts;
 }
+
+// The sums as the grid, the export and the charts take them.
+ShownTable sumsTable()
+{
+    using C = ShownTable::Column;
+    return {{C{"统计的项", ShownTable::Kind::Text, 16, ShownTable::Total::RowCount},
+             C{"金额", ShownTable::Kind::Money, 14, ShownTable::Total::Sum}},
+            {}};
+}
+
+List::Descriptor listOf(const AnalysisWindowSide::Descriptor &d)
+{
+    return {.className = d.className,
+            .caption = d.kind + QStringLiteral("分析"),
+            .columns = sumsTable().listColumns(),
+            .perBook = false,
+            .keyColumn = false,
+            .columnWidth = 120,
+            .exitName = "BitBtn3"};
+}
+
 } // namespace
 
 AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_d(std::move(descriptor)), m_items(Analysis::items(m_d.kind, m_d.columns))
+    : ListWindow(listOf(descriptor), parent), m_d(std::move(descriptor)),
+      m_items(Analysis::items(m_d.kind, m_d.columns)), m_shown(sumsTable())
 {
-    const QString caption = m_d.kind + QStringLiteral("分析");
-    setObjectName(m_d.className);
-    setWindowTitle(caption);
-    auto *layout = new QVBoxLayout(this);
-
     Conditions::Choices choices;
     choices.dateBox = m_d.kind + QStringLiteral("日期");
     choices.dateTicked = false;
@@ -41,28 +54,18 @@ AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidge
     choices.items = itemTexts(m_items);
     choices.defaultItem = Analysis::DefaultItem;
     m_conditions = new ConditionPanel(choices, this);
-    auto *run = m_conditions->addButton("BitBtn1", "统计");
-    m_excel = m_conditions->addButton("BitBtn2", "Excel");
-    auto *exit = m_conditions->addButton("BitBtn3", "退出");
-    m_excel->setEnabled(false);
-    layout->addWidget(m_conditions);
+    addAboveGrid(m_conditions);
 
-    auto *centre = new QSplitter(Qt::Horizontal, this);
-    m_grid = makeReportGrid(centre, "DBGrid1");
-    m_charts = new ChartTabs(caption, centre);
-    centre->addWidget(m_grid);
-    centre->addWidget(m_charts);
-    centre->setStretchFactor(0, 1);
-    centre->setStretchFactor(1, 2);
-    centre->setSizes({300, 600});
-    layout->addWidget(centre, 1);
+    m_charts = new ChartTabs(windowTitle(), this);
+    addBesideGrid(m_charts, Qt::Horizontal, {300, 600});
     const LabelBar bar = makeLabelBar(this, {"Label1", "Label2"});
     m_labels = bar.labels;
-    layout->addWidget(bar.bar);
+    addBelowGrid(bar.bar);
 
-    connect(run, &QPushButton::clicked, this, &AnalysisWindow::BitBtn1Click);
-    connect(m_excel, &QPushButton::clicked, this, &AnalysisWindow::BitBtn2Click);
-    connect(exit, &QPushButton::clicked, this, &AnalysisWindow::BitBtn3Click);
+    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); });
+    m_excel = addButton("BitBtn2", "Excel", [this] { BitBtn2Click(); });
+    m_excel->setEnabled(false);
+    FormCreate();
 }
 
 void AnalysisWindow::BitBtn1Click()
@@ -79,10 +82,7 @@ void AnalysisWindow::BitBtn1Click()
 
 void AnalysisWindow::showRun(const Analysis::Result &result)
 {
-    using C = ShownTable::Column;
-    m_shown = {{C{"统计的项", ShownTable::Kind::Text, 16, ShownTable::Total::RowCount},
-                C{"金额", ShownTable::Kind::Money, 14, ShownTable::Total::Sum}},
-               {}};
+    m_shown.rows.clear();
     std::vector<ChartTabs::Point> points;
     for (const auto &row : result.rows) {
         m_shown.rows.push_back({row.item, row.amount.toVariant()});
@@ -90,8 +90,7 @@ void AnalysisWindow::showRun(const Analysis::Result &result)
             {row.item, double(row.amount.units()) / Money::Scale, row.amount.toGrouped()});
     }
     const QString total = result.total ? result.total->toGrouped() : QString();
-    showTable(m_grid, m_shown);
-    m_grid->setColumnWidth(0, ItemColumnWidth);
+    showRows(m_shown.listRows());
     m_labels[0]->setText(QStringLiteral("数量：%1").arg(result.rows.size()));
     m_labels[1]->setText(QStringLiteral("合计金额：") + total);
     m_excel->setEnabled(true);

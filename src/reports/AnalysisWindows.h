@@ -2,15 +2,13 @@
 
 #include "reports/Analysis.h"
 #include "reports/ShownTable.h"
+#include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
-
-#include <QWidget>
 
 class ChartTabs;
 class ConditionPanel;
 class QLabel;
 class QPushButton;
-class QTableView;
 
 namespace AnalysisWindowSide {
 // What tells the income analysis from the expense analysis.
@@ -25,7 +23,7 @@ struct Descriptor
 
 // The analysis window: conditions, the item to sum by, 统计 / Excel / 退出, the
 // sums in a grid beside bar, line and pie charts, the count and the total.
-class AnalysisWindow : public QWidget
+class AnalysisWindow : public ListWindow
 {
     Q_OBJECT
 public:
@@ -33,7 +31,7 @@ public:
 
     void BitBtn1Click();
     void BitBtn2Click();
-    void BitBtn3Click() { close(); }
+    void BitBtn3Click() { ButExiClick(); }
 
     const ShownTable &shown() const { return m_shown; }
     ChartTabs *charts() const { return m_charts; }
@@ -44,7 +42,6 @@ private:
     AnalysisWindowSide::Descriptor m_d;
     std::vector<Analysis::Item> m_items;
     ConditionPanel *m_conditions = nullptr;
-    QTableView *m_grid = nullptr;
     ChartTabs *m_charts = nullptr;
     std::vector<QLabel *> m_labels;
     QPushButton *m_excel = nullptr;

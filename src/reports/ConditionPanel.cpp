@@ -9,7 +9,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -61,10 +60,6 @@ ConditionPanel::ConditionPanel(const Conditions::Choices &choices, QWidget *pare
         m_grid->addWidget(m_item, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow) + 1);
     }
     m_grid->setColumnStretch(2 * ListsPerRow, 1);
-
-    m_buttons = new QHBoxLayout;
-    m_buttons->addStretch(1);
-    outer->addLayout(m_buttons);
 }
 
 ConditionPanel::Limit ConditionPanel::addLimit(const QString &boxName, const QString &text,
@@ -127,12 +122,4 @@ bool ConditionPanel::checkChoices()
         }
     }
     return true;
-}
-
-QPushButton *ConditionPanel::addButton(const QString &objectName, const QString &text)
-{
-    auto *button = new QPushButton(text, this);
-    button->setObjectName(objectName);
-    m_buttons->addWidget(button);
-    return button;
 }

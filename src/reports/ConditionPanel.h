@@ -10,8 +10,6 @@
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
-class QHBoxLayout;
-class QPushButton;
 
 // What a report window asks before it runs: a period, and optional category,
 // account and member limits, each behind its check box, and an item to group by.
@@ -47,9 +45,6 @@ public:
     EntryFilter filter() const;
     // A ticked list with nothing chosen is refused with "请选择 <box>！"; false then.
     bool checkChoices();
-    // Adds a button to the row under the conditions.
-    QPushButton *addButton(const QString &objectName, const QString &text);
-    QHBoxLayout *buttonRow() const { return m_buttons; }
 
 private:
     struct Limit
@@ -68,5 +63,4 @@ private:
     Limit m_category, m_account, m_member;
     QComboBox *m_item = nullptr;
     class QGridLayout *m_grid = nullptr;
-    QHBoxLayout *m_buttons = nullptr;
 };

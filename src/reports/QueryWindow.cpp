@@ -15,10 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSplitter>
-#include <QTableView>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -34,28 +31,32 @@ QString containsPattern(const QString &text)
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
+List::Descriptor listOf(const Query::Descriptor &d)
 {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
+    return {.className = d.className,
+            .caption = d.caption,
+            .table = d.table,
+            .columns = d.columns,
+            .keyColumn = false, // the columns list the key themselves
+            .columnWidth = 110,
+            .exitName = "BitBtn3"};
 }
 
 } // namespace
 
 QueryWindow::QueryWindow(Query::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_d(std::move(descriptor))
+    : ListWindow(listOf(descriptor), parent), m_d(std::move(descriptor))
 {
-    setObjectName(m_d.className);
-    setWindowTitle(m_d.caption);
     setAttribute(Qt::WA_DeleteOnClose);
-    new QVBoxLayout(this);
-    buildConditionPanel();
-    buildLists();
+    addAboveGrid(buildConditionPanel());
+    if (m_d.detail)
+        m_detail = addList(QStringLiteral("DBGrid2"), Qt::Vertical, {400, 90});
+    addBelowGrid(buildTotalsBar());
+    buildButtons();
     FormCreate();
 }
 
-void QueryWindow::buildConditionPanel()
+QWidget *QueryWindow::buildConditionPanel()
 {
     auto *panel = new QWidget(this);
     auto *row = new QHBoxLayout(panel);
@@ -65,12 +66,9 @@ void QueryWindow::buildConditionPanel()
     for (int i = 0; i < int(m_d.conditions.size()); ++i)
         m_checks << addCondition(grid, i, m_d.conditions[i]);
     row->addWidget(group, 1);
-    auto *right = new QGridLayout;
     if (!m_d.sorts.empty())
-        right->addWidget(buildSortPanel(), 0, 0, 1, 2);
-    buildButtons(right);
-    row->addLayout(right);
-    layout()->addWidget(panel);
+        row->addWidget(buildSortPanel(), 0, Qt::AlignTop);
+    return panel;
 }
 
 // The date range fills the first row; the other conditions follow two to a row.
@@ -138,50 +136,27 @@ QWidget *QueryWindow::buildSortPanel()
     return group;
 }
 
-void QueryWindow::buildButtons(QGridLayout *panel)
+void QueryWindow::buildButtons()
 {
-    QPushButton *query = makeButton(this, "BitBtn1", QStringLiteral("查询"));
-    m_excel = makeButton(this, "BitBtn2", QStringLiteral("Excel"));
-    m_print = makeButton(this, "BitBtn4", QStringLiteral("打印"));
-    QPushButton *exit = makeButton(this, "BitBtn3", QStringLiteral("退出"));
-    panel->addWidget(query, 1, 0);
-    panel->addWidget(m_excel, 1, 1);
-    panel->addWidget(m_print, 2, 0);
-    panel->addWidget(exit, 2, 1);
-    connect(query, &QPushButton::clicked, this, &QueryWindow::BitBtn1Click);
-    connect(m_excel, &QPushButton::clicked, this, &QueryWindow::BitBtn2Click);
-    connect(m_print, &QPushButton::clicked, this, &QueryWindow::BitBtn4Click);
-    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    addButton("BitBtn1", QStringLiteral("查询"), [this] { BitBtn1Click(); });
+    m_excel = addButton("BitBtn2", QStringLiteral("Excel"), [this] { BitBtn2Click(); });
+    m_print = addButton("BitBtn4", QStringLiteral("打印"), [this] { BitBtn4Click(); });
 }
 
-void QueryWindow::buildLists()
+QWidget *QueryWindow::buildTotalsBar()
 {
-    m_model = new ListModel(this);
-    m_grid = List::makeGrid(this, m_model, 110);
-    if (m_d.detail) {
-        m_detailModel = new ListModel(this);
-        m_detailGrid = List::makeGrid(this, m_detailModel, 110, QStringLiteral("DBGrid2"));
-        auto *splitter = new QSplitter(Qt::Vertical, this);
-        splitter->addWidget(m_grid);
-        splitter->addWidget(m_detailGrid);
-        splitter->setStretchFactor(0, 1);
-        splitter->setSizes({400, 90});
-        layout()->addWidget(splitter);
-        connect(m_grid, &QTableView::clicked, this,
-                [this](const QModelIndex &index) { DBGrid1CellClick(index.row()); });
-    } else {
-        layout()->addWidget(m_grid);
-    }
-    auto *bar = new QHBoxLayout;
+    auto *bar = new QWidget(this);
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i <= int(m_d.totals.size()); ++i) {
-        auto *label = new QLabel(this);
+        auto *label = new QLabel(bar);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 2));
         label->setMinimumWidth(200);
-        bar->addWidget(label);
+        row->addWidget(label);
         m_labels << label;
     }
-    bar->addStretch();
-    static_cast<QVBoxLayout *>(layout())->addLayout(bar);
+    row->addStretch();
+    return bar;
 }
 
 void QueryWindow::FormCreate()
@@ -241,25 +216,20 @@ QString QueryWindow::order() const
     return m_d.sorts[chosen].alias + direction + QStringLiteral(", ID") + direction;
 }
 
+List::Query QueryWindow::query() const
+{
+    List::Query list = ListWindow::query();
+    list.order = order();
+    return list;
+}
+
 void QueryWindow::BitBtn1Click()
 {
-    const Condition where = conditions();
-    List::Query query = List::listing(m_d.columns, m_d.table);
-    query.select += bookFilter() + where;
-    query.order = order();
-    try {
-        m_model->setQuery(query);
-    } catch (const DbError &e) {
-        Msg::error(this, e.message());
+    setLabWhere(conditions());
+    if (!Ref())
         return;
-    }
-    List::showColumns(m_grid, m_model, m_d.columns);
-    m_shown = query;
     // The count and totals come after the first screen is shown.
-    QTimer::singleShot(0, this, [this, where] {
-        m_labWhere = where;
-        showTotals();
-    });
+    QTimer::singleShot(0, this, &QueryWindow::showTotals);
 }
 
 void QueryWindow::showTotals()
@@ -267,7 +237,7 @@ void QueryWindow::showTotals()
     Sql totals(QStringLiteral("select count(*)"));
     for (const Query::Total &t : m_d.totals)
         totals.add(QStringLiteral(", ") + t.expression);
-    totals.add(QStringLiteral(" from ") + m_d.table).add(bookFilter()).add(m_labWhere);
+    totals.add(QStringLiteral(" from ") + m_d.table).add(bookFilter()).add(LabWhere());
     QSqlQuery result;
     try {
         result = totals.exec();
@@ -288,22 +258,27 @@ void QueryWindow::showTotals()
     m_print->setEnabled(true);
 }
 
+void QueryWindow::currentRowChanged()
+{
+    DBGrid1CellClick(currentRow());
+}
+
 void QueryWindow::DBGrid1CellClick(int row)
 {
-    if (!m_d.detail || m_model->rowCount() == 0 || row < 0)
+    if (!m_d.detail || model()->rowCount() == 0 || row < 0)
         return;
     const Query::Detail &d = *m_d.detail;
-    const QVariant key = m_model->value(row, QStringLiteral("ID"));
     List::Query query = List::listing(d.columns, d.table);
-    query.select += Sql(QStringLiteral(" where %1=?").arg(d.parentKey), {key});
+    query.select +=
+        Sql(QStringLiteral(" where %1=?").arg(d.parentKey), {model()->value(row, List::KeyAlias)});
     query.order = d.order;
     try {
-        m_detailModel->setQuery(query);
+        m_detail.model->setQuery(query);
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return;
     }
-    List::showColumns(m_detailGrid, m_detailModel, d.columns);
+    List::showColumns(m_detail.grid, m_detail.model, d.columns);
 }
 
 // The shown list columns: amounts as numbers, the date column as dates, the count
@@ -339,7 +314,8 @@ void QueryWindow::BitBtn2Click()
     // The rows shown: the last query's statement, read again as they are written.
     QSqlQuery rows;
     try {
-        rows = (m_shown.select + Sql(QStringLiteral(" order by ") + m_shown.order)).exec();
+        const List::Query &shown = model()->query();
+        rows = (shown.select + Sql(QStringLiteral(" order by ") + shown.order)).exec();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return;
@@ -371,6 +347,6 @@ void QueryWindow::BitBtn4Click()
     // the order they were entered (the window's sort is not the report's).
     const Sql statement =
         Sql(QStringLiteral("select %1 from %2").arg(fields.join(u','), m_d.table)) + bookFilter() +
-        m_labWhere + Sql(QStringLiteral(" order by ID"));
+        LabWhere() + Sql(QStringLiteral(" order by ID"));
     Report::preview(this, layout, [statement] { return queryRows(statement.exec()); });
 }

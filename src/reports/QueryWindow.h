@@ -4,6 +4,7 @@
 #include "data/Sql.h"
 #include "reports/Report.h"
 #include "reports/XlsxExport.h"
+#include "widgets/ListWindow.h"
 
 #include <QList>
 #include <QString>
@@ -11,7 +12,6 @@
 #include <optional>
 #include <vector>
 
-class ListModel;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -19,7 +19,6 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableView;
 class TfrmDM;
 
 namespace Query {
@@ -97,28 +96,31 @@ struct Descriptor
 // The detail query window: ticked conditions over one entry table of the current
 // book, the matching rows sorted as chosen, their count and totals, the export to
 // a spreadsheet and the printed report of the last query's conditions. Debts,
-// credits and investments add a lower list of the clicked row's follow-up records.
-class QueryWindow : public QWidget
+// credits and investments add a lower list of the current row's follow-up records.
+class QueryWindow : public ListWindow
 {
     Q_OBJECT
 public:
     explicit QueryWindow(Query::Descriptor descriptor, QWidget *parent = nullptr);
 
-    void FormCreate();
+    // Sets the conditions to their defaults; nothing is listed before 查询.
+    void FormCreate() override;
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn4Click();
     void DBGrid1CellClick(int row);
 
-    // The conditions of the last query ("" until the first).
-    const Condition &LabWhere() const { return m_labWhere; }
-    ListModel *model() const { return m_model; }
+protected:
+    // The entry table's columns under the conditions of the last query, in the
+    // chosen order.
+    List::Query query() const override;
+    void currentRowChanged() override;
 
 private:
-    void buildConditionPanel();
+    QWidget *buildConditionPanel();
     QWidget *buildSortPanel();
-    void buildButtons(QGridLayout *panel);
-    void buildLists();
+    void buildButtons();
+    QWidget *buildTotalsBar();
     QCheckBox *addCondition(QGridLayout *grid, int index, const Query::Criterion &c);
 
     // The ticked conditions as they stand now, each beginning with " and ".
@@ -130,13 +132,8 @@ private:
     Xlsx::Sheet exportSheet(QList<int> &listColumns) const;
 
     const Query::Descriptor m_d;
-    Condition m_labWhere;
-    List::Query m_shown; // the statement of the rows shown, for the export
-    qint64 m_count = 0;  // of the rows shown
-    ListModel *m_model = nullptr;
-    ListModel *m_detailModel = nullptr;
-    QTableView *m_grid = nullptr;
-    QTableView *m_detailGrid = nullptr;
+    qint64 m_count = 0; // of the rows shown
+    List::Pane m_detail{};
     QList<QCheckBox *> m_checks;
     QList<QWidget *> m_values; // per condition: its list, text box or first picker
     QDateEdit *m_to = nullptr;

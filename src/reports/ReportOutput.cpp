@@ -32,6 +32,7 @@ Xlsx::Kind sheetKind(ShownTable::Kind kind)
     case ShownTable::Kind::Count:
         return Xlsx::Kind::Count;
     case ShownTable::Kind::Text:
+    case ShownTable::Kind::Hidden:
         break;
     }
     return Xlsx::Kind::Text;
@@ -47,6 +48,7 @@ Report::Kind reportKind(ShownTable::Kind kind)
     case ShownTable::Kind::Count:
         return Report::Kind::Count;
     case ShownTable::Kind::Text:
+    case ShownTable::Kind::Hidden:
         break;
     }
     return Report::Kind::Text;

@@ -4,10 +4,7 @@
 #include "reports/PeriodStatement.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QStandardItemModel>
-#include <QTableView>
 
 int ShownTable::column(const QString &title) const
 {
@@ -26,6 +23,7 @@ QString ShownTable::format(Kind kind, const QVariant &value)
         return PeriodStatement::ratioText(value.toLongLong() / (Money::Scale / 100));
     case Kind::Count:
     case Kind::Text:
+    case Kind::Hidden:
         break;
     }
     return value.toString();
@@ -36,39 +34,17 @@ QString ShownTable::text(int row, int column) const
     return format(columns.at(column).kind, rows.at(row).value(column));
 }
 
-QTableView *makeReportGrid(QWidget *parent, const QString &objectName)
+std::vector<List::Column> ShownTable::listColumns() const
 {
-    auto *grid = new QTableView(parent);
-    grid->setObjectName(objectName);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setAlternatingRowColors(true);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
-    grid->horizontalHeader()->setStretchLastSection(true);
-    grid->setModel(new QStandardItemModel(grid));
-    return grid;
+    std::vector<List::Column> list;
+    for (const Column &c : columns)
+        list.push_back({c.title, c.title, c.kind});
+    return list;
 }
 
-void showTable(QTableView *grid, const ShownTable &table)
+QList<QVariantList> ShownTable::listRows() const
 {
-    auto *model = qobject_cast<QStandardItemModel *>(grid->model());
-    model->clear();
-    QStringList titles;
-    for (const auto &c : table.columns)
-        titles << c.title;
-    model->setHorizontalHeaderLabels(titles);
-    for (int r = 0; r < int(table.rows.size()); ++r) {
-        QList<QStandardItem *> items;
-        for (int c = 0; c < int(table.columns.size()); ++c) {
-            auto *item = new QStandardItem(table.text(r, c));
-            if (table.columns[c].kind != ShownTable::Kind::Text)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            items << item;
-        }
-        model->appendRow(items);
-    }
-    grid->resizeColumnsToContents();
+    return QList<QVariantList>(rows.begin(), rows.end());
 }
 
 LabelBar makeLabelBar(QWidget *parent, const QStringList &objectNames)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "data/ListQuery.h"
+
+#include <QList>
 #include <QString>
 #include <QVariantList>
 #include <vector>
 
 class QLabel;
-class QTableView;
 class QWidget;
 
 // The rows a report window shows, with their values: the grid, the spreadsheet
@@ -13,13 +15,7 @@ class QWidget;
 // the window's own last run.
 struct ShownTable
 {
-    enum class Kind
-    {
-        Text,
-        Money, // amount units: "1,234.50"
-        Count, // a whole number
-        Ratio  // hundredths as amount units (0.75 is 7500): "0.75"
-    };
+    using Kind = List::Kind; // Text, Money, Count or Ratio
     // What the totals row of the export and the report shows under a column.
     enum class Total
     {
@@ -38,15 +34,13 @@ struct ShownTable
     std::vector<QVariantList> rows;
 
     int column(const QString &title) const;
+    // The columns as a list window declares them, and the rows as it takes them.
+    std::vector<List::Column> listColumns() const;
+    QList<QVariantList> listRows() const;
     // A value as the grid shows it.
     QString text(int row, int column) const;
     static QString format(Kind kind, const QVariant &value);
 };
-
-// A read-only grid as every report window shows one.
-QTableView *makeReportGrid(QWidget *parent, const QString &objectName);
-// Replaces what the grid shows with the table.
-void showTable(QTableView *grid, const ShownTable &table);
 
 // A bar of labels along a window's bottom edge, named as given, empty at first.
 struct LabelBar

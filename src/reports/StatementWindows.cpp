@@ -6,10 +6,9 @@
 #include "widgets/MessageBox.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableView>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -37,6 +36,17 @@ ShownTable statementTable(const QString &periodTitle)
             {}};
 }
 
+List::Descriptor listOf(const Statement::Descriptor &d, const ShownTable &table)
+{
+    return {.className = d.className,
+            .caption = d.caption,
+            .columns = table.listColumns(),
+            .perBook = false,
+            .keyColumn = false,
+            .columnWidth = 110,
+            .exitName = "BitBtn3"};
+}
+
 QVariantList values(const PeriodStatement::Row &r)
 {
     return {r.label,
@@ -51,41 +61,31 @@ QVariantList values(const PeriodStatement::Row &r)
 } // namespace
 
 StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_d(std::move(descriptor)), m_shown(statementTable(m_d.periodTitle))
+    : ListWindow(listOf(descriptor, statementTable(descriptor.periodTitle)), parent),
+      m_d(std::move(descriptor)), m_shown(statementTable(m_d.periodTitle))
 {
-    setObjectName(m_d.className);
-    setWindowTitle(m_d.caption);
-    auto *layout = new QVBoxLayout(this);
-
     Conditions::Choices choices;
     choices.dateBox = QStringLiteral("统计日期");
     choices.dateAlwaysApplies = true;
     choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate());
     m_conditions = new ConditionPanel(choices, this);
-    auto *run = m_conditions->addButton("BitBtn1", "统计");
-    m_excel = m_conditions->addButton("BitBtn2", "Excel");
-    m_print = m_conditions->addButton("BitBtn4", "打印");
-    auto *exit = m_conditions->addButton("BitBtn3", "退出");
-    m_excel->setEnabled(false);
-    m_print->setEnabled(false);
     m_progress = new QProgressBar(m_conditions);
     m_progress->setObjectName("ProgressBar1");
     m_progress->setValue(0);
     m_conditions->layout()->addWidget(m_progress);
-    layout->addWidget(m_conditions);
+    addAboveGrid(m_conditions);
 
-    m_grid = makeReportGrid(this, "DBGrid1");
-    showTable(m_grid, m_shown);
-    layout->addWidget(m_grid, 1);
     const LabelBar bar =
         makeLabelBar(this, {"Label1", "Label2", "Label3", "Label5", "Label6", "Label7"});
     m_labels = bar.labels;
-    layout->addWidget(bar.bar);
+    addBelowGrid(bar.bar);
 
-    connect(run, &QPushButton::clicked, this, &StatementWindow::BitBtn1Click);
-    connect(m_excel, &QPushButton::clicked, this, &StatementWindow::BitBtn2Click);
-    connect(m_print, &QPushButton::clicked, this, &StatementWindow::BitBtn4Click);
-    connect(exit, &QPushButton::clicked, this, &StatementWindow::BitBtn3Click);
+    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); });
+    m_excel = addButton("BitBtn2", "Excel", [this] { BitBtn2Click(); });
+    m_print = addButton("BitBtn4", "打印", [this] { BitBtn4Click(); });
+    m_excel->setEnabled(false);
+    m_print->setEnabled(false);
+    FormCreate();
 }
 
 void StatementWindow::BitBtn1Click()
@@ -111,7 +111,7 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
     for (const auto &row : result.rows)
         m_shown.rows.push_back(values(row));
     m_totals = result.totals();
-    showTable(m_grid, m_shown);
+    showRows(m_shown.listRows());
     // Both sides come from one grouped query each: the bar fills at once.
     m_progress->setRange(0, int(result.rows.size()));
     m_progress->setValue(int(result.rows.size()));

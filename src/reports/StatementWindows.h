@@ -2,14 +2,12 @@
 
 #include "reports/PeriodStatement.h"
 #include "reports/ShownTable.h"
-
-#include <QWidget>
+#include "widgets/ListWindow.h"
 
 class ConditionPanel;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QTableView;
 
 namespace Statement {
 // What tells the monthly statement from the yearly one.
@@ -24,10 +22,10 @@ struct Descriptor
 };
 } // namespace Statement
 
-// The income-expense statement window: conditions, 统计 / Excel / 打印 / 退出,
-// a progress bar, the grid of the periods and a bar of totals. The window keeps
-// its last run; the grid, the export and the print all show that run.
-class StatementWindow : public QWidget
+// The income-expense statement window: conditions with a progress bar above the
+// grid of the periods, a bar of totals under it, 统计 / Excel / 打印 / 退出. The
+// window keeps its last run; the grid, the export and the print all show that run.
+class StatementWindow : public ListWindow
 {
     Q_OBJECT
 public:
@@ -35,7 +33,7 @@ public:
 
     void BitBtn1Click();
     void BitBtn2Click();
-    void BitBtn3Click() { close(); }
+    void BitBtn3Click() { ButExiClick(); }
     void BitBtn4Click();
 
     // The last run as shown (no rows before the first run).
@@ -47,7 +45,6 @@ private:
     Statement::Descriptor m_d;
     ConditionPanel *m_conditions = nullptr;
     QProgressBar *m_progress = nullptr;
-    QTableView *m_grid = nullptr;
     std::vector<QLabel *> m_labels;
     QPushButton *m_excel = nullptr;
     QPushButton *m_print = nullptr;

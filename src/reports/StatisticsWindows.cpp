@@ -6,15 +6,23 @@
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QTableView>
-#include <QVBoxLayout>
 
 namespace {
+
+// The left list of a statistics window; its statement comes from the conditions.
+List::Descriptor listOf(const StatisticsWindowSides::Descriptor &d)
+{
+    return {.className = d.className,
+            .caption = d.caption,
+            .table = QString::fromUtf8(d.left.side.columns.table),
+            .keyColumn = false,
+            .columnWidth = 120,
+            .gridTitle = d.left.title,
+            .gridPanel = "Panel3",
+            .exitName = "BitBtn2"};
+}
 
 List::Descriptor balances()
 {
@@ -30,57 +38,32 @@ List::Descriptor balances()
 } // namespace
 
 StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_d(std::move(descriptor))
+    : ListWindow(listOf(descriptor), parent), m_d(std::move(descriptor))
 {
-    setObjectName(m_d.className);
-    setWindowTitle(m_d.caption);
-    auto *layout = new QVBoxLayout(this);
-
     Conditions::Choices choices;
     choices.title = QStringLiteral("统计条件");
     choices.dateBox = m_d.dateBox;
     choices.from = QDate::currentDate().addMonths(-1);
     m_conditions = new ConditionPanel(choices, this);
-    auto *run = m_conditions->addButton("BitBtn1", "统计");
-    auto *exit = m_conditions->addButton("BitBtn2", "退出");
-    run->setDefault(true);
-    layout->addWidget(m_conditions);
-
-    auto *centre = new QHBoxLayout;
-    auto *left = new QWidget(this);
-    left->setObjectName("Panel3");
-    auto *leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(makeGridGroup(m_d.left, "DBGrid1"));
-    centre->addWidget(left, 1);
-    centre->addWidget(makeGridGroup(m_d.right, "DBGrid2"), 1);
-    layout->addLayout(centre, 1);
-
-    connect(run, &QPushButton::clicked, this, &StatisticsWindow::BitBtn1Click);
-    connect(exit, &QPushButton::clicked, this, &StatisticsWindow::BitBtn2Click);
+    addAboveGrid(m_conditions);
+    m_right = addList("DBGrid2", Qt::Horizontal, {500, 500}, m_d.right.title);
+    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); })->setDefault(true);
+    // Both lists stay empty until 统计 is clicked.
 }
 
-QWidget *StatisticsWindow::makeGridGroup(const StatisticsWindowSides::Grid &grid,
-                                         const QString &gridName)
+List::Query StatisticsWindow::query() const
 {
-    auto *group = new QGroupBox(grid.title, this);
-    auto *layout = new QVBoxLayout(group);
-    auto *model = new ListModel(this);
-    QTableView *view = makeReportGrid(group, gridName);
-    view->setModel(model);
-    layout->addWidget(view);
-    m_grids.push_back({grid.side, model});
-    return group;
+    return Statistics::statement(m_d.left.side, book(), m_conditions->filter());
 }
 
 void StatisticsWindow::BitBtn1Click()
 {
     if (!m_conditions->checkChoices())
         return;
-    const QString book = TfrmDM::instance()->currentBook();
+    Ref();
     try {
-        for (const Shown &grid : m_grids)
-            grid.model->setQuery(Statistics::statement(grid.side, book, m_conditions->filter()));
+        m_right.model->setQuery(
+            Statistics::statement(m_d.right.side, book(), m_conditions->filter()));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -3,12 +3,8 @@
 #include "reports/Statistics.h"
 #include "widgets/ListWindow.h"
 
-#include <QWidget>
-
 class ConditionPanel;
-class ListModel;
 class QLabel;
-class QTableView;
 
 namespace StatisticsWindowSides {
 // One of the two grids: its group box title and its statement.
@@ -27,28 +23,25 @@ struct Descriptor
 };
 } // namespace StatisticsWindowSides
 
-// The statistics window: conditions, 统计 / 退出, and two grids side by side
-// (the left one in Panel3, which the main window sets to half the width).
-class StatisticsWindow : public QWidget
+// The statistics window: conditions, 统计 / 退出, and two lists side by side
+// (the left one in Panel3, which the main window sets to half the width), both
+// read when 统计 is clicked.
+class StatisticsWindow : public ListWindow
 {
     Q_OBJECT
 public:
     StatisticsWindow(StatisticsWindowSides::Descriptor descriptor, QWidget *parent);
 
     void BitBtn1Click();
-    void BitBtn2Click() { close(); }
+    void BitBtn2Click() { ButExiClick(); }
+
+protected:
+    List::Query query() const override;
 
 private:
-    struct Shown
-    {
-        Statistics::Side side;
-        ListModel *model;
-    };
-    QWidget *makeGridGroup(const StatisticsWindowSides::Grid &grid, const QString &gridName);
-
     StatisticsWindowSides::Descriptor m_d;
     ConditionPanel *m_conditions = nullptr;
-    std::vector<Shown> m_grids;
+    List::Pane m_right{};
 };
 
 class TfrmPage1 : public StatisticsWindow

@@ -50,7 +50,7 @@ void ListModel::setQuery(const List::Query &query)
     // A list of the same columns keeps them and only its rows are replaced: the
     // grid keeps its header and column widths. Emptied first, so that the grid
     // starts again from the top and never asks for the end of the new list.
-    const bool sameColumns = titles == m_titles && query.money == m_query.money;
+    const bool sameColumns = !isComputed() && titles == m_titles && query.money == m_query.money;
     m_query = query;
     if (sameColumns)
         showRows(0, true);
@@ -75,9 +75,9 @@ void ListModel::setColumns(const QStringList &titles)
 {
     beginResetModel();
     m_titles = titles;
-    m_isMoney.clear();
+    m_kinds.clear();
     for (const QString &title : titles)
-        m_isMoney << m_query.money.contains(title);
+        m_kinds << (m_query.money.contains(title) ? List::Kind::Money : List::Kind::Text);
     m_count = 0;
     m_blankRow = false;
     m_pages.clear();
@@ -110,8 +110,29 @@ void ListModel::showRows(int count, bool counted, bool keepBlankRow)
         emit dataChanged(index(0, 0), index(rowCount() - 1, int(m_titles.size()) - 1));
 }
 
+void ListModel::setRows(const std::vector<List::Column> &columns, const QList<QVariantList> &rows)
+{
+    m_query = List::Query();
+    beginResetModel();
+    m_titles.clear();
+    m_kinds.clear();
+    for (const List::Column &c : columns) {
+        m_titles << c.alias;
+        m_kinds << c.kind;
+    }
+    m_count = int(rows.size());
+    m_counted = true;
+    m_blankRow = false;
+    m_pages.clear();
+    for (int first = 0; first < m_count; first += PageSize)
+        m_pages.insert(first / PageSize, rows.mid(first, PageSize));
+    endResetModel();
+}
+
 void ListModel::reload()
 {
+    if (isComputed())
+        return;
     QList<QVariantList> firstPage;
     try {
         m_changesSeen = totalChanges();
@@ -218,6 +239,8 @@ QList<QVariantList> ListModel::readRows(int offset, int count, bool reversed) co
 
 void ListModel::readPage(int page) const
 {
+    if (isComputed())
+        return;
     if (m_pages.size() >= MaxPages)
         m_pages.clear();
     const int first = page * PageSize;
@@ -258,7 +281,17 @@ QString ListModel::text(int row, const QString &alias) const
     const QVariant v = value(row, alias);
     if (v.isNull())
         return QString();
-    return isMoney(column(alias)) ? Money::fromVariant(v).toShown() : v.toString();
+    switch (m_kinds.value(column(alias))) {
+    case List::Kind::Money:
+        return Money::fromVariant(v).toShown();
+    case List::Kind::Ratio:
+        return Money::fromVariant(v).toGrouped();
+    case List::Kind::Text:
+    case List::Kind::Count:
+    case List::Kind::Hidden:
+        break;
+    }
+    return v.toString();
 }
 
 QString ListModel::editText(int row, const QString &alias) const
@@ -275,7 +308,7 @@ QVariant ListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == Qt::DisplayRole)
         return text(index.row(), m_titles[index.column()]);
-    if (role == Qt::TextAlignmentRole && m_isMoney[index.column()])
+    if (role == Qt::TextAlignmentRole && isNumber(index.column()))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return QVariant();
 }
@@ -285,10 +318,16 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation == Qt::Horizontal && section >= 0 && section < m_titles.size()) {
         if (role == Qt::DisplayRole)
             return m_titles[section];
-        if (role == Qt::TextAlignmentRole && m_isMoney[section])
+        if (role == Qt::TextAlignmentRole && isNumber(section))
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     }
     return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+bool ListModel::isNumber(int column) const
+{
+    const List::Kind kind = m_kinds.value(column);
+    return kind == List::Kind::Money || kind == List::Kind::Count || kind == List::Kind::Ratio;
 }
 
 int ListModel::placeOf(const QString &keyAlias, const QVariant &key) const

@@ -27,6 +27,10 @@ public:
     // Throws DbError; the list is then empty.
     void setQuery(const List::Query &query);
     const List::Query &query() const { return m_query; }
+    // Shows rows computed elsewhere (a statement's periods) under these columns,
+    // their values formatted by the columns' kinds; nothing is read from the
+    // database until another statement is listed.
+    void setRows(const std::vector<List::Column> &columns, const QList<QVariantList> &rows);
     // Reads the list again from its first page and forgets every page read.
     // Throws DbError.
     void reload();
@@ -53,7 +57,9 @@ public:
     QStringList titles() const { return m_titles; }
     // The column titled alias, or -1.
     int column(const QString &alias) const { return m_titles.indexOf(alias); }
-    bool isMoney(int column) const { return m_isMoney.value(column); }
+    bool isMoney(int column) const { return m_kinds.value(column) == List::Kind::Money; }
+    // Whether the column holds numbers, shown on the right.
+    bool isNumber(int column) const;
     QVariant value(int row, const QString &alias) const;
     // The value as the grid shows it ("1,234.50" for an amount).
     QString text(int row, const QString &alias) const;
@@ -87,11 +93,13 @@ private:
     static QStringList resultNames(const List::Query &query);
     // Shows no rows under these columns.
     void setColumns(const QStringList &titles);
+    // Whether the rows were computed elsewhere rather than listed by a statement.
+    bool isComputed() const { return m_query.select.isEmpty(); }
     static qint64 totalChanges();
 
     List::Query m_query;
     QStringList m_titles;
-    QList<bool> m_isMoney;
+    QList<List::Kind> m_kinds; // of each column
     int m_count = 0;
     bool m_counted = true;
     bool m_blankRow = false;

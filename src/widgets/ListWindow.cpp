@@ -5,11 +5,13 @@
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
@@ -22,7 +24,7 @@ ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
     setWindowTitle(m_list.caption);
     m_layout = new QVBoxLayout(this);
     buildGrid();
-    m_layout->addWidget(m_grid, 1);
+    m_layout->addWidget(m_centre, 1);
     buildButtonRow();
 }
 
@@ -67,6 +69,20 @@ QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth, const Q
     return grid;
 }
 
+Pane makePane(QWidget *parent, int columnWidth, const QString &gridName, const QString &title,
+              const QString &panelName)
+{
+    auto *model = new ListModel(parent);
+    QTableView *grid = makeGrid(parent, model, columnWidth, gridName);
+    if (title.isEmpty())
+        return {model, grid, grid};
+    auto *group = new QGroupBox(title, parent);
+    group->setObjectName(panelName);
+    auto *layout = new QVBoxLayout(group);
+    layout->addWidget(grid);
+    return {model, grid, group};
+}
+
 void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns)
 {
     for (const Column &c : columns) {
@@ -81,8 +97,11 @@ void showColumns(QTableView *grid, const ListModel *model, const std::vector<Col
 
 void ListWindow::buildGrid()
 {
-    m_model = new ListModel(this);
-    m_grid = List::makeGrid(this, m_model, m_list.columnWidth);
+    const List::Pane pane = List::makePane(this, m_list.columnWidth, QStringLiteral("DBGrid1"),
+                                           m_list.gridTitle, m_list.gridPanel);
+    m_model = pane.model;
+    m_grid = pane.grid;
+    m_centre = pane.panel;
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
@@ -126,7 +145,7 @@ void ListWindow::buildButtonRow()
     m_buttonRow->addWidget(navigator);
     m_buttonRow->addSpacing(12);
     m_butExi = new QPushButton(QStringLiteral("退出（&X）"), this);
-    m_butExi->setObjectName(QStringLiteral("ButExi"));
+    m_butExi->setObjectName(QLatin1String(m_list.exitName));
     m_butExi->setMinimumWidth(96);
     connect(m_butExi, &QPushButton::clicked, this, &ListWindow::ButExiClick);
     m_buttonRow->addWidget(m_butExi);
@@ -147,7 +166,35 @@ QPushButton *ListWindow::addButton(const char *name, const QString &caption,
 
 void ListWindow::addBelowGrid(QWidget *widget)
 {
-    m_layout->insertWidget(m_layout->indexOf(m_grid) + 1, widget);
+    m_layout->insertWidget(m_layout->indexOf(m_centre) + 1, widget);
+}
+
+void ListWindow::addAboveGrid(QWidget *widget)
+{
+    m_layout->insertWidget(m_layout->indexOf(m_centre), widget);
+}
+
+void ListWindow::addBesideGrid(QWidget *widget, Qt::Orientation orientation,
+                               const QList<int> &shares)
+{
+    auto *splitter = qobject_cast<QSplitter *>(m_centre);
+    if (!splitter) {
+        splitter = new QSplitter(orientation, this);
+        delete m_layout->replaceWidget(m_centre, splitter);
+        splitter->addWidget(m_centre);
+        m_centre = splitter;
+    }
+    splitter->addWidget(widget);
+    // Proportions: the splitter scales them to its size when it is laid out.
+    splitter->setSizes(shares);
+}
+
+List::Pane ListWindow::addList(const QString &gridName, Qt::Orientation orientation,
+                               const QList<int> &shares, const QString &title)
+{
+    const List::Pane pane = List::makePane(this, m_list.columnWidth, gridName, title);
+    addBesideGrid(pane.panel, orientation, shares);
+    return pane;
 }
 
 void ListWindow::FormCreate()
@@ -171,21 +218,35 @@ List::Query ListWindow::query() const
     return list;
 }
 
-void ListWindow::readList()
+bool ListWindow::readList()
 {
+    bool read = true;
     try {
-        m_model->setQuery(query());
+        if (m_list.table.isEmpty())
+            m_model->setRows(m_list.columns, {});
+        else
+            m_model->setQuery(query());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
+        read = false;
     }
     List::showColumns(m_grid, m_model, m_list.columns);
     if (m_list.keyColumn)
         m_grid->setColumnHidden(m_model->column(List::KeyAlias), true);
+    return read;
 }
 
-void ListWindow::Ref()
+bool ListWindow::Ref()
 {
-    readList();
+    const bool read = readList();
+    goToRow(0);
+    return read;
+}
+
+void ListWindow::showRows(const QList<QVariantList> &rows)
+{
+    m_model->setRows(m_list.columns, rows);
+    List::showColumns(m_grid, m_model, m_list.columns);
     goToRow(0);
 }
 

@@ -27,19 +27,36 @@ struct Descriptor
 {
     QString className{}; // the window's objectName
     QString caption{};   // window title
-    QString table{};     // what the statement selects from: a table, or a join
+    // What the statement selects from: a table, or a join. Empty: the window
+    // computes its rows and shows them with showRows.
+    QString table{};
     // The result columns in order; which hold money, which are hidden.
     std::vector<Column> columns{};
-    bool perBook = true;   // the current book's rows only: " where BName=?"
-    bool keyColumn = true; // the row key ID is listed after the columns, hidden
-    QString groupBy{};     // " group by ..." for computed columns such as sums
-    QString orderBy{};     // by result names ("日期 desc, ID desc"); empty: by the key
-    int columnWidth = 160; // of a column whose own width is 0
+    bool perBook = true;             // the current book's rows only: " where BName=?"
+    bool keyColumn = true;           // the row key ID is listed after the columns, hidden
+    QString groupBy{};               // " group by ..." for computed columns such as sums
+    QString orderBy{};               // by result names ("日期 desc, ID desc"); empty: by the key
+    int columnWidth = 160;           // of a column whose own width is 0
+    QString gridTitle{};             // when set, the grid stands in a group box titled so
+    QString gridPanel{};             // that group box's objectName
+    const char *exitName = "ButExi"; // objectName of the 退出 button
+};
+
+// A further read-only list of a window: its model, its grid and what holds the
+// grid (a group box when the list has a title). The navigator does not move it.
+struct Pane
+{
+    ListModel *model;
+    QTableView *grid;
+    QWidget *panel;
 };
 
 // A read-only grid over a list: whole rows selected, rows of one height.
 QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth,
                      const QString &name = QStringLiteral("DBGrid1"));
+// A list and its grid, in a group box named panelName when titled.
+Pane makePane(QWidget *parent, int columnWidth, const QString &gridName,
+              const QString &title = QString(), const QString &panelName = QString());
 // Hides the hidden columns of a list just read and gives the others their widths.
 void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns);
 
@@ -49,7 +66,9 @@ void showColumns(QTableView *grid, const ListModel *model, const std::vector<Col
 // navigator (DBNavigator1) and a row of buttons ending with 退出. Rows are read
 // a page at a time. A named window passes its descriptor, adds its own buttons
 // with addButton and calls FormCreate() at the end of its constructor; windows
-// whose statement depends on more than the descriptor override query().
+// whose statement depends on more than the descriptor override query(). Report
+// windows put their conditions above the grid, show rows they computed with
+// showRows, and place charts or a second list beside or under the grid.
 class ListWindow : public QWidget, public FilterTarget
 {
     Q_OBJECT
@@ -62,8 +81,12 @@ public:
 
     // Reads the list for the first time.
     virtual void FormCreate();
-    // Reads the list again; the first row becomes current.
-    void Ref();
+    // Reads the list again; the first row becomes current. False when the list
+    // could not be read (the window said why).
+    bool Ref();
+    // Shows rows the window computed, under the descriptor's columns; the first
+    // row becomes current.
+    void showRows(const QList<QVariantList> &rows);
     void ButExiClick();
 
     // The filter appended to the statement's conditions on every refresh:
@@ -101,6 +124,14 @@ protected:
     QPushButton *addButton(const char *name, const QString &caption, std::function<void()> clicked);
     // A widget placed between the grid and the buttons (an edit panel).
     void addBelowGrid(QWidget *widget);
+    // A widget placed above the grid (a window's conditions).
+    void addAboveGrid(QWidget *widget);
+    // A widget sharing the grid's place: beside it (Qt::Horizontal) or under it,
+    // sized in the proportions given (grid first), the border between them movable.
+    void addBesideGrid(QWidget *widget, Qt::Orientation orientation, const QList<int> &shares);
+    // A further list beside or under the grid, in the window's column width.
+    List::Pane addList(const QString &gridName, Qt::Orientation orientation,
+                       const QList<int> &shares, const QString &title = QString());
     // Sets the navigator's buttons from the current row and canMove().
     void updateNavigator();
 
@@ -110,13 +141,14 @@ private:
     void buildGrid();
     void buildButtonRow();
     // Reads the statement and hides the hidden columns; a failure is shown.
-    void readList();
+    bool readList();
 
     List::Descriptor m_list;
     QString m_book;
     Condition m_labWhere;
     ListModel *m_model = nullptr;
     QTableView *m_grid = nullptr;
+    QWidget *m_centre = nullptr; // the grid, its group box, or the splitter sharing its place
     QVBoxLayout *m_layout = nullptr;
     QHBoxLayout *m_buttonRow = nullptr;
     QPushButton *m_butExi = nullptr;

@@ -215,6 +215,10 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
     query(&w);
     QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"日期", "债权人", "债务金额", "帐户名称",
                                                         "家庭成员", "已还金额", "备注"}));
+    // The lower list follows the current row, whether moved to or clicked.
+    QCOMPARE(Drive::column(&w, "DBGrid2", "备注"), QStringList({"二", "一"}));
+    Drive::click(&w, "NavNext");
+    QCOMPARE(Drive::column(&w, "DBGrid2", "备注"), QStringList());
     Drive::clickRow(&w, "DBGrid1", 0);
     QCOMPARE(Drive::titles(&w, "DBGrid2"),
              QStringList({"日期", "还债金额", "帐户名称", "家庭成员", "备注"}));
