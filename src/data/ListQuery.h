@@ -38,9 +38,10 @@ struct OrderTerm
 
 // A list statement: the select without its order, the order by result columns,
 // which result columns hold stored amounts and, when the statement is written
-// from declared columns, their names (a list then needs no statement to learn them). The order must
-// tell every two rows apart (end it with a key), so that reading it backwards gives the list from
-// its end and a row's place can be counted.
+// from declared columns, their names (a list then needs no statement to learn
+// them). The order must tell every two rows apart (end it with a key), so that
+// reading it backwards gives the list from its end and a row's place can be
+// counted.
 struct Query
 {
     Sql select{};

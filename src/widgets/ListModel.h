@@ -82,8 +82,8 @@ private:
     void countRows();
     const QVariantList *rowAt(int row) const;
     void readPage(int page) const;
-    // count rows of the list from offset, in its order or (reversed) from its end
-    // backwards, returned in list order. Throws DbError.
+    // Reads count rows of the list from offset, in its order or (reversed) from
+    // its end backwards; returns them in list order. Throws DbError.
     QList<QVariantList> readRows(int offset, int count, bool reversed) const;
     QString orderClause(bool reversed) const;
     Sql within(const QString &outer, const Sql &condition = Sql()) const;
