@@ -62,7 +62,7 @@ AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidge
     m_labels = bar.labels;
     addBelowGrid(bar.bar);
 
-    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); });
+    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); })->setDefault(true);
     m_excel = addButton("BitBtn2", "Excel", [this] { BitBtn2Click(); });
     m_excel->setEnabled(false);
     FormCreate();

@@ -138,7 +138,7 @@ QWidget *QueryWindow::buildSortPanel()
 
 void QueryWindow::buildButtons()
 {
-    addButton("BitBtn1", QStringLiteral("查询"), [this] { BitBtn1Click(); });
+    addButton("BitBtn1", QStringLiteral("查询"), [this] { BitBtn1Click(); })->setDefault(true);
     m_excel = addButton("BitBtn2", QStringLiteral("Excel"), [this] { BitBtn2Click(); });
     m_print = addButton("BitBtn4", QStringLiteral("打印"), [this] { BitBtn4Click(); });
 }

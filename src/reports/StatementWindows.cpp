@@ -80,7 +80,7 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
     m_labels = bar.labels;
     addBelowGrid(bar.bar);
 
-    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); });
+    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); })->setDefault(true);
     m_excel = addButton("BitBtn2", "Excel", [this] { BitBtn2Click(); });
     m_print = addButton("BitBtn4", "打印", [this] { BitBtn4Click(); });
     m_excel->setEnabled(false);

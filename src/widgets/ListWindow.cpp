@@ -334,6 +334,18 @@ bool ListWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void ListWindow::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !m_grid->hasFocus())
+        for (QPushButton *button : findChildren<QPushButton *>())
+            if (button->isDefault() && button->isEnabled()) {
+                button->click();
+                return;
+            }
+    QWidget::keyPressEvent(event);
+}
+
 void ListWindow::ButExiClick()
 {
     // An MDI child closes its frame, which closes the window with it.

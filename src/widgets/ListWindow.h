@@ -136,6 +136,9 @@ protected:
     void updateNavigator();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Enter that no control took, outside the grid, clicks the window's default
+    // button (the way of a dialog, which Qt gives dialogs only).
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildGrid();
