@@ -73,8 +73,8 @@ void AnalysisWindow::BitBtn1Click()
     if (!m_conditions->checkChoices())
         return;
     try {
-        showRun(Analysis::run(m_d.columns, m_items.at(m_conditions->item()),
-                              TfrmDM::instance()->currentBook(), m_conditions->filter()));
+        showRun(Analysis::run(m_d.columns, m_items.at(m_conditions->item()), book(),
+                              m_conditions->filter()));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
@@ -100,9 +100,8 @@ void AnalysisWindow::showRun(const Analysis::Result &result)
 void AnalysisWindow::BitBtn2Click()
 {
     const QString report = m_d.kind + QStringLiteral("分析表");
-    ReportOutput::exportWorkbook(this, report,
-                                 TfrmDM::instance()->currentBook() + QLatin1Char('-') + report,
-                                 m_shown, ReportOutput::Form::Plain);
+    ReportOutput::exportWorkbook(this, report, book() + QLatin1Char('-') + report, m_shown,
+                                 ReportOutput::Form::Plain);
 }
 
 TfrmE_I::TfrmE_I(QWidget *parent)

@@ -200,7 +200,7 @@ Condition QueryWindow::conditions() const
 
 Sql QueryWindow::bookFilter() const
 {
-    return Sql(QStringLiteral(" where BName=?"), {TfrmDM::instance()->currentBook()});
+    return Sql(QStringLiteral(" where BName=?"), {book()});
 }
 
 // The chosen sort column, then the key, so that equal values keep one order.
@@ -285,7 +285,7 @@ void QueryWindow::DBGrid1CellClick(int row)
 // of rows under the first and each total under the column it sums.
 Xlsx::Sheet QueryWindow::exportSheet(QList<int> &listColumns) const
 {
-    Xlsx::Sheet sheet{TfrmDM::instance()->currentBook() + m_d.exportSuffix, {}};
+    Xlsx::Sheet sheet{book() + m_d.exportSuffix, {}};
     for (int c = 0; c < int(m_d.columns.size()); ++c) {
         const List::Column &column = m_d.columns[c];
         if (column.kind == List::Kind::Hidden)
@@ -337,7 +337,7 @@ void QueryWindow::BitBtn2Click()
 
 void QueryWindow::BitBtn4Click()
 {
-    Report::Layout layout{TfrmDM::instance()->currentBook() + m_d.reportName, {}};
+    Report::Layout layout{book() + m_d.reportName, {}};
     QStringList fields;
     for (const Query::ReportColumn &r : m_d.printed) {
         layout.columns << r.print;

@@ -1,6 +1,5 @@
 #include "reports/StatementWindows.h"
 
-#include "data/TfrmDM.h"
 #include "reports/ConditionPanel.h"
 #include "reports/ReportOutput.h"
 #include "widgets/MessageBox.h"
@@ -97,9 +96,8 @@ void StatementWindow::BitBtn1Click()
     if (!m_conditions->checkChoices())
         return;
     try {
-        showRun(PeriodStatement::compute(TfrmDM::instance()->currentBook(), m_d.period,
-                                         m_conditions->from(), m_conditions->to(),
-                                         m_conditions->filter()));
+        showRun(PeriodStatement::compute(book(), m_d.period, m_conditions->from(),
+                                         m_conditions->to(), m_conditions->filter()));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
@@ -130,8 +128,7 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
 
 void StatementWindow::BitBtn2Click()
 {
-    ReportOutput::exportWorkbook(this, m_d.caption,
-                                 TfrmDM::instance()->currentBook() + m_d.exportSuffix, m_shown);
+    ReportOutput::exportWorkbook(this, m_d.caption, book() + m_d.exportSuffix, m_shown);
 }
 
 void StatementWindow::BitBtn4Click()

@@ -1,6 +1,5 @@
 #include "reports/StatisticsWindows.h"
 
-#include "data/TfrmDM.h"
 #include "reports/ConditionPanel.h"
 #include "reports/ShownTable.h"
 #include "widgets/ListModel.h"
@@ -53,7 +52,12 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor,
 
 List::Query StatisticsWindow::query() const
 {
-    return Statistics::statement(m_d.left.side, book(), m_conditions->filter());
+    return statement(m_d.left.side);
+}
+
+List::Query StatisticsWindow::statement(const Statistics::Side &side) const
+{
+    return Statistics::statement(side, book(), m_conditions->filter());
 }
 
 void StatisticsWindow::BitBtn1Click()
@@ -62,8 +66,7 @@ void StatisticsWindow::BitBtn1Click()
         return;
     Ref();
     try {
-        m_right.model->setQuery(
-            Statistics::statement(m_d.right.side, book(), m_conditions->filter()));
+        m_right.model->setQuery(statement(m_d.right.side));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
@@ -103,7 +106,7 @@ void TfrmP_Account::FormCreate()
 {
     ListWindow::FormCreate();
     try {
-        m_summary->setText(Balances::read(TfrmDM::instance()->currentBook()).line());
+        m_summary->setText(Balances::read(book()).line());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

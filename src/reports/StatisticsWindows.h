@@ -39,6 +39,9 @@ protected:
     List::Query query() const override;
 
 private:
+    // A side's sums under the conditions as they stand.
+    List::Query statement(const Statistics::Side &side) const;
+
     StatisticsWindowSides::Descriptor m_d;
     ConditionPanel *m_conditions = nullptr;
     List::Pane m_right{};

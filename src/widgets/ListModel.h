@@ -58,8 +58,6 @@ public:
     // The column titled alias, or -1.
     int column(const QString &alias) const { return m_titles.indexOf(alias); }
     bool isMoney(int column) const { return m_kinds.value(column) == List::Kind::Money; }
-    // Whether the column holds numbers, shown on the right.
-    bool isNumber(int column) const;
     QVariant value(int row, const QString &alias) const;
     // The value as the grid shows it ("1,234.50" for an amount).
     QString text(int row, const QString &alias) const;
@@ -93,6 +91,8 @@ private:
     static QStringList resultNames(const List::Query &query);
     // Shows no rows under these columns.
     void setColumns(const QStringList &titles);
+    // Whether the column holds numbers, shown on the right.
+    bool isNumber(int column) const;
     // Whether the rows were computed elsewhere rather than listed by a statement.
     bool isComputed() const { return m_query.select.isEmpty(); }
     static qint64 totalChanges();
