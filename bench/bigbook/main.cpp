@@ -390,7 +390,7 @@ std::vector<Figure> measureBook(const QString &source)
     dm.setCurrentBook(Book);
     TfrmMain main;
     main.show();
-    dm.myShow(true);
+    main.myShow(true);
     settle();
 
     std::vector<Figure> figures;

@@ -1,8 +1,8 @@
 // Converts four million GBK characters with PinyinCode and compares the rate with a loop
 // that only walks the same bytes and indexes the reading table.
 
-#include "reference/PinyinCode.h"
-#include "reference/PinyinTable.h"
+#include "data/PinyinCode.h"
+#include "data/PinyinTable.h"
 
 #include <QString>
 #include <algorithm>

@@ -112,10 +112,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     setStatusBar(status);
 
     buildMenus();
-    if (TfrmDM *dm = TfrmDM::instance()) {
-        dm->setMainWindow(this);
+    if (TfrmDM *dm = TfrmDM::instance())
         connectDataModule(dm);
-    }
     updateActions();
     FormCreate();
 }
@@ -156,7 +154,7 @@ void TfrmMain::FormCreate()
     m_startDate = today();
     TfrmDM *dm = TfrmDM::instance();
     dm->setStartDate(m_startDate);
-    dm->myShow(false);
+    myShow(false);
 
     if (!dm->isOpen()) {
         // The main window still comes up, with no book and the book menus hidden.
@@ -291,7 +289,7 @@ void TfrmMain::buildMenus()
         QMenu *menu = bar->addMenu(QString::fromUtf8(def.caption));
         menu->setObjectName(QLatin1String(def.name));
         menu->menuAction()->setObjectName(QLatin1String(def.name) + QStringLiteral("_menu"));
-        addMenuItems(menu, def.items, TfrmDM::isBookMenu(QLatin1String(def.name)));
+        addMenuItems(menu, def.items, isBookMenu(QLatin1String(def.name)));
     }
     setMenuBar(bar);
 }
@@ -300,7 +298,7 @@ void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, boo
 {
     for (const MenuItem &item : items) {
         QAction *action = nullptr;
-        const bool needsBook = bookMenu || TfrmDM::isBookMenu(QLatin1String(item.name));
+        const bool needsBook = bookMenu || isBookMenu(QLatin1String(item.name));
         if (!item.caption) {
             action = menu->addSeparator();
         } else if (!item.submenu.empty()) {
@@ -319,6 +317,35 @@ void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, boo
         }
         action->setObjectName(QLatin1String(item.name));
     }
+}
+
+namespace {
+
+// Items of the book menu and the whole menus shown only while a book is open.
+const char *const BookMenuItems[] = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
+const char *const BookMenus[] = {"B1", "N10", "N12"};
+
+} // namespace
+
+bool TfrmMain::isBookMenu(const QString &name)
+{
+    for (const char *item : BookMenuItems)
+        if (name == QLatin1String(item))
+            return true;
+    for (const char *menu : BookMenus)
+        if (name == QLatin1String(menu))
+            return true;
+    return false;
+}
+
+void TfrmMain::myShow(bool show)
+{
+    for (const char *name : BookMenuItems)
+        if (auto *action = findChild<QAction *>(QLatin1String(name)))
+            action->setVisible(show);
+    for (const char *name : BookMenus)
+        if (auto *menu = findChild<QMenu *>(QLatin1String(name)))
+            menu->menuAction()->setVisible(show);
 }
 
 void TfrmMain::updateActions()
@@ -344,6 +371,7 @@ void TfrmMain::updateActions()
 void TfrmMain::showBook(const QString &book)
 {
     setWindowTitle(book.isEmpty() ? Msg::programTitle() : book);
+    myShow(!book.isEmpty());
     mySum();
     updateActions();
 }

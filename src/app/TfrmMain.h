@@ -43,6 +43,11 @@ public:
     // shown once in the status bar and never stops the user.
     void backUpAutomatically();
 
+    // Shows or hides the book menus: those that work on the open book.
+    void myShow(bool show);
+    // Whether myShow shows and hides the menu or menu item of that name.
+    static bool isBookMenu(const QString &name);
+
     void FormCreate();
     // Closes the book: its windows first; the book stays open when one of them
     // does (a pending row the user keeps).

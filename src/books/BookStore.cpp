@@ -3,11 +3,11 @@
 #include "books/Password.h"
 #include "data/Dates.h"
 #include "data/FileDatabase.h"
+#include "data/PinyinCode.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
-#include "reference/PinyinCode.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -2,17 +2,14 @@
 
 #include "books/BookStore.h"
 #include "data/Dates.h"
+#include "data/Ledger.h"
+#include "data/PinyinCode.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
-#include "data/Transaction.h"
-#include "reference/PinyinCode.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 #include <functional>
-#include <map>
-#include <memory>
 #include <vector>
 
 namespace SampleBook {
@@ -176,53 +173,30 @@ const Member Members[] = {{"张伟", "父亲", "1975-03-12"},
                           {"张小雨", "女儿", "2008-06-01"},
                           {"王秀英", "奶奶", "1950-11-18"}};
 
-// One statement prepared once and run for many rows with fresh values.
-class Prepared
-{
-public:
-    Prepared(const QSqlDatabase &db, const QString &text) : m_query(db)
-    {
-        if (!m_query.prepare(text))
-            throw DbError(m_query.lastError().text());
-    }
-    void run(const QVariantList &values)
-    {
-        for (int i = 0; i < values.size(); ++i)
-            m_query.bindValue(i, values[i]);
-        if (!m_query.exec())
-            throw DbError(m_query.lastError().text());
-    }
-    std::int64_t lastId() const { return m_query.lastInsertId().toLongLong(); }
-
-private:
-    QSqlQuery m_query;
-};
-
 class Writer;
 
-// One kind of entry: the share of entries it makes, its statements and how one
-// entry is written with them: its row, then the rows that follow it (repayments...).
+// One kind of entry: the share of entries it makes and how one entry is written:
+// its row, then the rows that follow it (repayments...).
 struct EntryKind
 {
     const char *table; // counted under this name
     int weight;
-    std::vector<const char *> statements;
     std::function<void(Writer &)> write;
 };
 
-// What the kinds write with: the day, the random numbers, the book's names, the
-// prepared statements and the balances, which are kept here and written once.
+// What the kinds write with: the day, the random numbers, the book's names and
+// the ledger. The balances the entries leave are followed here too, so that
+// spending is paid from an account that holds enough.
 class Writer
 {
 public:
-    Writer(const QString &book, Random &random, const QMap<QString, Money> &openingBalances)
-        : m_book(book), m_random(random), m_balances(openingBalances)
+    Writer(Ledger &ledger, Random &random, const QMap<QString, Money> &openingBalances)
+        : m_ledger(ledger), m_random(random), m_balances(openingBalances)
     {
         for (const Member &m : Members)
             m_members.push_back(QString::fromUtf8(m.name));
     }
 
-    const QString &book() const { return m_book; }
     const QString &date() const { return m_date; }
     void setDate(const QString &date) { m_date = date; }
     void setLastDay(const QDate &day) { m_lastDay = day; }
@@ -271,35 +245,42 @@ public:
         return richest;
     }
 
-    void move(const QString &account, Money amount) { m_balances[account] += amount; }
-    const QMap<QString, Money> &balances() const { return m_balances; }
-
-    void prepare(const EntryKind &kind, const QSqlDatabase &db)
+    // Saves an entry of the kind, dated the current day; returns its key.
+    QVariant save(const Ledger::EntryKind &kind, QVariantMap row)
     {
-        std::vector<std::unique_ptr<Prepared>> prepared;
-        for (const char *text : kind.statements)
-            prepared.push_back(std::make_unique<Prepared>(db, QString::fromUtf8(text)));
-        m_prepared[&kind] = std::move(prepared);
+        row[QLatin1String(kind.dateColumn)] = m_date;
+        follow(Ledger::effectOf(kind, row));
+        return m_ledger.save(kind, row);
     }
-    void setKind(const EntryKind &kind) { m_kind = &kind; }
-    // Runs the current kind's statement number `index`; returns the new row's key.
-    std::int64_t insert(std::size_t index, const QVariantList &values)
+    void recordFollowUp(const Ledger::FollowUpKind &kind, const QVariant &entry,
+                        const QVariantMap &record)
     {
-        Prepared &p = *m_prepared.at(m_kind).at(index);
-        p.run(values);
-        return p.lastId();
+        follow(Ledger::effectOf(kind, record));
+        m_ledger.recordFollowUp(kind, entry, record);
     }
 
 private:
-    QString m_book;
+    void follow(const Ledger::Movements &movements)
+    {
+        for (const auto &[account, amount] : movements)
+            m_balances[account] += amount;
+    }
+
+    Ledger &m_ledger;
     Random &m_random;
     QString m_date;
     std::vector<QString> m_members;
     QDate m_lastDay;
     QMap<QString, Money> m_balances;
-    std::map<const EntryKind *, std::vector<std::unique_ptr<Prepared>>> m_prepared;
-    const EntryKind *m_kind = nullptr;
 };
+
+QVariantMap row(std::initializer_list<std::pair<const char *, QVariant>> values)
+{
+    QVariantMap out;
+    for (const auto &[name, value] : values)
+        out.insert(QLatin1String(name), value);
+    return out;
+}
 
 // Spending that the account chosen cannot cover goes on the credit card.
 const QString CreditCard = QStringLiteral("信用卡");
@@ -309,8 +290,11 @@ void income(Writer &w)
     const Category &c = pickWeighted(w.random(), incomeCategories());
     const Money amount = w.amount(c);
     const QString account = w.account(incomeAccounts());
-    w.move(account, amount);
-    w.insert(0, {w.book(), w.date(), c.name, amount.toVariant(), account, w.member(), w.remark(c)});
+    w.save(Ledger::income(), row({{"IName", c.name},
+                                  {"IMoney", amount.toVariant()},
+                                  {"AName", account},
+                                  {"FName", w.member()},
+                                  {"Remark", w.remark(c)}}));
 }
 
 void expense(Writer &w)
@@ -318,8 +302,11 @@ void expense(Writer &w)
     const Category &c = pickWeighted(w.random(), expenseCategories());
     const Money amount = w.amount(c);
     const QString account = w.payer(expenseAccounts(), amount, CreditCard);
-    w.move(account, -amount);
-    w.insert(0, {w.book(), w.date(), c.name, amount.toVariant(), account, w.member(), w.remark(c)});
+    w.save(Ledger::expense(), row({{"OName", c.name},
+                                   {"OMoney", amount.toVariant()},
+                                   {"AName", account},
+                                   {"FName", w.member()},
+                                   {"Remark", w.remark(c)}}));
 }
 
 const Category TransferAmounts{"", 1, 100, 5000, texts({"取现", "还信用卡", "充值", "存钱"})};
@@ -333,11 +320,13 @@ void transfer(Writer &w)
     QString to = from;
     while (to == from)
         to = w.account(transferAccounts());
-    w.move(from, -amount);
-    w.move(to, amount);
     const QString remark =
         w.remark(TransferAmounts) + QLatin1Char(' ') + from + QStringLiteral("->") + to;
-    w.insert(0, {w.book(), w.date(), from, to, amount.toVariant(), w.member(), remark});
+    w.save(Ledger::transfer(), row({{"OldN", from},
+                                    {"NewN", to},
+                                    {"CMoney", amount.toVariant()},
+                                    {"FName", w.member()},
+                                    {"Remark", remark}}));
 }
 
 const Category LoanAmounts{"", 1, 1000, 50000, texts({"装修", "周转", "买车", "看病", "孩子学费"})};
@@ -372,36 +361,33 @@ std::vector<Money> settlements(Writer &w, Money outstanding)
     return parts;
 }
 
-Money total(const std::vector<Money> &amounts)
+// A debt (the money borrowed comes in) or a credit (the money lent goes out)
+// with its repayments or collections, each moving its own account the other way.
+std::function<void(Writer &)> debtOrCredit(const Ledger::EntryKind &(*kindOf)())
 {
-    Money sum;
-    for (const Money &m : amounts)
-        sum += m;
-    return sum;
-}
-
-// A debt (sign +1: the money borrowed comes in) or a credit (-1: the money lent
-// goes out) with its repayments or collections, each moving its own account the
-// other way; the row holds what is outstanding and what was settled.
-std::function<void(Writer &)> debtOrCredit(int sign)
-{
-    return [sign](Writer &w) {
+    return [kindOf](Writer &w) {
+        const Ledger::EntryKind &kind = kindOf();
+        const bool borrowed = kind.legs.front().sign > 0;
         const Money amount = w.amount(LoanAmounts);
-        const QString account = sign > 0 ? w.account(transferAccounts())
+        const QString account = borrowed ? w.account(transferAccounts())
                                          : w.payer(transferAccounts(), amount, QString());
-        w.move(account, sign > 0 ? amount : -amount);
         const QString member = w.anyMember();
-        const std::vector<Money> parts = settlements(w, amount);
-        const Money settled = total(parts);
-        const std::int64_t id = w.insert(0, {w.book(), w.date(), pick(w.random(), OtherSides),
-                                             (amount - settled).toVariant(), account, member,
-                                             settled.toVariant(), w.remark(LoanAmounts)});
-        for (const Money &part : parts) {
-            const QString other = sign > 0 ? w.payer(transferAccounts(), part, QString())
+        const QString prefix = QLatin1String(kind.table).left(1);
+        const QVariant id =
+            w.save(kind, {{prefix + QStringLiteral("Pro"), pick(w.random(), OtherSides)},
+                          {prefix + QStringLiteral("Money"), amount.toVariant()},
+                          {QStringLiteral("AName"), account},
+                          {QStringLiteral("FName"), member},
+                          {QStringLiteral("Remark"), w.remark(LoanAmounts)}});
+        for (const Money &part : settlements(w, amount)) {
+            const QString other = borrowed ? w.payer(transferAccounts(), part, QString())
                                            : w.account(transferAccounts());
-            w.move(other, sign > 0 ? -part : part);
-            w.insert(1, {qlonglong(id), w.laterDate(), part.toVariant(), other, member,
-                         QStringLiteral("")});
+            w.recordFollowUp(*kind.followUps, id,
+                             row({{"RDate", w.laterDate()},
+                                  {"RMoney", part.toVariant()},
+                                  {"AName", other},
+                                  {"FName", member},
+                                  {"Remark", QStringLiteral("")}}));
         }
     };
 }
@@ -412,63 +398,35 @@ void investment(Writer &w)
     const Category &c = pickWeighted(w.random(), investmentCategories());
     const Money amount = w.amount(c);
     const QString from = w.payer(transferAccounts(), amount, QString());
-    w.move(from, -amount);
-    const std::vector<Money> parts = settlements(w, amount);
-    std::vector<Money> incomes;
-    for (const Money &part : parts) {
+    const QVariant id = w.save(Ledger::investment(), row({{"TName", c.name},
+                                                          {"TMoney", amount.toVariant()},
+                                                          {"AName", from},
+                                                          {"FName", w.member()},
+                                                          {"Remark", w.remark(c)}}));
+    for (const Money &part : settlements(w, amount)) {
         // From 5% lost to 15% earned, to the cent.
         const std::int64_t cents = part.units() / 100;
-        incomes.push_back(Money::fromUnits((w.random().below(cents / 5 + 1) - cents / 20) *
-                                           (Money::Scale / 100)));
-    }
-    const std::int64_t id =
-        w.insert(0, {w.book(), w.date(), c.name, (amount - total(parts)).toVariant(),
-                     total(incomes).toVariant(), from, w.member(), w.remark(c)});
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const QString to = w.account(incomeAccounts());
-        w.move(to, parts[i] + incomes[i]);
-        w.insert(1, {qlonglong(id), w.laterDate(), parts[i].toVariant(), incomes[i].toVariant(), to,
-                     w.anyMember(), QStringLiteral("")});
+        const Money income =
+            Money::fromUnits((w.random().below(cents / 5 + 1) - cents / 20) * (Money::Scale / 100));
+        w.recordFollowUp(Ledger::investmentReturn(), id,
+                         row({{"RDate", w.laterDate()},
+                              {"RMoney", part.toVariant()},
+                              {"SMoney", income.toVariant()},
+                              {"AName", w.account(incomeAccounts())},
+                              {"FName", w.anyMember()},
+                              {"Remark", QStringLiteral("")}}));
     }
 }
 
 const std::vector<EntryKind> &entryKinds()
 {
     static const std::vector<EntryKind> kinds = {
-        {"InTable",
-         20,
-         {"insert into InTable (BName,IDate,IName,IMoney,AName,FName,Remark) "
-          "values (?,?,?,?,?,?,?)"},
-         income},
-        {"OutTable",
-         70,
-         {"insert into OutTable (BName,ODate,OName,OMoney,AName,FName,Remark) "
-          "values (?,?,?,?,?,?,?)"},
-         expense},
-        {"ChangeT",
-         10,
-         {"insert into ChangeT (BName,CDate,OldN,NewN,CMoney,FName,Remark) "
-          "values (?,?,?,?,?,?,?)"},
-         transfer},
-        {"Borrow",
-         1,
-         {"insert into Borrow (BName,BDate,BPro,BMoney,AName,FName,RMoney,Remark) "
-          "values (?,?,?,?,?,?,?,?)",
-          "insert into BorrowR (BID,RDate,RMoney,AName,FName,Remark) values (?,?,?,?,?,?)"},
-         debtOrCredit(+1)},
-        {"Debt",
-         1,
-         {"insert into Debt (BName,DDate,DPro,DMoney,AName,FName,RMoney,Remark) "
-          "values (?,?,?,?,?,?,?,?)",
-          "insert into DebtR (DID,RDate,RMoney,AName,FName,Remark) values (?,?,?,?,?,?)"},
-         debtOrCredit(-1)},
-        {"TTable",
-         1,
-         {"insert into TTable (BName,TDate,TName,TMoney,RMoney,AName,FName,Remark) "
-          "values (?,?,?,?,?,?,?,?)",
-          "insert into TTableR (TID,RDate,RMoney,SMoney,AName,FName,Remark) "
-          "values (?,?,?,?,?,?,?)"},
-         investment},
+        {"InTable", 20, income},
+        {"OutTable", 70, expense},
+        {"ChangeT", 10, transfer},
+        {"Borrow", 1, debtOrCredit(Ledger::debt)},
+        {"Debt", 1, debtOrCredit(Ledger::credit)},
+        {"TTable", 1, investment},
     };
     return kinds;
 }
@@ -494,7 +452,7 @@ void addCategories(const QSqlDatabase &db, const QString &book, const char *tabl
 }
 
 // Adds the own accounts and sets every opening balance; returns all of them.
-QMap<QString, Money> addAccounts(const QSqlDatabase &db, const QString &book)
+QMap<QString, Money> addAccounts(const QSqlDatabase &db, const QString &book, Ledger &ledger)
 {
     for (const Opening &a : OwnAccounts) {
         const QString name = QString::fromUtf8(a.name);
@@ -504,17 +462,20 @@ QMap<QString, Money> addAccounts(const QSqlDatabase &db, const QString &book)
             {name, PinyinCode(name), book});
     }
     QMap<QString, Money> openings;
-    QSqlQuery all =
-        Sql(QStringLiteral("select AName from SAccount where BName=?"), {book}).exec(db);
-    while (all.next())
-        openings[all.value(0).toString()] = Money();
-    const auto setOpenings = [&openings](const auto &list) {
-        for (const Opening &a : list)
-            openings[QString::fromUtf8(a.name)] =
-                Money::fromUnits(a.openingCents * (Money::Scale / 100));
+    const auto openingOf = [](const QString &name) {
+        for (const auto *list : {&OwnAccounts, &DefaultOpenings})
+            for (const Opening &a : *list)
+                if (name == QString::fromUtf8(a.name))
+                    return Money::fromUnits(a.openingCents * (Money::Scale / 100));
+        return Money();
     };
-    setOpenings(OwnAccounts);
-    setOpenings(DefaultOpenings);
+    QSqlQuery all =
+        Sql(QStringLiteral("select ID, AName from SAccount where BName=?"), {book}).exec(db);
+    while (all.next()) {
+        const QString name = all.value(1).toString();
+        openings[name] = openingOf(name);
+        ledger.setBalance(all.value(0), openings[name]);
+    }
     return openings;
 }
 
@@ -532,13 +493,11 @@ void addMembers(const QSqlDatabase &db)
     }
 }
 
-void writeEntries(const QSqlDatabase &db, const Options &options, Summary &summary)
+void writeEntries(Ledger &ledger, const Options &options, Summary &summary)
 {
     Random random(options.seed);
-    Writer writer(options.book, random, summary.openingBalances);
+    Writer writer(ledger, random, summary.openingBalances);
     writer.setLastDay(options.lastDay);
-    for (const EntryKind &kind : entryKinds())
-        writer.prepare(kind, db);
 
     // Entries in date order, evenly over the ten years, as they would be entered.
     const QDate first = options.lastDay.addYears(-10).addDays(1);
@@ -551,14 +510,9 @@ void writeEntries(const QSqlDatabase &db, const Options &options, Summary &summa
             shownDay = day;
         }
         const EntryKind &kind = pickWeighted(random, entryKinds());
-        writer.setKind(kind);
         kind.write(writer);
         ++summary.entriesByTable[QLatin1String(kind.table)];
     }
-
-    const QString update = QStringLiteral("update SAccount set AMoney=? where AName=? and BName=?");
-    for (auto it = writer.balances().cbegin(); it != writer.balances().cend(); ++it)
-        run(db, update, {it.value().toVariant(), it.key(), options.book});
 }
 
 } // namespace
@@ -572,14 +526,14 @@ Summary write(const Options &options)
     const QSqlDatabase db = TfrmDM::instance()->database();
     try {
         Summary summary;
-        Transaction transaction(db);
+        Ledger ledger(options.book);
         addCategories(db, options.book, "InD", "IName", incomeCategories());
         addCategories(db, options.book, "OutD", "OName", expenseCategories());
         addCategories(db, options.book, "TD", "TName", investmentCategories());
-        summary.openingBalances = addAccounts(db, options.book);
+        summary.openingBalances = addAccounts(db, options.book, ledger);
         addMembers(db);
-        writeEntries(db, options, summary);
-        transaction.commit();
+        writeEntries(ledger, options, summary);
+        ledger.commit();
         return summary;
     } catch (const DbError &) {
         BookStore::deleteBook(options.book); // the book row of createBook is not kept either

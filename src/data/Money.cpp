@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 namespace {
-// Fourteen integer digits keep every sum of a household's amounts far from overflow.
-constexpr int MaxIntegerDigits = 14;
+// Twelve integer digits: any household amount, and sums of many stay exact integers.
+constexpr int MaxIntegerDigits = 12;
 constexpr int MaxDecimals = 4;
 
 std::int64_t roundedDiv(std::int64_t value, std::int64_t divisor)
@@ -131,6 +131,8 @@ QString Money::refusal(const QString &text, const QString &fieldName)
     const auto match = amountPattern().match(normalized(text));
     if (match.hasMatch() && match.captured(3).size() > MaxDecimals)
         return fieldName + QStringLiteral("最多只能有四位小数！请重新录入！");
+    if (match.hasMatch() && match.captured(2).remove(QLatin1Char(',')).size() > MaxIntegerDigits)
+        return fieldName + QStringLiteral("最多只能有 12 位整数！请重新录入！");
     return invalidMessage(fieldName);
 }
 

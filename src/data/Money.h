@@ -18,7 +18,7 @@ public:
 
     // Parses what a user typed ("12.5", "-3", "+0.25", " 100 ", "1,234.5", and the
     // same in full-width characters from a Chinese input method). At most four
-    // decimals; anything that is not a decimal number gives nothing.
+    // decimals and twelve integer digits; anything else gives nothing.
     static std::optional<Money> parse(const QString &text);
     // The text with full-width digits, signs, points and commas made ASCII and
     // the surrounding blanks removed; "。" counts as a decimal point.
@@ -60,8 +60,8 @@ public:
 
     // The text shown when an amount box holds something that is not an amount.
     static QString invalidMessage(const QString &fieldName);
-    // Why the text is refused as an amount (more than four decimals gets its own
-    // message); empty when it is an amount.
+    // Why the text is refused as an amount (more than four decimals or twelve
+    // integer digits get their own message); empty when it is an amount.
     static QString refusal(const QString &text, const QString &fieldName);
 
 private:

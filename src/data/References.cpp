@@ -27,29 +27,51 @@ const std::vector<Use> &uses()
         {K::Member, "OutTable", "FName", All},
         {K::Member, "ChangeT", "FName", All},
         {K::Member, "Borrow", "FName", All},
-        {K::Member, "BorrowR", "FName", All},
+        {K::Member, "BorrowR", "FName", All, "Borrow", "BID"},
         {K::Member, "Debt", "FName", All},
-        {K::Member, "DebtR", "FName", All},
+        {K::Member, "DebtR", "FName", All, "Debt", "DID"},
         {K::Member, "TTable", "FName", All},
-        {K::Member, "TTableR", "FName", All},
+        {K::Member, "TTableR", "FName", All, "TTable", "TID"},
     };
     return all;
 }
 
+const Target &target(Kind kind)
+{
+    static const Target targets[] = {
+        {"SAccount", "AName", Scope::Book, "帐户"},
+        {"InD", "IName", Scope::Book, "收入类别"},
+        {"OutD", "OName", Scope::Book, "支出类别"},
+        {"TD", "TName", Scope::Book, "投资类别"},
+        {"SFamily", "FName", Scope::AllBooks, "家庭成员"},
+    };
+    return targets[int(kind)];
+}
+
 namespace {
+
+// `sql` limited to the rows of the book, or for a reference of all books to the
+// rows of the books there are.
+Sql &withinBooks(Sql &sql, const Use &use, const QString &book)
+{
+    const Sql books = use.scope == Scope::Book
+                          ? Sql(QStringLiteral("BName=?"), {book})
+                          : Sql(QStringLiteral("BName in (select BName from SBook)"));
+    if (use.parentTable)
+        return sql
+            .add(QStringLiteral(" and %1 in (select ID from %2 where ")
+                     .arg(QLatin1String(use.parentKey), QLatin1String(use.parentTable)))
+            .add(books)
+            .add(QStringLiteral(")"));
+    return sql.add(QStringLiteral(" and ")).add(books);
+}
 
 Sql renameStatement(const Use &use, const QString &from, const QString &to, const QString &book)
 {
     const QString column = QLatin1String(use.column);
     Sql sql(QStringLiteral("update %1 set %2=? where %2=?").arg(QLatin1String(use.table), column),
             {to, from});
-    if (use.scope == Scope::AllBooks)
-        return sql;
-    if (use.parentTable)
-        return sql.add(QStringLiteral(" and %1 in (select ID from %2 where BName=?)")
-                           .arg(QLatin1String(use.parentKey), QLatin1String(use.parentTable)),
-                       {book});
-    return sql.add(QStringLiteral(" and BName=?"), {book});
+    return use.scope == Scope::AllBooks ? sql : withinBooks(sql, use, book);
 }
 
 } // namespace
@@ -59,6 +81,50 @@ void rename(Kind kind, const QString &from, const QString &to, const QString &bo
     for (const Use &use : uses())
         if (use.kind == kind)
             renameStatement(use, from, to, book).exec();
+}
+
+bool exists(Kind kind, const QString &name, const QString &book)
+{
+    const Target &t = target(kind);
+    Sql sql(QStringLiteral("select 1 from %1 where %2=?")
+                .arg(QLatin1String(t.table), QLatin1String(t.column)),
+            {name});
+    if (t.scope == Scope::Book)
+        sql.add(QStringLiteral(" and BName=?"), {book});
+    return sql.hasRows();
+}
+
+int usageCount(Kind kind, const QString &name, const QString &book)
+{
+    int count = 0;
+    for (const Use &use : uses()) {
+        if (use.kind != kind)
+            continue;
+        Sql sql(QStringLiteral("select count(*) from %1 where %2=?")
+                    .arg(QLatin1String(use.table), QLatin1String(use.column)),
+                {name});
+        count += withinBooks(sql, use, book).scalar().toInt();
+    }
+    return count;
+}
+
+QString deletionRefusal(Kind kind, const QString &name, const QString &book)
+{
+    const int count = usageCount(kind, name, book);
+    if (count == 0)
+        return {};
+    const QString title = QString::fromUtf8(target(kind).title);
+    return QStringLiteral("%1“%2”不能删除：有 %3 条记录使用它。\n如要换一个名称，请修改它的名称，"
+                          "这些记录会随之改名。")
+        .arg(title, name)
+        .arg(count);
+}
+
+QString goneMessage(Kind kind, const QString &name)
+{
+    return QStringLiteral("%1“%2”已不存在（可能已在其他窗口中改名或删除），不能保存！"
+                          "请重新选择%1。")
+        .arg(QString::fromUtf8(target(kind).title), name);
 }
 
 } // namespace References

@@ -25,6 +25,7 @@ enum class Scope
 
 // One column that names a reference. A table without BName of its own (the
 // repayment, collection and return rows) belongs to the book of its parent row.
+// Rows of a book that is gone do not count as naming a reference.
 struct Use
 {
     Kind kind;
@@ -36,6 +37,30 @@ struct Use
 };
 
 const std::vector<Use> &uses();
+
+// The table that holds the references of a kind.
+struct Target
+{
+    const char *table;  // "SAccount"
+    const char *column; // "AName"
+    Scope scope;        // per book, or one list for all books
+    const char *title;  // "帐户": how messages name it
+};
+const Target &target(Kind kind);
+
+// Whether the book (for references of all books, any book) has that name.
+bool exists(Kind kind, const QString &name, const QString &book);
+
+// How many rows of entries and follow-ups name it, within the book for per-book
+// references, in every book for those of all books. Reads the rows of the book
+// (of every book): for a deletion, not for daily work.
+int usageCount(Kind kind, const QString &name, const QString &book);
+// Why a reference that rows name is not deleted; empty when no row names it.
+QString deletionRefusal(Kind kind, const QString &name, const QString &book);
+
+// Said when a row to be written names a reference the book does not have (any
+// more): renamed or deleted in another window since it was chosen.
+QString goneMessage(Kind kind, const QString &name);
 
 // Renames `from` to `to` in every column that names a reference of this kind,
 // within `book` for per-book references. Throws DbError.

@@ -26,6 +26,56 @@ DbError::DbError(const QString &message) : std::runtime_error(message.toStdStrin
 {
 }
 
+namespace {
+
+// SQLite's primary result codes that have a cause the user can act on.
+enum SqliteCode
+{
+    Busy = 5,
+    Locked = 6,
+    ReadOnly = 8,
+    IoError = 10,
+    Corrupt = 11,
+    Full = 13,
+    CantOpen = 14,
+    NotADatabase = 26,
+};
+
+QString causeOf(const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    const QString text = error.databaseText();
+    if (code == Full || text.contains(QLatin1String("disk is full")))
+        return QStringLiteral("磁盘空间已满。请腾出磁盘空间后再试。");
+    if (code == ReadOnly || text.contains(QLatin1String("readonly")))
+        return QStringLiteral("数据文件是只读的，或它所在的文件夹不能写入。");
+    if (code == Corrupt || code == NotADatabase || text.contains(QLatin1String("malformed")))
+        return QStringLiteral("数据文件已损坏。请用“数据恢复”从备份恢复。");
+    if (code == Busy || code == Locked)
+        return QStringLiteral("数据文件正被其他程序占用。请稍后再试。");
+    if (code == IoError || code == CantOpen)
+        return QStringLiteral("读写数据文件时磁盘出错。");
+    if (text.contains(QLatin1String("integer overflow")))
+        return QStringLiteral("金额合计太大，超出了能精确计算的范围。");
+    return QStringLiteral("数据库出错。");
+}
+
+bool isReading(const QString &statement)
+{
+    const QString start = statement.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
+    return start == QLatin1String("select") || start == QLatin1String("with") ||
+           (start == QLatin1String("pragma") && !statement.contains(QLatin1Char('=')));
+}
+
+} // namespace
+
+DbError DbError::fromDatabase(const QSqlError &error, bool writing)
+{
+    const QString what = writing ? QStringLiteral("数据没有保存") : QStringLiteral("数据没有读出");
+    return DbError(what + QStringLiteral("：") + causeOf(error) + QStringLiteral("\n\n") +
+                   error.text().trimmed());
+}
+
 Sql::Sql(QString text, QVariantList values) : m_text(std::move(text)), m_values(std::move(values))
 {
 }
@@ -56,11 +106,11 @@ QSqlQuery Sql::exec(const QSqlDatabase &db) const
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(m_text))
-        throw DbError(query.lastError().text());
+        throw DbError::fromDatabase(query.lastError(), !isReading(m_text));
     for (const QVariant &value : m_values)
         query.addBindValue(value);
     if (!query.exec())
-        throw DbError(query.lastError().text());
+        throw DbError::fromDatabase(query.lastError(), !isReading(m_text));
     return query;
 }
 

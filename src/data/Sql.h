@@ -6,11 +6,18 @@
 #include <QVariantList>
 #include <stdexcept>
 
-// A database failure of one statement, carrying the database's own message.
+class QSqlError;
+
+// A failure of the database or of a check made while writing, with the message
+// the user is shown.
 class DbError : public std::runtime_error
 {
 public:
     explicit DbError(const QString &message);
+    // The database's own failure said in Chinese: what was not done (saved, read)
+    // and why (disk full, file read-only, file damaged...), the database's own
+    // text below.
+    static DbError fromDatabase(const QSqlError &error, bool writing);
     QString message() const { return QString::fromUtf8(what()); }
 };
 

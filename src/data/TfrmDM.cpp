@@ -5,22 +5,14 @@
 #include "data/Schema.h"
 #include "data/Sql.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
 #include <QSqlError>
 #include <QStandardPaths>
-#include <QWidget>
 
 namespace {
 TfrmDM *g_instance = nullptr;
-
-// Items of the book menu and the whole menus shown only while a book is open.
-const char *const BookMenuItems[] = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
-const char *const BookMenus[] = {"B1", "N10", "N12"};
 } // namespace
 
 TfrmDM::TfrmDM(QObject *parent) : QObject(parent)
@@ -137,43 +129,42 @@ bool TfrmDM::reopen()
     return openDatabase();
 }
 
-void TfrmDM::fillBox(QComboBox *box, const QString &statement, bool perBook) const
+Lookups TfrmDM::lookups(const QString &statement, bool perBook) const
 {
-    box->clear();
-    if (isOpen()) {
-        QSqlQuery query =
-            perBook ? Sql(statement + QStringLiteral(" Where BName=?"), {m_currentBook}).exec()
-                    : Sql(statement).exec();
-        // Each name carries its pinyin initials, so that typing "gz" finds 工资.
-        while (query.next())
-            box->addItem(query.value(0).toString(), query.value(1));
-    }
-    box->setCurrentIndex(-1);
+    Lookups out;
+    if (!isOpen())
+        return out;
+    QSqlQuery query =
+        perBook ? Sql(statement + QStringLiteral(" Where BName=?"), {m_currentBook}).exec()
+                : Sql(statement).exec();
+    while (query.next())
+        out.push_back({query.value(0).toString(), query.value(1).toString()});
+    return out;
 }
 
-void TfrmDM::DBComAccount(QComboBox *box) const
+Lookups TfrmDM::DBComAccount() const
 {
-    fillBox(box, QStringLiteral("select AName, thePY from SAccount "), true);
+    return lookups(QStringLiteral("select AName, thePY from SAccount "), true);
 }
 
-void TfrmDM::DBComFamily(QComboBox *box) const
+Lookups TfrmDM::DBComFamily() const
 {
-    fillBox(box, QStringLiteral("select FName, thePY from SFamily "), false);
+    return lookups(QStringLiteral("select FName, thePY from SFamily "), false);
 }
 
-void TfrmDM::DBComInType(QComboBox *box) const
+Lookups TfrmDM::DBComInType() const
 {
-    fillBox(box, QStringLiteral("select IName, thePY from InD "), true);
+    return lookups(QStringLiteral("select IName, thePY from InD "), true);
 }
 
-void TfrmDM::DBComOutType(QComboBox *box) const
+Lookups TfrmDM::DBComOutType() const
 {
-    fillBox(box, QStringLiteral("select OName, thePY from OutD "), true);
+    return lookups(QStringLiteral("select OName, thePY from OutD "), true);
 }
 
-void TfrmDM::DBComTZType(QComboBox *box) const
+Lookups TfrmDM::DBComTZType() const
 {
-    fillBox(box, QStringLiteral("select TName, thePY from TD "), true);
+    return lookups(QStringLiteral("select TName, thePY from TD "), true);
 }
 
 QString TfrmDM::bookForWriting() const
@@ -189,7 +180,6 @@ bool TfrmDM::openBook(const QString &book)
     if (book.compare(m_currentBook, Qt::CaseInsensitive) != 0 && !closeBookWindows())
         return false;
     m_currentBook = book;
-    myShow(true);
     emit bookOpened(book);
     return true;
 }
@@ -198,47 +188,9 @@ bool TfrmDM::closeBook()
 {
     if (!closeBookWindows())
         return false;
-    myShow(false);
     m_currentBook.clear();
     emit bookClosed();
     return true;
-}
-
-void TfrmDM::AccountUp(Money amount, const QString &account) const
-{
-    Sql(QStringLiteral("update SAccount set AMoney=AMoney+? Where AName=? and BName=?"),
-        {amount.toVariant(), account, bookForWriting()})
-        .exec();
-}
-
-void TfrmDM::AccountDown(Money amount, const QString &account) const
-{
-    Sql(QStringLiteral("update SAccount set AMoney=AMoney-? Where AName=? and BName=?"),
-        {amount.toVariant(), account, bookForWriting()})
-        .exec();
-}
-
-bool TfrmDM::isBookMenu(const QString &name)
-{
-    for (const char *item : BookMenuItems)
-        if (name == QLatin1String(item))
-            return true;
-    for (const char *menu : BookMenus)
-        if (name == QLatin1String(menu))
-            return true;
-    return false;
-}
-
-void TfrmDM::myShow(bool show) const
-{
-    if (!m_mainWindow)
-        return;
-    for (const char *name : BookMenuItems)
-        if (auto *action = m_mainWindow->findChild<QAction *>(QLatin1String(name)))
-            action->setVisible(show);
-    for (const char *name : BookMenus)
-        if (auto *menu = m_mainWindow->findChild<QMenu *>(QLatin1String(name)))
-            menu->menuAction()->setVisible(show);
 }
 
 bool TfrmDM::closeBookWindows()

@@ -1,21 +1,23 @@
 #pragma once
 
-#include "data/Money.h"
-
 #include <QObject>
-#include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
-#include <QWidget>
-#include <functional>
+#include <vector>
 
-class QComboBox;
+// One name of a drop-down list with its pinyin initials, so that typing "gz" finds 工资.
+struct LookupItem
+{
+    QString name;
+    QString initials;
+};
+using Lookups = std::vector<LookupItem>;
 
-// The data module: the one database connection, the current book, the lookup
-// lists that fill drop-down boxes, the balance adjustment and the book menus.
-// Created before the main window and alive until the program ends. Windows tell
-// the main window what happened through its signals, which the main window
-// connects (caption, summary panel, closing the book's windows).
+// The data module: the one database connection, the current book and the lookup
+// lists that fill drop-down boxes. Created before the main window and alive until
+// the program ends. Windows tell the main window what happened through its
+// signals, which the main window connects (caption, menus, summary panel, closing
+// the book's windows). Balances are moved by the ledger only (data/Ledger.h).
 class TfrmDM : public QObject
 {
     Q_OBJECT
@@ -45,12 +47,12 @@ public:
     // The current book, for a statement that writes into it; throws DbError when
     // no book is open.
     QString bookForWriting() const;
-    // Makes the book current, shows the book menus and says bookOpened. The
+    // Makes the book current and says bookOpened. The
     // windows of another book that was open are closed first; false, and nothing
     // changes, when one of them stays open (a pending row its user keeps).
     bool openBook(const QString &book);
-    // Closes the book's windows, then the book: no book is current any more, the
-    // book menus hide, and bookClosed is said. False as for openBook.
+    // Closes the book's windows, then the book: no book is current any more and
+    // bookClosed is said. False as for openBook.
     bool closeBook();
     // Asks for every window of the open book to close (before its data goes
     // away); false when one of them stayed open.
@@ -62,24 +64,14 @@ public:
     QString startDate() const;
     void setStartDate(const QString &date) { m_startDate = date; }
 
-    // Lookup feeders: the names, in the database's order, with no choice made;
-    // each item's data (Qt::UserRole) is the name's pinyin initials.
-    void DBComAccount(QComboBox *box) const;
-    void DBComFamily(QComboBox *box) const;
-    void DBComInType(QComboBox *box) const;
-    void DBComOutType(QComboBox *box) const;
-    void DBComTZType(QComboBox *box) const;
-
-    // Move an account's balance of the current book; an unknown name changes nothing.
-    void AccountUp(Money amount, const QString &account) const;
-    void AccountDown(Money amount, const QString &account) const;
-
-    // Shows or hides the book menus of the main window.
-    void setMainWindow(QWidget *mainWindow) { m_mainWindow = mainWindow; }
-    void myShow(bool show) const;
-    // Whether myShow shows and hides the menu or menu item of that name: those
-    // that work on the open book.
-    static bool isBookMenu(const QString &name);
+    // Lookup feeders: the names of the current book (members: of all books), in
+    // the database's order, with their initials. Throw DbError.
+    Lookups DBComAccount() const;
+    Lookups DBComFamily() const;
+    Lookups DBComInType() const;
+    Lookups DBComOutType() const;
+    Lookups DBComTZType() const;
+    using Feeder = Lookups (TfrmDM::*)() const;
 
 signals:
     void bookOpened(const QString &book);
@@ -90,12 +82,11 @@ signals:
 
 private:
     bool openDatabase();
-    void fillBox(QComboBox *box, const QString &statement, bool perBook) const;
+    Lookups lookups(const QString &statement, bool perBook) const;
 
     QString m_connectionName;
     QString m_dataDir;
     QString m_openError;
     QString m_currentBook;
     QString m_startDate;
-    QPointer<QWidget> m_mainWindow;
 };

@@ -4,7 +4,9 @@
 
 // One user action is one transaction: everything between construction and
 // commit() is stored together, and leaving the scope without commit() (an
-// exception, an early return) rolls it all back.
+// exception, an early return) rolls it all back. A transaction begun inside
+// another of the same connection is a savepoint of it: its commit keeps its
+// work for the outer one to commit, its rollback undoes only its own work.
 class Transaction
 {
 public:
@@ -17,6 +19,9 @@ public:
     void commit(); // throws DbError when the database refuses the commit
 
 private:
+    QString savepoint() const;
+
     QSqlDatabase m_db;
+    int m_depth = 0; // 0: the outermost transaction
     bool m_open = false;
 };

@@ -12,10 +12,10 @@ struct Twin
     const char *party;     // "债权人": who the other side is
     const char *partyLabel;
     const char *table;
-    char prefix;                // of the date, party and amount columns: BDate, BPro, BMoney
-    const char *running;        // the title of what the follow-ups settled so far
-    const char *followUp;       // "还债": the follow-up's caption
-    Entry::Direction direction; // of the entry on its account; a follow-up moves the other way
+    char prefix;          // of the date, party and amount columns: BDate, BPro, BMoney
+    const char *running;  // the title of what the follow-ups settled so far
+    const char *followUp; // "还债": the follow-up's caption
+    const Ledger::EntryKind &(*ledgerKind)();
     Entry::FilterMaker filter;
     FollowUp::DialogMaker makeRecord;
     FollowUp::DialogMaker makeList;
@@ -29,7 +29,7 @@ const Twin Debts{"TfrmBorrow",
                  'B',
                  "已还金额",
                  "还债",
-                 Entry::Direction::Raises,
+                 Ledger::debt,
                  Entry::makeFilter<TfrmBorrow_Q>,
                  FollowUp::make<TfrmBorrow_R>,
                  FollowUp::make<TfrmBorrow_V>};
@@ -42,7 +42,7 @@ const Twin Credits{"TfrmDebt",
                    'D',
                    "已收金额",
                    "收债",
-                   Entry::Direction::Lowers,
+                   Ledger::credit,
                    Entry::makeFilter<TfrmDebt_Q>,
                    FollowUp::make<TfrmDebt_R>,
                    FollowUp::make<TfrmDebt_V>};
@@ -63,20 +63,13 @@ FollowUp::Descriptor followUps(const Twin &t)
     const QString caption = QString::fromUtf8(t.followUp);
     const QString className = QLatin1String(t.className);
     return {
-        .entryTable = QLatin1String(t.table),
-        .outstandingColumn = column(t, "Money"),
+        .kind = t.ledgerKind().followUps,
         .outstandingName = amountTitle(t),
-        .runningColumn = "RMoney",
-        .table = QLatin1String(t.table) + QLatin1Char('R'),
-        .entryKey = column(t, "ID"),
         .dateTitle = "日期",
         .dateLabel = "日        期：",
         .amounts = {{caption + QStringLiteral("金额"),
-                     "RMoney",
-                     false,
                      {},
                      {Check::Empty, Check::NotAboveOutstanding, Check::AboveZero}}},
-        .direction = Entry::opposite(t.direction),
         .recordClass = className + QStringLiteral("_R"),
         .recordCaption = caption,
         .listClass = className + QStringLiteral("_V"),
@@ -127,7 +120,7 @@ Entry::Descriptor debtOrCredit(const Twin &t)
                              &TfrmDM::DBComAccount),
                    memberField("DBEdit5", "DBLookupComboBox2", true),
                    remarkField("DBEdit6")},
-        .legs = {{amount, "帐户名称", t.direction}},
+        .kind = &t.ledgerKind(),
         .filter = t.filter,
         .followUp = &followUpsOf(t),
     };

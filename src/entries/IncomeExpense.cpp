@@ -12,7 +12,7 @@ struct Twin
     const char *table;
     char prefix; // of the date, category and amount columns: IDate, IName, IMoney
     Maintenance::Feeder categories;
-    Entry::Direction direction;
+    const Ledger::EntryKind &ledgerKind;
     Entry::FilterMaker filter;
 };
 
@@ -41,7 +41,7 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
                              &TfrmDM::DBComAccount),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
-        .legs = {{"金额", "帐户名称", t.direction}},
+        .kind = &t.ledgerKind,
         .filter = t.filter,
     };
 }
@@ -50,7 +50,7 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
 
 TfrmInTable::TfrmInTable(QWidget *parent)
     : EntryWindow(incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &TfrmDM::DBComInType,
-                                   Entry::Direction::Raises, Entry::makeFilter<TfrmInTable_Q>}),
+                                   Ledger::income(), Entry::makeFilter<TfrmInTable_Q>}),
                   parent)
 {
     FormCreate();
@@ -58,7 +58,7 @@ TfrmInTable::TfrmInTable(QWidget *parent)
 
 TfrmOutTable::TfrmOutTable(QWidget *parent)
     : EntryWindow(incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &TfrmDM::DBComOutType,
-                                   Entry::Direction::Lowers, Entry::makeFilter<TfrmOutTable_Q>}),
+                                   Ledger::expense(), Entry::makeFilter<TfrmOutTable_Q>}),
                   parent)
 {
     FormCreate();

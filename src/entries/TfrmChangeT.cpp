@@ -31,7 +31,7 @@ Entry::Descriptor transfers()
                              &TfrmDM::DBComAccount),
                    amountField("DBEdit4", "金        额：", "转帐余额"),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
-        .legs = {{"转帐余额", From, Direction::Lowers}, {"转帐余额", To, Direction::Raises}},
+        .kind = &Ledger::transfer(),
         .filter = makeFilter<TfrmChangeT_Q>,
     };
 }

@@ -11,23 +11,14 @@ const FollowUp::Descriptor &returns()
 {
     using namespace FollowUp;
     static const Descriptor d{
-        .entryTable = "TTable",
-        .outstandingColumn = "TMoney",
+        .kind = &Ledger::investmentReturn(),
         .outstandingName = Invested,
-        .runningColumn = "RMoney",
-        .table = "TTableR",
-        .entryKey = "TID",
         .dateTitle = "收益日期",
         .dateLabel = "收益日期：",
         // A return takes principal back and may bring income, a loss too; the
         // principal never exceeds what is still invested.
-        .amounts = {{"收回本金",
-                     "RMoney",
-                     false,
-                     {},
-                     {Check::Empty, Check::AboveZero, Check::NotAboveOutstanding}},
-                    {"收益金额", "SMoney", true, "0", {Check::Empty}}},
-        .direction = Entry::Direction::Raises,
+        .amounts = {{"收回本金", {}, {Check::Empty, Check::AboveZero, Check::NotAboveOutstanding}},
+                    {"收益金额", "0", {Check::Empty}}},
         .recordClass = "TfrmTZ_R",
         .recordCaption = "收益",
         .listClass = "TfrmTZ_V",
@@ -64,7 +55,7 @@ Entry::Descriptor investments()
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
                              &TfrmDM::DBComAccount),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
-        .legs = {{Invested, "帐户名称", Direction::Lowers}},
+        .kind = &Ledger::investment(),
         .filter = makeFilter<TfrmTZ_Q>,
         .followUp = &returns(),
     };

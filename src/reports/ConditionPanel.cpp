@@ -2,6 +2,7 @@
 
 #include "data/TfrmDM.h"
 #include "widgets/DatePicker.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
 #include <QCheckBox>
@@ -70,8 +71,9 @@ ConditionPanel::Limit ConditionPanel::addLimit(const QString &boxName, const QSt
     limit.box->setObjectName(boxName);
     limit.list->setObjectName(listName);
     limit.list->setMinimumWidth(ListWidth);
+    makeSearchable(limit.list);
     if (feeder)
-        (TfrmDM::instance()->*feeder)(limit.list);
+        Msg::guarded(this, [&] { fillLookup(limit.list, feeder); });
     QCheckBox *box = limit.box;
     connect(limit.list, &QComboBox::activated, box, [box] { box->setChecked(true); });
     m_grid->addWidget(limit.box, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow));

@@ -5,6 +5,7 @@
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
 #include <QCheckBox>
@@ -99,6 +100,7 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
         auto *box = new QComboBox(this);
         box->setObjectName(QStringLiteral("DBLookupComboBox%1").arg(n + 1));
         box->setMinimumWidth(140);
+        makeSearchable(box);
         // Picking a name is enough to filter by it.
         connect(box, &QComboBox::activated, check, [check] { check->setChecked(true); });
         value = box;
@@ -167,7 +169,9 @@ void QueryWindow::FormCreate()
     m_checks.first()->setChecked(true);
     for (int i = 0; i < int(m_d.conditions.size()); ++i)
         if (m_d.conditions[i].feeder)
-            (TfrmDM::instance()->*m_d.conditions[i].feeder)(static_cast<QComboBox *>(m_values[i]));
+            Msg::guarded(this, [&] {
+                fillLookup(static_cast<QComboBox *>(m_values[i]), m_d.conditions[i].feeder);
+            });
     m_excel->setEnabled(false);
     m_print->setEnabled(false);
 }

@@ -19,11 +19,10 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TfrmDM;
 
 namespace Query {
 
-using Feeder = void (TfrmDM::*)(QComboBox *) const;
+using Feeder = TfrmDM::Feeder;
 
 enum class Field
 {

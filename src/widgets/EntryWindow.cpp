@@ -59,20 +59,6 @@ Maintenance::Field Entry::remarkField(const QString &name)
             .maxLength = 100};
 }
 
-void Entry::moveBalance(Money amount, const QString &account, Direction direction)
-{
-    const TfrmDM *dm = TfrmDM::instance();
-    if (direction == Direction::Raises)
-        dm->AccountUp(amount, account);
-    else
-        dm->AccountDown(amount, account);
-}
-
-Direction Entry::opposite(Direction direction)
-{
-    return direction == Direction::Raises ? Direction::Lowers : Direction::Raises;
-}
-
 Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
 {
     std::vector<Maintenance::Column> columns{{"BName", "帐薄名称", List::Kind::Hidden}};
@@ -102,7 +88,7 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
 }
 
 EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
-    : MaintenanceWindow(maintenance(descriptor), parent), m_legs(descriptor.legs),
+    : MaintenanceWindow(maintenance(descriptor), parent), m_kind(*descriptor.kind),
       m_filter(descriptor.filter), m_followUp(descriptor.followUp)
 {
     // Today on opening; afterwards a new entry starts from the previous one's date.
@@ -128,69 +114,21 @@ void EntryWindow::buildPopupMenu()
     addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::V1Click);
 }
 
-EntryWindow::Movements EntryWindow::enteredMovements(Money settled) const
+QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
 {
-    Movements out;
-    for (const Leg &leg : m_legs)
-        out.push_back(
-            {fieldAmount(leg.amountAlias) + settled, fieldText(leg.accountAlias), leg.direction});
-    return out;
+    Ledger ledger(book());
+    const QVariant key = mode == Mode::New ? ledger.save(m_kind, row) : currentKey();
+    if (mode == Mode::Edit)
+        ledger.saveEdit(m_kind, key, row);
+    ledger.commit();
+    return key;
 }
 
-EntryWindow::Movements EntryWindow::storedMovements(Money settled) const
+void EntryWindow::removeRow(const QVariant &key)
 {
-    QStringList columns;
-    for (const Leg &leg : m_legs)
-        columns << columnOf(leg.amountAlias) << columnOf(leg.accountAlias);
-    QSqlQuery stored = Sql(QStringLiteral("select %1 from %2 where ID=?")
-                               .arg(columns.join(QLatin1Char(',')), descriptor().table),
-                           {currentKey()})
-                           .exec();
-    if (!stored.next())
-        throw DbError(Maintenance::rowGoneMessage());
-    Movements out;
-    int column = 0;
-    for (const Leg &leg : m_legs) {
-        const Money amount = Money::fromVariant(stored.value(column++)) + settled;
-        out.push_back({amount, stored.value(column++).toString(), leg.direction});
-    }
-    return out;
-}
-
-void EntryWindow::apply(const Movements &movements)
-{
-    for (const Movement &m : movements)
-        moveBalance(m.amount, m.account, m.direction);
-}
-
-void EntryWindow::undo(const Movements &movements)
-{
-    for (const Movement &m : movements)
-        moveBalance(m.amount, m.account, opposite(m.direction));
-}
-
-Money EntryWindow::settled() const
-{
-    return m_followUp ? FollowUp::settled(*m_followUp, currentKey()) : Money();
-}
-
-// An entry with follow-ups moved its whole first amount: what is outstanding and
-// what its follow-ups settled. An edit that moves it to another account moves all
-// of that, so that the old account keeps nothing no row explains; on the same
-// account only the change of the outstanding figure moves.
-void EntryWindow::writeAlongside(Mode mode)
-{
-    Money alreadySettled;
-    if (mode == Mode::Edit) {
-        alreadySettled = settled();
-        undo(storedMovements(alreadySettled));
-    }
-    apply(enteredMovements(alreadySettled));
-}
-
-void EntryWindow::deleteAlongside()
-{
-    undo(storedMovements(settled()));
+    Ledger ledger(book());
+    ledger.remove(m_kind, key);
+    ledger.commit();
 }
 
 bool EntryWindow::mayDelete()

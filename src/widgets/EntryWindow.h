@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Ledger.h"
 #include "widgets/MaintenanceWindow.h"
 
 #include <vector>
@@ -11,26 +12,6 @@ struct Descriptor;
 }
 
 namespace Entry {
-
-// Which way a saved entry moves an account's balance.
-enum class Direction
-{
-    Raises,
-    Lowers
-};
-
-// One balance movement of an entry: its amount moves the named account's balance.
-// Both are list columns, named by alias.
-struct Leg
-{
-    QString amountAlias{};
-    QString accountAlias{};
-    Direction direction = Direction::Raises;
-};
-
-// Moves the account's balance of the current book by the amount, the given way.
-void moveBalance(Money amount, const QString &account, Direction direction);
-Direction opposite(Direction direction);
 
 // Makes the quick-filter dialog of an entry window, owned by that window.
 using FilterMaker = QDialog *(*)(FilterTarget *target, QWidget *parent);
@@ -62,9 +43,8 @@ struct Descriptor
     // Of the list, after the hidden book column; the date column among them.
     std::vector<Maintenance::Column> columns{};
     std::vector<Maintenance::Field> fields{}; // of the edit panel; checks run in this order
-    // Applied in this order on save. An edit first undoes the stored row's legs, in
-    // the same order, then applies the new ones; a delete undoes the stored legs.
-    std::vector<Leg> legs{};
+    // What its rows move: saves, edits and deletes go through the ledger.
+    const Ledger::EntryKind *kind = nullptr;
     FilterMaker filter = nullptr; // the dialog that 查询（&Q） opens
     // Records that follow an entry (repayments...), opened from the list's pop-up menu.
     const FollowUp::Descriptor *followUp = nullptr;
@@ -77,9 +57,9 @@ Maintenance::Descriptor maintenance(const Descriptor &d);
 } // namespace Entry
 
 // The entry window family: a maintenance window whose rows move account
-// balances. Every save, edit and delete runs its balance movements in the same
-// transaction as the row, so that balances always hold the effect of every
-// stored entry exactly once. A named window passes its descriptor and calls
+// balances. Every save, edit and delete is one action of the ledger, which
+// writes the row and what it moves together, so that balances always hold the
+// effect of every stored entry exactly once. A named window passes its descriptor and calls
 // FormCreate() at the end of its constructor.
 class EntryWindow : public MaintenanceWindow
 {
@@ -93,35 +73,17 @@ public:
     void V1Click();
 
 protected:
-    void writeAlongside(Mode mode) override;
-    void deleteAlongside() override;
+    QVariant storeRow(Mode mode, const QVariantMap &row) override;
+    void removeRow(const QVariant &key) override;
     // An entry with follow-ups is deleted only once they are.
     bool mayDelete() override;
     // Opens a fresh quick-filter dialog, modal, that filters this window.
     void ButQueryClick() override;
 
 private:
-    struct Movement
-    {
-        Money amount;
-        QString account;
-        Entry::Direction direction;
-    };
-    using Movements = std::vector<Movement>;
-
-    // What the values being entered will move; `settled` is added to each amount.
-    Movements enteredMovements(Money settled) const;
-    // What the current row moved when it was stored, read by its key: the
-    // database's values, even when another window changed the row since.
-    Movements storedMovements(Money settled) const;
-    // What the current row's follow-ups took off its amount: together with what
-    // is outstanding, the whole amount the entry first moved.
-    Money settled() const;
     void buildPopupMenu();
-    static void apply(const Movements &movements);
-    static void undo(const Movements &movements);
 
-    std::vector<Entry::Leg> m_legs;
+    const Ledger::EntryKind &m_kind;
     Entry::FilterMaker m_filter;
     const FollowUp::Descriptor *m_followUp;
 };

@@ -2,9 +2,10 @@
 
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
-#include "data/Transaction.h"
+#include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
 #include <QAction>
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -25,34 +25,6 @@
 using namespace FollowUp;
 
 namespace {
-
-// What an amount box lets through: digits and a decimal point, a minus sign
-// where the amount may be negative; at most four decimals.
-const QRegularExpression PositiveKeystrokes(QStringLiteral("^\\d{0,14}(\\.\\d{0,4})?$"));
-const QRegularExpression SignedKeystrokes(QStringLiteral("^-?\\d{0,14}(\\.\\d{0,4})?$"));
-
-// The entry's outstanding figure falls by the first amount and its running
-// figure rises by the last; `sign` -1 moves them back. Refused when the entry
-// is gone.
-void moveEntryFigures(const Descriptor &d, const QVariant &entryKey,
-                      const std::vector<Money> &amounts, int sign)
-{
-    const Money first = sign > 0 ? amounts.front() : -amounts.front();
-    const Money last = sign > 0 ? amounts.back() : -amounts.back();
-    const QSqlQuery updated = Sql(QStringLiteral("update %1 set %2=%2-?,%3=%3+? Where ID=?")
-                                      .arg(d.entryTable, d.outstandingColumn, d.runningColumn),
-                                  {first.toVariant(), last.toVariant(), entryKey})
-                                  .exec();
-    if (updated.numRowsAffected() != 1)
-        throw DbError(Maintenance::rowGoneMessage());
-}
-
-void moveAccount(const std::vector<Money> &amounts, const QString &account,
-                 Entry::Direction direction)
-{
-    for (const Money &amount : amounts)
-        Entry::moveBalance(amount, account, direction);
-}
 
 QLabel *hiddenLabel(QWidget *parent, const char *name, const QString &text)
 {
@@ -67,7 +39,8 @@ QLabel *hiddenLabel(QWidget *parent, const char *name, const QString &text)
 std::optional<Money> FollowUp::outstanding(const Descriptor &d, const QVariant &entryKey)
 {
     const QVariant stored =
-        Sql(QStringLiteral("select %1 from %2 where ID=?").arg(d.outstandingColumn, d.entryTable),
+        Sql(QStringLiteral("select %1 from %2 where ID=?")
+                .arg(QLatin1String(d.kind->outstanding), QLatin1String(d.kind->entry->table)),
             {entryKey})
             .scalar();
     if (!stored.isValid())
@@ -75,19 +48,10 @@ std::optional<Money> FollowUp::outstanding(const Descriptor &d, const QVariant &
     return Money::fromVariant(stored);
 }
 
-Money FollowUp::settled(const Descriptor &d, const QVariant &entryKey)
-{
-    if (entryKey.isNull())
-        return Money();
-    return Money::fromVariant(Sql(QStringLiteral("select coalesce(sum(%1),0) from %2 where %3=?")
-                                      .arg(d.amounts.front().column, d.table, d.entryKey),
-                                  {entryKey})
-                                  .scalar());
-}
-
 bool FollowUp::hasRecords(const Descriptor &d, const QVariant &entryKey)
 {
-    return Sql(QStringLiteral("select ID from %1 where %2=? limit 1").arg(d.table, d.entryKey),
+    return Sql(QStringLiteral("select ID from %1 where %2=? limit 1")
+                   .arg(QLatin1String(d.kind->table), QLatin1String(d.kind->entryKey)),
                {entryKey})
         .hasRows();
 }
@@ -124,8 +88,7 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     for (const Amount &a : d.amounts) {
         auto *box = new QLineEdit(a.initial.isEmpty() ? shown.toEditable() : a.initial, this);
         box->setObjectName(QStringLiteral("Edit%1").arg(m_amounts.size() + 1));
-        box->setValidator(new QRegularExpressionValidator(
-            a.mayBeNegative ? SignedKeystrokes : PositiveKeystrokes, box));
+        box->setValidator(new AmountValidator(box));
         addRow(a.name + QStringLiteral("："), box);
         m_amounts.push_back(box);
     }
@@ -140,8 +103,8 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     m_remark->setMaxLength(100);
     addRow(QStringLiteral("备        注："), m_remark);
     try {
-        TfrmDM::instance()->DBComAccount(m_account);
-        TfrmDM::instance()->DBComFamily(m_member);
+        fillLookup(m_account, &TfrmDM::DBComAccount);
+        fillLookup(m_member, &TfrmDM::DBComFamily);
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
@@ -177,7 +140,7 @@ bool FollowUpDialog::checkAmount(const Amount &a, QLineEdit *box, Money outstand
         if (check == Check::Empty && text.isEmpty())
             message = a.name + QStringLiteral(" 不能为空！");
         else if (!text.isEmpty() && !amount)
-            message = Money::invalidMessage(a.name);
+            message = Money::refusal(text, a.name);
         else if (check == Check::NotAboveOutstanding && amount && *amount > outstanding)
             message =
                 a.name + QStringLiteral(" 不能大于") + m_d.outstandingName + QStringLiteral("！");
@@ -211,26 +174,16 @@ bool FollowUpDialog::runChecks(Money outstanding)
 
 void FollowUpDialog::write() const
 {
-    std::vector<Money> amounts;
-    QStringList columns{m_d.entryKey, QStringLiteral("RDate")};
-    QVariantList values{m_entryKey, isoDate(m_date->date())};
-    for (std::size_t i = 0; i < m_amounts.size(); ++i) {
-        amounts.push_back(Money::parse(m_amounts[i]->text().trimmed()).value_or(Money()));
-        columns << m_d.amounts[i].column;
-        values << amounts.back().toVariant();
-    }
-    columns << QStringLiteral("AName") << QStringLiteral("FName") << QStringLiteral("Remark");
-    values << m_account->currentText() << m_member->currentText() << m_remark->text();
-    const QStringList marks(columns.size(), QStringLiteral("?"));
-
-    Transaction transaction;
-    Sql(QStringLiteral("insert into %1(%2) values(%3)")
-            .arg(m_d.table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-        values)
-        .exec();
-    moveEntryFigures(m_d, m_entryKey, amounts, +1);
-    moveAccount(amounts, m_account->currentText(), m_d.direction);
-    transaction.commit();
+    QVariantMap record{{QStringLiteral("RDate"), isoDate(m_date->date())},
+                       {QStringLiteral("AName"), m_account->currentText()},
+                       {QStringLiteral("FName"), m_member->currentText()},
+                       {QStringLiteral("Remark"), m_remark->text()}};
+    for (std::size_t i = 0; i < m_amounts.size(); ++i)
+        record[QLatin1String(m_d.kind->amounts[i])] =
+            Money::parse(m_amounts[i]->text()).value_or(Money()).toVariant();
+    Ledger ledger(m_owner ? m_owner->book() : QString());
+    ledger.recordFollowUp(*m_d.kind, m_entryKey, record);
+    ledger.commit();
 }
 
 void FollowUpDialog::BitBtn1Click()
@@ -263,14 +216,15 @@ namespace {
 List::Descriptor recordsList(const Descriptor &d)
 {
     std::vector<List::Column> columns{{"RDate", d.dateTitle}};
-    for (const Amount &a : d.amounts)
-        columns.push_back({a.column, a.name, List::Kind::Money});
+    for (std::size_t i = 0; i < d.amounts.size(); ++i)
+        columns.push_back(
+            {QLatin1String(d.kind->amounts[i]), d.amounts[i].name, List::Kind::Money});
     for (const auto &[name, alias] : {std::pair{"AName", "帐户名称"},
                                       std::pair{"FName", "家庭成员"}, std::pair{"Remark", "备注"}})
         columns.push_back({QLatin1String(name), QString::fromUtf8(alias)});
     return {.className = d.listClass,
             .caption = d.listCaption,
-            .table = d.table,
+            .table = QLatin1String(d.kind->table),
             .columns = std::move(columns),
             .perBook = false,
             .orderBy = d.dateTitle + QStringLiteral(" desc, ID desc"),
@@ -305,7 +259,8 @@ FollowUpListWindow::FollowUpListWindow(const Descriptor &d, EntryWindow *owner,
     setDialogTitleBar(this, d.closeBoxOnly);
     hiddenLabel(this, "LabID", entryKey.toString());
     // Only this entry's records.
-    setLabWhere(Condition(QStringLiteral(" and %1=?").arg(d.entryKey), {entryKey}));
+    setLabWhere(
+        Condition(QStringLiteral(" and %1=?").arg(QLatin1String(d.kind->entryKey)), {entryKey}));
     grid()->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto *remove = new QAction(QStringLiteral("删除 &D"), grid());
     remove->setObjectName(QStringLiteral("D1"));
@@ -330,30 +285,6 @@ void FollowUpListWindow::closeEvent(QCloseEvent *event)
     emit closed();
 }
 
-void FollowUpListWindow::deleteRecord(const QVariant &recordKey) const
-{
-    QStringList columns;
-    for (const Amount &a : m_d.amounts)
-        columns << a.column;
-    columns << QStringLiteral("AName");
-    Transaction transaction;
-    // What the record moved, as stored.
-    QSqlQuery stored = Sql(QStringLiteral("select %1 from %2 where ID=? and %3=?")
-                               .arg(columns.join(QLatin1Char(',')), m_d.table, m_d.entryKey),
-                           {recordKey, m_entryKey})
-                           .exec();
-    if (!stored.next())
-        throw DbError(Maintenance::rowGoneMessage());
-    std::vector<Money> amounts;
-    for (std::size_t i = 0; i < m_d.amounts.size(); ++i)
-        amounts.push_back(Money::fromVariant(stored.value(int(i))));
-    const QString account = stored.value(int(m_d.amounts.size())).toString();
-    moveEntryFigures(m_d, m_entryKey, amounts, -1);
-    moveAccount(amounts, account, Entry::opposite(m_d.direction));
-    Sql(QStringLiteral("delete from %1 where ID=?").arg(m_d.table), {recordKey}).exec();
-    transaction.commit();
-}
-
 void FollowUpListWindow::D1Click()
 {
     const QVariant recordKey = currentKey();
@@ -362,7 +293,9 @@ void FollowUpListWindow::D1Click()
     if (!Msg::confirmDelete(this))
         return;
     try {
-        deleteRecord(recordKey);
+        Ledger ledger(m_owner ? m_owner->book() : QString());
+        ledger.removeFollowUp(*m_d.kind, m_entryKey, recordKey);
+        ledger.commit();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -28,11 +28,10 @@ enum class Check
     AboveZero,           // "<name> 不能小于或等于零！"
 };
 
+// One amount of a record, in the order of the ledger kind's amount columns.
 struct Amount
 {
     QString name; // "还债金额": the label, the records list's title, the start of its messages
-    QString column; // in the record table
-    bool mayBeNegative = false;
     // What the box holds when the dialog opens; empty: the outstanding figure.
     QString initial{};
     std::vector<Check> checks{};
@@ -51,18 +50,12 @@ void execModal(QWidget *window);
 
 struct Descriptor
 {
-    // The entry the records belong to.
-    QString entryTable;        // "Borrow"
-    QString outstandingColumn; // "BMoney"
-    QString outstandingName;   // "债务金额"
-    QString runningColumn;     // "RMoney"
-    // The records.
-    QString table;     // "BorrowR"
-    QString entryKey;  // "BID"
-    QString dateTitle; // the records list's date title
+    // The records, their entry and what they move.
+    const Ledger::FollowUpKind *kind = nullptr;
+    QString outstandingName; // "债务金额"
+    QString dateTitle;       // the records list's date title
     QString dateLabel;
-    std::vector<Amount> amounts;  // the first lowers the outstanding figure
-    Entry::Direction direction{}; // how every amount moves the record's account
+    std::vector<Amount> amounts; // the first lowers the outstanding figure
     // The windows.
     QString recordClass;   // "TfrmBorrow_R"
     QString recordCaption; // "还债": window, group box, button, and the menu item "还债 &R"
@@ -76,15 +69,13 @@ struct Descriptor
 
 // The entry's outstanding figure as stored; nothing when the entry is gone.
 std::optional<Money> outstanding(const Descriptor &d, const QVariant &entryKey);
-// The sum of the first amounts of the entry's records: what they took off the
-// outstanding figure.
-Money settled(const Descriptor &d, const QVariant &entryKey);
 bool hasRecords(const Descriptor &d, const QVariant &entryKey);
 
 } // namespace FollowUp
 
 // Records one follow-up of the entry that the window which opened it shows:
-// the record, its entry's figures and its account's balance, in one transaction.
+// the record, its entry's figures and its account's balance, in one action of
+// the ledger.
 class FollowUpDialog : public QDialog
 {
     Q_OBJECT
@@ -128,8 +119,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void deleteRecord(const QVariant &recordKey) const;
-
     const FollowUp::Descriptor &m_d;
     QPointer<EntryWindow> m_owner;
     QVariant m_entryKey;

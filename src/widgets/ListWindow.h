@@ -107,11 +107,11 @@ public:
     void goToLastRow();
     // The row, or the last one when the list is shorter (after a delete).
     void goToNearestRow(int row);
-
-protected:
     // The book that was open when the window opened: the window lists and writes
     // its rows only.
     const QString &book() const { return m_book; }
+
+protected:
     // The statement listed: by default the descriptor's columns from its table,
     // the window's book's rows, LabWhere, its group-by and order.
     virtual List::Query query() const;

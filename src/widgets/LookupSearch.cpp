@@ -34,6 +34,15 @@ void makeSearchable(QComboBox *box)
     new LookupSearch(box);
 }
 
+void fillLookup(QComboBox *box, TfrmDM::Feeder feeder)
+{
+    const Lookups names = (TfrmDM::instance()->*feeder)();
+    box->clear();
+    for (const LookupItem &item : names)
+        box->addItem(item.name, item.initials);
+    box->setCurrentIndex(-1);
+}
+
 int findByNameOrInitials(const QComboBox *box, const QString &typed)
 {
     if (typed.isEmpty())

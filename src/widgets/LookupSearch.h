@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/TfrmDM.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -11,6 +13,10 @@ class QComboBox;
 // 工资) or any part of it, with the list closed or open; at most about 20 rows
 // show at a time; a long name never widens the list beyond its place.
 void makeSearchable(QComboBox *box);
+
+// Fills the list with the names a lookup feeder of the data module gives, each
+// with its initials as the item's data, and no choice made. Throws DbError.
+void fillLookup(QComboBox *box, TfrmDM::Feeder feeder);
 
 // The item the typed text finds: the first whose name or initials begin with it,
 // else the first whose name contains it; -1 when none does.

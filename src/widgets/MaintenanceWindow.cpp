@@ -1,9 +1,10 @@
 #include "widgets/MaintenanceWindow.h"
 
+#include "data/Ledger.h"
+#include "data/PinyinCode.h"
 #include "data/Rows.h"
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
-#include "reference/PinyinCode.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/EditKeys.h"
@@ -57,7 +58,7 @@ QString Maintenance::unsavedQuestion()
 
 QString Maintenance::rowGoneMessage()
 {
-    return QStringLiteral("该记录已不存在，可能已在其他窗口中删除。");
+    return Ledger::rowGoneMessage();
 }
 
 namespace {
@@ -259,14 +260,13 @@ void MaintenanceWindow::focusField(const Field &f)
 
 void MaintenanceWindow::fillLists()
 {
-    TfrmDM *dm = TfrmDM::instance();
     for (const Field &f : m_d.fields)
         if (f.kind == FieldKind::Combo && f.feeder) {
             // Read again on every 新增 and 修改, so that names renamed, added or
             // deleted meanwhile are offered as they are now; a choice still listed stays.
             auto *combo = static_cast<QComboBox *>(control(f.input));
             const QString chosen = combo->currentText();
-            Msg::guarded(this, [&] { (dm->*f.feeder)(combo); });
+            Msg::guarded(this, [&] { fillLookup(combo, f.feeder); });
             combo->setCurrentIndex(combo->findText(chosen));
         }
 }
@@ -413,17 +413,55 @@ void MaintenanceWindow::completeRow(QVariantMap &, Mode)
 {
 }
 
-void MaintenanceWindow::writeAlongside(Mode)
+QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
 {
+    Transaction transaction;
+    if (mode == Mode::Edit)
+        carryRename();
+    // Another window may have deleted the row meanwhile; saying "saved" would be false.
+    const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
+                         : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
+                                                                           : QVariant();
+    if (key.isNull())
+        throw DbError(rowGoneMessage());
+    transaction.commit();
+    return key;
 }
 
-void MaintenanceWindow::deleteAlongside()
+QString MaintenanceWindow::deletionRefusal() const
 {
+    if (!m_d.referencedAs)
+        return {};
+    // The name as stored now: another window may have renamed it.
+    const QVariant name =
+        Sql(QStringLiteral("select %1 from %2 where ID=?").arg(columnOf(m_d.nameAlias), m_d.table),
+            {currentKey()})
+            .scalar();
+    if (!name.isValid())
+        return {};
+    return References::deletionRefusal(*m_d.referencedAs, name.toString(), book());
+}
+
+void MaintenanceWindow::removeRow(const QVariant &key)
+{
+    Transaction transaction;
+    // Rows may have come to name it since 删除 was pressed.
+    if (const QString refusal = deletionRefusal(); !refusal.isEmpty())
+        throw DbError(refusal);
+    Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key}).exec();
+    transaction.commit();
 }
 
 bool MaintenanceWindow::mayDelete()
 {
-    return true;
+    // A name that entries or follow-ups give cannot go: they would name nothing.
+    QString refusal;
+    if (!Msg::guarded(this, [&] { refusal = deletionRefusal(); }))
+        return false;
+    if (refusal.isEmpty())
+        return true;
+    Msg::plain(this, refusal);
+    return false;
 }
 
 QVariant MaintenanceWindow::valueToWrite(const Field &f) const
@@ -472,19 +510,8 @@ QVariant MaintenanceWindow::writeRow(Mode mode)
 {
     const QVariantMap row = rowToWrite(mode);
     try {
-        Transaction transaction;
         checkOwnBook();
-        writeAlongside(mode);
-        if (mode == Mode::Edit)
-            carryRename();
-        // Another window may have deleted the row meanwhile; saying "saved" would be false.
-        const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
-                             : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
-                                                                               : QVariant();
-        if (key.isNull())
-            throw DbError(rowGoneMessage());
-        transaction.commit();
-        return key;
+        return storeRow(mode, row);
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return QVariant();
@@ -553,12 +580,8 @@ void MaintenanceWindow::ButDelClick()
         return;
     const bool upToDate = model()->isUpToDate();
     try {
-        Transaction transaction;
         checkOwnBook();
-        deleteAlongside();
-        Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key})
-            .exec();
-        transaction.commit();
+        removeRow(key);
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return;

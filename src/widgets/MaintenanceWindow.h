@@ -3,6 +3,7 @@
 #include "data/Money.h"
 #include "data/References.h"
 #include "data/Sql.h"
+#include "data/TfrmDM.h"
 #include "widgets/ListWindow.h"
 
 #include <QString>
@@ -13,7 +14,6 @@
 class QComboBox;
 class QGroupBox;
 class QPushButton;
-class TfrmDM;
 
 namespace Maintenance {
 
@@ -25,8 +25,8 @@ enum class FieldKind
     Combo,  // a read-only view, and a drop-down list while entering
 };
 
-// A lookup feeder of the data module that fills a drop-down list with names.
-using Feeder = void (TfrmDM::*)(QComboBox *) const;
+// A lookup feeder of the data module that gives a drop-down list its names.
+using Feeder = TfrmDM::Feeder;
 
 // One column of the list query: "name as alias", its kind (Money, Hidden).
 using Column = List::Column;
@@ -139,9 +139,13 @@ protected:
     virtual void loadInputs();
     // Adds to or changes the columns about to be written (column name -> value).
     virtual void completeRow(QVariantMap &row, Mode mode);
-    // What is written besides the row, before it (balance adjustments).
-    virtual void writeAlongside(Mode mode);
-    virtual void deleteAlongside();
+    // Writes the row (column name -> value) and what goes along with it (a rename
+    // carried into the entries) in one transaction; the key written. DbError
+    // when refused, and nothing is kept.
+    virtual QVariant storeRow(Mode mode, const QVariantMap &row);
+    // Deletes the row and what goes along with it in one transaction; DbError
+    // when refused (a name that rows give), and nothing is deleted.
+    virtual void removeRow(const QVariant &key);
     // Whether the current row may be deleted at all; says why not. Asked before
     // the confirmation.
     virtual bool mayDelete();
@@ -178,6 +182,8 @@ private:
     void showCurrentRow();
 
     bool runChecks(Mode mode);
+    // Why the current row's name may not be deleted: rows name it. Empty when it may.
+    QString deletionRefusal() const;
     bool isDuplicate(Mode mode) const;
     // Refuses to write when the window's book is no longer the open one.
     void checkOwnBook() const;

@@ -76,7 +76,7 @@ void QuickFilterDialog::addRow(QGridLayout *grid, const FilterCriterion &criteri
         row.list = new QComboBox(this);
         row.list->setObjectName(QStringLiteral("DBLookupComboBox%1").arg(++m_lists));
         if (criterion.feeder)
-            Msg::guarded(this, [&] { (TfrmDM::instance()->*criterion.feeder)(row.list); });
+            Msg::guarded(this, [&] { fillLookup(row.list, criterion.feeder); });
         // Choosing a name means filtering by it.
         QCheckBox *check = row.check;
         connect(row.list, &QComboBox::activated, check, [check] { check->setChecked(true); });

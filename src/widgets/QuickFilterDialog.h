@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Sql.h"
+#include "data/TfrmDM.h"
 
 #include <QDialog>
 #include <vector>
@@ -9,7 +10,6 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
-class TfrmDM;
 
 // A list window that takes its filter from a quick-filter dialog.
 class FilterTarget
@@ -32,7 +32,7 @@ struct FilterCriterion
         List,
         Text
     };
-    using Feeder = void (TfrmDM::*)(QComboBox *) const;
+    using Feeder = TfrmDM::Feeder;
 
     const char *caption; // the check box's text, e.g. "收入日期"
     Kind kind;

@@ -2,6 +2,7 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/BookStore.h"
+#include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reference/TfrmA_Manage.h"
@@ -195,7 +196,7 @@ void TestBookSwitch::closedBookLooksClosedAndTakesNoRows()
     Drive::click(&accounts, "ButSave");
     QCOMPARE(f.messages.lastText(), QString("没有打开的帐簿，不能保存！请先打开帐簿。"));
     QCOMPARE(Db::count("select count(*) from SAccount where BName='' or BName is null"), 0);
-    QVERIFY_THROWS_EXCEPTION(DbError, f.env.dm()->AccountUp(Money(), "现金"));
+    QVERIFY_THROWS_EXCEPTION(DbError, Ledger(f.env.dm()->currentBook()));
 }
 
 void TestBookSwitch::sideBarIsEnabledLikeTheMenuItems()

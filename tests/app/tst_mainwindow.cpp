@@ -77,7 +77,7 @@ void TestMainWindow::bookMenusFollowMyShow()
     QVERIFY(!menuVisible("B1") && !menuVisible("N10") && !menuVisible("N12"));
     QVERIFY(menuVisible("N1") && menuVisible("B3") && menuVisible("H1"));
 
-    env.dm()->myShow(true);
+    main.myShow(true);
     for (const QString &name : bookItems)
         QVERIFY2(main.findChild<QAction *>(name)->isVisible(), qPrintable(name));
     QVERIFY(menuVisible("B1") && menuVisible("N10") && menuVisible("N12"));

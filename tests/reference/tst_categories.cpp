@@ -1,5 +1,6 @@
 #include "data/TfrmDM.h"
 #include "reference/CategoryWindows.h"
+#include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
 #include "support/TestSupport.h"
 
@@ -17,7 +18,7 @@ private slots:
     void sameCategoryInTwoBooksButNotTwiceInOne_data();
     void sameCategoryInTwoBooksButNotTwiceInOne();
     void renameKeepsOrResetsTheCursor();
-    void anyCategoryCanBeDeleted();
+    void onlyNamesNoRowGivesCanBeDeleted();
     void familyIsSharedByEveryBook();
     void birthdayPickerStandsInForTheBirthdayField();
 };
@@ -189,21 +190,47 @@ void TestCategories::renameKeepsOrResetsTheCursor()
     QCOMPARE(Db::value("select thePY from TD where TName='基金'").toString(), QString("JJ"));
 }
 
-void TestCategories::anyCategoryCanBeDeleted()
+// A category, account or member that entries or follow-ups name stays, with the
+// number of rows that name it; one that no row of a book there is names goes.
+void TestCategories::onlyNamesNoRowGivesCanBeDeleted()
 {
     TestEnvironment env;
     MessageRecorder messages;
+    Db::insertBook("家");
     Db::exec("insert into OutD (OName, BName) values ('现金', '家'), ('餐饮', '家')");
     Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName) "
-             "values ('家', '2024-03-01', '现金', 100, '现金')");
+             "values ('家', '2024-03-01', '现金', 100, '现金'), ('旧帐', '2024-03-01', '餐饮', 1, "
+             "'现金')");
+    Db::insertAccount("家", "现金");
+    Db::insertAccount("家", "零钱");
+    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName) "
+             "values ('家', '2024-03-01', '老王', 100, '现金', '妈妈')");
+    Db::exec("insert into BorrowR (BID, RDate, RMoney, AName, FName) "
+             "values (1, '2024-04-01', 50, '零钱', '爸爸')");
+    Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈妈')");
     env.dm()->setCurrentBook("家");
-    TfrmOut_Manage w;
-    w.show();
+    const auto deleteFirst = [&](QWidget *w) {
+        w->show();
+        messages.answer(QMessageBox::Yes);
+        Drive::click(w, "ButDel");
+        return messages.lastText();
+    };
+    TfrmOut_Manage categories;
+    QCOMPARE(deleteFirst(&categories),
+             QString("支出类别“现金”不能删除：有 1 条记录使用它。\n"
+                     "如要换一个名称，请修改它的名称，这些记录会随之改名。"));
+    Drive::clickRow(&categories, "DBGrid1", 1);
     messages.answer(QMessageBox::Yes);
-    Drive::click(&w, "ButDel");
-    QCOMPARE(messages.texts(), QStringList({"确认要删除吗？该删除将不可恢复！"}));
+    Drive::click(&categories, "ButDel"); // 餐饮: only a book that is gone names it
     QCOMPARE(Db::count("select count(*) from OutD"), 1);
-    QCOMPARE(Db::value("select OName from OutTable").toString(), QString("现金"));
+    TfrmA_Manage accounts;
+    accounts.show();
+    Drive::clickRow(&accounts, "DBGrid1", 1); // 零钱: a repayment names it
+    QVERIFY(deleteFirst(&accounts).startsWith("帐户“零钱”不能删除：有 1 条记录"));
+    TfrmFamily family;
+    QVERIFY(deleteFirst(&family).startsWith("家庭成员“爸爸”不能删除：有 1 条记录"));
+    QCOMPARE(Db::count("select count(*) from SAccount") + Db::count("select count(*) from SFamily"),
+             4);
 }
 
 void TestCategories::familyIsSharedByEveryBook()

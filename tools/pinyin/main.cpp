@@ -1,7 +1,7 @@
 // qinghebu-pinyin [-o OPTIONS] [-m MAX] [-x] TEXT...
 // Prints the pinyin code of each argument on a line of its own.
 
-#include "reference/PinyinCode.h"
+#include "data/PinyinCode.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
-#include "reference/PinyinCode.h"
-#include "reference/PinyinTable.h"
+#include "data/PinyinCode.h"
+#include "data/PinyinTable.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

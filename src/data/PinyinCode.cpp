@@ -1,6 +1,6 @@
-#include "reference/PinyinCode.h"
+#include "data/PinyinCode.h"
 
-#include "reference/PinyinTable.h"
+#include "data/PinyinTable.h"
 
 #include <QStringEncoder>
 #include <algorithm>

@@ -1,0 +1,409 @@
+#include "data/Ledger.h"
+
+#include "data/References.h"
+#include "data/Rows.h"
+#include "data/Sql.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+
+namespace {
+
+struct Kinds
+{
+    Ledger::EntryKind income{"InTable", "IDate", {{"IMoney", "AName", +1}}};
+    Ledger::EntryKind expense{"OutTable", "ODate", {{"OMoney", "AName", -1}}};
+    Ledger::EntryKind transfer{
+        "ChangeT", "CDate", {{"CMoney", "OldN", -1}, {"CMoney", "NewN", +1}}};
+    // A debt brings the money borrowed in, a credit takes the money lent out, an
+    // investment takes the money invested.
+    Ledger::EntryKind debt{"Borrow", "BDate", {{"BMoney", "AName", +1}}};
+    Ledger::EntryKind credit{"Debt", "DDate", {{"DMoney", "AName", -1}}};
+    Ledger::EntryKind investment{"TTable", "TDate", {{"TMoney", "AName", -1}}};
+    // A repayment takes money out, a collection brings it in, a return brings the
+    // principal back with what it earned (or lost); what an investment earned is its
+    // running figure.
+    Ledger::FollowUpKind repayment{"BorrowR", "BID", &debt, "BMoney", "RMoney", {"RMoney"}, -1};
+    Ledger::FollowUpKind collection{"DebtR", "DID", &credit, "DMoney", "RMoney", {"RMoney"}, +1};
+    Ledger::FollowUpKind investmentReturn{
+        "TTableR", "TID", &investment, "TMoney", "RMoney", {"RMoney", "SMoney"}, +1};
+    std::vector<const Ledger::EntryKind *> entries{&income, &expense, &transfer,
+                                                   &debt,   &credit,  &investment};
+
+    Kinds()
+    {
+        debt.followUps = &repayment;
+        credit.followUps = &collection;
+        investment.followUps = &investmentReturn;
+    }
+};
+
+const Kinds &kinds()
+{
+    static const Kinds all;
+    return all;
+}
+
+QString column(const char *name)
+{
+    return QLatin1String(name);
+}
+
+Money amountOf(const QVariantMap &row, const char *name)
+{
+    return Money::fromVariant(row.value(column(name)));
+}
+
+QString accountRangeMessage(const QString &account)
+{
+    return QStringLiteral("帐户“%1”的余额将超出能精确记帐的范围（最大 %2），不能保存！")
+        .arg(account, Money::fromUnits(Ledger::MaxBalanceUnits).toGrouped());
+}
+
+QString figureRangeMessage()
+{
+    return QStringLiteral("该记录的金额合计将超出能精确记帐的范围（最大 %1），不能保存！")
+        .arg(Money::fromUnits(Ledger::MaxBalanceUnits).toGrouped());
+}
+
+QString amountRangeMessage()
+{
+    return QStringLiteral("金额超出范围：一笔金额最多只能有 12 位整数！");
+}
+
+bool withinRange(Money value, std::int64_t limit)
+{
+    return value.units() <= limit && value.units() >= -limit;
+}
+
+Money plus(Money a, Money b, const QString &rangeMessage)
+{
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(a.units(), b.units(), &sum))
+        throw DbError(rangeMessage);
+    return Money::fromUnits(sum);
+}
+
+QVariantMap rowOf(QSqlQuery &query)
+{
+    QVariantMap row;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        row[record.fieldName(i)] = query.value(i);
+    return row;
+}
+
+// What the follow-ups of an entry `e` settled, as an SQL expression.
+QString settledExpression(const Ledger::EntryKind &kind)
+{
+    if (!kind.followUps)
+        return QStringLiteral("0");
+    return QStringLiteral("(select coalesce(sum(r.%1),0) from %2 r where r.%3=e.ID)")
+        .arg(column(kind.followUps->amounts.front()), column(kind.followUps->table),
+             column(kind.followUps->entryKey));
+}
+
+} // namespace
+
+const Ledger::EntryKind &Ledger::income()
+{
+    return kinds().income;
+}
+const Ledger::EntryKind &Ledger::expense()
+{
+    return kinds().expense;
+}
+const Ledger::EntryKind &Ledger::transfer()
+{
+    return kinds().transfer;
+}
+const Ledger::EntryKind &Ledger::debt()
+{
+    return kinds().debt;
+}
+const Ledger::EntryKind &Ledger::credit()
+{
+    return kinds().credit;
+}
+const Ledger::EntryKind &Ledger::investment()
+{
+    return kinds().investment;
+}
+const std::vector<const Ledger::EntryKind *> &Ledger::entryKinds()
+{
+    return kinds().entries;
+}
+const Ledger::FollowUpKind &Ledger::repayment()
+{
+    return kinds().repayment;
+}
+const Ledger::FollowUpKind &Ledger::collection()
+{
+    return kinds().collection;
+}
+const Ledger::FollowUpKind &Ledger::investmentReturn()
+{
+    return kinds().investmentReturn;
+}
+
+QString Ledger::rowGoneMessage()
+{
+    return QStringLiteral("该记录已不存在，可能已在其他窗口中删除。");
+}
+
+Ledger::Movements Ledger::effectOf(const EntryKind &kind, const QVariantMap &row, Money settled)
+{
+    Movements out;
+    for (const Leg &leg : kind.legs) {
+        const Money whole = amountOf(row, leg.amount) + settled;
+        out.emplace_back(row.value(column(leg.account)).toString(), leg.sign > 0 ? whole : -whole);
+    }
+    return out;
+}
+
+Ledger::Movements Ledger::effectOf(const FollowUpKind &kind, const QVariantMap &record)
+{
+    Money total;
+    for (const char *amount : kind.amounts)
+        total += amountOf(record, amount);
+    return {{record.value(QStringLiteral("AName")).toString(), kind.sign > 0 ? total : -total}};
+}
+
+QMap<QString, Money> Ledger::effectsOn(const QString &book)
+{
+    QMap<QString, Money> effects;
+    const auto add = [&](const Sql &sql, int sign) {
+        QSqlQuery sums = sql.exec();
+        while (sums.next()) {
+            const Money sum = Money::fromVariant(sums.value(1));
+            effects[sums.value(0).toString().toLower()] += sign > 0 ? sum : -sum;
+        }
+    };
+    for (const EntryKind *kind : entryKinds()) {
+        for (const Leg &leg : kind->legs)
+            add(Sql(QStringLiteral("select e.%1, coalesce(sum(e.%2+%3),0) from %4 e "
+                                   "where e.BName=? group by e.%1")
+                        .arg(column(leg.account), column(leg.amount), settledExpression(*kind),
+                             column(kind->table)),
+                    {book}),
+                leg.sign);
+        if (const FollowUpKind *f = kind->followUps) {
+            QStringList amounts;
+            for (const char *amount : f->amounts)
+                amounts << QStringLiteral("r.") + column(amount);
+            add(Sql(QStringLiteral("select r.AName, coalesce(sum(%1),0) from %2 r "
+                                   "join %3 e on e.ID=r.%4 where e.BName=? group by r.AName")
+                        .arg(amounts.join(QLatin1Char('+')), column(f->table), column(kind->table),
+                             column(f->entryKey)),
+                    {book}),
+                f->sign);
+        }
+    }
+    return effects;
+}
+
+Ledger::Ledger(const QString &book) : m_book(book)
+{
+    if (m_book.isEmpty())
+        throw DbError(Rows::noBookMessage());
+}
+
+QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
+{
+    row[QStringLiteral("BName")] = m_book;
+    std::vector<const char *> amounts;
+    for (const Leg &leg : kind.legs)
+        amounts.push_back(leg.amount);
+    checkRow(column(kind.table), row, amounts);
+    move(effectOf(kind, row), +1, Missing::Refuse);
+    return Rows::insert(column(kind.table), row);
+}
+
+void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap row)
+{
+    // Columns the row leaves out keep what is stored.
+    const QVariantMap stored = storedEntry(kind, key);
+    row[QStringLiteral("BName")] = m_book;
+    QVariantMap edited = stored;
+    edited.insert(row);
+    edited.remove(QStringLiteral("ID"));
+    std::vector<const char *> amounts;
+    for (const Leg &leg : kind.legs)
+        amounts.push_back(leg.amount);
+    checkRow(column(kind.table), edited, amounts);
+    const Money alreadySettled = settled(kind, key);
+    move(effectOf(kind, stored, alreadySettled), -1, Missing::Skip);
+    move(effectOf(kind, edited, alreadySettled), +1, Missing::Refuse);
+    if (Rows::update(column(kind.table), row, key) != 1)
+        throw DbError(rowGoneMessage());
+}
+
+void Ledger::remove(const EntryKind &kind, const QVariant &key)
+{
+    const QVariantMap stored = storedEntry(kind, key);
+    if (kind.followUps &&
+        Sql(QStringLiteral("select 1 from %1 where %2=? limit 1")
+                .arg(column(kind.followUps->table), column(kind.followUps->entryKey)),
+            {key})
+            .hasRows())
+        throw DbError(
+            QStringLiteral("该记录已有还债、收债或收益记录，不能删除！请先删除这些记录。"));
+    move(effectOf(kind, stored), -1, Missing::Skip);
+    Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {key}).exec();
+}
+
+QVariant Ledger::recordFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
+                                QVariantMap record)
+{
+    const QVariantMap entry = storedEntry(*kind.entry, entryKey);
+    record[column(kind.entryKey)] = entryKey;
+    checkRow(column(kind.table), record, kind.amounts);
+    moveFigures(kind, entry, record, +1);
+    move(effectOf(kind, record), +1, Missing::Refuse);
+    return Rows::insert(column(kind.table), record);
+}
+
+void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
+                            const QVariant &recordKey)
+{
+    const QVariantMap entry = storedEntry(*kind.entry, entryKey);
+    QSqlQuery stored = Sql(QStringLiteral("select * from %1 where ID=? and %2=?")
+                               .arg(column(kind.table), column(kind.entryKey)),
+                           {recordKey, entryKey})
+                           .exec();
+    if (!stored.next())
+        throw DbError(rowGoneMessage());
+    const QVariantMap record = rowOf(stored);
+    moveFigures(kind, entry, record, -1);
+    move(effectOf(kind, record), -1, Missing::Skip);
+    Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {recordKey}).exec();
+}
+
+void Ledger::setBalance(const QVariant &accountKey, Money balance)
+{
+    QSqlQuery stored =
+        Sql(QStringLiteral("select AName, AMoney from SAccount where ID=? and BName=?"),
+            {accountKey, m_book})
+            .exec();
+    if (!stored.next())
+        throw DbError(rowGoneMessage());
+    const qint64 id = accountKey.toLongLong();
+    auto it = m_accounts.find(id);
+    if (it == m_accounts.end()) {
+        const Money now = Money::fromVariant(stored.value(1));
+        it = m_accounts.emplace(id, Account{stored.value(0).toString(), now, now}).first;
+    }
+    it->second.now = balance;
+}
+
+void Ledger::commit()
+{
+    for (auto &[id, account] : m_accounts) {
+        if (account.now == account.stored)
+            continue;
+        if (!withinRange(account.now, MaxBalanceUnits))
+            throw DbError(accountRangeMessage(account.name));
+        Sql(QStringLiteral("update SAccount set AMoney=? where ID=?"),
+            {account.now.toVariant(), id})
+            .exec();
+        account.stored = account.now;
+    }
+    m_transaction.commit();
+}
+
+void Ledger::move(const Movements &movements, int sign, Missing missing)
+{
+    for (const auto &[name, amount] : movements) {
+        const qint64 id = accountId(name, missing);
+        if (id < 0)
+            continue;
+        Account &account = m_accounts.at(id);
+        account.now =
+            plus(account.now, sign > 0 ? amount : -amount, accountRangeMessage(account.name));
+    }
+}
+
+qint64 Ledger::accountId(const QString &name, Missing missing)
+{
+    if (const auto known = m_accountIds.constFind(name); known != m_accountIds.constEnd())
+        return *known;
+    // Two accounts of one name (older data) : the first holds the entries' money.
+    QSqlQuery found = Sql(QStringLiteral("select ID, AMoney from SAccount where AName=? and "
+                                         "BName=? order by ID limit 1"),
+                          {name, m_book})
+                          .exec();
+    if (!found.next()) {
+        if (missing == Missing::Refuse)
+            throw DbError(name.isEmpty()
+                              ? QStringLiteral("请选择 帐户名称！")
+                              : References::goneMessage(References::Kind::Account, name));
+        return -1;
+    }
+    const qint64 id = found.value(0).toLongLong();
+    const Money balance = Money::fromVariant(found.value(1));
+    m_accounts.try_emplace(id, Account{name, balance, balance});
+    m_accountIds.insert(name, id);
+    return id;
+}
+
+void Ledger::checkRow(const QString &table, const QVariantMap &row,
+                      const std::vector<const char *> &amounts)
+{
+    for (const char *amount : amounts)
+        if (!withinRange(amountOf(row, amount), MaxAmountUnits))
+            throw DbError(amountRangeMessage());
+    for (const References::Use &use : References::uses()) {
+        if (table.compare(QLatin1String(use.table), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString name = row.value(column(use.column)).toString();
+        if (name.isEmpty())
+            continue;
+        const QString known = QString::number(int(use.kind)) + QLatin1Char('|') + name;
+        if (m_knownNames.contains(known))
+            continue;
+        if (!References::exists(use.kind, name, m_book))
+            throw DbError(References::goneMessage(use.kind, name));
+        m_knownNames.insert(known, true);
+    }
+}
+
+QVariantMap Ledger::storedEntry(const EntryKind &kind, const QVariant &key) const
+{
+    QSqlQuery stored =
+        Sql(QStringLiteral("select * from %1 where ID=? and BName=?").arg(column(kind.table)),
+            {key, m_book})
+            .exec();
+    if (!stored.next())
+        throw DbError(rowGoneMessage());
+    return rowOf(stored);
+}
+
+Money Ledger::settled(const EntryKind &kind, const QVariant &key)
+{
+    if (!kind.followUps)
+        return Money();
+    return Money::fromVariant(
+        Sql(QStringLiteral("select coalesce(sum(%1),0) from %2 where %3=?")
+                .arg(column(kind.followUps->amounts.front()), column(kind.followUps->table),
+                     column(kind.followUps->entryKey)),
+            {key})
+            .scalar());
+}
+
+void Ledger::moveFigures(const FollowUpKind &kind, const QVariantMap &entry,
+                         const QVariantMap &record, int sign)
+{
+    const Money first = amountOf(record, kind.amounts.front());
+    const Money last = amountOf(record, kind.amounts.back());
+    const Money outstanding =
+        plus(amountOf(entry, kind.outstanding), sign > 0 ? -first : first, figureRangeMessage());
+    const Money running =
+        plus(amountOf(entry, kind.running), sign > 0 ? last : -last, figureRangeMessage());
+    if (!withinRange(outstanding, MaxBalanceUnits) || !withinRange(running, MaxBalanceUnits))
+        throw DbError(figureRangeMessage());
+    Sql(QStringLiteral("update %1 set %2=?,%3=? where ID=?")
+            .arg(column(kind.entry->table), column(kind.outstanding), column(kind.running)),
+        {outstanding.toVariant(), running.toVariant(), entry.value(QStringLiteral("ID"))})
+        .exec();
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+#include "data/Money.h"
+#include "data/Transaction.h"
+
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// The one place that moves money. An account's balance is its opening amount
+// plus the effects of the entries and follow-ups that name it; the kinds below
+// say what each stored row moves, and a Ledger writes rows together with what
+// they move, in one transaction, after checking what it relies on: the book,
+// the names the row gives (accounts, categories, members), the stored row it
+// changes, and amounts, balances and running figures that stay exact.
+class Ledger
+{
+public:
+    // One account moved by a row: the row's amount column, its account column
+    // and which way (+1 raises the balance, -1 lowers it).
+    struct Leg
+    {
+        const char *amount;
+        const char *account;
+        int sign;
+    };
+
+    struct FollowUpKind;
+
+    // A kind of entry. An entry with follow-ups moved its whole first amount when
+    // it was saved: what its row still shows outstanding plus what its follow-ups
+    // settled since.
+    struct EntryKind
+    {
+        const char *table;
+        const char *dateColumn;
+        std::vector<Leg> legs;
+        const FollowUpKind *followUps = nullptr;
+    };
+
+    // Records that follow an entry (repayments, collections, returns). Each
+    // lowers its entry's outstanding figure by its first amount, raises its
+    // running figure by its last, and moves its own account by every amount.
+    struct FollowUpKind
+    {
+        const char *table;
+        const char *entryKey; // the column that holds the entry's ID
+        const EntryKind *entry;
+        const char *outstanding; // of the entry
+        const char *running;     // of the entry
+        std::vector<const char *> amounts;
+        int sign;
+    };
+
+    static const EntryKind &income();
+    static const EntryKind &expense();
+    static const EntryKind &transfer();
+    static const EntryKind &debt();
+    static const EntryKind &credit();
+    static const EntryKind &investment();
+    static const std::vector<const EntryKind *> &entryKinds();
+    static const FollowUpKind &repayment();
+    static const FollowUpKind &collection();
+    static const FollowUpKind &investmentReturn();
+
+    // What a stored or entered row moves, by account name: an entry (with what its
+    // follow-ups settled), a follow-up record.
+    using Movements = std::vector<std::pair<QString, Money>>;
+    static Movements effectOf(const EntryKind &kind, const QVariantMap &row, Money settled = {});
+    static Movements effectOf(const FollowUpKind &kind, const QVariantMap &record);
+
+    // The effect of all the book's entries and follow-ups on each account, summed by
+    // the database from the kinds above; keyed by the account name in lower case.
+    static QMap<QString, Money> effectsOn(const QString &book);
+
+    // The largest amount one row may hold (twelve integer digits) and the largest
+    // balance or running figure (fourteen): sums of them stay exact integers.
+    static constexpr std::int64_t MaxAmountUnits = 1'000'000'000'000LL * Money::Scale - 1;
+    static constexpr std::int64_t MaxBalanceUnits = 100'000'000'000'000LL * Money::Scale;
+
+    // Begins one action on the book's money; throws DbError when no book is named.
+    explicit Ledger(const QString &book);
+    Ledger(const Ledger &) = delete;
+    Ledger &operator=(const Ledger &) = delete;
+    // What was not committed is rolled back.
+    ~Ledger() = default;
+
+    // Each throws DbError, with the reason, when a check fails; the whole action
+    // is then rolled back. `row` maps columns to values; the book is the ledger's.
+    QVariant save(const EntryKind &kind, QVariantMap row);
+    void saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap row);
+    void remove(const EntryKind &kind, const QVariant &key);
+    QVariant recordFollowUp(const FollowUpKind &kind, const QVariant &entryKey, QVariantMap record);
+    void removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
+                        const QVariant &recordKey);
+    // Sets an account's balance as the user typed it (the account window).
+    void setBalance(const QVariant &accountKey, Money balance);
+
+    // Writes the balances moved and commits; DbError when a balance would leave
+    // the exact range or the database refuses.
+    void commit();
+
+    // Said when the row to change was deleted in another window meanwhile.
+    static QString rowGoneMessage();
+
+private:
+    struct Account
+    {
+        QString name;
+        Money stored;
+        Money now;
+    };
+    enum class Missing
+    {
+        Refuse, // a new movement: the account must exist
+        Skip,   // undoing a stored one: an account gone long ago has nothing to move back
+    };
+
+    void move(const Movements &movements, int sign, Missing missing);
+    qint64 accountId(const QString &name, Missing missing);
+    void checkRow(const QString &table, const QVariantMap &row,
+                  const std::vector<const char *> &amounts);
+    QVariantMap storedEntry(const EntryKind &kind, const QVariant &key) const;
+    static Money settled(const EntryKind &kind, const QVariant &key);
+    void moveFigures(const FollowUpKind &kind, const QVariantMap &entry, const QVariantMap &record,
+                     int sign);
+
+    QString m_book;
+    Transaction m_transaction;
+    QHash<QString, qint64> m_accountIds; // by name as given
+    std::map<qint64, Account> m_accounts;
+    QHash<QString, bool> m_knownNames; // references found, by kind and name
+};
