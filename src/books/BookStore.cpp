@@ -64,8 +64,9 @@ const std::vector<DefaultList> &defaultLists()
 }
 
 // The book's own rows, and the child rows reached only through a parent of the book.
-const char *const PerBookTables[] = {"InD",     "OutD",   "SAccount", "InTable", "OutTable",
-                                     "ChangeT", "Borrow", "Debt",     "TD",      "TTable"};
+const char *const PerBookTables[] = {"InD",      "OutD",    "SAccount",  "InTable",
+                                     "OutTable", "ChangeT", "Borrow",    "Debt",
+                                     "TD",       "TTable",  "MonthTotal"};
 struct ChildTable
 {
     const char *table, *parentKey, *parent;

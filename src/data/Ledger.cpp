@@ -12,15 +12,15 @@ namespace {
 
 struct Kinds
 {
-    Ledger::EntryKind income{"InTable", "IDate", {{"IMoney", "AName", +1}}};
-    Ledger::EntryKind expense{"OutTable", "ODate", {{"OMoney", "AName", -1}}};
+    Ledger::EntryKind income{"InTable", "IDate", "IName", {{"IMoney", "AName", +1}}};
+    Ledger::EntryKind expense{"OutTable", "ODate", "OName", {{"OMoney", "AName", -1}}};
     Ledger::EntryKind transfer{
-        "ChangeT", "CDate", {{"CMoney", "OldN", -1}, {"CMoney", "NewN", +1}}};
+        "ChangeT", "CDate", nullptr, {{"CMoney", "OldN", -1}, {"CMoney", "NewN", +1}}};
     // A debt brings the money borrowed in, a credit takes the money lent out, an
     // investment takes the money invested.
-    Ledger::EntryKind debt{"Borrow", "BDate", {{"BMoney", "AName", +1}}};
-    Ledger::EntryKind credit{"Debt", "DDate", {{"DMoney", "AName", -1}}};
-    Ledger::EntryKind investment{"TTable", "TDate", {{"TMoney", "AName", -1}}};
+    Ledger::EntryKind debt{"Borrow", "BDate", "BPro", {{"BMoney", "AName", +1}}};
+    Ledger::EntryKind credit{"Debt", "DDate", "DPro", {{"DMoney", "AName", -1}}};
+    Ledger::EntryKind investment{"TTable", "TDate", "TName", {{"TMoney", "AName", -1}}};
     // A repayment takes money out, a collection brings it in, a return brings the
     // principal back with what it earned (or lost); what an investment earned is its
     // running figure.
@@ -170,6 +170,37 @@ Ledger::Movements Ledger::effectOf(const FollowUpKind &kind, const QVariantMap &
     return {{record.value(QStringLiteral("AName")).toString(), kind.sign > 0 ? total : -total}};
 }
 
+MonthTotals::Key Ledger::totalsKey(const EntryKind &kind, const QVariantMap &row)
+{
+    const auto text = [&row](const char *name) {
+        return name ? row.value(column(name)).toString() : QString();
+    };
+    return {text("BName"),
+            text(kind.dateColumn).left(7),
+            column(kind.table),
+            text(kind.nameColumn),
+            text(kind.legs.front().account),
+            kind.legs.size() > 1 ? text(kind.legs[1].account) : QString(),
+            text("FName")};
+}
+
+MonthTotals::Key Ledger::totalsKey(const FollowUpKind &kind, const QVariantMap &record,
+                                   const QString &book)
+{
+    return {book,
+            record.value(QStringLiteral("RDate")).toString().left(7),
+            column(kind.table),
+            {},
+            record.value(QStringLiteral("AName")).toString(),
+            {},
+            record.value(QStringLiteral("FName")).toString()};
+}
+
+Money Ledger::totalsAmount(const EntryKind &kind, const QVariantMap &row)
+{
+    return amountOf(row, kind.legs.front().amount);
+}
+
 QMap<QString, Money> Ledger::effectsOn(const QString &book)
 {
     QMap<QString, Money> effects;
@@ -217,6 +248,7 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
         amounts.push_back(leg.amount);
     checkRow(column(kind.table), row, amounts);
     move(effectOf(kind, row), +1, Missing::Refuse);
+    m_totals.add(totalsKey(kind, row), totalsAmount(kind, row), +1);
     return Rows::insert(column(kind.table), row);
 }
 
@@ -235,6 +267,8 @@ void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap ro
     const Money alreadySettled = settled(kind, key);
     move(effectOf(kind, stored, alreadySettled), -1, Missing::Skip);
     move(effectOf(kind, edited, alreadySettled), +1, Missing::Refuse);
+    m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
+    m_totals.add(totalsKey(kind, edited), totalsAmount(kind, edited), +1);
     if (Rows::update(column(kind.table), row, key) != 1)
         throw DbError(rowGoneMessage());
 }
@@ -250,6 +284,7 @@ void Ledger::remove(const EntryKind &kind, const QVariant &key)
         throw DbError(
             QStringLiteral("该记录已有还债、收债或收益记录，不能删除！请先删除这些记录。"));
     move(effectOf(kind, stored), -1, Missing::Skip);
+    m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {key}).exec();
 }
 
@@ -261,6 +296,7 @@ QVariant Ledger::recordFollowUp(const FollowUpKind &kind, const QVariant &entryK
     checkRow(column(kind.table), record, kind.amounts);
     moveFigures(kind, entry, record, +1);
     move(effectOf(kind, record), +1, Missing::Refuse);
+    m_totals.add(totalsKey(kind, record, m_book), amountOf(record, kind.amounts.front()), +1);
     return Rows::insert(column(kind.table), record);
 }
 
@@ -277,6 +313,7 @@ void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
     const QVariantMap record = rowOf(stored);
     moveFigures(kind, entry, record, -1);
     move(effectOf(kind, record), -1, Missing::Skip);
+    m_totals.add(totalsKey(kind, record, m_book), -amountOf(record, kind.amounts.front()), -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {recordKey}).exec();
 }
 
@@ -309,6 +346,8 @@ void Ledger::commit()
             .exec();
         account.stored = account.now;
     }
+    m_totals.write();
+    m_totals = {};
     m_transaction.commit();
 }
 
@@ -406,4 +445,6 @@ void Ledger::moveFigures(const FollowUpKind &kind, const QVariantMap &entry,
             .arg(column(kind.entry->table), column(kind.outstanding), column(kind.running)),
         {outstanding.toVariant(), running.toVariant(), entry.value(QStringLiteral("ID"))})
         .exec();
+    // What is outstanding is the entry's amount in the totals.
+    m_totals.add(totalsKey(*kind.entry, entry), sign > 0 ? -first : first, 0);
 }

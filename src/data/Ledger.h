@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Money.h"
+#include "data/MonthTotals.h"
 #include "data/Transaction.h"
 
 #include <QHash>
@@ -39,6 +40,7 @@ public:
     {
         const char *table;
         const char *dateColumn;
+        const char *nameColumn; // category or other side, by which totals are kept; or none
         std::vector<Leg> legs;
         const FollowUpKind *followUps = nullptr;
     };
@@ -74,6 +76,14 @@ public:
     static Movements effectOf(const EntryKind &kind, const QVariantMap &row, Money settled = {});
     static Movements effectOf(const FollowUpKind &kind, const QVariantMap &record);
 
+    // The kept totals' line of a row: its book, month, kind, name, accounts, member.
+    static MonthTotals::Key totalsKey(const EntryKind &kind, const QVariantMap &row);
+    static MonthTotals::Key totalsKey(const FollowUpKind &kind, const QVariantMap &record,
+                                      const QString &book);
+    // What a row adds to its line: an entry its first amount (what is outstanding,
+    // for one with follow-ups), a follow-up its first amount.
+    static Money totalsAmount(const EntryKind &kind, const QVariantMap &row);
+
     // The effect of all the book's entries and follow-ups on each account, summed by
     // the database from the kinds above; keyed by the account name in lower case.
     static QMap<QString, Money> effectsOn(const QString &book);
@@ -101,8 +111,8 @@ public:
     // Sets an account's balance as the user typed it (the account window).
     void setBalance(const QVariant &accountKey, Money balance);
 
-    // Writes the balances moved and commits; DbError when a balance would leave
-    // the exact range or the database refuses.
+    // Writes the balances moved and the kept totals, and commits; DbError when a
+    // balance would leave the exact range or the database refuses.
     void commit();
 
     // Said when the row to change was deleted in another window meanwhile.
@@ -135,4 +145,5 @@ private:
     QHash<QString, qint64> m_accountIds; // by name as given
     std::map<qint64, Account> m_accounts;
     QHash<QString, bool> m_knownNames; // references found, by kind and name
+    MonthTotals::Changes m_totals;
 };

@@ -1,5 +1,6 @@
 #include "data/References.h"
 
+#include "data/MonthTotals.h"
 #include "data/Sql.h"
 
 namespace References {
@@ -81,6 +82,7 @@ void rename(Kind kind, const QString &from, const QString &to, const QString &bo
     for (const Use &use : uses())
         if (use.kind == kind)
             renameStatement(use, from, to, book).exec();
+    MonthTotals::rename(kind, from, to, book);
 }
 
 bool exists(Kind kind, const QString &name, const QString &book)

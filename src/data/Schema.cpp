@@ -93,6 +93,13 @@ std::vector<Table> makeTables()
         {"SZTable",
          {key(), text("theDate"), money("theSM"), count("theSC"), money("theZM"), count("theZC"),
           money("theJY"), money("theBC")}},
+        {"MonthTotal",
+         {key(), text("BName"), text("Month"), text("Kind"), text("Name"), text("AName"),
+          text("AName2"), text("FName"), money("Amount", true), count("Cnt")},
+         nullptr,
+         nullptr,
+         "BName,Kind,Month,Name,AName,AName2,FName",
+         2},
     };
 }
 
@@ -129,7 +136,10 @@ QStringList indexStatements(const Table &t)
     const QString name = QString::fromLatin1(t.name);
     const bool perBook = std::any_of(t.columns.begin(), t.columns.end(),
                                      [](const Column &c) { return qstrcmp(c.name, "BName") == 0; });
-    if (t.bookDateColumn)
+    if (t.uniqueKey)
+        out << QStringLiteral("CREATE UNIQUE INDEX idx_%1_key ON %1 (%2)")
+                   .arg(name, QString::fromLatin1(t.uniqueKey));
+    else if (t.bookDateColumn)
         out << QStringLiteral("CREATE INDEX idx_%1_book_date ON %1 (BName, %2)")
                    .arg(name, QString::fromLatin1(t.bookDateColumn));
     else if (perBook)
@@ -159,14 +169,27 @@ const Table *table(const QString &name)
 void create(QSqlDatabase db)
 {
     Transaction transaction(db);
+    addTablesSince(db, 0);
+    Sql(QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId)).exec(db);
+    Sql(QStringLiteral("PRAGMA user_version = %1").arg(UserVersion)).exec(db);
+    transaction.commit();
+}
+
+int version(QSqlDatabase db)
+{
+    QSqlQuery version = Sql(QStringLiteral("PRAGMA user_version")).exec(db);
+    return version.next() ? version.value(0).toInt() : 0;
+}
+
+void addTablesSince(QSqlDatabase db, int fromVersion)
+{
     for (const Table &t : tables()) {
+        if (t.since <= fromVersion)
+            continue;
         Sql(createStatement(t)).exec(db);
         for (const QString &index : indexStatements(t))
             Sql(index).exec(db);
     }
-    Sql(QStringLiteral("PRAGMA application_id = %1").arg(ApplicationId)).exec(db);
-    Sql(QStringLiteral("PRAGMA user_version = %1").arg(UserVersion)).exec(db);
-    transaction.commit();
 }
 
 QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity)
@@ -176,9 +199,7 @@ QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity)
         appId.next();
         if (appId.value(0).toInt() != ApplicationId)
             return QStringLiteral("该文件不是青禾簿的数据文件。");
-        QSqlQuery version = Sql(QStringLiteral("PRAGMA user_version")).exec(db);
-        version.next();
-        const int v = version.value(0).toInt();
+        const int v = version(db);
         if (v < 1 || v > UserVersion)
             return QStringLiteral("该数据文件的版本（%1）本程序无法读取。").arg(v);
         if (checkIntegrity) {
@@ -187,6 +208,8 @@ QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity)
                 return QStringLiteral("数据文件已损坏（完整性检查未通过）。");
         }
         for (const Table &t : tables()) {
+            if (t.since > v)
+                continue; // brought by an upgrade when the file is opened
             QSqlQuery info =
                 Sql(QStringLiteral("PRAGMA table_info(%1)").arg(QString::fromLatin1(t.name)))
                     .exec(db);

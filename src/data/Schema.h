@@ -28,11 +28,14 @@ struct Table
     std::vector<Column> columns;
     const char *bookDateColumn = nullptr; // indexed with BName for lists and statements
     const char *parentKey = nullptr;      // child rows keyed by their parent's ID
+    const char *uniqueKey = nullptr;      // "BName,Month,...": one row per key, indexed
+    int since = 1;                        // the layout version that brought the table
 };
 
 // Marks our database files (PRAGMA application_id) and their layout version.
 constexpr int ApplicationId = 0x51484231; // "QHB1"
-constexpr int UserVersion = 1;
+// 2: kept monthly totals (MonthTotal).
+constexpr int UserVersion = 2;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);
@@ -40,6 +43,12 @@ const Table *table(const QString &name);
 // Creates every table and index, and marks the file, in one transaction.
 // Throws DbError when the database refuses any of it (nothing is then kept).
 void create(QSqlDatabase db);
+
+// The file's layout version (PRAGMA user_version).
+int version(QSqlDatabase db);
+// Creates the tables and indexes a file of an older version lacks, in the
+// caller's transaction (what they hold is the caller's to fill).
+void addTablesSince(QSqlDatabase db, int fromVersion);
 
 // The reason a database is not one of ours, or an empty text when it is.
 QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity);

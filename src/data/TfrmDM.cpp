@@ -4,6 +4,7 @@
 #include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
+#include "data/Upgrade.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -103,6 +104,8 @@ bool TfrmDM::openDatabase()
             db.close();
             return false;
         }
+        if (Upgrade::isNeeded(db))
+            Upgrade::run(db, upgradeProgress());
     } catch (const DbError &e) {
         m_openError = QStringLiteral("无法使用数据文件 %1：%2")
                           .arg(QDir::toNativeSeparators(path), e.message());
@@ -203,6 +206,12 @@ bool TfrmDM::closeBookWindows()
 void TfrmDM::notifyBalancesChanged()
 {
     emit balancesChanged();
+}
+
+Upgrade::Progress &TfrmDM::upgradeProgress()
+{
+    static Upgrade::Progress progress;
+    return progress;
 }
 
 QString TfrmDM::startDate() const

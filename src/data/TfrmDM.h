@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Upgrade.h"
+
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -59,6 +61,10 @@ public:
     bool closeBookWindows();
     // Says balancesChanged: account balances or entries were written.
     void notifyBalancesChanged();
+
+    // Hears how far the upgrade of a file written by an earlier version is, while
+    // it is opened (the program shows a progress dialog).
+    static Upgrade::Progress &upgradeProgress();
 
     // The day the program was started, "yyyy-MM-dd"; today until one is set.
     QString startDate() const;

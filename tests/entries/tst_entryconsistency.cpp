@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Ledger.h"
+#include "data/MonthTotals.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "entries/DebtsCredits.h"
@@ -101,6 +102,8 @@ QStringList balanceErrors(const QMap<qint64, Money> &opening)
                           .arg(bookAndName[0].toString(), bookAndName[1].toString(),
                                stored.toPlain(), expected.toPlain());
     }
+    // The kept monthly totals equal those recomputed from the rows.
+    errors << MonthTotals::differences(TfrmDM::instance()->database());
     return errors;
 }
 
@@ -231,6 +234,7 @@ QStringList consistencyErrors(const QMap<QString, Money> &opening)
                           .arg(wrong)
                           .arg(orphans);
     }
+    errors << MonthTotals::differences(TfrmDM::instance()->database());
     return errors;
 }
 

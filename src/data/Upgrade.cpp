@@ -1,0 +1,31 @@
+#include "data/Upgrade.h"
+
+#include "data/MonthTotals.h"
+#include "data/Schema.h"
+#include "data/Sql.h"
+#include "data/Transaction.h"
+
+namespace Upgrade {
+
+bool isNeeded(const QSqlDatabase &db)
+{
+    return Schema::version(db) < Schema::UserVersion;
+}
+
+void run(const QSqlDatabase &db, const Progress &progress)
+{
+    const int from = Schema::version(db);
+    if (from >= Schema::UserVersion)
+        return;
+    Transaction transaction(db);
+    Schema::addTablesSince(db, from);
+    if (from < 2)
+        MonthTotals::rebuild(db, [&progress](int percent) {
+            if (progress)
+                progress(QStringLiteral("正在计算各月合计……"), percent);
+        });
+    Sql(QStringLiteral("PRAGMA user_version = %1").arg(Schema::UserVersion)).exec(db);
+    transaction.commit();
+}
+
+} // namespace Upgrade
