@@ -55,6 +55,8 @@ void TfrmNewBook::myBookNum()
 
 bool TfrmNewBook::checkFields()
 {
+    // "Bank " and " Bank" are the name "Bank": the check and the save see it trimmed.
+    Edit1->setText(Edit1->text().trimmed());
     if (Edit1->text().isEmpty())
         return refuse(Edit1, QStringLiteral("帐簿名称 不能为空！"));
     if (!fitsIn(Edit1, 20, QStringLiteral("帐簿名称")) ||

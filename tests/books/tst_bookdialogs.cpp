@@ -31,6 +31,7 @@ private slots:
     void startUpWithoutBooksCreatesOneThatOpensWithItsPassword();
     void startUpWithBooksAsksForOne();
     void newBookChecksInOrder();
+    void newBookNameIsTrimmed();
     void openBookRefusesWrongPasswordsAndChangesNothing();
     void openBookShowsTheBookOnTheSummaryPanel();
     void closeBookHidesTheMenus();
@@ -192,6 +193,26 @@ void TestBookDialogs::newBookChecksInOrder()
                  .toString(),
              QString("it's ours"));
     QCOMPARE(Db::count("select count(*) from InD where BName=?", {"O'Brien's 帐簿"}), 19);
+}
+
+void TestBookDialogs::newBookNameIsTrimmed()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("Bank");
+    TfrmNewBook dialog;
+    dialog.show();
+    Drive::setText(&dialog, "Edit1", " Bank ");
+    Drive::click(&dialog, "ButSave");
+    QCOMPARE(messages.lastText(), QString("帐簿名称 重复，请重新录入！"));
+    Drive::setText(&dialog, "Edit1", "\u3000   ");
+    Drive::click(&dialog, "ButSave");
+    QCOMPARE(messages.lastText(), QString("帐簿名称 不能为空！"));
+    Drive::setText(&dialog, "Edit1", " 我家\u3000");
+    Drive::click(&dialog, "ButSave");
+    QCOMPARE(messages.lastText(), QString("新增帐簿数据保存成功！"));
+    QCOMPARE(Db::value("select group_concat(BName, '|') from SBook").toString(),
+             QString("Bank|我家"));
 }
 
 void TestBookDialogs::openBookRefusesWrongPasswordsAndChangesNothing()
