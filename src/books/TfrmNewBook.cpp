@@ -1,7 +1,6 @@
 #include "books/TfrmNewBook.h"
 
 #include "books/BookStore.h"
-#include "books/LastBook.h"
 #include "data/Sql.h"
 #include "widgets/MessageBox.h"
 
@@ -77,8 +76,6 @@ void TfrmNewBook::ButSaveClick()
         Msg::error(this, e.message());
         return;
     }
-    // The open-book dialog offers the new book next.
-    LastBook::remember(Edit1->text());
     myBookNum();
     Msg::plain(this, QStringLiteral("新增帐簿数据保存成功！"));
     accept();
