@@ -109,6 +109,11 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     auto *statusText = new QLabel(QStringLiteral("青禾簿 家庭日记帐管理"), status);
     statusText->setObjectName(QStringLiteral("StatusPanel"));
     status->addWidget(statusText, 1);
+    // A message takes the status text's place. QStatusBar hides the text itself only
+    // when it is already visible, so a message given before the window is shown (the
+    // automatic backup's failure at start) would be drawn over it.
+    connect(status, &QStatusBar::messageChanged, statusText,
+            [statusText](const QString &message) { statusText->setVisible(message.isEmpty()); });
     setStatusBar(status);
 
     buildMenus();

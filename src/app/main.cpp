@@ -1,10 +1,9 @@
 #include "app/ChineseUi.h"
+#include "app/Startup.h"
 #include "app/TfrmMain.h"
 #include "data/TfrmDM.h"
-#include "widgets/MessageBox.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLockFile>
 
 int main(int argc, char *argv[])
@@ -19,16 +18,12 @@ int main(int argc, char *argv[])
     useChineseUi(app);
 
     // One copy of the program at a time, guarded by a lock in the data folder.
-    const QString dataDir = TfrmDM::resolveDataDir();
-    QDir().mkpath(dataDir);
-    QLockFile lock(dataDir + QStringLiteral("/Account.lock"));
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        Msg::warning(nullptr, QStringLiteral("警告"), QStringLiteral("青禾簿 已经打开了！"));
+    const std::unique_ptr<QLockFile> lock = Startup::lockDataFolder(TfrmDM::resolveDataDir());
+    if (!lock)
         return 1;
-    }
 
     TfrmDM dataModule;
+    Startup::prepare(dataModule);
     TfrmMain mainWindow;
     mainWindow.show();
     return app.exec();

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <filesystem>
 #include <sqlite3.h>
@@ -100,20 +101,26 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return raw;
 }
 
+// A failure of SQLite's C API on `db` (which may be null), said in Chinese after `notDone`.
+DbError failureOf(sqlite3 *db, int resultCode, const QString &notDone)
+{
+    const char *message =
+        db && sqlite3_errcode(db) != SQLITE_OK ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
+    return DbError::fromSqlite(resultCode, QString::fromUtf8(message), notDone);
+}
+
 // A connection of our own to a file other than the live database.
 class SqliteFile
 {
 public:
-    SqliteFile(const QString &path, int flags)
+    SqliteFile(const QString &path, int flags, const QString &notDone)
     {
         const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
         if (rc != SQLITE_OK) {
-            const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                         : QString::fromUtf8(sqlite3_errstr(rc));
+            const DbError error = failureOf(m_db, rc, notDone);
             sqlite3_close(m_db);
             m_db = nullptr;
-            throw DbError(
-                QStringLiteral("无法打开文件 %1：%2").arg(QDir::toNativeSeparators(path), message));
+            throw error;
         }
     }
     ~SqliteFile() { sqlite3_close(m_db); }
@@ -127,15 +134,43 @@ private:
 
 // Copies the whole database `from` over `to` in one backup step: the destination
 // receives all of it or, on any failure, keeps what it had.
-void copyDatabase(sqlite3 *from, sqlite3 *to)
+void copyDatabase(sqlite3 *from, sqlite3 *to, const QString &notDone)
 {
     sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup)
-        throw DbError(QString::fromUtf8(sqlite3_errmsg(to)));
+        throw failureOf(to, sqlite3_errcode(to), notDone);
     const int stepped = sqlite3_backup_step(backup, -1);
     const int finished = sqlite3_backup_finish(backup);
-    if (stepped != SQLITE_DONE || finished != SQLITE_OK)
-        throw DbError(QString::fromUtf8(sqlite3_errmsg(to)));
+    if (stepped != SQLITE_DONE)
+        throw failureOf(to, stepped, notDone);
+    if (finished != SQLITE_OK)
+        throw failureOf(to, finished, notDone);
+}
+
+// Renames the finished copy into place; the system's reason is said as the database's
+// would be (full disk, folder not writable, disk error).
+void moveIntoPlace(const QString &from, const QString &to, const QString &notDone)
+{
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(from).toStdString(),
+                            QFile::encodeName(to).toStdString(), error);
+    if (!error)
+        return;
+    const int code = error == std::errc::no_space_on_device        ? SQLITE_FULL
+                     : error == std::errc::permission_denied       ? SQLITE_READONLY
+                     : error == std::errc::operation_not_permitted ? SQLITE_READONLY
+                     : error == std::errc::read_only_file_system   ? SQLITE_READONLY
+                                                                   : SQLITE_IOERR;
+    throw DbError::fromSqlite(code, QString::fromLocal8Bit(error.message()), notDone);
+}
+
+// backupTo writes its copy as "<target>.<8 hex digits>.tmp" beside the target.
+const QRegularExpression TemporaryName(QStringLiteral("\\.db\\.[0-9a-f]{8}\\.tmp(-journal)?$"));
+
+QString temporaryNameFor(const QString &target)
+{
+    return target + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                  QLatin1Char('0'));
 }
 
 // "ok", or the first problem PRAGMA integrity_check reports.
@@ -284,25 +319,26 @@ void backupTo(const QString &path)
     if (target.isDir())
         throw DbError(QStringLiteral("该路径是一个文件夹：") +
                       QDir::toNativeSeparators(target.absoluteFilePath()));
+    if (!QFileInfo(target.absolutePath()).isWritable())
+        throw DbError(QStringLiteral("文件夹 %1 不能写入（它是只读的，或没有写入权限）。"
+                                     "请换一个文件夹。")
+                          .arg(QDir::toNativeSeparators(target.absolutePath())));
 
-    const QString temporary = target.absoluteFilePath() +
-                              QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(),
-                                                            8, 16, QLatin1Char('0'));
+    const QString notDone =
+        QStringLiteral("备份 %1 没有写成").arg(QDir::toNativeSeparators(target.absoluteFilePath()));
+    const QString temporary = temporaryNameFor(target.absoluteFilePath());
     try {
         {
-            SqliteFile copy(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-            copyDatabase(live, copy.handle());
+            SqliteFile copy(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, notDone);
+            copyDatabase(live, copy.handle(), notDone);
             const QString integrity = integrityOf(copy.handle());
             if (integrity != QLatin1String("ok"))
-                throw DbError(QStringLiteral("备份文件检查未通过：") + integrity);
+                throw DbError(notDone +
+                              QStringLiteral("：写出的副本没有通过完整性检查，"
+                                             "可能是磁盘出错。\n\n") +
+                              integrity);
         }
-        std::error_code error;
-        std::filesystem::rename(QFile::encodeName(temporary).toStdString(),
-                                QFile::encodeName(target.absoluteFilePath()).toStdString(), error);
-        if (error)
-            throw DbError(QStringLiteral("无法写入 %1：%2")
-                              .arg(QDir::toNativeSeparators(target.absoluteFilePath()),
-                                   QString::fromLocal8Bit(error.message())));
+        moveIntoPlace(temporary, target.absoluteFilePath(), notDone);
     } catch (...) {
         removeWithJournal(temporary);
         throw;
@@ -338,9 +374,18 @@ QString restoreFrom(const QString &path)
         QStringLiteral(".db");
     backupTo(safetyCopy);
 
-    SqliteFile source(path, SQLITE_OPEN_READONLY);
-    copyDatabase(source.handle(), live);
+    SqliteFile source(path, SQLITE_OPEN_READONLY,
+                      QStringLiteral("无法打开备份文件 ") + QDir::toNativeSeparators(path));
+    copyDatabase(source.handle(), live, QStringLiteral("数据没有恢复，原有的数据没有改变"));
     return safetyCopy;
+}
+
+void removeLeftovers(const QString &folder)
+{
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({QStringLiteral("*.tmp*")}, QDir::Files))
+        if (TemporaryName.match(name).hasMatch())
+            QFile::remove(dir.filePath(name));
 }
 
 } // namespace BookStore

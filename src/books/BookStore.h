@@ -46,4 +46,9 @@ QString checkBackup(const QString &path);
 // No statement may be pending on the connection (close the windows first).
 QString restoreFrom(const QString &path);
 
+// Removes from `folder` what a backup or restore cut off by a crash left there: the
+// temporary copies backupTo names "<target>.db.<8 hex digits>.tmp", with their
+// journals, and nothing else. Only for folders no other running copy writes into.
+void removeLeftovers(const QString &folder);
+
 } // namespace BookStore

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The book last opened (or made) on this machine, kept in the user's settings, so
+// The book last opened on this machine, kept in the user's settings, so
 // that the open-book dialog can offer it first.
 namespace LastBook {
 QString name();

@@ -1,7 +1,6 @@
 #include "books/TfrmNewBook.h"
 
 #include "books/BookStore.h"
-#include "books/LastBook.h"
 #include "data/Sql.h"
 #include "widgets/MessageBox.h"
 
@@ -55,6 +54,8 @@ void TfrmNewBook::myBookNum()
 
 bool TfrmNewBook::checkFields()
 {
+    // "Bank " and " Bank" are the name "Bank": the check and the save see it trimmed.
+    Edit1->setText(Edit1->text().trimmed());
     if (Edit1->text().isEmpty())
         return refuse(Edit1, QStringLiteral("帐簿名称 不能为空！"));
     if (!fitsIn(Edit1, 20, QStringLiteral("帐簿名称")) ||
@@ -75,8 +76,6 @@ void TfrmNewBook::ButSaveClick()
         Msg::error(this, e.message());
         return;
     }
-    // The open-book dialog offers the new book next.
-    LastBook::remember(Edit1->text());
     myBookNum();
     Msg::plain(this, QStringLiteral("新增帐簿数据保存成功！"));
     accept();

@@ -41,10 +41,9 @@ enum SqliteCode
     NotADatabase = 26,
 };
 
-QString causeOf(const QSqlError &error)
+QString causeOf(int resultCode, const QString &text)
 {
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    const QString text = error.databaseText();
+    const int code = resultCode & 0xff;
     if (code == Full || text.contains(QLatin1String("disk is full")))
         return QStringLiteral("磁盘空间已满。请腾出磁盘空间后再试。");
     if (code == ReadOnly || text.contains(QLatin1String("readonly")))
@@ -60,6 +59,13 @@ QString causeOf(const QSqlError &error)
     return QStringLiteral("数据库出错。");
 }
 
+// What was not done, why, and the database's own text below.
+DbError said(const QString &notDone, const QString &cause, const QString &original)
+{
+    return DbError(notDone + QStringLiteral("：") + cause + QStringLiteral("\n\n") +
+                   original.trimmed());
+}
+
 bool isReading(const QString &statement)
 {
     const QString start = statement.trimmed().section(QLatin1Char(' '), 0, 0).toLower();
@@ -72,8 +78,12 @@ bool isReading(const QString &statement)
 DbError DbError::fromDatabase(const QSqlError &error, bool writing)
 {
     const QString what = writing ? QStringLiteral("数据没有保存") : QStringLiteral("数据没有读出");
-    return DbError(what + QStringLiteral("：") + causeOf(error) + QStringLiteral("\n\n") +
-                   error.text().trimmed());
+    return said(what, causeOf(error.nativeErrorCode().toInt(), error.databaseText()), error.text());
+}
+
+DbError DbError::fromSqlite(int resultCode, const QString &message, const QString &notDone)
+{
+    return said(notDone, causeOf(resultCode, message), message);
 }
 
 Sql::Sql(QString text, QVariantList values) : m_text(std::move(text)), m_values(std::move(values))

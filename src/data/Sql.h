@@ -18,6 +18,9 @@ public:
     // and why (disk full, file read-only, file damaged...), the database's own
     // text below.
     static DbError fromDatabase(const QSqlError &error, bool writing);
+    // The same for a result code of SQLite's C API and its message, after `notDone`,
+    // which says what was not done ("备份没有写成").
+    static DbError fromSqlite(int resultCode, const QString &message, const QString &notDone);
     QString message() const { return QString::fromUtf8(what()); }
 };
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 
 namespace {
@@ -72,43 +73,57 @@ bool TfrmDM::isOpen() const
     return database().isOpen();
 }
 
+namespace {
+
+// A file that holds no table and that no program has marked as its own: a new file,
+// or one whose creation a crash cut off. Reading it has by then rolled back what the
+// crash left half done (SQLite's journal), so the creation can simply run again.
+bool holdsNothing(const QSqlDatabase &db)
+{
+    const auto number = [&db](const char *statement) {
+        QSqlQuery query = Sql(QLatin1String(statement)).exec(db);
+        return query.next() ? query.value(0).toLongLong() : 0;
+    };
+    return number("select count(*) from sqlite_master") == 0 &&
+           number("PRAGMA application_id") == 0 && number("PRAGMA user_version") == 0;
+}
+
+} // namespace
+
 bool TfrmDM::openDatabase()
 {
     m_openError.clear();
-    const QString path = databasePath();
-    const QFileInfo file(path);
-    // A missing (or empty) file is made anew; an existing one is only ever opened.
-    const bool makeNew = !file.exists() || file.size() == 0;
-    if (makeNew && !QDir().mkpath(m_dataDir)) {
+    const QString path = QDir::toNativeSeparators(databasePath());
+    if (!QDir().mkpath(m_dataDir)) {
         m_openError = QStringLiteral("无法创建数据文件夹：") + QDir::toNativeSeparators(m_dataDir);
         return false;
     }
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(path);
-    if (!makeNew)
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setDatabaseName(databasePath());
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
-        m_openError = QStringLiteral("无法打开数据文件 %1：%2")
-                          .arg(QDir::toNativeSeparators(path), db.lastError().text());
+        const QSqlError error = db.lastError();
+        m_openError = DbError::fromSqlite(error.nativeErrorCode().toInt(), error.text(),
+                                          QStringLiteral("无法打开数据文件 ") + path)
+                          .message();
         return false;
     }
     try {
         // A save that returned must survive a crash or power loss right after it.
         Sql(QStringLiteral("PRAGMA synchronous = FULL")).exec(db);
-        if (makeNew)
+        // Made anew only when empty: a file that holds anything is never written over.
+        if (holdsNothing(db))
             Schema::create(db);
         if (const QString reason = Schema::checkOwnDatabase(db, false); !reason.isEmpty()) {
-            m_openError = QStringLiteral("无法使用数据文件 %1：%2")
-                              .arg(QDir::toNativeSeparators(path), reason);
+            m_openError = QStringLiteral("无法使用数据文件 %1：%2").arg(path, reason);
             db.close();
             return false;
         }
         if (Upgrade::isNeeded(db))
             Upgrade::run(db, upgradeProgress());
     } catch (const DbError &e) {
-        m_openError = QStringLiteral("无法使用数据文件 %1：%2")
-                          .arg(QDir::toNativeSeparators(path), e.message());
+        m_openError = QStringLiteral("无法使用数据文件 %1。\n").arg(path) + e.message();
         db.close();
         return false;
     }

@@ -1,5 +1,7 @@
 #include "app/TfrmMain.h"
 #include "books/BookStore.h"
+#include "books/TfrmNewBook.h"
+#include "books/TfrmOpenBook.h"
 #include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +17,7 @@ class TestFirstStart : public QObject
 private slots:
     void fromAnEmptyDataFolderToASavedExpense();
     void aSecondStartOpensTheLastBookWithItsPassword();
+    void aBookMadeAfterwardsIsNotOfferedInsteadOfTheOneOpened();
 };
 
 namespace {
@@ -116,6 +119,25 @@ void TestFirstStart::aSecondStartOpensTheLastBookWithItsPassword()
     QCOMPARE(env.dm()->currentBook(), QString("乙"));
     QCOMPARE(second.windowTitle(), QString("乙"));
     QVERIFY(messages.messages.isEmpty());
+}
+
+void TestFirstStart::aBookMadeAfterwardsIsNotOfferedInsteadOfTheOneOpened()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    BookStore::createBook("乙");
+    {
+        TfrmMain first;
+        Drive::openBook(&first, "乙");
+        TfrmNewBook dialog;
+        Drive::setText(&dialog, "Edit1", "丙");
+        Drive::click(&dialog, "ButSave");
+        QCOMPARE(messages.lastText(), QString("新增帐簿数据保存成功！"));
+    }
+    // The open-book dialog of the next start.
+    TfrmOpenBook next;
+    QCOMPARE(Drive::text(&next, "DBLookupComboBox1"), QString("乙"));
 }
 
 QTEST_MAIN(TestFirstStart)

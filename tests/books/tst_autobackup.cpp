@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QStatusBar>
@@ -22,6 +23,7 @@ private slots:
     void oneBackupADayWhenABookIsOpened();
     void keepsTheNewestFourteen();
     void aFolderThatCannotBeWrittenLeavesTheBookUsable();
+    void theFailureAtStartIsReadableInTheStatusBar();
     void restoringAnAutomaticBackupBringsItsDataBack();
 };
 
@@ -123,6 +125,28 @@ void TestAutoBackup::aFolderThatCannotBeWrittenLeavesTheBookUsable()
     main.statusBar()->clearMessage();
     openThroughMenu(main, "甲");
     QVERIFY(main.statusBar()->currentMessage().isEmpty());
+}
+
+void TestAutoBackup::theFailureAtStartIsReadableInTheStatusBar()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    QFile(AutoBackup::folder()).open(QIODevice::WriteOnly);
+    // The book is opened by the start-up dialog, before the main window is shown.
+    env.withStartupDialog();
+    Drive::whenModal([](QWidget *dialog) {
+        Drive::setText(dialog, "Edit1", BookStore::InitialPassword);
+        Drive::click(dialog, "ButOpen");
+    });
+    TfrmMain main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QVERIFY(main.statusBar()->currentMessage().startsWith("自动备份失败："));
+    // The status text gives the notice its place instead of being drawn under it.
+    QVERIFY(!main.findChild<QLabel *>("StatusPanel")->isVisible());
+    main.statusBar()->clearMessage();
+    QVERIFY(main.findChild<QLabel *>("StatusPanel")->isVisible());
 }
 
 void TestAutoBackup::restoringAnAutomaticBackupBringsItsDataBack()

@@ -169,6 +169,9 @@ void TestBookDialogs::newBookChecksInOrder()
     QCOMPARE(save(QString(11, QChar(0x5E10)), QString(26, QChar(0x5E10))),
              QString("帐簿名称 长度不能大于20！"));
     QCOMPARE(save("已有", ""), QString("帐簿名称 重复，请重新录入！"));
+    // Blanks around a name are not part of it, full-width ones included.
+    QCOMPARE(save(" 已有\u3000", ""), QString("帐簿名称 重复，请重新录入！"));
+    QCOMPARE(save("\u3000 ", ""), QString("帐簿名称 不能为空！"));
     QCOMPARE(focused(&dialog), QString("Edit1"));
     QCOMPARE(BookStore::bookCount(), 1);
     QVERIFY(dialog.isVisible());
@@ -184,7 +187,7 @@ void TestBookDialogs::newBookChecksInOrder()
     Drive::click(&second, "ButSave");
     TfrmNewBook third;
     third.show();
-    Drive::setText(&third, "Edit1", "O'Brien's 帐簿");
+    Drive::setText(&third, "Edit1", " O'Brien's 帐簿 ");
     Drive::click(&third, "ButSave");
     QCOMPARE(messages.lastText(), QString("新增帐簿数据保存成功！"));
     QCOMPARE(BookStore::bookCount(), 4);

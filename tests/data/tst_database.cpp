@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@ private slots:
     void refusesAFileThatIsNotOursAndLeavesItAlone_data();
     void refusesAFileThatIsNotOursAndLeavesItAlone();
     void reopensAnExistingDatabaseWithItsData();
+    void aFirstStartCutOffByACrashStartsAfresh();
     void transactionRollsBackWhenNotCommitted();
     void boundValuesCarryQuotes();
 };
@@ -133,6 +135,37 @@ void TestDatabase::reopensAnExistingDatabaseWithItsData()
     Db::insertBook("我家帐簿");
     QVERIFY(env.dm()->reopen());
     QCOMPARE(Db::count("select count(*) from SBook"), 1);
+}
+
+void TestDatabase::aFirstStartCutOffByACrashStartsAfresh()
+{
+    // The files as a crash leaves them halfway through creating the tables: pages
+    // already written into the file, the journal that undoes them beside it.
+    QTemporaryDir crashing, dataDir;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "crashing");
+        db.setDatabaseName(crashing.filePath("db.db"));
+        QVERIFY(db.open());
+        Sql("PRAGMA cache_size = 1").exec(db);
+        QVERIFY(db.transaction());
+        for (int i = 0; i < 40; ++i)
+            Sql(QString("create table Half%1 (x text, y integer)").arg(i)).exec(db);
+        for (const QString name : {"db.db", "db.db-journal"})
+            QVERIFY(QFile::copy(crashing.filePath(name), dataDir.filePath(name)));
+        QVERIFY(db.rollback());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("crashing");
+    QVERIFY(QFileInfo(dataDir.filePath("db.db")).size() > 0);
+
+    qputenv("QINGHEBU_DATA_DIR", dataDir.path().toUtf8());
+    {
+        TfrmDM dm;
+        QVERIFY2(dm.isOpen(), qPrintable(dm.openError()));
+        QVERIFY(Schema::checkOwnDatabase(dm.database(), true).isEmpty());
+        QCOMPARE(Db::count("select count(*) from sqlite_master where name like 'Half%'"), 0);
+    }
+    qunsetenv("QINGHEBU_DATA_DIR");
 }
 
 void TestDatabase::transactionRollsBackWhenNotCommitted()

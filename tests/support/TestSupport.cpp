@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -25,6 +26,13 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 TestEnvironment::TestEnvironment()
 {
@@ -50,6 +58,53 @@ TestEnvironment::~TestEnvironment()
 void TestEnvironment::withStartupDialog()
 {
     TfrmMain::setStartupDialog(true);
+}
+
+namespace {
+
+// Sets or clears the immutable flag, which even root cannot write through; false
+// where the file system or the process's rights do not allow it.
+bool setImmutable(const QString &path, bool on)
+{
+#ifdef Q_OS_LINUX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(on);
+    return false;
+#endif
+}
+
+constexpr QFile::Permissions Writable =
+    QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+
+} // namespace
+
+WriteProtected::WriteProtected(const QString &path) : m_path(path)
+{
+    QFile::setPermissions(path, QFile::permissions(path) & ~Writable);
+    if (QFileInfo(path).isWritable())
+        m_immutable = setImmutable(path, true);
+}
+
+WriteProtected::~WriteProtected()
+{
+    if (m_immutable)
+        setImmutable(m_path, false);
+    QFile::setPermissions(m_path, QFile::permissions(m_path) | QFile::WriteOwner);
+}
+
+bool WriteProtected::isActive() const
+{
+    return !QFileInfo(m_path).isWritable();
 }
 
 MessageRecorder::MessageRecorder()

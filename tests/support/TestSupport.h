@@ -31,6 +31,23 @@ private:
     std::unique_ptr<TfrmDM> m_dm;
 };
 
+// Makes a file or folder unwritable for this process, root included (the file
+// system's immutable flag besides the permissions), until it goes out of scope.
+// isActive() is false where that cannot be done; a test then skips.
+class WriteProtected
+{
+public:
+    explicit WriteProtected(const QString &path);
+    ~WriteProtected();
+    WriteProtected(const WriteProtected &) = delete;
+    WriteProtected &operator=(const WriteProtected &) = delete;
+    bool isActive() const;
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+};
+
 struct ShownMessage
 {
     QString text;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+class QLockFile;
+class TfrmDM;
+
+// What happens before the main window: one copy of the program at a time on a data
+// folder, guarded by a lock file in it, and what a run that ended abruptly left.
+namespace Startup {
+
+// <data folder>/Account.lock
+QString lockFilePath(const QString &dataDir);
+
+// Who made a lock file, as the file says; pid 0 when it cannot be read.
+struct LockHolder
+{
+    qint64 pid = 0;
+    QString host;
+    QDateTime since;
+};
+
+enum class LockVerdict
+{
+    Running,  // a copy on this machine that runs: the folder is in use
+    LeftOver, // perhaps left by a crash: offered for removal
+};
+// Qt removes by itself the locks of this machine whose process has ended, so a lock
+// of this machine younger than a day belongs to a copy that runs. A lock made on
+// another machine (a portable data folder), older than a day or unreadable may be
+// left over; removing it still fails while a copy on this machine holds it.
+LockVerdict judge(const LockHolder &holder, const QString &thisHost, const QDateTime &now);
+
+// Locks the data folder for this copy of the program, making the folder when it is
+// missing. Null, after saying why, when the folder cannot be written, when another
+// copy runs on it, or when the user keeps a lock that looks left over.
+std::unique_ptr<QLockFile> lockDataFolder(const QString &dataDir);
+
+// Once the folder is locked and the data module made: removes the temporary copies
+// that backups and restores cut off by a crash left in the folders the program
+// writes, and says at once when the data cannot be saved (a read-only file or folder)
+// rather than at the first save.
+void prepare(const TfrmDM &dm);
+
+} // namespace Startup
