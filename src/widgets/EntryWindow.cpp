@@ -5,6 +5,7 @@
 #include "widgets/MessageBox.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QSqlQuery>
@@ -91,10 +92,7 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
     : MaintenanceWindow(maintenance(descriptor), parent), m_kind(*descriptor.kind),
       m_filter(descriptor.filter), m_followUp(descriptor.followUp)
 {
-    // Today on opening; afterwards a new entry starts from the previous one's date.
-    for (const Maintenance::Field &f : this->descriptor().fields)
-        if (f.kind == Maintenance::FieldKind::Date)
-            static_cast<QDateEdit *>(control(f.input))->setDate(QDate::currentDate());
+    prepareNewRow();
     if (m_followUp)
         buildPopupMenu();
 }
@@ -114,6 +112,18 @@ void EntryWindow::buildPopupMenu()
     addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::V1Click);
 }
 
+void EntryWindow::prepareNewRow()
+{
+    for (const Maintenance::Field &f : descriptor().fields) {
+        if (f.kind == Maintenance::FieldKind::Date) {
+            static_cast<QDateEdit *>(control(f.input))->setDate(QDate::currentDate());
+        } else if (f.kind == Maintenance::FieldKind::Combo) {
+            auto *list = static_cast<QComboBox *>(control(f.input));
+            list->setCurrentIndex(list->findText(m_savedChoices.value(f.input)));
+        }
+    }
+}
+
 QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
 {
     Ledger ledger(book());
@@ -121,6 +131,9 @@ QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
     if (mode == Mode::Edit)
         ledger.saveEdit(m_kind, key, row);
     ledger.commit();
+    for (const Maintenance::Field &f : descriptor().fields)
+        if (f.kind == Maintenance::FieldKind::Combo)
+            m_savedChoices[f.input] = static_cast<QComboBox *>(control(f.input))->currentText();
     return key;
 }
 

@@ -73,6 +73,9 @@ public:
     void V1Click();
 
 protected:
+    // Today's date, and the choices of the row saved last (none before the
+    // first save): never those of an edit that was cancelled.
+    void prepareNewRow() override;
     QVariant storeRow(Mode mode, const QVariantMap &row) override;
     void removeRow(const QVariant &key) override;
     // An entry with follow-ups is deleted only once they are.
@@ -84,6 +87,7 @@ private:
     void buildPopupMenu();
 
     const Ledger::EntryKind &m_kind;
+    QMap<QString, QString> m_savedChoices; // list objectName -> the name chosen
     Entry::FilterMaker m_filter;
     const FollowUp::Descriptor *m_followUp;
 };

@@ -12,6 +12,12 @@ constexpr int VisibleRows = 20;
 constexpr int PauseMs = 1500;      // a longer pause between keys starts a new search
 constexpr int ShownCharacters = 8; // the width a list asks for, whatever its names
 
+bool endsSearch(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
+           key == Qt::Key_Backtab || key == Qt::Key_Escape;
+}
+
 bool isSearchText(const QString &text)
 {
     if (text.isEmpty())
@@ -67,8 +73,18 @@ LookupSearch::LookupSearch(QComboBox *box) : QObject(box), m_box(box)
 bool LookupSearch::eventFilter(QObject *watched, QEvent *event)
 {
     const bool inOpenList = watched == m_box->view();
+    // Leaving the list ends the search, so that what is typed next, however soon,
+    // starts a new one.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        m_typed.clear();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (endsSearch(key->key())) {
+            m_typed.clear();
+            return false;
+        }
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false;
         if (key->key() == Qt::Key_Backspace && !m_typed.isEmpty()) {
@@ -108,8 +124,12 @@ void LookupSearch::search(bool inOpenList)
                        found < 0 ? QStringLiteral("查找：%1（没有找到）").arg(m_typed)
                                  : QStringLiteral("查找：%1").arg(m_typed),
                        m_box);
-    if (found < 0)
+    if (found < 0) {
+        // Nothing found is no choice, never the choice that was there before.
+        if (!inOpenList && m_box->currentIndex() != -1)
+            m_box->setCurrentIndex(-1);
         return;
+    }
     if (inOpenList) {
         m_box->view()->setCurrentIndex(m_box->model()->index(found, m_box->modelColumn()));
         return;

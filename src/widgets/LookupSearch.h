@@ -10,8 +10,9 @@ class QComboBox;
 
 // Makes a drop-down list of names fit for daily use: typing finds a name by its
 // beginning, its pinyin initials (the item's Qt::UserRole data, so "gz" finds
-// 工资) or any part of it, with the list closed or open; at most about 20 rows
-// show at a time; a long name never widens the list beyond its place.
+// 工资) or any part of it, with the list closed or open; what finds nothing
+// leaves no choice; Enter, Tab, Esc or leaving the list end the search; at most
+// about 20 rows show at a time; a long name never widens the list beyond its place.
 void makeSearchable(QComboBox *box);
 
 // Fills the list with the names a lookup feeder of the data module gives, each

@@ -240,7 +240,9 @@ QString MaintenanceWindow::fieldText(const QString &alias) const
         return static_cast<QDateEdit *>(control(f.input))->date().toString(dateFormat());
     if (f.kind == FieldKind::Combo)
         return static_cast<QComboBox *>(control(f.input))->currentText();
-    return static_cast<QLineEdit *>(control(f.name))->text();
+    const QString text = static_cast<QLineEdit *>(control(f.name))->text();
+    // "Bank " and "Bank" are one name.
+    return alias == m_d.nameAlias ? text.trimmed() : text;
 }
 
 Money MaintenanceWindow::fieldAmount(const QString &alias) const
@@ -276,6 +278,7 @@ void MaintenanceWindow::ButNewClick()
     if (m_mode != Mode::Browse)
         return;
     fillLists();
+    prepareNewRow();
     m_rowBeforeNew = currentRow();
     // The row being entered shows in the grid as an empty row until it is saved.
     goToRow(model()->appendBlankRow());
@@ -410,6 +413,10 @@ bool MaintenanceWindow::runChecks(Mode mode)
 }
 
 void MaintenanceWindow::completeRow(QVariantMap &, Mode)
+{
+}
+
+void MaintenanceWindow::prepareNewRow()
 {
 }
 

@@ -137,6 +137,8 @@ protected:
     virtual bool extraChecks(Mode mode);
     // On 修改: sets the input controls from the row (dates, list choices).
     virtual void loadInputs();
+    // On 新增, before the new row is entered: what its inputs start from.
+    virtual void prepareNewRow();
     // Adds to or changes the columns about to be written (column name -> value).
     virtual void completeRow(QVariantMap &row, Mode mode);
     // Writes the row (column name -> value) and what goes along with it (a rename
@@ -154,7 +156,8 @@ protected:
     // What the hooks read.
     QWidget *control(const QString &objectName) const;
     const Maintenance::Field &field(const QString &alias) const;
-    // The field's value as typed or chosen (a date as "yyyy-MM-dd").
+    // The field's value as typed or chosen (a date as "yyyy-MM-dd"); the row's
+    // name without the blanks around it.
     QString fieldText(const QString &alias) const;
     // The amount typed in an amount field (0 when it does not parse).
     Money fieldAmount(const QString &alias) const;

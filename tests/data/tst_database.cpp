@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -144,9 +145,29 @@ void TestDatabase::transactionRollsBackWhenNotCommitted()
         t.commit();
         QFAIL("the failing statement must throw");
     } catch (const DbError &e) {
-        QVERIFY(!e.message().isEmpty());
+        QVERIFY(e.message().startsWith("数据没有保存：数据库出错。\n\nno such table"));
     }
     QCOMPARE(Db::balance("b", "现金"), *Money::parse("1"));
+
+    // One begun inside another keeps or drops only its own work.
+    {
+        Transaction outer;
+        Sql("update SAccount set AMoney=20000").exec();
+        {
+            Transaction dropped;
+            Sql("update SAccount set AMoney=30000").exec();
+        }
+        Transaction kept;
+        Sql("update SAccount set AMoney=AMoney+1").exec();
+        kept.commit();
+        outer.commit();
+    }
+    QCOMPARE(Db::balance("b", "现金"), Money::fromUnits(20001));
+    // A full disk is said in Chinese, the database's words below.
+    const QSqlError full("", "database or disk is full", QSqlError::StatementError, "13");
+    QCOMPARE(
+        DbError::fromDatabase(full, true).message(),
+        QString("数据没有保存：磁盘空间已满。请腾出磁盘空间后再试。\n\ndatabase or disk is full"));
 }
 
 void TestDatabase::boundValuesCarryQuotes()

@@ -223,12 +223,21 @@ void TestDebtsCredits::checksRunInOrder()
                              Drive::setText(dialog, "Edit1", text);
                              Drive::click(dialog, "BitBtn1");
                          }
+                         // A paste that is no amount replaces the amount offered and
+                         // is refused aloud, never recorded as the amount offered.
+                         auto *amount = Drive::find<QLineEdit>(dialog, "Edit1");
+                         amount->selectAll();
+                         amount->insert("300元");
                          Drive::choose(dialog, "DBLookupComboBox1", "现金");
                          Drive::click(dialog, "BitBtn1");
+                         // Full-width digits as from a Chinese input method.
+                         Drive::setText(dialog, "Edit1", "２");
+                         Drive::click(dialog, "BitBtn1");
                      });
-    QCOMPARE(messages.texts().mid(4), QStringList({t.followUp + "金额 不能为空！",
-                                                   Money::invalidMessage(t.followUp + "金额"),
-                                                   "请选择 帐户名称！", "请选择 家庭成员！"}));
+    QCOMPARE(messages.texts().mid(4),
+             QStringList({t.followUp + "金额 不能为空！",
+                          Money::invalidMessage(t.followUp + "金额"), "请选择 帐户名称！",
+                          Money::invalidMessage(t.followUp + "金额"), "请选择 家庭成员！"}));
     QCOMPARE(records(t), 0);
 }
 

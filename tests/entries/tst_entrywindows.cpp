@@ -2,6 +2,7 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/BookStore.h"
+#include "data/Ledger.h"
 #include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 #include "widgets/QuickFilterDialog.h"
@@ -22,6 +23,8 @@ private slots:
     void defaultFilterListsTheLastMonth();
     void filterSurvivesASaveAndANewWindowStartsUnfiltered();
     void openFromMenuAndSideBarEachWithItsOwnFilter();
+    void aSaveNamingAnAccountGoneMeanwhileIsRefused();
+    void amountsAndBalancesStayExactIntegers();
 };
 
 namespace {
@@ -190,6 +193,79 @@ void TestEntryWindows::openFromMenuAndSideBarEachWithItsOwnFilter()
     QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("100.00"));
     QVERIFY(messages.messages.isEmpty());
     main->closeAllChildren();
+}
+
+// An entry pending in one window while another renames or deletes the account it
+// names is refused on save, naming the account, and nothing is written.
+void TestEntryWindows::aSaveNamingAnAccountGoneMeanwhileIsRefused()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env);
+    auto expense = openWindow("TfrmOutTable");
+    auto accounts = openWindow("TfrmA_Manage");
+    Drive::click(expense.get(), "ButNew");
+    Drive::choose(expense.get(), "DBLookupComboBox1", "食品");
+    Drive::setText(expense.get(), "DBEdit3", "100");
+    Drive::choose(expense.get(), "DBLookupComboBox2", "中行长城卡");
+    Drive::click(expense.get(), "ButSave");
+    Drive::click(expense.get(), "ButMed");
+    Drive::setText(expense.get(), "DBEdit3", "150");
+
+    Drive::clickRow(accounts.get(), "DBGrid1", 1);
+    Drive::click(accounts.get(), "ButMed");
+    Drive::setText(accounts.get(), "DBEdit1", "工资卡");
+    Drive::click(accounts.get(), "ButSaveEdit");
+    Drive::click(expense.get(), "ButSaveEdit");
+    const QString gone =
+        "帐户“%1”已不存在（可能已在其他窗口中改名或删除），不能保存！请重新选择帐户。";
+    QCOMPARE(messages.lastText(), gone.arg("中行长城卡"));
+    QCOMPARE(Db::value("select OMoney||AName from OutTable").toString(), QString("1000000工资卡"));
+    QCOMPARE(Db::balance("家", "工资卡"), -*Money::parse("100"));
+    Drive::click(expense.get(), "ButCan");
+
+    Drive::click(expense.get(), "ButNew");
+    Drive::choose(expense.get(), "DBLookupComboBox2", "招行一卡通");
+    Drive::setText(expense.get(), "DBEdit3", "20");
+    Drive::clickRow(accounts.get(), "DBGrid1", 6);
+    messages.answer(QMessageBox::Yes);
+    Drive::click(accounts.get(), "ButDel");
+    Drive::click(expense.get(), "ButSave");
+    QCOMPARE(messages.lastText(), gone.arg("招行一卡通"));
+    QCOMPARE(Db::count("select count(*) from OutTable"), 1);
+    Drive::click(expense.get(), "ButCan");
+}
+
+// Amounts have at most twelve integer digits; a save that would take a balance
+// past the exact range is refused; balances are stored as integers; a file that
+// cannot be written is said in Chinese, and nothing is kept.
+void TestEntryWindows::amountsAndBalancesStayExactIntegers()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env);
+    auto income = openWindow("TfrmInTable");
+    saveIncome(income.get(), "工资", "99,999,999,999,999");
+    QCOMPARE(messages.lastText(), QString("金额最多只能有 12 位整数！请重新录入！"));
+    Drive::click(income.get(), "ButCan");
+
+    const Money nearTheTop = Money::fromUnits(Ledger::MaxBalanceUnits) - *Money::parse("1");
+    Db::exec("update SAccount set AMoney=? where AName='现金'", {nearTheTop.toVariant()});
+    saveIncome(income.get(), "工资", "999,999,999,999");
+    QCOMPARE(messages.lastText(), QString("帐户“现金”的余额将超出能精确记帐的范围（最大 "
+                                          "100,000,000,000,000.00），不能保存！"));
+    Drive::click(income.get(), "ButCan");
+    saveIncome(income.get(), "工资", "1");
+    QCOMPARE(Db::balance("家", "现金"), Money::fromUnits(Ledger::MaxBalanceUnits));
+    QCOMPARE(Db::value("select typeof(AMoney) from SAccount where AName='现金'").toString(),
+             QString("integer"));
+
+    Db::exec("PRAGMA query_only = 1");
+    saveIncome(income.get(), "工资", "5");
+    QVERIFY2(messages.lastText().startsWith("数据没有保存：数据文件是只读的"),
+             qPrintable(messages.lastText()));
+    Db::exec("PRAGMA query_only = 0");
+    QCOMPARE(Db::count("select count(*) from InTable"), 1);
 }
 
 QTEST_MAIN(TestEntryWindows)

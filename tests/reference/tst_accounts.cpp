@@ -162,8 +162,9 @@ void TestAccounts::refusesADuplicateNameInTheSameBookOnly()
     TfrmA_Manage w;
     w.show();
 
+    // Blanks around a name do not make another name.
     Drive::click(&w, "ButNew");
-    enter(&w, "工资卡", "5", "第二张");
+    enter(&w, " 工资卡 ", "5", "第二张");
     Drive::click(&w, "ButSave");
     QCOMPARE(messages.texts(), QStringList({"帐户名称添加重复！"}));
     QCOMPARE(messages.messages.last().caption, QString("青禾簿"));
@@ -177,7 +178,7 @@ void TestAccounts::refusesADuplicateNameInTheSameBookOnly()
     TfrmA_Manage other;
     other.show();
     Drive::click(&other, "ButNew");
-    enter(&other, "工资卡", "5");
+    enter(&other, "工资卡 ", "5");
     Drive::click(&other, "ButSave");
     QCOMPARE(messages.messages.size(), 1);
     QCOMPARE(accounts("别家", "工资卡"), 1);

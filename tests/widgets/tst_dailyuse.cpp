@@ -160,9 +160,34 @@ void TestDailyUse::entryWindowByKeyboard()
     QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("1234.5"));
     QCOMPARE(Drive::focusedName(), QString("DBGrid1"));
 
-    // The next entry starts at once; Esc cancels it.
+    // The next entry starts at once, from today and the choices saved last. Typed
+    // at once after the last entry's "sp", a code is searched afresh; one that
+    // finds nothing leaves no choice, and the save asks for one.
     Drive::alt(Qt::Key_N);
     QCOMPARE(mode(w), MaintenanceWindow::Mode::New);
+    QCOMPARE(Drive::find<QDateEdit>(w, "DateTimePicker1")->date(), QDate::currentDate());
+    QCOMPARE(Drive::text(w, "DBLookupComboBox1"), QString("食品"));
+    Drive::key(Qt::Key_Tab);
+    Drive::keys("dfzzz");
+    QCOMPARE(Drive::text(w, "DBLookupComboBox1"), QString());
+    Drive::key(Qt::Key_Tab);
+    Drive::keys("5");
+    Drive::key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(p.messages.lastText(), QString("请选择 支出类别！"));
+    Drive::find<QComboBox>(w, "DBLookupComboBox1")->setFocus();
+    Drive::keys("df");
+    QCOMPARE(Drive::text(w, "DBLookupComboBox1"), QString("电费"));
+    Drive::key(Qt::Key_Escape);
+    QCOMPARE(mode(w), MaintenanceWindow::Mode::Browse);
+
+    // An edit that is cancelled leaves nothing to the next new entry.
+    Drive::key(Qt::Key_F2);
+    Drive::choose(w, "DBLookupComboBox1", "水费");
+    Drive::setDate(w, "DateTimePicker1", QDate(2020, 1, 1));
+    Drive::key(Qt::Key_Escape);
+    Drive::alt(Qt::Key_N);
+    QCOMPARE(Drive::text(w, "DBLookupComboBox1"), QString("食品"));
+    QCOMPARE(Drive::find<QDateEdit>(w, "DateTimePicker1")->date(), QDate::currentDate());
     Drive::key(Qt::Key_Escape);
     QCOMPARE(mode(w), MaintenanceWindow::Mode::Browse);
     QCOMPARE(Drive::focusedName(), QString("DBGrid1"));
