@@ -11,7 +11,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
     libxlsxwriter-dev zlib1g-dev libsqlite3-dev libssl-dev
-    qt6-translations-l10n fonts-noto-cjk xdg-utils
+    qt6-translations-l10n fonts-noto-cjk fonts-wqy-microhei xdg-utils poppler-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "reports/ConditionPanel.h"
 
+#include "data/Conditions.h"
 #include "data/TfrmDM.h"
 #include "widgets/DatePicker.h"
 #include "widgets/LookupSearch.h"
@@ -116,6 +117,11 @@ EntryFilter ConditionPanel::filter() const
 
 bool ConditionPanel::checkChoices()
 {
+    if ((m_spec.dateAlwaysApplies || m_dateBox->isChecked()) && from() > to()) {
+        Msg::plain(window(), Conditions::dateOrderMessage());
+        m_from->setFocus();
+        return false;
+    }
     for (const Limit *limit : {&m_category, &m_account, &m_member}) {
         if (limit->box && limit->box->isChecked() && limit->list->currentText().isEmpty()) {
             Msg::plain(window(), QStringLiteral("请选择 %1！").arg(limit->box->text()));

@@ -43,7 +43,8 @@ public:
     int item() const;
     // The limits of the ticked boxes.
     EntryFilter filter() const;
-    // A ticked list with nothing chosen is refused with "请选择 <box>！"; false then.
+    // A period whose first day is after its last (when the period applies) is
+    // refused, as is a ticked list with nothing chosen ("请选择 <box>！"); false then.
     bool checkChoices();
 
 private:

@@ -17,7 +17,7 @@ const Column Remark{"Remark", "备注"};
 
 Criterion dates(const QString &caption, const QString &column)
 {
-    return {caption, Field::Dates, column};
+    return {caption, Field::DateRange, column};
 }
 Criterion list(const QString &caption, const QString &column, Feeder feeder)
 {

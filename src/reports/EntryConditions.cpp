@@ -1,19 +1,18 @@
 #include "reports/EntryConditions.h"
 
-#include "data/Dates.h"
+#include "data/Conditions.h"
 
 Condition entryCondition(const EntryColumns &columns, const EntryFilter &filter)
 {
     Condition condition;
     if (filter.days)
-        condition.add(QStringLiteral(" and %1 Between ? and ?").arg(QLatin1String(columns.date)),
-                      {isoDate(filter.days->first), isoDate(filter.days->second)});
+        condition += Conditions::dateRange(QLatin1String(columns.date), filter.days->first,
+                                           filter.days->second);
     if (filter.category)
-        condition.add(QStringLiteral(" and %1=?").arg(QLatin1String(columns.name)),
-                      {*filter.category});
+        condition += Conditions::equals(QLatin1String(columns.name), *filter.category);
     if (filter.account)
-        condition.add(QStringLiteral(" and AName=?"), {*filter.account});
+        condition += Conditions::equals(QStringLiteral("AName"), *filter.account);
     if (filter.member)
-        condition.add(QStringLiteral(" and FName=?"), {*filter.member});
+        condition += Conditions::equals(QStringLiteral("FName"), *filter.member);
     return condition;
 }

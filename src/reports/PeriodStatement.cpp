@@ -111,11 +111,6 @@ Totals Result::totals() const
     return t;
 }
 
-QString dateOrderMessage()
-{
-    return QStringLiteral("日期选择错误，请重新选择！");
-}
-
 QStringList periodLabels(Period period, const QDate &from, const QDate &to)
 {
     QStringList labels;

@@ -57,9 +57,6 @@ struct Result
 // A ratio in hundredths as shown: 75 -> "0.75", no thousands separators.
 QString ratioText(std::int64_t hundredths);
 
-// Refusal of a first day after the last.
-QString dateOrderMessage();
-
 // The labels of the periods from the first day's through the last day's.
 QStringList periodLabels(Period period, const QDate &from, const QDate &to);
 // The default first day: eleven months back on the first of the month (the

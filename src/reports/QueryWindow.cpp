@@ -22,16 +22,6 @@ namespace {
 
 const QString Descending = QStringLiteral("降序");
 
-// A LIKE pattern that finds `text` anywhere, with its own % and _ taken literally.
-QString containsPattern(const QString &text)
-{
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
 List::Descriptor listOf(const Query::Descriptor &d)
 {
     return {.className = d.className,
@@ -82,7 +72,7 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
     grid->addWidget(check, row, column);
     QWidget *value = nullptr;
     switch (c.field) {
-    case Query::Field::Dates: {
+    case Query::Field::DateRange: {
         auto *dates = new QHBoxLayout;
         value = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
         m_to = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
@@ -176,30 +166,29 @@ void QueryWindow::FormCreate()
     m_print->setEnabled(false);
 }
 
+Conditions::Input QueryWindow::input(int condition) const
+{
+    QWidget *value = m_values[condition];
+    if (auto *from = qobject_cast<QDateEdit *>(value))
+        return {from->date(), m_to->date()};
+    if (auto *list = qobject_cast<QComboBox *>(value))
+        return {{}, {}, list->currentText()};
+    return {{}, {}, static_cast<QLineEdit *>(value)->text()};
+}
+
 Condition QueryWindow::conditions() const
 {
     Condition where;
-    for (int i = 0; i < int(m_d.conditions.size()); ++i) {
-        if (!m_checks[i]->isChecked())
-            continue;
-        const Query::Criterion &c = m_d.conditions[i];
-        switch (c.field) {
-        case Query::Field::Dates:
-            where.add(
-                QStringLiteral(" and %1 between ? and ?").arg(c.column),
-                {isoDate(static_cast<QDateEdit *>(m_values[i])->date()), isoDate(m_to->date())});
-            break;
-        case Query::Field::List:
-            where.add(QStringLiteral(" and %1=?").arg(c.column),
-                      {static_cast<QComboBox *>(m_values[i])->currentText()});
-            break;
-        case Query::Field::Text:
-            where.add(QStringLiteral(" and %1 like ? escape '\\'").arg(c.column),
-                      {containsPattern(static_cast<QLineEdit *>(m_values[i])->text())});
-            break;
-        }
-    }
+    for (int i = 0; i < int(m_d.conditions.size()); ++i)
+        if (m_checks[i]->isChecked())
+            where += Conditions::of(m_d.conditions[i].field, m_d.conditions[i].column, input(i));
     return where;
+}
+
+bool QueryWindow::datesReversed() const
+{
+    const Conditions::Input dates = input(0);
+    return m_checks.first()->isChecked() && dates.from > dates.to;
 }
 
 Sql QueryWindow::bookFilter() const
@@ -229,6 +218,11 @@ List::Query QueryWindow::query() const
 
 void QueryWindow::BitBtn1Click()
 {
+    if (datesReversed()) {
+        Msg::plain(this, Conditions::dateOrderMessage());
+        m_values.first()->setFocus();
+        return;
+    }
     setLabWhere(conditions());
     if (!Ref())
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Conditions.h"
 #include "data/ListQuery.h"
 #include "data/Sql.h"
 #include "reports/Report.h"
@@ -24,12 +25,7 @@ namespace Query {
 
 using Feeder = TfrmDM::Feeder;
 
-enum class Field
-{
-    Dates, // two date pickers: the column between both dates, inclusive
-    List,  // a drop-down list: the column equals the chosen name
-    Text   // a text box: the column contains the typed text
-};
+using Field = Conditions::Kind;
 
 // One condition of the panel, in the order the conditions are appended.
 struct Criterion
@@ -124,6 +120,9 @@ private:
 
     // The ticked conditions as they stand now, each beginning with " and ".
     Condition conditions() const;
+    Conditions::Input input(int condition) const;
+    // True when the ticked date range's first day is after its last.
+    bool datesReversed() const;
     Sql bookFilter() const;
     QString order() const;
     void showTotals();

@@ -5,6 +5,7 @@
 #include "widgets/MessageBox.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -13,6 +14,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QToolBar>
 #include <optional>
 
@@ -26,10 +28,14 @@ constexpr double KeyWidth = 9, ColumnWidth = 24, Padding = 2, TitlePadding = 0.5
 
 QFont reportFont(bool isTitle)
 {
-    // Families that hold Chinese first; Arial's look otherwise.
+    // Families that hold Chinese first; Arial's look otherwise. WenQuanYi Micro Hei
+    // leads because a saved PDF must give its text back: Noto CJK draws 支, 人,
+    // 食... with the same glyphs as the Kangxi radicals ⽀, ⼈, ⻝, and the PDF's
+    // map from glyphs back to characters then names the radicals, so that a
+    // search or a copy of the report finds other characters than it shows.
     QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Arial")});
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Arial")});
     font.setPointSizeF(isTitle ? 14 : 10);
     font.setBold(isTitle);
     return font;
@@ -228,18 +234,17 @@ void saveAsPdf(QWidget *parent, const Layout &layout, const RowsOpener &open)
                                                       QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty())
         return;
+    RowSource rows;
     try {
-        const RowSource rows = open();
-        QPdfWriter pdf(path);
-        pdf.setTitle(layout.title);
-        pdf.setCreator(Msg::programTitle());
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
-                                      QPageLayout::Millimeter));
-        renderOn(pdf, layout, rows);
+        rows = open();
     } catch (const DbError &e) {
         Msg::error(parent, e.message());
+        return;
     }
+    const QString failure = writePdf(path, layout, rows);
+    if (!failure.isEmpty())
+        Msg::error(parent, QStringLiteral("无法保存 PDF 文件 %1：\n%2")
+                               .arg(QDir::toNativeSeparators(path), failure));
 }
 
 void showPreviewDialog(QWidget *parent, const Layout &layout, RowSource first,
@@ -339,6 +344,39 @@ QImage firstPage(const Layout &layout, const RowSource &rows, double dotsPerInch
     PainterCanvas canvas(painter, dotsPerInch, [] { return false; });
     render(layout, rows, canvas);
     return image;
+}
+
+QString writePdf(const QString &path, const Layout &layout, const RowSource &rows)
+{
+    // QSaveFile writes beside the target and renames over it only on commit, so
+    // a failure leaves the old file as it was and no partial file behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("无法创建文件（文件夹不存在或没有写入权限）。\n") +
+               file.errorString();
+    QPdfWriter pdf(&file);
+    pdf.setTitle(layout.title);
+    pdf.setCreator(Msg::programTitle());
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                  QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
+                                  QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&pdf))
+        return QStringLiteral("无法开始写入 PDF。");
+    QString failure;
+    try {
+        PainterCanvas canvas(painter, pdf.logicalDpiY(), [&pdf] { return pdf.newPage(); });
+        render(layout, rows, canvas);
+    } catch (const DbError &e) {
+        failure = e.message();
+    }
+    if (!painter.end() && failure.isEmpty())
+        failure = QStringLiteral("写入 PDF 时出错。");
+    if (!failure.isEmpty())
+        return failure; // the temporary file goes with `file`, uncommitted
+    if (!file.commit())
+        return QStringLiteral("写入文件时出错（磁盘可能已满）。\n") + file.errorString();
+    return {};
 }
 
 void preview(QWidget *parent, const Layout &layout, const RowsOpener &open)

@@ -85,6 +85,11 @@ int render(const Layout &layout, const RowSource &rows, Canvas &canvas,
 // The first page alone as an image (for looking at a report without a printer).
 QImage firstPage(const Layout &layout, const RowSource &rows, double dotsPerInch = 120);
 
+// Writes the report as a PDF file: under a temporary name in the same folder,
+// renamed over `path` only when complete, so that a failure leaves whatever was
+// there untouched. Returns an empty string, or why the file was not written.
+QString writePdf(const QString &path, const Layout &layout, const RowSource &rows);
+
 // Runs the report's statement; throws DbError when it fails.
 using RowsOpener = std::function<RowSource()>;
 

@@ -89,10 +89,6 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
 
 void StatementWindow::BitBtn1Click()
 {
-    if (m_conditions->from() > m_conditions->to()) {
-        Msg::plain(this, PeriodStatement::dateOrderMessage());
-        return;
-    }
     if (!m_conditions->checkChoices())
         return;
     try {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QUrl>
@@ -343,6 +344,32 @@ QString newExportPath(const QString &folder, const QString &report)
     return path;
 }
 
+// Whether the desktop names a program that opens workbooks. Where files are
+// handed on by xdg-open, QDesktopServices::openUrl succeeds as soon as xdg-open
+// starts, whether or not anything can open the file; so ask xdg-mime first.
+// Elsewhere openUrl's own answer holds.
+bool desktopOpensWorkbooks()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty())
+        return false;
+    QProcess query;
+    query.start(
+        xdgMime,
+        {QStringLiteral("query"), QStringLiteral("default"),
+         QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")});
+    if (!query.waitForFinished(10000)) {
+        query.kill();
+        query.waitForFinished();
+        return false;
+    }
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+    return true;
+#endif
+}
+
 } // namespace
 
 QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &sheet,
@@ -375,7 +402,7 @@ QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &s
             QStringLiteral("无法导出到文件 %1：\n%2").arg(QDir::toNativeSeparators(path), failure));
         return {};
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    if (!desktopOpensWorkbooks() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         Msg::plain(parent, QStringLiteral("已导出到文件：\n%1\n\n没有找到可以打开电子表格的程序，"
                                           "请用电子表格程序打开该文件。")
                                .arg(QDir::toNativeSeparators(path)));

@@ -66,8 +66,9 @@ QString fileName(const QString &book, const QString &report);
 
 // What a window's "Excel" button does: writes the workbook into the export
 // folder with a progress dialog for long exports, then opens it in the desktop's
-// spreadsheet program, or says where it is when none opens it. Failures are
-// shown with their reason. Returns the written file's path, or an empty string.
+// spreadsheet program, or says where it is when the desktop names no such
+// program or fails to start it. Failures are shown with their reason. Returns
+// the written file's path, or an empty string.
 QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &sheet,
                       const RowSource &rows, qint64 expectedRows);
 

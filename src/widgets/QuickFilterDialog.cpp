@@ -101,27 +101,20 @@ QDate QuickFilterDialog::monthBefore(const QDate &day)
     return day.addMonths(-1); // Qt keeps the day, clamped to the shorter month's end
 }
 
+Conditions::Input QuickFilterDialog::input(const Row &row)
+{
+    if (row.from)
+        return {row.from->date(), row.to->date()};
+    return {{}, {}, row.list ? row.list->currentText() : row.text->text()};
+}
+
 Condition QuickFilterDialog::condition() const
 {
     Condition filter;
-    for (const Row &row : m_rows) {
-        if (!row.check->isChecked())
-            continue;
-        const QString column = QLatin1String(row.criterion->column);
-        switch (row.criterion->kind) {
-        case FilterCriterion::Kind::DateRange:
-            filter.add(QStringLiteral(" and %1 Between ? and ?").arg(column),
-                       {isoDate(row.from->date()), isoDate(row.to->date())});
-            break;
-        case FilterCriterion::Kind::List:
-            filter.add(QStringLiteral(" and %1=?").arg(column), {row.list->currentText()});
-            break;
-        case FilterCriterion::Kind::Text:
-            filter.add(QStringLiteral(" and %1 like ?").arg(column),
-                       {QLatin1Char('%') + row.text->text() + QLatin1Char('%')});
-            break;
-        }
-    }
+    for (const Row &row : m_rows)
+        if (row.check->isChecked())
+            filter += Conditions::of(row.criterion->kind, QLatin1String(row.criterion->column),
+                                     input(row));
     return filter;
 }
 
@@ -148,8 +141,21 @@ QString QuickFilterDialog::description() const
     return parts.join(QStringLiteral("，"));
 }
 
+const QuickFilterDialog::Row *QuickFilterDialog::reversedRange() const
+{
+    for (const Row &row : m_rows)
+        if (row.check->isChecked() && row.from && row.from->date() > row.to->date())
+            return &row;
+    return nullptr;
+}
+
 void QuickFilterDialog::BitBtn1Click()
 {
+    if (const Row *reversed = reversedRange()) {
+        Msg::plain(this, Conditions::dateOrderMessage());
+        reversed->from->setFocus();
+        return;
+    }
     if (m_target) {
         m_target->applyFilter(condition());
         m_target->showFilter(description());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Conditions.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
@@ -26,12 +27,7 @@ public:
 // adds its condition, with the input's value bound, to the filter.
 struct FilterCriterion
 {
-    enum class Kind
-    {
-        DateRange,
-        List,
-        Text
-    };
+    using Kind = Conditions::Kind;
     using Feeder = TfrmDM::Feeder;
 
     const char *caption; // the check box's text, e.g. "收入日期"
@@ -63,7 +59,9 @@ public:
     Condition condition() const;
     // The same in words: "收入日期 2024-01-01 至 2024-02-01，帐户名称：现金".
     QString description() const;
-    void BitBtn1Click(); // 查询
+    // 查询: refuses a date range whose first day is after its last, else hands
+    // the condition and its description to the window.
+    void BitBtn1Click();
     void BitBtn2Click(); // 退出
 
     // The default start of a date range: the same day one month back, or that
@@ -81,6 +79,9 @@ private:
         QLineEdit *text = nullptr;
     };
     void addRow(class QGridLayout *grid, const FilterCriterion &criterion);
+    static Conditions::Input input(const Row &row);
+    // The first ticked date range whose days are reversed, or nullptr.
+    const Row *reversedRange() const;
 
     const FilterDescriptor &m_descriptor;
     FilterTarget *m_target;

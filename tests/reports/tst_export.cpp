@@ -19,6 +19,7 @@ private slots:
     void plainFormHasNoMergeOrBorders();
     void aFileThatCannotBeWrittenSaysWhyAndLeavesNothing();
     void exportGoesToTheFolderAndOpens();
+    void withNoSpreadsheetProgramTheMessageSaysWhereTheFileIs();
 };
 
 namespace {
@@ -169,6 +170,22 @@ void TestExport::exportGoesToTheFolderAndOpens()
     QVERIFY(second != first && QFile::exists(second));
     QVERIFY(messages.lastText().contains(QDir::toNativeSeparators(second)));
     QCOMPARE(QFileInfo(second).absolutePath(), QFileInfo(folder).absoluteFilePath());
+}
+
+void TestExport::withNoSpreadsheetProgramTheMessageSaysWhereTheFileIs()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    env.dm()->setCurrentBook("家");
+    ExportCapture capture;
+    // The desktop would start xdg-open all the same (the handler accepts the file),
+    // but nothing is there to open a workbook.
+    capture.removeSpreadsheetProgram();
+    const QString path = Xlsx::exportAndOpen(nullptr, "收入表", Income, listRows({}), 0);
+    QVERIFY(QFile::exists(path));
+    QVERIFY(capture.opened.isEmpty());
+    QCOMPARE(messages.messages.size(), 1);
+    QVERIFY(messages.lastText().contains(QDir::toNativeSeparators(path)));
 }
 
 QTEST_MAIN(TestExport)

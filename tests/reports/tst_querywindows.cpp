@@ -157,6 +157,7 @@ void TestQueryWindows::conditionsFilterSortAndTotal()
 
     // No matching rows: count 0, an empty total, the buttons enabled all the same.
     Drive::setDate(&w, "DateTimePicker1", {2026, 5, 1});
+    Drive::setDate(&w, "DateTimePicker2", {2026, 5, 31});
     query(&w);
     QCOMPARE(Drive::column(&w, "DBGrid1", "日期"), QStringList());
     QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：0"));
@@ -311,6 +312,7 @@ void TestQueryWindows::printReadsTheLastConditionsAtPrintTime()
 
     // No rows: the title still names the book.
     Drive::setDate(&w, "DateTimePicker1", {2030, 1, 1});
+    Drive::setDate(&w, "DateTimePicker2", {2030, 12, 31});
     Drive::find<QCheckBox>(&w, "CheckBox1")->setChecked(true);
     query(&w);
     Drive::click(&w, "BitBtn4");

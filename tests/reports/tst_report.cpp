@@ -1,9 +1,15 @@
+#include "data/Sql.h"
 #include "reports/Report.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestReport : public QObject
@@ -14,6 +20,8 @@ private slots:
     void aReportWithoutRowsStillHasItsTitleAndTotals();
     void valuesAreFormattedAndPlacedOnTheGrid();
     void rendersToPdfAndImage();
+    void aSavedPdfGivesBackItsChineseText();
+    void aFailedPdfLeavesTheOldFileAndSaysWhy();
 };
 
 namespace {
@@ -170,6 +178,63 @@ void TestReport::rendersToPdfAndImage()
     for (int dy = -2; dy <= 2; ++dy)
         ruled = ruled || page.pixel(page.width() / 2, y + dy) != qRgb(255, 255, 255);
     QVERIFY(ruled);
+}
+
+void TestReport::aSavedPdfGivesBackItsChineseText()
+{
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    // Characters whose glyphs CJK fonts share with the Kangxi radicals.
+    const Report::Layout expenses{"家支出报表",
+                                  {{"序号", Report::Kind::Key},
+                                   {"支出类别"},
+                                   {"帐户名称"},
+                                   {"金额", Report::Kind::Money, true},
+                                   {"备注"}}};
+    const RowSource one = [done = false](QVariantList &row) mutable {
+        row = {1, "食品", "中行长城卡", 123400LL, "一月二日 人民币 金额 收入"};
+        return !std::exchange(done, true);
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("支出报表.pdf");
+    QCOMPARE(Report::writePdf(path, expenses, one), QString());
+    QProcess extract;
+    extract.start(pdftotext, {path, "-"});
+    QVERIFY(extract.waitForFinished(60000));
+    const QString text = QString::fromUtf8(extract.readAllStandardOutput());
+    for (const char *shown : {"家支出报表", "支出类别", "帐户名称", "食品", "中行长城卡",
+                              "一月二日 人民币 金额 收入", "12.34", "合计 1", "青禾簿"})
+        QVERIFY2(text.contains(QString::fromUtf8(shown)), shown);
+}
+
+void TestReport::aFailedPdfLeavesTheOldFileAndSaysWhy()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("债务.pdf");
+    const auto contents = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QCOMPARE(Report::writePdf(path, Debts, debtRows(3)), QString());
+    const QByteArray good = contents();
+    QVERIFY(good.startsWith("%PDF"));
+
+    // The statement fails on the second page: the report saved before stays.
+    const RowSource failing = [n = 0](QVariantList &row) mutable {
+        if (++n > 50)
+            throw DbError("数据没有读出：读写数据文件时磁盘出错。");
+        row = {n, "2026-01-01", "老王", 10000LL, "现金", "爸爸", 0LL, ""};
+        return true;
+    };
+    QCOMPARE(Report::writePdf(path, Debts, failing),
+             QString("数据没有读出：读写数据文件时磁盘出错。"));
+    QCOMPARE(contents(), good);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"债务.pdf"});
+
+    // A folder that cannot exist (its name is a file's) is said so.
+    QVERIFY(Report::writePdf(path + "/a.pdf", Debts, debtRows(1)).startsWith("无法创建文件"));
+    QCOMPARE(contents(), good);
 }
 
 QTEST_MAIN(TestReport)

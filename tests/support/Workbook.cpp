@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QList>
 #include <QProcess>
 #include <QRegularExpression>
@@ -110,16 +111,41 @@ int Workbook::lastRow() const
     return last;
 }
 
+namespace {
+const char *const DesktopVariables[] = {"XDG_CURRENT_DESKTOP", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",
+                                        "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+}
+
 ExportCapture::ExportCapture()
 {
     qputenv("QINGHEBU_EXPORT_DIR", m_dir.path().toUtf8());
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+    // A desktop of its own, whose only association is a program for workbooks.
+    for (const char *name : DesktopVariables)
+        m_savedEnvironment[name] =
+            qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+    qputenv("XDG_CURRENT_DESKTOP", "X-Generic");
+    for (const char *name :
+         {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+        qputenv(name, m_desktop.path().toUtf8());
+    QDir(m_desktop.path()).mkpath(QStringLiteral("applications"));
+    QFile list(m_desktop.filePath(QStringLiteral("applications/defaults.list")));
+    list.open(QIODevice::WriteOnly);
+    list.write("[Default Applications]\n"
+               "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet=sheet.desktop\n");
 }
 
 ExportCapture::~ExportCapture()
 {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     qunsetenv("QINGHEBU_EXPORT_DIR");
+    for (auto it = m_savedEnvironment.cbegin(); it != m_savedEnvironment.cend(); ++it)
+        it.value() ? qputenv(it.key(), *it.value()) : qunsetenv(it.key());
+}
+
+void ExportCapture::removeSpreadsheetProgram()
+{
+    QFile::remove(m_desktop.filePath(QStringLiteral("applications/defaults.list")));
 }
 
 QStringList ExportCapture::files() const

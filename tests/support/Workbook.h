@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <optional>
 
 // The first sheet of an .xlsx file, read back with the `unzip` command: enough of
 // it to check what an export wrote.
@@ -34,8 +35,9 @@ struct Workbook
     int lastRow() const;
 };
 
-// While it lives, exports go to a temporary folder and the file that an export
-// opens is recorded instead of handed to the desktop.
+// While it lives, exports go to a temporary folder, the desktop (as xdg-mime
+// sees it) names a spreadsheet program, and the file that an export opens is
+// recorded instead of handed to the desktop.
 class ExportCapture : public QObject
 {
     Q_OBJECT
@@ -44,10 +46,14 @@ public:
     ~ExportCapture() override;
     QString folder() const { return m_dir.path(); }
     QStringList files() const;
+    // The desktop names no program for workbooks from now on.
+    void removeSpreadsheetProgram();
     QList<QUrl> opened;
 public slots:
     void open(const QUrl &url) { opened << url; }
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_desktop;
+    QMap<QByteArray, std::optional<QByteArray>> m_savedEnvironment;
 };

@@ -38,6 +38,7 @@ private slots:
     void choosingInAListTicksItsBox();
     void exitChangesNothing();
     void theConditionSelectsTheRightRows();
+    void remarkFindsPercentAndUnderscoreLiterally();
     void aDatabaseErrorWhileOpeningIsShownAndSurvived();
 };
 
@@ -81,7 +82,8 @@ void TestQuickFilter::buildsTheConditionInOrderWithBoundValues()
     Drive::choose(&dialog, "DBLookupComboBox3", "妈妈");
     Drive::choose(&dialog, "DBLookupComboBox1", "餐饮");
     Drive::click(&dialog, "BitBtn1");
-    QCOMPARE(target.received.text(), QString(" and OName=? and FName=? and Remark like ?"));
+    QCOMPARE(target.received.text(),
+             QString(" and OName=? and FName=? and Remark like ? escape '\\'"));
     QCOMPARE(target.received.values(), QVariantList({"餐饮", "妈妈", "%O'Neil 的%"}));
 }
 
@@ -128,6 +130,29 @@ void TestQuickFilter::theConditionSelectsTheRightRows()
     while (q.next())
         dates << q.value(0).toString();
     QCOMPARE(dates, QStringList({iso(today), iso(from)}));
+}
+
+void TestQuickFilter::remarkFindsPercentAndUnderscoreLiterally()
+{
+    TestEnvironment env;
+    Db::insertAccount("家", "现金");
+    env.dm()->setCurrentBook("家");
+    for (const char *remark : {"打折50%", "500克", "a_b", "axb"})
+        Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, Remark) "
+                 "values ('家', ?, '餐饮', 10000, '现金', ?)",
+                 {iso(QDate::currentDate()), remark});
+    TfrmOutTable expense;
+    expense.show();
+    const auto search = [&expense](const QString &text) {
+        Drive::whenModal([text](QWidget *dialog) {
+            Drive::setText(dialog, "Edit1", text);
+            Drive::click(dialog, "BitBtn1");
+        });
+        Drive::click(&expense, "ButQuery");
+        return Drive::column(&expense, "DBGrid1", "备注");
+    };
+    QCOMPARE(search("50%"), QStringList{"打折50%"});
+    QCOMPARE(search("a_b"), QStringList{"a_b"});
 }
 
 void TestQuickFilter::aDatabaseErrorWhileOpeningIsShownAndSurvived()
