@@ -10,8 +10,8 @@
 //
 // The 10^6 book is made once and kept in CACHE_DIR (default /tmp/qinghebu-bench);
 // every run works on a copy of it.
+#include "../common/BenchCommon.h"
 #include "app/TfrmMain.h"
-#include "books/SampleBook.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
@@ -34,75 +34,12 @@
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
-#include <time.h>
 #include <vector>
 
 namespace {
 
-const QString Book = QStringLiteral("大帐簿");
-constexpr std::uint64_t Seed = 2024;
+using namespace Bench;
 constexpr int Rounds = 5;
-
-// ---- clocks and memory ---------------------------------------------------------
-
-// CPU time of this thread: unlike the wall clock, it does not count the time the
-// thread waits while other processes use the cores.
-double threadMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
-}
-
-double wallMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
-}
-
-// Resident memory of the process in MB, from /proc/self/status.
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-struct Timing
-{
-    double cpu = 0, wall = 0;
-};
-
-struct Sample
-{
-    std::vector<double> cpu, wall;
-    void add(const Timing &t)
-    {
-        cpu.push_back(t.cpu);
-        wall.push_back(t.wall);
-    }
-    Timing median() const { return {::median(cpu), ::median(wall)}; }
-};
-
-template <typename F> Timing timed(F &&work)
-{
-    const double cpu = threadMs(), wall = wallMs();
-    work();
-    return {threadMs() - cpu, wallMs() - wall};
-}
 
 // ---- waiting for the first screen ------------------------------------------------
 
@@ -136,12 +73,6 @@ protected:
 private:
     bool m_painted = false;
 };
-
-void settle()
-{
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
 
 // ---- the same statements, bare ----------------------------------------------------
 
@@ -358,26 +289,6 @@ Figure measureSummary(TfrmMain &main)
 
 // ---- the books ---------------------------------------------------------------------------
 
-QString bookFile(const QString &dir)
-{
-    return dir + QLatin1Char('/') + TfrmDM::databaseFileName();
-}
-
-// Writes a sample book of `entries` into a fresh data folder `dir`.
-void makeBook(const QString &dir, std::int64_t entries)
-{
-    QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
-    qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
-    TfrmDM dm;
-    if (!dm.isOpen())
-        qFatal("%s", qPrintable(dm.openError()));
-    const double start = wallMs();
-    SampleBook::write({.book = Book, .entries = entries, .seed = Seed});
-    std::printf("made a book of %lld entries in %.1f s: %s\n", static_cast<long long>(entries),
-                (wallMs() - start) / 1e3, qPrintable(bookFile(dir)));
-}
-
 // Every figure on one book, working on a copy of `source` in a temporary folder.
 std::vector<Figure> measureBook(const QString &source)
 {
@@ -475,20 +386,10 @@ int main(int argc, char *argv[])
             .absolutePath();
     QTemporaryDir smallDir;
     makeBook(smallDir.path(), 1000);
-    const QString bigDir =
-        cache +
-        QStringLiteral("/book-1000000-seed%1-generation%2").arg(Seed).arg(SampleBook::Generation);
-    if (QFile::exists(bookFile(bigDir))) {
-        std::printf("using the book of 10^6 entries kept in %s\n", qPrintable(bigDir));
-    } else {
-        // Made aside and renamed, so that an interrupted run leaves no half book.
-        const QString part = bigDir + QStringLiteral(".part");
-        makeBook(part, 1000000);
-        QDir().rename(part, bigDir);
-    }
+    const QString bigBook = keptBook(cache, 1000000);
 
     const std::vector<Figure> small = measureBook(bookFile(smallDir.path()));
-    const std::vector<Figure> big = measureBook(bookFile(bigDir));
+    const std::vector<Figure> big = measureBook(bigBook);
     printTable("10^3-entry", small);
     printTable("10^6-entry", big);
     printSummary(small, big);

@@ -343,8 +343,5 @@ void QueryWindow::BitBtn4Click()
     }
     // The rows are read when printing, with the conditions of the last query, in
     // the order they were entered (the window's sort is not the report's).
-    const Sql statement =
-        Sql(QStringLiteral("select %1 from %2").arg(fields.join(u','), m_d.table)) + bookFilter() +
-        LabWhere() + Sql(QStringLiteral(" order by ID"));
-    Report::preview(this, layout, [statement] { return queryRows(statement.exec()); });
+    Report::preview(this, layout, Report::tableRows(m_d.table, fields, bookFilter() + LabWhere()));
 }

@@ -2,20 +2,15 @@
 
 #include "data/Money.h"
 #include "data/Sql.h"
+#include "reports/ReportPreview.h"
 #include "widgets/MessageBox.h"
 
-#include <QAction>
-#include <QDir>
-#include <QFileDialog>
 #include <QFontMetricsF>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
-#include <QPrinter>
 #include <QSaveFile>
-#include <QToolBar>
 #include <optional>
 
 namespace Report {
@@ -46,6 +41,32 @@ bool rightAligned(Kind kind)
     return kind != Kind::Text;
 }
 
+bool isMoney(Kind kind)
+{
+    return kind == Kind::Money || kind == Kind::Ratio;
+}
+
+// What a value adds to its column's sum.
+qint64 summand(const Column &column, const QVariant &value)
+{
+    return isMoney(column.kind) ? Money::fromVariant(value).units() : value.toLongLong();
+}
+
+// Up to `count` rows from the source.
+QList<QVariantList> take(const RowSource &rows, int count)
+{
+    QList<QVariantList> taken;
+    QVariantList row;
+    while (taken.size() < count && rows(row))
+        taken << row;
+    return taken;
+}
+
+QString timeText(const QDateTime &at)
+{
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString money(qint64 units, bool grouped)
 {
     const QString text = Money::fromUnits(units).toGrouped();
@@ -66,16 +87,16 @@ QString shown(Kind kind, const QVariant &value)
     }
 }
 
-// Lays rows out into pages and draws them as it goes, so that only the row being
-// drawn and the running sums are held.
+// Lays rows out into pages and draws them page by page, so that only the rows of
+// the page being drawn and the running sums are held.
 class Renderer
 {
 public:
-    Renderer(const Layout &layout, Canvas &canvas, const QDateTime &printedAt)
-        : m_layout(layout), m_canvas(canvas),
-          m_printedAt(printedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
-          m_pageSums(layout.columns.size(), 0), m_totalSums(layout.columns.size(), 0)
+    Renderer(const Layout &layout, Canvas &canvas, const QString &printedAt)
+        : m_layout(layout), m_canvas(canvas), m_printedAt(printedAt),
+          m_pageSums(layout.columns.size(), 0)
     {
+        m_running.sums.fill(0, layout.columns.size());
         double left = 0;
         for (int c = 0; c < layout.columns.size(); ++c) {
             const bool last = c == layout.columns.size() - 1;
@@ -88,40 +109,46 @@ public:
         }
     }
 
-    int run(const RowSource &rows)
+    // Draws pages from `first` on (counted from 0) until the rows run out, or up
+    // to `end` (exclusive; -1: no limit), starting a new canvas page for each but
+    // the first. A page of fewer rows than fit is the last: the summary follows
+    // its rows, with `totals`, or when null the sums of the rows drawn. Returns the
+    // pages drawn.
+    int stream(const RowSource &rows, int first, int end, const Totals *totals)
     {
-        startPage();
-        QVariantList row;
-        while (rows(row)) {
-            if (m_y + RowHeight > FooterTop && !nextPage())
-                return m_page;
-            drawRow(row);
+        int drawn = 0;
+        for (int page = first; end < 0 || page < end; ++page) {
+            const QList<QVariantList> pageRows = take(rows, RowsPerPage);
+            if (drawn > 0 && !m_canvas.newPage())
+                break;
+            const bool last = pageRows.size() < RowsPerPage;
+            drawPage(page, pageRows, last ? (totals ? totals : &m_running) : nullptr);
+            ++drawn;
+            if (last)
+                break;
         }
-        if (m_y + RowHeight > FooterTop && !nextPage())
-            return m_page;
-        drawSums(QStringLiteral("合计 %1").arg(m_totalRows), m_totalSums, m_y);
+        return drawn;
+    }
+
+    // One page with its rows, then the summary when given.
+    void drawPage(int page, const QList<QVariantList> &rows, const Totals *summary)
+    {
+        startPage(page + 1);
+        for (const QVariantList &row : rows)
+            drawRow(row);
+        if (summary)
+            drawSums(QStringLiteral("合计 %1").arg(summary->rows), summary->sums, m_y);
         finishPage();
-        return m_page;
     }
 
 private:
-    bool nextPage()
+    void startPage(int number)
     {
-        finishPage();
-        if (!m_canvas.newPage())
-            return false;
-        startPage();
-        return true;
-    }
-
-    void startPage()
-    {
-        ++m_page;
         m_pageRows = 0;
         m_pageSums.fill(0);
         m_canvas.text({0, 0, PrintableWidthMm, TitleHeight}, m_layout.title, Qt::AlignCenter, true);
         const QRectF info(Padding, TitleHeight, PrintableWidthMm - 2 * Padding, InfoHeight);
-        m_canvas.text(info, QStringLiteral("页数 %1").arg(m_page),
+        m_canvas.text(info, QStringLiteral("页数 %1").arg(number),
                       Qt::AlignLeft | Qt::AlignVCenter);
         m_canvas.text(info, m_printedAt, Qt::AlignRight | Qt::AlignVCenter);
         const double top = TitleHeight + InfoHeight;
@@ -141,18 +168,16 @@ private:
             const Column &column = m_layout.columns[c];
             const QVariant value = c < row.size() ? row[c] : QVariant();
             if (column.summed) {
-                const qint64 n = column.kind == Kind::Money || column.kind == Kind::Ratio
-                                     ? Money::fromVariant(value).units()
-                                     : value.toLongLong();
+                const qint64 n = summand(column, value);
                 m_pageSums[c] += n;
-                m_totalSums[c] += n;
+                m_running.sums[c] += n;
             }
             m_canvas.text(cell(c, m_y, RowHeight), shown(column.kind, value), alignment(column));
         }
         drawRules(m_y, m_y + RowHeight);
         m_y += RowHeight;
         ++m_pageRows;
-        ++m_totalRows;
+        ++m_running.rows;
     }
 
     // The label from the left edge up to the first summed column, then the sums.
@@ -164,10 +189,9 @@ private:
             if (!column.summed)
                 continue;
             labelEnd = m_lefts[c];
-            const bool isMoney = column.kind == Kind::Money || column.kind == Kind::Ratio;
             m_canvas.text(cell(c, y, RowHeight),
-                          isMoney ? money(sums[c], column.kind == Kind::Money)
-                                  : QString::number(sums[c]),
+                          isMoney(column.kind) ? money(sums.value(c), column.kind == Kind::Money)
+                                               : QString::number(sums.value(c)),
                           alignment(column));
         }
         m_canvas.text({Padding, y, labelEnd - Padding, RowHeight}, label,
@@ -205,80 +229,97 @@ private:
     Canvas &m_canvas;
     const QString m_printedAt;
     QList<double> m_lefts, m_widths;
-    QList<qint64> m_pageSums, m_totalSums;
-    int m_page = 0;
-    qint64 m_pageRows = 0, m_totalRows = 0;
+    QList<qint64> m_pageSums;
+    Totals m_running;
+    qint64 m_pageRows = 0;
     double m_y = 0;
 };
 
-void setUpPrinter(QPrinter &printer, const QString &title)
+// The row count and the sums of the summed columns of every row.
+Totals totalsOf(const Layout &layout, const RowSource &rows)
 {
-    printer.setDocName(title);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
-                                      QPageLayout::Millimeter));
+    Totals totals;
+    totals.sums.fill(0, layout.columns.size());
+    for (QVariantList row; rows(row); ++totals.rows)
+        for (int c = 0; c < layout.columns.size(); ++c)
+            if (layout.columns[c].summed)
+                totals.sums[c] += summand(layout.columns[c], row.value(c));
+    return totals;
 }
 
-// Draws the report on a paged device (printer or PDF) with a fresh painter.
-void renderOn(QPagedPaintDevice &device, const Layout &layout, const RowSource &rows)
+// A whole A4 sheet as a white image, and a canvas drawing on its printable area.
+struct Sheet
 {
-    QPainter painter(&device);
-    PainterCanvas canvas(painter, device.logicalDpiY(), [&device] { return device.newPage(); });
-    render(layout, rows, canvas);
-}
+    explicit Sheet(double dotsPerInch)
+        : image(qRound(PageWidthMm * dotsPerInch / 25.4), qRound(PageHeightMm * dotsPerInch / 25.4),
+                QImage::Format_RGB32)
+    {
+        const double dotsPerMm = dotsPerInch / 25.4;
+        image.setDotsPerMeterX(qRound(dotsPerMm * 1000));
+        image.setDotsPerMeterY(qRound(dotsPerMm * 1000));
+        image.fill(Qt::white);
+        painter.begin(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(MarginMm * dotsPerMm, MarginMm * dotsPerMm);
+        canvas.emplace(painter, dotsPerInch, [] { return false; });
+    }
+    QImage done()
+    {
+        canvas.reset();
+        painter.end();
+        return image;
+    }
 
-void saveAsPdf(QWidget *parent, const Layout &layout, const RowsOpener &open)
+    QImage image;
+    QPainter painter;
+    std::optional<PainterCanvas> canvas;
+};
+
+// Writes what `draw` draws into a PDF file under a temporary name, renamed over
+// `path` when complete. `progress` hears each page begun after the first; when it
+// says stop, nothing is written.
+QString writePdfWith(const QString &path, const QString &title,
+                     const std::function<void(Canvas &)> &draw, const Progress &progress)
 {
-    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("另存为 PDF"),
-                                                      layout.title + QStringLiteral(".pdf"),
-                                                      QStringLiteral("PDF 文件 (*.pdf)"));
-    if (path.isEmpty())
-        return;
-    RowSource rows;
+    // QSaveFile writes beside the target and renames over it only on commit, so
+    // a failure leaves the old file as it was and no partial file behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("无法创建文件（文件夹不存在或没有写入权限）。\n") +
+               file.errorString();
+    QPdfWriter pdf(&file);
+    pdf.setTitle(title);
+    pdf.setCreator(Msg::programTitle());
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                  QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
+                                  QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&pdf))
+        return QStringLiteral("无法开始写入 PDF。");
+    QString failure;
+    bool stopped = false;
+    int page = 1;
     try {
-        rows = open();
+        PainterCanvas canvas(painter, pdf.logicalDpiY(), [&] {
+            stopped = progress && !progress(page++);
+            return !stopped && pdf.newPage();
+        });
+        draw(canvas);
     } catch (const DbError &e) {
-        Msg::error(parent, e.message());
-        return;
+        failure = e.message();
     }
-    const QString failure = writePdf(path, layout, rows);
-    if (!failure.isEmpty())
-        Msg::error(parent, QStringLiteral("无法保存 PDF 文件 %1：\n%2")
-                               .arg(QDir::toNativeSeparators(path), failure));
-}
-
-void showPreviewDialog(QWidget *parent, const Layout &layout, RowSource first,
-                       const RowsOpener &open)
-{
-    QPrinter printer(QPrinter::HighResolution);
-    setUpPrinter(printer, layout.title);
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(layout.title);
-    dialog.setWindowState(Qt::WindowMaximized);
-    std::optional<RowSource> pending = std::move(first);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter *target) {
-        try {
-            const RowSource rows = pending ? *std::exchange(pending, {}) : open();
-            renderOn(*target, layout, rows);
-        } catch (const DbError &e) {
-            Msg::error(&dialog, e.message());
-        }
-    });
-    if (auto *toolBar = dialog.findChild<QToolBar *>()) {
-        toolBar->addSeparator();
-        QAction *pdf = toolBar->addAction(QStringLiteral("另存为 PDF"));
-        pdf->setObjectName(QStringLiteral("SaveAsPdf"));
-        QObject::connect(pdf, &QAction::triggered, &dialog,
-                         [&] { saveAsPdf(&dialog, layout, open); });
-    }
-    if (auto *view = dialog.findChild<QPrintPreviewWidget *>())
-        view->setZoomFactor(1.0);
-    dialog.exec();
+    if (!painter.end() && failure.isEmpty())
+        failure = QStringLiteral("写入 PDF 时出错。");
+    if (!failure.isEmpty() || stopped)
+        return failure; // the temporary file goes with `file`, uncommitted
+    if (!file.commit())
+        return QStringLiteral("写入文件时出错（磁盘可能已满）。\n") + file.errorString();
+    return {};
 }
 
 Presenter &presenter()
 {
-    static Presenter instance = showPreviewDialog;
+    static Presenter instance = ReportPreview::present;
     return instance;
 }
 
@@ -325,75 +366,94 @@ void PainterCanvas::line(double x1, double y1, double x2, double y2)
     m_painter.drawLine(QPointF(x1, y1) * m_dotsPerMm, QPointF(x2, y2) * m_dotsPerMm);
 }
 
+Document::Document(Layout layout, Source source, const QDateTime &printedAt)
+    : m_layout(std::move(layout)), m_source(std::move(source)), m_printedAt(timeText(printedAt))
+{
+    m_totals = m_source.totals ? m_source.totals(m_layout) : totalsOf(m_layout, rows());
+    m_totals.sums.resize(m_layout.columns.size());
+}
+
+int Document::pageCount() const
+{
+    // The summary takes a row's place after the last row.
+    return int(m_totals.rows / RowsPerPage) + 1;
+}
+
+RowSource Document::rows(qint64 first, qint64 count) const
+{
+    return m_source.rows(first, count);
+}
+
+void Document::drawPage(int page, Canvas &canvas) const
+{
+    const QList<QVariantList> pageRows =
+        take(rows(qint64(page) * RowsPerPage, RowsPerPage), RowsPerPage);
+    Renderer(m_layout, canvas, m_printedAt)
+        .drawPage(page, pageRows, page == pageCount() - 1 ? &m_totals : nullptr);
+}
+
+int Document::drawPages(Canvas &canvas, int first, int last) const
+{
+    const int end = last < 0 ? pageCount() : std::min(last + 1, pageCount());
+    if (first >= end)
+        return 0;
+    return Renderer(m_layout, canvas, m_printedAt)
+        .stream(rows(qint64(first) * RowsPerPage), first, end, &m_totals);
+}
+
+QImage Document::pageImage(int page, double dotsPerInch) const
+{
+    Sheet sheet(dotsPerInch);
+    drawPage(page, *sheet.canvas);
+    return sheet.done();
+}
+
 int render(const Layout &layout, const RowSource &rows, Canvas &canvas, const QDateTime &printedAt)
 {
-    return Renderer(layout, canvas, printedAt).run(rows);
+    return Renderer(layout, canvas, timeText(printedAt)).stream(rows, 0, -1, nullptr);
 }
 
 QImage firstPage(const Layout &layout, const RowSource &rows, double dotsPerInch)
 {
-    const double dotsPerMm = dotsPerInch / 25.4;
-    QImage image(qRound(PageWidthMm * dotsPerMm), qRound(PageHeightMm * dotsPerMm),
-                 QImage::Format_RGB32);
-    image.setDotsPerMeterX(qRound(dotsPerMm * 1000));
-    image.setDotsPerMeterY(qRound(dotsPerMm * 1000));
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(MarginMm * dotsPerMm, MarginMm * dotsPerMm);
-    PainterCanvas canvas(painter, dotsPerInch, [] { return false; });
-    render(layout, rows, canvas);
-    return image;
+    Sheet sheet(dotsPerInch);
+    render(layout, rows, *sheet.canvas);
+    return sheet.done();
 }
 
 QString writePdf(const QString &path, const Layout &layout, const RowSource &rows)
 {
-    // QSaveFile writes beside the target and renames over it only on commit, so
-    // a failure leaves the old file as it was and no partial file behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("无法创建文件（文件夹不存在或没有写入权限）。\n") +
-               file.errorString();
-    QPdfWriter pdf(&file);
-    pdf.setTitle(layout.title);
-    pdf.setCreator(Msg::programTitle());
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                  QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
-                                  QPageLayout::Millimeter));
-    QPainter painter;
-    if (!painter.begin(&pdf))
-        return QStringLiteral("无法开始写入 PDF。");
-    QString failure;
-    try {
-        PainterCanvas canvas(painter, pdf.logicalDpiY(), [&pdf] { return pdf.newPage(); });
-        render(layout, rows, canvas);
-    } catch (const DbError &e) {
-        failure = e.message();
-    }
-    if (!painter.end() && failure.isEmpty())
-        failure = QStringLiteral("写入 PDF 时出错。");
-    if (!failure.isEmpty())
-        return failure; // the temporary file goes with `file`, uncommitted
-    if (!file.commit())
-        return QStringLiteral("写入文件时出错（磁盘可能已满）。\n") + file.errorString();
-    return {};
+    return writePdfWith(path, layout.title, [&](Canvas &canvas) { render(layout, rows, canvas); },
+                        {});
 }
 
-void preview(QWidget *parent, const Layout &layout, const RowsOpener &open)
+QString writePdf(const QString &path, const Document &document, const Progress &progress)
 {
-    RowSource first;
+    return writePdfWith(
+        path, document.layout().title, [&](Canvas &canvas) { document.drawPages(canvas); },
+        progress);
+}
+
+void preview(QWidget *parent, const Layout &layout, const Source &source)
+{
+    std::optional<Document> document;
     try {
-        first = open();
+        document.emplace(layout, source);
     } catch (const DbError &e) {
         Msg::error(parent, e.message());
         return;
     }
-    presenter()(parent, layout, std::move(first), open);
+    const int pages = document->pageCount();
+    if (pages > ManyPages &&
+        !Msg::ask(
+            parent, QStringLiteral("打印"),
+            QStringLiteral("该报表共有 %1 页，要打开打印预览吗？").arg(QLocale().toString(pages))))
+        return;
+    presenter()(parent, *document);
 }
 
 void setPresenter(Presenter p)
 {
-    presenter() = p ? std::move(p) : Presenter(showPreviewDialog);
+    presenter() = p ? std::move(p) : Presenter(ReportPreview::present);
 }
 
 } // namespace Report

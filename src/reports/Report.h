@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Sql.h"
 #include "reports/RowSource.h"
 
 #include <QDateTime>
@@ -78,6 +79,64 @@ private:
     std::function<bool()> m_nextPage;
 };
 
+// Rows that fit a page between its header and its footer.
+constexpr int RowsPerPage = 35;
+
+// What the last page sums up: the count of every row and, per column, the sum of
+// a summed column (0 under the others).
+struct Totals
+{
+    qint64 rows = 0;
+    QList<qint64> sums;
+};
+
+// A report's rows, read by their place in it, so that a page is found by its
+// number and only its rows are read.
+struct Source
+{
+    // The rows from the first'th on (counting from 0), at most count of them, all
+    // the rest when count is negative. Throws DbError.
+    std::function<RowSource(qint64 first, qint64 count)> rows;
+    // The count and the sums, reckoned by the source; when empty, every row is
+    // read once to sum it. Throws DbError.
+    std::function<Totals(const Layout &)> totals{};
+};
+
+// The rows of `fields` of a table that `where` selects (" where BName=? and ..."),
+// in the order of their key ID. The keys that begin each page are read once, on
+// the first page asked for; each page then reads its own rows only.
+Source tableRows(const QString &table, const QStringList &fields, const Sql &where);
+
+// A report ready to be drawn page by page: its count and sums are known, so any
+// page can be drawn alone, and printing or saving reads the rows once, in order.
+class Document
+{
+public:
+    // Reads the count and the sums; throws DbError.
+    Document(Layout layout, Source source,
+             const QDateTime &printedAt = QDateTime::currentDateTime());
+
+    const Layout &layout() const { return m_layout; }
+    const Totals &totals() const { return m_totals; }
+    int pageCount() const;
+    // The rows, as the source gives them (all of them by default). Throws DbError.
+    RowSource rows(qint64 first = 0, qint64 count = -1) const;
+    // Draws the page (counted from 0) on the canvas's current page. Throws DbError.
+    void drawPage(int page, Canvas &canvas) const;
+    // Draws the pages first..last (inclusive; -1: to the end) one after another,
+    // reading their rows in one pass; returns the pages drawn (fewer when the
+    // canvas refused a new page). Throws DbError.
+    int drawPages(Canvas &canvas, int first = 0, int last = -1) const;
+    // The page as an image of the whole sheet at the given resolution.
+    QImage pageImage(int page, double dotsPerInch) const;
+
+private:
+    Layout m_layout;
+    Source m_source;
+    Totals m_totals;
+    QString m_printedAt;
+};
+
 // Draws the report of every row onto the canvas; returns the number of pages.
 int render(const Layout &layout, const RowSource &rows, Canvas &canvas,
            const QDateTime &printedAt = QDateTime::currentDateTime());
@@ -85,23 +144,26 @@ int render(const Layout &layout, const RowSource &rows, Canvas &canvas,
 // The first page alone as an image (for looking at a report without a printer).
 QImage firstPage(const Layout &layout, const RowSource &rows, double dotsPerInch = 120);
 
+// Hears each page as it is written (counted from 1); false stops the writing.
+using Progress = std::function<bool(int page)>;
+
 // Writes the report as a PDF file: under a temporary name in the same folder,
 // renamed over `path` only when complete, so that a failure leaves whatever was
 // there untouched. Returns an empty string, or why the file was not written.
 QString writePdf(const QString &path, const Layout &layout, const RowSource &rows);
+// The same for a document, page by page; stopped by `progress`, nothing is
+// written and an empty string is returned.
+QString writePdf(const QString &path, const Document &document, const Progress &progress = {});
 
-// Runs the report's statement; throws DbError when it fails.
-using RowsOpener = std::function<RowSource()>;
+// What a window's "打印" button does: reads the report's count and sums (a
+// failure is shown and nothing opens), asks first when it runs to more than
+// ManyPages pages, and shows it in a print preview that draws only the pages
+// shown, from which it is printed or saved as PDF.
+constexpr int ManyPages = 1000;
+void preview(QWidget *parent, const Layout &layout, const Source &source);
 
-// What a window's "打印" button does: runs the statement now (a failure is shown
-// and nothing opens) and shows the report in a print preview, from which it is
-// printed, set up, zoomed or saved as PDF. The statement runs again whenever the
-// preview lays the pages out anew.
-void preview(QWidget *parent, const Layout &layout, const RowsOpener &open);
-
-// Tests replace the preview dialog; the presenter gets the rows already read.
-using Presenter =
-    std::function<void(QWidget *parent, const Layout &, RowSource first, const RowsOpener &)>;
+// Tests replace the preview dialog; the presenter gets the document made.
+using Presenter = std::function<void(QWidget *parent, const Document &document)>;
 void setPresenter(Presenter presenter);
 
 } // namespace Report

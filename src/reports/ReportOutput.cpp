@@ -8,12 +8,16 @@
 namespace ReportOutput {
 namespace {
 
-// The table's rows one at a time, with the running number in front when asked.
-RowSource tableRows(std::shared_ptr<const ShownTable> table, bool numbered)
+// The table's rows one at a time from the first'th, at most count of them (all
+// when negative), with the running number in front when asked.
+RowSource tableRows(std::shared_ptr<const ShownTable> table, bool numbered, qint64 first = 0,
+                    qint64 count = -1)
 {
-    auto next = std::make_shared<int>(0);
-    return [table, next, numbered](QVariantList &row) {
-        if (*next >= int(table->rows.size()))
+    const qint64 end = count < 0 ? qint64(table->rows.size())
+                                 : std::min(first + count, qint64(table->rows.size()));
+    auto next = std::make_shared<qint64>(first);
+    return [table, next, end, numbered](QVariantList &row) {
+        if (*next >= end)
             return false;
         row = table->rows[*next];
         ++*next;
@@ -97,7 +101,9 @@ QString exportWorkbook(QWidget *parent, const QString &reportName, const QString
 void print(QWidget *parent, const QString &title, const ShownTable &table)
 {
     auto shared = std::make_shared<const ShownTable>(table);
-    Report::preview(parent, layout(title, table), [shared] { return tableRows(shared, true); });
+    Report::preview(parent, layout(title, table), {[shared](qint64 first, qint64 count) {
+                        return tableRows(shared, true, first, count);
+                    }});
 }
 
 } // namespace ReportOutput

@@ -63,12 +63,12 @@ struct PrintRecorder
     int shown = 0;
     PrintRecorder()
     {
-        Report::setPresenter([this](QWidget *, const Report::Layout &layout, RowSource first,
-                                    const Report::RowsOpener &) {
+        Report::setPresenter([this](QWidget *, const Report::Document &document) {
             ++shown;
-            title = layout.title;
+            title = document.layout().title;
             rows.clear();
-            for (QVariantList row; first(row);)
+            const RowSource all = document.rows();
+            for (QVariantList row; all(row);)
                 rows << row;
         });
     }

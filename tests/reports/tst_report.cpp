@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <memory>
 
 class TestReport : public QObject
 {
@@ -22,6 +24,8 @@ private slots:
     void rendersToPdfAndImage();
     void aSavedPdfGivesBackItsChineseText();
     void aFailedPdfLeavesTheOldFileAndSaysWhy();
+    void aDocumentDrawsAnyPageAloneFromItsOwnRows();
+    void tableRowsFindAPageByItsKeys();
 };
 
 namespace {
@@ -76,16 +80,27 @@ const Report::Layout Debts{"家债务报表",
                             {"已还金额", Report::Kind::Money, true},
                             {"备注"}}};
 
-// n rows; row i owes i yuan and has repaid 0.5 yuan.
-RowSource debtRows(int n)
+// Rows first+1..end; row i owes i yuan and has repaid 0.5 yuan. `handed` counts
+// the rows handed out.
+RowSource debtRows(qint64 end, qint64 first = 0, std::shared_ptr<qint64> handed = {})
 {
-    return [n, i = 0](QVariantList &row) mutable {
-        if (i >= n)
+    return [end, i = first, handed](QVariantList &row) mutable {
+        if (i >= end)
             return false;
         ++i;
-        row = {i, "2026-01-01", "老王", qlonglong(i) * 10000, "现金", "爸爸", 5000LL, "借"};
+        if (handed)
+            ++*handed;
+        row = {i, "2026-01-01", "老王", i * 10000, "现金", "爸爸", 5000LL, "借"};
         return true;
     };
+}
+
+// n debt rows found by their place.
+Report::Source debtSource(qint64 n, std::shared_ptr<qint64> handed)
+{
+    return {[n, handed](qint64 first, qint64 count) {
+        return debtRows(count < 0 ? n : std::min(n, first + count), first, handed);
+    }};
 }
 
 } // namespace
@@ -235,6 +250,67 @@ void TestReport::aFailedPdfLeavesTheOldFileAndSaysWhy()
     // A folder that cannot exist (its name is a file's) is said so.
     QVERIFY(Report::writePdf(path + "/a.pdf", Debts, debtRows(1)).startsWith("无法创建文件"));
     QCOMPARE(contents(), good);
+}
+
+void TestReport::aDocumentDrawsAnyPageAloneFromItsOwnRows()
+{
+    const QDateTime at({2026, 2, 3}, {4, 5, 6});
+    RecordingCanvas whole;
+    Report::render(Debts, debtRows(80), whole, at);
+    auto handed = std::make_shared<qint64>(0);
+    const Report::Document document(Debts, debtSource(80, handed), at);
+    // A source that does not sum itself is read once for the totals.
+    QCOMPARE(*handed, 80);
+    QCOMPARE(document.pageCount(), 3);
+    for (int page : {2, 0, 1}) {
+        *handed = 0;
+        RecordingCanvas alone;
+        document.drawPage(page, alone);
+        QCOMPARE(*handed, page == 2 ? 10 : 35);
+        QCOMPARE(alone.texts(0), whole.texts(page));
+    }
+    // A range of pages in one pass, as printing pages 2 to 3 does.
+    RecordingCanvas range;
+    QCOMPARE(document.drawPages(range, 1, 2), 2);
+    QCOMPARE(range.texts(0), whole.texts(1));
+    QCOMPARE(range.texts(1), whole.texts(2));
+}
+
+void TestReport::tableRowsFindAPageByItsKeys()
+{
+    TestEnvironment env;
+    // 75 incomes of 家 between rows of another book, 1 yuan more each.
+    for (int i = 1; i <= 75; ++i)
+        for (const char *book : {"别家", "家"})
+            Db::exec("insert into InTable (BName, IDate, IName, IMoney) values (?, ?, '工资', ?)",
+                     {book, QString("2026-01-%1").arg(i % 28 + 1, 2, 10, QChar('0')), i * 10000});
+    const Report::Layout incomes{
+        "收入报表", {{"序号", Report::Kind::Key}, {"日期"}, {"金额", Report::Kind::Money, true}}};
+    const auto document = [&](const QString &book) {
+        return Report::Document(incomes, Report::tableRows("InTable", {"ID", "IDate", "IMoney"},
+                                                           Sql(" where BName=?", {book})));
+    };
+    const Report::Document home = document("家");
+    QCOMPARE(home.totals().rows, 75);
+    QCOMPARE(home.totals().sums, QList<qint64>({0, 0, 2850 * 10000}));
+    QCOMPARE(home.pageCount(), 3);
+    // The second page: the 36th to the 70th income, in the order of their keys.
+    QList<qint64> keys;
+    const RowSource second = home.rows(35, 35);
+    for (QVariantList row; second(row);)
+        keys << row[0].toLongLong();
+    QCOMPARE(keys.size(), 35);
+    QCOMPARE(keys.first(), Db::value("select ID from InTable where BName='家' and IMoney=360000"));
+    QVERIFY(std::is_sorted(keys.begin(), keys.end()));
+    RecordingCanvas last;
+    home.drawPage(2, last);
+    QVERIFY(last.find(0, "合计 75") && last.find(0, "2,850.00") && last.find(0, "本页合计 5"));
+
+    const Report::Document none = document("无此帐簿");
+    QCOMPARE(none.pageCount(), 1);
+    RecordingCanvas empty;
+    none.drawPage(0, empty);
+    QVERIFY(empty.find(0, "合计 0"));
 }
 
 QTEST_MAIN(TestReport)

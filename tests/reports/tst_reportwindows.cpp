@@ -214,12 +214,12 @@ void TestReportWindows::exportAndPrintCarryTheShownRun()
     Report::Layout printed;
     QList<QVariantList> rows;
     QImage page;
-    Report::setPresenter([&](QWidget *, const Report::Layout &layout, RowSource source,
-                             const Report::RowsOpener &open) {
-        printed = layout;
+    Report::setPresenter([&](QWidget *, const Report::Document &document) {
+        printed = document.layout();
+        const RowSource source = document.rows();
         for (QVariantList row; source(row);)
             rows << row;
-        page = Report::firstPage(layout, open());
+        page = document.pageImage(0, 120);
     });
     Drive::click(monthly.get(), "BitBtn4");
     Report::setPresenter({});

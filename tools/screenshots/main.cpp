@@ -207,10 +207,9 @@ int main(int argc, char *argv[])
             save(&main, out, name);
             if (auto *print = child->findChild<QPushButton *>(QStringLiteral("BitBtn4"));
                 print && print->isEnabled()) {
-                Report::setPresenter([&](QWidget *, const Report::Layout &layout, RowSource rows,
-                                         const Report::RowsOpener &) {
+                Report::setPresenter([&](QWidget *, const Report::Document &document) {
                     const QString path = out.filePath(name + QStringLiteral("-report.png"));
-                    if (Report::firstPage(layout, rows).save(path))
+                    if (document.pageImage(0, 120).save(path))
                         std::printf("%s\n", qPrintable(path));
                 });
                 print->click();

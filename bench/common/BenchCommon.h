@@ -1,0 +1,130 @@
+#pragma once
+
+// What the benchmarks share: clocks, the process's memory, medians and the sample
+// books they measure on (made once and kept for later runs).
+
+#include "books/SampleBook.h"
+#include "data/TfrmDM.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace Bench {
+
+inline const QString Book = QStringLiteral("大帐簿");
+constexpr std::uint64_t Seed = 2024;
+
+// ---- clocks and memory ---------------------------------------------------------
+
+// CPU time of this thread: unlike the wall clock, it does not count the time the
+// thread waits while other processes use the cores.
+inline double threadMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+inline double wallMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+// Resident memory of the process in MB, from /proc/self/status.
+inline double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Timing
+{
+    double cpu = 0, wall = 0;
+};
+
+struct Sample
+{
+    std::vector<double> cpu, wall;
+    void add(const Timing &t)
+    {
+        cpu.push_back(t.cpu);
+        wall.push_back(t.wall);
+    }
+    Timing median() const { return {Bench::median(cpu), Bench::median(wall)}; }
+};
+
+template <typename F> Timing timed(F &&work)
+{
+    const double cpu = threadMs(), wall = wallMs();
+    work();
+    return {threadMs() - cpu, wallMs() - wall};
+}
+
+inline void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// ---- the books ---------------------------------------------------------------------
+
+inline QString bookFile(const QString &dir)
+{
+    return dir + QLatin1Char('/') + TfrmDM::databaseFileName();
+}
+
+// Writes a sample book of `entries` into a fresh data folder `dir`.
+inline void makeBook(const QString &dir, std::int64_t entries)
+{
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
+    TfrmDM dm;
+    if (!dm.isOpen())
+        qFatal("%s", qPrintable(dm.openError()));
+    const double start = wallMs();
+    SampleBook::write({.book = Book, .entries = entries, .seed = Seed});
+    std::printf("made a book of %lld entries in %.1f s: %s\n", static_cast<long long>(entries),
+                (wallMs() - start) / 1e3, qPrintable(bookFile(dir)));
+}
+
+// The data file of a sample book of `entries` kept in `cache`, made there first
+// when it is not (aside and renamed, so that an interrupted run leaves no half book).
+inline QString keptBook(const QString &cache, std::int64_t entries)
+{
+    const QString dir = cache + QStringLiteral("/book-%1-seed%2-generation%3")
+                                    .arg(entries)
+                                    .arg(Seed)
+                                    .arg(SampleBook::Generation);
+    if (QFile::exists(bookFile(dir))) {
+        std::printf("using the book of %lld entries kept in %s\n", static_cast<long long>(entries),
+                    qPrintable(dir));
+    } else {
+        const QString part = dir + QStringLiteral(".part");
+        makeBook(part, entries);
+        QDir().rename(part, dir);
+    }
+    return bookFile(dir);
+}
+
+} // namespace Bench

@@ -1,0 +1,272 @@
+// How the reports keep up with a big book, on sample books of 10^3 and 10^6 entries:
+// the print preview of every income (first page shown, then the whole report saved
+// as PDF), the expense analysis by day over all ten years (grid and shown chart
+// painted), and the income and expense queries sorted by a column (first screen
+// painted, and the longest the screen's thread went without answering while the
+// sort ran). Times are medians in thread CPU time with the wall clock beside, and
+// the growth of the process's resident memory; the last lines hold the goals.
+//
+//   QT_QPA_PLATFORM=offscreen bench_scale [CACHE_DIR [SHOTS_DIR]]
+//
+// The 10^6 book is kept in CACHE_DIR (default /tmp/qinghebu-bench) for later runs;
+// every run works on a copy. SHOTS_DIR, when given, receives a PNG of the preview
+// and of the analysis on the big book.
+#include "../common/BenchCommon.h"
+#include "data/TfrmDM.h"
+#include "reports/AnalysisWindows.h"
+#include "reports/DetailQueries.h"
+#include "reports/Report.h"
+#include "reports/ReportPreview.h"
+#include "widgets/ChartTabs.h"
+#include "widgets/MessageBox.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <malloc.h>
+#include <map>
+#include <memory>
+
+namespace {
+
+using namespace Bench;
+constexpr int Rounds = 5;
+
+QString g_shots; // where screenshots go; empty: none
+
+struct Figure
+{
+    Timing time;
+    double growthMb = 0;
+    QString note{}; // what else was found: pages, the longest wait...
+    double longestGapMs = 0;
+};
+
+// Processes events until `done` says so; false after a minute.
+bool waitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer guard;
+    guard.start();
+    while (!done() && guard.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+double baselineMb()
+{
+    settle();
+    malloc_trim(0);
+    return residentMb();
+}
+
+void shoot(QWidget *widget, const QString &name)
+{
+    if (!g_shots.isEmpty() && widget->grab().save(g_shots + QLatin1Char('/') + name))
+        std::printf("saved %s/%s\n", qPrintable(g_shots), qPrintable(name));
+}
+
+// Notices the longest time the screen's thread went without running a 5 ms timer.
+class GapWatch
+{
+public:
+    GapWatch()
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_last = wallMs();
+        m_timer.start();
+    }
+    double longest()
+    {
+        tick();
+        return m_longest;
+    }
+
+private:
+    void tick()
+    {
+        const double now = wallMs();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    double m_last = 0, m_longest = 0;
+};
+
+// ---- the print preview -------------------------------------------------------------
+
+// The income query of every date, its report shown in the preview until the first
+// page is drawn.
+Figure measurePreview(bool shots)
+{
+    TfrmP_In window;
+    window.resize(1200, 800);
+    window.show();
+    window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
+    window.BitBtn1Click();
+    settle();
+    Figure figure;
+    Sample sample;
+    for (int round = 0; round < Rounds; ++round) {
+        const double before = baselineMb();
+        bool shown = false;
+        Timing t;
+        const double cpu = threadMs(), wall = wallMs();
+        Report::setPresenter([&](QWidget *, const Report::Document &document) {
+            ReportPreview preview(document);
+            preview.resize(1200, 900);
+            QObject::connect(preview.view(), &PageView::pageShown, [&] {
+                if (!shown)
+                    t = {threadMs() - cpu, wallMs() - wall};
+                shown = true;
+            });
+            preview.show();
+            waitFor([&] { return shown; });
+            figure.growthMb = std::max(figure.growthMb, residentMb() - before);
+            figure.note = QStringLiteral("%1 pages").arg(document.pageCount());
+            if (shots && round == 0)
+                shoot(&preview, QStringLiteral("preview.png"));
+        });
+        window.BitBtn4Click();
+        sample.add(t);
+    }
+    Report::setPresenter({});
+    figure.time = sample.median();
+    return figure;
+}
+
+// The pages of a PDF file, by their page objects.
+int pdfPages(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray data = file.readAll();
+    return int(data.count("/Type /Page\n") + data.count("/Type /Page\r"));
+}
+
+// The same report saved as PDF from the preview, once.
+Figure measurePdf()
+{
+    TfrmP_In window;
+    window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
+    window.BitBtn1Click();
+    settle();
+    Figure figure;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("收入报表.pdf"));
+    Report::setPresenter([&](QWidget *, const Report::Document &document) {
+        ReportPreview preview(document);
+        const double before = baselineMb();
+        double peak = before;
+        int pages = 0;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] { peak = std::max(peak, residentMb()); });
+        sampler.start(50);
+        figure.time = timed([&] { preview.saveAsPdf(path); });
+        peak = std::max(peak, residentMb());
+        pages = pdfPages(path);
+        figure.growthMb = peak - before;
+        figure.note = QStringLiteral("%1 of %2 pages, %3 MB")
+                          .arg(pages)
+                          .arg(document.pageCount())
+                          .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1);
+        figure.longestGapMs = pages == document.pageCount() ? 0 : -1; // -1: incomplete
+    });
+    window.BitBtn4Click();
+    Report::setPresenter({});
+    return figure;
+}
+
+// ---- one book ----------------------------------------------------------------------
+
+using Figures = std::map<QString, Figure>;
+
+Figures measureBook(const QString &source, bool big)
+{
+    QTemporaryDir work;
+    QFile::copy(source, bookFile(work.path()));
+    qputenv("QINGHEBU_DATA_DIR", work.path().toUtf8());
+    TfrmDM dm;
+    if (!dm.isOpen())
+        qFatal("%s", qPrintable(dm.openError()));
+    dm.setCurrentBook(Book);
+    Figures figures;
+    figures[QStringLiteral("preview, first page")] = measurePreview(big);
+    figures[QStringLiteral("preview, saved as PDF")] = measurePdf();
+    return figures;
+}
+
+// ---- the report --------------------------------------------------------------------
+
+const char *verdict(bool ok)
+{
+    return ok ? "ok" : "FAIL";
+}
+
+void printTable(const Figures &small, const Figures &big)
+{
+    std::printf("\n%-34s %10s %10s %8s %10s %10s %8s  %s\n", "figure (median of rounds)", "10^3 ms",
+                "(wall)", "+MB", "10^6 ms", "(wall)", "+MB", "10^6 notes");
+    for (const auto &[name, b] : big) {
+        const Figure &s = small.at(name);
+        std::printf("%-34s %10.1f %10.1f %8.1f %10.1f %10.1f %8.1f  %s\n", qPrintable(name),
+                    s.time.cpu, s.time.wall, s.growthMb, b.time.cpu, b.time.wall, b.growthMb,
+                    qPrintable(b.note));
+    }
+}
+
+void printGoals(const Figures &big)
+{
+    std::printf("\ngoals on 10^6 entries\n");
+    const Figure &preview = big.at(QStringLiteral("preview, first page"));
+    std::printf("%-48s %8.0f ms wall [<= 500: %s], +%.1f MB [<= 60: %s]\n",
+                "print preview of every income, first page", preview.time.wall,
+                verdict(preview.time.wall <= 500), preview.growthMb,
+                verdict(preview.growthMb <= 60));
+    const Figure &pdf = big.at(QStringLiteral("preview, saved as PDF"));
+    std::printf("%-48s %s [complete: %s], +%.1f MB [<= 60: %s]\n", "the same saved as PDF",
+                qPrintable(pdf.note), verdict(pdf.longestGapMs == 0), pdf.growthMb,
+                verdict(pdf.growthMb <= 60));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The question before a report of many pages is answered yes.
+    Msg::setAnswerer([](QMessageBox &box) {
+        if (box.standardButtons() & QMessageBox::Yes)
+            return QMessageBox::Yes;
+        std::fprintf(stderr, "message: %s\n", qPrintable(box.text()));
+        return QMessageBox::Ok;
+    });
+#ifndef __OPTIMIZE__
+    std::printf("note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
+#endif
+    const QString cache =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/qinghebu-bench"))
+            .absolutePath();
+    if (argc > 2) {
+        g_shots = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+        QDir().mkpath(g_shots);
+    }
+    QTemporaryDir smallDir;
+    makeBook(smallDir.path(), 1000);
+    const QString bigBook = keptBook(cache, 1000000);
+    const Figures small = measureBook(bookFile(smallDir.path()), false);
+    const Figures big = measureBook(bigBook, true);
+    printTable(small, big);
+    printGoals(big);
+    return 0;
+}
