@@ -20,7 +20,7 @@
 #include "widgets/ChartTabs.h"
 #include "widgets/MessageBox.h"
 
-#include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -185,6 +185,50 @@ Figure measurePdf()
     return figure;
 }
 
+// ---- the analysis by day -------------------------------------------------------------
+
+// Paints the window as it stands: the window, and the viewports of its grids and
+// charts, which paint on their own.
+void paintAll(QWidget *window)
+{
+    window->repaint();
+    for (QAbstractScrollArea *area : window->findChildren<QAbstractScrollArea *>())
+        area->viewport()->repaint();
+}
+
+// 统计 of the expense analysis by day over every date, until the sums and the
+// shown chart are painted.
+Figure measureAnalysis(bool shots)
+{
+    TfrmE_O window;
+    window.resize(1400, 900);
+    window.show();
+    auto *item = window.findChild<QComboBox *>(QStringLiteral("ComboBox1"));
+    item->setCurrentIndex(item->findText(QStringLiteral("日支出")));
+    window.findChild<QCheckBox *>(QStringLiteral("CheckDate"))->setChecked(false);
+    settle();
+    Figure figure;
+    Sample sample;
+    for (int round = 0; round < Rounds; ++round) {
+        const double before = baselineMb();
+        sample.add(timed([&] {
+            window.BitBtn1Click();
+            settle(); // the chart lays its series and axes out
+            paintAll(&window);
+        }));
+        figure.growthMb = std::max(figure.growthMb, residentMb() - before);
+    }
+    figure.time = sample.median();
+    figure.note = QStringLiteral("%1 days").arg(window.shown().rows.size());
+    if (shots)
+        for (int tab = 0; tab < 3; ++tab) {
+            window.charts()->tabs()->setCurrentIndex(tab);
+            settle();
+            shoot(&window, QStringLiteral("analysis-%1.png").arg(tab + 1));
+        }
+    return figure;
+}
+
 // ---- one book ----------------------------------------------------------------------
 
 using Figures = std::map<QString, Figure>;
@@ -201,6 +245,7 @@ Figures measureBook(const QString &source, bool big)
     Figures figures;
     figures[QStringLiteral("preview, first page")] = measurePreview(big);
     figures[QStringLiteral("preview, saved as PDF")] = measurePdf();
+    figures[QStringLiteral("expense analysis by day")] = measureAnalysis(big);
     return figures;
 }
 
@@ -231,6 +276,11 @@ void printGoals(const Figures &big)
                 "print preview of every income, first page", preview.time.wall,
                 verdict(preview.time.wall <= 500), preview.growthMb,
                 verdict(preview.growthMb <= 60));
+    const Figure &analysis = big.at(QStringLiteral("expense analysis by day"));
+    std::printf("%-48s %8.0f ms [<= 300: %s], +%.1f MB [<= 30: %s]\n",
+                "expense analysis by day over ten years", analysis.time.cpu,
+                verdict(analysis.time.cpu <= 300), analysis.growthMb,
+                verdict(analysis.growthMb <= 30));
     const Figure &pdf = big.at(QStringLiteral("preview, saved as PDF"));
     std::printf("%-48s %s [complete: %s], +%.1f MB [<= 60: %s]\n", "the same saved as PDF",
                 qPrintable(pdf.note), verdict(pdf.longestGapMs == 0), pdf.growthMb,

@@ -86,8 +86,7 @@ void AnalysisWindow::showRun(const Analysis::Result &result)
     std::vector<ChartTabs::Point> points;
     for (const auto &row : result.rows) {
         m_shown.rows.push_back({row.item, row.amount.toVariant()});
-        points.push_back(
-            {row.item, double(row.amount.units()) / Money::Scale, row.amount.toGrouped()});
+        points.push_back({row.item, row.amount});
     }
     const QString total = result.total ? result.total->toGrouped() : QString();
     showRows(m_shown.listRows());

@@ -5,6 +5,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QFileDialog>
@@ -28,11 +29,9 @@ enum Tab
     PieTab
 };
 
-// Slice labels crowd a pie beyond this many slices; hovering still shows each one.
-constexpr std::size_t MaxLabelledSlices = 12;
 // Slices under this share of the whole get no label: their labels would overlap.
 constexpr double MinLabelledShare = 0.02;
-constexpr std::size_t MaxLevelLabels = 6;
+constexpr std::size_t MaxLevelLabels = 6, MaxAxisLabels = 30;
 
 void clearChart(QChart *chart)
 {
@@ -43,17 +42,42 @@ void clearChart(QChart *chart)
     }
 }
 
-// Category labels along x, values along y from 0 (or the lowest value below 0).
+// The amount as drawn: yuan.
+double drawn(const ChartTabs::Point &p)
+{
+    return double(p.amount.units()) / Money::Scale;
+}
+
+// Labels along x: every point's, or beyond MaxAxisLabels every so many points'
+// (a label on each of a hundred bars would be cut to nothing).
+QAbstractAxis *labelAxis(const std::vector<ChartTabs::Point> &points)
+{
+    if (points.size() <= MaxAxisLabels) {
+        auto *x = new QBarCategoryAxis;
+        for (const ChartTabs::Point &p : points)
+            x->append(p.label);
+        return x;
+    }
+    auto *x = new QCategoryAxis;
+    x->setRange(-0.5, double(points.size()) - 0.5);
+    x->setStartValue(-0.5);
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const std::size_t every = (points.size() + MaxAxisLabels - 1) / MaxAxisLabels;
+    for (std::size_t i = 0; i < points.size(); i += every)
+        x->append(points[i].label, double(i));
+    return x;
+}
+
+// Labels along x, values along y from 0 (or the lowest value below 0).
 void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartTabs::Point> &points)
 {
-    auto *x = new QBarCategoryAxis;
+    QAbstractAxis *x = labelAxis(points);
     double low = 0, high = 0;
     for (const ChartTabs::Point &p : points) {
-        x->append(p.label);
-        low = std::min(low, p.value);
-        high = std::max(high, p.value);
+        low = std::min(low, drawn(p));
+        high = std::max(high, drawn(p));
     }
-    // Beyond a few points, labels such as "2008-01" only fit turned on their side.
+    // Beyond a few labels, labels such as "2008-01" only fit turned on their side.
     x->setLabelsAngle(points.size() > MaxLevelLabels ? -90 : 0);
     auto *y = new QValueAxis;
     y->setRange(low, high > low ? high : low + 1);
@@ -78,6 +102,8 @@ ChartTabs::ChartTabs(const QString &title, QWidget *parent)
     layout->addWidget(m_hover);
     for (const char *tab : {"柱图", "折线图", "饼图"})
         m_views.push_back(addChartTab(QString::fromUtf8(tab)));
+    m_filled.assign(m_views.size(), true);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &ChartTabs::fillShownTab);
 
     auto *save = new QPushButton(QStringLiteral("保存图片"), this);
     save->setObjectName(QStringLiteral("ButSaveChart"));
@@ -112,72 +138,92 @@ QChart *ChartTabs::chart(int tab) const
 
 void ChartTabs::setPoints(const std::vector<Point> &points)
 {
-    m_points = points;
+    // The old series go first: their hover handlers point into the old points.
+    for (QChartView *view : m_views)
+        clearChart(view->chart());
+    m_points = ChartPoints::grouped(points);
+    m_slices = ChartPoints::grouped(points, ChartPoints::PieSlices);
     m_hover->clear();
-    fillBar(points);
-    fillLine(points);
-    fillPie(points);
+    m_filled.assign(m_views.size(), false);
+    fillShownTab();
 }
 
-void ChartTabs::fillBar(const std::vector<Point> &points)
+void ChartTabs::fillShownTab()
+{
+    const int tab = m_tabs->currentIndex();
+    if (tab < 0 || m_filled[tab])
+        return;
+    m_filled[tab] = true;
+    switch (tab) {
+    case BarTab:
+        fillBar();
+        break;
+    case LineTab:
+        fillLine();
+        break;
+    case PieTab:
+        fillPie();
+        break;
+    }
+}
+
+void ChartTabs::fillBar()
 {
     QChart *c = chart(BarTab);
-    clearChart(c);
     auto *set = new QBarSet(QStringLiteral("金额"));
-    for (const Point &p : points)
-        set->append(p.value);
+    for (const Point &p : m_points)
+        set->append(drawn(p));
     auto *series = new QBarSeries;
     series->append(set);
-    connect(set, &QBarSet::hovered, this, [this](bool on, int index) { showHover(index, on); });
+    connect(set, &QBarSet::hovered, this,
+            [this](bool on, int index) { showHover(on ? &m_points.at(index) : nullptr); });
     c->addSeries(series);
-    attachAxes(c, series, points);
+    attachAxes(c, series, m_points);
 }
 
-void ChartTabs::fillLine(const std::vector<Point> &points)
+void ChartTabs::fillLine()
 {
     QChart *c = chart(LineTab);
-    clearChart(c);
     auto *series = new QLineSeries;
-    for (std::size_t i = 0; i < points.size(); ++i)
-        series->append(double(i), points[i].value);
-    series->setPointsVisible(true);
-    connect(series, &QLineSeries::hovered, this,
-            [this](const QPointF &at, bool on) { showHover(int(std::lround(at.x())), on); });
+    for (std::size_t i = 0; i < m_points.size(); ++i)
+        series->append(double(i), drawn(m_points[i]));
+    series->setPointsVisible(m_points.size() <= MaxMarkedPoints);
+    connect(series, &QLineSeries::hovered, this, [this](const QPointF &at, bool on) {
+        const long i = std::lround(at.x());
+        showHover(on && i >= 0 && std::size_t(i) < m_points.size() ? &m_points[i] : nullptr);
+    });
     c->addSeries(series);
-    attachAxes(c, series, points);
+    attachAxes(c, series, m_points);
 }
 
-void ChartTabs::fillPie(const std::vector<Point> &points)
+void ChartTabs::fillPie()
 {
     QChart *c = chart(PieTab);
-    clearChart(c);
     auto *series = new QPieSeries;
     double whole = 0;
-    for (const Point &p : points)
-        whole += std::max(p.value, 0.0);
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    for (const Point &p : m_slices)
+        whole += std::max(drawn(p), 0.0);
+    for (const Point &p : m_slices) {
         // A pie shows shares: slices of zero or less have no area to draw.
-        const double value = std::max(points[i].value, 0.0);
-        QPieSlice *slice = series->append(points[i].label, value);
-        slice->setLabelVisible(points.size() <= MaxLabelledSlices &&
-                               value > whole * MinLabelledShare);
-        connect(slice, &QPieSlice::hovered, this, [this, slice, i](bool on) {
+        const double value = std::max(drawn(p), 0.0);
+        QPieSlice *slice = series->append(p.label, value);
+        slice->setLabelVisible(value > whole * MinLabelledShare);
+        connect(slice, &QPieSlice::hovered, this, [this, slice, &p](bool on) {
             slice->setExploded(on);
-            showHover(int(i), on);
+            showHover(on ? &p : nullptr);
         });
     }
     c->addSeries(series);
 }
 
-void ChartTabs::showHover(int index, bool hovered)
+void ChartTabs::showHover(const Point *point)
 {
-    if (!hovered || index < 0 || std::size_t(index) >= m_points.size()) {
+    if (!point) {
         m_hover->clear();
         QToolTip::hideText();
         return;
     }
-    const Point &p = m_points[index];
-    m_hover->setText(p.label + QStringLiteral("：") + p.valueText);
+    m_hover->setText(point->label + QStringLiteral("：") + point->amount.toGrouped());
     QToolTip::showText(QCursor::pos(), m_hover->text(), this);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/ChartPoints.h"
+
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -10,25 +12,26 @@ class QLabel;
 class QTabWidget;
 
 // Three tabs, "柱图", "折线图" and "饼图", each one chart of the same points under
-// one title. Every setPoints replaces the series of all three. Hovering a bar,
-// a point or a slice shows its label and value; "保存图片" saves the chart of
-// the shown tab as a PNG file.
+// one title. Every setPoints replaces the series of all three; a tab's chart is
+// filled when it is shown, so that only the chart in view costs anything. Many
+// points are grouped as ChartPoints says (the bars and the line by week, month or
+// year, the pie into its largest slices and 其他), and a line of many points has
+// no markers. Hovering a bar, a point or a slice shows its label and value;
+// "保存图片" saves the chart of the shown tab as a PNG file.
 class ChartTabs : public QWidget
 {
     Q_OBJECT
 public:
-    struct Point
-    {
-        QString label;
-        double value = 0;    // drawn
-        QString valueText{}; // shown on hover, exact
-    };
+    using Point = ChartPoints::Point;
+    // A line of more points than this has no markers: they would run together.
+    static constexpr std::size_t MaxMarkedPoints = 60;
 
     explicit ChartTabs(const QString &title, QWidget *parent = nullptr);
 
     void setPoints(const std::vector<Point> &points);
 
     QTabWidget *tabs() const { return m_tabs; }
+    // The tab's chart; empty until the tab was shown after the last setPoints.
     QChart *chart(int tab) const;
     // The hover text shown under the charts ("2008-01：1500"), empty when nothing is hovered.
     QString hoverText() const;
@@ -38,14 +41,17 @@ public:
 
 private:
     QChartView *addChartTab(const QString &tabTitle);
-    void fillBar(const std::vector<Point> &points);
-    void fillLine(const std::vector<Point> &points);
-    void fillPie(const std::vector<Point> &points);
-    void showHover(int index, bool hovered);
+    void fillShownTab();
+    void fillBar();
+    void fillLine();
+    void fillPie();
+    void showHover(const Point *point);
 
     QString m_title;
     QTabWidget *m_tabs = nullptr;
     std::vector<QChartView *> m_views;
-    std::vector<Point> m_points;
+    std::vector<bool> m_filled;  // per tab, since the last setPoints
+    std::vector<Point> m_points; // grouped, as the bars and the line show them
+    std::vector<Point> m_slices; // as the pie shows them
     QLabel *m_hover = nullptr;
 };
