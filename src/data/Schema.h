@@ -35,7 +35,8 @@ struct Table
 // Marks our database files (PRAGMA application_id) and their layout version.
 constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 2: kept monthly totals (MonthTotal).
-constexpr int UserVersion = 2;
+// 3: incomes and expenses indexed by amount (LaterIndex).
+constexpr int UserVersion = 3;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);

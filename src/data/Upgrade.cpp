@@ -18,6 +18,10 @@ void run(const QSqlDatabase &db, const Progress &progress)
     if (from >= Schema::UserVersion)
         return;
     Transaction transaction(db);
+    // 3: the amount indexes, made with the tables and indexes a file lacks; on a
+    // big book they take a few seconds.
+    if (from < 3 && progress)
+        progress(QStringLiteral("正在建立索引……"), 0);
     Schema::addTablesSince(db, from);
     if (from < 2)
         MonthTotals::rebuild(db, [&progress](int percent) {

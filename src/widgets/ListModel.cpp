@@ -1,15 +1,31 @@
 #include "widgets/ListModel.h"
 
+#include "data/KeySorter.h"
 #include "data/Money.h"
+#include "data/ProgressCheck.h"
+#include "data/TfrmDM.h"
+#include "widgets/ListWindow.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
 // Pages kept in memory; the rest are read again when shown.
 constexpr int MaxPages = 64;
+qint64 g_stepBudget = ListModel::StepBudget;
 } // namespace
+
+ListModel::~ListModel()
+{
+    delete m_sorter;
+}
+
+void ListModel::setStepBudget(qint64 steps)
+{
+    g_stepBudget = steps > 0 ? steps : StepBudget;
+}
 
 Sql ListModel::within(const QString &outer, const Sql &condition) const
 {
@@ -112,6 +128,7 @@ void ListModel::showRows(int count, bool counted, bool keepBlankRow)
 
 void ListModel::setRows(const std::vector<List::Column> &columns, const QList<QVariantList> &rows)
 {
+    stopSorting();
     m_query = List::Query();
     beginResetModel();
     m_titles.clear();
@@ -133,16 +150,22 @@ void ListModel::reload()
 {
     if (isComputed())
         return;
-    QList<QVariantList> firstPage;
+    stopSorting();
+    std::optional<QList<QVariantList>> read;
     try {
         m_changesSeen = totalChanges();
         // The first page and one row more: the row more tells whether the list is
         // longer than a page; a longer list is counted when something needs its end.
-        firstPage = readRows(0, PageSize + 1, false);
+        read = readRows(0, PageSize + 1, false);
     } catch (const DbError &) {
         showRows(0, true);
         throw;
     }
+    if (!read) {
+        sortAside();
+        return;
+    }
+    QList<QVariantList> &firstPage = *read;
     const bool counted = firstPage.size() <= PageSize;
     if (!counted)
         firstPage.removeLast();
@@ -200,7 +223,7 @@ bool ListModel::isListed(const QString &keyAlias, const QVariant &key) const
 void ListModel::rowWritten(const QString &keyAlias, const QVariant &key, bool wasListed,
                            bool wasUpToDate)
 {
-    if (!wasUpToDate || key.isNull()) {
+    if (!wasUpToDate || key.isNull() || m_keyed || isSorting()) {
         reload();
         return;
     }
@@ -219,22 +242,102 @@ int ListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_titles.size());
 }
 
-QList<QVariantList> ListModel::readRows(int offset, int count, bool reversed) const
+std::optional<QList<QVariantList>> ListModel::readRows(int offset, int count, bool reversed) const
 {
     Sql sql = within(QStringLiteral("*"));
     sql.add(orderClause(reversed) + QStringLiteral(" limit ? offset ?"), {count, offset});
-    QSqlQuery query = sql.exec();
+    const bool budgeted = canSortAside();
+    std::optional<ProgressCheck> check;
+    if (budgeted)
+        check.emplace(TfrmDM::instance()->database(), ProgressCheck::afterSteps(g_stepBudget));
     QList<QVariantList> rows;
+    try {
+        QSqlQuery query = sql.exec();
+        while (query.next()) {
+            QVariantList row;
+            row.reserve(m_titles.size());
+            for (int c = 0; c < m_titles.size(); ++c)
+                row << query.value(c);
+            rows << row;
+        }
+    } catch (const DbError &) {
+        if (!check || !check->stopped())
+            throw;
+    }
+    if (check && check->stopped())
+        return std::nullopt;
+    if (reversed)
+        std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+QList<QVariantList> ListModel::readByKeys(const std::vector<qint64> &keys) const
+{
+    // The keys as a table of their own, each joined to its row through the
+    // table's key: no index over the whole list is walked for a page.
+    Sql sql(QStringLiteral("with k(id) as (values "));
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        sql.add(i == 0 ? QStringLiteral("(?)") : QStringLiteral(",(?)"), {keys[i]});
+    sql.add(QStringLiteral(") select t.* from k join ("));
+    sql += m_query.select;
+    sql.add(QStringLiteral(") t on t.%1 = k.id").arg(List::quoted(List::KeyAlias)));
+    QSqlQuery query = sql.exec();
+    const int keyColumn = column(List::KeyAlias);
+    QHash<qint64, QVariantList> found;
     while (query.next()) {
         QVariantList row;
         row.reserve(m_titles.size());
         for (int c = 0; c < m_titles.size(); ++c)
             row << query.value(c);
-        rows << row;
+        found.insert(row.at(keyColumn).toLongLong(), row);
     }
-    if (reversed)
-        std::reverse(rows.begin(), rows.end());
+    QList<QVariantList> rows;
+    for (qint64 key : keys)
+        rows << found.value(key, QVariantList(m_titles.size()));
     return rows;
+}
+
+bool ListModel::canSortAside() const
+{
+    return !isComputed() && m_titles.contains(List::KeyAlias);
+}
+
+void ListModel::sortAside()
+{
+    showRows(0, true);
+    Sql keys = within(List::quoted(List::KeyAlias));
+    keys.add(orderClause(false));
+    m_sorter = new KeySorter(TfrmDM::instance()->databasePath(), keys);
+    connect(m_sorter, &KeySorter::done, this, &ListModel::keysSorted);
+    emit sortingChanged(true);
+}
+
+void ListModel::keysSorted()
+{
+    KeySorter *sorter = std::exchange(m_sorter, nullptr);
+    sorter->deleteLater();
+    if (!sorter->failure().isEmpty()) {
+        // Shown as an empty list, as a failed page is; the next reload says why.
+        qWarning("list not sorted: %s", qPrintable(sorter->failure()));
+        emit sortingChanged(false);
+        return;
+    }
+    m_keys = sorter->keys();
+    m_keyed = true;
+    // A row being entered meanwhile stays the last one.
+    showRows(int(m_keys.size()), true, true);
+    emit sortingChanged(false);
+}
+
+void ListModel::stopSorting()
+{
+    m_keyed = false;
+    m_keys = {};
+    m_sortAsideDue = false;
+    if (m_sorter) {
+        delete std::exchange(m_sorter, nullptr);
+        emit sortingChanged(false);
+    }
 }
 
 void ListModel::readPage(int page) const
@@ -249,7 +352,20 @@ void ListModel::readPage(int page) const
     // then skips fewer rows, and the last page costs no more than the first.
     const bool fromEnd = m_counted && first > m_count / 2;
     try {
-        m_pages[page] = readRows(fromEnd ? m_count - end : first, end - first, fromEnd);
+        std::optional<QList<QVariantList>> rows;
+        if (m_keyed)
+            rows = readByKeys({m_keys.begin() + first, m_keys.begin() + end});
+        else
+            rows = readRows(fromEnd ? m_count - end : first, end - first, fromEnd);
+        m_pages[page] = rows.value_or(QList<QVariantList>());
+        // Too slow to read this way: sorted aside once the grid is done painting.
+        if (!rows && !std::exchange(m_sortAsideDue, true)) {
+            auto *self = const_cast<ListModel *>(this);
+            QTimer::singleShot(0, self, [self] {
+                if (std::exchange(self->m_sortAsideDue, false))
+                    self->sortAside();
+            });
+        }
     } catch (const DbError &e) {
         // Shown as empty rows; the next reload reports what is wrong.
         m_pages[page].clear();
@@ -332,6 +448,10 @@ bool ListModel::isNumber(int column) const
 
 int ListModel::placeOf(const QString &keyAlias, const QVariant &key) const
 {
+    if (m_keyed && keyAlias == List::KeyAlias) {
+        const auto at = std::find(m_keys.begin(), m_keys.end(), key.toLongLong());
+        return at == m_keys.end() ? -1 : int(at - m_keys.begin());
+    }
     const std::vector<List::OrderTerm> terms = m_query.orderTerms();
     QStringList columns;
     for (const List::OrderTerm &t : terms)

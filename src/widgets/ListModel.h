@@ -7,6 +7,10 @@
 #include <QList>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
+#include <vector>
+
+class KeySorter;
 
 // The rows of one list statement for a read-only grid, read a page at a time as
 // the grid shows them. A list longer than a page first shows its first page; it
@@ -14,13 +18,24 @@
 // last row shown, 最后一条, totalRows). A page near the end is read through the
 // reversed order, so the last row costs a page too. The column titles are the
 // statement's result names; amount columns show as money.
+//
+// A page that no index gives in order (a long list sorted by a column without
+// one) would hold up the screen while the database sorts every row: a page read
+// that runs past a budget of steps is stopped, and a list with a key column is
+// then sorted aside: its keys are read in order on another thread while the list
+// shows no rows and says it is sorting (sortingChanged), and its pages are then
+// read by their keys.
 class ListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     static constexpr int PageSize = 100;
+    // Steps of SQLite's virtual machine a page read may take on the screen's
+    // thread (some 10,000 rows sorted, 20 to 30 ms) before the list is sorted aside.
+    static constexpr qint64 StepBudget = 100000;
 
     using QAbstractTableModel::QAbstractTableModel;
+    ~ListModel() override;
 
     // Lists the rows of another statement and reads its first page. A statement
     // of the same columns keeps the grid's columns: only the rows are replaced.
@@ -37,6 +52,10 @@ public:
     // Every row of the statement, counted now if that was not needed before.
     int totalRows();
     bool isCounted() const { return m_counted; }
+    // Whether the list is being sorted aside (it shows no rows meanwhile).
+    bool isSorting() const { return m_sorter != nullptr; }
+    // Tests lower the budget to see a small list sorted aside; 0 restores it.
+    static void setStepBudget(qint64 steps);
     // Whether nothing was written to the database since the rows were counted.
     bool isUpToDate() const;
     // After one row was written (inserted, changed or deleted) by its key: when
@@ -73,6 +92,10 @@ public:
     // Takes a row out of the list as shown (the blank row, or a row deleted).
     void removeRowAt(int row);
 
+signals:
+    // The list started (true) or ended sorting aside; its rows are then shown.
+    void sortingChanged(bool sorting);
+
 private:
     // Shows count rows, without the blank row, each read again when shown;
     // counted: they are all the statement's rows.
@@ -81,8 +104,16 @@ private:
     const QVariantList *rowAt(int row) const;
     void readPage(int page) const;
     // Reads count rows of the list from offset, in its order or (reversed) from
-    // its end backwards; returns them in list order. Throws DbError.
-    QList<QVariantList> readRows(int offset, int count, bool reversed) const;
+    // its end backwards; returns them in list order, or nothing when the read ran
+    // past the step budget and the list can be sorted aside. Throws DbError.
+    std::optional<QList<QVariantList>> readRows(int offset, int count, bool reversed) const;
+    // The rows of these keys, in their order; a key no longer listed gives an empty row.
+    QList<QVariantList> readByKeys(const std::vector<qint64> &keys) const;
+    bool canSortAside() const;
+    // Starts reading the list's keys in order on another thread; no rows meanwhile.
+    void sortAside();
+    void keysSorted();
+    void stopSorting();
     QString orderClause(bool reversed) const;
     Sql within(const QString &outer, const Sql &condition = Sql()) const;
     int placeOf(const QString &keyAlias, const QVariant &key) const;
@@ -105,4 +136,8 @@ private:
     bool m_blankRow = false;
     qint64 m_changesSeen = -1;
     mutable QHash<int, QList<QVariantList>> m_pages;
+    KeySorter *m_sorter = nullptr;
+    std::vector<qint64> m_keys; // the list's keys in order, once sorted aside
+    bool m_keyed = false;       // pages are read by m_keys
+    mutable bool m_sortAsideDue = false;
 };

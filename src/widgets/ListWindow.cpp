@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSplitter>
@@ -66,6 +67,15 @@ QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth, const Q
     grid->verticalHeader()->setDefaultSectionSize(24);
     grid->horizontalHeader()->setDefaultSectionSize(columnWidth);
     grid->horizontalHeader()->setStretchLastSection(true);
+    // While the list is sorted aside, the empty grid says so.
+    auto *sorting = new QLabel(QStringLiteral("正在读取并排序，请稍候……"), grid->viewport());
+    sorting->setObjectName(QStringLiteral("SortingNote"));
+    sorting->setMargin(8);
+    sorting->hide();
+    QObject::connect(model, &ListModel::sortingChanged, sorting, [sorting](bool on) {
+        sorting->adjustSize();
+        sorting->setVisible(on);
+    });
     return grid;
 }
 
@@ -107,6 +117,11 @@ void ListWindow::buildGrid()
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
         currentRowChanged();
         updateNavigator();
+    });
+    // A list sorted aside shows its first row when its rows come, as a list read at once does.
+    connect(m_model, &ListModel::sortingChanged, this, [this](bool sorting) {
+        if (!sorting && currentRow() < 0)
+            goToRow(0);
     });
 }
 
