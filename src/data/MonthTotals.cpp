@@ -110,8 +110,8 @@ size_t qHash(const Key &key, size_t seed)
 void Changes::add(Key key, Money amount, qint64 count)
 {
     // No name is empty text, never NULL, which a unique key would not match.
-    for (QString *part : {&key.book, &key.month, &key.kind, &key.name, &key.account,
-                          &key.account2, &key.member})
+    for (QString *part :
+         {&key.book, &key.month, &key.kind, &key.name, &key.account, &key.account2, &key.member})
         if (part->isNull())
             *part = QStringLiteral("");
     Sum &sum = m_sums[key];
@@ -135,6 +135,19 @@ void Changes::write() const
         if (it->count < 0)
             Sql(emptied, key).exec();
     }
+}
+
+QHash<QString, Money> byKind(const QString &book)
+{
+    QHash<QString, Money> sums;
+    QSqlQuery kinds = Sql(QStringLiteral("select Kind,sum(Amount) from %1 where BName=? "
+                                         "group by Kind")
+                              .arg(Table),
+                          {book})
+                          .exec();
+    while (kinds.next())
+        sums[kinds.value(0).toString()] = Money::fromVariant(kinds.value(1));
+    return sums;
 }
 
 void rename(References::Kind kind, const QString &from, const QString &to, const QString &book)

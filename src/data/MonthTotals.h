@@ -45,6 +45,9 @@ private:
     QHash<Key, Sum> m_sums;
 };
 
+// The sum of every kind's amounts in the book, by kind (the table's name).
+QHash<QString, Money> byKind(const QString &book);
+
 // Carries a rename of a reference into the totals, as into the rows.
 void rename(References::Kind kind, const QString &from, const QString &to, const QString &book);
 
