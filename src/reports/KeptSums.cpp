@@ -79,9 +79,13 @@ Sql rowsPart(const EntryColumns &side, By by, const QString &book, const EntryFi
 Sql totalsPart(const EntryColumns &side, By by, const QString &book, const EntryFilter &filter,
                const QString &first, const QString &last)
 {
-    Sql sql(QStringLiteral("select %1 as 项,Amount as 金额,Cnt as 笔数 from MonthTotal "
+    // Lines summed over accounts and members are far fewer: read them unless an
+    // account or member matters.
+    const bool byName = !filter.account && !filter.member && by != By::Account && by != By::Member;
+    Sql sql(QStringLiteral("select %1 as 项,Amount as 金额,Cnt as 笔数 from %2 "
                            "where BName=? and Kind=?")
-                .arg(totalsGroup(by)),
+                .arg(totalsGroup(by),
+                     byName ? QStringLiteral("MonthNameTotal") : QStringLiteral("MonthTotal")),
             {book, column(side.table)});
     if (!first.isEmpty())
         sql.add(QStringLiteral(" and Month between ? and ?"), {first, last});
