@@ -20,14 +20,17 @@ void run(const QSqlDatabase &db, const Progress &progress)
     Transaction transaction(db);
     // 3: the amount indexes, made with the tables and indexes a file lacks; on a
     // big book they take a few seconds.
-    if (from < 3 && progress)
-        progress(QStringLiteral("正在建立索引……"), 0);
+    const QString indexing = QStringLiteral("正在建立索引……");
+    if (progress)
+        progress(indexing, 0);
     Schema::addTablesSince(db, from);
     if (from < 2)
         MonthTotals::rebuild(db, [&progress](int percent) {
             if (progress)
                 progress(QStringLiteral("正在计算各月合计……"), percent);
         });
+    else if (progress)
+        progress(indexing, 100);
     Sql(QStringLiteral("PRAGMA user_version = %1").arg(Schema::UserVersion)).exec(db);
     transaction.commit();
 }
