@@ -32,6 +32,8 @@ enum Tab
 // Slices under this share of the whole get no label: their labels would overlap.
 constexpr double MinLabelledShare = 0.02;
 constexpr std::size_t MaxLevelLabels = 6, MaxAxisLabels = 30;
+// Room a level label such as "2024年第19周" takes along the axis, in pixels.
+constexpr int LevelLabelWidth = 110;
 
 void clearChart(QChart *chart)
 {
@@ -48,37 +50,39 @@ double drawn(const ChartTabs::Point &p)
     return double(p.amount.units()) / Money::Scale;
 }
 
-// Labels along x: every point's, or beyond MaxAxisLabels every so many points'
-// (a label on each of a hundred bars would be cut to nothing).
-QAbstractAxis *labelAxis(const std::vector<ChartTabs::Point> &points)
+// Labels along x: every point's, turned on their side beyond a few; beyond
+// MaxAxisLabels points, level labels every so many points, as many as the chart's
+// width holds (a label under each of a hundred bars would be cut to nothing).
+QAbstractAxis *labelAxis(const std::vector<ChartTabs::Point> &points, int width)
 {
     if (points.size() <= MaxAxisLabels) {
         auto *x = new QBarCategoryAxis;
         for (const ChartTabs::Point &p : points)
             x->append(p.label);
+        x->setLabelsAngle(points.size() > MaxLevelLabels ? -90 : 0);
         return x;
     }
     auto *x = new QCategoryAxis;
     x->setRange(-0.5, double(points.size()) - 0.5);
     x->setStartValue(-0.5);
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    const std::size_t every = (points.size() + MaxAxisLabels - 1) / MaxAxisLabels;
+    const std::size_t fit = std::max(2, width / LevelLabelWidth);
+    const std::size_t every = (points.size() + fit - 1) / fit;
     for (std::size_t i = 0; i < points.size(); i += every)
         x->append(points[i].label, double(i));
     return x;
 }
 
 // Labels along x, values along y from 0 (or the lowest value below 0).
-void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartTabs::Point> &points)
+void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartTabs::Point> &points,
+                int width)
 {
-    QAbstractAxis *x = labelAxis(points);
+    QAbstractAxis *x = labelAxis(points, width);
     double low = 0, high = 0;
     for (const ChartTabs::Point &p : points) {
         low = std::min(low, drawn(p));
         high = std::max(high, drawn(p));
     }
-    // Beyond a few labels, labels such as "2008-01" only fit turned on their side.
-    x->setLabelsAngle(points.size() > MaxLevelLabels ? -90 : 0);
     auto *y = new QValueAxis;
     y->setRange(low, high > low ? high : low + 1);
     y->applyNiceNumbers();
@@ -178,7 +182,7 @@ void ChartTabs::fillBar()
     connect(set, &QBarSet::hovered, this,
             [this](bool on, int index) { showHover(on ? &m_points.at(index) : nullptr); });
     c->addSeries(series);
-    attachAxes(c, series, m_points);
+    attachAxes(c, series, m_points, m_views[BarTab]->width());
 }
 
 void ChartTabs::fillLine()
@@ -193,7 +197,7 @@ void ChartTabs::fillLine()
         showHover(on && i >= 0 && std::size_t(i) < m_points.size() ? &m_points[i] : nullptr);
     });
     c->addSeries(series);
-    attachAxes(c, series, m_points);
+    attachAxes(c, series, m_points, m_views[LineTab]->width());
 }
 
 void ChartTabs::fillPie()

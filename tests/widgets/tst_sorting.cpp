@@ -1,6 +1,7 @@
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "data/Transaction.h"
 #include "reports/DetailQueries.h"
 #include "support/TestSupport.h"
 #include "widgets/ListModel.h"
@@ -48,10 +49,12 @@ void TestSorting::init()
     Db::insertBook("家");
     env->dm()->setCurrentBook("家");
     // 250 incomes: more than two pages of the grid.
+    Transaction t;
     for (int i = 0; i < 250; ++i)
         Db::exec("insert into InTable (BName, IDate, IName, IMoney) values ('家', ?, ?, ?)",
                  {QDate(2026, 1, 1).addDays(i).toString(Qt::ISODate), Categories[i * 7 % 4],
                   (i * 37 % 250) * 10000});
+    t.commit();
 }
 
 void TestSorting::cleanup()

@@ -10,6 +10,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reports/Report.h"
+#include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
 
 #include <QAction>
@@ -207,10 +208,16 @@ int main(int argc, char *argv[])
             save(&main, out, name);
             if (auto *print = child->findChild<QPushButton *>(QStringLiteral("BitBtn4"));
                 print && print->isEnabled()) {
+                // The first page alone, and the print preview that shows it.
                 Report::setPresenter([&](QWidget *, const Report::Document &document) {
                     const QString path = out.filePath(name + QStringLiteral("-report.png"));
                     if (document.pageImage(0, 120).save(path))
                         std::printf("%s\n", qPrintable(path));
+                    ReportPreview preview(document);
+                    preview.resize(1100, 800);
+                    preview.show();
+                    QApplication::processEvents();
+                    save(&preview, out, name + QStringLiteral("-preview"));
                 });
                 print->click();
                 Report::setPresenter({});
