@@ -318,13 +318,7 @@ Figure measureSummary(TfrmMain &main)
 // Every figure on one book, working on a copy of `source` in a temporary folder.
 std::vector<Figure> measureBook(const QString &source)
 {
-    QTemporaryDir work;
-    QFile::copy(source, bookFile(work.path()));
-    qputenv("QINGHEBU_DATA_DIR", work.path().toUtf8());
-    TfrmDM dm;
-    if (!dm.isOpen())
-        qFatal("%s", qPrintable(dm.openError()));
-    dm.setCurrentBook(Book);
+    const WorkingCopy work(source);
     TfrmMain main;
     main.show();
     main.myShow(true);
@@ -409,8 +403,7 @@ void printSummary(const std::vector<Figure> &small, const std::vector<Figure> &b
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenPlatform();
     qputenv("QINGHEBU_UNATTENDED", "1");
     QApplication app(argc, argv);
     TfrmMain::setStartupDialog(false);
@@ -418,19 +411,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "message: %s\n", qPrintable(box.text()));
         return QMessageBox::Ok;
     });
-#ifndef __OPTIMIZE__
-    std::printf("note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
-#endif
-
-    const QString cache =
-        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/qinghebu-bench"))
-            .absolutePath();
-    QTemporaryDir smallDir;
-    makeBook(smallDir.path(), 1000);
-    const QString bigBook = keptBook(cache, 1000000);
-
-    const std::vector<Figure> small = measureBook(bookFile(smallDir.path()));
-    const std::vector<Figure> big = measureBook(bigBook);
+    const Books books(argc, argv);
+    const std::vector<Figure> small = measureBook(books.small);
+    const std::vector<Figure> big = measureBook(books.big);
     printTable("10^3-entry", small);
     printTable("10^6-entry", big);
     printSummary(small, big);

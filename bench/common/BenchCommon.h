@@ -9,9 +9,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 namespace Bench {
@@ -125,6 +127,62 @@ inline QString keptBook(const QString &cache, std::int64_t entries)
         QDir().rename(part, dir);
     }
     return bookFile(dir);
+}
+
+// The two books a benchmark compares: a new one of 10^3 entries in a temporary
+// folder, and the one of 10^6 kept in the folder named by the program's first
+// argument (/tmp/qinghebu-bench by default). Also says when the benchmark was
+// built without optimisation.
+class Books
+{
+public:
+    Books(int argc, char *argv[])
+    {
+#ifndef __OPTIMIZE__
+        std::printf(
+            "note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
+#endif
+        const QString cache =
+            QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/qinghebu-bench"))
+                .absolutePath();
+        makeBook(m_smallDir.path(), 1000);
+        small = bookFile(m_smallDir.path());
+        big = keptBook(cache, 1000000);
+    }
+
+    QString small, big; // their data files
+
+private:
+    QTemporaryDir m_smallDir;
+};
+
+// A copy of a book's data file in a temporary folder, opened by a data module with
+// the book current, while it lives.
+class WorkingCopy
+{
+public:
+    explicit WorkingCopy(const QString &source)
+    {
+        QFile::copy(source, file());
+        qputenv("QINGHEBU_DATA_DIR", m_dir.path().toUtf8());
+        m_dm = std::make_unique<TfrmDM>();
+        if (!m_dm->isOpen())
+            qFatal("%s", qPrintable(m_dm->openError()));
+        m_dm->setCurrentBook(Book);
+    }
+    QString file() const { return bookFile(m_dir.path()); }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<TfrmDM> m_dm;
+};
+
+// Runs the windows on the offscreen platform unless another is named; call it
+// before the application object is made.
+inline void useOffscreenPlatform()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 } // namespace Bench
