@@ -27,6 +27,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
@@ -150,14 +152,18 @@ Figure measurePreview(bool shots)
     return figure;
 }
 
-// The pages of a PDF file, by their page objects.
+// The pages of a PDF file as a PDF reader finds them (poppler's pdfinfo), or -1.
 int pdfPages(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray data = file.readAll();
-    return int(data.count("/Type /Page\n") + data.count("/Type /Page\r"));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {path});
+    if (!info.waitForFinished(120000))
+        return -1;
+    const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)$"),
+                                   QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch found =
+        pages.match(QString::fromUtf8(info.readAllStandardOutput()));
+    return found.hasMatch() ? found.captured(1).toInt() : -1;
 }
 
 // The same report saved as PDF from the preview, once.

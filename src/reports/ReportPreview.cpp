@@ -151,6 +151,11 @@ void PageView::showPage(int page)
 void PageView::setZoom(double zoom)
 {
     m_fit = Fit::None;
+    applyZoom(zoom);
+}
+
+void PageView::applyZoom(double zoom)
+{
     zoom = std::clamp(zoom, MinZoom, MaxZoom);
     if (std::abs(zoom - m_zoom) < 1e-6)
         return;
@@ -179,14 +184,12 @@ void PageView::applyFit()
 {
     if (m_fit == Fit::None)
         return;
-    const Fit fit = m_fit;
     const double perMm = logicalDpiX() / 25.4;
     const int perRow = columns();
     const double byWidth =
         (viewport()->width() - (perRow + 1) * Gap) / (perRow * Report::PageWidthMm * perMm);
     const double byHeight = (viewport()->height() - 2 * Gap) / (Report::PageHeightMm * perMm);
-    setZoom(fit == Fit::Width ? byWidth : std::min(byWidth, byHeight));
-    m_fit = fit;
+    applyZoom(m_fit == Fit::Width ? byWidth : std::min(byWidth, byHeight));
 }
 
 void PageView::setMode(Mode mode)
@@ -349,15 +352,15 @@ void ReportPreview::buildToolBar()
         return action;
     };
 
-    auto *fits = new QActionGroup(this);
+    m_fits = new QActionGroup(this);
     for (QAction *fit : {add("FitWidth", "zoom-fit-width", QStringLiteral("适应宽度"),
                              [this] { m_view->fitWidth(); }),
                          add("FitPage", "zoom-fit-page", QStringLiteral("适应页面"),
                              [this] { m_view->fitPage(); })}) {
         fit->setCheckable(true);
-        fits->addAction(fit);
+        m_fits->addAction(fit);
     }
-    fits->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    m_fits->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     bar->addSeparator();
     m_zoomBox = new QComboBox(bar);
     m_zoomBox->setObjectName(QStringLiteral("ZoomFactor"));
@@ -368,19 +371,8 @@ void ReportPreview::buildToolBar()
         m_zoomBox->addItem(zoomText(z / 100));
     connect(m_zoomBox, &QComboBox::textActivated, this, &ReportPreview::zoomToChosen);
     bar->addWidget(m_zoomBox);
-    // Zooming by hand ends fitting: the fit buttons go up.
-    const auto unfit = [fits] {
-        if (QAction *checked = fits->checkedAction())
-            checked->setChecked(false);
-    };
-    add("ZoomOut", "zoom-out", QStringLiteral("缩小"), [this, unfit] {
-        unfit();
-        m_view->zoomOut();
-    });
-    add("ZoomIn", "zoom-in", QStringLiteral("放大"), [this, unfit] {
-        unfit();
-        m_view->zoomIn();
-    });
+    add("ZoomOut", "zoom-out", QStringLiteral("缩小"), [this] { m_view->zoomOut(); });
+    add("ZoomIn", "zoom-in", QStringLiteral("放大"), [this] { m_view->zoomIn(); });
     bar->addSeparator();
 
     add("FirstPage", "go-first", QStringLiteral("第一页"), [this] { m_view->showPage(0); });
@@ -434,6 +426,9 @@ void ReportPreview::showCurrentPage(int page)
 void ReportPreview::showZoom(double zoom)
 {
     m_zoomBox->setEditText(zoomText(zoom));
+    // Zooming by hand ends fitting: the fit buttons go up.
+    if (QAction *checked = m_fits->checkedAction(); checked && !m_view->isFitting())
+        checked->setChecked(false);
 }
 
 void ReportPreview::goToTypedPage()

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QImage>
 
+class QActionGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -41,6 +42,7 @@ public:
     // Keeps a row of pages as wide as the view, or whole in it, while it is resized.
     void fitWidth();
     void fitPage();
+    bool isFitting() const { return m_fit != Fit::None; }
     Mode mode() const { return m_mode; }
     void setMode(Mode mode);
     // The pages held as images now: those in view.
@@ -74,6 +76,8 @@ private:
     // The top left of the page in the viewport.
     QPointF pageOrigin(int page) const;
     void applyFit();
+    // Sets the zoom, keeping the page in view; fitting goes on.
+    void applyZoom(double zoom);
     void updateScrollBars();
     const QImage &imageOf(int page);
     void noteCurrentPage();
@@ -117,5 +121,6 @@ private:
     const Report::Document &m_document;
     PageView *m_view = nullptr;
     QComboBox *m_zoomBox = nullptr;
+    QActionGroup *m_fits = nullptr;
     QLineEdit *m_pageBox = nullptr;
 };

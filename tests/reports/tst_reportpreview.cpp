@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +18,7 @@ class TestReportPreview : public QObject
 private slots:
     void onlyThePagesInViewAreRead();
     void aSavedPdfHoldsEveryPage();
+    void printingARangeReadsOnlyItsRows();
     void aReportOfManyPagesAsksFirst();
 };
 
@@ -43,6 +45,15 @@ Report::Source incomes(qint64 n, std::shared_ptr<qint64> handed)
     };
     source.totals = [n](const Report::Layout &) { return Report::Totals{n, {0, 0, n * 10000, 0}}; };
     return source;
+}
+
+int pdfPages(const QString &path)
+{
+    QFile pdf(path);
+    if (!pdf.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray data = pdf.readAll();
+    return int(data.count("/Type /Page\n") + data.count("/Type /Page\r"));
 }
 
 void showAndPaint(ReportPreview &preview)
@@ -97,11 +108,23 @@ void TestReportPreview::aSavedPdfHoldsEveryPage()
     QTemporaryDir dir;
     const QString path = dir.filePath("收入报表.pdf");
     QVERIFY(preview.saveAsPdf(path));
-    QFile pdf(path);
-    QVERIFY(pdf.open(QIODevice::ReadOnly));
-    const QByteArray data = pdf.readAll();
-    QCOMPARE(data.count("/Type /Page\n") + data.count("/Type /Page\r"), 41);
+    QCOMPARE(pdfPages(path), 41);
     QCOMPARE(*handed, 40 * 35);
+}
+
+void TestReportPreview::printingARangeReadsOnlyItsRows()
+{
+    auto handed = std::make_shared<qint64>(0);
+    const Report::Document document(Incomes, incomes(40 * 35, handed));
+    ReportPreview preview(document);
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("printed.pdf"));
+    // Pages 3 to 5, as the print dialog's range gives them.
+    QVERIFY(preview.printPages(printer, 2, 4));
+    QCOMPARE(*handed, 3 * 35);
+    QCOMPARE(pdfPages(dir.filePath("printed.pdf")), 3);
 }
 
 void TestReportPreview::aReportOfManyPagesAsksFirst()
