@@ -144,11 +144,12 @@ int main(int argc, char *argv[])
             const auto ours = [&] {
                 sink = sink + Analysis::run(side, item, Book, {}).rows.size();
             };
-            const QByteArray text =
-                QStringLiteral("select %1,Sum(%2) from %3 where BName=? group by %1 order by %1")
-                    .arg(item.group, QLatin1String(side.amount), QLatin1String(side.table))
-                    .toUtf8();
-            const auto bareRun = [&] { sink = sink + bare.run(text.constData(), {book}); };
+            const Sql statement = Analysis::resultStatement(side, item, Book, {});
+            const QByteArray text = statement.text().toUtf8();
+            std::vector<QByteArray> values;
+            for (const QVariant &v : statement.values())
+                values.push_back(v.toString().toUtf8());
+            const auto bareRun = [&] { sink = sink + bare.run(text.constData(), values); };
             report(qPrintable(QStringLiteral("analysis ") + item.text), bestOfRounds(ours, bareRun),
                    1.5);
         }

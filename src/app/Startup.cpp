@@ -5,9 +5,11 @@
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QProgressDialog>
 #include <QSysInfo>
 
 namespace Startup {
@@ -85,6 +87,24 @@ std::unique_ptr<QLockFile> lockDataFolder(const QString &dataDir)
     }
     Msg::warning(nullptr, QStringLiteral("警告"), QStringLiteral("青禾簿 已经打开了！"));
     return nullptr;
+}
+
+void showUpgradeProgress()
+{
+    TfrmDM::upgradeProgress() = [](const QString &what, int percent) {
+        static std::unique_ptr<QProgressDialog> dialog;
+        if (!dialog) {
+            dialog = std::make_unique<QProgressDialog>(what, QString(), 0, 100);
+            dialog->setWindowTitle(QStringLiteral("青禾簿：更新数据文件"));
+            dialog->setMinimumDuration(0);
+            dialog->setMinimumWidth(360);
+        }
+        dialog->setLabelText(what);
+        dialog->setValue(percent);
+        QCoreApplication::processEvents();
+        if (percent >= 100)
+            dialog.reset();
+    };
 }
 
 void prepare(const TfrmDM &dm)

@@ -38,6 +38,10 @@ LockVerdict judge(const LockHolder &holder, const QString &thisHost, const QDate
 // copy runs on it, or when the user keeps a lock that looks left over.
 std::unique_ptr<QLockFile> lockDataFolder(const QString &dataDir);
 
+// Shows a progress dialog while a data file of an earlier version is brought up
+// to date as it is opened (its monthly totals computed); before the data module.
+void showUpgradeProgress();
+
 // Once the folder is locked and the data module made: removes the temporary copies
 // that backups and restores cut off by a crash left in the folders the program
 // writes, and says at once when the data cannot be saved (a read-only file or folder)

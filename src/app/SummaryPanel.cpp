@@ -1,5 +1,6 @@
 #include "app/SummaryPanel.h"
 
+#include "data/MonthTotals.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
@@ -94,16 +95,14 @@ SummaryPanel::Figures SummaryPanel::read()
         QStringLiteral(
             "Select Sum(AMoney) as 存款合计 from SAccount Where (BName=?) AND (AName<>'现金')"),
         book);
-    f.credits =
-        readSum(QStringLiteral("Select sum(DMoney) as 债权合计 from Debt Where BName=?"), book);
-    f.debts =
-        readSum(QStringLiteral("Select sum(BMoney) as 债务合计 from Borrow Where BName=?"), book);
-    f.investments =
-        readSum(QStringLiteral("Select sum(TMoney) as 投资合计 from TTable Where BName=?"), book);
-    f.income = readSum(
-        QStringLiteral("Select SUM(IMoney) AS 收入合计  from InTable Where (BName=?)"), book);
-    f.expense = readSum(
-        QStringLiteral("Select SUM(OMoney) AS 支出合计  from OutTable Where (BName=?)"), book);
+    // What is outstanding of debts, credits and investments, and all income and
+    // expense: from the kept totals, whatever the size of the book.
+    const QHash<QString, Money> totals = MonthTotals::byKind(book);
+    f.credits = totals.value(QStringLiteral("Debt"));
+    f.debts = totals.value(QStringLiteral("Borrow"));
+    f.investments = totals.value(QStringLiteral("TTable"));
+    f.income = totals.value(QStringLiteral("InTable"));
+    f.expense = totals.value(QStringLiteral("OutTable"));
     return f;
 }
 

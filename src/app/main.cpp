@@ -22,6 +22,7 @@ int main(int argc, char *argv[])
     if (!lock)
         return 1;
 
+    Startup::showUpgradeProgress();
     TfrmDM dataModule;
     Startup::prepare(dataModule);
     TfrmMain mainWindow;

@@ -66,9 +66,9 @@ const std::vector<DefaultList> &defaultLists()
 }
 
 // The book's own rows, and the child rows reached only through a parent of the book.
-const char *const PerBookTables[] = {"InD",      "OutD",    "SAccount",  "InTable",
-                                     "OutTable", "ChangeT", "Borrow",    "Debt",
-                                     "TD",       "TTable",  "MonthTotal"};
+const char *const PerBookTables[] = {"InD",      "OutD",    "SAccount",   "InTable",
+                                     "OutTable", "ChangeT", "Borrow",     "Debt",
+                                     "TD",       "TTable",  "MonthTotal", "MonthNameTotal"};
 struct ChildTable
 {
     const char *table, *parentKey, *parent;

@@ -11,6 +11,8 @@ namespace MonthTotals {
 namespace {
 
 const QString Table = QStringLiteral("MonthTotal");
+// The same totals with accounts and member left out, for what is not limited by them.
+const QString NameTable = QStringLiteral("MonthNameTotal");
 const QString KeyColumns = QStringLiteral("BName,Month,Kind,Name,AName,AName2,FName");
 
 QString column(const char *name)
@@ -75,18 +77,43 @@ QStringList recomputations()
     return out;
 }
 
-// Fills `target` (emptied first) with the totals computed from the rows.
-void fill(const QSqlDatabase &db, const QString &target, const std::function<void(int)> &progress)
+// Fills `target` (emptied first) with the totals computed from the rows, and
+// `byName` with them summed over accounts and members.
+void fill(const QSqlDatabase &db, const QString &target, const QString &byName,
+          const std::function<void(int)> &progress)
 {
     Sql(QStringLiteral("delete from ") + target).exec(db);
     const QStringList statements = recomputations();
     for (qsizetype i = 0; i < statements.size(); ++i) {
         if (progress)
-            progress(int(100 * i / statements.size()));
+            progress(int(95 * i / statements.size()));
         Sql(upsert(target, statements[i])).exec(db);
     }
+    Sql(QStringLiteral("delete from ") + byName).exec(db);
+    Sql(QStringLiteral("insert into %1 (%2,Amount,Cnt) select BName,Month,Kind,Name,'','','',"
+                       "sum(Amount),sum(Cnt) from %3 group by BName,Kind,Month,Name")
+            .arg(byName, KeyColumns, target))
+        .exec(db);
     if (progress)
         progress(100);
+}
+
+void writeLines(const QString &table, const QHash<Key, Sum> &sums)
+{
+    const QString add = upsert(table, QStringLiteral("select ?,?,?,?,?,?,?,?,? where true"));
+    const QString emptied = QStringLiteral("delete from %1 where Cnt=0 and Amount=0 and BName=? "
+                                           "and Month=? and Kind=? and Name=? and AName=? and "
+                                           "AName2=? and FName=?")
+                                .arg(table);
+    for (auto it = sums.cbegin(); it != sums.cend(); ++it) {
+        const Key &k = it.key();
+        if (it->amount.isZero() && it->count == 0)
+            continue;
+        const QVariantList key{k.book, k.month, k.kind, k.name, k.account, k.account2, k.member};
+        Sql(add, QVariantList(key) << it->amount.toVariant() << it->count).exec();
+        if (it->count < 0)
+            Sql(emptied, key).exec();
+    }
 }
 
 QString lineText(const QSqlQuery &line)
@@ -110,8 +137,8 @@ size_t qHash(const Key &key, size_t seed)
 void Changes::add(Key key, Money amount, qint64 count)
 {
     // No name is empty text, never NULL, which a unique key would not match.
-    for (QString *part : {&key.book, &key.month, &key.kind, &key.name, &key.account,
-                          &key.account2, &key.member})
+    for (QString *part :
+         {&key.book, &key.month, &key.kind, &key.name, &key.account, &key.account2, &key.member})
         if (part->isNull())
             *part = QStringLiteral("");
     Sum &sum = m_sums[key];
@@ -121,26 +148,35 @@ void Changes::add(Key key, Money amount, qint64 count)
 
 void Changes::write() const
 {
-    const QString add = upsert(Table, QStringLiteral("select ?,?,?,?,?,?,?,?,? where true"));
-    const QString emptied = QStringLiteral("delete from %1 where Cnt=0 and Amount=0 and BName=? "
-                                           "and Month=? and Kind=? and Name=? and AName=? and "
-                                           "AName2=? and FName=?")
-                                .arg(Table);
+    writeLines(Table, m_sums);
+    QHash<Key, Sum> byName;
     for (auto it = m_sums.cbegin(); it != m_sums.cend(); ++it) {
-        const Key &k = it.key();
-        if (it->amount.isZero() && it->count == 0)
-            continue;
-        const QVariantList key{k.book, k.month, k.kind, k.name, k.account, k.account2, k.member};
-        Sql(add, QVariantList(key) << it->amount.toVariant() << it->count).exec();
-        if (it->count < 0)
-            Sql(emptied, key).exec();
+        Key key = it.key();
+        key.account = key.account2 = key.member = QStringLiteral("");
+        Sum &sum = byName[key];
+        sum.amount += it->amount;
+        sum.count += it->count;
     }
+    writeLines(NameTable, byName);
+}
+
+QHash<QString, Money> byKind(const QString &book)
+{
+    QHash<QString, Money> sums;
+    QSqlQuery kinds = Sql(QStringLiteral("select Kind,sum(Amount) from %1 where BName=? "
+                                         "group by Kind")
+                              .arg(NameTable),
+                          {book})
+                          .exec();
+    while (kinds.next())
+        sums[kinds.value(0).toString()] = Money::fromVariant(kinds.value(1));
+    return sums;
 }
 
 void rename(References::Kind kind, const QString &from, const QString &to, const QString &book)
 {
     // The lines of the new name take in those of the old one, which then go.
-    const auto carry = [&](const QString &column, const QString &kinds) {
+    const auto carry = [&](const QString &table, const QString &column, const QString &kinds) {
         QStringList moved = KeyColumns.split(QLatin1Char(','));
         moved[moved.indexOf(column)] = QStringLiteral("?");
         Sql where(QStringLiteral(" where %1=?").arg(column), {from});
@@ -148,59 +184,69 @@ void rename(References::Kind kind, const QString &from, const QString &to, const
             where.add(QStringLiteral(" and BName=?"), {book});
         if (!kinds.isEmpty())
             where.add(QStringLiteral(" and Kind=") + kinds);
-        Sql select(QStringLiteral("select %1,Amount,Cnt from %2").arg(moved.join(','), Table),
+        Sql select(QStringLiteral("select %1,Amount,Cnt from %2").arg(moved.join(','), table),
                    {to});
         select.add(where);
-        Sql(upsert(Table, select.text()), select.values()).exec();
-        Sql(QStringLiteral("delete from ") + Table).add(where).exec();
+        Sql(upsert(table, select.text()), select.values()).exec();
+        Sql(QStringLiteral("delete from ") + table).add(where).exec();
     };
     switch (kind) {
     case References::Kind::Account:
-        carry(QStringLiteral("AName"), {});
-        carry(QStringLiteral("AName2"), {});
+        carry(Table, QStringLiteral("AName"), {});
+        carry(Table, QStringLiteral("AName2"), {});
         break;
     case References::Kind::Member:
-        carry(QStringLiteral("FName"), {});
+        carry(Table, QStringLiteral("FName"), {});
         break;
     case References::Kind::IncomeCategory:
-        carry(QStringLiteral("Name"), QStringLiteral("'InTable'"));
+        for (const QString &table : {Table, NameTable})
+            carry(table, QStringLiteral("Name"), QStringLiteral("'InTable'"));
         break;
     case References::Kind::ExpenseCategory:
-        carry(QStringLiteral("Name"), QStringLiteral("'OutTable'"));
+        for (const QString &table : {Table, NameTable})
+            carry(table, QStringLiteral("Name"), QStringLiteral("'OutTable'"));
         break;
     case References::Kind::InvestmentCategory:
-        carry(QStringLiteral("Name"), QStringLiteral("'TTable'"));
+        for (const QString &table : {Table, NameTable})
+            carry(table, QStringLiteral("Name"), QStringLiteral("'TTable'"));
         break;
     }
 }
 
 void rebuild(const QSqlDatabase &db, const std::function<void(int)> &progress)
 {
-    fill(db, Table, progress);
+    fill(db, Table, NameTable, progress);
 }
 
 QStringList differences(const QSqlDatabase &db)
 {
-    Sql(QStringLiteral("create temp table if not exists RecomputedTotal (%1, Amount INTEGER, "
-                       "Cnt INTEGER, unique (%2))")
-            .arg(KeyColumns.split(QLatin1Char(',')).join(QStringLiteral(" TEXT COLLATE NOCASE,")) +
-                     QStringLiteral(" TEXT COLLATE NOCASE"),
-                 KeyColumns))
-        .exec(db);
-    fill(db, QStringLiteral("RecomputedTotal"), {});
+    const QString recomputed = QStringLiteral("RecomputedTotal");
+    const QString recomputedByName = QStringLiteral("RecomputedNameTotal");
+    for (const QString &table : {recomputed, recomputedByName})
+        Sql(QStringLiteral("create temp table if not exists %1 (%2 TEXT COLLATE NOCASE, "
+                           "Amount INTEGER, Cnt INTEGER, unique (%3))")
+                .arg(table,
+                     KeyColumns.split(QLatin1Char(','))
+                         .join(QStringLiteral(" TEXT COLLATE NOCASE,")),
+                     KeyColumns))
+            .exec(db);
+    fill(db, recomputed, recomputedByName, {});
     QStringList out;
     const QString columns = KeyColumns + QStringLiteral(",Amount,Cnt");
-    for (const auto &[first, second, said] :
-         {std::tuple{Table, QStringLiteral("RecomputedTotal"), QStringLiteral("kept, rows differ")},
-          std::tuple{QStringLiteral("RecomputedTotal"), Table,
-                     QStringLiteral("rows, kept differ")}}) {
-        QSqlQuery lines = Sql(QStringLiteral("select %1 from %2 except select %1 from %3")
-                                  .arg(columns, first, second))
-                              .exec(db);
-        while (lines.next())
-            out << said + QStringLiteral(": ") + lineText(lines);
+    for (const auto &[kept, rows] :
+         {std::pair{Table, recomputed}, std::pair{NameTable, recomputedByName}}) {
+        for (const auto &[first, second, said] :
+             {std::tuple{kept, rows, QStringLiteral("kept, rows differ")},
+              std::tuple{rows, kept, QStringLiteral("rows, kept differ")}}) {
+            QSqlQuery lines = Sql(QStringLiteral("select %1 from %2 except select %1 from %3")
+                                      .arg(columns, first, second))
+                                  .exec(db);
+            while (lines.next())
+                out << kept + QLatin1Char(' ') + said + QStringLiteral(": ") + lineText(lines);
+        }
     }
-    Sql(QStringLiteral("drop table RecomputedTotal")).exec(db);
+    for (const QString &table : {recomputed, recomputedByName})
+        Sql(QStringLiteral("drop table ") + table).exec(db);
     return out;
 }
 

@@ -11,7 +11,9 @@
 
 // Kept totals: for each book, month, kind of row (the table of an entry or a
 // follow-up), name (category or other side), account(s) and member, the sum of
-// the rows' amounts and their count, in the table MonthTotal. The ledger keeps
+// the rows' amounts and their count, in the table MonthTotal; and the same summed
+// over accounts and members in MonthNameTotal (a few thousand lines for a
+// ten-year book), for what accounts and members do not limit. The ledger keeps
 // them in the same transaction as every row it writes, so that the summary
 // panel, the statements and the statistics read hundreds of totals instead of
 // a million rows. An entry's amount is the figure its row holds (for a debt,
@@ -44,6 +46,9 @@ public:
 private:
     QHash<Key, Sum> m_sums;
 };
+
+// The sum of every kind's amounts in the book, by kind (the table's name).
+QHash<QString, Money> byKind(const QString &book);
 
 // Carries a rename of a reference into the totals, as into the rows.
 void rename(References::Kind kind, const QString &from, const QString &to, const QString &book);

@@ -100,6 +100,14 @@ std::vector<Table> makeTables()
          nullptr,
          "BName,Kind,Month,Name,AName,AName2,FName",
          2},
+        // The same summed over accounts and members (those columns are empty).
+        {"MonthNameTotal",
+         {key(), text("BName"), text("Month"), text("Kind"), text("Name"), text("AName"),
+          text("AName2"), text("FName"), money("Amount", true), count("Cnt")},
+         nullptr,
+         nullptr,
+         "BName,Kind,Month,Name,AName,AName2,FName",
+         2},
     };
 }
 

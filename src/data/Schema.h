@@ -34,7 +34,7 @@ struct Table
 
 // Marks our database files (PRAGMA application_id) and their layout version.
 constexpr int ApplicationId = 0x51484231; // "QHB1"
-// 2: kept monthly totals (MonthTotal).
+// 2: kept monthly totals (MonthTotal, MonthNameTotal).
 constexpr int UserVersion = 2;
 
 const std::vector<Table> &tables();

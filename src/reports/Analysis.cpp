@@ -6,26 +6,33 @@ namespace Analysis {
 
 std::vector<Item> items(const QString &kind, const EntryColumns &side)
 {
-    const QString date = QLatin1String(side.date);
+    using By = KeptSums::By;
+    Q_UNUSED(side);
     return {
-        {QStringLiteral("日") + kind, date},
-        {QStringLiteral("月") + kind, QStringLiteral("substr(%1,1,7)").arg(date)},
-        {QStringLiteral("年") + kind, QStringLiteral("substr(%1,1,4)").arg(date)},
+        {QStringLiteral("日") + kind},
+        {QStringLiteral("月") + kind, By::Month},
+        {QStringLiteral("年") + kind, By::Year},
         // Entries without a member form one group, whether stored empty or NULL.
-        {QStringLiteral("家庭成员"), QStringLiteral("coalesce(FName,'')")},
-        {kind + QStringLiteral("类别"), QLatin1String(side.name)},
-        {QStringLiteral("帐户名称"), QStringLiteral("AName")},
+        {QStringLiteral("家庭成员"), By::Member},
+        {kind + QStringLiteral("类别"), By::Name},
+        {QStringLiteral("帐户名称"), By::Account},
     };
 }
 
 Sql resultStatement(const EntryColumns &side, const Item &item, const QString &book,
                     const EntryFilter &filter)
 {
+    if (item.by)
+        return Sql(QStringLiteral("select 项 as 统计的项,金额 from "))
+            .add(KeptSums::source(side, *item.by, book, filter))
+            .add(QStringLiteral(" order by 项"));
+    // By day: grouping by the indexed date column walks the (BName, date) index.
+    const QString date = QLatin1String(side.date);
     return Sql(QStringLiteral("select %1 as 统计的项,Sum(%2) as 金额 from %3 where BName=?")
-                   .arg(item.group, QLatin1String(side.amount), QLatin1String(side.table)),
+                   .arg(date, QLatin1String(side.amount), QLatin1String(side.table)),
                {book})
         .add(entryCondition(side, filter))
-        .add(QStringLiteral(" group by %1 order by %1").arg(item.group));
+        .add(QStringLiteral(" group by %1 order by %1").arg(date));
 }
 
 Result run(const EntryColumns &side, const Item &item, const QString &book,

@@ -2,6 +2,7 @@
 
 #include "data/Money.h"
 #include "reports/EntryConditions.h"
+#include "reports/KeptSums.h"
 
 #include <QString>
 #include <optional>
@@ -11,11 +12,12 @@
 // item (day, month, year, member, category or account), in item order.
 namespace Analysis {
 
-// One choice of the item list and the expression it groups by.
+// One choice of the item list and what it groups by: a kept sum's group, or
+// the day (read from the rows, as no totals are kept by day).
 struct Item
 {
-    QString text;  // "月收入"
-    QString group; // "substr(IDate,1,7)"
+    QString text; // "月收入"
+    std::optional<KeptSums::By> by{};
 };
 
 // The six items of a side, in list order; kind is "收入" or "支出".
@@ -35,8 +37,7 @@ struct Result
     std::optional<Money> total; // nothing when no entry passed the limits
 };
 
-// "select <group> as 统计的项,Sum(<amount>) as 金额 from <table> where BName=? <limits>
-//  group by <group> order by <group>".
+// The item (统计的项) and the summed amount (金额) of each group, in item order.
 Sql resultStatement(const EntryColumns &side, const Item &item, const QString &book,
                     const EntryFilter &filter);
 // Runs the result statement; the total is the exact sum of its groups. Throws DbError.

@@ -1,6 +1,7 @@
 #include "reports/PeriodStatement.h"
 
 #include "data/Dates.h"
+#include "reports/KeptSums.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -35,32 +36,20 @@ struct SideSums
     qint64 count = 0;
 };
 
-// One side's sums and counts per day over the periods' range. Grouping by the
-// indexed date column itself walks the (BName, date) index in order with no
-// sorting; the days are then added up into their periods.
-Sql sideQuery(const EntryColumns &side, const QString &book, Period period, const QDate &from,
-              const QDate &to, const EntryFilter &filter)
-{
-    const QDate first = periodStart(period, from);
-    const QDate end = nextPeriod(period, periodStart(period, to));
-    const QString date = QLatin1String(side.date);
-    EntryFilter limits;
-    limits.account = filter.account;
-    limits.member = filter.member;
-    return Sql(QStringLiteral("select %1,sum(%2),count(*) from %3 where BName=? and %1>=? and %1<?")
-                   .arg(date, QLatin1String(side.amount), QLatin1String(side.table)),
-               {book, isoDate(first), isoDate(end)})
-        .add(entryCondition(side, limits))
-        .add(QStringLiteral(" group by %1").arg(date));
-}
-
 QHash<QString, SideSums> readSide(const EntryColumns &side, const QString &book, Period period,
                                   const QDate &from, const QDate &to, const EntryFilter &filter)
 {
+    // Whole periods: read from the kept monthly totals.
+    EntryFilter limits;
+    limits.days = {
+        {periodStart(period, from), nextPeriod(period, periodStart(period, to)).addDays(-1)}};
+    limits.account = filter.account;
+    limits.member = filter.member;
+    const KeptSums::By by = period == Period::Month ? KeptSums::By::Month : KeptSums::By::Year;
     QHash<QString, SideSums> sums;
-    QSqlQuery query = sideQuery(side, book, period, from, to, filter).exec();
+    QSqlQuery query = KeptSums::statement(side, by, book, limits).exec();
     while (query.next()) {
-        SideSums &sum = sums[query.value(0).toString().left(labelLength(period))];
+        SideSums &sum = sums[query.value(0).toString()];
         sum.amount += Money::fromVariant(query.value(1));
         sum.count += query.value(2).toLongLong();
     }

@@ -11,8 +11,8 @@
 
 // The income-expense statement of a book, period by period: whole calendar
 // months or years from the first day's period through the last day's. Each
-// side is read with one grouped query over the date range; periods without
-// entries are rows of zeros. Computed in memory, so each window keeps its own
+// side is read from the kept monthly totals; periods without entries are rows
+// of zeros. Computed in memory, so each window keeps its own
 // last run.
 namespace PeriodStatement {
 

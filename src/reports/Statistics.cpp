@@ -1,23 +1,21 @@
 #include "reports/Statistics.h"
 
+#include "reports/KeptSums.h"
+
 namespace Statistics {
 
 List::Query statement(const Side &side, const QString &book, const EntryFilter &filter)
 {
     EntryFilter limits = filter;
     limits.category.reset();
-    const QString name = QLatin1String(side.columns.name);
     const QString nameAlias = QString::fromUtf8(side.nameAlias);
     const QString amountAlias = QString::fromUtf8(side.amountAlias);
     const std::vector<List::Column> columns = {
-        {name, nameAlias},
-        {QStringLiteral("Count(ID)"), QStringLiteral("笔数")},
-        {QStringLiteral("Sum(%1)").arg(QLatin1String(side.columns.amount)), amountAlias,
-         List::Kind::Money}};
-    List::Query list = List::listing(columns, QLatin1String(side.columns.table));
-    list.select.add(QStringLiteral(" Where BName=?"), {book})
-        .add(entryCondition(side.columns, limits))
-        .add(QStringLiteral(" group by %1").arg(name));
+        {QStringLiteral("项"), nameAlias},
+        {QStringLiteral("笔数"), QStringLiteral("笔数")},
+        {QStringLiteral("金额"), amountAlias, List::Kind::Money}};
+    List::Query list = List::listing(columns, QString());
+    list.select.add(KeptSums::source(side.columns, KeptSums::By::Name, book, limits));
     // The name is unique among the groups, so the order tells every two rows apart.
     list.order = amountAlias + QStringLiteral(" desc,") + nameAlias;
     return list;
@@ -35,13 +33,14 @@ QString Summary::line() const
 
 Summary read(const QString &book)
 {
-    const auto sum = [&book](const char *column, const char *table) {
-        return Money::fromVariant(Sql(QStringLiteral("select SUM(%1) from %2 where BName=?")
-                                          .arg(QLatin1String(column), QLatin1String(table)),
-                                      {book})
+    const auto outstanding = [&book](const EntryColumns &side) {
+        return Money::fromVariant(Sql(QStringLiteral("select sum(金额) from "))
+                                      .add(KeptSums::source(side, KeptSums::By::Name, book, {}))
                                       .scalar());
     };
-    return {sum("AMoney", "SAccount"), sum("BMoney", "Borrow"), sum("DMoney", "Debt")};
+    const Money accounts = Money::fromVariant(
+        Sql(QStringLiteral("select SUM(AMoney) from SAccount where BName=?"), {book}).scalar());
+    return {accounts, outstanding(EntryTables::Debts), outstanding(EntryTables::Credits)};
 }
 
 } // namespace Balances

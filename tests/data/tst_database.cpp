@@ -1,3 +1,4 @@
+#include "data/MonthTotals.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -22,6 +23,7 @@ private slots:
     void refusesAFileThatIsNotOursAndLeavesItAlone_data();
     void refusesAFileThatIsNotOursAndLeavesItAlone();
     void reopensAnExistingDatabaseWithItsData();
+    void aFileOfTheFirstLayoutGetsItsTotalsWhenOpened();
     void aFirstStartCutOffByACrashStartsAfresh();
     void transactionRollsBackWhenNotCommitted();
     void boundValuesCarryQuotes();
@@ -40,7 +42,7 @@ void TestDatabase::createsEveryTableWithItsColumns()
     QStringList present;
     while (tables.next())
         present << tables.value(0).toString();
-    QCOMPARE(present.size(), 17);
+    QCOMPARE(present.size(), 18);
     for (const QString &t : expected)
         QVERIFY2(present.contains(t), qPrintable(t));
 
@@ -166,6 +168,39 @@ void TestDatabase::aFirstStartCutOffByACrashStartsAfresh()
         QCOMPARE(Db::count("select count(*) from sqlite_master where name like 'Half%'"), 0);
     }
     qunsetenv("QINGHEBU_DATA_DIR");
+}
+
+// A file written by the first version (a sample book with follow-ups) opens: its
+// monthly totals are built once, with progress, in one transaction, and give what
+// its rows give.
+void TestDatabase::aFileOfTheFirstLayoutGetsItsTotalsWhenOpened()
+{
+    TestEnvironment env;
+    env.dm()->closeDatabase();
+    const QString file = env.dataDir() + "/db.db";
+    QFile::remove(file);
+    QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-version-1.db", file));
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    QList<int> progress;
+    TfrmDM::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
+    QVERIFY(env.dm()->reopen());
+    TfrmDM::upgradeProgress() = {};
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QVERIFY(!progress.isEmpty() && progress.last() == 100);
+    QVERIFY(Db::count("select count(*) from MonthTotal") > 100);
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    const QString book = Db::value("select BName from SBook").toString();
+    QCOMPARE(MonthTotals::byKind(book).value("OutTable"),
+             Money::fromVariant(Db::value("select sum(OMoney) from OutTable")));
+    QCOMPARE(MonthTotals::byKind(book).value("Borrow"),
+             Money::fromVariant(Db::value("select sum(BMoney) from Borrow")));
+
+    // Opened again, nothing more is done.
+    progress.clear();
+    TfrmDM::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
+    QVERIFY(env.dm()->reopen());
+    TfrmDM::upgradeProgress() = {};
+    QVERIFY(progress.isEmpty());
 }
 
 void TestDatabase::transactionRollsBackWhenNotCommitted()

@@ -19,6 +19,7 @@ private slots:
     void shareIsAnExactRatio();
     void analysisGroupsByItem();
     void statisticsTotalPerName();
+    void keptSumsEqualTheRows();
     void balancesAndNetAssets();
 };
 
@@ -251,6 +252,35 @@ void TestReportData::statisticsTotalPerName()
     QCOMPARE(rows(Statistics::statement(Statistics::Debts, Book, {}), {2}),
              QStringList({"老王|2|3"}));
     QCOMPARE(Statistics::statement(Statistics::Credits, Book, {}).money, QSet<QString>{"未收金额"});
+}
+
+// Kept totals for the whole months of a range and rows for the days of the months
+// it cuts give what the rows alone give, whichever days the range starts and ends on.
+void TestReportData::keptSumsEqualTheRows()
+{
+    TestEnvironment env;
+    const QStringList members = {"爸爸", "妈妈", ""};
+    for (int i = 0; i < 120; ++i)
+        income(qPrintable(day("2024-01-20").addDays(i * 3 % 100).toString(Qt::ISODate)),
+               qPrintable(QString::number(i + 1)), i % 2 ? "工资" : "奖金", "现金",
+               members[i % 3]);
+    const QStringList ranges = {"2024-01-01/2024-04-30", "2024-01-31/2024-03-01",
+                                "2024-02-10/2024-02-20", "2024-02-01/2024-02-29",
+                                "2024-02-29/2024-03-01", "2023-12-31/2024-02-01"};
+    for (const QString &range : ranges) {
+        EntryFilter filter;
+        filter.days = {QDate::fromString(range.left(10), Qt::ISODate),
+                       QDate::fromString(range.mid(11), Qt::ISODate)};
+        filter.member = "妈妈";
+        const QStringList kept = rows(Statistics::statement(Statistics::Income, Book, filter), {2});
+        const QString expected =
+            Db::value("select group_concat(line, ',') from (select IName||'|'||count(*)||'|'||"
+                      "(sum(IMoney)/10000) as line from InTable where IDate between ? and ? and "
+                      "FName='妈妈' group by IName order by sum(IMoney) desc, IName)",
+                      {range.left(10), range.mid(11)})
+                .toString();
+        QCOMPARE(kept.join(','), expected);
+    }
 }
 
 void TestReportData::balancesAndNetAssets()

@@ -3,6 +3,7 @@
 #include "app/TfrmMain.h"
 #include "books/Password.h"
 #include "data/FileDatabase.h"
+#include "data/MonthTotals.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -20,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -370,6 +372,13 @@ namespace Db {
 void exec(const QString &sql, const QVariantList &values)
 {
     Sql(sql, values).exec();
+    // Rows written here stand for rows the ledger wrote: their kept totals follow.
+    static const QRegularExpression entryWrite(
+        QStringLiteral("^\\s*(insert\\s+into|update|delete\\s+from)\\s+(InTable|OutTable|ChangeT|"
+                       "Borrow|BorrowR|Debt|DebtR|TTable|TTableR)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (entryWrite.match(sql).hasMatch())
+        MonthTotals::rebuild(TfrmDM::instance()->database());
 }
 
 QVariant value(const QString &sql, const QVariantList &values)

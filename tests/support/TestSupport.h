@@ -118,6 +118,8 @@ void clickRow(QWidget *root, const QString &grid, int row);
 
 // Direct database access for setting up and checking tests.
 namespace Db {
+// A write of entry or follow-up rows also brings the kept monthly totals up to
+// date, as the ledger would have.
 void exec(const QString &sql, const QVariantList &values = {});
 QVariant value(const QString &sql, const QVariantList &values = {});
 int count(const QString &sql, const QVariantList &values = {});
