@@ -400,6 +400,7 @@ QString checkBackup(const QString &path, Background::Context *context)
 QString restoreFrom(const QString &path, Background::Context *context)
 {
     WorkOn work(context);
+    work->keepGoing(); // the program is modal meanwhile; the restore runs once
     if (const QString reason = refusalOf(path, *work, false); !reason.isEmpty())
         throw DbError(reason);
 

@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <sqlite3.h>
 
 namespace Background {
@@ -18,7 +19,9 @@ namespace Background {
 struct Context::Shared
 {
     std::atomic<bool> cancelled{false};
-    Job *job = nullptr; // where progress is said; set before the work starts
+    bool givesWay = true;             // the worker's own
+    std::atomic<bool> gaveWay{false}; // a statement was interrupted for the screen
+    Job *job = nullptr;               // where progress is said; set before the work starts
 
     // Written by the worker before its thread ends, read after.
     enum class Outcome
@@ -43,10 +46,56 @@ QSet<Job *> &jobs()
     return all;
 }
 
-// SQLite asks every few thousand steps of a statement whether to go on.
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// When the screen's connection last waited for a lock; it waits in steps of a few
+// milliseconds, so a time older than this says it waits no more.
+std::atomic<qint64> g_screenWaitedAt{0};
+constexpr qint64 StillWaitingMs = 50;
+constexpr qint64 ScreenGivesUpMs = 5000;
+
+bool screenWaits()
+{
+    return nowMs() - g_screenWaitedAt.load() < StillWaitingMs;
+}
+
+// The busy handler of the screen's connection: notes that it waits, so that the
+// workers give way, and tries again every few milliseconds.
+int screenBusy(void *, int tries)
+{
+    static qint64 since = 0; // the screen's thread only
+    const qint64 now = nowMs();
+    if (tries == 0)
+        since = now;
+    g_screenWaitedAt = now;
+    if (now - since >= ScreenGivesUpMs)
+        return 0;
+    sqlite3_sleep(tries < 20 ? 1 : 10);
+    return 1;
+}
+
+// SQLite asks every few thousand steps of a statement whether to go on: not when
+// the work was cancelled...
 int interrupted(void *shared)
 {
     return static_cast<Context::Shared *>(shared)->cancelled.load() ? 1 : 0;
+}
+
+// ... nor, on the work's connection to the data file, while the screen waits.
+int interruptedOrGivingWay(void *shared)
+{
+    auto *s = static_cast<Context::Shared *>(shared);
+    if (s->cancelled.load())
+        return 1;
+    if (!s->givesWay || !screenWaits())
+        return 0;
+    s->gaveWay = true;
+    return 1;
 }
 
 constexpr int StepsBetweenChecks = 1000;
@@ -102,7 +151,12 @@ QSqlDatabase Context::database()
     }
     // What this work writes (a restore, repaired totals) must survive a power loss.
     Sql(QStringLiteral("PRAGMA synchronous = FULL")).exec(m_db);
-    interruptible(handleOf(m_db));
+    // Its changes stay in memory until the commit: written out earlier, they would
+    // lock the screen's thread out of reading until then.
+    Sql(QStringLiteral("PRAGMA cache_spill = false")).exec(m_db);
+    if (m_shared)
+        sqlite3_progress_handler(handleOf(m_db), StepsBetweenChecks, &interruptedOrGivingWay,
+                                 m_shared.get());
     return m_db;
 }
 
@@ -110,6 +164,12 @@ void Context::interruptible(sqlite3 *handle)
 {
     if (m_shared)
         sqlite3_progress_handler(handle, StepsBetweenChecks, &interrupted, m_shared.get());
+}
+
+void Context::keepGoing()
+{
+    if (m_shared)
+        m_shared->givesWay = false;
 }
 
 bool Context::isCancelled() const
@@ -121,6 +181,12 @@ void Context::checkCancelled() const
 {
     if (isCancelled())
         throw Cancelled{};
+}
+
+void Context::rollBack()
+{
+    if (m_db.isOpen() && !sqlite3_get_autocommit(handleOf(m_db)))
+        sqlite3_exec(handleOf(m_db), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Context::progress(int percent, const QString &step)
@@ -154,17 +220,27 @@ Job::Job(Work work) : m_shared(std::make_shared<Context::Shared>())
     m_thread = QThread::create([shared = m_shared, work = std::move(work), dataFile] {
         using Outcome = Context::Shared::Outcome;
         Context context(dataFile, shared);
-        try {
-            work(context);
-            shared->outcome = Outcome::Succeeded;
-        } catch (const Cancelled &) {
-            shared->outcome = Outcome::Cancelled;
-        } catch (const DbError &e) {
-            shared->outcome = Outcome::Failed;
-            shared->message = e.message();
-        } catch (const std::exception &e) {
-            shared->outcome = Outcome::Failed;
-            shared->message = QString::fromLocal8Bit(e.what());
+        for (;;) {
+            shared->gaveWay = false;
+            shared->percent = -2; // a new try reports from its start
+            try {
+                work(context);
+                shared->outcome = Outcome::Succeeded;
+            } catch (const Cancelled &) {
+                shared->outcome = Outcome::Cancelled;
+            } catch (const DbError &e) {
+                shared->outcome = Outcome::Failed;
+                shared->message = e.message();
+            } catch (const std::exception &e) {
+                shared->outcome = Outcome::Failed;
+                shared->message = QString::fromLocal8Bit(e.what());
+            }
+            if (!shared->gaveWay || shared->cancelled)
+                break;
+            // Again from the start once the screen's statement is through.
+            while (screenWaits() && !shared->cancelled)
+                QThread::msleep(5);
+            context.rollBack();
         }
     });
     connect(m_thread, &QThread::finished, this, &Job::finish);
@@ -227,6 +303,11 @@ void finishAll()
         jobs().remove(job);
         delete job; // waits for its thread
     }
+}
+
+void giveWayTo(const QSqlDatabase &screen)
+{
+    sqlite3_busy_handler(handleOf(screen), &screenBusy, nullptr);
 }
 
 sqlite3 *handleOf(const QSqlDatabase &db)

@@ -45,6 +45,10 @@ public:
     // being checked); the handle must stay open until the work ends.
     void interruptible(sqlite3 *handle);
 
+    // The work goes on when the screen's thread waits for its lock (see giveWayTo):
+    // for work the program waits for anyway and that must not run twice (a restore).
+    void keepGoing();
+
     bool isCancelled() const;
     void checkCancelled() const;
     // How far the work is, 0..100, or -1 when that cannot be told; `step` says what
@@ -56,6 +60,8 @@ public:
 private:
     friend class Job;
     Context(QString dataFile, std::shared_ptr<Shared> shared);
+    // Ends a transaction that an interrupted statement left open, before a new try.
+    void rollBack();
 
     QString m_dataFile;
     std::shared_ptr<Shared> m_shared;
@@ -119,6 +125,14 @@ Job *run(QObject *receiver, Work work, Done done, std::function<void(const QStri
     QObject::connect(receiver, &QObject::destroyed, job, &Job::cancel);
     return job;
 }
+
+// Makes the work of every job give way to `screen`, the connection of the screen's
+// thread: when a statement there waits for a lock that a worker's statement holds,
+// the worker's statement is interrupted at once and its work runs again from the
+// start after the screen's statement, so that the screen's thread waits a few
+// milliseconds, never a whole-book statement. The screen's thread still gives up
+// after five seconds (another program holding the file).
+void giveWayTo(const QSqlDatabase &screen);
 
 // True while a job runs or has not yet said how it ended.
 bool isBusy();

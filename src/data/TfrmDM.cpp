@@ -113,6 +113,7 @@ bool TfrmDM::openDatabase()
         return false;
     }
     try {
+        Background::giveWayTo(db);
         // A save that returned must survive a crash or power loss right after it.
         Sql(QStringLiteral("PRAGMA synchronous = FULL")).exec(db);
         // Made anew only when empty: a file that holds anything is never written over.

@@ -16,6 +16,7 @@ class TestWorkProgress : public QObject
 private slots:
     void resultsAndFailuresComeBackToTheScreensThread();
     void longWorkShowsItsProgressKeepsWindowsOpenAndCancels();
+    void workGivesWayWhenTheScreenWaitsForTheFile();
 };
 
 void TestWorkProgress::resultsAndFailuresComeBackToTheScreensThread()
@@ -84,6 +85,33 @@ void TestWorkProgress::longWorkShowsItsProgressKeepsWindowsOpenAndCancels()
     QCOMPARE(shownStep, QString("正在复制数据……"));
     QVERIFY(windowStayed);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestWorkProgress::workGivesWayWhenTheScreenWaitsForTheFile()
+{
+    TestEnvironment env;
+    QObject receiver;
+    int tries = 0;
+    // A statement that would hold its read lock on the file for minutes.
+    Background::Job *job = Background::run(
+        &receiver,
+        [](Background::Context &work) {
+            work.progress(0);
+            Sql("with recursive n(i) as (select 1 union all select i+1 from n where i<1e10) "
+                "select count(*) + (select count(*) from SFamily) from n")
+                .exec(work.database());
+        },
+        [] {});
+    QObject::connect(job, &Background::Job::progressed, &receiver, [&tries] { ++tries; });
+    QTRY_COMPARE(tries, 1);
+    QTest::qWait(100);
+    // The save waits for the worker's statement no longer than it takes to interrupt it
+    // (it would give up after five seconds otherwise); the work runs again after it.
+    Db::exec("insert into SFamily (FName) values ('新成员')");
+    QTRY_COMPARE(tries, 2);
+    job->cancel();
+    Background::waitForIdle();
+    QCOMPARE(Db::count("select count(*) from SFamily where FName='新成员'"), 1);
 }
 
 QTEST_MAIN(TestWorkProgress)
