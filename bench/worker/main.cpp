@@ -8,14 +8,15 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_worker [CACHE_DIR]
 //
-// The 10^6 book is made once and kept in CACHE_DIR (default /tmp/qinghebu-bench-worker)
-// for later runs.
+// The books are written by qinghebu-sample into CACHE_DIR (default
+// /tmp/qinghebu-bench-worker); the 10^6 book is kept there for later runs.
 #include "app/TfrmMain.h"
 #include "books/AutoBackup.h"
 #include "books/BookStore.h"
 #include "books/SampleBook.h"
 #include "books/TfrmRecover.h"
 #include "data/Background.h"
+#include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
@@ -27,6 +28,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -251,17 +253,29 @@ Round measure(const QString &source)
 
 // ---- the books and the report ----------------------------------------------------------
 
-void makeBook(const QString &dir, std::int64_t entries)
+// The data file of a book of `entries` written by qinghebu-sample into `folder`, which
+// is made anew unless `keep` and the file is there from an earlier run.
+QString sampleBook(const QString &folder, std::int64_t entries, bool keep)
 {
-    QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
-    qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
-    TfrmDM dm;
-    if (!dm.isOpen())
-        qFatal("%s", qPrintable(dm.openError()));
-    std::printf("making a book of %lld entries in %s\n", static_cast<long long>(entries),
-                qPrintable(dir));
-    SampleBook::write({.book = Book, .entries = entries, .seed = Seed});
+    const QString file = bookFile(folder);
+    if (keep && QFile::exists(file))
+        return file;
+    // Written aside and renamed, so that a run cut off leaves no half book.
+    const QString part = folder + QStringLiteral(".part");
+    QDir(part).removeRecursively();
+    std::printf("writing a sample book of %lld entries\n", static_cast<long long>(entries));
+    std::fflush(stdout);
+    const int status =
+        QProcess::execute(QStringLiteral(QINGHEBU_SAMPLE_TOOL),
+                          {QStringLiteral("--data-dir"), part, QStringLiteral("--book"), Book,
+                           QStringLiteral("--entries"), QString::number(entries),
+                           QStringLiteral("--seed"), QString::number(Seed)});
+    if (status != 0)
+        qFatal("qinghebu-sample failed (%d)", status);
+    QDir(folder).removeRecursively();
+    if (!QDir().rename(part, folder))
+        qFatal("cannot rename %s", qPrintable(part));
+    return file;
 }
 
 const char *verdict(bool ok)
@@ -271,6 +285,9 @@ const char *verdict(bool ok)
 
 void printTable(const Round &small, const Round &big)
 {
+#ifndef __OPTIMIZE__
+    std::printf("\n(an unoptimised build: configure with -DCMAKE_BUILD_TYPE=Release)");
+#endif
     std::printf("\nmedian of %d rounds, wall-clock ms; \"wait\": the longest time the screen's "
                 "thread kept a %d ms timer waiting\n",
                 Rounds, TickMs);
@@ -309,30 +326,19 @@ void printTable(const Round &small, const Round &big)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QINGHEBU_UNATTENDED", "1");
     QApplication app(argc, argv);
     TfrmMain::setStartupDialog(false);
-#ifndef __OPTIMIZE__
-    std::printf("note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
-#endif
-    const QString cache = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                        : QStringLiteral("/tmp/qinghebu-bench-worker"))
-                              .absolutePath();
-    QTemporaryDir smallDir;
-    makeBook(smallDir.path(), 1000);
-    const QString bigDir =
-        cache +
-        QStringLiteral("/book-1000000-seed%1-generation%2").arg(Seed).arg(SampleBook::Generation);
-    if (!QFile::exists(bookFile(bigDir))) {
-        const QString part = bigDir + QStringLiteral(".worker-part");
-        makeBook(part, 1000000);
-        QDir().rename(part, bigDir);
-    }
-
-    const Round small = measure(bookFile(smallDir.path()));
-    const Round big = measure(bookFile(bigDir));
-    printTable(small, big);
+    const QDir cache(argc > 1 ? QString::fromLocal8Bit(argv[1])
+                              : QStringLiteral("/tmp/qinghebu-bench-worker"));
+    const QString generation = QStringLiteral("-seed%1-generation%2-layout%3")
+                                   .arg(Seed)
+                                   .arg(SampleBook::Generation)
+                                   .arg(Schema::UserVersion);
+    const QString small = sampleBook(cache.filePath(QStringLiteral("small")), 1000, false);
+    const QString big =
+        sampleBook(cache.filePath(QStringLiteral("million") + generation), 1000000, true);
+    printTable(measure(small), measure(big));
     return 0;
 }
