@@ -26,6 +26,7 @@ private slots:
     void aFolderThatCannotBeWrittenLeavesTheBookUsable();
     void theFailureAtStartIsReadableInTheStatusBar();
     void restoringAnAutomaticBackupBringsItsDataBack();
+    void aCopyThatFailsOnTheWorkerIsSaidInTheStatusBar();
     void quittingDuringTheBackupLeavesNoPartialFile();
     void keptTotalsThatDisagreeAreRebuiltAfterOpening();
 };
@@ -181,6 +182,23 @@ void TestAutoBackup::restoringAnAutomaticBackupBringsItsDataBack()
     Drive::click(&dialog, "ButRecover");
     QVERIFY(messages.lastText().startsWith("数据恢复成功！"));
     QCOMPARE(Db::dump(), atBackup);
+}
+
+void TestAutoBackup::aCopyThatFailsOnTheWorkerIsSaidInTheStatusBar()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    QVERIFY(QDir().mkpath(AutoBackup::folder()));
+    WriteProtected readOnly(AutoBackup::folder());
+    if (!readOnly.isActive())
+        QSKIP("the folder cannot be made read-only here");
+    TfrmMain main;
+    openThroughMenu(main, "甲");
+    const QString shown = main.statusBar()->currentMessage();
+    QVERIFY2(shown.startsWith("自动备份失败：") && !shown.contains('\n'), qPrintable(shown));
+    QVERIFY(messages.messages.isEmpty());
+    QVERIFY(QDir(AutoBackup::folder()).entryList(QDir::Files).isEmpty());
 }
 
 void TestAutoBackup::quittingDuringTheBackupLeavesNoPartialFile()
