@@ -8,6 +8,7 @@
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "data/TotalsCheck.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
 
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,6 +39,9 @@
 namespace {
 
 TfrmMain *g_mainWindow = nullptr;
+
+// How long a note that needs no answer stays in the status bar.
+constexpr int NoteSeconds = 15;
 
 bool g_startupDialog = true;
 
@@ -462,15 +467,70 @@ void TfrmMain::openCalculator()
 
 void TfrmMain::backUpAutomatically()
 {
+    if (m_autoBackup)
+        return; // the backup running covers today
+    QString file;
     try {
-        AutoBackup::runIfDue();
+        file = AutoBackup::dueFile();
     } catch (const DbError &e) {
-        // Working on goes first: the reason is shown once, and only in the status bar.
-        if (m_autoBackupFailureShown)
-            return;
-        m_autoBackupFailureShown = true;
-        statusBar()->showMessage(QStringLiteral("自动备份失败：") + e.message());
+        autoBackupFailed(e.message());
+        return;
     }
+    if (file.isEmpty()) {
+        checkKeptTotals();
+        return;
+    }
+    // The book opens at once; the copy and its check run on the worker, which the
+    // program cancels when it ends first (the copy is then removed).
+    m_autoBackup = Background::run(
+        this, [file](Background::Context &work) { AutoBackup::write(file, &work); },
+        [this, file] {
+            showNote(QStringLiteral("今天的自动备份已完成：") + QFileInfo(file).fileName(),
+                     NoteSeconds * 1000);
+        },
+        [this](const QString &message) { autoBackupFailed(message); });
+    connect(m_autoBackup, &Background::Job::ended, this, &TfrmMain::checkKeptTotals);
+}
+
+void TfrmMain::autoBackupFailed(const QString &reason)
+{
+    // Working on goes first: the reason is shown once, and only in the status bar.
+    if (m_autoBackupFailureShown)
+        return;
+    m_autoBackupFailureShown = true;
+    showNote(QStringLiteral("自动备份失败：") + reason);
+}
+
+void TfrmMain::checkKeptTotals()
+{
+    if (m_totalsChecked)
+        return;
+    m_totalsChecked = true;
+    Background::run(
+        this, [](Background::Context &work) { return TotalsCheck::repair(work); },
+        [this](bool repaired) {
+            if (!repaired)
+                return;
+            showNote(QStringLiteral("各月合计与明细不符，已重新计算。"));
+            TfrmDM::instance()->notifyBalancesChanged();
+        },
+        [this](const QString &message) {
+            showNote(QStringLiteral("各月合计没有检查完：") + message);
+        });
+}
+
+void TfrmMain::showNote(const QString &note, int timeout)
+{
+    // One line; a notice shown without a time limit stays readable before the note.
+    const QString line = note.simplified();
+    const QString shown = statusBar()->currentMessage();
+    if (shown.isEmpty() || m_noteTimeout > 0) {
+        statusBar()->showMessage(line, timeout);
+        m_noteTimeout = timeout;
+        return;
+    }
+    statusBar()->showMessage(shown + QStringLiteral("　　") + line);
+    m_noteTimeout = 0;
 }
 
 void TfrmMain::showEvent(QShowEvent *event)

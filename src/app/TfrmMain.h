@@ -1,6 +1,9 @@
 #pragma once
 
+#include "data/Background.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -39,8 +42,9 @@ public:
     // them at once; false when a child refused to close.
     bool closeAllChildren();
 
-    // Writes the day's automatic backup when a book has been opened; a failure is
-    // shown once in the status bar and never stops the user.
+    // Starts the day's automatic backup on the worker when a book has been opened;
+    // the status bar says when it is done, or why it failed (once; work goes on).
+    // Then the kept monthly totals are checked, once a start.
     void backUpAutomatically();
 
     // Shows or hides the book menus: those that work on the open book.
@@ -77,6 +81,12 @@ private:
     void showBook(const QString &book);
     void runItem(const MenuItem &item);
     void openCalculator();
+    // Compares the kept monthly totals with the rows on the worker and rebuilds them
+    // when they differ; the status bar says so.
+    void checkKeptTotals();
+    void autoBackupFailed(const QString &reason);
+    // A note in the status bar, beside a notice it shows already; 0: until replaced.
+    void showNote(const QString &note, int timeout = 0);
 
     QString m_startDate;
     QMdiArea *m_mdiArea = nullptr;
@@ -86,4 +96,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     bool m_exitConfirmed = false;
     bool m_autoBackupFailureShown = false;
+    QPointer<Background::Job> m_autoBackup;
+    bool m_totalsChecked = false;
+    int m_noteTimeout = 0; // of the note shown last
 };

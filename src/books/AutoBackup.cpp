@@ -30,22 +30,22 @@ QDateTime timeOfName(const QString &fileName)
 }
 
 // Only files named by this module count; anything else in the folder is left alone.
-QStringList ownFileNames()
+QStringList ownFileNames(const QString &folder = AutoBackup::folder())
 {
     QStringList names;
     const QStringList all =
-        QDir(folder()).entryList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Name);
+        QDir(folder).entryList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Name);
     for (const QString &name : all)
         if (timeOfName(name).isValid())
             names.prepend(name); // newest first
     return names;
 }
 
-void removeOld()
+void removeOld(const QString &folder)
 {
-    const QStringList names = ownFileNames();
+    const QStringList names = ownFileNames(folder);
     for (qsizetype i = Kept; i < names.size(); ++i)
-        QFile::remove(QDir(folder()).filePath(names[i]));
+        QFile::remove(QDir(folder).filePath(names[i]));
 }
 
 } // namespace
@@ -60,7 +60,7 @@ void setClock(Clock clock)
     g_clock = std::move(clock);
 }
 
-QString runIfDue()
+QString dueFile()
 {
     const QDateTime taken = now();
     const QString day = taken.toString(QStringLiteral("yyyy-MM-dd"));
@@ -70,10 +70,21 @@ QString runIfDue()
 
     if (!QDir().mkpath(folder()) || !QFileInfo(folder()).isDir())
         throw DbError(QStringLiteral("无法创建文件夹 ") + QDir::toNativeSeparators(folder()));
-    const QString path = QDir(folder()).filePath(taken.toString(NameFormat) + Suffix);
-    BookStore::backupTo(path);
-    removeOld();
-    return path;
+    return QDir(folder()).filePath(taken.toString(NameFormat) + Suffix);
+}
+
+void write(const QString &file, Background::Context *work)
+{
+    BookStore::backupTo(file, work);
+    removeOld(QFileInfo(file).absolutePath());
+}
+
+QString runIfDue()
+{
+    const QString file = dueFile();
+    if (!file.isEmpty())
+        write(file);
+    return file;
 }
 
 QStringList list()

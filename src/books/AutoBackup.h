@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Background.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -21,9 +23,13 @@ QString folder();
 using Clock = std::function<QDateTime()>;
 void setClock(Clock clock);
 
-// Writes today's backup unless there is one already, then removes all but the
-// newest Kept. Returns the file written, or an empty text when today's existed.
+// Today's backup file when there is none yet (the folder is made), or an empty text.
 // Throws DbError with a reason that can be shown to the user.
+QString dueFile();
+// Writes the backup `file` named by dueFile, checked, then removes all but the
+// newest Kept. Runs in `work` (see BookStore::backupTo). Throws DbError.
+void write(const QString &file, Background::Context *work = nullptr);
+// Both on this thread: returns the file written, or an empty text when today's existed.
 QString runIfDue();
 
 // The automatic backups, newest first (full paths).

@@ -1,6 +1,7 @@
 #include "books/BookStore.h"
 
 #include "books/Password.h"
+#include "data/Background.h"
 #include "data/Dates.h"
 #include "data/FileDatabase.h"
 #include "data/PinyinCode.h"
@@ -8,6 +9,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
+#include "data/Upgrade.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -16,7 +18,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <filesystem>
 #include <sqlite3.h>
 
@@ -88,19 +89,6 @@ QSqlDatabase liveDatabase()
 
 // ---- SQLite files -----------------------------------------------------------
 
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("数据库没有打开。"));
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw DbError(QStringLiteral("数据库连接不是 SQLite 连接。"));
-    sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
-    if (!raw)
-        throw DbError(QStringLiteral("数据库没有打开。"));
-    return raw;
-}
-
 // A failure of SQLite's C API on `db` (which may be null), said in Chinese after `notDone`.
 DbError failureOf(sqlite3 *db, int resultCode, const QString &notDone)
 {
@@ -132,15 +120,36 @@ private:
     sqlite3 *m_db = nullptr;
 };
 
-// Copies the whole database `from` over `to` in one backup step: the destination
-// receives all of it or, on any failure, keeps what it had.
-void copyDatabase(sqlite3 *from, sqlite3 *to, const QString &notDone)
+// Pages copied per backup step: the read lock on the data file is taken for one
+// step at a time, so that a save of the program waits for one step at most (a few
+// milliseconds); a save between two steps makes the copy start over.
+constexpr int PagesPerStep = 1024;
+// How often a step that found the file locked is tried again, 50 ms apart.
+constexpr int BusyRetries = 100;
+
+// Copies the whole database `from` over `to` with SQLite's online backup, telling
+// `work` how far it is: the destination receives all of it or, on any failure or a
+// cancel, keeps what it had.
+void copyDatabase(sqlite3 *from, sqlite3 *to, const QString &notDone, Background::Context &work)
 {
     sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup)
         throw failureOf(to, sqlite3_errcode(to), notDone);
-    const int stepped = sqlite3_backup_step(backup, -1);
+    int stepped = SQLITE_OK;
+    for (int busy = 0; !work.isCancelled();) {
+        stepped = sqlite3_backup_step(backup, PagesPerStep);
+        if (const int total = sqlite3_backup_pagecount(backup); total > 0)
+            work.progress(int(100LL * (total - sqlite3_backup_remaining(backup)) / total));
+        if ((stepped == SQLITE_BUSY || stepped == SQLITE_LOCKED) && ++busy <= BusyRetries) {
+            sqlite3_sleep(50);
+            continue;
+        }
+        if (stepped != SQLITE_OK)
+            break;
+        busy = 0;
+    }
     const int finished = sqlite3_backup_finish(backup);
+    work.checkCancelled();
     if (stepped != SQLITE_DONE)
         throw failureOf(to, stepped, notDone);
     if (finished != SQLITE_OK)
@@ -187,16 +196,6 @@ QString integrityOf(sqlite3 *db)
     return result;
 }
 
-// The live connection, with no change of the program half done on it: a copy
-// taken through it would hold that change, and a restore would cut it off.
-sqlite3 *idleLiveHandle()
-{
-    sqlite3 *live = handleOf(liveDatabase());
-    if (!sqlite3_get_autocommit(live))
-        throw DbError(QStringLiteral("数据库正忙（有未完成的保存），请稍后再试。"));
-    return live;
-}
-
 bool sameFile(const QString &a, const QString &b)
 {
     const QString ca = QFileInfo(a).canonicalFilePath();
@@ -216,14 +215,74 @@ bool hasSqliteHeader(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
-// Runs the schema check of our own files on `path` through a read-only connection.
-QString checkOwnFile(const QString &path)
+// The reason `path` is not a backup of this program, or an empty text: quick checks
+// of the file and its tables, and with `integrity` SQLite's check of every page,
+// which reads the whole file.
+QString refusalOf(const QString &path, Background::Context &work, bool integrity)
 {
-    FileDatabase file(path);
-    if (!file.isOpen())
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("文件不存在。");
+    if (!file.isFile() || !file.isReadable())
+        return QStringLiteral("无法读取该文件。");
+    if (file.size() == 0)
+        return QStringLiteral("该文件是空的。");
+    if (!hasSqliteHeader(path))
+        return QStringLiteral("该文件不是数据库文件。");
+    if (sameFile(path, work.dataFile()))
+        return QStringLiteral("该文件就是正在使用的数据文件。");
+    FileDatabase backup(path);
+    if (!backup.isOpen())
         return QStringLiteral("无法打开该文件。");
-    return Schema::checkOwnDatabase(file.database(), true);
+    work.interruptible(Background::handleOf(backup.database()));
+    const QString reason = Schema::checkOwnDatabase(backup.database(), integrity);
+    work.checkCancelled();
+    return reason;
 }
+
+// Writes a copy of the data file under a temporary name beside `target`, checks it
+// when asked, and renames it into place. Nothing is left behind on a failure or a
+// cancel.
+void copyDataFileTo(const QString &target, const QString &notDone, Background::Context &work,
+                    bool check)
+{
+    const QString temporary = temporaryNameFor(target);
+    try {
+        {
+            SqliteFile copy(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, notDone);
+            copyDatabase(Background::handleOf(work.database()), copy.handle(), notDone, work);
+            if (check) {
+                work.progress(-1, QStringLiteral("正在检查备份……"));
+                work.interruptible(copy.handle());
+                const QString integrity = integrityOf(copy.handle());
+                work.checkCancelled();
+                if (integrity != QLatin1String("ok"))
+                    throw DbError(notDone +
+                                  QStringLiteral("：写出的副本没有通过完整性检查，"
+                                                 "可能是磁盘出错。\n\n") +
+                                  integrity);
+            }
+        }
+        work.checkCancelled();
+        moveIntoPlace(temporary, target, notDone);
+    } catch (...) {
+        removeWithJournal(temporary);
+        throw;
+    }
+}
+
+// The work's own context, or one of this thread when none was given.
+class WorkOn
+{
+public:
+    explicit WorkOn(Background::Context *given) : m_work(given ? *given : m_own) {}
+    Background::Context &operator*() { return m_work; }
+    Background::Context *operator->() { return &m_work; }
+
+private:
+    Background::Context m_own;
+    Background::Context &m_work;
+};
 
 } // namespace
 
@@ -305,13 +364,13 @@ void deleteBook(const QString &name)
 
 // ---- backup and restore -------------------------------------------------------
 
-void backupTo(const QString &path)
+void backupTo(const QString &path, Background::Context *context)
 {
-    sqlite3 *live = idleLiveHandle();
+    WorkOn work(context);
     const QFileInfo target(path);
     if (path.trimmed().isEmpty())
         throw DbError(QStringLiteral("路径不能为空。"));
-    if (sameFile(path, TfrmDM::instance()->databasePath()))
+    if (sameFile(path, work->dataFile()))
         throw DbError(QStringLiteral("不能把备份写到正在使用的数据文件上。"));
     if (!target.absoluteDir().exists())
         throw DbError(QStringLiteral("文件夹不存在：") +
@@ -324,59 +383,56 @@ void backupTo(const QString &path)
                                      "请换一个文件夹。")
                           .arg(QDir::toNativeSeparators(target.absolutePath())));
 
-    const QString notDone =
-        QStringLiteral("备份 %1 没有写成").arg(QDir::toNativeSeparators(target.absoluteFilePath()));
-    const QString temporary = temporaryNameFor(target.absoluteFilePath());
-    try {
-        {
-            SqliteFile copy(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, notDone);
-            copyDatabase(live, copy.handle(), notDone);
-            const QString integrity = integrityOf(copy.handle());
-            if (integrity != QLatin1String("ok"))
-                throw DbError(notDone +
-                              QStringLiteral("：写出的副本没有通过完整性检查，"
-                                             "可能是磁盘出错。\n\n") +
-                              integrity);
-        }
-        moveIntoPlace(temporary, target.absoluteFilePath(), notDone);
-    } catch (...) {
-        removeWithJournal(temporary);
-        throw;
-    }
+    work->progress(0, QStringLiteral("正在备份数据……"));
+    copyDataFileTo(
+        target.absoluteFilePath(),
+        QStringLiteral("备份 %1 没有写成").arg(QDir::toNativeSeparators(target.absoluteFilePath())),
+        *work, true);
 }
 
-QString checkBackup(const QString &path)
+QString checkBackup(const QString &path, Background::Context *context)
 {
-    const QFileInfo file(path);
-    if (!file.exists())
-        return QStringLiteral("文件不存在。");
-    if (!file.isFile() || !file.isReadable())
-        return QStringLiteral("无法读取该文件。");
-    if (file.size() == 0)
-        return QStringLiteral("该文件是空的。");
-    if (!hasSqliteHeader(path))
-        return QStringLiteral("该文件不是数据库文件。");
-    if (sameFile(path, TfrmDM::instance()->databasePath()))
-        return QStringLiteral("该文件就是正在使用的数据文件。");
-    return checkOwnFile(path);
+    WorkOn work(context);
+    work->progress(-1, QStringLiteral("正在检查备份文件……"));
+    return refusalOf(path, *work, true);
 }
 
-QString restoreFrom(const QString &path)
+QString restoreFrom(const QString &path, Background::Context *context)
 {
-    if (const QString reason = checkBackup(path); !reason.isEmpty())
+    WorkOn work(context);
+    work->keepGoing(); // the program is modal meanwhile; the restore runs once
+    if (const QString reason = refusalOf(path, *work, false); !reason.isEmpty())
         throw DbError(reason);
-    TfrmDM *dm = TfrmDM::instance();
-    sqlite3 *live = idleLiveHandle();
 
+    // The data replaced is kept first. The online backup copies it page by page as
+    // SQLite holds it, so it needs no check of its own.
     const QString safetyCopy =
-        dm->dataDir() + QStringLiteral("/恢复前的数据-") +
+        QFileInfo(work->dataFile()).absolutePath() + QStringLiteral("/恢复前的数据-") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
         QStringLiteral(".db");
-    backupTo(safetyCopy);
+    work->progress(0, QStringLiteral("正在保留恢复前的数据……"));
+    copyDataFileTo(safetyCopy,
+                   QStringLiteral("数据没有恢复，原有的数据没有改变（恢复前的数据没有保留下来）"),
+                   *work, false);
 
+    work->progress(0, QStringLiteral("正在恢复数据……"));
     SqliteFile source(path, SQLITE_OPEN_READONLY,
                       QStringLiteral("无法打开备份文件 ") + QDir::toNativeSeparators(path));
-    copyDatabase(source.handle(), live, QStringLiteral("数据没有恢复，原有的数据没有改变"));
+    const QSqlDatabase live = work->database();
+    copyDatabase(source.handle(), Background::handleOf(live),
+                 QStringLiteral("数据没有恢复，原有的数据没有改变"), *work);
+
+    // A backup of an earlier version gets this version's tables, as when it is opened.
+    if (Upgrade::isNeeded(live)) {
+        try {
+            Upgrade::run(
+                live, [&work](const QString &what, int percent) { work->progress(percent, what); });
+        } catch (const DbError &e) {
+            throw DbError(QStringLiteral("数据已经恢复，但没有升级到本版本的格式，"
+                                         "下次启动时会再试。\n") +
+                          e.message());
+        }
+    }
     return safetyCopy;
 }
 

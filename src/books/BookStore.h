@@ -1,11 +1,13 @@
 #pragma once
 
+#include "data/Background.h"
+
 #include <QString>
 #include <QStringList>
 
 // The life of a book, without any window: creation with its default reference
 // data, password check and change, deletion, and backup and restore of the whole
-// database file. Every change runs in one transaction (or one SQLite backup step):
+// database file. Every change runs in one transaction (or one SQLite online backup):
 // it is stored completely or not at all. Failures throw DbError with a message
 // that can be shown to the user.
 namespace BookStore {
@@ -33,18 +35,27 @@ void changePassword(const QString &book, const QString &newPassword);
 // returns of its debts, credits and investments included.
 void deleteBook(const QString &name);
 
-// Writes a consistent copy of the live database to `path` (replacing a file of that
+// Whole-file work: each takes the context of the work it runs in (a worker thread's,
+// with its own connection to the data file, its progress and its cancel), or runs on
+// the calling thread with a connection of its own when given none.
+
+// Writes a consistent copy of the data file to `path` (replacing a file of that
 // name): copied under a temporary name with SQLite's online backup, checked, then
-// renamed into place.
-void backupTo(const QString &path);
+// renamed into place. It holds what was committed when it was taken; a save
+// meanwhile makes it start over. A cancelled backup leaves no file.
+void backupTo(const QString &path, Background::Context *work = nullptr);
 
 // The reason `path` is not a backup this program can restore, or an empty text.
-QString checkBackup(const QString &path);
+// Reads the whole file (SQLite's integrity check).
+QString checkBackup(const QString &path, Background::Context *work = nullptr);
 
-// Replaces all live data with the backup at `path` in one step, after checking it
-// and keeping a copy of the live data in the data folder; returns that copy's path.
-// No statement may be pending on the connection (close the windows first).
-QString restoreFrom(const QString &path);
+// Replaces all data with the backup at `path` in one step, after keeping a copy of
+// the data it replaces in the data folder; returns that copy's path. A backup of an
+// earlier version is then brought up to this version's layout. The file must have
+// passed checkBackup: only its quick checks are repeated here. The program's own
+// connection must hold no transaction and no unfinished statement (close the
+// windows first); the restore waits for it and then fails, changing nothing.
+QString restoreFrom(const QString &path, Background::Context *work = nullptr);
 
 // Removes from `folder` what a backup or restore cut off by a crash left there: the
 // temporary copies backupTo names "<target>.db.<8 hex digits>.tmp", with their

@@ -3,6 +3,7 @@
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WorkProgress.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -49,9 +50,15 @@ void TfrmBackup::ButBackupClick()
         Msg::plain(this, QStringLiteral("路径不能为空！"));
         return;
     }
+    const QString target = QDir::fromNativeSeparators(path);
     try {
-        BookStore::backupTo(QDir::fromNativeSeparators(path));
+        WorkProgress::run(
+            this, QStringLiteral("正在备份数据……"),
+            [target](Background::Context &work) { BookStore::backupTo(target, &work); },
+            WorkProgress::Cancel::Allowed);
         Msg::plain(this, QStringLiteral("数据备份成功！"));
+    } catch (const Background::Cancelled &) {
+        return; // nothing was written; the dialog stays for another try
     } catch (const DbError &e) {
         failure(QStringLiteral("数据备份失败！"), e.message());
     }

@@ -5,6 +5,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WorkProgress.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -93,7 +94,20 @@ void TfrmRecover::ButRecoverClick()
     if (!Msg::ask(this, QStringLiteral("恢复数据"), QStringLiteral("确认要恢复数据吗?"),
                   QMessageBox::No))
         return;
-    if (const QString reason = BookStore::checkBackup(path); !reason.isEmpty()) {
+    // The file is read whole once, while the book is still open: a file refused
+    // changes nothing.
+    QString reason;
+    try {
+        reason = WorkProgress::run(
+            this, QStringLiteral("正在检查备份文件……"),
+            [path](Background::Context &work) { return BookStore::checkBackup(path, &work); },
+            WorkProgress::Cancel::Allowed);
+    } catch (const Background::Cancelled &) {
+        return;
+    } catch (const DbError &e) {
+        reason = e.message();
+    }
+    if (!reason.isEmpty()) {
         failure(QStringLiteral("数据恢复失败！"), reason);
         return;
     }
@@ -102,7 +116,9 @@ void TfrmRecover::ButRecoverClick()
         return;
     }
     try {
-        BookStore::restoreFrom(path);
+        WorkProgress::run(
+            this, QStringLiteral("正在恢复数据……"),
+            [path](Background::Context &work) { BookStore::restoreFrom(path, &work); });
         Msg::plain(this,
                    QStringLiteral("数据恢复成功！\n当前帐簿已关闭，请通过“打开帐簿”重新打开。"));
     } catch (const DbError &e) {

@@ -2,22 +2,34 @@
 
 #include "data/TfrmDM.h"
 
+#include <QMutex>
 #include <QSqlError>
+#include <atomic>
 #include <utility>
 
 namespace {
-bool g_recording = false;
+// Statements run on worker threads are recorded too.
+std::atomic<bool> g_recording = false;
+QMutex g_recordedLock;
 QList<SqlRecording::Statement> g_recorded;
+
+void record(const QString &text, const QVariantList &values)
+{
+    const QMutexLocker locker(&g_recordedLock);
+    g_recorded.append({text, values});
+}
 } // namespace
 
 void SqlRecording::start()
 {
+    const QMutexLocker locker(&g_recordedLock);
     g_recorded.clear();
     g_recording = true;
 }
 
 QList<SqlRecording::Statement> SqlRecording::stop()
 {
+    const QMutexLocker locker(&g_recordedLock);
     g_recording = false;
     return std::exchange(g_recorded, {});
 }
@@ -112,7 +124,7 @@ QSqlQuery Sql::exec(const QSqlDatabase &db) const
     if (!db.isOpen())
         throw DbError(QStringLiteral("数据库没有打开。"));
     if (g_recording)
-        g_recorded.append({m_text, m_values});
+        record(m_text, m_values);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(m_text))

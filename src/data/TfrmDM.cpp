@@ -1,5 +1,6 @@
 #include "data/TfrmDM.h"
 
+#include "data/Background.h"
 #include "data/Dates.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
@@ -30,6 +31,8 @@ TfrmDM::TfrmDM(QObject *parent) : QObject(parent)
 
 TfrmDM::~TfrmDM()
 {
+    // Work on the data file stops first: a backup cut off leaves no file behind.
+    Background::finishAll();
     closeDatabase();
     if (g_instance == this)
         g_instance = nullptr;
@@ -110,6 +113,7 @@ bool TfrmDM::openDatabase()
         return false;
     }
     try {
+        Background::giveWayTo(db);
         // A save that returned must survive a crash or power loss right after it.
         Sql(QStringLiteral("PRAGMA synchronous = FULL")).exec(db);
         // Made anew only when empty: a file that holds anything is never written over.

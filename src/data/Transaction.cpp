@@ -8,10 +8,11 @@
 
 namespace {
 
-// How many transactions are open on each connection.
+// How many transactions are open on each connection. A connection is used on the
+// thread that opened it only, so each thread counts its own.
 QHash<QString, int> &openTransactions()
 {
-    static QHash<QString, int> depths;
+    thread_local QHash<QString, int> depths;
     return depths;
 }
 

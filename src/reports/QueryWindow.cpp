@@ -1,5 +1,6 @@
 #include "reports/QueryWindow.h"
 
+#include "data/Background.h"
 #include "data/Money.h"
 #include "data/TfrmDM.h"
 #include "widgets/DatePicker.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 namespace {
 
@@ -226,28 +226,52 @@ void QueryWindow::BitBtn1Click()
     setLabWhere(conditions());
     if (!Ref())
         return;
-    // The count and totals come after the first screen is shown.
-    QTimer::singleShot(0, this, &QueryWindow::showTotals);
+    showTotals();
 }
 
+// The count and totals of the rows listed are computed on the worker while the
+// grid is shown already; a newer query's replace those of an older one.
 void QueryWindow::showTotals()
 {
     Sql totals(QStringLiteral("select count(*)"));
     for (const Query::Total &t : m_d.totals)
         totals.add(QStringLiteral(", ") + t.expression);
     totals.add(QStringLiteral(" from ") + m_d.table).add(bookFilter()).add(LabWhere());
-    QSqlQuery result;
-    try {
-        result = totals.exec();
-    } catch (const DbError &e) {
-        Msg::error(this, e.message());
-        return;
-    }
-    result.next();
-    m_count = result.value(0).toLongLong();
+    const int figures = 1 + int(m_d.totals.size());
+
+    if (m_totals)
+        m_totals->cancel();
+    const QString calculating = QStringLiteral("计算中……");
+    m_labels[0]->setText(QStringLiteral("笔数：") + calculating);
+    for (int i = 0; i < int(m_d.totals.size()); ++i)
+        m_labels[i + 1]->setText(m_d.totals[i].label + calculating);
+    // Export and print carry the count and totals of what they write.
+    m_excel->setEnabled(false);
+    m_print->setEnabled(false);
+    m_totals = Background::run(
+        this,
+        [totals, figures](Background::Context &work) {
+            QSqlQuery result = totals.exec(work.database());
+            QVariantList values;
+            result.next();
+            for (int i = 0; i < figures; ++i)
+                values << result.value(i);
+            return values;
+        },
+        [this](const QVariantList &values) { showFigures(values); },
+        [this](const QString &message) {
+            for (QLabel *label : std::as_const(m_labels))
+                label->clear();
+            Msg::error(this, message);
+        });
+}
+
+void QueryWindow::showFigures(const QVariantList &values)
+{
+    m_count = values[0].toLongLong();
     m_labels[0]->setText(QStringLiteral("笔数：") + QString::number(m_count));
     for (int i = 0; i < int(m_d.totals.size()); ++i) {
-        const QVariant sum = result.value(i + 1);
+        const QVariant &sum = values[i + 1];
         // The sum of no rows is empty, as the database gives it.
         m_labels[i + 1]->setText(m_d.totals[i].label +
                                  (sum.isNull() ? QString() : Money::fromVariant(sum).toGrouped()));
@@ -309,26 +333,22 @@ void QueryWindow::BitBtn2Click()
 {
     QList<int> columns;
     const Xlsx::Sheet sheet = exportSheet(columns);
-    // The rows shown: the last query's statement, read again as they are written.
-    QSqlQuery rows;
-    try {
-        const List::Query &shown = model()->query();
-        rows = (shown.select + Sql(QStringLiteral(" order by ") + shown.order)).exec();
-    } catch (const DbError &e) {
-        Msg::error(this, e.message());
-        return;
-    }
-    const RowSource all = queryRows(std::move(rows));
-    QVariantList listed;
+    // The rows shown: the last query's statement, read again on the worker as they
+    // are written.
+    const List::Query &shown = model()->query();
+    const Sql statement = shown.select + Sql(QStringLiteral(" order by ") + shown.order);
     Xlsx::exportAndOpen(
         this, m_d.exportSuffix.mid(1), sheet,
-        [&](QVariantList &row) {
-            if (!all(listed))
-                return false;
-            row.resize(columns.size());
-            for (int i = 0; i < columns.size(); ++i)
-                row[i] = listed[columns[i]];
-            return true;
+        [statement, columns](const QSqlDatabase &db) -> RowSource {
+            const RowSource all = queryRows(statement.exec(db));
+            return [all, columns, listed = QVariantList()](QVariantList &row) mutable {
+                if (!all(listed))
+                    return false;
+                row.resize(columns.size());
+                for (int i = 0; i < columns.size(); ++i)
+                    row[i] = listed[columns[i]];
+                return true;
+            };
         },
         m_count);
 }

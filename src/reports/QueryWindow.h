@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Background.h"
 #include "data/Conditions.h"
 #include "data/ListQuery.h"
 #include "data/Sql.h"
@@ -8,6 +9,7 @@
 #include "widgets/ListWindow.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -126,6 +128,7 @@ private:
     Sql bookFilter() const;
     QString order() const;
     void showTotals();
+    void showFigures(const QVariantList &values);
     // The sheet of the shown columns; listColumns gets their places in the list.
     Xlsx::Sheet exportSheet(QList<int> &listColumns) const;
 
@@ -139,5 +142,6 @@ private:
     QComboBox *m_sortDirection = nullptr;
     QPushButton *m_excel = nullptr;
     QPushButton *m_print = nullptr;
-    QList<QLabel *> m_labels; // the count, then one per total
+    QList<QLabel *> m_labels;           // the count, then one per total
+    QPointer<Background::Job> m_totals; // computing them
 };

@@ -1,9 +1,11 @@
 #include "reports/XlsxExport.h"
 
+#include "data/Background.h"
 #include "data/Money.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WorkProgress.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -12,9 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QUrl>
+#include <optional>
 #include <xlsxwriter.h>
 
 namespace Xlsx {
@@ -372,8 +374,37 @@ bool desktopOpensWorkbooks()
 
 } // namespace
 
-QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &sheet,
-                      const RowSource &rows, qint64 expectedRows)
+namespace {
+
+using RowsOf = std::function<RowSource(Background::Context &work)>;
+
+// Writes the workbook on the worker while the program waits; the failure's reason,
+// empty when written, nullopt when the user cancelled.
+std::optional<QString> writeOnWorker(QWidget *parent, const QString &path, const Sheet &sheet,
+                                     const RowsOf &rowsOf, qint64 expectedRows)
+{
+    try {
+        return WorkProgress::run(
+            parent, QStringLiteral("正在导出到电子表格……"),
+            [path, sheet, rowsOf, expectedRows](Background::Context &work) {
+                const RowSource rows = rowsOf(work);
+                return write(path, sheet, rows, [&work, expectedRows](qint64 written) {
+                    work.progress(expectedRows > 0
+                                      ? int(qMin<qint64>(100, 100 * written / expectedRows))
+                                      : -1);
+                    return !work.isCancelled();
+                });
+            },
+            WorkProgress::Cancel::Allowed);
+    } catch (const Background::Cancelled &) {
+        return std::nullopt;
+    } catch (const DbError &e) {
+        return e.message();
+    }
+}
+
+QString exportWith(QWidget *parent, const QString &reportName, const Sheet &sheet,
+                   const RowsOf &rowsOf, qint64 expectedRows)
 {
     const QString folder = exportFolder();
     if (!QDir().mkpath(folder)) {
@@ -382,24 +413,12 @@ QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &s
         return {};
     }
     const QString path = newExportPath(folder, reportName);
-
-    QProgressDialog progress(QStringLiteral("正在导出到电子表格……"), QStringLiteral("取消"), 0,
-                             int(qMin<qint64>(expectedRows, INT_MAX)), parent);
-    progress.setWindowTitle(Msg::programTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    const QString failure = write(path, sheet, rows, [&progress](qint64 written) {
-        progress.setValue(int(qMin<qint64>(written, progress.maximum())));
-        return !progress.wasCanceled();
-    });
-    const bool canceled = progress.wasCanceled();
-    progress.reset();
-    if (canceled)
+    const std::optional<QString> failure = writeOnWorker(parent, path, sheet, rowsOf, expectedRows);
+    if (!failure)
         return {};
-    if (!failure.isEmpty()) {
-        Msg::error(
-            parent,
-            QStringLiteral("无法导出到文件 %1：\n%2").arg(QDir::toNativeSeparators(path), failure));
+    if (!failure->isEmpty()) {
+        Msg::error(parent, QStringLiteral("无法导出到文件 %1：\n%2")
+                               .arg(QDir::toNativeSeparators(path), *failure));
         return {};
     }
     if (!desktopOpensWorkbooks() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
@@ -407,6 +426,23 @@ QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &s
                                           "请用电子表格程序打开该文件。")
                                .arg(QDir::toNativeSeparators(path)));
     return path;
+}
+
+} // namespace
+
+QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &sheet,
+                      const RowSource &rows, qint64 expectedRows)
+{
+    return exportWith(
+        parent, reportName, sheet, [rows](Background::Context &) { return rows; }, expectedRows);
+}
+
+QString exportAndOpen(QWidget *parent, const QString &reportName, const Sheet &sheet,
+                      const RowsOpener &open, qint64 expectedRows)
+{
+    return exportWith(
+        parent, reportName, sheet,
+        [open](Background::Context &work) { return open(work.database()); }, expectedRows);
 }
 
 } // namespace Xlsx

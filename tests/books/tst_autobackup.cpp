@@ -2,6 +2,7 @@
 #include "books/AutoBackup.h"
 #include "books/BookStore.h"
 #include "books/TfrmRecover.h"
+#include "data/MonthTotals.h"
 #include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
@@ -25,6 +26,9 @@ private slots:
     void aFolderThatCannotBeWrittenLeavesTheBookUsable();
     void theFailureAtStartIsReadableInTheStatusBar();
     void restoringAnAutomaticBackupBringsItsDataBack();
+    void aCopyThatFailsOnTheWorkerIsSaidInTheStatusBar();
+    void quittingDuringTheBackupLeavesNoPartialFile();
+    void keptTotalsThatDisagreeAreRebuiltAfterOpening();
 };
 
 namespace {
@@ -47,6 +51,7 @@ void openThroughMenu(TfrmMain &main, const QString &book)
     });
     main.findChild<QAction *>("N3")->trigger();
     QCOMPARE(TfrmDM::instance()->currentBook(), book);
+    Background::waitForIdle(); // the backup and the check of the totals
 }
 
 QStringList backupNames()
@@ -78,7 +83,9 @@ void TestAutoBackup::oneBackupADayWhenABookIsOpened()
     setDay(2, 8);
     openThroughMenu(main, "甲");
     QCOMPARE(backupNames(), QStringList({"2026-03-02_083015.db", "2026-03-01_093015.db"}));
-    QVERIFY(messages.messages.isEmpty() && main.statusBar()->currentMessage().isEmpty());
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(main.statusBar()->currentMessage(),
+             QString("今天的自动备份已完成：2026-03-02_083015.db"));
 }
 
 void TestAutoBackup::keepsTheNewestFourteen()
@@ -175,6 +182,66 @@ void TestAutoBackup::restoringAnAutomaticBackupBringsItsDataBack()
     Drive::click(&dialog, "ButRecover");
     QVERIFY(messages.lastText().startsWith("数据恢复成功！"));
     QCOMPARE(Db::dump(), atBackup);
+}
+
+void TestAutoBackup::aCopyThatFailsOnTheWorkerIsSaidInTheStatusBar()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    QVERIFY(QDir().mkpath(AutoBackup::folder()));
+    WriteProtected readOnly(AutoBackup::folder());
+    if (!readOnly.isActive())
+        QSKIP("the folder cannot be made read-only here");
+    TfrmMain main;
+    openThroughMenu(main, "甲");
+    const QString shown = main.statusBar()->currentMessage();
+    QVERIFY2(shown.startsWith("自动备份失败：") && !shown.contains('\n'), qPrintable(shown));
+    QVERIFY(messages.messages.isEmpty());
+    QVERIFY(QDir(AutoBackup::folder()).entryList(QDir::Files).isEmpty());
+}
+
+void TestAutoBackup::quittingDuringTheBackupLeavesNoPartialFile()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    // Enough data that the copy and its check take a while.
+    Db::exec("with recursive n(i) as (select 1 union all select i+1 from n where i<50000) "
+             "insert into SFamily (FName, Remark) select '成员' || i, hex(randomblob(40)) from n");
+    TfrmMain main;
+    Drive::whenModal([](QWidget *dialog) {
+        Drive::choose(dialog, "DBLookupComboBox1", "甲");
+        Drive::setText(dialog, "Edit1", BookStore::InitialPassword);
+        Drive::click(dialog, "ButOpen");
+    });
+    main.findChild<QAction *>("N3")->trigger();
+    QCOMPARE(TfrmDM::instance()->currentBook(), QString("甲"));
+    QVERIFY(Background::isBusy()); // the book is open, the backup still running
+
+    Background::finishAll(); // as the program does when it ends
+    // Cut off, the copy is gone; finished, it is complete and checked.
+    const QStringList left = QDir(AutoBackup::folder()).entryList(QDir::Files);
+    QVERIFY2(left.size() <= 1, qPrintable(left.join(", ")));
+    for (const QString &name : left)
+        QCOMPARE(BookStore::checkBackup(AutoBackup::folder() + "/" + name), QString());
+}
+
+void TestAutoBackup::keptTotalsThatDisagreeAreRebuiltAfterOpening()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    setDay(1);
+    AutoBackup::runIfDue(); // today's is there: the check follows the opening at once
+    Db::exec("insert into MonthTotal (BName, Month, Kind, Name, AName, AName2, FName, Amount, "
+             "Cnt) values ('甲', '2026-02', 'InTable', '工资', '现金', '', '', 10000, 1)");
+    QVERIFY(!MonthTotals::differences(env.dm()->database()).isEmpty());
+    TfrmMain main;
+    openThroughMenu(main, "甲");
+    QVERIFY(MonthTotals::differences(env.dm()->database()).isEmpty());
+    QCOMPARE(main.statusBar()->currentMessage(), QString("各月合计与明细不符，已重新计算。"));
+    QVERIFY(messages.messages.isEmpty());
 }
 
 QTEST_MAIN(TestAutoBackup)

@@ -493,7 +493,13 @@ void TestBookDialogs::restoreDialogBringsTheBackupBack()
 
     messages.clear();
     messages.answer(QMessageBox::Yes);
+    SqlRecording::start();
     Drive::click(&dialog, "ButRecover");
+    // The backup is read whole once; the data it replaces is copied, not checked again.
+    const QList<SqlRecording::Statement> ran = SqlRecording::stop();
+    QCOMPARE(std::count_if(ran.begin(), ran.end(),
+                           [](const auto &s) { return s.text.contains("integrity_check"); }),
+             1);
     // The user learns that the book was closed and must be opened again.
     QCOMPARE(messages.lastText(),
              QString("数据恢复成功！\n当前帐簿已关闭，请通过“打开帐簿”重新打开。"));

@@ -3,11 +3,14 @@
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 class TestExport : public QObject
@@ -20,6 +23,7 @@ private slots:
     void aFileThatCannotBeWrittenSaysWhyAndLeavesNothing();
     void exportGoesToTheFolderAndOpens();
     void withNoSpreadsheetProgramTheMessageSaysWhereTheFileIs();
+    void cancellingALongExportLeavesNoFile();
 };
 
 namespace {
@@ -186,6 +190,27 @@ void TestExport::withNoSpreadsheetProgramTheMessageSaysWhereTheFileIs()
     QVERIFY(capture.opened.isEmpty());
     QCOMPARE(messages.messages.size(), 1);
     QVERIFY(messages.lastText().contains(QDir::toNativeSeparators(path)));
+}
+
+void TestExport::cancellingALongExportLeavesNoFile()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    env.dm()->setCurrentBook("家");
+    ExportCapture capture;
+    QTimer::singleShot(600, [] { Drive::click(QApplication::activeModalWidget(), "ButCancel"); });
+    // Rows that come slowly, as from a long statement, on the worker.
+    const QString path = Xlsx::exportAndOpen(
+        nullptr, "收入表", {"t", {{"x", Xlsx::Kind::Count}}},
+        [n = 0](QVariantList &row) mutable {
+            QThread::usleep(50);
+            row = {++n};
+            return n <= 100000;
+        },
+        100000);
+    QVERIFY(path.isEmpty());
+    QVERIFY(capture.files().isEmpty() && capture.opened.isEmpty());
+    QVERIFY(messages.messages.isEmpty());
 }
 
 QTEST_MAIN(TestExport)

@@ -1,3 +1,4 @@
+#include "data/Background.h"
 #include "data/TfrmDM.h"
 #include "reports/DetailQueries.h"
 #include "support/TestSupport.h"
@@ -21,6 +22,7 @@ private slots:
     void cleanup();
     void startsWithDefaultsAndTicksOnChoice();
     void conditionsFilterSortAndTotal();
+    void totalsFollowTheGridAndTheNewestQueryWins();
     void remarkFindsQuotesAndPercentLiterally();
     void transfersAreNewestFirst();
     void followUpRecordsOfTheClickedRow();
@@ -46,8 +48,8 @@ void income(const QString &date, const char *category, qlonglong yuan, const cha
 void query(QWidget *w)
 {
     Drive::click(w, "BitBtn1");
-    QTRY_VERIFY(Drive::find<QPushButton>(w, "BitBtn2")->isEnabled());
-    QCoreApplication::processEvents();
+    Background::waitForIdle();
+    QVERIFY(Drive::find<QPushButton>(w, "BitBtn2")->isEnabled());
 }
 
 void untickDates(QWidget *w)
@@ -163,6 +165,26 @@ void TestQueryWindows::conditionsFilterSortAndTotal()
     QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：0"));
     QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额："));
     QVERIFY(Drive::find<QPushButton>(&w, "BitBtn4")->isEnabled());
+}
+
+void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
+{
+    TfrmP_In w;
+    untickDates(&w);
+    Drive::click(&w, "BitBtn1");
+    // The grid is shown at once; the count and total are computed on the worker.
+    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：计算中……"));
+    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：计算中……"));
+    QVERIFY(!Drive::find<QPushButton>(&w, "BitBtn2")->isEnabled());
+    QCOMPARE(Drive::column(&w, "DBGrid1", "日期").size(), 4);
+
+    // A newer query before they came: its figures are the ones shown.
+    Drive::choose(&w, "DBLookupComboBox2", "现金");
+    Drive::click(&w, "BitBtn1");
+    Background::waitForIdle();
+    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：2"));
+    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：800.00"));
+    QVERIFY(Drive::find<QPushButton>(&w, "BitBtn2")->isEnabled());
 }
 
 void TestQueryWindows::remarkFindsQuotesAndPercentLiterally()
