@@ -4,6 +4,7 @@
 // books they measure on (made once and kept for later runs).
 
 #include "books/SampleBook.h"
+#include "data/Schema.h"
 #include "data/TfrmDM.h"
 
 #include <QCoreApplication>
@@ -114,10 +115,12 @@ inline void makeBook(const QString &dir, std::int64_t entries)
 // when it is not (aside and renamed, so that an interrupted run leaves no half book).
 inline QString keptBook(const QString &cache, std::int64_t entries)
 {
-    const QString dir = cache + QStringLiteral("/book-%1-seed%2-generation%3")
+    // A book of an older layout would be upgraded on every copy: keyed by layout too.
+    const QString dir = cache + QStringLiteral("/book-%1-seed%2-generation%3-layout%4")
                                     .arg(entries)
                                     .arg(Seed)
-                                    .arg(SampleBook::Generation);
+                                    .arg(SampleBook::Generation)
+                                    .arg(Schema::UserVersion);
     if (QFile::exists(bookFile(dir))) {
         std::printf("using the book of %lld entries kept in %s\n", static_cast<long long>(entries),
                     qPrintable(dir));
