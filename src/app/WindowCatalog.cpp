@@ -12,6 +12,7 @@
 #include "entries/IncomeExpense.h"
 #include "entries/TfrmChangeT.h"
 #include "entries/TfrmTZ.h"
+#include "history/HistoryWindows.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -60,6 +61,8 @@ const std::vector<Entry> &all()
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
+        {"TfrmHistory", K::MdiChild, make<TfrmHistory>},
+        {"TfrmRecycle", K::MdiChild, make<TfrmRecycle>},
     };
     return all;
 }

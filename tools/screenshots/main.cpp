@@ -7,6 +7,7 @@
 #include "app/WindowCatalog.h"
 #include "books/SampleBook.h"
 #include "data/Dates.h"
+#include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reports/Report.h"
@@ -23,6 +24,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -71,6 +73,21 @@ bool makeSampleBook()
                  "insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
                  "values ((select max(ID) from TTable), ?, 0, 3560000, '工资卡', '张伟', '分红')"),
              {today});
+        // The last expenses deleted in the expense window: the history and the
+        // recycle bin have something to show.
+        QList<QVariant> keys;
+        QSqlQuery last =
+            Sql(QStringLiteral("select ID from OutTable where BName=? order by ID desc limit 3"),
+                {BookName})
+                .exec();
+        while (last.next())
+            keys << last.value(0);
+        for (const QVariant &key : keys) {
+            Ledger ledger(BookName);
+            ledger.setWindow(QStringLiteral("支出"));
+            ledger.remove(*Ledger::entryKind(QStringLiteral("OutTable")), key);
+            ledger.commit();
+        }
         return true;
     } catch (const DbError &e) {
         std::fprintf(stderr, "could not write the sample book: %s\n", qPrintable(e.message()));
