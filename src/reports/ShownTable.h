@@ -39,7 +39,6 @@ struct ShownTable
     QList<QVariantList> listRows() const;
     // A value as the grid shows it.
     QString text(int row, int column) const;
-    static QString format(Kind kind, const QVariant &value);
 };
 
 // A bar of labels along a window's bottom edge, named as given, empty at first.

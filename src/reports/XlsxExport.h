@@ -11,17 +11,19 @@ class QWidget;
 
 // The spreadsheet export shared by every window that has an "Excel" button: a
 // real .xlsx workbook whose first sheet holds a merged title row, a header row,
-// one row per result row with a running number in column A, and a totals row
-// "合计"; amounts are numbers shown with two decimals, dates are dates shown
-// yyyy-mm-dd, and the totals are formulas over the rows with their value stored.
+// one row per result row with a running number 1, 2, 3... in column A, and a
+// totals row "合计"; amounts are numbers shown with two decimals (negative ones
+// in red), dates are dates shown yyyy-mm-dd, ratios percentages, and the totals
+// are formulas over the rows with their value stored.
 namespace Xlsx {
 
 enum class Kind
 {
-    Text,  // written as text
-    Money, // stored amount units, written as a number with two decimals
-    Date,  // "yyyy-mm-dd" text, written as a date
-    Count  // a whole number
+    Text,   // written as text
+    Money,  // stored amount units, written as a number with two decimals
+    Date,   // "yyyy-mm-dd" text, written as a date
+    Count,  // a whole number
+    Percent // a ratio in amount units, written as a number shown as "75.0%"
 };
 
 enum class Total

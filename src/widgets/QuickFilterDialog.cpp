@@ -124,19 +124,7 @@ QString QuickFilterDialog::description() const
     for (const Row &row : m_rows) {
         if (!row.check->isChecked())
             continue;
-        const QString caption = row.check->text();
-        switch (row.criterion->kind) {
-        case FilterCriterion::Kind::DateRange:
-            parts << QStringLiteral("%1 %2 至 %3")
-                         .arg(caption, isoDate(row.from->date()), isoDate(row.to->date()));
-            break;
-        case FilterCriterion::Kind::List:
-            parts << caption + QStringLiteral("：") + row.list->currentText();
-            break;
-        case FilterCriterion::Kind::Text:
-            parts << QStringLiteral("%1含“%2”").arg(caption, row.text->text());
-            break;
-        }
+        parts << Conditions::describe(row.criterion->kind, row.check->text(), input(row));
     }
     return parts.join(QStringLiteral("，"));
 }

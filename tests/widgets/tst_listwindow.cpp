@@ -63,7 +63,7 @@ void TestListWindow::placesAreCountedInTheListsOrder()
     model.setQuery(
         {Sql("select IDate as 日期, IMoney as 金额, ID from InTable where BName=?", {Book}),
          "日期 desc, ID desc",
-         {"金额"}});
+         {{"金额", List::Kind::Money}}});
     QCOMPARE(model.totalRows(), Rows);
     // The list as the database orders it, read at once.
     QVariantList keys;

@@ -6,6 +6,7 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/SampleBook.h"
+#include "data/Background.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -80,6 +81,8 @@ bool makeSampleBook()
 
 void save(QWidget *widget, const QDir &out, const QString &name)
 {
+    // Totals computed on a worker thread are shown first.
+    Background::waitForIdle();
     const QString path = out.filePath(name + QStringLiteral(".png"));
     if (widget->grab().save(path))
         std::printf("%s\n", qPrintable(path));
