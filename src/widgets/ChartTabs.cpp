@@ -3,7 +3,6 @@
 #include "data/Figures.h"
 #include "widgets/MessageBox.h"
 
-#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
@@ -37,10 +36,12 @@ enum Tab
 // Slices under this share of the whole get no label on the pie: their labels
 // would overlap (the legend names them all).
 constexpr double MinLabelledShare = 0.03;
-// Room the value axis and the margins take beside the plot, in pixels.
+// Room the value axis and the margins take beside the plot, in pixels: the plot's
+// width before the chart is laid out.
 constexpr int AxisRoom = 90;
-// A label laid at -45° needs this many times the line height between neighbours.
-constexpr double SlantedSpacing = 1.5;
+// What the charts leave around a label along x, in pixels: padding on each side
+// of its share of the axis, a margin around its text.
+constexpr double LabelPadding = 4, TextMargin = 2;
 
 // Distinct colours for the slices of a pie (colour-blind safe), 其他 in grey.
 const QList<QColor> &sliceColours()
@@ -68,40 +69,63 @@ double drawn(const ChartTabs::Point &p)
     return double(p.amount.units()) / Money::Scale;
 }
 
-// Labels along x under the points, as many as the plot's width holds: level
-// when every label fits beside its neighbours, else at -45° every so many points.
-QAbstractAxis *labelAxis(const std::vector<ChartTabs::Point> &points, int plotWidth)
+// The labels along x for a plot this wide. A label gets the axis's width shared
+// among the labels shown (a label cut to "..." is no label): all of them level
+// when each fits its share, else at -45° every so many points, as many as fit.
+void fitLabels(QCategoryAxis *x, const std::vector<ChartTabs::Point> &points, double plotWidth)
+{
+    for (const QString &label : x->categoriesLabels())
+        x->remove(label);
+    const QFontMetricsF metrics(x->labelsFont());
+    double widest = 0;
+    for (const ChartTabs::Point &p : points)
+        widest = std::max(widest, metrics.horizontalAdvance(p.label) + 2 * TextMargin);
+    const std::size_t n = points.size();
+    std::size_t every = 1;
+    if (plotWidth / double(n + 1) - 2 * LabelPadding < widest) {
+        x->setLabelsAngle(-45);
+        // A slanted label takes the width of its turned box.
+        const double slanted = (widest + metrics.height() + 2 * TextMargin) * M_SQRT1_2 + 1;
+        const auto fit = std::size_t(std::max(2.0, plotWidth / (slanted + 2 * LabelPadding)) - 1);
+        every = (n + fit - 1) / fit;
+    } else {
+        x->setLabelsAngle(0);
+    }
+    for (std::size_t i = 0; i < n; i += every)
+        x->append(points[i].label, double(i));
+}
+
+// Labels along x under the points, fitted again whenever the plot's width
+// changes; the points outlive the axis.
+QCategoryAxis *labelAxis(QChart *chart, const std::vector<ChartTabs::Point> *points, int plotWidth)
 {
     auto *x = new QCategoryAxis;
-    x->setRange(-0.5, double(points.size()) - 0.5);
+    x->setRange(-0.5, double(points->size()) - 0.5);
     x->setStartValue(-0.5);
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     x->setGridLineVisible(false);
-    const QFontMetrics metrics(x->labelsFont());
-    int widest = 0;
-    for (const ChartTabs::Point &p : points)
-        widest = std::max(widest, metrics.horizontalAdvance(p.label) + 8);
-    const double slot =
-        double(std::max(plotWidth, 1)) / double(std::max<std::size_t>(points.size(), 1));
-    std::size_t every = 1;
-    if (widest > slot) {
-        x->setLabelsAngle(-45);
-        every = std::size_t(std::ceil(SlantedSpacing * metrics.height() / slot));
-    }
-    for (std::size_t i = 0; i < points.size(); i += std::max<std::size_t>(every, 1))
-        x->append(points[i].label, double(i));
+    fitLabels(x, *points, plotWidth);
+    QObject::connect(
+        chart, &QChart::plotAreaChanged, x,
+        [x, points, fitted = double(plotWidth)](const QRectF &plot) mutable {
+            if (std::abs(plot.width() - fitted) < 1)
+                return;
+            fitted = plot.width();
+            fitLabels(x, *points, fitted);
+        },
+        Qt::QueuedConnection);
     return x;
 }
 
 // Labels along x, values along y from 0 (or the lowest value below 0) with a
 // ruled line at each value labelled; `headroom` leaves room above the highest
 // value (for the bars' labels).
-void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartTabs::Point> &points,
+void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartTabs::Point> *points,
                 int plotWidth, double headroom = 1.0)
 {
-    QAbstractAxis *x = labelAxis(points, plotWidth);
+    QAbstractAxis *x = labelAxis(chart, points, plotWidth);
     double low = 0, high = 0;
-    for (const ChartTabs::Point &p : points) {
+    for (const ChartTabs::Point &p : *points) {
         low = std::min(low, drawn(p));
         high = std::max(high, drawn(p));
     }
@@ -122,37 +146,36 @@ void attachAxes(QChart *chart, QAbstractSeries *series, const std::vector<ChartT
 } // namespace
 
 // The amounts written over (or, below 0, under) the bars, placed again whenever
-// the plot moves; level where they fit a bar's width, upright where only their
-// height does, none where bars are thinner than a line of text. Its owner deletes
-// it before the chart, whose items the labels are.
+// the plot moves: level where they fit a bar's width, upright where only the
+// height of their digits does, none where bars are thinner still. Its owner
+// deletes it before the chart, whose items the labels are.
 class BarLabels : public QObject
 {
 public:
-    BarLabels(QChart *chart, QBarSeries *series, const std::vector<ChartTabs::Point> &points,
-              int plotWidth)
+    enum Mode
+    {
+        Hidden,
+        Level,
+        Upright
+    };
+
+    BarLabels(QChart *chart, QBarSeries *series, const std::vector<ChartTabs::Point> &points)
         : m_chart(chart), m_series(series)
     {
         QFont font = chart->font();
         font.setPointSizeF(font.pointSizeF() * 0.85);
-        const QFontMetrics metrics(font);
-        const double slot = double(plotWidth) / double(std::max<std::size_t>(points.size(), 1));
-        int widest = 0;
-        for (const ChartTabs::Point &p : points)
-            widest = std::max(widest, metrics.horizontalAdvance(Figures::wholeMoney(p.amount)));
-        if (widest + 4 <= slot)
-            m_upright = false;
-        else if (metrics.height() + 2 <= slot)
-            m_upright = true;
-        else
-            return;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            auto *label = new QGraphicsSimpleTextItem(Figures::wholeMoney(points[i].amount), chart);
+        const QFontMetricsF metrics(font);
+        m_digitHeight = metrics.tightBoundingRect(QStringLiteral("0123456789,-")).height();
+        for (const ChartTabs::Point &p : points) {
+            const QString text = Figures::wholeMoney(p.amount);
+            m_widest = std::max(m_widest, metrics.horizontalAdvance(text));
+            auto *label = new QGraphicsSimpleTextItem(text, chart);
             label->setFont(font);
-            label->setBrush(points[i].amount < Money() ? Figures::negativeColor()
-                                                       : QColor(0x40, 0x40, 0x40));
-            label->setRotation(m_upright ? -90 : 0);
+            label->setBrush(p.amount < Money() ? Figures::negativeColor()
+                                               : QColor(0x40, 0x40, 0x40));
             label->setZValue(10);
-            m_labels.push_back({label, drawn(points[i])});
+            label->hide();
+            m_labels.push_back({label, drawn(p)});
         }
         connect(chart, &QChart::plotAreaChanged, this, &BarLabels::place);
         QTimer::singleShot(0, this, &BarLabels::place);
@@ -162,8 +185,15 @@ public:
         for (const Label &l : m_labels)
             delete l.item;
     }
-    bool shown() const { return !m_labels.empty(); }
-    bool upright() const { return m_upright; }
+
+    // How the labels go over bars on a plot this wide.
+    Mode mode(double plotWidth) const
+    {
+        const double slot = plotWidth / double(std::max<std::size_t>(m_labels.size(), 1));
+        if (m_widest + 4 <= slot)
+            return Level;
+        return m_digitHeight + 4 <= slot ? Upright : Hidden;
+    }
 
 private:
     struct Label
@@ -173,12 +203,17 @@ private:
     };
     void place()
     {
+        const Mode how = mode(m_chart->plotArea().width());
         for (std::size_t i = 0; i < m_labels.size(); ++i) {
             const Label &l = m_labels[i];
+            l.item->setVisible(how != Hidden);
+            if (how == Hidden)
+                continue;
+            l.item->setRotation(how == Upright ? -90 : 0);
             const QPointF end = m_chart->mapToPosition(QPointF(double(i), l.value), m_series);
             const QRectF box = l.item->boundingRect();
             const bool below = l.value < 0;
-            if (m_upright) // rotated about its top left: its width runs upwards
+            if (how == Upright) // turned about its top left: its width runs upwards
                 l.item->setPos(end.x() - box.height() / 2,
                                below ? end.y() + 2 + box.width() : end.y() - 2);
             else
@@ -190,7 +225,7 @@ private:
     QChart *m_chart;
     QBarSeries *m_series;
     std::vector<Label> m_labels;
-    bool m_upright = false;
+    double m_widest = 0, m_digitHeight = 0;
 };
 
 ChartTabs::ChartTabs(const QString &title, QWidget *parent)
@@ -296,9 +331,9 @@ void ChartTabs::fillBar()
             [this](bool on, int index) { showHover(on ? &m_points.at(index) : nullptr); });
     c->addSeries(series);
     const int plotWidth = m_views[BarTab]->width() - AxisRoom;
-    m_barLabels = new BarLabels(c, series, m_points, plotWidth);
-    attachAxes(c, series, m_points, plotWidth,
-               m_barLabels->shown() ? (m_barLabels->upright() ? 1.25 : 1.1) : 1.0);
+    m_barLabels = new BarLabels(c, series, m_points);
+    const double headroom[] = {1.0, 1.1, 1.25}; // by how the labels go
+    attachAxes(c, series, &m_points, plotWidth, headroom[m_barLabels->mode(plotWidth)]);
 }
 
 void ChartTabs::fillLine()
@@ -316,7 +351,7 @@ void ChartTabs::fillLine()
         showHover(on && i >= 0 && std::size_t(i) < m_points.size() ? &m_points[i] : nullptr);
     });
     c->addSeries(series);
-    attachAxes(c, series, m_points, m_views[LineTab]->width() - AxisRoom);
+    attachAxes(c, series, &m_points, m_views[LineTab]->width() - AxisRoom);
 }
 
 void ChartTabs::fillPie()

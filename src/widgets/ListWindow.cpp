@@ -215,6 +215,11 @@ void showColumns(QTableView *grid, const ListModel *model, const std::vector<Col
         grid->setProperty("fittedTitles", model->titles());
         grid->setProperty("fittedRows", model->rowCount() > 0);
     }
+    // A last column of text (备注) takes the room left; figures stay beside their neighbours.
+    int last = model->columnCount() - 1;
+    while (last > 0 && grid->isColumnHidden(last))
+        --last;
+    grid->horizontalHeader()->setStretchLastSection(last >= 0 && !model->isNumber(last));
     // The sums shown under the grid stay in sight.
     if (auto *totals =
             grid->parentWidget()->findChild<TotalsRow *>(QString(), Qt::FindDirectChildrenOnly))

@@ -71,7 +71,7 @@ Pane makePane(QWidget *parent, int columnWidth, const QString &gridName,
               const QString &countUnit = QStringLiteral("条"), bool amounts = false);
 // Hides the hidden columns of a list just read, gives the others their declared
 // widths and fits the rest to their titles and the rows first shown (amounts at
-// least MoneyWidth); the last column shown takes the room left. Columns once
+// least MoneyWidth); the last column shown, when text, takes the room left. Columns once
 // fitted to rows keep the widths the user gives them.
 void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns);
 constexpr int MoneyWidth = 100;

@@ -178,6 +178,8 @@ protected:
 private:
     void buildPanel();
     void buildButtons();
+    // 修改 and 删除 are enabled while browsing a row.
+    void updateRowButtons();
     QWidget *makeFieldControl(const Maintenance::Field &f, QWidget *parent);
     QWidget *makeInputControl(const Maintenance::Field &f, QWidget *parent);
 

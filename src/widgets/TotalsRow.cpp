@@ -112,6 +112,7 @@ void TotalsRow::showTotals(const QVariantList &values)
     const QList<int> summed = m_model->summedColumns();
     for (int i = 0; i < summed.size(); ++i)
         setFigure(m_model->titles().at(summed[i]), values.value(i + 1));
+    fitFigures();
     emit totalsShown(m_rows);
 }
 
@@ -140,6 +141,29 @@ void TotalsRow::fitFigures()
         if (!m_grid->isColumnHidden(figure.key()) && m_grid->columnWidth(figure.key()) < needed)
             m_grid->setColumnWidth(figure.key(), needed);
     }
+    // The caption fits before the first figure: the first column shown widens.
+    const QHeaderView *header = m_grid->horizontalHeader();
+    int first = -1, captionRoom = 0;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (m_grid->isColumnHidden(column))
+            continue;
+        if (m_figures.contains(column))
+            break;
+        if (first < 0)
+            first = column;
+        captionRoom += m_grid->columnWidth(column);
+    }
+    const int needed =
+        metrics.horizontalAdvance(m_caption) + 2 * CellPadding + m_grid->frameWidth() - gridLeft();
+    if (first >= 0 && captionRoom < needed && m_figures.size() > 0)
+        m_grid->setColumnWidth(first, m_grid->columnWidth(first) + needed - captionRoom);
+}
+
+int TotalsRow::gridLeft() const
+{
+    return m_grid->frameWidth() +
+           (m_grid->verticalHeader()->isVisible() ? m_grid->verticalHeader()->width() : 0);
 }
 
 void TotalsRow::paintEvent(QPaintEvent *)
@@ -148,38 +172,32 @@ void TotalsRow::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().alternateBase());
     painter.setPen(palette().mid().color());
     painter.drawLine(0, 0, width(), 0);
-    // Cells lie where the grid's columns lie in its viewport.
-    const int left =
-        m_grid->frameWidth() +
-        (m_grid->verticalHeader()->isVisible() ? m_grid->verticalHeader()->width() : 0);
-    const int right = left + m_grid->viewport()->width();
-    painter.setClipRect(QRect(left, 0, right - left, height()));
     painter.setFont(figureFont());
+    // Cells lie where the grid's columns lie in its viewport.
+    const int left = gridLeft();
+    const int right = left + m_grid->viewport()->width();
     const QHeaderView *header = m_grid->horizontalHeader();
-    // The caption starts in the first column shown and runs on over columns
-    // without a figure.
-    int captionLeft = -1, captionRight = right;
+    // The caption starts under the row numbers and runs on up to the first figure.
+    int captionRight = right;
+    painter.save();
+    painter.setClipRect(QRect(left, 0, right - left, height()));
     for (int visual = 0; visual < header->count(); ++visual) {
         const int column = header->logicalIndex(visual);
-        if (m_grid->isColumnHidden(column))
+        if (m_grid->isColumnHidden(column) || !m_figures.contains(column))
             continue;
         const int x = left + m_grid->columnViewportPosition(column);
+        captionRight = std::min(captionRight, x);
         const QRect cell(x + CellPadding, 1, m_grid->columnWidth(column) - 2 * CellPadding,
                          height() - 1);
-        if (captionLeft < 0) {
-            captionLeft = cell.left();
-        } else if (m_figures.contains(column) && captionRight == right) {
-            captionRight = x;
-        }
-        if (!m_figures.contains(column))
-            continue;
         painter.setPen(m_negative.value(column) ? Figures::negativeColor()
                                                 : palette().text().color());
         const Qt::Alignment align =
             m_model->isNumber(column) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft;
         painter.drawText(cell, int(align), m_figures[column]);
     }
-    if (captionLeft >= 0 && !m_caption.isEmpty()) {
+    painter.restore();
+    if (!m_caption.isEmpty()) {
+        const int captionLeft = m_grid->frameWidth() + CellPadding;
         painter.setPen(palette().text().color());
         painter.drawText(QRect(captionLeft, 1, captionRight - captionLeft, height() - 1),
                          Qt::AlignLeft | Qt::AlignVCenter, m_caption);

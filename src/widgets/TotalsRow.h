@@ -48,7 +48,8 @@ public:
     // The rows counted by the last totals shown.
     qint64 rows() const { return m_rows; }
 
-    // Widens the columns whose figure would not fit them.
+    // Widens the columns whose figure would not fit them, and the first column
+    // when the caption would not fit before the first figure.
     void fitFigures();
 
     QSize sizeHint() const override;
@@ -67,6 +68,8 @@ private:
     void showTotals(const QVariantList &values);
     void clearTotals(const QString &caption);
     QFont figureFont() const;
+    // Where the grid's viewport starts, past its frame and row numbers.
+    int gridLeft() const;
 
     QTableView *m_grid;
     ListModel *m_model;
