@@ -203,15 +203,24 @@ private:
                       alignment(m_layout.columns[c]), looks);
     }
 
-    // The label from the left edge up to the first summed column, then the sums.
+    // The label from the left edge up to the first summed column, then the sums
+    // and the shares of them.
     void drawSums(const QString &label, const QList<qint64> &sums, double y, Looks looks)
     {
         double labelEnd = PrintableWidthMm;
         for (int c = m_layout.columns.size() - 1; c >= 0; --c) {
-            if (!m_layout.columns[c].summed)
+            const Column &column = m_layout.columns[c];
+            if (column.summed) {
+                drawFigure(c, y, QVariant(sums.value(c)), looks);
+            } else if (column.sharePart >= 0) {
+                const std::int64_t share =
+                    Figures::ratio(Money::fromUnits(sums.value(column.sharePart)),
+                                   Money::fromUnits(sums.value(column.shareWhole)));
+                drawFigure(c, y, QVariant(qlonglong(share)), looks);
+            } else {
                 continue;
+            }
             labelEnd = m_lefts[c];
-            drawFigure(c, y, QVariant(sums.value(c)), looks);
         }
         m_canvas.text({Padding, y, labelEnd - Padding, RowHeight}, label,
                       Qt::AlignLeft | Qt::AlignVCenter, looks);

@@ -39,6 +39,9 @@ struct Column
     // 0: the usual grid (a row number column wide enough for six digits, the
     // last column the rest, the others 24 mm).
     double widthMm = 0;
+    // A ratio column whose totals are the ratio of two summed columns' totals
+    // (expense over income): their places, or -1.
+    int sharePart = -1, shareWhole = -1;
 };
 
 struct Layout

@@ -66,6 +66,8 @@ Xlsx::Total sheetTotal(ShownTable::Total total)
         return Xlsx::Total::RowCount;
     case ShownTable::Total::Sum:
         return Xlsx::Total::Sum;
+    case ShownTable::Total::Share:
+        return Xlsx::Total::Share;
     case ShownTable::Total::None:
         break;
     }
@@ -76,7 +78,8 @@ Xlsx::Sheet sheet(const QString &title, const ShownTable &table, Form form)
 {
     Xlsx::Sheet s{title, {}, form == Form::Decorated};
     for (const auto &c : table.columns)
-        s.columns << Xlsx::Column{c.title, sheetKind(c.kind), c.width, sheetTotal(c.total)};
+        s.columns << Xlsx::Column{c.title,     sheetKind(c.kind), c.width, sheetTotal(c.total),
+                                  c.sharePart, c.shareWhole};
     return s;
 }
 
@@ -85,8 +88,11 @@ Report::Layout layout(const QString &title, const QString &subtitle, const Shown
 {
     Report::Layout l{
         title, {Report::Column{QStringLiteral("序号"), Report::Kind::RowNumber}}, subtitle};
+    // Its columns come after the row number.
+    const auto place = [](int column) { return column < 0 ? -1 : column + 1; };
     for (const auto &c : table.columns)
-        l.columns << Report::Column{c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum};
+        l.columns << Report::Column{c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum,
+                                    0,       place(c.sharePart), place(c.shareWhole)};
     return l;
 }
 

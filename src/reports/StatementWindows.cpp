@@ -34,7 +34,7 @@ ShownTable statementTable(const QString &periodTitle)
     return {{C{periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
              C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
              C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
-             C{"支出占收入", K::Ratio, 11}},
+             C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
             {}};
 }
 

@@ -1,6 +1,7 @@
 #include "reports/XlsxExport.h"
 
 #include "data/Background.h"
+#include "data/Figures.h"
 #include "data/Money.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -154,6 +155,9 @@ public:
             case Total::Sum:
                 writeSum(row, c);
                 break;
+            case Total::Share:
+                writeShare(row, c);
+                break;
             case Total::None:
                 blank(row, c + 1, m_formats.of(column.kind));
                 break;
@@ -230,6 +234,27 @@ private:
                                  : double(m_sums[c]);
         writeFormula(row, c + 1, QStringLiteral("SUM(%3%1:%3%2)").replace("%3", columnName(c + 1)),
                      value, m_formats.of(kind));
+    }
+
+    // The totals of two summed columns divided, 0 where the whole is 0.
+    void writeShare(lxw_row_t row, int c)
+    {
+        const Column &column = m_layout.columns[c];
+        if (m_rows == 0) {
+            blank(row, c + 1, m_formats.percent);
+            return;
+        }
+        const auto cell = [row](int other) {
+            return columnName(other + 1) + QString::number(row + 1);
+        };
+        const QByteArray formula = QStringLiteral("IF(%1=0,0,%2/%1)")
+                                       .arg(cell(column.shareWhole), cell(column.sharePart))
+                                       .toUtf8();
+        const std::int64_t share =
+            Figures::ratio(Money::fromUnits(m_sums.value(column.sharePart)),
+                           Money::fromUnits(m_sums.value(column.shareWhole)));
+        worksheet_write_formula_num(m_sheet, row, lxw_col_t(c + 1), formula.constData(),
+                                    m_formats.percent, double(share) / Money::Scale);
     }
 
     // `pattern` holds %1 and %2 for the first and last data row, as the sheet numbers them.

@@ -30,7 +30,8 @@ enum class Total
 {
     None,
     RowCount, // the number of data rows
-    Sum       // the column's sum
+    Sum,      // the column's sum
+    Share     // a percentage: the sum of column sharePart over that of shareWhole
 };
 
 // One column from B onward; column A is always the running number "序号".
@@ -40,6 +41,7 @@ struct Column
     Kind kind = Kind::Text;
     double width = 10; // in the spreadsheet's character units
     Total total = Total::None;
+    int sharePart = -1, shareWhole = -1; // of Total::Share, as places in the columns
 };
 
 struct Sheet

@@ -22,6 +22,7 @@ private slots:
     void aReportWithoutRowsStillHasItsTitleAndTotals();
     void valuesAreFormattedAndPlacedOnTheGrid();
     void rowsAreNumberedAcrossPagesInSixDigitsRoom();
+    void aShareIsTotalledAsTheShareOfTheSums();
     void rendersToPdfAndImage();
     void aSavedPdfGivesBackItsChineseText();
     void aFailedPdfLeavesTheOldFileAndSaysWhy();
@@ -204,6 +205,30 @@ void TestReport::rowsAreNumberedAcrossPagesInSixDigitsRoom()
     const Report::PainterCanvas canvas(painter, image.logicalDpiX(), [] { return false; });
     QCOMPARE(canvas.fitted("100000", number->rect.width()), QString("100000"));
     QVERIFY(page.find(0, "-0.50")->looks & Report::Negative);
+}
+
+void TestReport::aShareIsTotalledAsTheShareOfTheSums()
+{
+    const Report::Layout statement{"收支月统计表",
+                                   {{"序号", Report::Kind::RowNumber},
+                                    {"收入金额", Report::Kind::Money, true},
+                                    {"支出金额", Report::Kind::Money, true},
+                                    {"支出占收入", Report::Kind::Ratio, false, 0, 2, 1}}};
+    const QList<QVariantList> months{{{}, 1000000LL, 750000LL, 7500LL},
+                                     {{}, 3000000LL, 100000LL, 333LL}};
+    RecordingCanvas canvas;
+    Report::render(
+        statement,
+        [i = 0, &months](QVariantList &row) mutable {
+            if (i == months.size())
+                return false;
+            row = months[i++];
+            return true;
+        },
+        canvas);
+    // 85 of 400: 21.25%, to one decimal.
+    QVERIFY(canvas.find(0, "合计 2") && canvas.find(0, "400.00") && canvas.find(0, "85.00"));
+    QVERIFY(canvas.find(0, "21.3%"));
 }
 
 void TestReport::rendersToPdfAndImage()

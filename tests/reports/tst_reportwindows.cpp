@@ -216,6 +216,7 @@ void TestReportWindows::exportAndPrintCarryTheShownRun()
     QCOMPARE(book.value("E5").toDouble(), 85.0);
     QCOMPARE(book.value("F5").toDouble(), 2.0);
     QCOMPARE(book.value("G5").toDouble(), 15.0);
+    QCOMPARE(book.value("H5").toDouble(), 0.85);
 
     Report::Layout printed;
     QList<QVariantList> rows;
