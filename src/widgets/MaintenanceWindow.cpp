@@ -78,7 +78,8 @@ List::Descriptor Maintenance::list(const Descriptor &d)
             .columns = d.columns,
             .perBook = d.perBook,
             .orderBy = d.orderBy,
-            .columnWidth = d.columnWidth};
+            .columnWidth = d.columnWidth,
+            .countUnit = d.countUnit};
 }
 
 MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
