@@ -6,6 +6,7 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/SampleBook.h"
+#include "data/Background.h"
 #include "data/Dates.h"
 #include "data/Ledger.h"
 #include "data/Sql.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
@@ -97,6 +99,8 @@ bool makeSampleBook()
 
 void save(QWidget *widget, const QDir &out, const QString &name)
 {
+    // Totals computed on a worker thread are shown first.
+    Background::waitForIdle();
     const QString path = out.filePath(name + QStringLiteral(".png"));
     if (widget->grab().save(path))
         std::printf("%s\n", qPrintable(path));
@@ -216,6 +220,9 @@ int main(int argc, char *argv[])
         // page of their printed report.
         auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"));
         if (run) {
+            // A query of the whole book, so that its grid, totals and report have rows.
+            if (auto *dates = child->findChild<QCheckBox *>(QStringLiteral("CheckBox1")))
+                dates->setChecked(false);
             run->click();
             QApplication::processEvents();
             if (auto *grid = child->findChild<QTableView *>(QStringLiteral("DBGrid1"));
