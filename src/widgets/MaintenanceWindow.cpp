@@ -237,7 +237,7 @@ QString MaintenanceWindow::fieldText(const QString &alias) const
 {
     const Field &f = field(alias);
     if (f.kind == FieldKind::Date)
-        return static_cast<QDateEdit *>(control(f.input))->date().toString(dateFormat());
+        return static_cast<DatePicker *>(control(f.input))->dateText();
     if (f.kind == FieldKind::Combo)
         return static_cast<QComboBox *>(control(f.input))->currentText();
     const QString text = static_cast<QLineEdit *>(control(f.name))->text();
@@ -336,10 +336,9 @@ void MaintenanceWindow::loadInputs()
     for (const Field &f : m_d.fields) {
         const QString stored = model()->editText(row, f.alias);
         if (f.kind == FieldKind::Date) {
-            // A stored text that is no date leaves the picker at what it showed.
-            const QDate date = QDate::fromString(stored, dateFormat());
-            if (date.isValid())
-                static_cast<QDateEdit *>(control(f.input))->setDate(date);
+            // A stored text that is no date leaves the picker at what it showed
+            // (empty, where it may be).
+            static_cast<DatePicker *>(control(f.input))->setDateText(stored);
         } else if (f.kind == FieldKind::Combo) {
             // A name the list no longer holds leaves it with no choice.
             auto *combo = static_cast<QComboBox *>(control(f.input));
