@@ -102,10 +102,9 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     buildSideBar(central);
     m_mdiArea = new QMdiArea(central);
     m_mdiArea->setObjectName(QStringLiteral("MdiArea"));
+    // The home page: light, behind the child windows.
+    m_mdiArea->setBackground(QColor(0xf3, 0xf6, 0xf2));
     m_summary = new SummaryPanel(m_mdiArea->viewport());
-    m_summary->move(0, 0);
-    m_summary->adjustSize();
-    m_summary->lower();
     row->addWidget(m_mdiArea, 1);
     setCentralWidget(central);
 
@@ -431,11 +430,10 @@ bool TfrmMain::closeAllChildren()
 void TfrmMain::mySum()
 {
     try {
-        m_summary->show(SummaryPanel::read());
+        m_summary->show(SummaryPanel::read(QDate::currentDate()));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
-    m_summary->adjustSize();
 }
 
 void TfrmMain::C2Click()

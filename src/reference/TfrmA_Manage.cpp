@@ -34,7 +34,7 @@ Maintenance::Descriptor accounts()
         .referencedAs = References::Kind::Account,
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
-        .refreshSummaryOnClose = true,
+        .refreshesSummary = true,
     };
 }
 

@@ -84,7 +84,7 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .columnWidth = 120,
         .rereadAfterEdit = true,
         .queryButton = true,
-        .refreshSummaryOnClose = true,
+        .refreshesSummary = true,
     };
 }
 

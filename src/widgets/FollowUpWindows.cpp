@@ -201,6 +201,7 @@ void FollowUpDialog::BitBtn1Click()
         Msg::error(this, e.message());
         return;
     }
+    TfrmDM::instance()->notifyBalancesChanged();
     if (m_owner)
         m_owner->Ref();
     accept();
@@ -296,6 +297,7 @@ void FollowUpListWindow::D1Click()
         Ledger ledger(m_owner ? m_owner->book() : QString());
         ledger.removeFollowUp(*m_d.kind, m_entryKey, recordKey);
         ledger.commit();
+        TfrmDM::instance()->notifyBalancesChanged();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -517,7 +517,9 @@ QVariant MaintenanceWindow::writeRow(Mode mode)
     const QVariantMap row = rowToWrite(mode);
     try {
         checkOwnBook();
-        return storeRow(mode, row);
+        const QVariant key = storeRow(mode, row);
+        balancesWritten();
+        return key;
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return QVariant();
@@ -592,6 +594,7 @@ void MaintenanceWindow::ButDelClick()
         Msg::error(this, e.message());
         return;
     }
+    balancesWritten();
     listWritten(key, true, upToDate);
     goToNearestRow(row);
 }
@@ -617,6 +620,11 @@ bool MaintenanceWindow::mayDiscardPending()
 
 void MaintenanceWindow::FormClose()
 {
-    if (m_d.refreshSummaryOnClose)
+    balancesWritten();
+}
+
+void MaintenanceWindow::balancesWritten() const
+{
+    if (m_d.refreshesSummary)
         TfrmDM::instance()->notifyBalancesChanged();
 }

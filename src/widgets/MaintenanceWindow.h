@@ -74,7 +74,9 @@ struct Descriptor
     int columnWidth = 160;        // of the grid's columns
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
     bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
-    bool refreshSummaryOnClose = false;
+    // Its rows move balances or totals: the summary panel is told after every
+    // save and delete, and when the window closes.
+    bool refreshesSummary = false;
 };
 
 QString emptyMessage(const Field &field);
@@ -183,6 +185,8 @@ private:
 
     void setMode(Mode mode);
     void showCurrentRow();
+    // Tells the summary panel, when the rows move balances.
+    void balancesWritten() const;
 
     bool runChecks(Mode mode);
     // Why the current row's name may not be deleted: rows name it. Empty when it may.

@@ -157,7 +157,9 @@ void TestMainWindow::summaryPanelFigures()
     QCOMPARE(p->figureText("LabDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabTotalDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabPercent"), QString("45.20%"));
-    QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("red"));
+    QCOMPARE(p->figureText("LabNetWorth"), QString("2,834.50"));
+    QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("color"));
+    QVERIFY(p->findChild<QLabel *>("LabCash")->styleSheet().isEmpty());
 }
 
 void TestMainWindow::startsWithNoBookWhenTheFileIsNotOurs()

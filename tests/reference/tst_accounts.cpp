@@ -489,7 +489,7 @@ void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
     Drive::click(w, "ButMed"); // 现金
     Drive::setText(w, "DBEdit2", "1234.5");
     Drive::click(w, "ButSaveEdit");
-    QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("0.00"));
+    QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("1,234.50"));
     Drive::click(w, "ButExi");
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(area->subWindowList().size(), 1);
