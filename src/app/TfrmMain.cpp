@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 
 #include "app/ProjectLinks.h"
+#include "app/SideBarIcons.h"
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
 #include "books/AutoBackup.h"
@@ -55,11 +56,19 @@ bool hasHalfWidthPanel(const QString &className)
     return className == QLatin1String("TfrmPage1") || className == QLatin1String("TfrmPage2");
 }
 
-// The side bar's captions start at one line, whatever their length (the trailing
-// spaces of the captions would otherwise shift each centred text differently).
-void alignCaptionsLeft(QWidget *sideBar)
+// The side bar: a light column of flat buttons, icon and caption at one line.
+void styleSideBar(QWidget *sideBar)
 {
-    sideBar->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding: 4px 14px; }"));
+    sideBar->setAutoFillBackground(true);
+    sideBar->setStyleSheet(QStringLiteral(
+        "QWidget#Panel1 { background: #e9efe7; }"
+        "QPushButton { text-align: left; padding: 4px 8px; border: none; border-radius: 4px;"
+        " background: transparent; }"
+        "QPushButton:hover { background: #d5e3d2; }"
+        "QPushButton:pressed { background: #c2d6be; }"
+        "QPushButton:disabled { color: #9aa19a; }"
+        "QTextBrowser { background: transparent; }"
+        "QFrame[frameShape=\"4\"] { color: #c9d3c6; }"));
 }
 
 } // namespace
@@ -204,37 +213,46 @@ void TfrmMain::buildSideBar(QWidget *central)
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFixedWidth(154);
     auto *column = new QVBoxLayout(panel);
-    column->setContentsMargins(4, 4, 4, 4);
+    column->setContentsMargins(6, 8, 6, 6);
+    column->setSpacing(2);
 
-    // Each button runs the same handler as the menu item it names.
+    // Each button runs the same handler as the menu item it names. They carry no
+    // mnemonics: Alt and a letter belong to the child windows' buttons.
     const std::pair<const char *, const char *> buttons[] = {
-        {"收入                ", "N11"}, {"支出                ", "O2"},
-        {"帐户转帐        ", "A1"},      {"债务                ", "N21"},
-        {"债权                ", "N22"}, {"投资                ", "N33"},
-        {"收支统计        ", "R2"},      {"债务债权统计", "N23"},
-        {"家庭成员        ", "N13"},     {"帐户管理        ", "N15"},
-        {"退出                ", "N8"},
+        {"收入", "N11"},     {"支出", "O2"},      {"帐户转帐", "A1"}, {"债务", "N21"},
+        {"债权", "N22"},     {"投资", "N33"},     {"收支统计", "R2"}, {"债务债权统计", "N23"},
+        {"家庭成员", "N13"}, {"帐户管理", "N15"}, {"退出", "N8"},
     };
     for (const auto &[caption, item] : buttons) {
-        auto *button = new QPushButton(QString::fromUtf8(caption), panel);
-        button->setObjectName(QStringLiteral("Side_") + QLatin1String(item));
-        button->setMinimumHeight(32);
         const QString itemName = QLatin1String(item);
+        auto *button = new QPushButton(sideBarIcon(itemName), QString::fromUtf8(caption), panel);
+        button->setObjectName(QStringLiteral("Side_") + itemName);
+        button->setIconSize(QSize(24, 24));
+        button->setMinimumHeight(36);
+        // The side bar is for the mouse; the keyboard has the same items in the menus.
+        button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, this, [this, itemName] {
             // Hidden menu items still run: the side bar never hides. A button is
             // enabled only while its item is (updateActions).
             if (auto *action = findChild<QAction *>(itemName); action && action->isEnabled())
                 emit action->triggered();
         });
+        if (itemName == QLatin1String("N8")) {
+            // 退出 stands apart, at the foot, under the note.
+            column->addStretch(1);
+            m_sideBarPage = new QTextBrowser(panel);
+            m_sideBarPage->setObjectName(QStringLiteral("WebBrowser1"));
+            m_sideBarPage->setFixedHeight(96);
+            m_sideBarPage->setFrameShape(QFrame::NoFrame);
+            m_sideBarPage->setOpenExternalLinks(true);
+            column->addWidget(m_sideBarPage);
+            auto *rule = new QFrame(panel);
+            rule->setFrameShape(QFrame::HLine);
+            column->addWidget(rule);
+        }
         column->addWidget(button);
     }
-    alignCaptionsLeft(panel);
-    column->addStretch(1);
-    m_sideBarPage = new QTextBrowser(panel);
-    m_sideBarPage->setObjectName(QStringLiteral("WebBrowser1"));
-    m_sideBarPage->setFixedHeight(120);
-    m_sideBarPage->setOpenExternalLinks(true);
-    column->addWidget(m_sideBarPage);
+    styleSideBar(panel);
     static_cast<QHBoxLayout *>(central->layout())->addWidget(panel);
 }
 
