@@ -10,6 +10,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/TotalsCheck.h"
+#include "widgets/ColumnMemory.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
 
@@ -29,6 +30,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -45,6 +47,9 @@ TfrmMain *g_mainWindow = nullptr;
 constexpr int NoteSeconds = 15;
 
 bool g_startupDialog = true;
+
+// The main window's place and size, kept in the settings between runs.
+const QString GeometryKey = QStringLiteral("mainWindow/geometry");
 
 // The desktop's calculators, in the order they are looked for.
 const char *const Calculators[] = {"gnome-calculator", "kcalc",        "galculator", "mate-calc",
@@ -103,6 +108,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     resize(1024, 620);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    // Where the user left it last time, and as large.
+    restoreGeometry(QSettings().value(GeometryKey).toByteArray());
 
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
@@ -318,7 +325,56 @@ void TfrmMain::buildMenus()
         menu->menuAction()->setObjectName(QLatin1String(def.name) + QStringLiteral("_menu"));
         addMenuItems(menu, def.items, isBookMenu(QLatin1String(def.name)));
     }
+    bar->insertMenu(findChild<QMenu *>(QStringLiteral("H1"))->menuAction(), buildWindowMenu());
     setMenuBar(bar);
+}
+
+QMenu *TfrmMain::buildWindowMenu()
+{
+    auto *menu = new QMenu(QStringLiteral("窗口【&Y】"), this);
+    menu->setObjectName(QStringLiteral("Win1"));
+    menu->menuAction()->setObjectName(QStringLiteral("Win1_menu"));
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        void (QMdiArea::*arrange)();
+    } arrangements[] = {{"WinCascade", "层叠 &C", &QMdiArea::cascadeSubWindows},
+                        {"WinTile", "平铺 &T", &QMdiArea::tileSubWindows},
+                        {"WinCloseAll", "全部关闭 &L", &QMdiArea::closeAllSubWindows}};
+    for (const auto &a : arrangements) {
+        QAction *action = menu->addAction(QString::fromUtf8(a.caption));
+        action->setObjectName(QLatin1String(a.name));
+        connect(action, &QAction::triggered, m_mdiArea, a.arrange);
+    }
+    // The open windows, listed afresh each time the menu opens; the active one ticked.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
+        const QList<QAction *> actions = menu->actions();
+        for (QAction *action : actions) {
+            if (action->property("window").toBool())
+                delete action;
+            else
+                action->setEnabled(!windows.isEmpty());
+        }
+        if (windows.isEmpty())
+            return;
+        menu->addSeparator()->setProperty("window", true);
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            QMdiSubWindow *window = windows[i];
+            const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QString();
+            QAction *action = menu->addAction(number + window->widget()->windowTitle());
+            action->setObjectName(QStringLiteral("WinChild"));
+            action->setProperty("window", true);
+            action->setCheckable(true);
+            action->setChecked(window == m_mdiArea->activeSubWindow());
+            connect(action, &QAction::triggered, this, [this, window] {
+                if (m_mdiArea->subWindowList().contains(window))
+                    m_mdiArea->setActiveSubWindow(window);
+            });
+        }
+    });
+    return menu;
 }
 
 void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu)
@@ -425,6 +481,7 @@ QWidget *TfrmMain::openWindow(const QString &className)
     }
     QWidget *child = entry->create(nullptr);
     child->setAttribute(Qt::WA_DeleteOnClose);
+    ColumnMemory::install(child);
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->showMaximized();
@@ -570,6 +627,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         return;
     }
     m_exitConfirmed = true;
+    QSettings().setValue(GeometryKey, saveGeometry());
     event->accept();
     QCoreApplication::quit();
 }
