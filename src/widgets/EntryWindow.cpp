@@ -2,10 +2,12 @@
 
 #include "data/TfrmDM.h"
 #include "widgets/FollowUpWindows.h"
+#include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QPushButton>
 #include <QDateEdit>
 #include <QDialog>
 #include <QSqlQuery>
@@ -93,8 +95,31 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
       m_filter(descriptor.filter), m_followUp(descriptor.followUp)
 {
     prepareNewRow();
-    if (m_followUp)
+    if (m_followUp) {
         buildPopupMenu();
+        buildFollowUpButtons();
+    }
+}
+
+void EntryWindow::buildFollowUpButtons()
+{
+    // The pop-up menu's two items as buttons too, where they are seen. Alt+R is
+    // the main menu's 报表中心: the record button takes G.
+    m_butRecord = addPanelButton("ButRecord", m_followUp->recordCaption + QStringLiteral("（&G）"),
+                                 [this] { R1Click(); });
+    m_butRecords = addPanelButton("ButRecords", m_followUp->listCaption + QStringLiteral("（&V）"),
+                                  [this] { V1Click(); });
+}
+
+void EntryWindow::rowActionsChanged(bool onRow)
+{
+    if (!m_butRecord)
+        return;
+    // Nothing is left to record on an entry whose outstanding figure is 0.
+    const Money outstanding =
+        Money::fromVariant(model()->value(currentRow(), m_followUp->outstandingName));
+    m_butRecord->setEnabled(onRow && !outstanding.isZero());
+    m_butRecords->setEnabled(onRow);
 }
 
 void EntryWindow::buildPopupMenu()

@@ -267,6 +267,8 @@ FollowUpListWindow::FollowUpListWindow(const Descriptor &d, EntryWindow *owner,
     remove->setObjectName(QStringLiteral("D1"));
     connect(remove, &QAction::triggered, this, &FollowUpListWindow::D1Click);
     grid()->addAction(remove);
+    // The menu's item as a button too, where it is seen.
+    m_butDel = addButton("ButDel", QStringLiteral("删除（&D）"), [this] { D1Click(); });
     resize(720, 320);
     FormShow();
 }
@@ -275,6 +277,12 @@ void FollowUpListWindow::FormShow()
 {
     if (!m_entryKey.isNull())
         Ref();
+}
+
+void FollowUpListWindow::currentRowChanged()
+{
+    if (m_butDel)
+        m_butDel->setEnabled(!currentKey().isNull());
 }
 
 void FollowUpListWindow::closeEvent(QCloseEvent *event)

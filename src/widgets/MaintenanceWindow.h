@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -154,6 +155,13 @@ protected:
     // the confirmation.
     virtual bool mayDelete();
     virtual void ButQueryClick() {}
+    // Whether the buttons that act on the current row may: browsing on a listed row.
+    virtual void rowActionsChanged(bool onRow) { Q_UNUSED(onRow); }
+
+    // A button at the right of the edit panel, for what acts on the current row
+    // besides editing it; under those added before.
+    QPushButton *addPanelButton(const char *name, const QString &caption,
+                                std::function<void()> clicked);
 
     // What the hooks read.
     QWidget *control(const QString &objectName) const;
@@ -184,7 +192,11 @@ private:
     QWidget *makeInputControl(const Maintenance::Field &f, QWidget *parent);
 
     void setMode(Mode mode);
-    void showCurrentRow();
+    // The current row's values in the fields: amounts as the grid shows them, or
+    // as they are typed.
+    void showCurrentRow(bool asTyped);
+    // 修改 and 删除 (and what the window adds) act only on a listed row.
+    void updateButtons();
     // Tells the summary panel, when the rows move balances.
     void balancesWritten() const;
 
@@ -216,6 +228,7 @@ private:
     QPushButton *m_butCan = nullptr;
     QPushButton *m_butDel = nullptr;
     QPushButton *m_butQuery = nullptr;
+    class QVBoxLayout *m_panelButtons = nullptr;
     int m_rowBeforeNew = -1;
     QMap<QString, QString> m_editStart; // moved fields: their text when 修改 began
 };

@@ -108,10 +108,11 @@ bool followUp(QWidget *w, const QString &amount, const QString &account = "æ”¯ä»
 // Deletes the newest record of the current entry through its records dialog.
 void deleteNewestRecord(QWidget *w, MessageRecorder &messages)
 {
-    Drive::withModal([w] { Drive::trigger(w, "V1"); },
+    // Through the buttons that stand for the two pop-up menus' items.
+    Drive::withModal([w] { Drive::click(w, "ButRecords"); },
                      [&](QWidget *dialog) {
                          messages.answer(QMessageBox::Yes);
-                         Drive::trigger(dialog, "D1");
+                         Drive::click(dialog, "ButDel");
                      });
 }
 

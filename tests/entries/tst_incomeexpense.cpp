@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLineEdit>
 #include <QTest>
 #include <memory>
 
@@ -228,7 +229,7 @@ void TestIncomeExpense::inputsStandInForViewsWhileEntering()
     TestEnvironment env;
     seedBook(env);
     Db::exec(QString("insert into %1 (BName, %2Date, %2Name, %2Money, AName, FName) "
-                     "values ('家', '2024-02-29', '旧类别', 123400, '支付宝', '爸爸')")
+                     "values ('家', '2024-02-29', '旧类别', 12345600, '支付宝', '爸爸')")
                  .arg(t.table)
                  .arg(t.prefix));
     auto w = openWindow(t.window);
@@ -246,15 +247,20 @@ void TestIncomeExpense::inputsStandInForViewsWhileEntering()
     };
     const auto picker = Drive::find<QDateEdit>(w.get(), "DateTimePicker1");
     QVERIFY(shown(views) && !shown(inputs));
-    QVERIFY(!enabled("GroupBox1") && enabled("ButQuery") && !enabled("ButCan"));
+    // Browsing, the row reads as the grid shows it, in fields that take no typing.
+    auto *amount = Drive::find<QLineEdit>(w.get(), "DBEdit3");
+    QVERIFY(enabled("GroupBox1") && amount->isReadOnly());
+    QVERIFY(enabled("ButQuery") && !enabled("ButCan"));
     QCOMPARE(picker->date(), QDate::currentDate());
-    QCOMPARE(Drive::text(w.get(), "DBEdit3"), QString("12.34"));
+    QCOMPARE(amount->text(), QString("1,234.56"));
     QCOMPARE(Drive::find<QComboBox>(w.get(), "DBLookupComboBox1")->currentIndex(), -1);
 
     Drive::click(w.get(), "ButMed");
     QVERIFY(shown(inputs) && !shown(views));
     QVERIFY(enabled("GroupBox1") && !enabled("ButQuery") && !enabled("ButDel"));
     QCOMPARE(picker->date(), QDate(2024, 2, 29));
+    QVERIFY(!amount->isReadOnly());
+    QCOMPARE(amount->text(), QString("1234.56"));
     QCOMPARE(Drive::text(w.get(), "DBLookupComboBox1"), QString()); // renamed since: no choice
     QCOMPARE(Drive::text(w.get(), "DBLookupComboBox2"), QString("支付宝"));
     QCOMPARE(Drive::text(w.get(), "DBLookupComboBox3"), QString("爸爸"));
