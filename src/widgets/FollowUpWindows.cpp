@@ -5,6 +5,7 @@
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
+#include "widgets/ListModel.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
@@ -299,7 +300,11 @@ void FollowUpListWindow::D1Click()
     const QVariant recordKey = currentKey();
     if (recordKey.isNull())
         return; // no records: nothing to delete
-    if (!Msg::confirmDelete(this))
+    const int row = currentRow();
+    const QString named = QStringLiteral("这条%1（%2，%3）")
+                              .arg(m_d.listCaption, model()->text(row, m_d.dateTitle),
+                                   model()->text(row, m_d.amounts.front().name));
+    if (!Msg::confirmDelete(this, named))
         return;
     try {
         Ledger ledger(m_owner ? m_owner->book() : QString());

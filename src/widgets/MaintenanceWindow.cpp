@@ -639,7 +639,7 @@ void MaintenanceWindow::ButDelClick()
         Msg::plain(this, protectedMessage(m_d));
         return;
     }
-    if (!mayDelete() || !Msg::confirmDelete(this))
+    if (!mayDelete() || !Msg::confirmDelete(this, rowNamed(row)))
         return;
     const bool upToDate = model()->isUpToDate();
     try {
@@ -682,4 +682,26 @@ void MaintenanceWindow::balancesWritten() const
 {
     if (m_d.refreshesSummary)
         TfrmDM::instance()->notifyBalancesChanged();
+}
+
+QString MaintenanceWindow::rowNamed(int row) const
+{
+    if (!m_d.nameAlias.isEmpty())
+        return QStringLiteral("“%1”").arg(model()->text(row, m_d.nameAlias));
+    // An entry: its date, what it names first (category, party, account) and its
+    // amount, as the grid shows them.
+    const auto first = [this](auto matches) -> const Field * {
+        for (const Field &f : m_d.fields)
+            if (matches(f.kind))
+                return &f;
+        return nullptr;
+    };
+    QStringList parts;
+    for (const Field *f :
+         {first([](FieldKind k) { return k == FieldKind::Date; }),
+          first([](FieldKind k) { return k == FieldKind::Text || k == FieldKind::Combo; }),
+          first([](FieldKind k) { return k == FieldKind::Amount; })})
+        if (f)
+            parts << model()->text(row, f->alias);
+    return QStringLiteral("这条记录（%1）").arg(parts.join(QStringLiteral("，")));
 }

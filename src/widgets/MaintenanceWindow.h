@@ -199,6 +199,9 @@ private:
     void updateButtons();
     // Tells the summary panel, when the rows move balances.
     void balancesWritten() const;
+    // The row as the delete question names it: its name, or an entry's date,
+    // first name and amount.
+    QString rowNamed(int row) const;
 
     bool runChecks(Mode mode);
     // Why the current row's name may not be deleted: rows name it. Empty when it may.

@@ -380,12 +380,26 @@ void TestBookDialogs::bookManagementDeletesOnlyOtherBooks()
     messages.clear();
     messages.answer(QMessageBox::No);
     Drive::click(window, "ButDel");
-    QCOMPARE(messages.lastText(), QString("确认要删除吗？该删除将不可恢复！"));
+    QCOMPARE(messages.lastText(), QString("确认要删除帐簿“甲”及其全部记录吗？该删除将不可恢复！"));
     QCOMPARE(messages.messages.last().defaultButton, QMessageBox::No);
     QCOMPARE(BookStore::bookCount(), 3);
 
-    messages.answer(QMessageBox::Yes);
-    Drive::click(window, "ButDel");
+    // Yes, then that book's password: a wrong one is refused, 退出 deletes nothing.
+    const auto deleteWith = [&](const QString &password) {
+        messages.answer(QMessageBox::Yes);
+        Drive::withModal([&] { Drive::click(window, "ButDel"); },
+                         [&](QWidget *dialog) {
+                             QCOMPARE(dialog->objectName(), QString("BookPasswordDialog"));
+                             Drive::setText(dialog, "Edit1", password);
+                             Drive::click(dialog, "ButOk");
+                             if (dialog->isVisible())
+                                 Drive::click(dialog, "ButExit");
+                         });
+    };
+    deleteWith("wrong");
+    QCOMPARE(messages.lastText(), QString("密码错误，请重新录入！"));
+    QCOMPARE(BookStore::bookCount(), 3);
+    deleteWith("480726");
     QCOMPARE(column(0), QStringList({"丙", "乙"}));
     QVERIFY(!BookStore::bookExists("甲"));
     QCOMPARE(Db::count("select count(*) from InTable"), 0);

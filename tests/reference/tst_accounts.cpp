@@ -289,7 +289,7 @@ void TestAccounts::cashIsNeverDeletedOthersOnlyOnYes()
     Drive::click(&w, "ButDel");
     QCOMPARE(messages.messages.size(), 1);
     const ShownMessage asked = messages.messages.first();
-    QCOMPARE(asked.text, QString("确认要删除吗？该删除将不可恢复！"));
+    QCOMPARE(asked.text, QString("确认要删除“建行龙卡卡”吗？该删除将不可恢复！"));
     QCOMPARE(asked.caption, QString("删除"));
     QCOMPARE(asked.icon, QMessageBox::Question);
     QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);

@@ -125,7 +125,7 @@ void TestDailyUse::maintenanceWindowByKeyboard()
     p.messages.clear();
     p.messages.answer(QMessageBox::No);
     Drive::key(Qt::Key_Delete);
-    QCOMPARE(p.messages.texts(), QStringList{"确认要删除吗？该删除将不可恢复！"});
+    QCOMPARE(p.messages.texts(), QStringList{"确认要删除“中行长城卡”吗？该删除将不可恢复！"});
     QCOMPARE(Db::count("select count(*) from SAccount"), 10);
 }
 
@@ -202,7 +202,7 @@ void TestDailyUse::entryWindowByKeyboard()
     QCOMPARE(mode(w), MaintenanceWindow::Mode::Browse);
     QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("1247"));
 
-    // A double-click or F2 starts 修改; Delete asks as 删除 does.
+    // A double-click or F2 starts 修改; Delete asks as 删除 does, naming the row.
     auto *grid = Drive::find<QTableView>(w, "DBGrid1");
     const QRect cell = grid->visualRect(grid->model()->index(0, 1));
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -215,7 +215,9 @@ void TestDailyUse::entryWindowByKeyboard()
     p.messages.clear();
     p.messages.answer(QMessageBox::Yes);
     Drive::key(Qt::Key_Delete);
-    QCOMPARE(p.messages.texts(), QStringList{"确认要删除吗？该删除将不可恢复！"});
+    QCOMPARE(p.messages.texts(),
+             QStringList{QString("确认要删除这条记录（%1，食品，12.50）吗？该删除将不可恢复！")
+                             .arg(QDate::currentDate().toString("yyyy-MM-dd"))});
     QCOMPARE(Db::count("select count(*) from OutTable"), 1);
     QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("1234.5"));
 }
