@@ -1,5 +1,6 @@
 #include "widgets/EntryWindow.h"
 
+#include "data/Dates.h"
 #include "data/TfrmDM.h"
 #include "widgets/FollowUpWindows.h"
 #include "widgets/ListModel.h"
@@ -7,9 +8,9 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QPushButton>
 #include <QDateEdit>
 #include <QDialog>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
 #include <memory>
@@ -160,6 +161,40 @@ QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
         if (f.kind == Maintenance::FieldKind::Combo)
             m_savedChoices[f.input] = static_cast<QComboBox *>(control(f.input))->currentText();
     return key;
+}
+
+bool EntryWindow::extraChecks(Mode mode)
+{
+    // A negative amount or a date more than a year ahead is more often a slip of
+    // the keyboard than meant: asked once, unless an edit keeps what was stored.
+    const QDate aYearAhead = QDate::currentDate().addYears(1);
+    QStringList doubts;
+    const Maintenance::Field *first = nullptr;
+    for (const Maintenance::Field &f : descriptor().fields) {
+        const QString text = fieldText(f.alias);
+        const QString stored =
+            mode == Mode::Edit ? model()->editText(currentRow(), f.alias) : QString();
+        QString doubt;
+        if (f.kind == Maintenance::FieldKind::Amount && fieldAmount(f.alias) < Money() &&
+            Money::parse(stored) != fieldAmount(f.alias))
+            doubt = QStringLiteral("%1是负数：%2").arg(f.alias, fieldAmount(f.alias).toShown());
+        else if (f.kind == Maintenance::FieldKind::Date && text != stored &&
+                 QDate::fromString(text, dateFormat()) > aYearAhead)
+            doubt = QStringLiteral("%1在一年以后：%2").arg(f.alias, text);
+        if (doubt.isEmpty())
+            continue;
+        doubts << doubt;
+        if (!first)
+            first = &f;
+    }
+    if (!first)
+        return true;
+    if (Msg::ask(this, Msg::programTitle(),
+                 doubts.join(QStringLiteral("；\n")) + QStringLiteral("。\n确定要保存吗？"),
+                 QMessageBox::No))
+        return true;
+    focusField(*first);
+    return false;
 }
 
 void EntryWindow::removeRow(const QVariant &key)

@@ -79,6 +79,8 @@ protected:
     void prepareNewRow() override;
     QVariant storeRow(Mode mode, const QVariantMap &row) override;
     void removeRow(const QVariant &key) override;
+    // A negative amount or a date more than a year ahead is saved once confirmed.
+    bool extraChecks(Mode mode) override;
     // An entry with follow-ups is deleted only once they are.
     bool mayDelete() override;
     void rowActionsChanged(bool onRow) override;

@@ -179,14 +179,23 @@ void TestIncomeExpense::balanceFollowsSaveEditAndDelete()
     QCOMPARE(rows(t), 0);
     QCOMPARE(messages.messages.last().caption, QString("删除"));
 
-    // Zero and negative amounts are entries like any other, exact to the fen.
+    // Zero and negative amounts are entries like any other, exact to the fen; a
+    // negative one is saved once confirmed (No is the default), and an edit that
+    // keeps it is not asked again.
     saveNew(w.get(), t.category, "0", "现金");
     saveNew(w.get(), t.category, "-12.34", "现金");
+    QCOMPARE(messages.lastText(), QString("金额是负数：-12.34。\n确定要保存吗？"));
+    QCOMPARE(messages.messages.last().defaultButton, QMessageBox::No);
+    QCOMPARE(rows(t), 1);
+    messages.answer(QMessageBox::Yes);
+    Drive::click(w.get(), "ButSave");
+    Drive::click(w.get(), "ButMed");
+    Drive::click(w.get(), "ButSaveEdit");
     saveNew(w.get(), t.category, "0.1", "现金");
     saveNew(w.get(), t.category, "0.2", "现金");
     QCOMPARE(Db::balance("家", "现金"), moved("-12.04"));
     QCOMPARE(rows(t), 4);
-    QCOMPARE(messages.messages.size(), 2);
+    QCOMPARE(messages.messages.size(), 4);
 }
 
 void TestIncomeExpense::aFailedWriteMovesNoBalance()

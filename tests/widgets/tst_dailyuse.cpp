@@ -23,6 +23,7 @@ class TestDailyUse : public QObject
 private slots:
     void maintenanceWindowByKeyboard();
     void entryWindowByKeyboard();
+    void aDateTypedOverTheSelectedFieldIsThatDate();
     void unsavedInputIsNeverDroppedSilently();
     void quickFilterTicksOnTypingAndShowsItself();
     void longNamesDoNotWidenTheLists();
@@ -220,6 +221,46 @@ void TestDailyUse::entryWindowByKeyboard()
                              .arg(QDate::currentDate().toString("yyyy-MM-dd"))});
     QCOMPARE(Db::count("select count(*) from OutTable"), 1);
     QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("1234.5"));
+}
+
+void TestDailyUse::aDateTypedOverTheSelectedFieldIsThatDate()
+{
+    Program p;
+    MaintenanceWindow *w = p.open("TfrmOutTable");
+    Drive::alt(Qt::Key_N);
+    auto *picker = Drive::find<QDateEdit>(w, "DateTimePicker1");
+    QCOMPARE(Drive::focused(), picker);
+
+    // The cursor in the day, then Ctrl+A: what is typed is the whole date.
+    picker->setCurrentSection(QDateTimeEdit::DaySection);
+    Drive::key(Qt::Key_A, Qt::ControlModifier);
+    Drive::keys("2025-06-15");
+    QCOMPARE(picker->date(), QDate(2025, 6, 15));
+
+    // Come back to it with Shift+Tab: the same.
+    Drive::key(Qt::Key_Tab);
+    QCOMPARE(Drive::focusedName(), QString("DBLookupComboBox1"));
+    Drive::key(Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(Drive::focused(), picker);
+    Drive::keys("20230102");
+    QCOMPARE(picker->date(), QDate(2023, 1, 2));
+
+    // A date more than a year ahead is saved only once confirmed.
+    const QDate later = QDate::currentDate().addYears(1).addDays(1);
+    Drive::key(Qt::Key_A, Qt::ControlModifier);
+    Drive::keys(later.toString("yyyy-MM-dd"));
+    Drive::choose(w, "DBLookupComboBox1", "食品");
+    Drive::setText(w, "DBEdit3", "5");
+    Drive::choose(w, "DBLookupComboBox2", "现金");
+    Drive::key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(
+        p.messages.texts(),
+        QStringList{
+            QString("日期在一年以后：%1。\n确定要保存吗？").arg(later.toString("yyyy-MM-dd"))});
+    QCOMPARE(Db::count("select count(*) from OutTable"), 0);
+    p.messages.answer(QMessageBox::Yes);
+    Drive::key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(Db::value("select ODate from OutTable").toString(), later.toString("yyyy-MM-dd"));
 }
 
 void TestDailyUse::unsavedInputIsNeverDroppedSilently()
