@@ -87,6 +87,8 @@ public:
     void BitBtn2Click(); // 退出
 
 private:
+    // Chooses the account and member the entry names.
+    void chooseEntrysNames();
     bool checkAmount(const FollowUp::Amount &amount, QLineEdit *box, Money outstanding);
     bool runChecks(Money outstanding);
     void write() const;
