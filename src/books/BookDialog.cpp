@@ -48,7 +48,7 @@ void BookDialog::addButtonRow(QVBoxLayout *layout, const std::vector<Button> &bu
         row = new QHBoxLayout;
     row->addStretch(1);
     std::vector<Button> all = buttons;
-    all.push_back({"ButExit", QStringLiteral("退出"), [this] { reject(); }});
+    all.push_back({"ButExit", QStringLiteral("退出（&X）"), [this] { reject(); }});
     for (const Button &b : all) {
         auto *button = new QPushButton(b.caption);
         button->setObjectName(QLatin1String(b.name));

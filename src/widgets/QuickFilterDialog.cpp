@@ -32,10 +32,10 @@ QuickFilterDialog::QuickFilterDialog(const FilterDescriptor &descriptor, FilterT
     for (const FilterCriterion &criterion : descriptor.criteria)
         addRow(grid, criterion);
 
-    auto *query = new QPushButton(QStringLiteral("查询"), this);
+    auto *query = new QPushButton(QStringLiteral("查询（&Q）"), this);
     query->setObjectName(QStringLiteral("BitBtn1"));
     query->setDefault(true);
-    auto *exit = new QPushButton(QStringLiteral("退出"), this);
+    auto *exit = new QPushButton(QStringLiteral("退出（&X）"), this);
     exit->setObjectName(QStringLiteral("BitBtn2"));
     connect(query, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn1Click);
     connect(exit, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn2Click);
