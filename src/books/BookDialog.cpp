@@ -90,7 +90,7 @@ BookPasswordDialog::BookPasswordDialog(QWidget *parent, const QString &book, con
     : BookDialog(parent, "BookPasswordDialog", caption), m_book(book)
 {
     auto *layout = new QVBoxLayout(this);
-    auto *group = new QGroupBox(QStringLiteral("帐簿“%1”").arg(book));
+    auto *group = new QGroupBox(QStringLiteral("请输入帐簿“%1”的密码").arg(book));
     group->setObjectName(QStringLiteral("GroupBox1"));
     auto *grid = new QGridLayout(group);
     Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);

@@ -5,13 +5,16 @@
 #include "app/ChineseUi.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
+#include "books/BookDialog.h"
 #include "books/SampleBook.h"
 #include "data/Dates.h"
+#include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +24,7 @@
 #include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -34,9 +38,9 @@ namespace {
 
 const QString BookName = QStringLiteral("我家帐簿");
 
-void exec(const QString &sql, const QVariantList &values = {})
+QVariant units(const char *amount)
 {
-    Sql(sql, values).exec();
+    return Money::parse(QLatin1String(amount))->toVariant();
 }
 
 // A small book with a little of everything, so that lists are not empty.
@@ -45,32 +49,54 @@ bool makeSampleBook()
     try {
         SampleBook::write({.book = BookName, .entries = 200, .seed = 1});
         const QString today = isoDate(QDate::currentDate());
-        // A debt, a credit and an investment of today, each with a follow-up record.
-        exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
-                            "Remark) values (?, ?, '王明', 200000000, '工资卡', '张伟', 50000000, "
-                            "'装修借款')"),
-             {BookName, today});
-        exec(QStringLiteral(
-                 "insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
-                 "((select max(ID) from Borrow), ?, 50000000, '工资卡', '张伟', '第一次还款')"),
-             {today});
-        exec(QStringLiteral(
-                 "insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
-                 "Remark) values (?, ?, '刘强', 30000000, '现金', '李娜', 10000000, '借给同事')"),
-             {BookName, today});
-        exec(QStringLiteral(
-                 "insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
-                 "((select max(ID) from Debt), ?, 10000000, '现金', '李娜', '收回一部分')"),
-             {today});
-        exec(
-            QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
-                           "Remark) values (?, ?, '基金', 100000000, 3560000, '工资卡', '张伟', "
-                           "'指数基金定投')"),
-            {BookName, today});
-        exec(QStringLiteral(
-                 "insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
-                 "values ((select max(ID) from TTable), ?, 0, 3560000, '工资卡', '张伟', '分红')"),
-             {today});
+        // A debt, a credit and an investment of today, each with a follow-up record,
+        // written as the windows write them: balances and kept totals move too.
+        const auto row = [&](std::initializer_list<std::pair<const char *, QVariant>> values) {
+            QVariantMap map;
+            for (const auto &[column, value] : values)
+                map[QLatin1String(column)] = value;
+            return map;
+        };
+        Ledger ledger(BookName);
+        const QVariant debt = ledger.save(Ledger::debt(), row({{"BDate", today},
+                                                               {"BPro", "王明"},
+                                                               {"BMoney", units("20000")},
+                                                               {"AName", "工资卡"},
+                                                               {"FName", "张伟"},
+                                                               {"Remark", "装修借款"}}));
+        ledger.recordFollowUp(Ledger::repayment(), debt,
+                              row({{"RDate", today},
+                                   {"RMoney", units("5000")},
+                                   {"AName", "工资卡"},
+                                   {"FName", "张伟"},
+                                   {"Remark", "第一次还款"}}));
+        const QVariant credit = ledger.save(Ledger::credit(), row({{"DDate", today},
+                                                                   {"DPro", "刘强"},
+                                                                   {"DMoney", units("3000")},
+                                                                   {"AName", "现金"},
+                                                                   {"FName", "李娜"},
+                                                                   {"Remark", "借给同事"}}));
+        ledger.recordFollowUp(Ledger::collection(), credit,
+                              row({{"RDate", today},
+                                   {"RMoney", units("1000")},
+                                   {"AName", "现金"},
+                                   {"FName", "李娜"},
+                                   {"Remark", "收回一部分"}}));
+        const QVariant investment =
+            ledger.save(Ledger::investment(), row({{"TDate", today},
+                                                   {"TName", "基金"},
+                                                   {"TMoney", units("10000")},
+                                                   {"AName", "工资卡"},
+                                                   {"FName", "张伟"},
+                                                   {"Remark", "指数基金定投"}}));
+        ledger.recordFollowUp(Ledger::investmentReturn(), investment,
+                              row({{"RDate", today},
+                                   {"RMoney", units("0")},
+                                   {"SMoney", units("356")},
+                                   {"AName", "工资卡"},
+                                   {"FName", "张伟"},
+                                   {"Remark", "分红"}}));
+        ledger.commit();
         return true;
     } catch (const DbError &e) {
         std::fprintf(stderr, "could not write the sample book: %s\n", qPrintable(e.message()));
@@ -144,11 +170,29 @@ void saveQtDialogs(const QDir &out)
     save(&files, out, QStringLiteral("qt-filedialog"));
 
     QMessageBox question(QMessageBox::Question, QStringLiteral("删除"),
-                         QStringLiteral("确认要删除吗？该删除将不可恢复！"),
+                         Msg::deleteQuestion(QStringLiteral("这条记录（2026-06-15，食品，80.00）")),
                          QMessageBox::Yes | QMessageBox::No);
     question.show();
     QApplication::processEvents();
     save(&question, out, QStringLiteral("qt-question"));
+}
+
+// The 窗口 menu with two windows open, and the password a book's deletion asks.
+void saveWindowMenuAndBookPassword(TfrmMain &main, const QDir &out)
+{
+    main.openWindow(QStringLiteral("TfrmInTable"));
+    main.openWindow(QStringLiteral("TfrmOutTable"));
+    auto *menu = main.findChild<QMenu *>(QStringLiteral("Win1"));
+    menu->popup(main.mapToGlobal(QPoint(400, 20)));
+    QApplication::processEvents();
+    save(menu, out, QStringLiteral("menu-window"));
+    menu->close();
+    main.closeAllChildren();
+
+    BookPasswordDialog password(&main, BookName, QStringLiteral("删除帐簿"));
+    password.show();
+    QApplication::processEvents();
+    save(&password, out, QStringLiteral("BookPasswordDialog"));
 }
 
 } // namespace
@@ -174,6 +218,7 @@ int main(int argc, char *argv[])
     dm.openBook(BookName);
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
+    saveWindowMenuAndBookPassword(main, out);
 
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
         const QString name = QLatin1String(entry.className);
