@@ -43,59 +43,51 @@ QVariant units(const char *amount)
     return Money::parse(QLatin1String(amount))->toVariant();
 }
 
+// A debt, a credit or an investment of today with one follow-up record, both
+// through the same account and member.
+struct FollowedEntry
+{
+    const Ledger::EntryKind &kind;
+    char prefix; // of the entry's columns: B, D or T
+    const char *nameColumn, *name, *amount, *remark;
+    const Ledger::FollowUpKind &followUp;
+    const char *paid, *earned, *followUpRemark;
+    const char *account, *member;
+};
+
 // A small book with a little of everything, so that lists are not empty.
 bool makeSampleBook()
 {
     try {
         SampleBook::write({.book = BookName, .entries = 200, .seed = 1});
         const QString today = isoDate(QDate::currentDate());
-        // A debt, a credit and an investment of today, each with a follow-up record,
-        // written as the windows write them: balances and kept totals move too.
-        const auto row = [&](std::initializer_list<std::pair<const char *, QVariant>> values) {
-            QVariantMap map;
-            for (const auto &[column, value] : values)
-                map[QLatin1String(column)] = value;
-            return map;
+        const FollowedEntry followed[] = {
+            {Ledger::debt(), 'B', "BPro", "王明", "20000", "装修借款", Ledger::repayment(), "5000",
+             nullptr, "第一次还款", "工资卡", "张伟"},
+            {Ledger::credit(), 'D', "DPro", "刘强", "3000", "借给同事", Ledger::collection(),
+             "1000", nullptr, "收回一部分", "现金", "李娜"},
+            {Ledger::investment(), 'T', "TName", "基金", "10000", "指数基金定投",
+             Ledger::investmentReturn(), "0", "356", "分红", "工资卡", "张伟"},
         };
+        // Written as the windows write them: balances and kept totals move too.
         Ledger ledger(BookName);
-        const QVariant debt = ledger.save(Ledger::debt(), row({{"BDate", today},
-                                                               {"BPro", "王明"},
-                                                               {"BMoney", units("20000")},
-                                                               {"AName", "工资卡"},
-                                                               {"FName", "张伟"},
-                                                               {"Remark", "装修借款"}}));
-        ledger.recordFollowUp(Ledger::repayment(), debt,
-                              row({{"RDate", today},
-                                   {"RMoney", units("5000")},
-                                   {"AName", "工资卡"},
-                                   {"FName", "张伟"},
-                                   {"Remark", "第一次还款"}}));
-        const QVariant credit = ledger.save(Ledger::credit(), row({{"DDate", today},
-                                                                   {"DPro", "刘强"},
-                                                                   {"DMoney", units("3000")},
-                                                                   {"AName", "现金"},
-                                                                   {"FName", "李娜"},
-                                                                   {"Remark", "借给同事"}}));
-        ledger.recordFollowUp(Ledger::collection(), credit,
-                              row({{"RDate", today},
-                                   {"RMoney", units("1000")},
-                                   {"AName", "现金"},
-                                   {"FName", "李娜"},
-                                   {"Remark", "收回一部分"}}));
-        const QVariant investment =
-            ledger.save(Ledger::investment(), row({{"TDate", today},
-                                                   {"TName", "基金"},
-                                                   {"TMoney", units("10000")},
-                                                   {"AName", "工资卡"},
-                                                   {"FName", "张伟"},
-                                                   {"Remark", "指数基金定投"}}));
-        ledger.recordFollowUp(Ledger::investmentReturn(), investment,
-                              row({{"RDate", today},
-                                   {"RMoney", units("0")},
-                                   {"SMoney", units("356")},
-                                   {"AName", "工资卡"},
-                                   {"FName", "张伟"},
-                                   {"Remark", "分红"}}));
+        for (const FollowedEntry &f : followed) {
+            const QString prefix(QLatin1Char(f.prefix));
+            const QVariantMap common = {{QStringLiteral("AName"), QString::fromUtf8(f.account)},
+                                        {QStringLiteral("FName"), QString::fromUtf8(f.member)}};
+            QVariantMap entry = common;
+            entry[prefix + QStringLiteral("Date")] = today;
+            entry[QLatin1String(f.nameColumn)] = QString::fromUtf8(f.name);
+            entry[prefix + QStringLiteral("Money")] = units(f.amount);
+            entry[QStringLiteral("Remark")] = QString::fromUtf8(f.remark);
+            QVariantMap record = common;
+            record[QStringLiteral("RDate")] = today;
+            record[QStringLiteral("RMoney")] = units(f.paid);
+            if (f.earned)
+                record[QStringLiteral("SMoney")] = units(f.earned);
+            record[QStringLiteral("Remark")] = QString::fromUtf8(f.followUpRemark);
+            ledger.recordFollowUp(f.followUp, ledger.save(f.kind, entry), record);
+        }
         ledger.commit();
         return true;
     } catch (const DbError &e) {
