@@ -1,7 +1,5 @@
 #include "reference/TfrmA_Manage.h"
 
-#include "data/Ledger.h"
-
 namespace {
 
 Maintenance::Descriptor accounts()
@@ -45,14 +43,3 @@ TfrmA_Manage::TfrmA_Manage(QWidget *parent) : MaintenanceWindow(accounts(), pare
     FormCreate();
 }
 
-QVariant TfrmA_Manage::storeRow(Mode mode, const QVariantMap &row)
-{
-    QVariantMap rest = row;
-    const QVariant balance = rest.take(QStringLiteral("AMoney"));
-    Ledger ledger(book());
-    const QVariant key = MaintenanceWindow::storeRow(mode, rest);
-    if (balance.isValid())
-        ledger.setBalance(key, Money::fromVariant(balance));
-    ledger.commit();
-    return key;
-}

@@ -153,6 +153,7 @@ void EntryWindow::prepareNewRow()
 QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
 {
     Ledger ledger(book());
+    ledger.setWindow(descriptor().caption);
     const QVariant key = mode == Mode::New ? ledger.save(m_kind, row) : currentKey();
     if (mode == Mode::Edit)
         ledger.saveEdit(m_kind, key, row);
@@ -200,6 +201,7 @@ bool EntryWindow::extraChecks(Mode mode)
 void EntryWindow::removeRow(const QVariant &key)
 {
     Ledger ledger(book());
+    ledger.setWindow(descriptor().caption);
     ledger.remove(m_kind, key);
     ledger.commit();
 }

@@ -475,16 +475,25 @@ void MaintenanceWindow::prepareNewRow()
 
 QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
 {
-    Transaction transaction;
+    if (!m_d.referencedAs) {
+        Transaction transaction;
+        // Another window may have deleted the row meanwhile; saying "saved" would be false.
+        const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
+                             : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
+                                                                               : QVariant();
+        if (key.isNull())
+            throw DbError(rowGoneMessage());
+        transaction.commit();
+        return key;
+    }
+    // Names the entries give: the ledger carries a rename into them, sets a
+    // balance typed, and keeps the change in the history.
+    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    ledger.setWindow(m_d.caption);
+    const QVariant key = mode == Mode::New ? ledger.saveReference(m_d.table, row) : currentKey();
     if (mode == Mode::Edit)
-        carryRename();
-    // Another window may have deleted the row meanwhile; saying "saved" would be false.
-    const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
-                         : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
-                                                                           : QVariant();
-    if (key.isNull())
-        throw DbError(rowGoneMessage());
-    transaction.commit();
+        ledger.saveReferenceEdit(m_d.table, key, row);
+    ledger.commit();
     return key;
 }
 
@@ -504,12 +513,16 @@ QString MaintenanceWindow::deletionRefusal() const
 
 void MaintenanceWindow::removeRow(const QVariant &key)
 {
-    Transaction transaction;
-    // Rows may have come to name it since 删除 was pressed.
-    if (const QString refusal = deletionRefusal(); !refusal.isEmpty())
-        throw DbError(refusal);
-    Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key}).exec();
-    transaction.commit();
+    if (!m_d.referencedAs) {
+        Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key})
+            .exec();
+        return;
+    }
+    // The ledger refuses a name that rows have come to give since 删除 was pressed.
+    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    ledger.setWindow(m_d.caption);
+    ledger.removeReference(m_d.table, key);
+    ledger.commit();
 }
 
 bool MaintenanceWindow::mayDelete()
@@ -551,19 +564,6 @@ void MaintenanceWindow::checkOwnBook() const
 {
     if (m_d.perBook && book() != TfrmDM::instance()->currentBook())
         throw DbError(book().isEmpty() ? Rows::noBookMessage() : otherBookMessage(book()));
-}
-
-void MaintenanceWindow::carryRename()
-{
-    if (!m_d.referencedAs)
-        return;
-    const QString column = columnOf(m_d.nameAlias);
-    const QVariant stored =
-        Sql(QStringLiteral("select %1 from %2 where ID=?").arg(column, m_d.table), {currentKey()})
-            .scalar();
-    const QString renamed = fieldText(m_d.nameAlias);
-    if (stored.isValid() && stored.toString() != renamed)
-        References::rename(*m_d.referencedAs, stored.toString(), renamed, book());
 }
 
 QVariant MaintenanceWindow::writeRow(Mode mode)

@@ -211,7 +211,6 @@ private:
     void checkOwnBook() const;
     void refreshMovedFields();
     bool keepsStoredValue(const Maintenance::Field &f) const;
-    void carryRename();
     QVariant valueToWrite(const Maintenance::Field &f) const;
     QVariantMap rowToWrite(Mode mode);
     // Writes the row (and what goes along) in one transaction; the key written,
