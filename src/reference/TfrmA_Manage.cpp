@@ -33,7 +33,7 @@ Maintenance::Descriptor accounts()
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
         .countUnit = QStringLiteral("个帐户"),
-        .refreshSummaryOnClose = true,
+        .refreshesSummary = true,
     };
 }
 
@@ -43,4 +43,3 @@ TfrmA_Manage::TfrmA_Manage(QWidget *parent) : MaintenanceWindow(accounts(), pare
 {
     FormCreate();
 }
-
