@@ -108,6 +108,39 @@ std::vector<Table> makeTables()
          nullptr,
          "BName,Kind,Month,Name,AName,AName2,FName",
          2},
+        // Bills imported: what each payment method and app category is in the book,
+        // the user's rules, and each import with the entries it wrote and their bill keys.
+        {"ImportAccount",
+         {key(), text("BName"), text("Method"), text("AName")},
+         nullptr,
+         nullptr,
+         nullptr,
+         4},
+        {"ImportCategory",
+         {key(), text("BName"), text("AppName"), text("OName"), text("IName")},
+         nullptr,
+         nullptr,
+         nullptr,
+         4},
+        {"ImportRule",
+         {key(), text("BName"), text("Pattern"), text("OName"), text("IName"), text("FName")},
+         nullptr,
+         nullptr,
+         nullptr,
+         4},
+        {"ImportBatch",
+         {key(), text("BName"), text("Made"), text("Files"), count("Entries")},
+         nullptr,
+         nullptr,
+         nullptr,
+         4},
+        {"ImportEntry",
+         {key(), text("BName"), count("BatchID"), text("BillKey"), text("Method"), date("BillDate"),
+          money("Amount"), text("EntryTable"), count("EntryID"), text("Snapshot")},
+         nullptr,
+         "BatchID",
+         nullptr,
+         4},
     };
 }
 
@@ -127,6 +160,8 @@ struct LaterIndex
 const LaterIndex LaterIndexes[] = {
     {"InTable", "idx_InTable_book_money", "BName, IMoney", 3},
     {"OutTable", "idx_OutTable_book_money", "BName, OMoney", 3},
+    // A bill row imported before is found by its key.
+    {"ImportEntry", "idx_ImportEntry_book_key", "BName, BillKey", 4},
 };
 
 QString createStatement(const LaterIndex &index)

@@ -36,7 +36,8 @@ struct Table
 constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 2: kept monthly totals (MonthTotal, MonthNameTotal).
 // 3: incomes and expenses indexed by amount (LaterIndex).
-constexpr int UserVersion = 3;
+// 4: bill imports (ImportAccount, ImportCategory, ImportRule, ImportBatch, ImportEntry).
+constexpr int UserVersion = 4;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);
