@@ -249,9 +249,9 @@ Money positiveAmount(const Fields &f, const Context &ctx, Col col)
 Direction directionOf(const Fields &f, const Context &ctx, const QString &neutral)
 {
     const QString text = f(Col::Direction);
-    if (text == QLatin1String("支出"))
+    if (text == u"支出")
         return Direction::Expense;
-    if (text == QLatin1String("收入"))
+    if (text == u"收入")
         return Direction::Income;
     if (text.isEmpty() || text == neutral)
         return Direction::Neutral;
@@ -273,8 +273,8 @@ void checkKey(const Fields &f, const Context &ctx, const QString &key)
 
 bool isClosed(const QString &status)
 {
-    return status == QLatin1String("交易关闭") || status == QLatin1String("已关闭") ||
-           status == QLatin1String("支付失败");
+    return status == u"交易关闭" || status == u"已关闭" ||
+           status == u"支付失败";
 }
 
 // ---- the apps ---------------------------------------------------------------
@@ -297,8 +297,8 @@ void readAlipay(const Fields &f, Context &ctx)
     checkKey(f, ctx, row.key);
     row.merchantKey = f(Col::MerchantKey);
     row.note = f(Col::Note);
-    row.closed = row.status == QLatin1String("交易关闭");
-    row.refund = row.status == QLatin1String("退款成功");
+    row.closed = row.status == u"交易关闭";
+    row.refund = row.status == u"退款成功";
     // A refund's order number is the purchase's with a suffix.
     if (row.refund && row.key.contains(QLatin1Char('_')))
         row.refundOf = row.key.section(QLatin1Char('_'), 0, 0);
@@ -390,7 +390,7 @@ void finishBankRow(Row &row, Context &ctx, const QString &method, Money signedAm
         ctx.fail(QStringLiteral("金额为 0。"));
     row.method = method;
     row.amount = signedAmount < Money() ? -signedAmount : signedAmount;
-    const bool repayment = summary.contains(QLatin1String("还款"));
+    const bool repayment = summary.contains(u"还款");
     row.direction = repayment                ? Direction::Neutral
                     : signedAmount < Money() ? Direction::Expense
                                              : Direction::Income;
@@ -418,7 +418,7 @@ void readIcbc(const Fields &f, Context &ctx)
     Row row;
     readBankDate(f, ctx, Col::Time, row);
     const QString currency = f(Col::Currency);
-    if (!currency.isEmpty() && currency != QLatin1String("人民币"))
+    if (!currency.isEmpty() && currency != u"人民币")
         ctx.fail(QStringLiteral("记帐币种是“%1”：只能导入人民币的记录。").arg(currency));
     const bool income = !f(Col::IncomeAmount).isEmpty();
     const bool expense = !f(Col::ExpenseAmount).isEmpty();
@@ -440,7 +440,7 @@ void readCmbDebit(const Fields &f, Context &ctx)
     Row row;
     readBankDate(f, ctx, Col::Time, row);
     const QString currency = f(Col::Currency);
-    if (!currency.isEmpty() && currency != QLatin1String("人民币"))
+    if (!currency.isEmpty() && currency != u"人民币")
         ctx.fail(QStringLiteral("货币是“%1”：只能导入人民币的记录。").arg(currency));
     const QString summary = f(Col::Summary);
     row.counterparty = f(Col::Counterparty);
@@ -473,7 +473,7 @@ void readCmbCredit(const Fields &f, Context &ctx)
     row.goods = summary;
     // What was spent is positive here; a negative amount gave money back.
     const Money spent = amountOf(f, ctx, Col::Amount);
-    row.refund = spent < Money() && !summary.contains(QLatin1String("还款"));
+    row.refund = spent < Money() && !summary.contains(u"还款");
     const QString digits = f(Col::CardDigits).isEmpty() ? ctx.cardDigits : f(Col::CardDigits);
     finishBankRow(row, ctx, card("招商银行信用卡", digits), -spent, QString(), summary);
     if (row.refund)
@@ -579,7 +579,20 @@ const std::vector<Format> &formats()
     return all;
 }
 
-// How many of the format's columns the row names, and the index of each.
+// Columns a bill may leave out: what they hold is read as empty.
+bool isOptional(Col col)
+{
+    return col == Col::MerchantKey || col == Col::Note || col == Col::Detail ||
+           col == Col::Place;
+}
+
+int requiredCount(const Format &format)
+{
+    return int(std::count_if(format.columns.begin(), format.columns.end(),
+                             [](const auto &column) { return !isOptional(column.first); }));
+}
+
+// How many of the format's required columns the row names, and the index of each.
 int matchHeader(const Format &format, const QStringList &row,
                 std::array<int, int(Col::Count)> *index)
 {
@@ -589,7 +602,7 @@ int matchHeader(const Format &format, const QStringList &row,
         for (int i = 0; i < row.size(); ++i)
             if (trimmedCell(row.at(i)) == QString::fromUtf8(name)) {
                 (*index)[int(col)] = i;
-                ++found;
+                found += !isOptional(col);
                 break;
             }
     }
@@ -600,7 +613,7 @@ QStringList missingColumns(const Format &format, const std::array<int, int(Col::
 {
     QStringList missing;
     for (const auto &[col, name] : format.columns)
-        if (index[int(col)] < 0)
+        if (index[int(col)] < 0 && !isOptional(col))
             missing << QStringLiteral("“%1”").arg(QString::fromUtf8(name));
     return missing;
 }
@@ -614,7 +627,7 @@ void readPreamble(const QString &line, Context &ctx, Document &doc)
         QStringLiteral("(?:卡号|账号|帐号)[^0-9*]*[0-9* ]*?(\\d{4})\\D*$"));
     static const QRegularExpression period(
         QStringLiteral("起始时间：\\[(\\d{4}-\\d{2}-\\d{2}).*终止时间：\\[(\\d{4}-\\d{2}-\\d{2})"));
-    if (line.contains(QLatin1String("对账单"))) {
+    if (line.contains(u"对账单")) {
         const auto m = statement.match(line);
         if (m.hasMatch())
             ctx.statementYear = m.captured(1).toInt(), ctx.statementMonth = m.captured(2).toInt();
@@ -656,12 +669,12 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
         const QStringList &row = table.rows.at(r);
         for (const Format &format : formats()) {
             const int found = matchHeader(format, row, &index);
-            if (found == int(format.columns.size())) {
+            if (found == requiredCount(format)) {
                 ctx.format = &format;
                 headerAt = r;
                 break;
             }
-            if (found > nearestFound && found * 2 > int(format.columns.size()))
+            if (found > nearestFound && found * 2 > requiredCount(format))
                 nearest = &format, nearestFound = found, nearestLine = table.lines.at(r),
                 nearestIndex = index;
         }

@@ -42,7 +42,7 @@ Card cardOf(const QString &method)
     if (!m.hasMatch())
         return {};
     QString kind = m.captured(2);
-    if (kind == QLatin1String("借记卡"))
+    if (kind == u"借记卡")
         kind = QStringLiteral("储蓄卡");
     return {m.captured(1), kind, m.captured(3)};
 }
@@ -65,12 +65,12 @@ Money signedAmount(const Line &line)
 // "已退款(¥50.00)": a part refunded; "已全额退款": the whole.
 std::optional<Money> refundedBy(const Bills::Row &purchase)
 {
-    if (purchase.status.startsWith(QLatin1String("已全额退款")))
+    if (purchase.status.startsWith(u"已全额退款"))
         return purchase.amount;
     static const QRegularExpression part(QStringLiteral("^已退款[(（]?[¥￥]?([\\d,.]+)"));
     if (const auto m = part.match(purchase.status); m.hasMatch())
         return Money::parse(m.captured(1));
-    if (purchase.status.startsWith(QLatin1String("已退款")))
+    if (purchase.status.startsWith(u"已退款"))
         return purchase.amount;
     return std::nullopt;
 }
@@ -382,14 +382,14 @@ void Plan::guessTransfer(Line &line) const
     const Bills::Row &row = rowOf(line);
     const QString text = row.category + row.counterparty + row.goods;
     const Bills::Source source = documentOf(line).source;
-    QString other = text.contains(QLatin1String("余额宝"))   ? QStringLiteral("余额宝")
-                    : text.contains(QLatin1String("零钱通")) ? QStringLiteral("零钱通")
+    QString other = text.contains(u"余额宝")   ? QStringLiteral("余额宝")
+                    : text.contains(u"零钱通") ? QStringLiteral("零钱通")
                     : source == Bills::Source::Alipay        ? QStringLiteral("余额")
                     : source == Bills::Source::WeChat        ? QStringLiteral("零钱")
                                                              : QString();
     QString from = m_settings.account(row.method);
     QString to = other == row.method ? QString() : m_settings.account(other);
-    if (text.contains(QLatin1String("提现")) || text.contains(QLatin1String("转出")))
+    if (text.contains(u"提现") || text.contains(u"转出"))
         std::swap(from, to);
     if (!line.ownAccount)
         line.account = from;
