@@ -273,8 +273,7 @@ void checkKey(const Fields &f, const Context &ctx, const QString &key)
 
 bool isClosed(const QString &status)
 {
-    return status == u"交易关闭" || status == u"已关闭" ||
-           status == u"支付失败";
+    return status == u"交易关闭" || status == u"已关闭" || status == u"支付失败";
 }
 
 // ---- the apps ---------------------------------------------------------------
@@ -582,8 +581,7 @@ const std::vector<Format> &formats()
 // Columns a bill may leave out: what they hold is read as empty.
 bool isOptional(Col col)
 {
-    return col == Col::MerchantKey || col == Col::Note || col == Col::Detail ||
-           col == Col::Place;
+    return col == Col::MerchantKey || col == Col::Note || col == Col::Detail || col == Col::Place;
 }
 
 int requiredCount(const Format &format)

@@ -376,21 +376,25 @@ void Plan::map(Line &line) const
 }
 
 // A move between one's own accounts: from the payment method to the app's balance
-// (a top-up, a purchase of 余额宝 or 零钱通), or back when the bill says 提现 or 转出.
+// (a top-up, a purchase of 余额宝 or 零钱通), or back when the bill says 提现 or 转出;
+// from the balance to where the bill does not say when it paid from the balance.
 void Plan::guessTransfer(Line &line) const
 {
     const Bills::Row &row = rowOf(line);
     const QString text = row.category + row.counterparty + row.goods;
     const Bills::Source source = documentOf(line).source;
-    QString other = text.contains(u"余额宝")   ? QStringLiteral("余额宝")
-                    : text.contains(u"零钱通") ? QStringLiteral("零钱通")
-                    : source == Bills::Source::Alipay        ? QStringLiteral("余额")
-                    : source == Bills::Source::WeChat        ? QStringLiteral("零钱")
-                                                             : QString();
+    QString other = text.contains(u"余额宝")          ? QStringLiteral("余额宝")
+                    : text.contains(u"零钱通")        ? QStringLiteral("零钱通")
+                    : source == Bills::Source::Alipay ? QStringLiteral("余额")
+                    : source == Bills::Source::WeChat ? QStringLiteral("零钱")
+                                                      : QString();
     QString from = m_settings.account(row.method);
-    QString to = other == row.method ? QString() : m_settings.account(other);
-    if (text.contains(u"提现") || text.contains(u"转出"))
-        std::swap(from, to);
+    QString to;
+    if (other != row.method) {
+        to = m_settings.account(other);
+        if (text.contains(u"提现") || text.contains(u"转出"))
+            std::swap(from, to);
+    }
     if (!line.ownAccount)
         line.account = from;
     if (!line.ownToAccount)
@@ -444,9 +448,18 @@ QStringList Plan::appCategories() const
     return categories;
 }
 
-QString Plan::refusal() const
+QStringList Plan::unmappedMethods() const
 {
     QStringList unmapped;
+    for (const Line &line : m_lines)
+        if (line.chosen && line.kind != Kind::Transfer && line.account.isEmpty() &&
+            !unmapped.contains(rowOf(line).method))
+            unmapped << rowOf(line).method;
+    return unmapped;
+}
+
+QString Plan::refusal() const
+{
     for (const Line &line : m_lines) {
         if (!line.chosen)
             continue;
@@ -459,12 +472,10 @@ QString Plan::refusal() const
                 return QStringLiteral("%1是转帐：帐户和转入帐户不能相同。").arg(where);
             continue;
         }
-        if (line.account.isEmpty() && !unmapped.contains(rowOf(line).method))
-            unmapped << rowOf(line).method;
         if (line.category.isEmpty())
             return QStringLiteral("%1没有类别：请选择一个类别。").arg(where);
     }
-    if (!unmapped.isEmpty())
+    if (const QStringList unmapped = unmappedMethods(); !unmapped.isEmpty())
         return QStringLiteral(
                    "这些收/付款方式还没有对应的帐户：%1。\n请在“收/付款方式”表中为每一个选择"
                    "本帐簿的帐户（只需选择一次，以后会记住）。")

@@ -103,6 +103,8 @@ public:
     QStringList methods() const;
     QStringList appCategories() const;
 
+    // The payment methods of chosen lines that have no account.
+    QStringList unmappedMethods() const;
     // Why the chosen lines cannot be imported as they are (a payment method with
     // no account, a transfer with one side missing); empty when they can.
     QString refusal() const;

@@ -40,6 +40,11 @@ public:
     const QList<Rule> &rules() const { return m_rules; }
 
     void setAccount(const QString &method, const QString &account);
+    // The same for this plan only, not saved (a trial run).
+    void overrideAccount(const QString &method, const QString &account)
+    {
+        m_methodAccounts.insert(method, account);
+    }
     void setCategory(const QString &appCategory, bool expense, const QString &category);
     // Saves a rule (a new one first among the rules) and returns it as saved.
     Rule addRule(Rule rule);
