@@ -166,7 +166,7 @@ const LaterIndex LaterIndexes[] = {
 
 QString createStatement(const LaterIndex &index)
 {
-    return QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
         .arg(QLatin1String(index.name), QLatin1String(index.table), QLatin1String(index.columns));
 }
 
@@ -193,7 +193,7 @@ QString createStatement(const Table &t)
     QStringList defs;
     for (const Column &c : t.columns)
         defs << columnDefinition(c);
-    return QStringLiteral("CREATE TABLE %1 (%2)")
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
         .arg(QString::fromLatin1(t.name), defs.join(QStringLiteral(", ")));
 }
 
@@ -204,15 +204,15 @@ QStringList indexStatements(const Table &t)
     const bool perBook = std::any_of(t.columns.begin(), t.columns.end(),
                                      [](const Column &c) { return qstrcmp(c.name, "BName") == 0; });
     if (t.uniqueKey)
-        out << QStringLiteral("CREATE UNIQUE INDEX idx_%1_key ON %1 (%2)")
+        out << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS idx_%1_key ON %1 (%2)")
                    .arg(name, QString::fromLatin1(t.uniqueKey));
     else if (t.bookDateColumn)
-        out << QStringLiteral("CREATE INDEX idx_%1_book_date ON %1 (BName, %2)")
+        out << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_%1_book_date ON %1 (BName, %2)")
                    .arg(name, QString::fromLatin1(t.bookDateColumn));
     else if (perBook)
-        out << QStringLiteral("CREATE INDEX idx_%1_book ON %1 (BName)").arg(name);
+        out << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_%1_book ON %1 (BName)").arg(name);
     if (t.parentKey)
-        out << QStringLiteral("CREATE INDEX idx_%1_parent ON %1 (%2)")
+        out << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_%1_parent ON %1 (%2)")
                    .arg(name, QString::fromLatin1(t.parentKey));
     for (const LaterIndex &index : LaterIndexes)
         if (name == QLatin1String(index.table))

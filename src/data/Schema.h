@@ -49,7 +49,8 @@ void create(QSqlDatabase db);
 // The file's layout version (PRAGMA user_version).
 int version(QSqlDatabase db);
 // Creates the tables and indexes a file of an older version lacks, in the
-// caller's transaction (what they hold is the caller's to fill).
+// caller's transaction (what they hold is the caller's to fill); those it has
+// already are left as they are.
 void addTablesSince(QSqlDatabase db, int fromVersion);
 
 // The reason a database is not one of ours, or an empty text when it is.

@@ -35,14 +35,15 @@ void TestDatabase::createsEveryTableWithItsColumns()
     const QStringList expected = {"SBook",   "SAccount",  "InD",      "OutD",    "TD",
                                   "SFamily", "InTable",   "OutTable", "ChangeT", "Borrow",
                                   "BorrowR", "Debt",      "DebtR",    "TTable",  "TTableR",
-                                  "SZTable", "MonthTotal"};
+                                  "SZTable", "MonthTotal", "ImportAccount", "ImportCategory",
+                                  "ImportRule", "ImportBatch", "ImportEntry"};
     QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
                            "name not like 'sqlite_%' order by name")
                            .exec();
     QStringList present;
     while (tables.next())
         present << tables.value(0).toString();
-    QCOMPARE(present.size(), 18);
+    QCOMPARE(present.size(), 23);
     for (const QString &t : expected)
         QVERIFY2(present.contains(t), qPrintable(t));
 
