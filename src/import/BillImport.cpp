@@ -74,7 +74,7 @@ Money billAmount(const Line &line)
 
 } // namespace
 
-Result write(Plan &plan, const std::function<void(int, int)> &progress)
+Result write(const Plan &plan, const Progress &progress)
 {
     if (const QString refusal = plan.refusal(); !refusal.isEmpty())
         throw DbError(refusal);
@@ -149,7 +149,7 @@ Result write(Plan &plan, const std::function<void(int, int)> &progress)
     return result;
 }
 
-void undo(const QString &book, qint64 batch)
+void undo(const QString &book, qint64 batch, const Progress &progress)
 {
     Ledger ledger(book);
     if (!Sql(QStringLiteral("select 1 from ImportBatch where ID=? and BName=?"), {batch, book})
@@ -186,8 +186,12 @@ void undo(const QString &book, qint64 batch)
                                      "如要去掉其余记录，请在收入、支出或转帐窗口中删除。")
                           .arg(changed)
                           .arg(example));
-    for (const auto &[kind, id] : toRemove)
+    int done = 0;
+    for (const auto &[kind, id] : toRemove) {
         ledger.remove(*kind, id);
+        if (progress && (++done % 500 == 0 || done == toRemove.size()))
+            progress(done, int(toRemove.size()));
+    }
     Sql(QStringLiteral("delete from ImportEntry where BatchID=?"), {batch}).exec();
     Sql(QStringLiteral("delete from ImportBatch where ID=?"), {batch}).exec();
     ledger.commit();

@@ -157,6 +157,10 @@ void Plan::decide(int fresh)
                     : row.direction == Bills::Direction::Neutral ? Kind::Transfer
                                                                  : Kind::Expense;
         line.amount = row.amount;
+        if (row.refund) { // spending given back, whatever its status
+            line.kind = Kind::Expense;
+            line.amount = -row.amount;
+        }
         line.purchase = -1;
         line.purchaseCategory.clear();
         line.why.clear();
@@ -185,9 +189,18 @@ void Plan::decide(int fresh)
             line.status = Status::New;
         }
     }
+    // 微信's purchases that were refunded: few, and looked through for each refund.
+    QList<int> refunded;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const Line &line = m_lines.at(i);
+        const Bills::Row &row = rowOf(line);
+        if (documentOf(line).source == Bills::Source::WeChat && !row.refund &&
+            row.direction == Bills::Direction::Expense && refundedBy(row))
+            refunded << i;
+    }
     for (Line &line : m_lines)
         if (line.status == Status::Refund)
-            decideRefund(line, byKey);
+            decideRefund(line, byKey, refunded);
     matchCardPayments();
     for (int i = 0; i < m_lines.size(); ++i) {
         Line &line = m_lines[i];
@@ -198,7 +211,7 @@ void Plan::decide(int fresh)
     remap();
 }
 
-void Plan::decideRefund(Line &line, const QHash<QString, int> &byKey)
+void Plan::decideRefund(Line &line, const QHash<QString, int> &byKey, const QList<int> &refunded)
 {
     const Bills::Row &row = rowOf(line);
     line.kind = Kind::Expense;
@@ -207,7 +220,7 @@ void Plan::decideRefund(Line &line, const QHash<QString, int> &byKey)
     if (!row.refundOf.isEmpty())
         purchase = byKey.value(row.refundOf, -1);
     else if (documentOf(line).source == Bills::Source::WeChat)
-        purchase = wechatPurchase(line);
+        purchase = wechatPurchase(line, refunded);
     const QString purchaseKey = purchase >= 0 ? rowOf(m_lines.at(purchase)).key : row.refundOf;
     if (purchase >= 0 && rowOf(m_lines.at(purchase)).closed) {
         line.status = Status::Skipped;
@@ -238,26 +251,22 @@ void Plan::decideRefund(Line &line, const QHash<QString, int> &byKey)
     line.why = QStringLiteral("没有找到原交易");
 }
 
-// 微信 does not name a refund's purchase: the purchase marked refunded with the
-// same merchant order number, else with the same counterparty and the amount
-// refunded, on or before the refund's day.
-int Plan::wechatPurchase(const Line &refund) const
+// 微信 does not name a refund's purchase: the purchase marked refunded (among
+// `refunded`) with the same merchant order number, else with the same counterparty
+// and the amount refunded, on or before the refund's day.
+int Plan::wechatPurchase(const Line &refund, const QList<int> &refunded) const
 {
     const Bills::Row &row = rowOf(refund);
     int byCounterparty = -1;
-    for (int i = 0; i < m_lines.size(); ++i) {
-        const Line &line = m_lines.at(i);
-        const Bills::Row &candidate = rowOf(line);
-        if (documentOf(line).source != Bills::Source::WeChat || candidate.refund ||
-            candidate.direction != Bills::Direction::Expense || candidate.date > row.date)
+    for (const int i : refunded) {
+        const Bills::Row &candidate = rowOf(m_lines.at(i));
+        if (candidate.date > row.date)
             continue;
-        const std::optional<Money> refunded = refundedBy(candidate);
-        if (!refunded)
-            continue;
+        const std::optional<Money> refundedAmount = refundedBy(candidate);
         if (!row.merchantKey.isEmpty() && candidate.merchantKey == row.merchantKey)
             return i;
         if (byCounterparty < 0 && candidate.counterparty == row.counterparty &&
-            *refunded >= row.amount)
+            *refundedAmount >= row.amount)
             byCounterparty = i;
     }
     return byCounterparty;
@@ -277,14 +286,23 @@ void Plan::matchCardPayments()
         payments << Payment{rowOf(line).method, line.date, signedAmount(line),
                             isApp(documentOf(line)), i};
     }
+    // Each pool's payments by side, day and amount, so that a bill of 10^5 rows is
+    // matched in one pass.
+    const auto slot = [](bool fromApp, const Payment &p) {
+        return QStringLiteral("%1|%2|%3").arg(int(fromApp)).arg(p.date).arg(p.amount.units());
+    };
+    QHash<QString, QList<int>> inLines, imported;
+    for (int j = 0; j < payments.size(); ++j)
+        inLines[slot(payments.at(j).fromApp, payments.at(j))] << j;
+    for (int j = 0; j < m_importedPayments.size(); ++j)
+        imported[slot(m_importedPayments.at(j).fromApp, m_importedPayments.at(j))] << j;
     QSet<int> used; // of `payments`, then of m_importedPayments (offset)
-    const auto find = [&](const Payment &p, bool fromApp, bool inLines) -> int {
-        const QList<Payment> &pool = inLines ? payments : m_importedPayments;
-        const int offset = inLines ? 0 : int(payments.size());
-        for (int j = 0; j < pool.size(); ++j) {
+    const auto find = [&](const Payment &p, bool fromApp, bool lines) -> int {
+        const QList<Payment> &pool = lines ? payments : m_importedPayments;
+        const int offset = lines ? 0 : int(payments.size());
+        for (const int j : (lines ? inLines : imported).value(slot(fromApp, p))) {
             const Payment &q = pool.at(j);
-            if (q.fromApp != fromApp || used.contains(offset + j) || q.date != p.date ||
-                q.amount != p.amount)
+            if (used.contains(offset + j))
                 continue;
             if (fromApp ? sameCard(q.method, p.method) : sameCard(p.method, q.method)) {
                 used.insert(offset + j);

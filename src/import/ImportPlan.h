@@ -123,8 +123,8 @@ private:
         int line; // among the lines; -1 for one imported before
     };
     void decide(int fresh);
-    void decideRefund(Line &line, const QHash<QString, int> &byKey);
-    int wechatPurchase(const Line &refund) const;
+    void decideRefund(Line &line, const QHash<QString, int> &byKey, const QList<int> &refunded);
+    int wechatPurchase(const Line &refund, const QList<int> &refunded) const;
     void matchCardPayments();
     void map(Line &line) const;
     void guessTransfer(Line &line) const;
