@@ -126,9 +126,7 @@ Result write(const Plan &plan, const Progress &progress)
         const Ledger::EntryKind &kind = ledgerKind(line.kind);
         const QVariantMap row = entryRow(line, line.category, line.amount);
         remember(line, kind, row, ledger.save(kind, row));
-        Tally &tally = result.written[int(line.status)];
-        ++tally.count;
-        tally.sum += line.amount;
+        result.written[int(line.status)].add(line);
         const Money fee = plan.rowOf(line).fee;
         if (line.kind == Kind::Transfer && fee > Money()) {
             const QString category = settings.feeCategory();
@@ -201,11 +199,8 @@ QString resultText(const Result &result)
 {
     QStringList parts;
     for (int s = 0; s < StatusCount; ++s)
-        if (const Tally &t = result.written[s]; t.count > 0)
-            parts << QStringLiteral("%1 %2 条（%3）")
-                         .arg(statusName(Status(s)))
-                         .arg(t.count)
-                         .arg(t.sum.toGrouped());
+        if (result.written[s].count > 0)
+            parts << tallyText(statusName(Status(s)), result.written[s]);
     return QStringLiteral("导入了 %1 条记录：%2。")
         .arg(result.entries)
         .arg(parts.join(QStringLiteral("，")));

@@ -84,7 +84,10 @@ QVariant ImportModel::data(const QModelIndex &index, int role) const
 {
     const Line &line = m_plan->lines().at(index.row());
     const int column = index.column();
-    const bool unmappedAccount = line.account.isEmpty() && column == Account;
+    // Marked where the user has to choose, not on lines that cannot be imported.
+    const bool choosable = Import::Plan::choosable(line);
+    const bool unmappedAccount = choosable && line.account.isEmpty() && column == Account;
+    const bool fallback = choosable && line.categoryFallback && column == Category;
     if (role == Qt::CheckStateRole && column == Chosen)
         return line.chosen ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::TextAlignmentRole && column == Amount)
@@ -92,7 +95,7 @@ QVariant ImportModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ForegroundRole) {
         if (column == Status)
             return QBrush(statusColour(line.status));
-        if (unmappedAccount || (column == Category && line.categoryFallback))
+        if (unmappedAccount || fallback)
             return QBrush(QColor(0xc6, 0x28, 0x28));
         if (!line.chosen)
             return QBrush(QColor(0x75, 0x75, 0x75));
@@ -103,7 +106,7 @@ QVariant ImportModel::data(const QModelIndex &index, int role) const
             return QStringLiteral(
                        "收/付款方式“%1”还没有对应的帐户：请在“收/付款方式与类别”中选择。")
                 .arg(m_plan->rowOf(line).method);
-        if (column == Category && line.categoryFallback)
+        if (fallback)
             return QStringLiteral("帐单分类“%1”没有对应的类别，暂记为“%2”。")
                 .arg(m_plan->rowOf(line).category, line.category);
         if (column == Why || column == Remark)

@@ -425,11 +425,39 @@ std::array<Tally, StatusCount> Plan::tally(bool chosenOnly) const
     for (const Line &line : m_lines) {
         if (chosenOnly && !line.chosen)
             continue;
-        Tally &t = tally[int(line.status)];
-        ++t.count;
-        t.sum += line.amount;
+        tally[int(line.status)].add(line);
     }
     return tally;
+}
+
+void Tally::add(const Line &line)
+{
+    ++count;
+    (line.kind == Kind::Expense  ? expense
+     : line.kind == Kind::Income ? income
+                                 : transfer) += line.amount;
+}
+
+Tally &Tally::operator+=(const Tally &other)
+{
+    count += other.count;
+    expense += other.expense;
+    income += other.income;
+    transfer += other.transfer;
+    return *this;
+}
+
+QString tallyText(const QString &what, const Tally &tally)
+{
+    QStringList sums;
+    for (const auto &[kind, sum] :
+         {std::pair{Kind::Expense, tally.expense}, std::pair{Kind::Income, tally.income},
+          std::pair{Kind::Transfer, tally.transfer}})
+        if (!sum.isZero())
+            sums << kindName(kind) + QLatin1Char(' ') + sum.toGrouped();
+    const QString counted = QStringLiteral("%1 %2 条").arg(what).arg(tally.count);
+    return sums.isEmpty() ? counted
+                          : counted + QStringLiteral("（%1）").arg(sums.join(QStringLiteral("，")));
 }
 
 int Plan::chosenCount() const
@@ -458,7 +486,9 @@ QStringList Plan::appCategories() const
     QSet<QString> seen;
     for (const Line &line : m_lines) {
         const QString &category = rowOf(line).category;
-        if (line.kind != Kind::Transfer && !category.isEmpty() && !seen.contains(category)) {
+        // A refund takes its purchase's category, whatever the bill calls it.
+        if (line.kind != Kind::Transfer && !rowOf(line).refund && !category.isEmpty() &&
+            !seen.contains(category)) {
             seen.insert(category);
             categories << category;
         }

@@ -60,11 +60,16 @@ struct Line
     QString purchaseCategory, purchaseAccount, purchaseRemark;
 };
 
+// Lines counted and their amounts summed by kind; a refund lowers the expenses.
 struct Tally
 {
     int count = 0;
-    Money sum;
+    Money expense, income, transfer;
+    void add(const Line &line);
+    Tally &operator+=(const Tally &other);
 };
+// "新 11 条（支出 2,032.66，收入 400.00）", or "重复 0 条".
+QString tallyText(const QString &what, const Tally &tally);
 
 class Plan
 {

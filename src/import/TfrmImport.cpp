@@ -53,12 +53,21 @@ QTableWidget *settingsTable(const char *name, const QStringList &titles)
     auto *table = new QTableWidget(0, int(titles.size()));
     table->setObjectName(QLatin1String(name));
     table->setHorizontalHeaderLabels(titles);
-    table->horizontalHeader()->setStretchLastSection(true);
+    // The columns share the width the table has: its drop-downs are never cut.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    table->horizontalHeader()->setMinimumSectionSize(60);
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setColumnWidth(0, 200);
     return table;
+}
+
+// A note that wraps to the width it is given rather than widening the window.
+QLabel *note(QWidget *parent, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    return label;
 }
 
 QTableWidgetItem *textItem(const QString &text)
@@ -224,14 +233,14 @@ QWidget *TfrmImport::makeRowsPage()
     m_grid->verticalHeader()->setDefaultSectionSize(24);
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {44, 56, 90, 48, 96, 110, 130, 110, 80, 240, 220, 200};
+    const int widths[] = {44, 56, 90, 48, 90, 100, 124, 90, 70, 240, 220, 200};
     for (int c = 0; c < ImportModel::ColumnCount; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->installEventFilter(new SpaceToggles(m_grid));
     layout->addWidget(m_grid, 1);
 
     auto *below = new QHBoxLayout;
-    m_counts = new QLabel(page);
+    m_counts = note(page, QString());
     m_counts->setObjectName(QStringLiteral("LabCounts"));
     below->addWidget(m_counts, 1);
     QPushButton *rule = button(page, "ButRule", QStringLiteral("以后都这样（&R）"));
@@ -250,34 +259,29 @@ QWidget *TfrmImport::makeSettingsPage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("PageSettings"));
     auto *layout = new QHBoxLayout(page);
-    const auto column = [&](const QString &title, QWidget *table, QWidget *extra = nullptr) {
+    const auto column = [&](int stretch, const QString &title, QWidget *table,
+                            QWidget *extra = nullptr) {
         auto *box = new QVBoxLayout;
-        box->addWidget(new QLabel(title, page));
+        box->addWidget(note(page, title));
         box->addWidget(table, 1);
         if (extra)
             box->addWidget(extra, 0, Qt::AlignRight);
-        layout->addLayout(box, 1);
+        layout->addLayout(box, stretch);
     };
     m_methods =
         settingsTable("GridMethods", {QStringLiteral("收/付款方式"), QStringLiteral("帐户")});
-    column(QStringLiteral("帐单中的收/付款方式是本帐簿的哪个帐户（选择一次，以后记住）："),
-           m_methods);
+    column(3, QStringLiteral("收/付款方式是本帐簿的哪个帐户（选择一次，以后记住）："), m_methods);
     m_categories =
         settingsTable("GridCategories", {QStringLiteral("帐单分类"), QStringLiteral("支出类别"),
                                          QStringLiteral("收入类别")});
-    m_categories->setColumnWidth(0, 120);
-    m_categories->setColumnWidth(1, 130);
-    column(QStringLiteral("帐单分类对应的类别（没有对应的记入其他支出、其他收入）："),
-           m_categories);
-    m_rules = settingsTable("GridRules",
-                            {QStringLiteral("交易对方或商品包含"), QStringLiteral("支出类别"),
-                             QStringLiteral("收入类别"), QStringLiteral("家庭成员")});
-    m_rules->setColumnWidth(0, 140);
-    m_rules->setColumnWidth(1, 100);
-    m_rules->setColumnWidth(2, 100);
+    column(3, QStringLiteral("帐单分类是哪个类别（没有的记为其他支出、其他收入）："), m_categories);
+    m_rules = settingsTable("GridRules", {QStringLiteral("包含文字"), QStringLiteral("支出类别"),
+                                          QStringLiteral("收入类别"), QStringLiteral("家庭成员")});
     QPushButton *remove = button(page, "ButDeleteRule", QStringLiteral("删除规则（&D）"));
     connect(remove, &QPushButton::clicked, this, &TfrmImport::ButDeleteRuleClick);
-    column(QStringLiteral("规则（先于帐单分类使用）："), m_rules, remove);
+    column(3,
+           QStringLiteral("规则（先于帐单分类使用；在帐单明细中选一行，单击“以后都这样”添加）："),
+           m_rules, remove);
     return page;
 }
 
@@ -292,9 +296,8 @@ QWidget *TfrmImport::makeBatchesPage()
     layout->addWidget(pane.panel, 1);
     auto *row = new QHBoxLayout;
     row->addWidget(
-        new QLabel(QStringLiteral("撤销导入会删除那一次导入的全部记录，帐户余额随之恢复；"
-                                  "其中有记录导入后改动过时不能撤销。"),
-                   page),
+        note(page, QStringLiteral("撤销导入会删除那一次导入的全部记录，帐户余额随之恢复；"
+                                  "其中有记录导入后改动过时不能撤销。")),
         1);
     QPushButton *undo = button(page, "ButUndo", QStringLiteral("撤销导入（&U）"));
     connect(undo, &QPushButton::clicked, this, &TfrmImport::ButUndoClick);
@@ -415,28 +418,19 @@ void TfrmImport::showCounts()
 {
     const auto all = m_plan->tally();
     QStringList parts;
-    for (int s = 0; s < Import::StatusCount; ++s) {
-        const Import::Tally &t = all[s];
-        parts << (t.count == 0
-                      ? QStringLiteral("%1 0 条").arg(Import::statusName(Import::Status(s)))
-                      : QStringLiteral("%1 %2 条（%3）")
-                            .arg(Import::statusName(Import::Status(s)))
-                            .arg(t.count)
-                            .arg(t.sum.toGrouped()));
-    }
-    Money chosen;
+    for (int s = 0; s < Import::StatusCount; ++s)
+        parts << Import::tallyText(Import::statusName(Import::Status(s)), all[s]);
+    Import::Tally chosen;
     for (const Import::Tally &t : m_plan->tally(true))
-        chosen += t.sum;
-    m_counts->setText(parts.join(QStringLiteral("    ")) +
-                      QStringLiteral("        选中 %1 条，合计 %2")
-                          .arg(m_plan->chosenCount())
-                          .arg(chosen.toGrouped()));
+        chosen += t;
+    m_counts->setText(parts.join(QStringLiteral("　　")) + QLatin1Char('\n') +
+                      Import::tallyText(QStringLiteral("选中导入"), chosen));
 }
 
 void TfrmImport::showSettings()
 {
     const Import::Settings &settings = m_plan->settings();
-    const bool guarded = Msg::guarded(this, [&] {
+    Msg::guarded(this, [&] {
         const QStringList methods = m_plan->methods();
         m_methods->setRowCount(int(methods.size()));
         for (int r = 0; r < methods.size(); ++r) {
@@ -470,8 +464,12 @@ void TfrmImport::showSettings()
             }
         }
     });
-    Q_UNUSED(guarded);
-    const QList<Import::Rule> &rules = settings.rules();
+    showRules();
+}
+
+void TfrmImport::showRules()
+{
+    const QList<Import::Rule> &rules = m_plan->settings().rules();
     m_rules->setRowCount(int(rules.size()));
     for (int r = 0; r < rules.size(); ++r) {
         const Import::Rule &rule = rules.at(r);
@@ -483,11 +481,12 @@ void TfrmImport::showSettings()
     }
 }
 
+// The drop-downs of the settings stay as they are: the one changed shows its choice.
 void TfrmImport::settingsChanged()
 {
     m_plan->remap();
     m_model->refresh();
-    showSettings();
+    showRules();
 }
 
 void TfrmImport::ButRuleClick()

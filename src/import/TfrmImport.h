@@ -60,7 +60,10 @@ private:
     QList<Bills::Document> readFile(const QString &path);
     // After the settings changed: the lines mapped again, the pages shown anew.
     void settingsChanged();
+    // The payment methods and app categories of the lines with their drop-downs,
+    // and the rules.
     void showSettings();
+    void showRules();
     void showCounts();
     void showFiles();
     void readBatches();
