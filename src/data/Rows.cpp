@@ -45,8 +45,7 @@ QVariant insert(const QString &table, const QVariantMap &row)
     return Sql(QStringLiteral("insert into %1 (%2) values (%3)")
                    .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
                row.values())
-        .exec()
-        .lastInsertId();
+        .insert();
 }
 
 int update(const QString &table, const QVariantMap &row, const QVariant &key)

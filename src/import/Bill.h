@@ -32,7 +32,7 @@ struct Row
 {
     int line = 0; // of the file (a sheet's row), counted from 1
     QDate date;
-    QString time; // "HH:mm:ss" where the bill gives one
+    int seconds = -1; // the time of day where the bill gives one
     Direction direction = Direction::Expense;
     Money amount;         // never negative
     QString counterparty; // 交易对方, or the bank's counterparty or summary

@@ -4,10 +4,8 @@
 #include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QDateTime>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -85,10 +83,15 @@ Result write(const Plan &plan, const Progress &progress)
     if (total == 0)
         throw DbError(QStringLiteral("没有选中要导入的记录。"));
     Ledger ledger(book);
-    for (const Line &line : plan.lines())
-        if (line.chosen && line.kind != Kind::Transfer &&
-            line.category == Settings::fallbackCategory(line.kind == Kind::Expense))
-            settings.ensureCategory(line.category, line.kind == Kind::Expense);
+    const SqlReuse reuse; // a statement per table, not per row
+    for (const bool expense : {true, false}) {
+        const QString fallback = Settings::fallbackCategory(expense);
+        const Kind kind = expense ? Kind::Expense : Kind::Income;
+        if (std::any_of(plan.lines().begin(), plan.lines().end(), [&](const Line &line) {
+                return line.chosen && line.kind == kind && line.category == fallback;
+            }))
+            settings.ensureCategory(fallback, expense);
+    }
     QStringList files;
     for (const Bills::Document &document : plan.documents())
         files << document.name;
@@ -100,23 +103,18 @@ Result write(const Plan &plan, const Progress &progress)
              {"Files", files.join(QStringLiteral("；"))},
              {"Entries", 0}})
             .toLongLong();
-    // The keys go in through one prepared statement: a bill may hold 10^5 rows.
-    QSqlQuery key(TfrmDM::instance()->database());
-    key.prepare(QStringLiteral("insert into ImportEntry (BName, BatchID, BillKey, Method, "
-                               "BillDate, Amount, EntryTable, EntryID, Snapshot) "
-                               "values (?,?,?,?,?,?,?,?,?)"));
+    const QString keyInsert = QStringLiteral(
+        "insert into ImportEntry (BName, BatchID, BillKey, Method, BillDate, Amount, "
+        "EntryTable, EntryID, Snapshot) values (?,?,?,?,?,?,?,?,?)");
     const auto remember = [&](const Line &line, const Ledger::EntryKind &kind,
                               const QVariantMap &row, const QVariant &id) {
         QVariantMap stored = row;
         stored.insert(QStringLiteral("BName"), book);
         const Bills::Row &bill = plan.rowOf(line);
-        for (const QVariant &value :
-             {QVariant(book), QVariant(result.batch), QVariant(bill.key), QVariant(bill.method),
-              QVariant(line.date), billAmount(line).toVariant(),
-              QVariant(QLatin1String(kind.table)), id, QVariant(snapshot(kind, stored))})
-            key.addBindValue(value);
-        if (!key.exec())
-            throw DbError::fromDatabase(key.lastError(), true);
+        Sql(keyInsert, {book, result.batch, bill.key, bill.method, line.date,
+                        billAmount(line).toVariant(), QLatin1String(kind.table), id,
+                        snapshot(kind, stored)})
+            .insert();
         ++result.entries;
     };
     int done = 0;
@@ -150,6 +148,7 @@ Result write(const Plan &plan, const Progress &progress)
 void undo(const QString &book, qint64 batch, const Progress &progress)
 {
     Ledger ledger(book);
+    const SqlReuse reuse;
     if (!Sql(QStringLiteral("select 1 from ImportBatch where ID=? and BName=?"), {batch, book})
              .hasRows())
         throw DbError(QStringLiteral("这次导入已不存在，可能已经撤销。"));

@@ -88,6 +88,10 @@ struct Context
     int statementYear = 0; // 招商银行 credit card statement
     int statementMonth = 0;
     QList<Row> *rows;
+    QString keyPrefix = {}; // "支付宝:": keys are told apart by their source
+    // The texts read so far of columns whose few values repeat row after row, so
+    // that a row of 10^5 does not make a string of each.
+    std::array<QStringList, int(Col::Count)> repeated = {};
 
     [[noreturn]] void fail(const QString &what) const
     {
@@ -95,22 +99,67 @@ struct Context
     }
 };
 
+// Columns whose values repeat: a category, a payment method, a status.
+bool repeats(Col col)
+{
+    switch (col) {
+    case Col::Category:
+    case Col::Counterparty:
+    case Col::Direction:
+    case Col::Method:
+    case Col::Status:
+    case Col::Summary:
+    case Col::Currency:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct Fields
 {
-    const QStringList &cells;
+    const Cells cells;
     const std::array<int, int(Col::Count)> &index;
     const Format &format;
+    Context &ctx;
 
     bool has(Col col) const { return index[int(col)] >= 0; }
-    QString operator()(Col col) const
+    // The cell trimmed, empty where the bill writes "nothing".
+    QStringView view(Col col) const
     {
         const int i = index[int(col)];
         if (i < 0 || i >= cells.size())
             return {};
-        const QString cell = trimmedCell(cells.at(i));
-        return cell == QLatin1String(format.empty) ? QString() : cell;
+        const QStringView cell = trimmedCell(cells.at(i));
+        return cell == QLatin1String(format.empty) ? QStringView() : cell;
+    }
+    QString operator()(Col col) const
+    {
+        const QStringView cell = view(col);
+        if (cell.isEmpty())
+            return {};
+        if (!repeats(col))
+            return cell.toString();
+        QStringList &seen = ctx.repeated[int(col)];
+        for (const QString &text : std::as_const(seen))
+            if (text == cell)
+                return text;
+        const QString text = cell.toString();
+        if (seen.size() < 16)
+            seen << text;
+        return text;
     }
 };
+
+// A key of the bill with its source's prefix, made at once.
+QString prefixed(const QString &prefix, QStringView key)
+{
+    QString text;
+    text.reserve(prefix.size() + key.size());
+    text += prefix;
+    text += key;
+    return text;
+}
 
 QString headerName(const Format &format, Col col)
 {
@@ -122,7 +171,7 @@ QString headerName(const Format &format, Col col)
 
 // ---- cells ------------------------------------------------------------------
 
-int digitsAt(const QString &text, qsizetype at, int count)
+int digitsAt(QStringView text, qsizetype at, int count)
 {
     int value = 0;
     for (int i = 0; i < count; ++i) {
@@ -136,7 +185,7 @@ int digitsAt(const QString &text, qsizetype at, int count)
 
 // "yyyy-MM-dd HH:mm:ss", or with no time when `withTime` is false ("yyyy-MM-dd",
 // also "yyyyMMdd"). Read by hand: a hundred thousand rows are read at once.
-bool parseDateTime(const QString &text, bool withTime, QDate *date, QString *time)
+bool parseDateTime(QStringView text, bool withTime, QDate *date, int *seconds)
 {
     const qsizetype size = text.size();
     int y = -1, m = -1, d = -1;
@@ -162,7 +211,7 @@ bool parseDateTime(const QString &text, bool withTime, QDate *date, QString *tim
     const int h = digitsAt(text, 11, 2), mi = digitsAt(text, 14, 2), s = digitsAt(text, 17, 2);
     if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
         return false;
-    *time = text.mid(11);
+    *seconds = (h * 60 + mi) * 60 + s;
     return true;
 }
 
@@ -187,9 +236,9 @@ QString resavedMessage(const QString &file, const QString &why)
 
 void readTime(const Fields &f, Context &ctx, Row &row)
 {
-    const QString text = f(Col::Time);
-    if (parseDateTime(text, true, &row.date, &row.time))
+    if (parseDateTime(f.view(Col::Time), true, &row.date, &row.seconds))
         return;
+    const QString text = f(Col::Time);
     if (looksResaved(text))
         throw Error(resavedMessage(ctx.file, QStringLiteral("第 %1 行的%2“%3”少了秒")
                                                  .arg(ctx.line)
@@ -200,15 +249,15 @@ void readTime(const Fields &f, Context &ctx, Row &row)
 
 // An amount as a bill writes it: "28.16", "¥4.50", "￥1,257.80", "-12.00". The
 // shortest decimals of a workbook's number cell come here as text too.
-std::optional<Money> parseAmount(QString text)
+std::optional<Money> parseAmount(QStringView text)
 {
     if (text.startsWith(QChar(0x00A5)) || text.startsWith(QChar(0xFFE5)))
-        text.remove(0, 1);
+        text = text.mid(1);
     // The common case without a separator or sign, read directly.
     std::int64_t units = 0;
     int decimals = -1;
     bool plain = !text.isEmpty();
-    for (QChar c : std::as_const(text)) {
+    for (const QChar c : text) {
         if (c == QLatin1Char('.') && decimals < 0) {
             decimals = 0;
         } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9') && decimals < 4 &&
@@ -226,15 +275,14 @@ std::optional<Money> parseAmount(QString text)
             units *= 10;
         return Money::fromUnits(units);
     }
-    return Money::parse(text);
+    return Money::parse(text.toString());
 }
 
 Money amountOf(const Fields &f, const Context &ctx, Col col)
 {
-    const QString text = f(col);
-    const std::optional<Money> amount = parseAmount(text);
+    const std::optional<Money> amount = parseAmount(f.view(col));
     if (!amount)
-        ctx.fail(QStringLiteral("%1“%2”不是金额。").arg(headerName(*ctx.format, col), text));
+        ctx.fail(QStringLiteral("%1“%2”不是金额。").arg(headerName(*ctx.format, col), f(col)));
     return *amount;
 }
 
@@ -248,27 +296,30 @@ Money positiveAmount(const Fields &f, const Context &ctx, Col col)
 
 Direction directionOf(const Fields &f, const Context &ctx, const QString &neutral)
 {
-    const QString text = f(Col::Direction);
+    const QStringView text = f.view(Col::Direction);
     if (text == u"支出")
         return Direction::Expense;
     if (text == u"收入")
         return Direction::Income;
     if (text.isEmpty() || text == neutral)
         return Direction::Neutral;
-    ctx.fail(QStringLiteral("收/支“%1”应为“支出”“收入”或“%2”。").arg(text, neutral));
+    ctx.fail(QStringLiteral("收/支“%1”应为“支出”“收入”或“%2”。").arg(text.toString(), neutral));
 }
 
-// An order number a spreadsheet program turned into a number ("2.02403E+27").
-void checkKey(const Fields &f, const Context &ctx, const QString &key)
+// The row's order number with its source's prefix. Refused when empty, or when a
+// spreadsheet program turned it into a number ("2.02403E+27").
+QString keyOf(const Fields &f, const Context &ctx)
 {
+    const QStringView key = f.view(Col::Key);
     static const QRegularExpression scientific(QStringLiteral("^\\d(\\.\\d+)?E\\+\\d+$"));
-    if (scientific.match(key).hasMatch())
+    if (key.contains(QLatin1Char('E')) && scientific.match(key).hasMatch())
         throw Error(resavedMessage(ctx.file, QStringLiteral("第 %1 行的%2变成了“%3”")
                                                  .arg(ctx.line)
-                                                 .arg(headerName(*ctx.format, Col::Key), key)));
+                                                 .arg(headerName(*ctx.format, Col::Key),
+                                                      key.toString())));
     if (key.isEmpty())
         ctx.fail(QStringLiteral("%1为空。").arg(headerName(*ctx.format, Col::Key)));
-    Q_UNUSED(f);
+    return prefixed(ctx.keyPrefix, key);
 }
 
 bool isClosed(const QString &status)
@@ -292,8 +343,7 @@ void readAlipay(const Fields &f, Context &ctx)
     if (row.method.isEmpty())
         row.method = QStringLiteral("余额");
     row.status = f(Col::Status);
-    row.key = f(Col::Key);
-    checkKey(f, ctx, row.key);
+    row.key = keyOf(f, ctx);
     row.merchantKey = f(Col::MerchantKey);
     row.note = f(Col::Note);
     row.closed = row.status == u"交易关闭";
@@ -316,8 +366,7 @@ void readAlipayWeb(const Fields &f, Context &ctx)
     row.goods = f(Col::Goods);
     row.method = QStringLiteral("余额");
     row.status = f(Col::Status);
-    row.key = f(Col::Key);
-    checkKey(f, ctx, row.key);
+    row.key = keyOf(f, ctx);
     row.merchantKey = f(Col::MerchantKey);
     row.note = f(Col::Note);
     row.closed = isClosed(row.status);
@@ -335,9 +384,9 @@ void readAlipayWeb(const Fields &f, Context &ctx)
     refund.direction = Direction::Neutral;
     refund.goods = QStringLiteral("退款-") + row.goods;
     QDate modified;
-    QString modifiedTime;
-    if (parseDateTime(f(Col::Modified), true, &modified, &modifiedTime))
-        refund.date = modified, refund.time = modifiedTime;
+    int modifiedTime = -1;
+    if (parseDateTime(f.view(Col::Modified), true, &modified, &modifiedTime))
+        refund.date = modified, refund.seconds = modifiedTime;
     ctx.rows->append(refund);
 }
 
@@ -363,8 +412,7 @@ void readWeChat(const Fields &f, Context &ctx)
     if (row.method.isEmpty())
         row.method = QStringLiteral("零钱");
     row.status = f(Col::Status);
-    row.key = f(Col::Key);
-    checkKey(f, ctx, row.key);
+    row.key = keyOf(f, ctx);
     row.merchantKey = f(Col::MerchantKey);
     row.note = f(Col::Note);
     row.fee = feeIn(row.note);
@@ -393,8 +441,9 @@ void finishBankRow(Row &row, Context &ctx, const QString &method, Money signedAm
     row.direction = repayment                ? Direction::Neutral
                     : signedAmount < Money() ? Direction::Expense
                                              : Direction::Income;
-    row.key = QStringLiteral("%1|%2|%3|%4")
-                  .arg(isoDate(row.date), signedAmount.toPlain(), balance, row.counterparty);
+    row.key = QStringLiteral("%1:%2|%3|%4|%5")
+                  .arg(method, isoDate(row.date), signedAmount.toPlain(), balance,
+                       row.counterparty);
     ctx.rows->append(row);
 }
 
@@ -406,8 +455,8 @@ QString card(const char *kind, const QString &digits)
 
 void readBankDate(const Fields &f, Context &ctx, Col col, Row &row)
 {
-    QString time;
-    if (!parseDateTime(f(col), false, &row.date, &time))
+    int seconds = -1;
+    if (!parseDateTime(f.view(col), false, &row.date, &seconds))
         ctx.fail(QStringLiteral("%1“%2”应为“年-月-日”，例如“2024-03-05”。")
                      .arg(headerName(*ctx.format, col), f(col)));
 }
@@ -591,7 +640,7 @@ int requiredCount(const Format &format)
 }
 
 // How many of the format's required columns the row names, and the index of each.
-int matchHeader(const Format &format, const QStringList &row,
+int matchHeader(const Format &format, Cells row,
                 std::array<int, int(Col::Count)> *index)
 {
     index->fill(-1);
@@ -636,12 +685,20 @@ void readPreamble(const QString &line, Context &ctx, Document &doc)
         doc.from = m.captured(1), doc.to = m.captured(2);
 }
 
-bool isBlank(const QStringList &row)
+bool isBlank(Cells row)
 {
-    for (const QString &cell : row)
+    for (const QStringView cell : row)
         if (!trimmedCell(cell).isEmpty())
             return false;
     return true;
+}
+
+QString joined(Cells row)
+{
+    QStringList texts;
+    for (const QStringView cell : row)
+        texts << cell.toString();
+    return texts.join(QLatin1Char(' '));
 }
 
 QString notUnderstood(const QString &file)
@@ -663,8 +720,8 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
     const Format *nearest = nullptr;
     int nearestFound = 0, nearestLine = 0;
     std::array<int, int(Col::Count)> nearestIndex{};
-    for (int r = 0; r < table.rows.size() && headerAt < 0; ++r) {
-        const QStringList &row = table.rows.at(r);
+    for (int r = 0; r < table.rowCount() && headerAt < 0; ++r) {
+        const Cells row = table.row(r);
         for (const Format &format : formats()) {
             const int found = matchHeader(format, row, &index);
             if (found == requiredCount(format)) {
@@ -673,11 +730,11 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
                 break;
             }
             if (found > nearestFound && found * 2 > requiredCount(format))
-                nearest = &format, nearestFound = found, nearestLine = table.lines.at(r),
+                nearest = &format, nearestFound = found, nearestLine = table.line(r),
                 nearestIndex = index;
         }
         if (headerAt < 0 && !row.isEmpty())
-            readPreamble(row.join(QLatin1Char(' ')), ctx, doc);
+            readPreamble(joined(row), ctx, doc);
     }
     if (headerAt < 0 && nearest)
         throw Error(
@@ -700,15 +757,18 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
                                      .arg(sourceName(format.source), QLatin1String(format.encoding),
                                           table.encoding.section(QLatin1Char(' '), 0, 0))));
     const QString footer = format.footer ? QString::fromUtf8(format.footer) : QString();
-    for (int r = headerAt + 1; r < table.rows.size(); ++r) {
-        const QStringList &cells = table.rows.at(r);
+    if (format.source != Source::Bank)
+        ctx.keyPrefix = sourceName(format.source) + QLatin1Char(':');
+    doc.rows.reserve(table.rowCount() - headerAt);
+    for (int r = headerAt + 1; r < table.rowCount(); ++r) {
+        const Cells cells = table.row(r);
         if (isBlank(cells))
             continue;
-        if (!footer.isEmpty() && trimmedCell(cells.first()).startsWith(footer))
+        if (!footer.isEmpty() && trimmedCell(cells.value(0)).startsWith(footer))
             break;
-        ctx.line = table.lines.at(r);
+        ctx.line = table.line(r);
         const qsizetype before = doc.rows.size();
-        format.read(Fields{cells, index, format}, ctx);
+        format.read(Fields{cells, index, format, ctx}, ctx);
         for (qsizetype i = before; i < doc.rows.size(); ++i)
             doc.rows[i].line = ctx.line;
     }
@@ -719,14 +779,6 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
         for (Row &row : doc.rows)
             if (const int n = ++seen[row.key]; n > 1)
                 row.key += QStringLiteral("#%1").arg(n);
-    }
-    const QString prefix =
-        format.source == Source::Bank ? QString() : sourceName(format.source) + QLatin1Char(':');
-    for (Row &row : doc.rows) {
-        row.key =
-            (format.source == Source::Bank ? row.method + QLatin1Char(':') : prefix) + row.key;
-        if (!row.refundOf.isEmpty())
-            row.refundOf = prefix + row.refundOf;
     }
     return doc;
 }

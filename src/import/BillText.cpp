@@ -4,98 +4,143 @@
 
 namespace Bills {
 
+void TextTable::addRow(int line)
+{
+    m_starts << m_cells.size();
+    m_lines << line;
+}
+
+void TextTable::addCell(const QString &text)
+{
+    m_kept << text;
+    m_cells << QStringView(m_kept.last());
+}
+
+void TextTable::setCell(qsizetype column, const QString &text)
+{
+    const qsizetype at = m_starts.last() + column;
+    while (m_cells.size() <= at)
+        m_cells << QStringView();
+    m_kept << text;
+    m_cells[at] = QStringView(m_kept.last());
+}
+
 QString decodeText(const QByteArray &bytes, QString *encoding)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         *encoding = QStringLiteral("UTF-8 BOM");
         return QString::fromUtf8(bytes.mid(3));
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(bytes);
-    if (!utf8.hasError()) {
+    if (bytes.isValidUtf8()) {
         *encoding = QStringLiteral("UTF-8");
-        return text;
+        return QString::fromUtf8(bytes);
     }
     *encoding = QStringLiteral("GBK");
     QStringDecoder gbk("GB18030");
     return gbk(bytes);
 }
 
+namespace {
+
+bool isBlank(QChar c)
+{
+    // QChar::isSpace covers TABs and most blanks, but not the full-width space
+    // some exports pad with.
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u == u' ' || (u >= u'\t' && u <= u'\r');
+    return QChar::isSpace(u) || u == 0x3000;
+}
+
+} // namespace
+
 TextTable splitCsv(const QString &text)
 {
     TextTable table;
-    QStringList row;
-    QString cell;
+    table.keep(text);
+    const QChar *const begin = text.constData();
+    const QChar *const end = begin + text.size();
+    const QChar *c = begin;
     int line = 1;
-    int rowLine = 1;
-    bool quoted = false;   // inside quotes
-    bool cellStart = true; // nothing of the cell read yet
-    bool rowStarted = false;
-    const QChar *c = text.constData();
-    const QChar *const end = c + text.size();
-    const auto endRow = [&] {
-        row << cell;
-        cell.clear();
-        table.rows << row;
-        table.lines << rowLine;
-        row.clear();
-        rowStarted = false;
-        cellStart = true;
-    };
-    for (; c != end; ++c) {
-        const char16_t u = c->unicode();
-        if (quoted) {
-            if (u == u'"') {
-                if (c + 1 != end && c[1] == u'"') {
-                    cell += QLatin1Char('"');
-                    ++c;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                if (u == u'\n')
+    bool rowOpen = false;
+    // One cell from `c` on; `c` is left on the comma or line end after it.
+    const auto readCell = [&] {
+        if (c == end || *c != u'"') {
+            const QChar *start = c;
+            while (c != end && *c != u',' && *c != u'\n' && *c != u'\r')
+                ++c;
+            table.addCell(QStringView(start, c));
+            return;
+        }
+        // Quoted: a view of what is inside unless a doubled quote or something
+        // after the closing quote other than blanks makes the cell a text of its own.
+        const QChar *start = ++c;
+        QString rewritten;
+        bool own = false;
+        for (;;) {
+            while (c != end && *c != u'"') {
+                if (*c == u'\n')
                     ++line;
-                cell += *c;
+                ++c;
             }
+            if (c != end && c + 1 != end && c[1] == u'"') {
+                rewritten.append(start, c + 1 - start);
+                own = true;
+                c += 2;
+                start = c;
+                continue;
+            }
+            break;
+        }
+        const QChar *const inside = c;
+        if (c != end)
+            ++c; // the closing quote
+        const QChar *after = c;
+        while (c != end && *c != u',' && *c != u'\n' && *c != u'\r')
+            ++c;
+        bool blanksAfter = true;
+        for (const QChar *a = after; a != c; ++a)
+            blanksAfter = blanksAfter && isBlank(*a);
+        if (!own && blanksAfter) {
+            table.addCell(QStringView(start, inside));
+            return;
+        }
+        rewritten.append(start, inside - start);
+        rewritten.append(after, c - after);
+        table.addCell(rewritten);
+    };
+    while (c != end) {
+        if (!rowOpen) {
+            table.addRow(line);
+            rowOpen = true;
+        }
+        readCell();
+        if (c == end)
+            break;
+        if (*c == u',') {
+            ++c;
+            if (c == end)
+                table.addCell(QStringView()); // a last empty cell
             continue;
         }
-        if (!rowStarted) {
-            rowStarted = true;
-            rowLine = line;
-        }
-        if (u == u',') {
-            row << cell;
-            cell.clear();
-            cellStart = true;
-        } else if (u == u'\n' || u == u'\r') {
-            if (u == u'\r' && c + 1 != end && c[1] == u'\n')
-                ++c;
-            endRow();
-            ++line;
-        } else if (u == u'"' && cellStart) {
-            quoted = true;
-            cellStart = false;
-        } else {
-            cell += *c;
-            cellStart = false;
-        }
+        // The end of a line: "\r\n", "\n" or "\r".
+        if (*c == u'\r' && c + 1 != end && c[1] == u'\n')
+            ++c;
+        ++c;
+        ++line;
+        rowOpen = false;
     }
-    if (rowStarted || !cell.isEmpty())
-        endRow();
     return table;
 }
 
-QString trimmedCell(const QString &cell)
+QStringView trimmedCell(QStringView cell)
 {
-    // QString::trimmed removes TABs and the ideographic space's narrower kin, but
-    // not the full-width space some exports pad with.
     qsizetype from = 0, to = cell.size();
-    const auto blank = [](QChar c) { return c.isSpace() || c == QChar(0x3000); };
-    while (from < to && blank(cell.at(from)))
+    while (from < to && isBlank(cell.at(from)))
         ++from;
-    while (to > from && blank(cell.at(to - 1)))
+    while (to > from && isBlank(cell.at(to - 1)))
         --to;
-    return from == 0 && to == cell.size() ? cell : cell.mid(from, to - from);
+    return cell.mid(from, to - from);
 }
 
 } // namespace Bills

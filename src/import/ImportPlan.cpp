@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
+#include <map>
+#include <tuple>
 
 namespace Import {
 
@@ -288,10 +290,11 @@ void Plan::matchCardPayments()
     }
     // Each pool's payments by side, day and amount, so that a bill of 10^5 rows is
     // matched in one pass.
+    using Slot = std::tuple<bool, QString, std::int64_t>;
     const auto slot = [](bool fromApp, const Payment &p) {
-        return QStringLiteral("%1|%2|%3").arg(int(fromApp)).arg(p.date).arg(p.amount.units());
+        return Slot{fromApp, p.date, p.amount.units()};
     };
-    QHash<QString, QList<int>> inLines, imported;
+    std::map<Slot, QList<int>> inLines, imported;
     for (int j = 0; j < payments.size(); ++j)
         inLines[slot(payments.at(j).fromApp, payments.at(j))] << j;
     for (int j = 0; j < m_importedPayments.size(); ++j)
@@ -300,7 +303,11 @@ void Plan::matchCardPayments()
     const auto find = [&](const Payment &p, bool fromApp, bool lines) -> int {
         const QList<Payment> &pool = lines ? payments : m_importedPayments;
         const int offset = lines ? 0 : int(payments.size());
-        for (const int j : (lines ? inLines : imported).value(slot(fromApp, p))) {
+        const auto &index = lines ? inLines : imported;
+        const auto candidates = index.find(slot(fromApp, p));
+        if (candidates == index.end())
+            return -1;
+        for (const int j : candidates->second) {
             const Payment &q = pool.at(j);
             if (used.contains(offset + j))
                 continue;

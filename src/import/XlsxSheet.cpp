@@ -184,18 +184,17 @@ Bills::TextTable readSheet(const ZipArchive &zip, const QString &shownName,
         if (r.name() == QLatin1String("row")) {
             const int number = r.attributes().value(QLatin1String("r")).toInt();
             rowNumber = number > 0 ? number : rowNumber + 1;
-            table.rows << QStringList();
-            table.lines << rowNumber;
+            table.addRow(rowNumber);
             continue;
         }
-        if (r.name() != QLatin1String("c") || table.rows.isEmpty())
+        if (r.name() != QLatin1String("c") || table.rowCount() == 0)
             continue;
         const auto attr = r.attributes();
         const QString reference = attr.value(QLatin1String("r")).toString();
         const QString type = attr.value(QLatin1String("t")).toString();
         const int style = attr.value(QLatin1String("s")).toInt();
-        QStringList &row = table.rows.last();
-        const int column = reference.isEmpty() ? int(row.size()) : columnOf(reference);
+        const qsizetype column = reference.isEmpty() ? table.row(table.rowCount() - 1).size()
+                                                     : columnOf(reference);
         if (!reference.isEmpty() && rowOf(reference) != rowNumber)
             throw Bills::Error(damaged(shownName));
         QString value, inlineText;
@@ -222,9 +221,7 @@ Bills::TextTable readSheet(const ZipArchive &zip, const QString &shownName,
         } else if (!value.isEmpty()) {
             text = dates.value(style) ? dateText(value) : numberText(value);
         }
-        while (row.size() <= column)
-            row << QString();
-        row[column] = text;
+        table.setCell(column, text);
     }
     if (r.hasError())
         throw Bills::Error(damaged(shownName));

@@ -34,7 +34,7 @@ QStringList described(const QList<Document> &documents)
     for (const Document &d : documents)
         for (const Row &r : d.rows)
             out << QStringList{r.date.toString(Qt::ISODate),
-                               r.time,
+                               QString::number(r.seconds),
                                QString::number(int(r.direction)),
                                r.amount.toPlain(),
                                r.counterparty,

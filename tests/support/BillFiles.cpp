@@ -44,27 +44,29 @@ void writeWeChatWorkbook(const QString &csvPath, const QString &path, bool since
     format_set_num_format(money, "\xC2\xA5#,##0.00");
     lxw_row_t row = 0;
     bool inTable = false;
-    for (const QStringList &cells : table.rows) {
-        if (!inTable && cells.value(0).startsWith(QStringLiteral("----"))) {
+    for (qsizetype r = 0; r < table.rowCount(); ++r) {
+        const Bills::Cells cells = table.row(r);
+        const QString first = cells.value(0).toString();
+        if (!inTable && first.startsWith(QStringLiteral("----"))) {
             if (since2026) {
                 worksheet_merge_range(sheet, row, 0, row, 10, "本账单中所有时间均为UTC+08:00时间",
                                       nullptr);
                 ++row;
             }
-            worksheet_merge_range(sheet, row, 0, row, 10, cells.value(0).toUtf8().constData(),
+            worksheet_merge_range(sheet, row, 0, row, 10, first.toUtf8().constData(),
                                   nullptr);
             ++row;
             inTable = true;
             continue;
         }
         if (!inTable) {
-            worksheet_merge_range(sheet, row, 0, row, 10, cells.value(0).toUtf8().constData(),
+            worksheet_merge_range(sheet, row, 0, row, 10, first.toUtf8().constData(),
                                   nullptr);
             ++row;
             continue;
         }
         for (int c = 0; c < cells.size(); ++c) {
-            const QString cell = Bills::trimmedCell(cells.at(c));
+            const QString cell = Bills::trimmedCell(cells.at(c)).toString();
             const bool amount = c == 5 && cell.startsWith(QChar(0x00A5));
             if (amount && since2026)
                 worksheet_write_number(sheet, row, lxw_col_t(c),
