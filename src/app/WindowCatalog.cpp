@@ -12,6 +12,7 @@
 #include "entries/IncomeExpense.h"
 #include "entries/TfrmChangeT.h"
 #include "entries/TfrmTZ.h"
+#include "history/HistoryWindows.h"
 #include "import/TfrmImport.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
@@ -62,6 +63,8 @@ const std::vector<Entry> &all()
         {"TfrmImport", K::MdiChild, make<TfrmImport>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
+        {"TfrmHistory", K::MdiChild, make<TfrmHistory>},
+        {"TfrmRecycle", K::MdiChild, make<TfrmRecycle>},
     };
     return all;
 }

@@ -527,6 +527,7 @@ Summary write(const Options &options)
     try {
         Summary summary;
         Ledger ledger(options.book);
+        ledger.setRecording(false); // a made-up book has no history to undo
         addCategories(db, options.book, "InD", "IName", incomeCategories());
         addCategories(db, options.book, "OutD", "OName", expenseCategories());
         addCategories(db, options.book, "TD", "TName", investmentCategories());

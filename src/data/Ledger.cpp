@@ -7,27 +7,30 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
+#include <optional>
 
 namespace {
 
 struct Kinds
 {
-    Ledger::EntryKind income{"InTable", "IDate", "IName", {{"IMoney", "AName", +1}}};
-    Ledger::EntryKind expense{"OutTable", "ODate", "OName", {{"OMoney", "AName", -1}}};
+    Ledger::EntryKind income{"收入", "InTable", "IDate", "IName", {{"IMoney", "AName", +1}}};
+    Ledger::EntryKind expense{"支出", "OutTable", "ODate", "OName", {{"OMoney", "AName", -1}}};
     Ledger::EntryKind transfer{
-        "ChangeT", "CDate", nullptr, {{"CMoney", "OldN", -1}, {"CMoney", "NewN", +1}}};
+        "转帐", "ChangeT", "CDate", nullptr, {{"CMoney", "OldN", -1}, {"CMoney", "NewN", +1}}};
     // A debt brings the money borrowed in, a credit takes the money lent out, an
     // investment takes the money invested.
-    Ledger::EntryKind debt{"Borrow", "BDate", "BPro", {{"BMoney", "AName", +1}}};
-    Ledger::EntryKind credit{"Debt", "DDate", "DPro", {{"DMoney", "AName", -1}}};
-    Ledger::EntryKind investment{"TTable", "TDate", "TName", {{"TMoney", "AName", -1}}};
+    Ledger::EntryKind debt{"债务", "Borrow", "BDate", "BPro", {{"BMoney", "AName", +1}}};
+    Ledger::EntryKind credit{"债权", "Debt", "DDate", "DPro", {{"DMoney", "AName", -1}}};
+    Ledger::EntryKind investment{"投资", "TTable", "TDate", "TName", {{"TMoney", "AName", -1}}};
     // A repayment takes money out, a collection brings it in, a return brings the
     // principal back with what it earned (or lost); what an investment earned is its
     // running figure.
-    Ledger::FollowUpKind repayment{"BorrowR", "BID", &debt, "BMoney", "RMoney", {"RMoney"}, -1};
-    Ledger::FollowUpKind collection{"DebtR", "DID", &credit, "DMoney", "RMoney", {"RMoney"}, +1};
+    Ledger::FollowUpKind repayment{"还债",   "BorrowR", "BID",      &debt,
+                                   "BMoney", "RMoney",  {"RMoney"}, -1};
+    Ledger::FollowUpKind collection{"收债",   "DebtR",  "DID",      &credit,
+                                    "DMoney", "RMoney", {"RMoney"}, +1};
     Ledger::FollowUpKind investmentReturn{
-        "TTableR", "TID", &investment, "TMoney", "RMoney", {"RMoney", "SMoney"}, +1};
+        "收益", "TTableR", "TID", &investment, "TMoney", "RMoney", {"RMoney", "SMoney"}, +1};
     std::vector<const Ledger::EntryKind *> entries{&income, &expense, &transfer,
                                                    &debt,   &credit,  &investment};
 
@@ -237,12 +240,18 @@ QMap<QString, Money> Ledger::effectsOn(const QString &book)
 
 Ledger::Ledger(const QString &book) : m_book(book)
 {
+}
+
+void Ledger::requireBook() const
+{
+    // Names shared by every book (family members) can be written with no book open.
     if (m_book.isEmpty())
         throw DbError(Rows::noBookMessage());
 }
 
 QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
 {
+    requireBook();
     row[QStringLiteral("BName")] = m_book;
     std::vector<const char *> amounts;
     for (const Leg &leg : kind.legs)
@@ -250,11 +259,14 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
     checkRow(column(kind.table), row, amounts);
     move(effectOf(kind, row), +1, Missing::Refuse);
     m_totals.add(totalsKey(kind, row), totalsAmount(kind, row), +1);
-    return Rows::insert(column(kind.table), row);
+    const QVariant key = Rows::insert(column(kind.table), row);
+    note(QStringLiteral("insert"), column(kind.table), key, {}, {});
+    return key;
 }
 
 void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap row)
 {
+    requireBook();
     // Columns the row leaves out keep what is stored.
     const QVariantMap stored = storedEntry(kind, key);
     row[QStringLiteral("BName")] = m_book;
@@ -270,12 +282,15 @@ void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap ro
     move(effectOf(kind, edited, alreadySettled), +1, Missing::Refuse);
     m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
     m_totals.add(totalsKey(kind, edited), totalsAmount(kind, edited), +1);
+    row.remove(QStringLiteral("ID"));
     if (Rows::update(column(kind.table), row, key) != 1)
         throw DbError(rowGoneMessage());
+    note(QStringLiteral("update"), column(kind.table), key, stored, {});
 }
 
 void Ledger::remove(const EntryKind &kind, const QVariant &key)
 {
+    requireBook();
     const QVariantMap stored = storedEntry(kind, key);
     if (kind.followUps &&
         Sql(QStringLiteral("select 1 from %1 where %2=? limit 1")
@@ -287,23 +302,28 @@ void Ledger::remove(const EntryKind &kind, const QVariant &key)
     move(effectOf(kind, stored), -1, Missing::Skip);
     m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {key}).exec();
+    note(QStringLiteral("delete"), column(kind.table), key, stored, {});
 }
 
 QVariant Ledger::recordFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
                                 QVariantMap record)
 {
+    requireBook();
     const QVariantMap entry = storedEntry(*kind.entry, entryKey);
     record[column(kind.entryKey)] = entryKey;
     checkRow(column(kind.table), record, kind.amounts);
     moveFigures(kind, entry, record, +1);
     move(effectOf(kind, record), +1, Missing::Refuse);
     m_totals.add(totalsKey(kind, record, m_book), amountOf(record, kind.amounts.front()), +1);
-    return Rows::insert(column(kind.table), record);
+    const QVariant key = Rows::insert(column(kind.table), record);
+    note(QStringLiteral("insert"), column(kind.table), key, {}, {});
+    return key;
 }
 
 void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
                             const QVariant &recordKey)
 {
+    requireBook();
     const QVariantMap entry = storedEntry(*kind.entry, entryKey);
     QSqlQuery stored = Sql(QStringLiteral("select * from %1 where ID=? and %2=?")
                                .arg(column(kind.table), column(kind.entryKey)),
@@ -316,10 +336,12 @@ void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
     move(effectOf(kind, record), -1, Missing::Skip);
     m_totals.add(totalsKey(kind, record, m_book), -amountOf(record, kind.amounts.front()), -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {recordKey}).exec();
+    note(QStringLiteral("delete"), column(kind.table), recordKey, record, {});
 }
 
 void Ledger::setBalance(const QVariant &accountKey, Money balance)
 {
+    requireBook();
     QSqlQuery stored =
         Sql(QStringLiteral("select AName, AMoney from SAccount where ID=? and BName=?"),
             {accountKey, m_book})
@@ -332,7 +354,189 @@ void Ledger::setBalance(const QVariant &accountKey, Money balance)
         const Money now = Money::fromVariant(stored.value(1));
         it = m_accounts.emplace(id, Account{stored.value(0).toString(), now, now}).first;
     }
+    if (it->second.now == balance)
+        return;
+    const QString name = stored.value(0).toString();
+    note(QStringLiteral("balance"), QStringLiteral("SAccount"), accountKey,
+         {{QStringLiteral("AName"), name}, {QStringLiteral("AMoney"), it->second.now.toVariant()}},
+         {{QStringLiteral("AName"), name}, {QStringLiteral("AMoney"), balance.toVariant()}});
     it->second.now = balance;
+}
+
+namespace {
+
+// The kind of reference a table holds; none for another table.
+std::optional<References::Kind> referenceKind(const QString &table)
+{
+    for (const References::Kind kind :
+         {References::Kind::Account, References::Kind::IncomeCategory,
+          References::Kind::ExpenseCategory, References::Kind::InvestmentCategory,
+          References::Kind::Member})
+        if (table.compare(QLatin1String(References::target(kind).table), Qt::CaseInsensitive) == 0)
+            return kind;
+    return std::nullopt;
+}
+
+References::Kind referenceKindOf(const QString &table)
+{
+    const std::optional<References::Kind> kind = referenceKind(table);
+    if (!kind)
+        throw DbError(QStringLiteral("%1 不是帐户、类别或家庭成员的表。").arg(table));
+    return *kind;
+}
+
+bool isAccounts(const QString &table)
+{
+    return table.compare(QLatin1String("SAccount"), Qt::CaseInsensitive) == 0;
+}
+
+bool perBook(References::Kind kind)
+{
+    return References::target(kind).scope == References::Scope::Book;
+}
+
+} // namespace
+
+QVariant Ledger::saveReference(const QString &table, QVariantMap row)
+{
+    if (perBook(referenceKindOf(table))) {
+        requireBook();
+        row[QStringLiteral("BName")] = m_book;
+    }
+    // A new account starts at 0; the balance typed is set as a balance.
+    const QVariant balance = isAccounts(table) && !row.contains(QStringLiteral("ID"))
+                                 ? row.take(QStringLiteral("AMoney"))
+                                 : QVariant();
+    const QVariant key = Rows::insert(table, row);
+    note(QStringLiteral("insert"), table, key, {}, {});
+    if (balance.isValid())
+        setBalance(key, Money::fromVariant(balance));
+    return key;
+}
+
+void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVariantMap row)
+{
+    const References::Kind kind = referenceKindOf(table);
+    if (perBook(kind))
+        requireBook();
+    const QVariantMap stored = storedRow(table, key);
+    if (stored.isEmpty())
+        throw DbError(rowGoneMessage());
+    const QString name = QLatin1String(References::target(kind).column);
+    if (row.contains(name) && row.value(name).toString() != stored.value(name).toString())
+        References::rename(kind, stored.value(name).toString(), row.value(name).toString(), m_book);
+    if (perBook(kind))
+        row[QStringLiteral("BName")] = m_book;
+    row.remove(QStringLiteral("ID"));
+    const QVariant balance = isAccounts(table) ? row.take(QStringLiteral("AMoney")) : QVariant();
+    if (Rows::update(table, row, key) != 1)
+        throw DbError(rowGoneMessage());
+    note(QStringLiteral("update"), table, key, stored, {});
+    if (balance.isValid())
+        setBalance(key, Money::fromVariant(balance));
+}
+
+void Ledger::removeReference(const QString &table, const QVariant &key)
+{
+    const References::Kind kind = referenceKindOf(table);
+    if (perBook(kind))
+        requireBook();
+    const QVariantMap stored = storedRow(table, key);
+    if (stored.isEmpty())
+        throw DbError(rowGoneMessage());
+    // Rows may have come to name it since 删除 was pressed.
+    const QString name = stored.value(QLatin1String(References::target(kind).column)).toString();
+    if (const QString refusal = References::deletionRefusal(kind, name, m_book); !refusal.isEmpty())
+        throw DbError(refusal);
+    Sql(QStringLiteral("delete from %1 where ID=?").arg(table), {key}).exec();
+    note(QStringLiteral("delete"), table, key, stored, {});
+}
+
+QVariantMap Ledger::storedRow(const QString &table, const QVariant &key) const
+{
+    Sql sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key});
+    const std::optional<References::Kind> reference = referenceKind(table);
+    if (entryKind(table) || (reference && perBook(*reference)))
+        sql.add(QStringLiteral(" and BName=?"), {m_book});
+    else if (const FollowUpKind *f = followUpKind(table))
+        sql.add(QStringLiteral(" and %1 in (select ID from %2 where BName=?)")
+                    .arg(column(f->entryKey), column(f->entry->table)),
+                {m_book});
+    QSqlQuery stored = sql.exec();
+    return stored.next() ? rowOf(stored) : QVariantMap();
+}
+
+void Ledger::note(const QString &op, const QString &table, const QVariant &key,
+                  const QVariantMap &before, const QVariantMap &after)
+{
+    if (!m_recording)
+        return;
+    // What a row became is read back: defaults and figures moved included.
+    const bool readBack = after.isEmpty() && op != QLatin1String("delete");
+    History::Op written{op, table, key, before, readBack ? storedRow(table, key) : after};
+    // An account's balance is the ledger's: an edit of its row undoes and redoes
+    // the rest of it; a balance typed is an op of its own.
+    if (op == QLatin1String("update") && isAccounts(table)) {
+        written.before.remove(QStringLiteral("AMoney"));
+        written.after.remove(QStringLiteral("AMoney"));
+    }
+    m_ops.push_back(std::move(written));
+}
+
+const Ledger::EntryKind *Ledger::entryKind(const QString &table)
+{
+    for (const EntryKind *kind : entryKinds())
+        if (table.compare(column(kind->table), Qt::CaseInsensitive) == 0)
+            return kind;
+    return nullptr;
+}
+
+const Ledger::FollowUpKind *Ledger::followUpKind(const QString &table)
+{
+    for (const EntryKind *kind : entryKinds())
+        if (kind->followUps &&
+            table.compare(column(kind->followUps->table), Qt::CaseInsensitive) == 0)
+            return kind->followUps;
+    return nullptr;
+}
+
+QString Ledger::describe(const History::Op &op)
+{
+    const QVariantMap &row = op.after.isEmpty() ? op.before : op.after;
+    const auto text = [&row](const char *name) {
+        return name ? row.value(column(name)).toString() : QString();
+    };
+    const auto amount = [&row](const char *name) {
+        return Money::fromVariant(row.value(column(name))).toShown();
+    };
+    const QString verb = op.op == QLatin1String("insert")   ? QStringLiteral("新增")
+                         : op.op == QLatin1String("update") ? QStringLiteral("修改")
+                         : op.op == QLatin1String("delete") ? QStringLiteral("删除")
+                                                            : QStringLiteral("修改");
+    QStringList parts;
+    if (const EntryKind *kind = entryKind(op.table)) {
+        parts << verb + QString::fromUtf8(kind->title) << text(kind->dateColumn);
+        if (kind->nameColumn)
+            parts << text(kind->nameColumn);
+        else
+            parts << text(kind->legs[0].account) + QStringLiteral("→") +
+                         text(kind->legs[1].account);
+        parts << amount(kind->legs.front().amount);
+    } else if (const FollowUpKind *f = followUpKind(op.table)) {
+        parts << verb + QString::fromUtf8(f->title) << text("RDate") << amount(f->amounts.front());
+    } else if (op.op == QLatin1String("balance")) {
+        parts << QStringLiteral("修改帐户余额") << text("AName") << amount("AMoney");
+    } else if (const std::optional<References::Kind> kind = referenceKind(op.table)) {
+        const References::Target &t = References::target(*kind);
+        parts << verb + QString::fromUtf8(t.title) << op.before.value(column(t.column)).toString();
+        const QString now = op.after.value(column(t.column)).toString();
+        if (op.op == QLatin1String("insert"))
+            parts.last() = now;
+        else if (!now.isEmpty() && now != parts.last())
+            parts << QStringLiteral("改名为") << now;
+    }
+    parts.removeAll(QString());
+    return parts.join(QLatin1Char(' '));
 }
 
 void Ledger::commit()
@@ -349,6 +553,17 @@ void Ledger::commit()
     }
     m_totals.write();
     m_totals = {};
+    // With no book open there is no book's history to keep it in.
+    if (m_recording && !m_book.isEmpty() && !m_ops.empty()) {
+        QString description = m_description;
+        if (description.isEmpty()) {
+            description = describe(m_ops.front());
+            if (m_ops.size() > 1)
+                description += QStringLiteral(" 等 %1 项").arg(m_ops.size());
+        }
+        History::record(m_book, m_window, description, m_ops);
+        m_ops.clear();
+    }
     m_transaction.commit();
 }
 
@@ -359,9 +574,8 @@ void Ledger::move(const Movements &movements, int sign, Missing missing)
         if (id < 0)
             continue;
         Account &account = m_accounts.at(id);
-        account.now =
-            plus(account.now, sign > 0 ? amount : -amount,
-                 [&account] { return accountRangeMessage(account.name); });
+        account.now = plus(account.now, sign > 0 ? amount : -amount,
+                           [&account] { return accountRangeMessage(account.name); });
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/History.h"
 #include "data/Money.h"
 #include "data/MonthTotals.h"
 #include "data/Transaction.h"
@@ -38,6 +39,7 @@ public:
     // settled since.
     struct EntryKind
     {
+        const char *title; // "支出": how the history names it
         const char *table;
         const char *dateColumn;
         const char *nameColumn; // category or other side, by which totals are kept; or none
@@ -50,6 +52,7 @@ public:
     // running figure by its last, and moves its own account by every amount.
     struct FollowUpKind
     {
+        const char *title; // "还债"
         const char *table;
         const char *entryKey; // the column that holds the entry's ID
         const EntryKind *entry;
@@ -69,6 +72,9 @@ public:
     static const FollowUpKind &repayment();
     static const FollowUpKind &collection();
     static const FollowUpKind &investmentReturn();
+    // The kind whose rows a table holds; none for another table.
+    static const EntryKind *entryKind(const QString &table);
+    static const FollowUpKind *followUpKind(const QString &table);
 
     // What a stored or entered row moves, by account name: an entry (with what its
     // follow-ups settled), a follow-up record.
@@ -110,6 +116,21 @@ public:
                         const QVariant &recordKey);
     // Sets an account's balance as the user typed it (the account window).
     void setBalance(const QVariant &accountKey, Money balance);
+    // Rows of the accounts, categories and members (References::Target tables):
+    // a rename is carried into every row that gives the name; a name that rows
+    // give is not deleted (DbError says how many).
+    QVariant saveReference(const QString &table, QVariantMap row);
+    void saveReferenceEdit(const QString &table, const QVariant &key, QVariantMap row);
+    void removeReference(const QString &table, const QVariant &key);
+
+    // What the history says of this action: the window it came from, and its
+    // description when not that of its first row. Off, the action is not kept in
+    // the history (sample books, undo and redo themselves).
+    void setWindow(const QString &window) { m_window = window; }
+    void setDescription(const QString &description) { m_description = description; }
+    void setRecording(bool recording) { m_recording = recording; }
+    // How the history names a row written: "删除支出 2026-12-05 食品 36.50".
+    static QString describe(const History::Op &op);
 
     // Writes the balances moved and the kept totals, and commits; DbError when a
     // balance would leave the exact range or the database refuses.
@@ -119,6 +140,7 @@ public:
     static QString rowGoneMessage();
 
 private:
+    void requireBook() const;
     struct Account
     {
         QString name;
@@ -146,4 +168,11 @@ private:
     std::map<qint64, Account> m_accounts;
     QHash<QString, bool> m_knownNames; // references found, by kind and name
     MonthTotals::Changes m_totals;
+    void note(const QString &op, const QString &table, const QVariant &key,
+              const QVariantMap &before, const QVariantMap &after);
+    QVariantMap storedRow(const QString &table, const QVariant &key) const;
+    bool m_recording = true;
+    QString m_window;
+    QString m_description;
+    std::vector<History::Op> m_ops;
 };

@@ -108,6 +108,31 @@ std::vector<Table> makeTables()
          nullptr,
          "BName,Kind,Month,Name,AName,AName2,FName",
          2},
+        // What each action on a book's money and names did, to be undone and redone:
+        // the action, and each row it wrote as it was before and after (JSON).
+        {"History",
+         {key(), text("BName"), text("At"), text("Window"), text("Kind"), text("Description"),
+          count("Undone")},
+         nullptr,
+         nullptr,
+         nullptr,
+         4},
+        {"HistoryRow",
+         {key(), count("HistoryID"), count("Seq"), text("Op"), text("Tbl"), count("RowKey"),
+          text("Description"), text("Before"), text("After"), count("Binned"), count("RestoredBy")},
+         nullptr,
+         "HistoryID",
+         nullptr,
+         4},
+        // Books deleted into the recycle bin: the book's row, and the name its rows
+        // are kept under meanwhile (one no book can have).
+        {"BinnedBook",
+         {key(), count("BookID"), text("BName"), text("BPass"), date("BDate"), text("Remark"),
+          text("Hidden"), text("DeletedAt")},
+         nullptr,
+         nullptr,
+         nullptr,
+         4},
         // Bills imported: what each payment method and app category is in the book,
         // the user's rules, and each import with the entries it wrote and their bill keys.
         {"ImportAccount",
@@ -115,32 +140,35 @@ std::vector<Table> makeTables()
          nullptr,
          nullptr,
          nullptr,
-         4},
+         5},
         {"ImportCategory",
          {key(), text("BName"), text("AppName"), text("OName"), text("IName")},
          nullptr,
          nullptr,
          nullptr,
-         4},
+         5},
         {"ImportRule",
          {key(), text("BName"), text("Pattern"), text("OName"), text("IName"), text("FName")},
          nullptr,
          nullptr,
          nullptr,
-         4},
+         5},
+        // A batch stands while Undone is 0; HistoryID is the action that imported it,
+        // UndoneBy the one that took it back (each undone and redone in 编辑).
         {"ImportBatch",
-         {key(), text("BName"), text("Made"), text("Files"), count("Entries")},
+         {key(), text("BName"), text("Made"), text("Files"), count("Entries"), count("Undone"),
+          count("HistoryID"), count("UndoneBy")},
          nullptr,
          nullptr,
          nullptr,
-         4},
+         5},
         {"ImportEntry",
          {key(), text("BName"), count("BatchID"), text("BillKey"), text("Method"), date("BillDate"),
           money("Amount"), text("EntryTable"), count("EntryID"), text("Snapshot")},
          nullptr,
          "BatchID",
          nullptr,
-         4},
+         5},
     };
 }
 
@@ -161,7 +189,7 @@ const LaterIndex LaterIndexes[] = {
     {"InTable", "idx_InTable_book_money", "BName, IMoney", 3},
     {"OutTable", "idx_OutTable_book_money", "BName, OMoney", 3},
     // A bill row imported before is found by its key.
-    {"ImportEntry", "idx_ImportEntry_book_key", "BName, BillKey", 4},
+    {"ImportEntry", "idx_ImportEntry_book_key", "BName, BillKey", 5},
 };
 
 QString createStatement(const LaterIndex &index)

@@ -36,8 +36,10 @@ struct Table
 constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 2: kept monthly totals (MonthTotal, MonthNameTotal).
 // 3: incomes and expenses indexed by amount (LaterIndex).
-// 4: bill imports (ImportAccount, ImportCategory, ImportRule, ImportBatch, ImportEntry).
-constexpr int UserVersion = 4;
+// 4: the history of actions, for undo and the recycle bin (History, HistoryRow,
+//    BinnedBook).
+// 5: bill imports (ImportAccount, ImportCategory, ImportRule, ImportBatch, ImportEntry).
+constexpr int UserVersion = 5;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);

@@ -144,8 +144,7 @@ namespace {
 // A value bound as Qt's SQLite driver binds it: a null QString is NULL.
 void bindValue(sqlite3_stmt *statement, int at, const QVariant &value)
 {
-    if (value.isNull() ||
-        (value.typeId() == QMetaType::QString && value.toString().isNull())) {
+    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull())) {
         sqlite3_bind_null(statement, at);
         return;
     }

@@ -4,10 +4,10 @@
 #include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
+#include "data/Transaction.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStringList>
 
 namespace Import {
@@ -52,16 +52,23 @@ QString snapshot(const Ledger::EntryKind &kind, const QVariantMap &row)
     return parts.join(QChar(0x1F));
 }
 
-QVariantMap storedRow(const QString &table, qint64 id)
+// Ties the batch to the history's action just written by `ledger` (in the
+// transaction around it): undone and redone in 编辑, the batch follows.
+void commitAs(Ledger &ledger, const QString &book, const QString &column, qint64 batch)
 {
-    QSqlQuery query = Sql(QStringLiteral("select * from %1 where ID=?").arg(table), {id}).exec();
-    QVariantMap row;
-    if (!query.next())
-        return row;
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        row[record.fieldName(i)] = query.value(i);
-    return row;
+    ledger.commit();
+    Sql(QStringLiteral("update ImportBatch set %1=(select max(ID) from History where BName=?) "
+                       "where ID=?")
+            .arg(column),
+        {book, batch})
+        .exec();
+}
+
+QString filesOf(qint64 batch)
+{
+    return Sql(QStringLiteral("select Files from ImportBatch where ID=?"), {batch})
+        .scalar()
+        .toString();
 }
 
 // The entries' signed movement as the bill gave it, for matching card payments later.
@@ -82,7 +89,9 @@ Result write(const Plan &plan, const Progress &progress)
     const int total = plan.chosenCount();
     if (total == 0)
         throw DbError(QStringLiteral("没有选中要导入的记录。"));
+    Transaction transaction;
     Ledger ledger(book);
+    ledger.setWindow(QStringLiteral("导入帐单"));
     const SqlReuse reuse; // a statement per table, not per row
     for (const bool expense : {true, false}) {
         const QString fallback = Settings::fallbackCategory(expense);
@@ -101,7 +110,8 @@ Result write(const Plan &plan, const Progress &progress)
             {{"BName", book},
              {"Made", QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
              {"Files", files.join(QStringLiteral("；"))},
-             {"Entries", 0}})
+             {"Entries", 0},
+             {"Undone", 0}})
             .toLongLong();
     const QString keyInsert = QStringLiteral(
         "insert into ImportEntry (BName, BatchID, BillKey, Method, BillDate, Amount, "
@@ -111,9 +121,9 @@ Result write(const Plan &plan, const Progress &progress)
         QVariantMap stored = row;
         stored.insert(QStringLiteral("BName"), book);
         const Bills::Row &bill = plan.rowOf(line);
-        Sql(keyInsert, {book, result.batch, bill.key, bill.method, line.date,
-                        billAmount(line).toVariant(), QLatin1String(kind.table), id,
-                        snapshot(kind, stored)})
+        Sql(keyInsert,
+            {book, result.batch, bill.key, bill.method, line.date, billAmount(line).toVariant(),
+             QLatin1String(kind.table), id, snapshot(kind, stored)})
             .insert();
         ++result.entries;
     };
@@ -141,15 +151,23 @@ Result write(const Plan &plan, const Progress &progress)
     Sql(QStringLiteral("update ImportBatch set Entries=? where ID=?"),
         {result.entries, result.batch})
         .exec();
-    ledger.commit();
+    // One action in the history, undone as a whole.
+    ledger.setDescription(QStringLiteral("导入帐单 %1 条 %2")
+                              .arg(result.entries)
+                              .arg(files.join(QStringLiteral("；"))));
+    commitAs(ledger, book, QStringLiteral("HistoryID"), result.batch);
+    transaction.commit();
     return result;
 }
 
 void undo(const QString &book, qint64 batch, const Progress &progress)
 {
+    Transaction transaction;
     Ledger ledger(book);
+    ledger.setWindow(QStringLiteral("导入帐单"));
     const SqlReuse reuse;
-    if (!Sql(QStringLiteral("select 1 from ImportBatch where ID=? and BName=?"), {batch, book})
+    if (!Sql(QStringLiteral("select 1 from ImportBatch where ID=? and BName=? and Undone=0"),
+             {batch, book})
              .hasRows())
         throw DbError(QStringLiteral("这次导入已不存在，可能已经撤销。"));
     QSqlQuery entries = Sql(QStringLiteral("select EntryTable, EntryID, Snapshot, BillDate from "
@@ -166,7 +184,7 @@ void undo(const QString &book, qint64 batch, const Progress &progress)
         for (const Ledger::EntryKind *k : Ledger::entryKinds())
             if (table == QLatin1String(k->table))
                 kind = k;
-        const QVariantMap stored = kind ? storedRow(table, id) : QVariantMap();
+        const QVariantMap stored = kind ? Rows::read(table, id) : QVariantMap();
         if (stored.isEmpty() || snapshot(*kind, stored) != entries.value(2).toString()) {
             if (++changed == 1)
                 example = QStringLiteral("%1 的一条记录%2")
@@ -189,9 +207,17 @@ void undo(const QString &book, qint64 batch, const Progress &progress)
         if (progress && (++done % 500 == 0 || done == toRemove.size()))
             progress(done, int(toRemove.size()));
     }
-    Sql(QStringLiteral("delete from ImportEntry where BatchID=?"), {batch}).exec();
-    Sql(QStringLiteral("delete from ImportBatch where ID=?"), {batch}).exec();
-    ledger.commit();
+    // Kept, not deleted: 编辑 → 撤销 of this brings the batch back as it was.
+    Sql(QStringLiteral("update ImportBatch set Undone=1 where ID=?"), {batch}).exec();
+    ledger.setDescription(
+        QStringLiteral("撤销导入 %1 条 %2").arg(toRemove.size()).arg(filesOf(batch)));
+    commitAs(ledger, book, QStringLiteral("UndoneBy"), batch);
+    // The entries went back with their import, not into the recycle bin one by one.
+    Sql(QStringLiteral("update HistoryRow set Binned=0 where HistoryID=(select UndoneBy from "
+                       "ImportBatch where ID=?)"),
+        {batch})
+        .exec();
+    transaction.commit();
 }
 
 QString resultText(const Result &result)

@@ -313,10 +313,10 @@ QString keyOf(const Fields &f, const Context &ctx)
     const QStringView key = f.view(Col::Key);
     static const QRegularExpression scientific(QStringLiteral("^\\d(\\.\\d+)?E\\+\\d+$"));
     if (key.contains(QLatin1Char('E')) && scientific.match(key).hasMatch())
-        throw Error(resavedMessage(ctx.file, QStringLiteral("第 %1 行的%2变成了“%3”")
-                                                 .arg(ctx.line)
-                                                 .arg(headerName(*ctx.format, Col::Key),
-                                                      key.toString())));
+        throw Error(
+            resavedMessage(ctx.file, QStringLiteral("第 %1 行的%2变成了“%3”")
+                                         .arg(ctx.line)
+                                         .arg(headerName(*ctx.format, Col::Key), key.toString())));
     if (key.isEmpty())
         ctx.fail(QStringLiteral("%1为空。").arg(headerName(*ctx.format, Col::Key)));
     return prefixed(ctx.keyPrefix, key);
@@ -441,9 +441,9 @@ void finishBankRow(Row &row, Context &ctx, const QString &method, Money signedAm
     row.direction = repayment                ? Direction::Neutral
                     : signedAmount < Money() ? Direction::Expense
                                              : Direction::Income;
-    row.key = QStringLiteral("%1:%2|%3|%4|%5")
-                  .arg(method, isoDate(row.date), signedAmount.toPlain(), balance,
-                       row.counterparty);
+    row.key =
+        QStringLiteral("%1:%2|%3|%4|%5")
+            .arg(method, isoDate(row.date), signedAmount.toPlain(), balance, row.counterparty);
     ctx.rows->append(row);
 }
 
@@ -640,8 +640,7 @@ int requiredCount(const Format &format)
 }
 
 // How many of the format's required columns the row names, and the index of each.
-int matchHeader(const Format &format, Cells row,
-                std::array<int, int(Col::Count)> *index)
+int matchHeader(const Format &format, Cells row, std::array<int, int(Col::Count)> *index)
 {
     index->fill(-1);
     int found = 0;

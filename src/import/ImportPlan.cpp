@@ -93,7 +93,8 @@ Plan::Plan(Settings settings) : m_settings(std::move(settings))
 {
     QSqlQuery imported =
         Sql(QStringLiteral("select BillKey, EntryTable, EntryID, Method, BillDate, "
-                           "Amount from ImportEntry where BName=? order by ID"),
+                           "Amount from ImportEntry where BName=? and BatchID in (select ID from "
+                           "ImportBatch where Undone=0) order by ID"),
             {m_settings.book()})
             .exec();
     while (imported.next()) {

@@ -315,7 +315,7 @@ void TfrmImport::readBatches()
         {QStringLiteral("ID"), QStringLiteral("ID"), List::Kind::Hidden},
     };
     List::Query query = List::listing(columns, QStringLiteral("ImportBatch"));
-    query.select.add(QStringLiteral(" where BName=?"), {m_book});
+    query.select.add(QStringLiteral(" where BName=? and Undone=0"), {m_book});
     query.order = QStringLiteral("ID desc");
     m_batches->setQuery(query);
     List::showColumns(m_batchGrid, m_batches, columns);

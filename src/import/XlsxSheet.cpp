@@ -193,8 +193,8 @@ Bills::TextTable readSheet(const ZipArchive &zip, const QString &shownName,
         const QString reference = attr.value(QLatin1String("r")).toString();
         const QString type = attr.value(QLatin1String("t")).toString();
         const int style = attr.value(QLatin1String("s")).toInt();
-        const qsizetype column = reference.isEmpty() ? table.row(table.rowCount() - 1).size()
-                                                     : columnOf(reference);
+        const qsizetype column =
+            reference.isEmpty() ? table.row(table.rowCount() - 1).size() : columnOf(reference);
         if (!reference.isEmpty() && rowOf(reference) != rowNumber)
             throw Bills::Error(damaged(shownName));
         QString value, inlineText;

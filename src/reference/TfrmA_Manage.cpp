@@ -1,7 +1,5 @@
 #include "reference/TfrmA_Manage.h"
 
-#include "data/Ledger.h"
-
 namespace {
 
 Maintenance::Descriptor accounts()
@@ -34,6 +32,7 @@ Maintenance::Descriptor accounts()
         .referencedAs = References::Kind::Account,
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
+        .countUnit = QStringLiteral("个帐户"),
         .refreshSummaryOnClose = true,
     };
 }
@@ -45,14 +44,3 @@ TfrmA_Manage::TfrmA_Manage(QWidget *parent) : MaintenanceWindow(accounts(), pare
     FormCreate();
 }
 
-QVariant TfrmA_Manage::storeRow(Mode mode, const QVariantMap &row)
-{
-    QVariantMap rest = row;
-    const QVariant balance = rest.take(QStringLiteral("AMoney"));
-    Ledger ledger(book());
-    const QVariant key = MaintenanceWindow::storeRow(mode, rest);
-    if (balance.isValid())
-        ledger.setBalance(key, Money::fromVariant(balance));
-    ledger.commit();
-    return key;
-}

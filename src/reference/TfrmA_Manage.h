@@ -8,8 +8,4 @@ class TfrmA_Manage : public MaintenanceWindow
     Q_OBJECT
 public:
     explicit TfrmA_Manage(QWidget *parent = nullptr);
-
-protected:
-    // The balance typed is set by the ledger, the rest of the row as any row.
-    QVariant storeRow(Mode mode, const QVariantMap &row) override;
 };

@@ -80,8 +80,8 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .modifyCaption = QStringLiteral("修改（&E）"),
         // Of one date, the latest entered comes first.
         .orderBy = dateAlias + QStringLiteral(" desc, ID desc"),
-        // Six columns fit beside each other.
-        .columnWidth = 120,
+        // Columns fit their titles and first rows (amounts 100 px), 备注 takes the rest.
+        .columnWidth = 100,
         .rereadAfterEdit = true,
         .queryButton = true,
         .refreshSummaryOnClose = true,
@@ -127,6 +127,7 @@ void EntryWindow::prepareNewRow()
 QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
 {
     Ledger ledger(book());
+    ledger.setWindow(descriptor().caption);
     const QVariant key = mode == Mode::New ? ledger.save(m_kind, row) : currentKey();
     if (mode == Mode::Edit)
         ledger.saveEdit(m_kind, key, row);
@@ -140,6 +141,7 @@ QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
 void EntryWindow::removeRow(const QVariant &key)
 {
     Ledger ledger(book());
+    ledger.setWindow(descriptor().caption);
     ledger.remove(m_kind, key);
     ledger.commit();
 }

@@ -182,6 +182,7 @@ void FollowUpDialog::write() const
         record[QLatin1String(m_d.kind->amounts[i])] =
             Money::parse(m_amounts[i]->text()).value_or(Money()).toVariant();
     Ledger ledger(m_owner ? m_owner->book() : QString());
+    ledger.setWindow(m_d.recordCaption);
     ledger.recordFollowUp(*m_d.kind, m_entryKey, record);
     ledger.commit();
 }
@@ -294,6 +295,7 @@ void FollowUpListWindow::D1Click()
         return;
     try {
         Ledger ledger(m_owner ? m_owner->book() : QString());
+        ledger.setWindow(m_d.listCaption);
         ledger.removeFollowUp(*m_d.kind, m_entryKey, recordKey);
         ledger.commit();
     } catch (const DbError &e) {

@@ -78,7 +78,8 @@ List::Descriptor Maintenance::list(const Descriptor &d)
             .columns = d.columns,
             .perBook = d.perBook,
             .orderBy = d.orderBy,
-            .columnWidth = d.columnWidth};
+            .columnWidth = d.columnWidth,
+            .countUnit = d.countUnit};
 }
 
 MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
@@ -176,6 +177,15 @@ void MaintenanceWindow::FormCreate()
 void MaintenanceWindow::currentRowChanged()
 {
     showCurrentRow();
+    updateRowButtons();
+}
+
+void MaintenanceWindow::updateRowButtons()
+{
+    // 修改 and 删除 act on the row under the cursor: an empty list has none.
+    const bool onRow = m_mode == Mode::Browse && !currentKey().isNull();
+    m_butMed->setEnabled(onRow);
+    m_butDel->setEnabled(onRow);
 }
 
 void MaintenanceWindow::showCurrentRow()
@@ -196,12 +206,11 @@ void MaintenanceWindow::setMode(Mode mode)
     const bool browsing = mode == Mode::Browse;
     m_panel->setEnabled(!browsing);
     m_butNew->setEnabled(browsing);
-    m_butMed->setEnabled(browsing);
     m_butSave->setVisible(mode != Mode::Edit);
     m_butSave->setEnabled(mode == Mode::New);
     m_butSaveEdit->setVisible(mode == Mode::Edit);
     m_butCan->setEnabled(!browsing);
-    m_butDel->setEnabled(browsing);
+    updateRowButtons();
     if (m_butQuery)
         m_butQuery->setEnabled(browsing);
     myBool(!browsing);
@@ -422,16 +431,25 @@ void MaintenanceWindow::prepareNewRow()
 
 QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
 {
-    Transaction transaction;
+    if (!m_d.referencedAs) {
+        Transaction transaction;
+        // Another window may have deleted the row meanwhile; saying "saved" would be false.
+        const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
+                             : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
+                                                                               : QVariant();
+        if (key.isNull())
+            throw DbError(rowGoneMessage());
+        transaction.commit();
+        return key;
+    }
+    // Names the entries give: the ledger carries a rename into them, sets a
+    // balance typed, and keeps the change in the history.
+    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    ledger.setWindow(m_d.caption);
+    const QVariant key = mode == Mode::New ? ledger.saveReference(m_d.table, row) : currentKey();
     if (mode == Mode::Edit)
-        carryRename();
-    // Another window may have deleted the row meanwhile; saying "saved" would be false.
-    const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
-                         : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
-                                                                           : QVariant();
-    if (key.isNull())
-        throw DbError(rowGoneMessage());
-    transaction.commit();
+        ledger.saveReferenceEdit(m_d.table, key, row);
+    ledger.commit();
     return key;
 }
 
@@ -451,12 +469,16 @@ QString MaintenanceWindow::deletionRefusal() const
 
 void MaintenanceWindow::removeRow(const QVariant &key)
 {
-    Transaction transaction;
-    // Rows may have come to name it since 删除 was pressed.
-    if (const QString refusal = deletionRefusal(); !refusal.isEmpty())
-        throw DbError(refusal);
-    Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key}).exec();
-    transaction.commit();
+    if (!m_d.referencedAs) {
+        Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key})
+            .exec();
+        return;
+    }
+    // The ledger refuses a name that rows have come to give since 删除 was pressed.
+    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    ledger.setWindow(m_d.caption);
+    ledger.removeReference(m_d.table, key);
+    ledger.commit();
 }
 
 bool MaintenanceWindow::mayDelete()
@@ -498,19 +520,6 @@ void MaintenanceWindow::checkOwnBook() const
 {
     if (m_d.perBook && book() != TfrmDM::instance()->currentBook())
         throw DbError(book().isEmpty() ? Rows::noBookMessage() : otherBookMessage(book()));
-}
-
-void MaintenanceWindow::carryRename()
-{
-    if (!m_d.referencedAs)
-        return;
-    const QString column = columnOf(m_d.nameAlias);
-    const QVariant stored =
-        Sql(QStringLiteral("select %1 from %2 where ID=?").arg(column, m_d.table), {currentKey()})
-            .scalar();
-    const QString renamed = fieldText(m_d.nameAlias);
-    if (stored.isValid() && stored.toString() != renamed)
-        References::rename(*m_d.referencedAs, stored.toString(), renamed, book());
 }
 
 QVariant MaintenanceWindow::writeRow(Mode mode)

@@ -1,5 +1,6 @@
 #include "app/TfrmMain.h"
 #include "books/BookStore.h"
+#include "data/History.h"
 #include "data/Ledger.h"
 #include "data/MonthTotals.h"
 #include "data/Sql.h"
@@ -25,13 +26,14 @@
 // that remain. Random entries of all six kinds with random repayments,
 // collections and returns and their deletions keep every balance and every
 // running figure (what a debt repaid, a credit collected, an investment earned)
-// the sum of what remains, to the last unit.
+// the sum of what remains, to the last unit, also when the last actions are
+// undone and redone at random in between.
 class TestEntryConsistency : public QObject
 {
     Q_OBJECT
 private slots:
     void balancesFollowAThousandRandomChanges();
-    void balancesAndRunningFiguresFollowAThousandRandomFollowUps();
+    void balancesAndRunningFiguresFollowAThousandRandomFollowUpsAndUndos();
 };
 
 namespace {
@@ -419,7 +421,20 @@ void TestEntryConsistency::balancesFollowAThousandRandomChanges()
     QVERIFY(texts.filter(QRegularExpression("^帐户“.*”不能删除")).size() > 10);
 }
 
-void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowUps()
+// Undoes or redoes the book's last action as 编辑 → 撤销/重做 does; a refusal
+// (nothing to undo, a refused write) must leave everything as it was.
+bool undoOrRedo(bool undo, QStringList &refusals)
+{
+    try {
+        undo ? History::undo(Book) : History::redo(Book);
+        return true;
+    } catch (const DbError &e) {
+        refusals << e.message();
+        return false;
+    }
+}
+
+void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowUpsAndUndos()
 {
     TestEnvironment env;
     MessageRecorder messages;
@@ -467,6 +482,8 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
         f.window->show();
 
     int saves = 0, edits = 0, deletes = 0, followUps = 0, followUpDeletes = 0, refusedWrites = 0;
+    int undos = 0, redos = 0;
+    QStringList undoRefusals;
     for (int op = 0; op < 1000; ++op) {
         const Form &f = forms[clerk.below(int(std::size(forms)))];
         QWidget *w = f.window;
@@ -477,6 +494,22 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
         if (refuse) {
             Db::refuseWrites(refused, "写入失败");
             ++refusedWrites;
+        }
+        if (const int roll = clerk.below(100); roll < 15) {
+            // An undo is often taken back at once, as a user does after a slip.
+            for (bool undo = roll < 10, again = true; again; undo = false) {
+                if (undoOrRedo(undo, undoRefusals))
+                    ++(undo ? undos : redos);
+                again = undo && clerk.chance(40);
+                const QStringList errors = consistencyErrors(opening);
+                QVERIFY2(errors.isEmpty(), qPrintable(QString("after %1 %2: %3")
+                                                          .arg(undo ? "undo" : "redo")
+                                                          .arg(op + 1)
+                                                          .arg(errors.join("; "))));
+            }
+            if (refuse)
+                Db::allowWrites(refused);
+            continue;
         }
         if (rows > 0)
             Drive::clickRow(w, "DBGrid1", clerk.below(rows));
@@ -504,9 +537,15 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
                                                       .arg(errors.join("; "))));
         }
     }
-    qInfo("saves %d, edits %d, deletes %d, follow-ups %d, their deletes %d, refused writes %d",
-          saves, edits, deletes, followUps, followUpDeletes, refusedWrites);
-    QVERIFY(saves > 250 && edits > 150 && deletes > 60 && followUps > 40 && followUpDeletes > 15);
+    qInfo("saves %d, edits %d, deletes %d, follow-ups %d, their deletes %d, refused writes %d, "
+          "undos %d, redos %d",
+          saves, edits, deletes, followUps, followUpDeletes, refusedWrites, undos, redos);
+    QVERIFY(saves > 200 && edits > 120 && deletes > 50 && followUps > 30 && followUpDeletes > 10);
+    QVERIFY(undos > 60 && redos > 20);
+    for (const QString &text : undoRefusals)
+        QVERIFY2(text == "没有可以重做的操作。" || text == "没有可以撤销的操作。" ||
+                     text.contains("写入失败"),
+                 qPrintable(text));
     QVERIFY(Db::count("select count(*) from BorrowR") + Db::count("select count(*) from DebtR") +
                 Db::count("select count(*) from TTableR") >
             10);

@@ -53,15 +53,13 @@ void writeWeChatWorkbook(const QString &csvPath, const QString &path, bool since
                                       nullptr);
                 ++row;
             }
-            worksheet_merge_range(sheet, row, 0, row, 10, first.toUtf8().constData(),
-                                  nullptr);
+            worksheet_merge_range(sheet, row, 0, row, 10, first.toUtf8().constData(), nullptr);
             ++row;
             inTable = true;
             continue;
         }
         if (!inTable) {
-            worksheet_merge_range(sheet, row, 0, row, 10, first.toUtf8().constData(),
-                                  nullptr);
+            worksheet_merge_range(sheet, row, 0, row, 10, first.toUtf8().constData(), nullptr);
             ++row;
             continue;
         }

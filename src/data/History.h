@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <optional>
+#include <vector>
+
+// What each action of the ledger did, kept in the data file in the same
+// transaction as the action: when, in which book and window, and each row it
+// wrote as it was before and after. From it the last actions of a book are
+// undone and redone one by one, and deleted rows wait in the recycle bin.
+namespace History {
+
+// One row written by an action. `op` is "insert", "update", "delete" or
+// "balance" (an account's balance set as typed: before and after hold AMoney).
+struct Op
+{
+    QString op;
+    QString table;
+    QVariant key;
+    QVariantMap before;
+    QVariantMap after;
+};
+
+// An action as the history lists it.
+struct Action
+{
+    qint64 id = 0;
+    QString description; // "删除支出 2026-12-05 食品 36.50"
+};
+
+// Writes one action with its rows (by the ledger, in its transaction). A new
+// action ends what could be redone of the book.
+void record(const QString &book, const QString &window, const QString &description,
+            const std::vector<Op> &ops);
+
+// The action 撤销 would undo, and the one 重做 would redo, in the book.
+std::optional<Action> undoable(const QString &book);
+std::optional<Action> redoable(const QString &book);
+
+// Undoes or redoes that action through the ledger in one transaction; DbError,
+// with nothing changed, when a later change stands in the way (a row changed
+// since, a name renamed or deleted since).
+void undo(const QString &book);
+void redo(const QString &book);
+
+// The recycle bin holds the rows deleted by actions that stay done.
+// Puts the deleted row back through the ledger (its balances move back), as a
+// new action; DbError when it cannot be (a name it gives is gone, its key taken).
+void restore(const QString &book, qint64 binnedId, const QString &window);
+// The statement of the rows in the bin: ID (the history row), BName, At (when
+// deleted), What (the row described), Window.
+QString binnedRows();
+// Removes it from the bin for good.
+void discard(qint64 binnedId);
+// Rows deleted more than `days` ago leave the bin (at start).
+void expire(int days);
+// Times as the history keeps them: now, and `days` ago.
+QString now();
+QString timeBefore(int days);
+
+// The texts of rows as kept (JSON of text values, so that amounts stay exact).
+QString encode(const QVariantMap &row);
+QVariantMap decode(const QString &text);
+
+} // namespace History
