@@ -309,9 +309,7 @@ void line(const char *name, const Timing &ours, const Timing &bare)
 
 int main(int argc, char *argv[])
 {
-#ifndef __OPTIMIZE__
-    std::printf("note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
-#endif
+    noteUnoptimised();
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
     const int bankRows = rows / 10;
@@ -350,36 +348,37 @@ int main(int argc, char *argv[])
         }));
         chosen = plan->chosenCount();
         toConfirm = plan->tally()[int(Import::Status::ToConfirm)].count;
-        import.add(timed([&] { result = Import::write(*plan); }));
-        again.add(timed([&] {
-            Import::Plan more(Import::Settings::load(Book));
-            more.add(documents);
-        }));
+        import.add(timed([&] { result = Import::write(*plan);
+    }));
+    again.add(timed([&] {
+        Import::Plan more(Import::Settings::load(Book));
+        more.add(documents);
+    }));
+}
+{
+    WorkingCopy copy(bookFile(pristine));
+    Import::Plan plan(Import::Settings::load(Book));
+    plan.add(documents);
+    for (int r = 0; r < Rounds; ++r) {
+        // A plain copy: the bare inserts open it themselves.
+        QTemporaryDir bare;
+        const QString file = bookFile(bare.path());
+        QFile::copy(bookFile(pristine), file);
+        bareImport.add(timed([&] { bareInsert(file, plan); }));
     }
-    {
-        WorkingCopy copy(bookFile(pristine));
-        Import::Plan plan(Import::Settings::load(Book));
-        plan.add(documents);
-        for (int r = 0; r < Rounds; ++r) {
-            // A plain copy: the bare inserts open it themselves.
-            QTemporaryDir bare;
-            const QString file = bookFile(bare.path());
-            QFile::copy(bookFile(pristine), file);
-            bareImport.add(timed([&] { bareInsert(file, plan); }));
-        }
-    }
+}
 
-    qint64 read = 0;
-    for (const Bills::Document &d : documents)
-        read += d.rows.size();
-    std::printf("%d bill rows read (%lld in the files), %d chosen, %d bank rows to confirm as "
-                "the app's card payments\n%s\n\n",
-                rows, read, chosen, toConfirm, qPrintable(Import::resultText(result)));
-    std::printf("%-8s %10s %10s %10s %10s %8s\n", "figure", "cpu ms", "wall ms", "bare cpu",
-                "bare wall", "ratio");
-    line("parse", parse.median(), bareParse.median());
-    std::printf("%-8s %10.0f %10.0f\n", "match", match.median().cpu, match.median().wall);
-    line("import", import.median(), bareImport.median());
-    std::printf("%-8s %10.0f %10.0f\n", "again", again.median().cpu, again.median().wall);
-    return 0;
+qint64 read = 0;
+for (const Bills::Document &d : documents)
+    read += d.rows.size();
+std::printf("%d bill rows read (%lld in the files), %d chosen, %d bank rows to confirm as "
+            "the app's card payments\n%s\n\n",
+            rows, read, chosen, toConfirm, qPrintable(Import::resultText(result)));
+std::printf("%-8s %10s %10s %10s %10s %8s\n", "figure", "cpu ms", "wall ms", "bare cpu",
+            "bare wall", "ratio");
+line("parse", parse.median(), bareParse.median());
+std::printf("%-8s %10.0f %10.0f\n", "match", match.median().cpu, match.median().wall);
+line("import", import.median(), bareImport.median());
+std::printf("%-8s %10.0f %10.0f\n", "again", again.median().cpu, again.median().wall);
+return 0;
 }
