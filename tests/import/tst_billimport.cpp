@@ -75,22 +75,6 @@ Import::Result importFiles(const QStringList &files)
     return Import::write(plan);
 }
 
-// The book's rows without what records its actions (the history, the imports);
-// the kept totals' lines by what they hold, not by their row numbers.
-QStringList bookDump()
-{
-    QStringList rows = Db::dump();
-    rows.removeIf([](const QString &row) {
-        return row.startsWith("History") || row.startsWith("ImportBatch|") ||
-               row.startsWith("ImportEntry|");
-    });
-    for (QString &row : rows)
-        if (row.startsWith("Month"))
-            row = row.section('|', 0, 0) + '|' + row.section('|', 2);
-    rows.sort();
-    return rows;
-}
-
 int entryCount()
 {
     return Db::count("select (select count(*) from InTable) + (select count(*) from OutTable) + "
@@ -274,11 +258,11 @@ void TestBillImport::undoRestoresBalancesAndTotalsExactly()
     TestEnvironment env;
     makeBook();
     importFiles({"wechat.csv"});
-    const QStringList before = bookDump();
+    const QStringList before = BillFiles::bookRows();
     const Import::Result result = importFiles({"alipay.csv", "icbc.csv"});
-    QVERIFY(bookDump() != before);
+    QVERIFY(BillFiles::bookRows() != before);
     Import::undo(Book, result.batch);
-    QCOMPARE(bookDump(), before);
+    QCOMPARE(BillFiles::bookRows(), before);
     QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
     // The bills can be imported again.
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
@@ -311,22 +295,22 @@ void TestBillImport::editUndoTakesAnImportBackAsOneAction()
 {
     TestEnvironment env;
     makeBook();
-    const QStringList before = bookDump();
+    const QStringList before = BillFiles::bookRows();
     const Import::Result result = importFiles({"alipay.csv"});
-    const QStringList imported = bookDump();
+    const QStringList imported = BillFiles::bookRows();
     QVERIFY(History::undoable(Book)->description.startsWith("导入帐单 7 条 alipay.csv"));
     History::undo(Book);
-    QCOMPARE(bookDump(), before);
+    QCOMPARE(BillFiles::bookRows(), before);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
     History::redo(Book);
-    QCOMPARE(bookDump(), imported);
+    QCOMPARE(BillFiles::bookRows(), imported);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 0);
     // 撤销导入 is an action too: undone, the batch is back and its rows are duplicates.
     Import::undo(Book, result.batch);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
     QCOMPARE(Db::count("select count(*) from (" + History::binnedRows() + ")"), 0);
     History::undo(Book);
-    QCOMPARE(bookDump(), imported);
+    QCOMPARE(BillFiles::bookRows(), imported);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 0);
     QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
 }

@@ -3,6 +3,7 @@
 #include "data/MonthTotals.h"
 #include "data/TfrmDM.h"
 #include "import/TfrmImport.h"
+#include "support/BillFiles.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -86,7 +87,7 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     Drive::choose(w, "Method_招商银行信用卡(5678)", "工行牡丹卡");
     QVERIFY(Drive::column(w, "DBGrid1", "帐户").contains("招行一卡通"));
 
-    const QStringList before = Db::dump();
+    const QStringList before = BillFiles::bookRows();
     const Money cash = Db::balance(Book, "现金"), alipay = Db::balance(Book, "支付宝");
     const int chosen = w->plan().chosenCount();
     const QStringList statuses = Drive::column(w, "DBGrid1", "状态");
@@ -108,7 +109,7 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     messages.answer(QMessageBox::Yes);
     Drive::click(w, "ButUndo");
     QCOMPARE(messages.lastText(), QString("这次导入已撤销。"));
-    QCOMPARE(Db::dump(), before);
+    QCOMPARE(BillFiles::bookRows(), before);
     // The rows are new again.
     QCOMPARE(Drive::column(w, "DBGrid1", "状态"), statuses);
     main.closeAllChildren();

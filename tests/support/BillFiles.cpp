@@ -1,6 +1,7 @@
 #include "support/BillFiles.h"
 
 #include "import/BillText.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QTest>
@@ -76,6 +77,22 @@ void writeWeChatWorkbook(const QString &csvPath, const QString &path, bool since
         ++row;
     }
     QCOMPARE(int(workbook_close(book)), int(LXW_NO_ERROR));
+}
+
+QStringList bookRows()
+{
+    QStringList rows = Db::dump();
+    rows.removeIf([](const QString &row) {
+        return row.startsWith(QLatin1String("History")) ||
+               row.startsWith(QLatin1String("ImportBatch|")) ||
+               row.startsWith(QLatin1String("ImportEntry|"));
+    });
+    for (QString &row : rows)
+        if (row.startsWith(QLatin1String("Month")))
+            row = row.section(QLatin1Char('|'), 0, 0) + QLatin1Char('|') +
+                  row.section(QLatin1Char('|'), 2);
+    rows.sort();
+    return rows;
 }
 
 } // namespace BillFiles
