@@ -13,6 +13,7 @@
 #include "entries/TfrmChangeT.h"
 #include "entries/TfrmTZ.h"
 #include "history/HistoryWindows.h"
+#include "import/TfrmImport.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -59,6 +60,7 @@ const std::vector<Entry> &all()
         {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
         {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
+        {"TfrmImport", K::MdiChild, make<TfrmImport>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
         {"TfrmHistory", K::MdiChild, make<TfrmHistory>},

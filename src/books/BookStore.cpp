@@ -67,9 +67,12 @@ const std::vector<DefaultList> &defaultLists()
 }
 
 // The book's own rows, and the child rows reached only through a parent of the book.
-const char *const PerBookTables[] = {
-    "InD",  "OutD", "SAccount", "InTable",    "OutTable",       "ChangeT", "Borrow",
-    "Debt", "TD",   "TTable",   "MonthTotal", "MonthNameTotal", "History"};
+const char *const PerBookTables[] = {"InD",        "OutD",          "SAccount",
+                                     "InTable",    "OutTable",      "ChangeT",
+                                     "Borrow",     "Debt",          "TD",
+                                     "TTable",     "MonthTotal",    "MonthNameTotal",
+                                     "History",    "ImportAccount", "ImportCategory",
+                                     "ImportRule", "ImportBatch",   "ImportEntry"};
 struct ChildTable
 {
     const char *table, *parentKey, *parent;
