@@ -173,12 +173,15 @@ void record(const QString &book, const QString &window, const QString &descripti
             .exec()
             .lastInsertId();
     int seq = 0;
-    for (const Op &op : ops)
+    for (const Op &op : ops) {
+        // Only a deleted row is listed by itself (in the recycle bin).
+        const bool deleted = op.op == QLatin1String("delete");
         Sql(QStringLiteral("insert into HistoryRow (HistoryID,Seq,Op,Tbl,RowKey,Description,"
                            "Before,After,Binned) values (?,?,?,?,?,?,?,?,?)"),
-            {action, ++seq, op.op, op.table, op.key, Ledger::describe(op), encode(op.before),
-             encode(op.after), op.op == QLatin1String("delete") ? 1 : 0})
+            {action, ++seq, op.op, op.table, op.key, deleted ? Ledger::describe(op) : QString(),
+             encode(op.before), encode(op.after), deleted ? 1 : 0})
             .insert(); // prepared once for an import's thousands of rows
+    }
 }
 
 std::optional<Action> undoable(const QString &book)

@@ -260,7 +260,10 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
     move(effectOf(kind, row), +1, Missing::Refuse);
     m_totals.add(totalsKey(kind, row), totalsAmount(kind, row), +1);
     const QVariant key = Rows::insert(column(kind.table), row);
-    note(QStringLiteral("insert"), column(kind.table), key, {}, {});
+    // The row as written is what the history needs of it: reading it back would
+    // cost an import of thousands of rows a query each.
+    row[QStringLiteral("ID")] = key;
+    note(QStringLiteral("insert"), column(kind.table), key, {}, row);
     return key;
 }
 
