@@ -417,14 +417,20 @@ QVariant Ledger::saveReference(const QString &table, QVariantMap row)
     return key;
 }
 
+QVariantMap Ledger::storedReference(const QString &table, const QVariant &key) const
+{
+    if (perBook(referenceKindOf(table)))
+        requireBook();
+    QVariantMap stored = storedRow(table, key);
+    if (stored.isEmpty())
+        throw DbError(rowGoneMessage());
+    return stored;
+}
+
 void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVariantMap row)
 {
     const References::Kind kind = referenceKindOf(table);
-    if (perBook(kind))
-        requireBook();
-    const QVariantMap stored = storedRow(table, key);
-    if (stored.isEmpty())
-        throw DbError(rowGoneMessage());
+    const QVariantMap stored = storedReference(table, key);
     const QString name = QLatin1String(References::target(kind).column);
     if (row.contains(name) && row.value(name).toString() != stored.value(name).toString())
         References::rename(kind, stored.value(name).toString(), row.value(name).toString(), m_book);
@@ -442,11 +448,7 @@ void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVaria
 void Ledger::removeReference(const QString &table, const QVariant &key)
 {
     const References::Kind kind = referenceKindOf(table);
-    if (perBook(kind))
-        requireBook();
-    const QVariantMap stored = storedRow(table, key);
-    if (stored.isEmpty())
-        throw DbError(rowGoneMessage());
+    const QVariantMap stored = storedReference(table, key);
     // Rows may have come to name it since 删除 was pressed.
     const QString name = stored.value(QLatin1String(References::target(kind).column)).toString();
     if (const QString refusal = References::deletionRefusal(kind, name, m_book); !refusal.isEmpty())

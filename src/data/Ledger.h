@@ -171,6 +171,8 @@ private:
     void note(const QString &op, const QString &table, const QVariant &key,
               const QVariantMap &before, const QVariantMap &after);
     QVariantMap storedRow(const QString &table, const QVariant &key) const;
+    // A reference row as stored, its book required; refused when it is gone.
+    QVariantMap storedReference(const QString &table, const QVariant &key) const;
     bool m_recording = true;
     QString m_window;
     QString m_description;
