@@ -40,7 +40,7 @@ Query::Descriptor history()
         .exportWidths = {18, 12, 12, 48, 8},
         .reportName = "操作记录",
         .printed = {{"ID", {"序号", R::RowNumber}},
-                    printed("At", "时间"),
+                    {"At", {"时间", R::Text, false, 42}},
                     printed("Window", "窗口"),
                     printed("Kind", "操作"),
                     printed("Description", "内容")},
