@@ -123,6 +123,13 @@ std::vector<Table> makeTables()
          "HistoryID",
          nullptr,
          4},
+        // A book's own settings by name (the day its household month starts).
+        {"BookSetting",
+         {key(), text("BName"), text("SKey"), text("SValue")},
+         nullptr,
+         nullptr,
+         "BName,SKey",
+         6},
     };
 }
 

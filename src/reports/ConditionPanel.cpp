@@ -5,6 +5,7 @@
 #include "widgets/DatePicker.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PeriodPresets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,6 +37,7 @@ ConditionPanel::ConditionPanel(const Conditions::Choices &choices, QWidget *pare
     period->addWidget(m_from);
     period->addWidget(new QLabel(QStringLiteral("至："), this));
     period->addWidget(m_to);
+    addPeriodPresets(period, m_from, m_to, m_dateBox);
     period->addStretch(1);
     m_grid->addWidget(m_dateBox, 0, 0);
     m_grid->addLayout(period, 0, 1, 1, 2 * ListsPerRow - 1);

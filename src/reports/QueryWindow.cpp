@@ -8,6 +8,7 @@
 #include "widgets/ListWindow.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PeriodPresets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,6 +80,7 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
         dates->addWidget(value);
         dates->addWidget(new QLabel(QStringLiteral("至："), this));
         dates->addWidget(m_to);
+        addPeriodPresets(dates, static_cast<QDateEdit *>(value), m_to, check);
         dates->addStretch();
         grid->addLayout(dates, row, 1, 1, 3);
         m_values << value;

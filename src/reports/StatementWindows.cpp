@@ -66,7 +66,9 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
     Conditions::Choices choices;
     choices.dateBox = QStringLiteral("统计日期");
     choices.dateAlwaysApplies = true;
-    choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate());
+    int startDay = HouseholdMonth::FirstDay;
+    Msg::guarded(this, [&] { startDay = HouseholdMonth::startDay(book()); });
+    choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate(), startDay);
     m_conditions = new ConditionPanel(choices, this);
     m_progress = new QProgressBar(m_conditions);
     m_progress->setObjectName("ProgressBar1");
