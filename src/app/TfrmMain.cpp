@@ -9,6 +9,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/TotalsCheck.h"
+#include "planning/ScheduleWindows.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
 
@@ -149,6 +150,9 @@ void TfrmMain::connectDataModule(TfrmDM *dm)
     connect(dm, &TfrmDM::bookOpened, this, [this](const QString &book) {
         showBook(book);
         backUpAutomatically();
+        Recurring::atBookOpening(
+            book, [this](const QString &note) { showNote(note, NoteSeconds * 1000); },
+            [this] { openWindow(QStringLiteral("TfrmDue")); });
     });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
@@ -266,7 +270,10 @@ void TfrmMain::buildMenus()
          "记帐【&W】",
          {M{"N11", "收入 &I", "TfrmInTable"}, M{"O2", "支出 &O", "TfrmOutTable"},
           M{"A1", "帐户转帐 &A", "TfrmChangeT"}, M{"N18"}, M{"N21", "债务 &B", "TfrmBorrow"},
-          M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"}}},
+          M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"},
+          // Household planning.
+          M{"N50"}, M{"Schedules", "周期记帐 &R", "TfrmSchedule"},
+          M{"DueEntries", "待记帐的周期记帐 &U", "TfrmDue"}}},
         {"N12",
          "报表中心【&R】",
          {M{"N36",

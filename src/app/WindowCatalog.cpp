@@ -12,6 +12,7 @@
 #include "entries/IncomeExpense.h"
 #include "entries/TfrmChangeT.h"
 #include "entries/TfrmTZ.h"
+#include "planning/ScheduleWindows.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -58,6 +59,8 @@ const std::vector<Entry> &all()
         {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
         {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
+        {"TfrmSchedule", K::MdiChild, make<TfrmSchedule>},
+        {"TfrmDue", K::MdiChild, make<TfrmDue>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
     };

@@ -33,6 +33,12 @@ const std::vector<Use> &uses()
         {K::Member, "DebtR", "FName", All, "Debt", "DID"},
         {K::Member, "TTable", "FName", All},
         {K::Member, "TTableR", "FName", All, "TTable", "TID"},
+        // What recurring entries will post.
+        {K::Account, "Schedule", "AName", Book},
+        {K::Account, "Schedule", "NewN", Book},
+        {K::IncomeCategory, "Schedule", "IName", Book},
+        {K::ExpenseCategory, "Schedule", "OName", Book},
+        {K::Member, "Schedule", "FName", All},
     };
     return all;
 }

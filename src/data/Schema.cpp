@@ -130,6 +130,24 @@ std::vector<Table> makeTables()
          nullptr,
          "BName,SKey",
          6},
+        // Recurring entries: what each posts and when (the choices as their texts),
+        // and each occurrence posted or skipped, once by its schedule and date.
+        {"Schedule",
+         {key(),           text("BName"),  text("Kind"),    text("IName"),      text("OName"),
+          text("NewN"),    text("AName"),  money("SMoney"), text("FName"),      text("Remark"),
+          date("SDate"),   count("Every"), text("Unit"),    text("MonthDay"),   text("Ending"),
+          date("EndDate"), count("Times"), text("Weekend"), text("AmountMode"), text("PostMode")},
+         nullptr,
+         nullptr,
+         nullptr,
+         6},
+        {"SchedulePost",
+         {key(), text("BName"), count("SID"), date("PDate"), date("EDate"), text("ETable"),
+          count("EID")},
+         nullptr,
+         nullptr,
+         "SID,PDate",
+         6},
     };
 }
 

@@ -37,7 +37,7 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 2: kept monthly totals (MonthTotal, MonthNameTotal).
 // 3: incomes and expenses indexed by amount (LaterIndex).
 // 4: the history of actions, for undo and the recycle bin (History, HistoryRow).
-// 6: household planning (BookSetting).
+// 6: household planning (BookSetting, Schedule, SchedulePost).
 constexpr int UserVersion = 6;
 
 const std::vector<Table> &tables();

@@ -95,26 +95,32 @@ void MaintenanceWindow::buildPanel()
     m_panel = new QGroupBox(m_d.panelTitle, this);
     m_panel->setObjectName(QStringLiteral("GroupBox1"));
     auto *grid = new QGridLayout(m_panel);
-    grid->setColumnStretch(2, 1);
-    int row = 0;
+    // Each column of fields is a label, the field and its hint.
+    const int columns = std::max(1, m_d.panelColumns);
+    const int rows = (int(m_d.fields.size()) + columns - 1) / columns;
+    for (int c = 0; c < columns; ++c)
+        grid->setColumnStretch(3 * c + 2, 1);
+    int index = 0;
     for (const Field &f : m_d.fields) {
+        const int row = rows > 0 ? index % rows : 0;
+        const int at = rows > 0 ? 3 * (index / rows) : 0;
         auto *label = new QLabel(f.label, m_panel);
-        label->setObjectName(QStringLiteral("Label%1").arg(row + 1));
+        label->setObjectName(QStringLiteral("Label%1").arg(index + 1));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QWidget *view = makeFieldControl(f, m_panel);
         label->setBuddy(view);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(view, row, 1);
+        grid->addWidget(label, row, at);
+        grid->addWidget(view, row, at + 1);
         // The input control stands at the same place as the view and replaces it
         // while entering (myBool).
         if (!f.input.isEmpty())
-            grid->addWidget(makeInputControl(f, m_panel), row, 1);
+            grid->addWidget(makeInputControl(f, m_panel), row, at + 1);
         if (!f.hint.isEmpty()) {
             auto *hint = new QLabel(f.hint, m_panel);
-            hint->setObjectName(QStringLiteral("Hint%1").arg(row + 1));
-            grid->addWidget(hint, row, 2);
+            hint->setObjectName(QStringLiteral("Hint%1").arg(index + 1));
+            grid->addWidget(hint, row, at + 2);
         }
-        ++row;
+        ++index;
     }
 }
 

@@ -75,6 +75,7 @@ struct Descriptor
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
     bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
     bool refreshSummaryOnClose = false;
+    int panelColumns = 1; // the edit panel's fields side by side in this many columns
 };
 
 QString emptyMessage(const Field &field);

@@ -78,6 +78,40 @@ bool makeSampleBook()
     }
 }
 
+// Household planning of the sample book, added once the main window is shown (a
+// recurring entry due at opening would open its list over the home page).
+void addPlanningSamples()
+{
+    const QDate today = QDate::currentDate();
+    const auto schedule = [](const QString &kind, const QString &name, const QString &account,
+                             qint64 yuan, const QDate &start, const QString &unit,
+                             const QString &amountMode, const QString &remark) {
+        const QString column = kind == QStringLiteral("收入")   ? QStringLiteral("IName")
+                               : kind == QStringLiteral("支出") ? QStringLiteral("OName")
+                                                                : QStringLiteral("NewN");
+        exec(QStringLiteral("insert into Schedule (BName,Kind,%1,AName,SMoney,SDate,Every,Unit,"
+                            "MonthDay,Ending,EndDate,Times,Weekend,AmountMode,PostMode,Remark) "
+                            "values (?,?,?,?,?,?,1,?,'同开始日','一直重复',?,0,'推后到周一',?,"
+                            "'列出待我确认',?)")
+                 .arg(column),
+             {BookName, kind, name, account, yuan * 10000, isoDate(start), unit, isoDate(start),
+              amountMode, remark});
+    };
+    try {
+        schedule(QStringLiteral("支出"), QStringLiteral("上网费"), QStringLiteral("工资卡"), 100,
+                 today.addMonths(-1), QStringLiteral("月"), QStringLiteral("固定金额"),
+                 QStringLiteral("宽带包月"));
+        schedule(QStringLiteral("收入"), QStringLiteral("工资"), QStringLiteral("工资卡"), 8500,
+                 today.addDays(-20), QStringLiteral("月"), QStringLiteral("固定金额"),
+                 QStringLiteral("工资"));
+        schedule(QStringLiteral("支出"), QStringLiteral("电费"), QStringLiteral("现金"), 120,
+                 today.addDays(-3), QStringLiteral("周"), QStringLiteral("估计金额（记帐前确认）"),
+                 QStringLiteral("电费预估"));
+    } catch (const DbError &e) {
+        std::fprintf(stderr, "could not write the planning samples: %s\n", qPrintable(e.message()));
+    }
+}
+
 void save(QWidget *widget, const QDir &out, const QString &name)
 {
     const QString path = out.filePath(name + QStringLiteral(".png"));
@@ -174,6 +208,7 @@ int main(int argc, char *argv[])
     dm.openBook(BookName);
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
+    addPlanningSamples();
 
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
         const QString name = QLatin1String(entry.className);
@@ -222,6 +257,11 @@ int main(int argc, char *argv[])
                 print->click();
                 Report::setPresenter({});
             }
+        }
+        // A list of what is due shows the dialog that changes one before posting it.
+        if (auto *edit = child->findChild<QPushButton *>(QStringLiteral("ButEditPost"))) {
+            grabNextDialog(out, name + QStringLiteral("_Post"));
+            edit->click();
         }
         // Entries with follow-ups show the dialog that records one and the list of them.
         for (const char *item : {"R1", "V1"})
