@@ -13,6 +13,7 @@
 // every run works on a copy of it.
 #include "../common/BenchCommon.h"
 #include "app/TfrmMain.h"
+#include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
@@ -29,6 +30,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -347,6 +349,45 @@ std::vector<Figure> measureBook(const QString &source)
     return figures;
 }
 
+// The ledger's write of one income (balance, kept totals and, when on, the history
+// of the action), median of many, history on and off.
+struct LedgerSave
+{
+    double on = 0, off = 0;
+};
+
+LedgerSave measureLedgerSave(const QString &source)
+{
+    const WorkingCopy work(source);
+    QSqlQuery names = Sql(QStringLiteral("select (select IName from InD where BName=? limit 1), "
+                                         "(select AName from SAccount where BName=? limit 1)"),
+                          {Book, Book})
+                          .exec();
+    names.next();
+    const QVariantMap row = {{QStringLiteral("IDate"), QStringLiteral("2026-12-01")},
+                             {QStringLiteral("IName"), names.value(0)},
+                             {QStringLiteral("IMoney"), 1234500},
+                             {QStringLiteral("AName"), names.value(1)},
+                             {QStringLiteral("FName"), QString()},
+                             {QStringLiteral("Remark"), QString()}};
+    const auto median = [&](bool recording) {
+        std::vector<double> times;
+        for (int i = 0; i < 41; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            Ledger ledger(Book);
+            ledger.setRecording(recording);
+            ledger.save(*Ledger::entryKind(QStringLiteral("InTable")), row);
+            ledger.commit();
+            times.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        std::nth_element(times.begin(), times.begin() + 20, times.end());
+        return times[20];
+    };
+    median(true); // warms the caches
+    return {median(true), median(false)};
+}
+
 // ---- the report -------------------------------------------------------------------------
 
 void printTable(const char *book, const std::vector<Figure> &figures)
@@ -423,5 +464,9 @@ int main(int argc, char *argv[])
     printTable("10^3-entry", small);
     printTable("10^6-entry", big);
     printSummary(small, big);
+    const LedgerSave save = measureLedgerSave(books.big);
+    std::printf("%-22s %.2f ms with the history, %.2f ms without: %.2fx [<=1.2x: %s]\n",
+                "ledger save (10^6)", save.on, save.off, save.on / std::max(save.off, 1e-3),
+                verdict(save.on <= 1.2 * save.off));
     return 0;
 }

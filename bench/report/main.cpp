@@ -19,7 +19,7 @@ constexpr int RowsPerPage = 35;
 constexpr int Rounds = 2;
 
 const Report::Layout Income{"我家帐簿收入报表",
-                            {{"序号", Report::Kind::Key},
+                            {{"序号", Report::Kind::RowNumber},
                              {"收入日期"},
                              {"收入类别"},
                              {"收入金额", Report::Kind::Money, true},

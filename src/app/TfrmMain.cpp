@@ -6,10 +6,13 @@
 #include "books/AutoBackup.h"
 #include "books/BookStore.h"
 #include "data/Dates.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/TotalsCheck.h"
 #include "planning/ScheduleWindows.h"
+#include "widgets/ListWindow.h"
+#include "widgets/MaintenanceWindow.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
 
@@ -43,6 +46,8 @@ TfrmMain *g_mainWindow = nullptr;
 
 // How long a note that needs no answer stays in the status bar.
 constexpr int NoteSeconds = 15;
+// How long deleted rows and books wait in the recycle bin.
+constexpr int RecycleBinDays = 90;
 
 bool g_startupDialog = true;
 
@@ -156,6 +161,7 @@ void TfrmMain::connectDataModule(TfrmDM *dm)
     });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
+    connect(dm, &TfrmDM::rowsChanged, this, &TfrmMain::refreshBookWindows);
     // Every window belongs to the book that was open when it opened.
     connect(dm, &TfrmDM::bookWindowsClosing, this, [this](bool *refused) {
         if (!closeAllChildren())
@@ -182,9 +188,93 @@ void TfrmMain::FormCreate()
         Msg::error(this, e.message());
         return;
     }
+    emptyRecycleBin();
     if (g_startupDialog)
         startupDialogs(anyBook);
     m_sideBarPage->setSource(QUrl(QStringLiteral("qrc:/pages/sidebar.html")));
+}
+
+void TfrmMain::emptyRecycleBin()
+{
+    try {
+        History::expire(RecycleBinDays);
+        BookStore::expireBinnedBooks(RecycleBinDays);
+    } catch (const DbError &e) {
+        showNote(QStringLiteral("回收站没有清理：") + e.message());
+    }
+}
+
+void TfrmMain::nameUndoActions()
+{
+    const QString book = TfrmDM::instance()->currentBook();
+    const auto name = [this](const char *item, const QString &caption,
+                             const std::optional<History::Action> &action) {
+        if (auto *a = findChild<QAction *>(QLatin1String(item)))
+            a->setText(action ? caption.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ') +
+                                    action->description
+                              : caption);
+    };
+    try {
+        name("N50", QStringLiteral("撤销 &U"),
+             book.isEmpty() ? std::nullopt : History::undoable(book));
+        name("N51", QStringLiteral("重做 &R"),
+             book.isEmpty() ? std::nullopt : History::redoable(book));
+    } catch (const DbError &) {
+        // The captions stay as they were; the action itself says what failed.
+    }
+}
+
+void TfrmMain::undoLast()
+{
+    stepHistory(true);
+}
+
+void TfrmMain::redoLast()
+{
+    stepHistory(false);
+}
+
+void TfrmMain::stepHistory(bool undo)
+{
+    TfrmDM *dm = TfrmDM::instance();
+    const QString book = dm->currentBook();
+    if (book.isEmpty())
+        return;
+    try {
+        const std::optional<History::Action> action =
+            undo ? History::undoable(book) : History::redoable(book);
+        if (!action) {
+            showNote(undo ? QStringLiteral("没有可以撤销的操作。")
+                          : QStringLiteral("没有可以重做的操作。"),
+                     NoteSeconds * 1000);
+            return;
+        }
+        undo ? History::undo(book) : History::redo(book);
+        showNote((undo ? QStringLiteral("已撤销：") : QStringLiteral("已重做：")) +
+                     action->description,
+                 NoteSeconds * 1000);
+    } catch (const DbError &e) {
+        Msg::plain(this, e.message());
+        return;
+    }
+    dm->notifyRowsChanged();
+}
+
+void TfrmMain::refreshBookWindows()
+{
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList()) {
+        auto *list = qobject_cast<ListWindow *>(sub->widget());
+        // Windows that compute their rows show them again when asked; a row being
+        // typed stays as it is (its save checks what it relies on).
+        if (!list || list->listDescriptor().table.isEmpty())
+            continue;
+        if (auto *form = qobject_cast<MaintenanceWindow *>(list);
+            form && form->mode() != MaintenanceWindow::Mode::Browse)
+            continue;
+        const int row = list->currentRow();
+        list->Ref();
+        list->goToNearestRow(row);
+    }
 }
 
 void TfrmMain::startupDialogs(bool anyBook)
@@ -261,6 +351,11 @@ void TfrmMain::buildMenus()
           M{"P1", "打印设置 &P", nullptr, handler(&TfrmMain::P1Click)}, M{"N4"},
           M{"N7", "备份数据 &D", "TfrmBackup"}, M{"R1", "数据恢复 &R", "TfrmRecover"}, M{"N6"},
           M{"N8", "退出 &X", nullptr, handler(&TfrmMain::N8Click)}}},
+        {"E1",
+         "编辑【&E】",
+         {M{"N50", "撤销 &U", nullptr, handler(&TfrmMain::undoLast)},
+          M{"N51", "重做 &R", nullptr, handler(&TfrmMain::redoLast)}, M{"N52"},
+          M{"N53", "操作记录 &H", "TfrmHistory"}, M{"N54", "回收站 &G", "TfrmRecycle"}}},
         {"B1",
          "基础设置【&B】",
          {M{"N13", "家庭成员 &F", "TfrmFamily"}, M{"N15", "帐户管理 &A", "TfrmA_Manage"}, M{"N34"},
@@ -307,8 +402,12 @@ void TfrmMain::buildMenus()
         menu->setObjectName(QLatin1String(def.name));
         menu->menuAction()->setObjectName(QLatin1String(def.name) + QStringLiteral("_menu"));
         addMenuItems(menu, def.items, isBookMenu(QLatin1String(def.name)));
+        if (qstrcmp(def.name, "E1") == 0)
+            connect(menu, &QMenu::aboutToShow, this, &TfrmMain::nameUndoActions);
     }
     setMenuBar(bar);
+    findChild<QAction *>(QStringLiteral("N50"))->setShortcut(QKeySequence::Undo);
+    findChild<QAction *>(QStringLiteral("N51"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
 }
 
 void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu)
@@ -340,7 +439,7 @@ namespace {
 
 // Items of the book menu and the whole menus shown only while a book is open.
 const char *const BookMenuItems[] = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
-const char *const BookMenus[] = {"B1", "N10", "N12"};
+const char *const BookMenus[] = {"E1", "B1", "N10", "N12"};
 
 } // namespace
 

@@ -85,6 +85,15 @@ private:
     // when they differ; the status bar says so.
     void checkKeptTotals();
     void autoBackupFailed(const QString &reason);
+    // Rows deleted longer ago than the bin keeps them leave it (at start).
+    void emptyRecycleBin();
+    // 编辑 → 撤销 and 重做 name the action they would undo or redo.
+    void nameUndoActions();
+    void undoLast();
+    void redoLast();
+    void stepHistory(bool undo);
+    // The open list windows read their rows again (after an undo or a restore).
+    void refreshBookWindows();
     // A note in the status bar, beside a notice it shows already; 0: until replaced.
     void showNote(const QString &note, int timeout = 0);
 

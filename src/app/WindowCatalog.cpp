@@ -12,6 +12,7 @@
 #include "entries/IncomeExpense.h"
 #include "entries/TfrmChangeT.h"
 #include "entries/TfrmTZ.h"
+#include "history/HistoryWindows.h"
 #include "planning/ScheduleWindows.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
@@ -63,6 +64,8 @@ const std::vector<Entry> &all()
         {"TfrmDue", K::MdiChild, make<TfrmDue>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
+        {"TfrmHistory", K::MdiChild, make<TfrmHistory>},
+        {"TfrmRecycle", K::MdiChild, make<TfrmRecycle>},
     };
     return all;
 }

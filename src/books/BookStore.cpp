@@ -4,6 +4,7 @@
 #include "data/Background.h"
 #include "data/Dates.h"
 #include "data/FileDatabase.h"
+#include "data/History.h"
 #include "data/PinyinCode.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
@@ -66,15 +67,17 @@ const std::vector<DefaultList> &defaultLists()
 }
 
 // The book's own rows, and the child rows reached only through a parent of the book.
-const char *const PerBookTables[] = {"InD",      "OutD",    "SAccount",   "InTable",
-                                     "OutTable", "ChangeT", "Borrow",     "Debt",
-                                     "TD",       "TTable",  "MonthTotal", "MonthNameTotal"};
+const char *const PerBookTables[] = {
+    "InD",  "OutD", "SAccount", "InTable",    "OutTable",       "ChangeT", "Borrow",
+    "Debt", "TD",   "TTable",   "MonthTotal", "MonthNameTotal", "History"};
 struct ChildTable
 {
     const char *table, *parentKey, *parent;
 };
-const ChildTable ChildTables[] = {
-    {"BorrowR", "BID", "Borrow"}, {"DebtR", "DID", "Debt"}, {"TTableR", "TID", "TTable"}};
+const ChildTable ChildTables[] = {{"BorrowR", "BID", "Borrow"},
+                                  {"DebtR", "DID", "Debt"},
+                                  {"TTableR", "TID", "TTable"},
+                                  {"HistoryRow", "HistoryID", "History"}};
 
 // Text columns written empty rather than NULL.
 QString orEmpty(const QString &text)
@@ -360,6 +363,102 @@ void deleteBook(const QString &name)
             .exec(db);
     Sql(QStringLiteral("DELETE FROM SBook where BName=?"), {name}).exec(db);
     transaction.commit();
+}
+
+// Gives every row of the book another book name (child rows follow their parents).
+void moveRows(QSqlDatabase db, const QString &from, const QString &to)
+{
+    for (const char *table : PerBookTables)
+        Sql(QStringLiteral("update %1 set BName=? where BName=?").arg(QLatin1String(table)),
+            {to, from})
+            .exec(db);
+}
+
+void binBook(const QString &name)
+{
+    QSqlDatabase db = liveDatabase();
+    Transaction transaction(db);
+    QSqlQuery book =
+        Sql(QStringLiteral("select BName,BPass,BDate,Remark,ID from SBook where BName=?"), {name})
+            .exec(db);
+    if (!book.next())
+        throw DbError(QStringLiteral("找不到帐簿：") + name);
+    const qint64 id = Sql(QStringLiteral("insert into BinnedBook (BName,BPass,BDate,Remark,"
+                                         "BookID,DeletedAt) values (?,?,?,?,?,?)"),
+                          {book.value(0), book.value(1), book.value(2), book.value(3),
+                           book.value(4), History::now()})
+                          .exec(db)
+                          .lastInsertId()
+                          .toLongLong();
+    // A control character no typed name holds keeps the rows apart from every book.
+    const QString hidden = QChar(1) + QStringLiteral("回收站%1").arg(id);
+    Sql(QStringLiteral("update BinnedBook set Hidden=? where ID=?"), {hidden, id}).exec(db);
+    moveRows(db, book.value(0).toString(), hidden);
+    Sql(QStringLiteral("delete from SBook where BName=?"), {name}).exec(db);
+    transaction.commit();
+}
+
+namespace {
+
+struct BinnedBook
+{
+    QString name, passwordHash, date, remark, hidden;
+    QVariant key; // of its row before, taken again when the key is free
+};
+
+BinnedBook binnedBook(QSqlDatabase db, qint64 id)
+{
+    QSqlQuery row = Sql(QStringLiteral("select BName,BPass,BDate,Remark,Hidden,BookID from "
+                                       "BinnedBook where ID=?"),
+                        {id})
+                        .exec(db);
+    if (!row.next())
+        throw DbError(QStringLiteral("回收站里已没有这个帐簿。"));
+    return {row.value(0).toString(), row.value(1).toString(), row.value(2).toString(),
+            row.value(3).toString(), row.value(4).toString(), row.value(5)};
+}
+
+} // namespace
+
+void restoreBook(qint64 binnedId, const QString &password)
+{
+    QSqlDatabase db = liveDatabase();
+    const BinnedBook book = binnedBook(db, binnedId);
+    if (!Password::verify(password, book.passwordHash))
+        throw DbError(QStringLiteral("密码错误，不能恢复帐簿“%1”。").arg(book.name));
+    Transaction transaction(db);
+    if (bookExists(book.name))
+        throw DbError(
+            QStringLiteral("已有名为“%1”的帐簿，不能恢复。请先删除那个帐簿。").arg(book.name));
+    const bool keyFree =
+        !Sql(QStringLiteral("select 1 from SBook where ID=?"), {book.key}).exec(db).next();
+    Sql(QStringLiteral("insert into SBook (ID,BName,BPass,BDate,Remark) values (?,?,?,?,?)"),
+        {keyFree ? book.key : QVariant(), book.name, book.passwordHash, book.date, book.remark})
+        .exec(db);
+    moveRows(db, book.hidden, book.name);
+    Sql(QStringLiteral("delete from BinnedBook where ID=?"), {binnedId}).exec(db);
+    transaction.commit();
+}
+
+void purgeBook(qint64 binnedId)
+{
+    QSqlDatabase db = liveDatabase();
+    Transaction transaction(db);
+    deleteBook(binnedBook(db, binnedId).hidden);
+    Sql(QStringLiteral("delete from BinnedBook where ID=?"), {binnedId}).exec(db);
+    transaction.commit();
+}
+
+void expireBinnedBooks(int days)
+{
+    QSqlQuery old = Sql(QStringLiteral("select ID from BinnedBook where DeletedAt<?"),
+                        {History::timeBefore(days)})
+                        .exec(liveDatabase());
+    QList<qint64> ids;
+    while (old.next())
+        ids << old.value(0).toLongLong();
+    for (const qint64 id : ids)
+        purgeBook(id);
 }
 
 // ---- backup and restore -------------------------------------------------------

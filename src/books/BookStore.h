@@ -32,8 +32,18 @@ bool checkPassword(const QString &book, const QString &password);
 void changePassword(const QString &book, const QString &newPassword);
 
 // Removes the book and all its rows in every table, the repayments, collections and
-// returns of its debts, credits and investments included.
+// returns of its debts, credits and investments and its history included.
 void deleteBook(const QString &name);
+
+// The recycle bin of books. binBook takes the book out of every list: its row goes
+// to the bin and its rows stay in the file under a name no book can have. Restored
+// with its password, it is as it was; removed for good, it is deleteBook's.
+void binBook(const QString &name);
+// DbError when the password is wrong or a book of that name exists meanwhile.
+void restoreBook(qint64 binnedId, const QString &password);
+void purgeBook(qint64 binnedId);
+// Books binned more than `days` ago are removed for good (at start).
+void expireBinnedBooks(int days);
 
 // Whole-file work: each takes the context of the work it runs in (a worker thread's,
 // with its own connection to the data file, its progress and its cancel), or runs on

@@ -57,7 +57,7 @@ void TfrmB_Manage::ButDelClick()
         return;
     const int row = currentRow();
     try {
-        BookStore::deleteBook(book);
+        BookStore::binBook(book);
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return;

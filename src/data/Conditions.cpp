@@ -38,6 +38,19 @@ Condition of(Kind kind, const QString &column, const Input &input)
     return {};
 }
 
+QString describe(Kind kind, const QString &caption, const Input &input)
+{
+    switch (kind) {
+    case Kind::DateRange:
+        return QStringLiteral("%1 %2 至 %3").arg(caption, isoDate(input.from), isoDate(input.to));
+    case Kind::List:
+        return caption + QStringLiteral("：") + input.text;
+    case Kind::Text:
+        return QStringLiteral("%1含“%2”").arg(caption, input.text);
+    }
+    return {};
+}
+
 QString dateOrderMessage()
 {
     return QStringLiteral("日期选择错误，请重新选择！");

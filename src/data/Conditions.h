@@ -37,6 +37,10 @@ Condition contains(const QString &column, const QString &text);
 // The piece of a condition of the given kind.
 Condition of(Kind kind, const QString &column, const Input &input);
 
+// The condition in words, as a filter's status line and a report's subtitle say
+// it: "收入日期 2024-01-01 至 2024-02-01", "帐户名称：现金", "备注含“房租”".
+QString describe(Kind kind, const QString &caption, const Input &input);
+
 // A range whose first day is after its last is refused with this message, and
 // nothing runs.
 QString dateOrderMessage();

@@ -4,6 +4,7 @@
 #include "data/Ledger.h"
 #include "data/Money.h"
 #include "data/Sql.h"
+#include "data/Transaction.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +22,11 @@ constexpr int Undone = 1;
 constexpr int Dropped = 2;
 
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// A deleted row r of action h is in the bin while h stands, it was not removed
+// for good, and no restore of it stands.
+const QString InBin = QStringLiteral("r.Binned=1 and h.Undone=0 and (r.RestoredBy is null or "
+                                     "(select Undone from History where ID=r.RestoredBy)<>0)");
 
 std::optional<Action> actionOf(const Sql &sql)
 {
@@ -163,18 +169,19 @@ void record(const QString &book, const QString &window, const QString &descripti
     Sql(QStringLiteral("update History set Undone=? where BName=? and Undone=?"),
         {Dropped, book, Undone})
         .exec();
+    // The kind lists it in 操作记录: the description's first word ("删除支出").
     const QVariant action =
-        Sql(QStringLiteral("insert into History (BName,At,Window,Description,Undone) "
-                           "values (?,?,?,?,?)"),
-            {book, QDateTime::currentDateTime().toString(TimeFormat), window, description, Done})
+        Sql(QStringLiteral("insert into History (BName,At,Window,Kind,Description,Undone) "
+                           "values (?,?,?,?,?,?)"),
+            {book, now(), window, description.section(QLatin1Char(' '), 0, 0), description, Done})
             .exec()
             .lastInsertId();
     int seq = 0;
     for (const Op &op : ops)
-        Sql(QStringLiteral("insert into HistoryRow (HistoryID,Seq,Op,Tbl,RowKey,Before,After,"
-                           "Binned) values (?,?,?,?,?,?,?,?)"),
-            {action, ++seq, op.op, op.table, op.key, encode(op.before), encode(op.after),
-             op.op == QLatin1String("delete") ? 1 : 0})
+        Sql(QStringLiteral("insert into HistoryRow (HistoryID,Seq,Op,Tbl,RowKey,Description,"
+                           "Before,After,Binned) values (?,?,?,?,?,?,?,?,?)"),
+            {action, ++seq, op.op, op.table, op.key, Ledger::describe(op), encode(op.before),
+             encode(op.after), op.op == QLatin1String("delete") ? 1 : 0})
             .exec();
 }
 
@@ -210,12 +217,12 @@ void redo(const QString &book)
 
 void restore(const QString &book, qint64 binnedId, const QString &window)
 {
-    QSqlQuery found =
-        Sql(QStringLiteral("select r.Op,r.Tbl,r.RowKey,r.Before from HistoryRow r join History h "
-                           "on h.ID=r.HistoryID where r.ID=? and h.BName=? and r.Binned=1 and "
-                           "h.Undone=?"),
-            {binnedId, book, Done})
-            .exec();
+    QSqlQuery found = Sql(QStringLiteral("select r.Op,r.Tbl,r.RowKey,r.Before from HistoryRow r "
+                                         "join History h on h.ID=r.HistoryID where r.ID=? and "
+                                         "h.BName=? and ") +
+                              InBin,
+                          {binnedId, book})
+                          .exec();
     if (!found.next())
         throw DbError(QStringLiteral("回收站里已没有这一项。"));
     const Op deleted{found.value(0).toString(),
@@ -226,12 +233,18 @@ void restore(const QString &book, qint64 binnedId, const QString &window)
     Op shown = deleted;
     shown.op = QStringLiteral("insert");
     shown.after = deleted.before;
+    // The restore is an action of its own: undone, the row is back in the bin.
+    Transaction transaction;
     Ledger ledger(book);
     ledger.setWindow(window);
     ledger.setDescription(QStringLiteral("恢复") + Ledger::describe(shown).mid(2));
     change(ledger, deleted, {}, deleted.before);
-    Sql(QStringLiteral("update HistoryRow set Binned=0 where ID=?"), {binnedId}).exec();
     ledger.commit();
+    Sql(QStringLiteral("update HistoryRow set RestoredBy=(select max(ID) from History where "
+                       "BName=?) where ID=?"),
+        {book, binnedId})
+        .exec();
+    transaction.commit();
 }
 
 void discard(qint64 binnedId)
@@ -239,11 +252,29 @@ void discard(qint64 binnedId)
     Sql(QStringLiteral("update HistoryRow set Binned=0 where ID=?"), {binnedId}).exec();
 }
 
+QString binnedRows()
+{
+    return QStringLiteral("select r.ID as ID, h.BName as BName, h.At as At, "
+                          "substr(r.Description, 3) as What, h.Window as Window from HistoryRow r "
+                          "join History h on h.ID=r.HistoryID where ") +
+           InBin;
+}
+
+QString timeBefore(int days)
+{
+    return QDateTime::currentDateTime().addDays(-days).toString(TimeFormat);
+}
+
+QString now()
+{
+    return QDateTime::currentDateTime().toString(TimeFormat);
+}
+
 void expire(int days)
 {
     Sql(QStringLiteral("update HistoryRow set Binned=0 where Binned=1 and HistoryID in "
                        "(select ID from History where At<?)"),
-        {QDateTime::currentDateTime().addDays(-days).toString(TimeFormat)})
+        {timeBefore(days)})
         .exec();
 }
 

@@ -46,20 +46,20 @@ std::optional<Action> redoable(const QString &book);
 void undo(const QString &book);
 void redo(const QString &book);
 
-// The recycle bin: rows deleted by actions that stay done.
-struct Binned
-{
-    qint64 id = 0; // of the history row
-    QDateTime deletedAt;
-    QString description;
-};
+// The recycle bin holds the rows deleted by actions that stay done.
 // Puts the deleted row back through the ledger (its balances move back), as a
 // new action; DbError when it cannot be (a name it gives is gone, its key taken).
 void restore(const QString &book, qint64 binnedId, const QString &window);
+// The statement of the rows in the bin: ID (the history row), BName, At (when
+// deleted), What (the row described), Window.
+QString binnedRows();
 // Removes it from the bin for good.
 void discard(qint64 binnedId);
 // Rows deleted more than `days` ago leave the bin (at start).
 void expire(int days);
+// Times as the history keeps them: now, and `days` ago.
+QString now();
+QString timeBefore(int days);
 
 // The texts of rows as kept (JSON of text values, so that amounts stay exact).
 QString encode(const QVariantMap &row);

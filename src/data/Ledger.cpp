@@ -514,7 +514,7 @@ QString Ledger::describe(const History::Op &op)
                                                             : QStringLiteral("修改");
     QStringList parts;
     if (const EntryKind *kind = entryKind(op.table)) {
-        parts << verb + QLatin1String(kind->title) << text(kind->dateColumn);
+        parts << verb + QString::fromUtf8(kind->title) << text(kind->dateColumn);
         if (kind->nameColumn)
             parts << text(kind->nameColumn);
         else
@@ -522,12 +522,12 @@ QString Ledger::describe(const History::Op &op)
                          text(kind->legs[1].account);
         parts << amount(kind->legs.front().amount);
     } else if (const FollowUpKind *f = followUpKind(op.table)) {
-        parts << verb + QLatin1String(f->title) << text("RDate") << amount(f->amounts.front());
+        parts << verb + QString::fromUtf8(f->title) << text("RDate") << amount(f->amounts.front());
     } else if (op.op == QLatin1String("balance")) {
         parts << QStringLiteral("修改帐户余额") << text("AName") << amount("AMoney");
     } else if (const std::optional<References::Kind> kind = referenceKind(op.table)) {
         const References::Target &t = References::target(*kind);
-        parts << verb + QLatin1String(t.title) << op.before.value(column(t.column)).toString();
+        parts << verb + QString::fromUtf8(t.title) << op.before.value(column(t.column)).toString();
         const QString now = op.after.value(column(t.column)).toString();
         if (op.op == QLatin1String("insert"))
             parts.last() = now;

@@ -16,14 +16,14 @@ Sql selectColumns(const std::vector<Column> &columns, const QString &from)
                from);
 }
 
-// The aliases of the columns declared Money.
-QSet<QString> moneyAliases(const std::vector<Column> &columns)
+// The kinds of the columns shown other than as text.
+QHash<QString, Kind> shownKinds(const std::vector<Column> &columns)
 {
-    QSet<QString> aliases;
+    QHash<QString, Kind> kinds;
     for (const Column &c : columns)
-        if (c.kind == Kind::Money)
-            aliases << c.alias;
-    return aliases;
+        if (c.kind != Kind::Text && c.kind != Kind::Hidden)
+            kinds.insert(c.alias, c.kind);
+    return kinds;
 }
 
 } // namespace
@@ -52,7 +52,7 @@ QString quoted(const QString &name)
 
 Query listing(const std::vector<Column> &columns, const QString &from)
 {
-    Query query{selectColumns(columns, from), QString(), moneyAliases(columns), {}};
+    Query query{selectColumns(columns, from), QString(), shownKinds(columns), {}};
     for (const Column &c : columns)
         query.titles << c.alias;
     return query;

@@ -2,7 +2,7 @@
 
 #include "data/Sql.h"
 
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -14,7 +14,7 @@ enum class Kind
     Text,   // shown as the database holds it
     Money,  // a stored amount (ten-thousandths), shown as money
     Count,  // a whole number, shown on the right
-    Ratio,  // hundredths kept in amount units (0.75 is 7500), shown with two decimals
+    Ratio,  // a ratio kept in amount units (0.75 is 7500), shown as a percentage ("75.0%")
     Hidden, // read but not shown
 };
 
@@ -37,7 +37,7 @@ struct OrderTerm
 };
 
 // A list statement: the select without its order, the order by result columns,
-// which result columns hold stored amounts and, when the statement is written
+// how result columns other than text are shown and, when the statement is written
 // from declared columns, their names (a list then needs no statement to learn
 // them). The order must tell every two rows apart (end it with a key), so that
 // reading it backwards gives the list from its end and a row's place can be
@@ -45,9 +45,9 @@ struct OrderTerm
 struct Query
 {
     Sql select{};
-    QString order{};       // "日期 desc, ID desc"
-    QSet<QString> money{}; // result columns holding amounts
-    QStringList titles{};  // the result columns in order; empty: as the statement says
+    QString order{};              // "日期 desc, ID desc"
+    QHash<QString, Kind> kinds{}; // result columns shown other than as text (amounts, counts)
+    QStringList titles{};         // the result columns in order; empty: as the statement says
     std::vector<OrderTerm> orderTerms() const;
 };
 

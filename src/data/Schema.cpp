@@ -111,16 +111,26 @@ std::vector<Table> makeTables()
         // What each action on a book's money and names did, to be undone and redone:
         // the action, and each row it wrote as it was before and after (JSON).
         {"History",
-         {key(), text("BName"), text("At"), text("Window"), text("Description"), count("Undone")},
+         {key(), text("BName"), text("At"), text("Window"), text("Kind"), text("Description"),
+          count("Undone")},
          nullptr,
          nullptr,
          nullptr,
          4},
         {"HistoryRow",
          {key(), count("HistoryID"), count("Seq"), text("Op"), text("Tbl"), count("RowKey"),
-          text("Before"), text("After"), count("Binned")},
+          text("Description"), text("Before"), text("After"), count("Binned"), count("RestoredBy")},
          nullptr,
          "HistoryID",
+         nullptr,
+         4},
+        // Books deleted into the recycle bin: the book's row, and the name its rows
+        // are kept under meanwhile (one no book can have).
+        {"BinnedBook",
+         {key(), count("BookID"), text("BName"), text("BPass"), date("BDate"), text("Remark"),
+          text("Hidden"), text("DeletedAt")},
+         nullptr,
+         nullptr,
          nullptr,
          4},
         // A book's own settings by name (the day its household month starts).

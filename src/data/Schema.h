@@ -36,7 +36,8 @@ struct Table
 constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 2: kept monthly totals (MonthTotal, MonthNameTotal).
 // 3: incomes and expenses indexed by amount (LaterIndex).
-// 4: the history of actions, for undo and the recycle bin (History, HistoryRow).
+// 4: the history of actions, for undo and the recycle bin (History, HistoryRow,
+//    BinnedBook).
 // 6: household planning (BookSetting, Schedule, SchedulePost).
 constexpr int UserVersion = 6;
 

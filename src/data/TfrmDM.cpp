@@ -189,6 +189,16 @@ Lookups TfrmDM::DBComTZType() const
     return lookups(QStringLiteral("select TName, thePY from TD "), true);
 }
 
+Lookups TfrmDM::DBComHistoryWindow() const
+{
+    return lookups(QStringLiteral("select distinct Window, '' from History "), true);
+}
+
+Lookups TfrmDM::DBComHistoryKind() const
+{
+    return lookups(QStringLiteral("select distinct Kind, '' from History "), true);
+}
+
 QString TfrmDM::bookForWriting() const
 {
     if (m_currentBook.isEmpty())
@@ -224,6 +234,12 @@ bool TfrmDM::closeBookWindows()
 
 void TfrmDM::notifyBalancesChanged()
 {
+    emit balancesChanged();
+}
+
+void TfrmDM::notifyRowsChanged()
+{
+    emit rowsChanged();
     emit balancesChanged();
 }
 

@@ -61,6 +61,9 @@ public:
     bool closeBookWindows();
     // Says balancesChanged: account balances or entries were written.
     void notifyBalancesChanged();
+    // Says rowsChanged, then balancesChanged: rows any open window may list were
+    // written behind its back (an undo, a restore from the recycle bin).
+    void notifyRowsChanged();
 
     // Hears how far the upgrade of a file written by an earlier version is, while
     // it is opened (the program shows a progress dialog).
@@ -77,12 +80,16 @@ public:
     Lookups DBComInType() const;
     Lookups DBComOutType() const;
     Lookups DBComTZType() const;
+    // The windows and kinds of action the book's history names (操作记录's conditions).
+    Lookups DBComHistoryWindow() const;
+    Lookups DBComHistoryKind() const;
     using Feeder = Lookups (TfrmDM::*)() const;
 
 signals:
     void bookOpened(const QString &book);
     void bookClosed();
     void balancesChanged();
+    void rowsChanged();
     // A receiver closes the book's windows and sets *refused when one stays open.
     void bookWindowsClosing(bool *refused);
 

@@ -32,6 +32,7 @@ Maintenance::Descriptor accounts()
         .referencedAs = References::Kind::Account,
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
+        .countUnit = QStringLiteral("个帐户"),
         .refreshSummaryOnClose = true,
     };
 }

@@ -6,7 +6,6 @@
 #include "widgets/ChartTabs.h"
 #include "widgets/MessageBox.h"
 
-#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -36,7 +35,8 @@ List::Descriptor listOf(const AnalysisWindowSide::Descriptor &d)
             .perBook = false,
             .keyColumn = false,
             .columnWidth = 120,
-            .exitName = "BitBtn3"};
+            .exitName = "BitBtn3",
+            .countUnit = QStringLiteral("项")};
 }
 
 } // namespace
@@ -58,12 +58,9 @@ AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidge
 
     m_charts = new ChartTabs(windowTitle(), this);
     addBesideGrid(m_charts, Qt::Horizontal, {300, 600});
-    const LabelBar bar = makeLabelBar(this, {"Label1", "Label2"});
-    m_labels = bar.labels;
-    addBelowGrid(bar.bar);
 
-    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", "Excel", [this] { BitBtn2Click(); });
+    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { BitBtn2Click(); });
     m_excel->setEnabled(false);
     FormCreate();
 }
@@ -88,10 +85,8 @@ void AnalysisWindow::showRun(const Analysis::Result &result)
         m_shown.rows.push_back({row.item, row.amount.toVariant()});
         points.push_back({row.item, row.amount});
     }
-    const QString total = result.total ? result.total->toGrouped() : QString();
+    // The totals row counts the items and sums them.
     showRows(m_shown.listRows());
-    m_labels[0]->setText(QStringLiteral("数量：%1").arg(result.rows.size()));
-    m_labels[1]->setText(QStringLiteral("合计金额：") + total);
     m_excel->setEnabled(true);
     m_charts->setPoints(points);
 }

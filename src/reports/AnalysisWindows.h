@@ -7,7 +7,6 @@
 
 class ChartTabs;
 class ConditionPanel;
-class QLabel;
 class QPushButton;
 
 namespace AnalysisWindowSide {
@@ -22,7 +21,8 @@ struct Descriptor
 } // namespace AnalysisWindowSide
 
 // The analysis window: conditions, the item to sum by, 统计 / Excel / 退出, the
-// sums in a grid beside bar, line and pie charts, the count and the total.
+// sums in a grid beside bar, line and pie charts, the count and the total in the
+// grid's totals row.
 class AnalysisWindow : public ListWindow
 {
     Q_OBJECT
@@ -43,7 +43,6 @@ private:
     std::vector<Analysis::Item> m_items;
     ConditionPanel *m_conditions = nullptr;
     ChartTabs *m_charts = nullptr;
-    std::vector<QLabel *> m_labels;
     QPushButton *m_excel = nullptr;
     ShownTable m_shown;
 };

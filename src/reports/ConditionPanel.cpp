@@ -15,32 +15,63 @@
 #include <QVBoxLayout>
 
 namespace {
-// Lists sit two to a row under the period: check box and list, twice.
-constexpr int ListsPerRow = 2;
-constexpr int ListWidth = 160;
+// Conditions sit two to a row under the period: check box and input, twice.
+constexpr int PerRow = 2;
 } // namespace
+
+namespace ConditionGrid {
+
+QGridLayout *make(QWidget *panel)
+{
+    auto *grid = new QGridLayout(panel);
+    grid->setHorizontalSpacing(8);
+    for (int c = 0; c < 2 * PerRow; c += 2) {
+        grid->setColumnMinimumWidth(c, BoxWidth);
+        grid->setColumnMinimumWidth(c + 1, InputWidth);
+    }
+    grid->setColumnStretch(2 * PerRow, 1);
+    return grid;
+}
+
+void addPeriod(QGridLayout *grid, QCheckBox *box, QDateEdit *from, QDateEdit *to)
+{
+    QWidget *panel = grid->parentWidget();
+    from->setFixedWidth(InputWidth);
+    to->setFixedWidth(InputWidth);
+    grid->addWidget(box, 0, 0);
+    grid->addWidget(from, 0, 1);
+    auto *label = new QLabel(QStringLiteral("至："), panel);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(label, 0, 2);
+    grid->addWidget(to, 0, 3);
+    grid->addWidget(makePeriodPresets(from, to, box), 0, 2 * PerRow, Qt::AlignLeft);
+}
+
+void add(QGridLayout *grid, int cell, QCheckBox *box, QWidget *input)
+{
+    input->setFixedWidth(InputWidth);
+    grid->addWidget(box, 1 + cell / PerRow, 2 * (cell % PerRow));
+    grid->addWidget(input, 1 + cell / PerRow, 2 * (cell % PerRow) + 1);
+}
+
+} // namespace ConditionGrid
 
 ConditionPanel::ConditionPanel(const Conditions::Choices &choices, QWidget *parent)
     : QGroupBox(choices.title, parent), m_spec(choices)
 {
     setObjectName(QStringLiteral("GroupBox1"));
     auto *outer = new QVBoxLayout(this);
-    m_grid = new QGridLayout;
-    outer->addLayout(m_grid);
+    auto *grid = new QWidget(this);
+    m_grid = ConditionGrid::make(grid);
+    m_grid->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(grid);
 
     m_dateBox = new QCheckBox(choices.dateBox, this);
     m_dateBox->setObjectName(QStringLiteral("CheckDate"));
     m_dateBox->setChecked(choices.dateTicked);
     m_from = makeDatePicker(this, QStringLiteral("DateTimePicker1"), choices.from);
     m_to = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
-    auto *period = new QHBoxLayout;
-    period->addWidget(m_from);
-    period->addWidget(new QLabel(QStringLiteral("至："), this));
-    period->addWidget(m_to);
-    addPeriodPresets(period, m_from, m_to, m_dateBox);
-    period->addStretch(1);
-    m_grid->addWidget(m_dateBox, 0, 0);
-    m_grid->addLayout(period, 0, 1, 1, 2 * ListsPerRow - 1);
+    ConditionGrid::addPeriod(m_grid, m_dateBox, m_from, m_to);
 
     int cell = 0;
     if (!choices.categoryBox.isEmpty())
@@ -59,11 +90,8 @@ ConditionPanel::ConditionPanel(const Conditions::Choices &choices, QWidget *pare
         m_item->setObjectName(QStringLiteral("ComboBox1"));
         m_item->addItems(choices.items);
         m_item->setCurrentIndex(choices.defaultItem);
-        m_item->setMinimumWidth(ListWidth);
-        m_grid->addWidget(box, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow));
-        m_grid->addWidget(m_item, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow) + 1);
+        ConditionGrid::add(m_grid, cell, box, m_item);
     }
-    m_grid->setColumnStretch(2 * ListsPerRow, 1);
 }
 
 ConditionPanel::Limit ConditionPanel::addLimit(const QString &boxName, const QString &text,
@@ -73,14 +101,12 @@ ConditionPanel::Limit ConditionPanel::addLimit(const QString &boxName, const QSt
     Limit limit{new QCheckBox(text, this), new QComboBox(this)};
     limit.box->setObjectName(boxName);
     limit.list->setObjectName(listName);
-    limit.list->setMinimumWidth(ListWidth);
     makeSearchable(limit.list);
     if (feeder)
         Msg::guarded(this, [&] { fillLookup(limit.list, feeder); });
     QCheckBox *box = limit.box;
     connect(limit.list, &QComboBox::activated, box, [box] { box->setChecked(true); });
-    m_grid->addWidget(limit.box, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow));
-    m_grid->addWidget(limit.list, 1 + cell / ListsPerRow, 2 * (cell % ListsPerRow) + 1);
+    ConditionGrid::add(m_grid, cell, limit.box, limit.list);
     return limit;
 }
 
@@ -115,6 +141,21 @@ EntryFilter ConditionPanel::filter() const
     f.account = chosen(m_account);
     f.member = chosen(m_member);
     return f;
+}
+
+QStringList ConditionPanel::inWords() const
+{
+    QStringList words;
+    if (m_spec.dateAlwaysApplies || m_dateBox->isChecked())
+        words << Conditions::describe(Conditions::Kind::DateRange, m_dateBox->text(),
+                                      {from(), to()});
+    else
+        words << QStringLiteral("全部日期");
+    for (const Limit *limit : {&m_category, &m_account, &m_member})
+        if (const std::optional<QString> name = chosen(*limit))
+            words << Conditions::describe(Conditions::Kind::List, limit->box->text(),
+                                          {{}, {}, *name});
+    return words;
 }
 
 bool ConditionPanel::checkChoices()

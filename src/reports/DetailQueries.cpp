@@ -41,7 +41,8 @@ ReportColumn printed(const QString &column, const QString &title, R kind = R::Te
 {
     return {column, {title, kind, kind == R::Money}};
 }
-const ReportColumn Number = printed("ID", "序号", R::Key);
+// The report numbers its rows 1, 2, 3...: the key read there is not printed.
+const ReportColumn Number = printed("ID", "序号", R::RowNumber);
 
 // Income and expense: one entry table with a category.
 Descriptor incomeOrExpense(const char *className, const QString &kind, const QString &table,
@@ -64,7 +65,6 @@ Descriptor incomeOrExpense(const char *className, const QString &kind, const QSt
         .conditions = {dates(kind + QStringLiteral("日期"), c("Date")),
                        list(category, c("Name"), categories), AccountIs, MemberIs, RemarkHas},
         .sorts = {by("日期"), by(category), by("金额"), by("帐户名称"), by("家庭成员")},
-        .totals = {{QStringLiteral("sum(%1)").arg(c("Money")), "合计金额：", "金额"}},
         .exportSuffix = QStringLiteral("-") + suffix,
         .exportWidths = {10, 12, 10, 12, 12, 14},
         .reportName = kind + QStringLiteral("报表"),
@@ -80,16 +80,17 @@ Descriptor incomeOrExpense(const char *className, const QString &kind, const QSt
 struct Owed
 {
     const char *className;
-    const char *caption;    // "债务查询"
-    const char *table;      // "Borrow"
-    char prefix;            // of BDate, BPro, BMoney
-    const char *party;      // "债权人"
-    const char *amount;     // "债务金额"
-    const char *settled;    // "已还金额"
-    const char *records;    // "BorrowR"
-    const char *recordsKey; // "BID"
-    const char *paid;       // "还债金额"
-    const char *name;       // "债务": the export and report names
+    const char *caption;      // "债务查询"
+    const char *table;        // "Borrow"
+    char prefix;              // of BDate, BPro, BMoney
+    const char *party;        // "债权人"
+    const char *amount;       // "债务金额"
+    const char *settled;      // "已还金额"
+    const char *records;      // "BorrowR"
+    const char *recordsKey;   // "BID"
+    const char *paid;         // "还债金额"
+    const char *name;         // "债务": the export and report names
+    const char *recordsTitle; // over the lower list: "还债记录"
 };
 
 Descriptor debtOrCredit(const Owed &o)
@@ -113,7 +114,6 @@ Descriptor debtOrCredit(const Owed &o)
         .conditions = {dates("日期", c("Date")), text(party, c("Pro")), AccountIs, MemberIs,
                        RemarkHas},
         .sorts = {by("日期"), by(party), by(amount, "金额"), by("帐户名称"), by("家庭成员")},
-        .totals = {{QStringLiteral("sum(%1)").arg(c("Money")), "合计金额：", amount}},
         .detail = Detail{QLatin1String(o.records),
                          QLatin1String(o.recordsKey),
                          {{"RDate", "日期"},
@@ -122,7 +122,8 @@ Descriptor debtOrCredit(const Owed &o)
                           Member,
                           Remark,
                           Key},
-                         "日期 desc, ID desc"},
+                         "日期 desc, ID desc",
+                         QString::fromUtf8(o.recordsTitle)},
         .exportSuffix = QStringLiteral("-%1表").arg(name),
         .exportWidths = {10, 10, 10, 10, 10, 10, 10},
         .reportName = name + QStringLiteral("报表"),
@@ -151,7 +152,6 @@ Descriptor transfers()
                     Key},
         .conditions = {dates("转帐日期", "CDate"), MemberIs, RemarkHas},
         .fixedOrder = "转帐日期 desc, ID desc",
-        .totals = {{"sum(CMoney)", "合计金额：", "转帐余额"}},
         .exportSuffix = "-帐户转帐表",
         .exportWidths = {10, 10, 10, 10, 10, 22},
         .reportName = "转帐报表",
@@ -180,8 +180,6 @@ Descriptor investments()
                        AccountIs, MemberIs, RemarkHas},
         .sorts = {by("投资日期"), by("投资类别"), by("投资金额"), by("收益金额"), by("帐户名称"),
                   by("家庭成员")},
-        .totals = {{"sum(TMoney)", "合计投资金额：", "投资金额"},
-                   {"sum(RMoney)", "合计收益金额：", "收益金额"}},
         .detail = Detail{"TTableR",
                          "TID",
                          {{"RDate", "收益日期"},
@@ -191,7 +189,8 @@ Descriptor investments()
                           Member,
                           Remark,
                           Key},
-                         "收益日期 desc, ID desc"},
+                         "收益日期 desc, ID desc",
+                         "收益记录"},
         .exportSuffix = "-投资表",
         .exportWidths = {10, 10, 10, 10, 10, 10, 10},
         .reportName = "投资报表",
@@ -224,14 +223,14 @@ TfrmP_A::TfrmP_A(QWidget *parent) : QueryWindow(transfers(), parent)
 
 TfrmP_B::TfrmP_B(QWidget *parent)
     : QueryWindow(debtOrCredit({"TfrmP_B", "债务查询", "Borrow", 'B', "债权人", "债务金额",
-                                "已还金额", "BorrowR", "BID", "还债金额", "债务"}),
+                                "已还金额", "BorrowR", "BID", "还债金额", "债务", "还债记录"}),
                   parent)
 {
 }
 
 TfrmP_D::TfrmP_D(QWidget *parent)
     : QueryWindow(debtOrCredit({"TfrmP_D", "债权查询", "Debt", 'D', "债务人", "债权金额",
-                                "已收金额", "DebtR", "DID", "收债金额", "债权"}),
+                                "已收金额", "DebtR", "DID", "收债金额", "债权", "收债记录"}),
                   parent)
 {
 }

@@ -1,12 +1,12 @@
 #include "reports/PeriodStatement.h"
 
 #include "data/Dates.h"
+#include "data/Figures.h"
 #include "data/HouseholdMonth.h"
 #include "reports/KeptSums.h"
 
 #include <QHash>
 #include <QSqlQuery>
-#include <cstdlib>
 
 namespace PeriodStatement {
 namespace {
@@ -57,34 +57,9 @@ QHash<QString, SideSums> readSide(const EntryColumns &side, const QString &book,
 
 } // namespace
 
-std::int64_t Row::shareHundredths() const
+std::int64_t Row::share() const
 {
-    if (income.isZero() || expense.isZero())
-        return 0;
-    // 128 bits: a hundredfold amount in units may pass 64 bits.
-    const __int128 numerator = __int128(expense.units()) * 100;
-    const __int128 denominator = income.units();
-    __int128 quotient = numerator / denominator;
-    const __int128 remainder = numerator % denominator;
-    const __int128 twice = remainder < 0 ? -2 * remainder : 2 * remainder;
-    const bool negative = (numerator < 0) != (denominator < 0);
-    if (twice >= (denominator < 0 ? -denominator : denominator))
-        quotient += negative ? -1 : 1;
-    return std::int64_t(quotient);
-}
-
-QString Row::shareText() const
-{
-    return ratioText(shareHundredths());
-}
-
-QString ratioText(std::int64_t hundredths)
-{
-    const std::int64_t magnitude = std::llabs(hundredths);
-    return QStringLiteral("%1%2.%3")
-        .arg(hundredths < 0 ? QStringLiteral("-") : QString())
-        .arg(magnitude / 100)
-        .arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+    return Figures::ratio(expense, income);
 }
 
 Totals Result::totals() const

@@ -32,11 +32,9 @@ struct Row
     qint64 expenseCount = 0;
 
     Money balance() const { return income - expense; }
-    // Expense over income in hundredths, rounded half away from zero; 0 when
-    // either amount is 0.
-    std::int64_t shareHundredths() const;
-    // The share as shown: "0.75", "1.20", "0.00".
-    QString shareText() const;
+    // Expense over income in amount units (0.75 is 7500), rounded half away
+    // from zero; 0 when either amount is 0.
+    std::int64_t share() const;
 };
 
 struct Totals
@@ -54,9 +52,6 @@ struct Result
     std::vector<Row> rows;
     Totals totals() const;
 };
-
-// A ratio in hundredths as shown: 75 -> "0.75", no thousands separators.
-QString ratioText(std::int64_t hundredths);
 
 // The labels of the periods from the first day's through the last day's; months
 // are household months starting on `startDay`.

@@ -1,14 +1,13 @@
 #include "reports/QueryWindow.h"
 
-#include "data/Background.h"
-#include "data/Money.h"
 #include "data/TfrmDM.h"
+#include "reports/ConditionPanel.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
-#include "widgets/PeriodPresets.h"
+#include "widgets/TotalsRow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,8 +41,12 @@ QueryWindow::QueryWindow(Query::Descriptor descriptor, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     addAboveGrid(buildConditionPanel());
     if (m_d.detail)
-        m_detail = addList(QStringLiteral("DBGrid2"), Qt::Vertical, {400, 90});
-    addBelowGrid(buildTotalsBar());
+        m_detail =
+            addList(QStringLiteral("DBGrid2"), Qt::Vertical, {400, 150}, m_d.detail->title, true);
+    // The totals of the rows found are read from them on the worker, whatever the
+    // conditions; export and print carry the count and totals of what they write.
+    totals()->setShortcut({});
+    connect(totals(), &TotalsRow::totalsShown, this, &QueryWindow::totalsShown);
     buildButtons();
     FormCreate();
 }
@@ -54,7 +57,7 @@ QWidget *QueryWindow::buildConditionPanel()
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
     auto *group = new QGroupBox(QStringLiteral("查询条件"), panel);
-    auto *grid = new QGridLayout(group);
+    QGridLayout *grid = ConditionGrid::make(group);
     for (int i = 0; i < int(m_d.conditions.size()); ++i)
         m_checks << addCondition(grid, i, m_d.conditions[i]);
     row->addWidget(group, 1);
@@ -68,22 +71,13 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
 {
     auto *check = new QCheckBox(c.caption, this);
     check->setObjectName(QStringLiteral("CheckBox%1").arg(index + 1));
-    const int row = index == 0 ? 0 : (index + 1) / 2;
-    const int column = index == 0 ? 0 : ((index + 1) % 2) * 2;
-    grid->addWidget(check, row, column);
     QWidget *value = nullptr;
     switch (c.field) {
     case Query::Field::DateRange: {
-        auto *dates = new QHBoxLayout;
-        value = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
+        QDateEdit *from = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
         m_to = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
-        dates->addWidget(value);
-        dates->addWidget(new QLabel(QStringLiteral("至："), this));
-        dates->addWidget(m_to);
-        addPeriodPresets(dates, static_cast<QDateEdit *>(value), m_to, check);
-        dates->addStretch();
-        grid->addLayout(dates, row, 1, 1, 3);
-        m_values << value;
+        ConditionGrid::addPeriod(grid, check, from, m_to);
+        m_values << from;
         return check;
     }
     case Query::Field::List: {
@@ -91,7 +85,6 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
                                         [](QWidget *w) { return qobject_cast<QComboBox *>(w); }));
         auto *box = new QComboBox(this);
         box->setObjectName(QStringLiteral("DBLookupComboBox%1").arg(n + 1));
-        box->setMinimumWidth(140);
         makeSearchable(box);
         // Picking a name is enough to filter by it.
         connect(box, &QComboBox::activated, check, [check] { check->setChecked(true); });
@@ -103,12 +96,12 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
                                         [](QWidget *w) { return qobject_cast<QLineEdit *>(w); }));
         auto *edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("Edit%1").arg(n + 1));
-        edit->setMinimumWidth(140);
         value = edit;
         break;
     }
     }
-    grid->addWidget(value, row, column + 1);
+    // The period comes first: the others count from the cell after it.
+    ConditionGrid::add(grid, index - 1, check, value);
     m_values << value;
     return check;
 }
@@ -132,25 +125,11 @@ QWidget *QueryWindow::buildSortPanel()
 
 void QueryWindow::buildButtons()
 {
-    addButton("BitBtn1", QStringLiteral("查询"), [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", QStringLiteral("Excel"), [this] { BitBtn2Click(); });
-    m_print = addButton("BitBtn4", QStringLiteral("打印"), [this] { BitBtn4Click(); });
-}
-
-QWidget *QueryWindow::buildTotalsBar()
-{
-    auto *bar = new QWidget(this);
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(0, 0, 0, 0);
-    for (int i = 0; i <= int(m_d.totals.size()); ++i) {
-        auto *label = new QLabel(bar);
-        label->setObjectName(QStringLiteral("Label%1").arg(i + 2));
-        label->setMinimumWidth(200);
-        row->addWidget(label);
-        m_labels << label;
-    }
-    row->addStretch();
-    return bar;
+    addButton("BitBtn1", QStringLiteral("查询（&Q）"), [this] {
+        BitBtn1Click();
+    })->setDefault(true);
+    m_excel = addButton("BitBtn2", QStringLiteral("Excel（&E）"), [this] { BitBtn2Click(); });
+    m_print = addButton("BitBtn4", QStringLiteral("打印（&P）"), [this] { BitBtn4Click(); });
 }
 
 void QueryWindow::FormCreate()
@@ -185,6 +164,17 @@ Condition QueryWindow::conditions() const
         if (m_checks[i]->isChecked())
             where += Conditions::of(m_d.conditions[i].field, m_d.conditions[i].column, input(i));
     return where;
+}
+
+QStringList QueryWindow::conditionsInWords() const
+{
+    QStringList words;
+    if (!m_checks.first()->isChecked())
+        words << QStringLiteral("全部日期");
+    for (int i = 0; i < int(m_d.conditions.size()); ++i)
+        if (m_checks[i]->isChecked())
+            words << Conditions::describe(m_d.conditions[i].field, m_checks[i]->text(), input(i));
+    return words;
 }
 
 bool QueryWindow::datesReversed() const
@@ -226,58 +216,16 @@ void QueryWindow::BitBtn1Click()
         return;
     }
     setLabWhere(conditions());
-    if (!Ref())
-        return;
-    showTotals();
-}
-
-// The count and totals of the rows listed are computed on the worker while the
-// grid is shown already; a newer query's replace those of an older one.
-void QueryWindow::showTotals()
-{
-    Sql totals(QStringLiteral("select count(*)"));
-    for (const Query::Total &t : m_d.totals)
-        totals.add(QStringLiteral(", ") + t.expression);
-    totals.add(QStringLiteral(" from ") + m_d.table).add(bookFilter()).add(LabWhere());
-    const int figures = 1 + int(m_d.totals.size());
-
-    if (m_totals)
-        m_totals->cancel();
-    const QString calculating = QStringLiteral("计算中……");
-    m_labels[0]->setText(QStringLiteral("笔数：") + calculating);
-    for (int i = 0; i < int(m_d.totals.size()); ++i)
-        m_labels[i + 1]->setText(m_d.totals[i].label + calculating);
-    // Export and print carry the count and totals of what they write.
+    m_shownWords = conditionsInWords();
+    // Enabled again once the totals row shows the count and sums of these rows.
     m_excel->setEnabled(false);
     m_print->setEnabled(false);
-    m_totals = Background::run(
-        this,
-        [totals, figures](Background::Context &work) {
-            QSqlQuery result = totals.exec(work.database());
-            QVariantList values;
-            result.next();
-            for (int i = 0; i < figures; ++i)
-                values << result.value(i);
-            return values;
-        },
-        [this](const QVariantList &values) { showFigures(values); },
-        [this](const QString &message) {
-            for (QLabel *label : std::as_const(m_labels))
-                label->clear();
-            Msg::error(this, message);
-        });
+    Ref();
 }
 
-void QueryWindow::showFigures(const QVariantList &values)
+void QueryWindow::totalsShown(qint64 rows)
 {
-    m_count = values[0].toLongLong();
-    m_labels[0]->setText(QStringLiteral("笔数：") + QString::number(m_count));
-    for (int i = 0; i < int(m_d.totals.size()); ++i) {
-        const QVariant &sum = values[i + 1];
-        // The sum of no rows is empty, as the database gives it.
-        m_labels[i + 1]->setText(m_d.totals[i].label +
-                                 (sum.isNull() ? QString() : Money::fromVariant(sum).toGrouped()));
-    }
+    m_count = rows;
     m_excel->setEnabled(true);
     m_print->setEnabled(true);
 }
@@ -306,7 +254,7 @@ void QueryWindow::DBGrid1CellClick(int row)
 }
 
 // The shown list columns: amounts as numbers, the date column as dates, the count
-// of rows under the first and each total under the column it sums.
+// of rows under the first and the sum under each amount, as the totals row has them.
 Xlsx::Sheet QueryWindow::exportSheet(QList<int> &listColumns) const
 {
     Xlsx::Sheet sheet{book() + m_d.exportSuffix, {}};
@@ -316,15 +264,14 @@ Xlsx::Sheet QueryWindow::exportSheet(QList<int> &listColumns) const
             continue;
         Xlsx::Column exported{column.alias, Xlsx::Kind::Text, m_d.exportWidths[listColumns.size()],
                               Xlsx::Total::None};
-        if (column.kind == List::Kind::Money)
+        if (column.kind == List::Kind::Money) {
             exported.kind = Xlsx::Kind::Money;
-        else if (column.name == m_d.conditions.front().column)
+            exported.total = Xlsx::Total::Sum;
+        } else if (column.name == m_d.conditions.front().column) {
             exported.kind = Xlsx::Kind::Date;
+        }
         if (listColumns.isEmpty())
             exported.total = Xlsx::Total::RowCount;
-        for (const Query::Total &t : m_d.totals)
-            if (t.alias == column.alias)
-                exported.total = Xlsx::Total::Sum;
         sheet.columns << exported;
         listColumns << c;
     }
@@ -357,7 +304,7 @@ void QueryWindow::BitBtn2Click()
 
 void QueryWindow::BitBtn4Click()
 {
-    Report::Layout layout{book() + m_d.reportName, {}};
+    Report::Layout layout{book() + m_d.reportName, {}, Report::subtitle(book(), m_shownWords)};
     QStringList fields;
     for (const Query::ReportColumn &r : m_d.printed) {
         layout.columns << r.print;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "data/Background.h"
 #include "data/Conditions.h"
 #include "data/ListQuery.h"
 #include "data/Sql.h"
@@ -9,7 +8,6 @@
 #include "widgets/ListWindow.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -45,15 +43,6 @@ struct SortEntry
     QString alias;
 };
 
-// A money total of the rows: its expression, the label before it, and the list
-// column it sums (the export's totals row shows it there).
-struct Total
-{
-    QString expression; // "sum(IMoney)"
-    QString label;      // "合计金额："
-    QString alias;      // "金额"
-};
-
 // The follow-up records of the clicked row, shown in the lower list.
 struct Detail
 {
@@ -61,6 +50,7 @@ struct Detail
     QString parentKey; // "BID"
     std::vector<List::Column> columns;
     QString order; // by result names, ending with the key
+    QString title; // over the list: "还债记录"
 };
 
 // How a report column is printed: the table column it reads.
@@ -79,7 +69,6 @@ struct Descriptor
     std::vector<Criterion> conditions{}; // the first is the date range
     std::vector<SortEntry> sorts{};      // empty: no sort boxes, fixedOrder always
     QString fixedOrder{};
-    std::vector<Total> totals{};
     std::optional<Detail> detail{};
     QString exportSuffix{}; // "-收入表"
     // Of the shown list columns, in the spreadsheet's character units.
@@ -91,9 +80,10 @@ struct Descriptor
 } // namespace Query
 
 // The detail query window: ticked conditions over one entry table of the current
-// book, the matching rows sorted as chosen, their count and totals, the export to
-// a spreadsheet and the printed report of the last query's conditions. Debts,
-// credits and investments add a lower list of the current row's follow-up records.
+// book, the matching rows sorted as chosen, their count and totals in the totals
+// row (computed on a worker thread), the export to a spreadsheet and the printed
+// report of the last query's conditions. Debts, credits and investments add a
+// lower list of the current row's follow-up records.
 class QueryWindow : public ListWindow
 {
     Q_OBJECT
@@ -117,23 +107,24 @@ private:
     QWidget *buildConditionPanel();
     QWidget *buildSortPanel();
     void buildButtons();
-    QWidget *buildTotalsBar();
     QCheckBox *addCondition(QGridLayout *grid, int index, const Query::Criterion &c);
 
     // The ticked conditions as they stand now, each beginning with " and ".
     Condition conditions() const;
+    // The same in words, the period first ("全部日期" when it is not ticked).
+    QStringList conditionsInWords() const;
     Conditions::Input input(int condition) const;
     // True when the ticked date range's first day is after its last.
     bool datesReversed() const;
     Sql bookFilter() const;
     QString order() const;
-    void showTotals();
-    void showFigures(const QVariantList &values);
+    void totalsShown(qint64 rows);
     // The sheet of the shown columns; listColumns gets their places in the list.
     Xlsx::Sheet exportSheet(QList<int> &listColumns) const;
 
     const Query::Descriptor m_d;
-    qint64 m_count = 0; // of the rows shown
+    qint64 m_count = 0;       // of the rows shown
+    QStringList m_shownWords; // the conditions of the rows shown, in words
     List::Pane m_detail{};
     QList<QCheckBox *> m_checks;
     QList<QWidget *> m_values; // per condition: its list, text box or first picker
@@ -142,6 +133,4 @@ private:
     QComboBox *m_sortDirection = nullptr;
     QPushButton *m_excel = nullptr;
     QPushButton *m_print = nullptr;
-    QList<QLabel *> m_labels;           // the count, then one per total
-    QPointer<Background::Job> m_totals; // computing them
 };

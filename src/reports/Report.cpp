@@ -1,6 +1,6 @@
 #include "reports/Report.h"
 
-#include "data/Money.h"
+#include "data/Figures.h"
 #include "data/Sql.h"
 #include "reports/ReportPreview.h"
 #include "widgets/MessageBox.h"
@@ -16,12 +16,15 @@
 namespace Report {
 namespace {
 
-// Band heights and the grid, in millimetres.
-constexpr double TitleHeight = 9, InfoHeight = 6, HeaderHeight = 22, RowHeight = 7;
-constexpr double FooterHeight = 7, FooterTop = PrintableHeightMm - FooterHeight;
-constexpr double KeyWidth = 9, ColumnWidth = 24, Padding = 2, TitlePadding = 0.5;
+// Band heights and the grid, in millimetres: title, subtitle, page and time,
+// column titles; 35 rows and the total fit above the footer.
+constexpr double TitleHeight = 9, SubtitleHeight = 5.5, InfoHeight = 5.5, HeaderHeight = 27;
+constexpr double RowHeight = 6.5, FooterHeight = 7, FooterTop = PrintableHeightMm - FooterHeight;
+// The row number column holds six digits ("100000") with its padding.
+constexpr double RowNumberWidth = 16, ColumnWidth = 24, Padding = 2, TitlePadding = 0.5;
+constexpr double DoubleRuleGap = 0.7;
 
-QFont reportFont(bool isTitle)
+QFont reportFont(Looks looks)
 {
     // Families that hold Chinese first; Arial's look otherwise. WenQuanYi Micro Hei
     // leads because a saved PDF must give its text back: Noto CJK draws 支, 人,
@@ -31,8 +34,8 @@ QFont reportFont(bool isTitle)
     QFont font;
     font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
                       QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Arial")});
-    font.setPointSizeF(isTitle ? 14 : 10);
-    font.setBold(isTitle);
+    font.setPointSizeF(looks & Title ? 14 : (looks & Small ? 9 : 10));
+    font.setBold(looks & (Title | Bold));
     return font;
 }
 
@@ -41,15 +44,29 @@ bool rightAligned(Kind kind)
     return kind != Kind::Text;
 }
 
-bool isMoney(Kind kind)
+// How the grids show the column's values.
+List::Kind shownKind(Kind kind)
 {
-    return kind == Kind::Money || kind == Kind::Ratio;
+    switch (kind) {
+    case Kind::Money:
+        return List::Kind::Money;
+    case Kind::Ratio:
+        return List::Kind::Ratio;
+    case Kind::Count:
+        return List::Kind::Count;
+    case Kind::RowNumber: // "100000", as a spreadsheet numbers rows
+    case Kind::Text:
+        break;
+    }
+    return List::Kind::Text;
 }
 
 // What a value adds to its column's sum.
 qint64 summand(const Column &column, const QVariant &value)
 {
-    return isMoney(column.kind) ? Money::fromVariant(value).units() : value.toLongLong();
+    return column.kind == Kind::Money || column.kind == Kind::Ratio
+               ? Money::fromVariant(value).units()
+               : value.toLongLong();
 }
 
 // Up to `count` rows from the source.
@@ -64,27 +81,7 @@ QList<QVariantList> take(const RowSource &rows, int count)
 
 QString timeText(const QDateTime &at)
 {
-    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString money(qint64 units, bool grouped)
-{
-    const QString text = Money::fromUnits(units).toGrouped();
-    return grouped ? text : QString(text).remove(QLatin1Char(','));
-}
-
-QString shown(Kind kind, const QVariant &value)
-{
-    if (value.isNull())
-        return QString();
-    switch (kind) {
-    case Kind::Money:
-        return money(Money::fromVariant(value).units(), true);
-    case Kind::Ratio:
-        return money(Money::fromVariant(value).units(), false);
-    default:
-        return value.toString();
-    }
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 // Lays rows out into pages and draws them page by page, so that only the rows of
@@ -92,8 +89,9 @@ QString shown(Kind kind, const QVariant &value)
 class Renderer
 {
 public:
-    Renderer(const Layout &layout, Canvas &canvas, const QString &printedAt)
-        : m_layout(layout), m_canvas(canvas), m_printedAt(printedAt),
+    // `pages`: how many the report has, 0 when not known before its end.
+    Renderer(const Layout &layout, Canvas &canvas, const QString &printedAt, int pages)
+        : m_layout(layout), m_canvas(canvas), m_printedAt(printedAt), m_pages(pages),
           m_pageSums(layout.columns.size(), 0)
     {
         m_running.sums.fill(0, layout.columns.size());
@@ -102,7 +100,9 @@ public:
             const bool last = c == layout.columns.size() - 1;
             double width = layout.columns[c].widthMm;
             if (width <= 0)
-                width = last ? PrintableWidthMm - left : (c == 0 ? KeyWidth : ColumnWidth);
+                width = last ? PrintableWidthMm - left
+                             : (layout.columns[c].kind == Kind::RowNumber ? RowNumberWidth
+                                                                          : ColumnWidth);
             m_lefts << left;
             m_widths << width;
             left += width;
@@ -122,6 +122,9 @@ public:
             if (drawn > 0 && !m_canvas.newPage())
                 break;
             const bool last = pageRows.size() < RowsPerPage;
+            // A report of unknown length learns it has one page on reading it.
+            if (m_pages == 0 && page == 0 && last)
+                m_pages = 1;
             drawPage(page, pageRows, last ? (totals ? totals : &m_running) : nullptr);
             ++drawn;
             if (last)
@@ -134,10 +137,11 @@ public:
     void drawPage(int page, const QList<QVariantList> &rows, const Totals *summary)
     {
         startPage(page + 1);
+        qint64 number = qint64(page) * RowsPerPage;
         for (const QVariantList &row : rows)
-            drawRow(row);
+            drawRow(row, ++number);
         if (summary)
-            drawSums(QStringLiteral("合计 %1").arg(summary->rows), summary->sums, m_y);
+            drawTotal(*summary);
         finishPage();
     }
 
@@ -146,12 +150,20 @@ private:
     {
         m_pageRows = 0;
         m_pageSums.fill(0);
-        m_canvas.text({0, 0, PrintableWidthMm, TitleHeight}, m_layout.title, Qt::AlignCenter, true);
-        const QRectF info(Padding, TitleHeight, PrintableWidthMm - 2 * Padding, InfoHeight);
-        m_canvas.text(info, QStringLiteral("页数 %1").arg(number),
+        m_canvas.text({0, 0, PrintableWidthMm, TitleHeight}, m_layout.title, Qt::AlignCenter,
+                      Title);
+        m_canvas.text({0, TitleHeight, PrintableWidthMm, SubtitleHeight}, m_layout.subtitle,
+                      Qt::AlignCenter, Small);
+        const QRectF info(Padding, TitleHeight + SubtitleHeight, PrintableWidthMm - 2 * Padding,
+                          InfoHeight);
+        m_canvas.text(info,
+                      m_pages > 0 ? QStringLiteral("第 %1 页 / 共 %2 页")
+                                        .arg(Figures::count(number), Figures::count(m_pages))
+                                  : QStringLiteral("第 %1 页").arg(Figures::count(number)),
                       Qt::AlignLeft | Qt::AlignVCenter);
-        m_canvas.text(info, m_printedAt, Qt::AlignRight | Qt::AlignVCenter);
-        const double top = TitleHeight + InfoHeight;
+        m_canvas.text(info, QStringLiteral("打印时间：") + m_printedAt,
+                      Qt::AlignRight | Qt::AlignVCenter);
+        const double top = TitleHeight + SubtitleHeight + InfoHeight;
         m_canvas.line(0, top, PrintableWidthMm, top);
         // Titles may use the whole column: "序号" is wider than the key column's values.
         for (int c = 0; c < m_layout.columns.size(); ++c)
@@ -162,17 +174,19 @@ private:
         m_y = HeaderHeight;
     }
 
-    void drawRow(const QVariantList &row)
+    void drawRow(const QVariantList &row, qint64 number)
     {
         for (int c = 0; c < m_layout.columns.size(); ++c) {
             const Column &column = m_layout.columns[c];
-            const QVariant value = c < row.size() ? row[c] : QVariant();
+            const QVariant value = column.kind == Kind::RowNumber
+                                       ? QVariant(number)
+                                       : (c < row.size() ? row[c] : QVariant());
             if (column.summed) {
                 const qint64 n = summand(column, value);
                 m_pageSums[c] += n;
                 m_running.sums[c] += n;
             }
-            m_canvas.text(cell(c, m_y, RowHeight), shown(column.kind, value), alignment(column));
+            drawFigure(c, m_y, value, Plain);
         }
         drawRules(m_y, m_y + RowHeight);
         m_y += RowHeight;
@@ -180,28 +194,55 @@ private:
         ++m_running.rows;
     }
 
-    // The label from the left edge up to the first summed column, then the sums.
-    void drawSums(const QString &label, const QList<qint64> &sums, double y)
+    void drawFigure(int c, double y, const QVariant &value, Looks looks)
+    {
+        const List::Kind kind = shownKind(m_layout.columns[c].kind);
+        if (Figures::isNegative(kind, value))
+            looks |= Negative;
+        m_canvas.text(cell(c, y, RowHeight), Figures::text(kind, value),
+                      alignment(m_layout.columns[c]), looks);
+    }
+
+    // The label from the left edge up to the first summed column, then the sums
+    // and the shares of them.
+    void drawSums(const QString &label, const QList<qint64> &sums, double y, Looks looks)
     {
         double labelEnd = PrintableWidthMm;
         for (int c = m_layout.columns.size() - 1; c >= 0; --c) {
             const Column &column = m_layout.columns[c];
-            if (!column.summed)
+            if (column.summed) {
+                drawFigure(c, y, QVariant(sums.value(c)), looks);
+            } else if (column.sharePart >= 0) {
+                const std::int64_t share =
+                    Figures::ratio(Money::fromUnits(sums.value(column.sharePart)),
+                                   Money::fromUnits(sums.value(column.shareWhole)));
+                drawFigure(c, y, QVariant(qlonglong(share)), looks);
+            } else {
                 continue;
+            }
             labelEnd = m_lefts[c];
-            m_canvas.text(cell(c, y, RowHeight),
-                          isMoney(column.kind) ? money(sums.value(c), column.kind == Kind::Money)
-                                               : QString::number(sums.value(c)),
-                          alignment(column));
         }
         m_canvas.text({Padding, y, labelEnd - Padding, RowHeight}, label,
-                      Qt::AlignLeft | Qt::AlignVCenter);
+                      Qt::AlignLeft | Qt::AlignVCenter, looks);
+    }
+
+    // The report's count and sums in bold, closed by a double rule.
+    void drawTotal(const Totals &totals)
+    {
+        drawSums(QStringLiteral("合计 %1").arg(Figures::count(totals.rows)), totals.sums, m_y,
+                 Bold);
+        const double under = m_y + RowHeight;
+        m_canvas.line(0, under, PrintableWidthMm, under);
+        m_canvas.line(0, under + DoubleRuleGap, PrintableWidthMm, under + DoubleRuleGap);
     }
 
     void finishPage()
     {
         m_canvas.line(0, FooterTop, PrintableWidthMm, FooterTop);
-        drawSums(QStringLiteral("本页合计 %1").arg(m_pageRows), m_pageSums, FooterTop);
+        // A report of one page has its total already: the page's would repeat it.
+        if (m_pages != 1)
+            drawSums(QStringLiteral("本页合计 %1").arg(Figures::count(m_pageRows)), m_pageSums,
+                     FooterTop, Plain);
         m_canvas.text({0, FooterTop, PrintableWidthMm - Padding, FooterHeight}, Msg::programTitle(),
                       Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -228,6 +269,7 @@ private:
     const Layout &m_layout;
     Canvas &m_canvas;
     const QString m_printedAt;
+    int m_pages;
     QList<double> m_lefts, m_widths;
     QList<qint64> m_pageSums;
     Totals m_running;
@@ -331,7 +373,7 @@ PainterCanvas::PainterCanvas(QPainter &painter, double dotsPerInch, std::functio
     QPen pen(Qt::black);
     pen.setWidthF(0.2 * m_dotsPerMm);
     m_painter.setPen(pen);
-    m_painter.setFont(reportFont(false));
+    m_painter.setFont(reportFont(Plain));
 }
 
 QRectF PainterCanvas::toDevice(const QRectF &mm) const
@@ -340,25 +382,31 @@ QRectF PainterCanvas::toDevice(const QRectF &mm) const
             mm.height() * m_dotsPerMm};
 }
 
-void PainterCanvas::text(const QRectF &mm, const QString &text, Qt::Alignment align, bool isTitle)
+QString PainterCanvas::fitted(const QString &text, double widthMm, Looks looks) const
+{
+    const QFontMetricsF metrics(reportFont(looks), m_painter.device());
+    const double width = widthMm * m_dotsPerMm;
+    return metrics.horizontalAdvance(text) > width ? metrics.elidedText(text, Qt::ElideRight, width)
+                                                   : text;
+}
+
+void PainterCanvas::text(const QRectF &mm, const QString &text, Qt::Alignment align, Looks looks)
 {
     if (text.isEmpty())
         return;
     const QRectF rect = toDevice(mm);
-    if (isTitle) {
-        m_painter.save();
-        m_painter.setFont(reportFont(true));
+    m_painter.save();
+    m_painter.setFont(reportFont(looks));
+    if (looks & Negative)
+        m_painter.setPen(Figures::negativeColor());
+    if (looks & Title) {
         m_painter.drawText(rect, int(align), text);
-        m_painter.restore();
-        return;
+    } else {
+        // A value too long for its column is cut with an ellipsis rather than run
+        // into the next column.
+        m_painter.drawText(rect, int(align | Qt::TextDontClip), fitted(text, mm.width(), looks));
     }
-    // A value too long for its column is cut with an ellipsis rather than run
-    // into the next column.
-    const QFontMetricsF metrics(m_painter.font(), m_painter.device());
-    const QString fitted = metrics.horizontalAdvance(text) > rect.width()
-                               ? metrics.elidedText(text, Qt::ElideRight, rect.width())
-                               : text;
-    m_painter.drawText(rect, int(align | Qt::TextDontClip), fitted);
+    m_painter.restore();
 }
 
 void PainterCanvas::line(double x1, double y1, double x2, double y2)
@@ -388,7 +436,7 @@ void Document::drawPage(int page, Canvas &canvas) const
 {
     const QList<QVariantList> pageRows =
         take(rows(qint64(page) * RowsPerPage, RowsPerPage), RowsPerPage);
-    Renderer(m_layout, canvas, m_printedAt)
+    Renderer(m_layout, canvas, m_printedAt, pageCount())
         .drawPage(page, pageRows, page == pageCount() - 1 ? &m_totals : nullptr);
 }
 
@@ -397,7 +445,7 @@ int Document::drawPages(Canvas &canvas, int first, int last) const
     const int end = last < 0 ? pageCount() : std::min(last + 1, pageCount());
     if (first >= end)
         return 0;
-    return Renderer(m_layout, canvas, m_printedAt)
+    return Renderer(m_layout, canvas, m_printedAt, pageCount())
         .stream(rows(qint64(first) * RowsPerPage), first, end, &m_totals);
 }
 
@@ -410,7 +458,7 @@ QImage Document::pageImage(int page, double dotsPerInch) const
 
 int render(const Layout &layout, const RowSource &rows, Canvas &canvas, const QDateTime &printedAt)
 {
-    return Renderer(layout, canvas, timeText(printedAt)).stream(rows, 0, -1, nullptr);
+    return Renderer(layout, canvas, timeText(printedAt), 0).stream(rows, 0, -1, nullptr);
 }
 
 QImage firstPage(const Layout &layout, const RowSource &rows, double dotsPerInch)
@@ -449,6 +497,13 @@ void preview(QWidget *parent, const Layout &layout, const Source &source)
             QStringLiteral("该报表共有 %1 页，要打开打印预览吗？").arg(QLocale().toString(pages))))
         return;
     presenter()(parent, *document);
+}
+
+QString subtitle(const QString &book, const QStringList &conditions)
+{
+    return QStringLiteral("帐簿：%1　　%2")
+        .arg(book, conditions.isEmpty() ? QStringLiteral("全部记录")
+                                        : conditions.join(QStringLiteral("，")));
 }
 
 void setPresenter(Presenter p)

@@ -14,19 +14,21 @@ class QPainter;
 class QWidget;
 
 // The printed report shared by every window with a "打印" button: a small banded
-// renderer on A4 portrait with 10 mm margins. Every page has a header (title,
-// page number, print time, column titles in a ruled frame) and a footer (the
-// page's row count and sums, the program's name); one ruled band per row; a
-// summary band with the overall count and sums after the last row.
+// renderer on A4 portrait with 10 mm margins. Every page has a header (title, a
+// subtitle with the book and the conditions, "第 x 页 / 共 N 页", the print time,
+// column titles in a ruled frame) and a footer (the page's row count and sums,
+// left out when the report has one page; the program's name); one ruled band per
+// row; after the last row the overall count and sums in bold above a double rule.
+// Figures are printed as the grids show them, negative ones in red.
 namespace Report {
 
 enum class Kind
 {
-    Text,  // printed as stored, left-aligned
-    Key,   // the row's key, right-aligned
-    Money, // stored amount units: "1,234.50", right-aligned
-    Count, // a whole number, right-aligned
-    Ratio  // stored amount units: "45.20" (no separators), right-aligned
+    Text,      // printed as stored, left-aligned
+    RowNumber, // the row's place in the report, 1, 2, 3...: whatever the row holds there
+    Money,     // stored amount units: "1,234.50", right-aligned
+    Count,     // a whole number: "12,345", right-aligned
+    Ratio      // stored amount units as a percentage: "75.0%", right-aligned
 };
 
 struct Column
@@ -34,15 +36,34 @@ struct Column
     QString title;
     Kind kind = Kind::Text;
     bool summed = false;
-    // 0: the usual grid (the first column 9 mm, the last the rest, the others 24 mm).
+    // 0: the usual grid (a row number column wide enough for six digits, the
+    // last column the rest, the others 24 mm).
     double widthMm = 0;
+    // A ratio column whose totals are the ratio of two summed columns' totals
+    // (expense over income): their places, or -1.
+    int sharePart = -1, shareWhole = -1;
 };
 
 struct Layout
 {
     QString title;
     QList<Column> columns; // one value per column in every row, in this order
+    QString subtitle{};    // under the title: the book, the period and the conditions
 };
+
+// "帐簿：<book>　　<conditions joined>", or "全部记录" for no conditions.
+QString subtitle(const QString &book, const QStringList &conditions);
+
+// How a text is drawn.
+enum Look
+{
+    Plain = 0,
+    Title = 1,    // large and bold
+    Small = 2,    // a subtitle
+    Bold = 4,     // the report's total
+    Negative = 8, // a figure below zero, in red
+};
+Q_DECLARE_FLAGS(Looks, Look)
 
 // Page geometry, in millimetres.
 constexpr double PageWidthMm = 210, PageHeightMm = 297, MarginMm = 10;
@@ -57,7 +78,7 @@ public:
     // Starts the next page (not called for the first); false stops the report there.
     virtual bool newPage() = 0;
     virtual void text(const QRectF &mm, const QString &text, Qt::Alignment align,
-                      bool isTitle = false) = 0;
+                      Looks looks = Plain) = 0;
     virtual void line(double x1, double y1, double x2, double y2) = 0;
 };
 
@@ -68,8 +89,10 @@ class PainterCanvas : public Canvas
 public:
     PainterCanvas(QPainter &painter, double dotsPerInch, std::function<bool()> nextPage);
     bool newPage() override { return m_nextPage(); }
-    void text(const QRectF &mm, const QString &text, Qt::Alignment align, bool isTitle) override;
+    void text(const QRectF &mm, const QString &text, Qt::Alignment align, Looks looks) override;
     void line(double x1, double y1, double x2, double y2) override;
+    // The text as drawn in a box of that width: whole, or cut with an ellipsis.
+    QString fitted(const QString &text, double widthMm, Looks looks = Plain) const;
 
 private:
     QRectF toDevice(const QRectF &mm) const;
@@ -167,3 +190,5 @@ using Presenter = std::function<void(QWidget *parent, const Document &document)>
 void setPresenter(Presenter presenter);
 
 } // namespace Report
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Report::Looks)

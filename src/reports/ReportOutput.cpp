@@ -9,7 +9,7 @@ namespace ReportOutput {
 namespace {
 
 // The table's rows one at a time from the first'th, at most count of them (all
-// when negative), with the running number in front when asked.
+// when negative), with a place in front for the report's row number when asked.
 RowSource tableRows(std::shared_ptr<const ShownTable> table, bool numbered, qint64 first = 0,
                     qint64 count = -1)
 {
@@ -22,7 +22,7 @@ RowSource tableRows(std::shared_ptr<const ShownTable> table, bool numbered, qint
         row = table->rows[*next];
         ++*next;
         if (numbered)
-            row.prepend(*next);
+            row.prepend(QVariant()); // the report numbers its rows itself
         return true;
     };
 }
@@ -31,8 +31,9 @@ Xlsx::Kind sheetKind(ShownTable::Kind kind)
 {
     switch (kind) {
     case ShownTable::Kind::Money:
-    case ShownTable::Kind::Ratio: // kept in amount units, shown with two decimals
         return Xlsx::Kind::Money;
+    case ShownTable::Kind::Ratio:
+        return Xlsx::Kind::Percent;
     case ShownTable::Kind::Count:
         return Xlsx::Kind::Count;
     case ShownTable::Kind::Text:
@@ -65,6 +66,8 @@ Xlsx::Total sheetTotal(ShownTable::Total total)
         return Xlsx::Total::RowCount;
     case ShownTable::Total::Sum:
         return Xlsx::Total::Sum;
+    case ShownTable::Total::Share:
+        return Xlsx::Total::Share;
     case ShownTable::Total::None:
         break;
     }
@@ -75,16 +78,21 @@ Xlsx::Sheet sheet(const QString &title, const ShownTable &table, Form form)
 {
     Xlsx::Sheet s{title, {}, form == Form::Decorated};
     for (const auto &c : table.columns)
-        s.columns << Xlsx::Column{c.title, sheetKind(c.kind), c.width, sheetTotal(c.total)};
+        s.columns << Xlsx::Column{c.title,     sheetKind(c.kind), c.width, sheetTotal(c.total),
+                                  c.sharePart, c.shareWhole};
     return s;
 }
 
 // The report numbers its rows in a first column "序号".
-Report::Layout layout(const QString &title, const ShownTable &table)
+Report::Layout layout(const QString &title, const QString &subtitle, const ShownTable &table)
 {
-    Report::Layout l{title, {Report::Column{QStringLiteral("序号"), Report::Kind::Key}}};
+    Report::Layout l{
+        title, {Report::Column{QStringLiteral("序号"), Report::Kind::RowNumber}}, subtitle};
+    // Its columns come after the row number.
+    const auto place = [](int column) { return column < 0 ? -1 : column + 1; };
     for (const auto &c : table.columns)
-        l.columns << Report::Column{c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum};
+        l.columns << Report::Column{c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum,
+                                    0,       place(c.sharePart), place(c.shareWhole)};
     return l;
 }
 
@@ -98,10 +106,10 @@ QString exportWorkbook(QWidget *parent, const QString &reportName, const QString
                                tableRows(shared, false), qint64(table.rows.size()));
 }
 
-void print(QWidget *parent, const QString &title, const ShownTable &table)
+void print(QWidget *parent, const QString &title, const QString &subtitle, const ShownTable &table)
 {
     auto shared = std::make_shared<const ShownTable>(table);
-    Report::preview(parent, layout(title, table), {[shared](qint64 first, qint64 count) {
+    Report::preview(parent, layout(title, subtitle, table), {[shared](qint64 first, qint64 count) {
                         return tableRows(shared, true, first, count);
                     }});
 }

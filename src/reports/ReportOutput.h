@@ -21,7 +21,7 @@ enum class Form
 // file, title is the sheet's first row. Returns the file's path, or nothing.
 QString exportWorkbook(QWidget *parent, const QString &reportName, const QString &title,
                        const ShownTable &table, Form form = Form::Decorated);
-// Shows the report in a print preview.
-void print(QWidget *parent, const QString &title, const ShownTable &table);
+// Shows the report in a print preview; the subtitle names the book and the conditions.
+void print(QWidget *parent, const QString &title, const QString &subtitle, const ShownTable &table);
 
 } // namespace ReportOutput

@@ -1,7 +1,6 @@
 #include "reports/ShownTable.h"
 
-#include "data/Money.h"
-#include "reports/PeriodStatement.h"
+#include "data/Figures.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,24 +13,9 @@ int ShownTable::column(const QString &title) const
     return -1;
 }
 
-QString ShownTable::format(Kind kind, const QVariant &value)
-{
-    switch (kind) {
-    case Kind::Money:
-        return Money::fromVariant(value).toGrouped();
-    case Kind::Ratio:
-        return PeriodStatement::ratioText(value.toLongLong() / (Money::Scale / 100));
-    case Kind::Count:
-    case Kind::Text:
-    case Kind::Hidden:
-        break;
-    }
-    return value.toString();
-}
-
 QString ShownTable::text(int row, int column) const
 {
-    return format(columns.at(column).kind, rows.at(row).value(column));
+    return Figures::text(columns.at(column).kind, rows.at(row).value(column));
 }
 
 std::vector<List::Column> ShownTable::listColumns() const

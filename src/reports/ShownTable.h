@@ -21,7 +21,8 @@ struct ShownTable
     {
         None,
         RowCount,
-        Sum
+        Sum,
+        Share // of two summed columns' totals: sharePart over shareWhole
     };
     struct Column
     {
@@ -29,6 +30,7 @@ struct ShownTable
         Kind kind = Kind::Text;
         double width = 10; // in characters, for the export
         Total total = Total::None;
+        int sharePart = -1, shareWhole = -1; // places of the columns a Share divides
     };
     std::vector<Column> columns;
     std::vector<QVariantList> rows;
@@ -39,7 +41,6 @@ struct ShownTable
     QList<QVariantList> listRows() const;
     // A value as the grid shows it.
     QString text(int row, int column) const;
-    static QString format(Kind kind, const QVariant &value);
 };
 
 // A bar of labels along a window's bottom edge, named as given, empty at first.

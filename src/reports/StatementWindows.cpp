@@ -1,8 +1,11 @@
 #include "reports/StatementWindows.h"
 
+#include "data/Figures.h"
 #include "reports/ConditionPanel.h"
+#include "reports/Report.h"
 #include "reports/ReportOutput.h"
 #include "widgets/MessageBox.h"
+#include "widgets/TotalsRow.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -15,12 +18,12 @@ using PeriodStatement::Period;
 
 Statement::Descriptor monthly()
 {
-    return {"TfrmSZ_M", "收支月报表", Period::Month, "月份", "-收支月报表", "收支月统计表"};
+    return {"TfrmSZ_M", "收支月报表", Period::Month, "月份", "-收支月报表", "收支月统计表", "个月"};
 }
 
 Statement::Descriptor yearly()
 {
-    return {"TfrmSZ_Y", "收支年报表", Period::Year, "年份", "-收支年报表", "收支年统计表"};
+    return {"TfrmSZ_Y", "收支年报表", Period::Year, "年份", "-收支年报表", "收支年统计表", "年"};
 }
 
 ShownTable statementTable(const QString &periodTitle)
@@ -31,7 +34,7 @@ ShownTable statementTable(const QString &periodTitle)
     return {{C{periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
              C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
              C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
-             C{"支出占收入", K::Ratio, 11}},
+             C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
             {}};
 }
 
@@ -43,18 +46,14 @@ List::Descriptor listOf(const Statement::Descriptor &d, const ShownTable &table)
             .perBook = false,
             .keyColumn = false,
             .columnWidth = 110,
-            .exitName = "BitBtn3"};
+            .exitName = "BitBtn3",
+            .countUnit = d.countUnit};
 }
 
 QVariantList values(const PeriodStatement::Row &r)
 {
-    return {r.label,
-            r.income.toVariant(),
-            r.incomeCount,
-            r.expense.toVariant(),
-            r.expenseCount,
-            r.balance().toVariant(),
-            qlonglong(r.shareHundredths() * (Money::Scale / 100))};
+    return {r.label,        r.income.toVariant(),    r.incomeCount,       r.expense.toVariant(),
+            r.expenseCount, r.balance().toVariant(), qlonglong(r.share())};
 }
 
 } // namespace
@@ -70,20 +69,17 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
     Msg::guarded(this, [&] { startDay = HouseholdMonth::startDay(book()); });
     choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate(), startDay);
     m_conditions = new ConditionPanel(choices, this);
+    // Shown while a run reads the periods only.
     m_progress = new QProgressBar(m_conditions);
     m_progress->setObjectName("ProgressBar1");
     m_progress->setValue(0);
+    m_progress->hide();
     m_conditions->layout()->addWidget(m_progress);
     addAboveGrid(m_conditions);
 
-    const LabelBar bar =
-        makeLabelBar(this, {"Label1", "Label2", "Label3", "Label5", "Label6", "Label7"});
-    m_labels = bar.labels;
-    addBelowGrid(bar.bar);
-
-    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", "Excel", [this] { BitBtn2Click(); });
-    m_print = addButton("BitBtn4", "打印", [this] { BitBtn4Click(); });
+    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { BitBtn2Click(); });
+    m_print = addButton("BitBtn4", "打印（&P）", [this] { BitBtn4Click(); });
     m_excel->setEnabled(false);
     m_print->setEnabled(false);
     FormCreate();
@@ -93,12 +89,15 @@ void StatementWindow::BitBtn1Click()
 {
     if (!m_conditions->checkChoices())
         return;
+    m_progress->setRange(0, 0);
+    m_progress->show();
     try {
         showRun(PeriodStatement::compute(book(), m_d.period, m_conditions->from(),
                                          m_conditions->to(), m_conditions->filter()));
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
+    m_progress->hide();
 }
 
 void StatementWindow::showRun(const PeriodStatement::Result &result)
@@ -106,20 +105,12 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
     m_shown.rows.clear();
     for (const auto &row : result.rows)
         m_shown.rows.push_back(values(row));
-    m_totals = result.totals();
+    m_subtitle = Report::subtitle(book(), m_conditions->inWords());
     showRows(m_shown.listRows());
-    // Both sides come from one grouped query each: the bar fills at once.
-    m_progress->setRange(0, int(result.rows.size()));
-    m_progress->setValue(int(result.rows.size()));
-
-    const QStringList texts = {QStringLiteral("数量：%1").arg(result.rows.size()),
-                               QStringLiteral("收入合计：") + m_totals.income.toGrouped(),
-                               QStringLiteral("收入笔数：%1").arg(m_totals.incomeCount),
-                               QStringLiteral("支出合计：") + m_totals.expense.toGrouped(),
-                               QStringLiteral("支出笔数：%1").arg(m_totals.expenseCount),
-                               QStringLiteral("结余合计：") + m_totals.balance().toGrouped()};
-    for (std::size_t i = 0; i < m_labels.size(); ++i)
-        m_labels[i]->setText(texts[int(i)]);
+    // The totals row sums the periods; the share is that of the sums.
+    const PeriodStatement::Totals sums = result.totals();
+    totals()->setFigure(QStringLiteral("支出占收入"),
+                        qlonglong(Figures::ratio(sums.expense, sums.income)));
     m_excel->setEnabled(true);
     m_print->setEnabled(true);
 }
@@ -131,7 +122,7 @@ void StatementWindow::BitBtn2Click()
 
 void StatementWindow::BitBtn4Click()
 {
-    ReportOutput::print(this, m_d.reportTitle, m_shown);
+    ReportOutput::print(this, m_d.reportTitle, m_subtitle, m_shown);
 }
 
 TfrmSZ_M::TfrmSZ_M(QWidget *parent) : StatementWindow(monthly(), parent)

@@ -19,12 +19,14 @@ struct Descriptor
     QString periodTitle;  // first column: "月份" or "年份"
     QString exportSuffix; // after the book's name: "-收支月报表"
     QString reportTitle;  // "收支月统计表"
+    QString countUnit;    // of the totals row: "合计 12 个月"
 };
 } // namespace Statement
 
-// The income-expense statement window: conditions with a progress bar above the
-// grid of the periods, a bar of totals under it, 统计 / Excel / 打印 / 退出. The
-// window keeps its last run; the grid, the export and the print all show that run.
+// The income-expense statement window: conditions with a progress bar (shown
+// while it runs) above the grid of the periods, their totals row under it,
+// 统计 / Excel / 打印 / 退出. The window keeps its last run; the grid, the export
+// and the print all show that run.
 class StatementWindow : public ListWindow
 {
     Q_OBJECT
@@ -45,11 +47,10 @@ private:
     Statement::Descriptor m_d;
     ConditionPanel *m_conditions = nullptr;
     QProgressBar *m_progress = nullptr;
-    std::vector<QLabel *> m_labels;
     QPushButton *m_excel = nullptr;
     QPushButton *m_print = nullptr;
     ShownTable m_shown;
-    PeriodStatement::Totals m_totals;
+    QString m_subtitle; // of the printed report: the book and the run's conditions
 };
 
 class TfrmSZ_M : public StatementWindow

@@ -1,8 +1,18 @@
 #include "reports/Statistics.h"
 
+#include "data/Figures.h"
 #include "reports/KeptSums.h"
 
+#include <functional>
+
 namespace Statistics {
+
+std::vector<List::Column> columns(const Side &side)
+{
+    return {{QStringLiteral("项"), QString::fromUtf8(side.nameAlias)},
+            {QStringLiteral("笔数"), QStringLiteral("笔数"), List::Kind::Count},
+            {QStringLiteral("金额"), QString::fromUtf8(side.amountAlias), List::Kind::Money}};
+}
 
 List::Query statement(const Side &side, const QString &book, const EntryFilter &filter)
 {
@@ -10,11 +20,7 @@ List::Query statement(const Side &side, const QString &book, const EntryFilter &
     limits.category.reset();
     const QString nameAlias = QString::fromUtf8(side.nameAlias);
     const QString amountAlias = QString::fromUtf8(side.amountAlias);
-    const std::vector<List::Column> columns = {
-        {QStringLiteral("项"), nameAlias},
-        {QStringLiteral("笔数"), QStringLiteral("笔数")},
-        {QStringLiteral("金额"), amountAlias, List::Kind::Money}};
-    List::Query list = List::listing(columns, QString());
+    List::Query list = List::listing(columns(side), QString());
     list.select.add(KeptSums::source(side.columns, KeptSums::By::Name, book, limits));
     // The name is unique among the groups, so the order tells every two rows apart.
     list.order = amountAlias + QStringLiteral(" desc,") + nameAlias;
@@ -25,10 +31,25 @@ List::Query statement(const Side &side, const QString &book, const EntryFilter &
 
 namespace Balances {
 
-QString Summary::line() const
+namespace {
+
+QString summaryLine(const Summary &s, const std::function<QString(Money)> &figure)
 {
     return QStringLiteral("银行存款及现金[%1] 债务[%2] 债权[%3] 净资产[%4]")
-        .arg(accounts.toPlain(), debts.toPlain(), credits.toPlain(), net().toPlain());
+        .arg(figure(s.accounts), figure(s.debts), figure(s.credits), figure(s.net()));
+}
+
+} // namespace
+
+QString Summary::line() const
+{
+    return summaryLine(*this, Figures::money);
+}
+
+QString Summary::richLine() const
+{
+    return summaryLine(*this,
+                       [](Money m) { return Figures::richText(Figures::money(m), m < Money()); });
 }
 
 Summary read(const QString &book)

@@ -23,6 +23,9 @@ inline constexpr Side Expense{EntryTables::Expense, "支出名称", "金额"};
 inline constexpr Side Debts{EntryTables::Debts, "债权人", "未还金额"};
 inline constexpr Side Credits{EntryTables::Credits, "债务人", "未收金额"};
 
+// The columns of a side's list: its name, 笔数 and the amount.
+std::vector<List::Column> columns(const Side &side);
+
 // "select <name> as <alias>,Count(ID) as 笔数,Sum(<amount>) as <alias> from <table>
 //  Where BName=? <limits> group by <name>", largest sum first, equal sums in name
 // order. The filter's category is not used.
@@ -39,8 +42,10 @@ struct Summary
     Money debts;    // outstanding debts owed
     Money credits;  // outstanding credits lent
     Money net() const { return accounts + credits - debts; }
-    // "银行存款及现金[A] 债务[B] 债权[C] 净资产[N]"
+    // "银行存款及现金[A] 债务[B] 债权[C] 净资产[N]", the figures as amounts.
     QString line() const;
+    // The same as rich text, negative figures in red.
+    QString richLine() const;
 };
 
 // Throws DbError.

@@ -16,11 +16,13 @@ List::Descriptor listOf(const StatisticsWindowSides::Descriptor &d)
     return {.className = d.className,
             .caption = d.caption,
             .table = QString::fromUtf8(d.left.side.columns.table),
+            .columns = Statistics::columns(d.left.side),
             .keyColumn = false,
             .columnWidth = 120,
             .gridTitle = d.left.title,
             .gridPanel = "Panel3",
-            .exitName = "BitBtn2"};
+            .exitName = "BitBtn2",
+            .countUnit = QStringLiteral("项")};
 }
 
 List::Descriptor balances()
@@ -31,7 +33,8 @@ List::Descriptor balances()
             .columns = {{"AName", "帐户名称"},
                         {"AMoney", "帐户余额", List::Kind::Money},
                         {"Remark", "备注"}},
-            .orderBy = "帐户余额 desc,ID"};
+            .orderBy = "帐户余额 desc,ID",
+            .countUnit = "个帐户"};
 }
 
 } // namespace
@@ -45,8 +48,8 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor,
     choices.from = QDate::currentDate().addMonths(-1);
     m_conditions = new ConditionPanel(choices, this);
     addAboveGrid(m_conditions);
-    m_right = addList("DBGrid2", Qt::Horizontal, {500, 500}, m_d.right.title);
-    addButton("BitBtn1", "统计", [this] { BitBtn1Click(); })->setDefault(true);
+    m_right = addList("DBGrid2", Qt::Horizontal, {500, 500}, m_d.right.title, true);
+    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
     // Both lists stay empty until 统计 is clicked.
 }
 
@@ -70,6 +73,7 @@ void StatisticsWindow::BitBtn1Click()
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
+    List::showColumns(m_right.grid, m_right.model, Statistics::columns(m_d.right.side));
 }
 
 TfrmPage1::TfrmPage1(QWidget *parent)
@@ -98,6 +102,7 @@ TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
     setLabWhere(Condition(QStringLiteral(" AND AMoney<>0")));
     const LabelBar bar = makeLabelBar(this, {"Label1"});
     m_summary = bar.labels.front();
+    m_summary->setTextFormat(Qt::RichText);
     addBelowGrid(bar.bar);
     FormCreate();
 }
@@ -106,7 +111,7 @@ void TfrmP_Account::FormCreate()
 {
     ListWindow::FormCreate();
     try {
-        m_summary->setText(Balances::read(book()).line());
+        m_summary->setText(Balances::read(book()).richLine());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

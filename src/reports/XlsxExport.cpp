@@ -1,6 +1,7 @@
 #include "reports/XlsxExport.h"
 
 #include "data/Background.h"
+#include "data/Figures.h"
 #include "data/Money.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -46,6 +47,7 @@ struct Formats
     lxw_format *money = nullptr;
     lxw_format *date = nullptr;
     lxw_format *count = nullptr;
+    lxw_format *percent = nullptr;
 
     Formats(lxw_workbook *book, bool decorated)
     {
@@ -61,6 +63,7 @@ struct Formats
         money = make();
         date = make();
         count = make();
+        percent = make();
         if (decorated) {
             format_set_font_name(title, "宋体");
             format_set_font_size(title, 16);
@@ -71,9 +74,10 @@ struct Formats
                 format_set_align(f, LXW_ALIGN_VERTICAL_CENTER);
             }
         }
-        format_set_num_format(money, "#,##0.00");
+        format_set_num_format(money, "#,##0.00;[Red]-#,##0.00");
         format_set_num_format(date, "yyyy-mm-dd");
         format_set_num_format(count, "0");
+        format_set_num_format(percent, "0.0%;[Red]-0.0%");
     }
 
     lxw_format *of(Kind kind) const
@@ -85,6 +89,8 @@ struct Formats
             return date;
         case Kind::Count:
             return count;
+        case Kind::Percent:
+            return percent;
         case Kind::Text:
             break;
         }
@@ -110,7 +116,8 @@ public:
             worksheet_set_row(m_sheet, TitleRow, 24, nullptr);
             worksheet_merge_range(m_sheet, TitleRow, 0, TitleRow, last, title.constData(),
                                   m_formats.title);
-            worksheet_set_column(m_sheet, 0, 0, 4, nullptr);
+            // Wide enough for six digits of the running number.
+            worksheet_set_column(m_sheet, 0, 0, 8, nullptr);
             for (int c = 0; c < m_layout.columns.size(); ++c)
                 worksheet_set_column(m_sheet, c + 1, c + 1, m_layout.columns[c].width, nullptr);
         } else {
@@ -148,6 +155,9 @@ public:
             case Total::Sum:
                 writeSum(row, c);
                 break;
+            case Total::Share:
+                writeShare(row, c);
+                break;
             case Total::None:
                 blank(row, c + 1, m_formats.of(column.kind));
                 break;
@@ -184,7 +194,8 @@ private:
             return;
         }
         switch (kind) {
-        case Kind::Money: {
+        case Kind::Money:
+        case Kind::Percent: {
             const qint64 units = Money::fromVariant(value).units();
             m_sums[c] += units;
             worksheet_write_number(m_sheet, row, column, double(units) / Money::Scale, format);
@@ -218,10 +229,32 @@ private:
             blank(row, c + 1, m_formats.of(kind));
             return;
         }
-        const double value =
-            kind == Kind::Money ? double(m_sums[c]) / Money::Scale : double(m_sums[c]);
+        const double value = kind == Kind::Money || kind == Kind::Percent
+                                 ? double(m_sums[c]) / Money::Scale
+                                 : double(m_sums[c]);
         writeFormula(row, c + 1, QStringLiteral("SUM(%3%1:%3%2)").replace("%3", columnName(c + 1)),
                      value, m_formats.of(kind));
+    }
+
+    // The totals of two summed columns divided, 0 where the whole is 0.
+    void writeShare(lxw_row_t row, int c)
+    {
+        const Column &column = m_layout.columns[c];
+        if (m_rows == 0) {
+            blank(row, c + 1, m_formats.percent);
+            return;
+        }
+        const auto cell = [row](int other) {
+            return columnName(other + 1) + QString::number(row + 1);
+        };
+        const QByteArray formula = QStringLiteral("IF(%1=0,0,%2/%1)")
+                                       .arg(cell(column.shareWhole), cell(column.sharePart))
+                                       .toUtf8();
+        const std::int64_t share =
+            Figures::ratio(Money::fromUnits(m_sums.value(column.sharePart)),
+                           Money::fromUnits(m_sums.value(column.shareWhole)));
+        worksheet_write_formula_num(m_sheet, row, lxw_col_t(c + 1), formula.constData(),
+                                    m_formats.percent, double(share) / Money::Scale);
     }
 
     // `pattern` holds %1 and %2 for the first and last data row, as the sheet numbers them.

@@ -11,24 +11,27 @@ class QWidget;
 
 // The spreadsheet export shared by every window that has an "Excel" button: a
 // real .xlsx workbook whose first sheet holds a merged title row, a header row,
-// one row per result row with a running number in column A, and a totals row
-// "合计"; amounts are numbers shown with two decimals, dates are dates shown
-// yyyy-mm-dd, and the totals are formulas over the rows with their value stored.
+// one row per result row with a running number 1, 2, 3... in column A, and a
+// totals row "合计"; amounts are numbers shown with two decimals (negative ones
+// in red), dates are dates shown yyyy-mm-dd, ratios percentages, and the totals
+// are formulas over the rows with their value stored.
 namespace Xlsx {
 
 enum class Kind
 {
-    Text,  // written as text
-    Money, // stored amount units, written as a number with two decimals
-    Date,  // "yyyy-mm-dd" text, written as a date
-    Count  // a whole number
+    Text,   // written as text
+    Money,  // stored amount units, written as a number with two decimals
+    Date,   // "yyyy-mm-dd" text, written as a date
+    Count,  // a whole number
+    Percent // a ratio in amount units, written as a number shown as "75.0%"
 };
 
 enum class Total
 {
     None,
     RowCount, // the number of data rows
-    Sum       // the column's sum
+    Sum,      // the column's sum
+    Share     // a percentage: the sum of column sharePart over that of shareWhole
 };
 
 // One column from B onward; column A is always the running number "序号".
@@ -38,6 +41,7 @@ struct Column
     Kind kind = Kind::Text;
     double width = 10; // in the spreadsheet's character units
     Total total = Total::None;
+    int sharePart = -1, shareWhole = -1; // of Total::Share, as places in the columns
 };
 
 struct Sheet

@@ -52,8 +52,10 @@ std::vector<Point> largestAndOthers(const std::vector<Point> &points, std::size_
     std::stable_sort(order.begin(), order.end(), [&points](std::size_t a, std::size_t b) {
         return points[a].amount.units() > points[b].amount.units();
     });
+    // A category called 其他 goes with the rest.
+    std::erase_if(order, [&points](std::size_t i) { return points[i].label == Others; });
     std::vector<bool> kept(points.size(), false);
-    for (std::size_t i = 0; i < keep; ++i)
+    for (std::size_t i = 0; i < keep && i < order.size(); ++i)
         kept[order[i]] = true;
     std::vector<Point> out;
     std::int64_t others = 0;
@@ -84,7 +86,25 @@ std::vector<Point> grouped(const std::vector<Point> &points, std::size_t most)
     for (const Grouping &g : groupings)
         if (sumGroups(points, g, most, out))
             return out;
+    // Too many even by year: the largest years and the rest.
+    if (!groupings.empty()) {
+        sumGroups(points, groupings.back(), points.size(), out);
+        return largestAndOthers(out, most - 1);
+    }
     return largestAndOthers(points, most - 1);
+}
+
+std::vector<Point> pieSlices(const std::vector<Point> &points)
+{
+    std::vector<Point> slices = grouped(points, PieSlices);
+    if (allMatch(points, QStringLiteral("\\d{4}(-\\d{2}){0,2}")))
+        return slices;
+    std::stable_sort(slices.begin(), slices.end(), [](const Point &a, const Point &b) {
+        if ((a.label == Others) != (b.label == Others))
+            return b.label == Others;
+        return a.amount > b.amount;
+    });
+    return slices;
 }
 
 } // namespace ChartPoints

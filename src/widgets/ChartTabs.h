@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <vector>
 
+class BarLabels;
 class QChart;
 class QChartView;
 class QLabel;
@@ -15,8 +16,11 @@ class QTabWidget;
 // one title. Every setPoints replaces the series of all three; a tab's chart is
 // filled when it is shown, so that only the chart in view costs anything. Many
 // points are grouped as ChartPoints says (the bars and the line by week, month or
-// year, the pie into its largest slices and 其他), and a line of many points has
-// no markers. Hovering a bar, a point or a slice shows its label and value;
+// year, the pie into its eight largest slices and 其他), and a line of many points
+// has no markers. The labels along x are level, or at -45° every so many points
+// when they would crowd; the value axis is ruled; bars carry their amounts where
+// there is room; the pie's slices have colours of their own, their shares and a
+// legend. Hovering a bar, a point or a slice shows its label and value;
 // "保存图片" saves the chart of the shown tab as a PNG file.
 class ChartTabs : public QWidget
 {
@@ -27,6 +31,7 @@ public:
     static constexpr std::size_t MaxMarkedPoints = 60;
 
     explicit ChartTabs(const QString &title, QWidget *parent = nullptr);
+    ~ChartTabs() override;
 
     void setPoints(const std::vector<Point> &points);
 
@@ -53,5 +58,6 @@ private:
     std::vector<bool> m_filled;  // per tab, since the last setPoints
     std::vector<Point> m_points; // grouped, as the bars and the line show them
     std::vector<Point> m_slices; // as the pie shows them
+    BarLabels *m_barLabels = nullptr;
     QLabel *m_hover = nullptr;
 };

@@ -80,8 +80,8 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .modifyCaption = QStringLiteral("修改（&E）"),
         // Of one date, the latest entered comes first.
         .orderBy = dateAlias + QStringLiteral(" desc, ID desc"),
-        // Six columns fit beside each other.
-        .columnWidth = 120,
+        // Columns fit their titles and first rows (amounts 100 px), 备注 takes the rest.
+        .columnWidth = 100,
         .rereadAfterEdit = true,
         .queryButton = true,
         .refreshSummaryOnClose = true,

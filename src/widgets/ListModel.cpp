@@ -1,7 +1,7 @@
 #include "widgets/ListModel.h"
 
+#include "data/Figures.h"
 #include "data/KeySorter.h"
-#include "data/Money.h"
 #include "data/ProgressCheck.h"
 #include "data/TfrmDM.h"
 #include "widgets/ListWindow.h"
@@ -61,12 +61,14 @@ void ListModel::setQuery(const List::Query &query)
     } catch (const DbError &) {
         m_query = query;
         setColumns({});
+        m_listed = false;
+        emit listed();
         throw;
     }
     // A list of the same columns keeps them and only its rows are replaced: the
     // grid keeps its header and column widths. Emptied first, so that the grid
     // starts again from the top and never asks for the end of the new list.
-    const bool sameColumns = !isComputed() && titles == m_titles && query.money == m_query.money;
+    const bool sameColumns = !isComputed() && titles == m_titles && query.kinds == m_query.kinds;
     m_query = query;
     if (sameColumns)
         showRows(0, true);
@@ -93,7 +95,7 @@ void ListModel::setColumns(const QStringList &titles)
     m_titles = titles;
     m_kinds.clear();
     for (const QString &title : titles)
-        m_kinds << (m_query.money.contains(title) ? List::Kind::Money : List::Kind::Text);
+        m_kinds << m_query.kinds.value(title, List::Kind::Text);
     m_count = 0;
     m_blankRow = false;
     m_pages.clear();
@@ -128,6 +130,17 @@ void ListModel::showRows(int count, bool counted, bool keepBlankRow)
 
 void ListModel::setRows(const std::vector<List::Column> &columns, const QList<QVariantList> &rows)
 {
+    fill(columns, rows, true);
+}
+
+void ListModel::showColumnsOnly(const std::vector<List::Column> &columns)
+{
+    fill(columns, {}, false);
+}
+
+void ListModel::fill(const std::vector<List::Column> &columns, const QList<QVariantList> &rows,
+                     bool asList)
+{
     stopSorting();
     m_query = List::Query();
     beginResetModel();
@@ -143,7 +156,9 @@ void ListModel::setRows(const std::vector<List::Column> &columns, const QList<QV
     m_pages.clear();
     for (int first = 0; first < m_count; first += PageSize)
         m_pages.insert(first / PageSize, rows.mid(first, PageSize));
+    m_listed = asList;
     endResetModel();
+    emit listed();
 }
 
 void ListModel::reload()
@@ -159,10 +174,14 @@ void ListModel::reload()
         read = readRows(0, PageSize + 1, false);
     } catch (const DbError &) {
         showRows(0, true);
+        m_listed = false;
+        emit listed();
         throw;
     }
+    m_listed = true;
     if (!read) {
         sortAside();
+        emit listed();
         return;
     }
     QList<QVariantList> &firstPage = *read;
@@ -171,6 +190,7 @@ void ListModel::reload()
         firstPage.removeLast();
     showRows(int(firstPage.size()), counted);
     m_pages.insert(0, firstPage);
+    emit listed();
 }
 
 void ListModel::countRows()
@@ -230,6 +250,7 @@ void ListModel::rowWritten(const QString &keyAlias, const QVariant &key, bool wa
     const int change = int(isListed(keyAlias, key)) - int(wasListed);
     m_changesSeen = totalChanges();
     showRows(std::max(0, m_count + change), m_counted);
+    emit listed();
 }
 
 int ListModel::rowCount(const QModelIndex &parent) const
@@ -394,20 +415,7 @@ QVariant ListModel::value(int row, const QString &alias) const
 
 QString ListModel::text(int row, const QString &alias) const
 {
-    const QVariant v = value(row, alias);
-    if (v.isNull())
-        return QString();
-    switch (m_kinds.value(column(alias))) {
-    case List::Kind::Money:
-        return Money::fromVariant(v).toShown();
-    case List::Kind::Ratio:
-        return Money::fromVariant(v).toGrouped();
-    case List::Kind::Text:
-    case List::Kind::Count:
-    case List::Kind::Hidden:
-        break;
-    }
-    return v.toString();
+    return Figures::text(m_kinds.value(column(alias)), value(row, alias));
 }
 
 QString ListModel::editText(int row, const QString &alias) const
@@ -426,6 +434,9 @@ QVariant ListModel::data(const QModelIndex &index, int role) const
         return text(index.row(), m_titles[index.column()]);
     if (role == Qt::TextAlignmentRole && isNumber(index.column()))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::ForegroundRole &&
+        Figures::isNegative(kind(index.column()), value(index.row(), m_titles[index.column()])))
+        return Figures::negativeColor();
     return QVariant();
 }
 
@@ -444,6 +455,48 @@ bool ListModel::isNumber(int column) const
 {
     const List::Kind kind = m_kinds.value(column);
     return kind == List::Kind::Money || kind == List::Kind::Count || kind == List::Kind::Ratio;
+}
+
+bool ListModel::isSummed(int column) const
+{
+    const List::Kind kind = m_kinds.value(column);
+    return kind == List::Kind::Money || kind == List::Kind::Count;
+}
+
+QList<int> ListModel::summedColumns() const
+{
+    QList<int> columns;
+    for (int c = 0; c < m_titles.size(); ++c)
+        if (isSummed(c))
+            columns << c;
+    return columns;
+}
+
+std::optional<Sql> ListModel::totalsStatement() const
+{
+    if (isComputed() || !m_listed)
+        return std::nullopt;
+    QStringList figures{QStringLiteral("count(*)")};
+    for (int c : summedColumns())
+        figures << QStringLiteral("sum(%1)").arg(List::quoted(m_titles[c]));
+    return within(figures.join(QLatin1Char(',')));
+}
+
+std::optional<QVariantList> ListModel::computedTotals() const
+{
+    if (!isComputed() || !m_listed)
+        return std::nullopt;
+    const QList<int> summed = summedColumns();
+    QVariantList totals{qlonglong(m_count)};
+    for (int c : summed) {
+        // The sum of no rows is empty, as the database gives it.
+        QVariant sum;
+        for (int row = 0; row < m_count; ++row)
+            if (const QVariantList *values = rowAt(row); values && !values->at(c).isNull())
+                sum = sum.toLongLong() + values->at(c).toLongLong();
+        totals << sum;
+    }
+    return totals;
 }
 
 int ListModel::placeOf(const QString &keyAlias, const QVariant &key) const

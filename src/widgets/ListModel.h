@@ -46,6 +46,9 @@ public:
     // their values formatted by the columns' kinds; nothing is read from the
     // database until another statement is listed.
     void setRows(const std::vector<List::Column> &columns, const QList<QVariantList> &rows);
+    // The columns with no list under them yet (a statement before its first
+    // run): no rows, no totals, no "nothing matched".
+    void showColumnsOnly(const std::vector<List::Column> &columns);
     // Reads the list again from its first page and forgets every page read.
     // Throws DbError.
     void reload();
@@ -76,7 +79,23 @@ public:
     QStringList titles() const { return m_titles; }
     // The column titled alias, or -1.
     int column(const QString &alias) const { return m_titles.indexOf(alias); }
-    bool isMoney(int column) const { return m_kinds.value(column) == List::Kind::Money; }
+    List::Kind kind(int column) const { return m_kinds.value(column, List::Kind::Text); }
+    bool isMoney(int column) const { return kind(column) == List::Kind::Money; }
+    // Whether the column holds numbers, shown on the right.
+    bool isNumber(int column) const;
+    // Whether a list is shown: a statement was read or rows were set, and its
+    // last reading did not fail.
+    bool hasList() const { return m_listed; }
+
+    // Totals of the list: the count of its rows, then the sum of each amount and
+    // count column (summedColumns, in order; empty when the list has no rows).
+    bool isSummed(int column) const;
+    QList<int> summedColumns() const;
+    // A listed statement's totals as one statement of its own condition; nothing
+    // for computed rows or before a list was read.
+    std::optional<Sql> totalsStatement() const;
+    // Computed rows' totals, summed in memory; nothing for a statement.
+    std::optional<QVariantList> computedTotals() const;
     QVariant value(int row, const QString &alias) const;
     // The value as the grid shows it ("1,234.50" for an amount).
     QString text(int row, const QString &alias) const;
@@ -95,6 +114,9 @@ public:
 signals:
     // The list started (true) or ended sorting aside; its rows are then shown.
     void sortingChanged(bool sorting);
+    // The list was read anew, or followed a write, or failed to be read: its
+    // totals may have changed.
+    void listed();
 
 private:
     // Shows count rows, without the blank row, each read again when shown;
@@ -120,10 +142,12 @@ private:
     bool isListed(const QString &keyAlias, const QVariant &key) const;
     // The result names of a statement that does not declare them. Throws DbError.
     static QStringList resultNames(const List::Query &query);
+    // Shows the computed rows under the columns; as a list (counted,
+    // totalled) when `asList`, else as no list yet.
+    void fill(const std::vector<List::Column> &columns, const QList<QVariantList> &rows,
+              bool asList);
     // Shows no rows under these columns.
     void setColumns(const QStringList &titles);
-    // Whether the column holds numbers, shown on the right.
-    bool isNumber(int column) const;
     // Whether the rows were computed elsewhere rather than listed by a statement.
     bool isComputed() const { return m_query.select.isEmpty(); }
     static qint64 totalChanges();
@@ -134,6 +158,7 @@ private:
     int m_count = 0;
     bool m_counted = true;
     bool m_blankRow = false;
+    bool m_listed = false;
     qint64 m_changesSeen = -1;
     mutable QHash<int, QList<QVariantList>> m_pages;
     KeySorter *m_sorter = nullptr;

@@ -1,9 +1,11 @@
 #include "widgets/ListWindow.h"
 
+#include "data/Ledger.h"
 #include "data/TfrmDM.h"
 #include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/TotalsRow.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
@@ -47,6 +50,86 @@ public:
     }
 };
 
+// The border between a grid and what shares its place, drawn as a ridge with a
+// grip in its middle, so that it is seen to be movable.
+class GripHandle : public QSplitterHandle
+{
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const bool across = orientation() == Qt::Horizontal; // a vertical ridge
+        const QPoint centre = rect().center();
+        painter.setPen(palette().mid().color());
+        if (across)
+            painter.drawLine(centre.x(), 4, centre.x(), height() - 4);
+        else
+            painter.drawLine(4, centre.y(), width() - 4, centre.y());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette().dark());
+        for (int i = -2; i <= 2; ++i) {
+            const QPoint dot = across ? QPoint(centre.x(), centre.y() + 6 * i)
+                                      : QPoint(centre.x() + 6 * i, centre.y());
+            painter.drawEllipse(dot, 2, 2);
+        }
+    }
+};
+
+class GripSplitter : public QSplitter
+{
+public:
+    GripSplitter(Qt::Orientation orientation, QWidget *parent) : QSplitter(orientation, parent)
+    {
+        setHandleWidth(9);
+        setChildrenCollapsible(false);
+    }
+
+protected:
+    QSplitterHandle *createHandle() override { return new GripHandle(orientation(), this); }
+};
+
+// A note in the top middle of an empty grid.
+QLabel *gridNote(QTableView *grid, const char *name, const QString &text)
+{
+    auto *note = new QLabel(text, grid->viewport());
+    note->setObjectName(QLatin1String(name));
+    note->setMargin(12);
+    note->setForegroundRole(QPalette::PlaceholderText);
+    note->hide();
+    static_cast<QVBoxLayout *>(grid->viewport()->layout())
+        ->addWidget(note, 0, Qt::AlignHCenter | Qt::AlignTop);
+    return note;
+}
+
+// Room a grid leaves around a cell's text, and the limits of a fitted column.
+constexpr int CellPadding = 16, MinWidth = 48, MaxTextWidth = 260, CountWidth = 56;
+
+// The width that fits the column's title and its texts in the first rows shown.
+int fittedWidth(const QTableView *grid, const ListModel *model, int column)
+{
+    const QFontMetrics metrics(grid->font());
+    int width = grid->horizontalHeader()->sectionSizeHint(column);
+    const QString alias = model->titles().at(column);
+    const int rows = std::min(model->rowCount(), ListModel::PageSize / 2);
+    for (int row = 0; row < rows; ++row)
+        width = std::max(width, metrics.horizontalAdvance(model->text(row, alias)) + CellPadding);
+    switch (model->kind(column)) {
+    case List::Kind::Money:
+        return std::max(width, List::MoneyWidth);
+    case List::Kind::Count:
+    case List::Kind::Ratio:
+        return std::max(width, CountWidth);
+    case List::Kind::Text:
+    case List::Kind::Hidden:
+        break;
+    }
+    return std::clamp(width, MinWidth, MaxTextWidth);
+}
+
 } // namespace
 
 namespace List {
@@ -67,51 +150,100 @@ QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth, const Q
     grid->verticalHeader()->setDefaultSectionSize(24);
     grid->horizontalHeader()->setDefaultSectionSize(columnWidth);
     grid->horizontalHeader()->setStretchLastSection(true);
-    // While the list is sorted aside, the empty grid says so.
-    auto *sorting = new QLabel(QStringLiteral("正在读取并排序，请稍候……"), grid->viewport());
-    sorting->setObjectName(QStringLiteral("SortingNote"));
-    sorting->setMargin(8);
-    sorting->hide();
-    QObject::connect(model, &ListModel::sortingChanged, sorting, [sorting](bool on) {
-        sorting->adjustSize();
-        sorting->setVisible(on);
-    });
+    // An empty grid says why: it is being sorted aside, or nothing matched.
+    new QVBoxLayout(grid->viewport());
+    QLabel *sorting = gridNote(grid, "SortingNote", QStringLiteral("正在读取并排序，请稍候……"));
+    QLabel *empty = gridNote(grid, "EmptyNote", QStringLiteral("没有符合条件的记录"));
+    const auto update = [model, sorting, empty] {
+        sorting->setVisible(model->isSorting());
+        empty->setVisible(model->hasList() && !model->isSorting() && model->rowCount() == 0);
+    };
+    QObject::connect(model, &ListModel::sortingChanged, sorting, update);
+    QObject::connect(model, &ListModel::listed, empty, update);
+    QObject::connect(model, &ListModel::rowsInserted, empty, update);
+    QObject::connect(model, &ListModel::rowsRemoved, empty, update);
+    QObject::connect(model, &ListModel::modelReset, empty, update);
     return grid;
 }
 
 Pane makePane(QWidget *parent, int columnWidth, const QString &gridName, const QString &title,
-              const QString &panelName)
+              const QString &panelName, const QString &countUnit, bool amounts)
 {
     auto *model = new ListModel(parent);
     QTableView *grid = makeGrid(parent, model, columnWidth, gridName);
+    // The totals row pinned under the grid, shown while the list has amounts.
+    auto *holder = new QWidget(parent);
+    auto *column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(grid, 1);
+    auto *totals = new TotalsRow(grid, model, countUnit, holder);
+    totals->setObjectName(gridName + QStringLiteral("Totals"));
+    column->addWidget(totals);
+    const auto showTotals = [model, totals, amounts] {
+        bool money = amounts;
+        for (int c = 0; c < model->columnCount(); ++c)
+            money |= model->isMoney(c);
+        totals->setVisible(money);
+    };
+    showTotals();
+    QObject::connect(model, &ListModel::listed, totals, showTotals);
     if (title.isEmpty())
-        return {model, grid, grid};
+        return {model, grid, totals, holder};
     auto *group = new QGroupBox(title, parent);
     group->setObjectName(panelName);
     auto *layout = new QVBoxLayout(group);
-    layout->addWidget(grid);
-    return {model, grid, group};
+    layout->addWidget(holder);
+    return {model, grid, totals, group};
 }
 
 void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns)
 {
+    QHash<int, int> declared;
     for (const Column &c : columns) {
         const int column = model->column(c.alias);
         grid->setColumnHidden(column, c.kind == Kind::Hidden);
         if (c.width > 0)
-            grid->setColumnWidth(column, c.width);
+            declared.insert(column, c.width);
     }
+    // Fitted again until rows were seen under these columns; then the user's widths stay.
+    const QStringList fittedTo = grid->property("fittedTitles").toStringList();
+    if (fittedTo != model->titles() || !grid->property("fittedRows").toBool()) {
+        for (int c = 0; c < model->columnCount(); ++c)
+            if (!grid->isColumnHidden(c))
+                grid->setColumnWidth(c, declared.value(c, fittedWidth(grid, model, c)));
+        grid->setProperty("fittedTitles", model->titles());
+        grid->setProperty("fittedRows", model->rowCount() > 0);
+    }
+    // A last column of text (备注) takes the room left; figures stay beside their neighbours.
+    int last = model->columnCount() - 1;
+    while (last > 0 && grid->isColumnHidden(last))
+        --last;
+    grid->horizontalHeader()->setStretchLastSection(last >= 0 && !model->isNumber(last));
+    // The sums shown under the grid stay in sight.
+    if (auto *totals =
+            grid->parentWidget()->findChild<TotalsRow *>(QString(), Qt::FindDirectChildrenOnly))
+        totals->fitFigures();
+}
+
+bool hasMoney(const std::vector<Column> &columns)
+{
+    return std::any_of(columns.begin(), columns.end(),
+                       [](const Column &c) { return c.kind == Kind::Money; });
 }
 
 } // namespace List
 
 void ListWindow::buildGrid()
 {
-    const List::Pane pane = List::makePane(this, m_list.columnWidth, QStringLiteral("DBGrid1"),
-                                           m_list.gridTitle, m_list.gridPanel);
+    const List::Pane pane =
+        List::makePane(this, m_list.columnWidth, QStringLiteral("DBGrid1"), m_list.gridTitle,
+                       m_list.gridPanel, countUnit(), List::hasMoney(m_list.columns));
     m_model = pane.model;
     m_grid = pane.grid;
+    m_totals = pane.totals;
     m_centre = pane.panel;
+    m_totals->setShortcut([this] { return keptTotals(); });
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
@@ -194,7 +326,7 @@ void ListWindow::addBesideGrid(QWidget *widget, Qt::Orientation orientation,
 {
     auto *splitter = qobject_cast<QSplitter *>(m_centre);
     if (!splitter) {
-        splitter = new QSplitter(orientation, this);
+        splitter = new GripSplitter(orientation, this);
         delete m_layout->replaceWidget(m_centre, splitter);
         splitter->addWidget(m_centre);
         m_centre = splitter;
@@ -205,9 +337,10 @@ void ListWindow::addBesideGrid(QWidget *widget, Qt::Orientation orientation,
 }
 
 List::Pane ListWindow::addList(const QString &gridName, Qt::Orientation orientation,
-                               const QList<int> &shares, const QString &title)
+                               const QList<int> &shares, const QString &title, bool amounts)
 {
-    const List::Pane pane = List::makePane(this, m_list.columnWidth, gridName, title);
+    const List::Pane pane =
+        List::makePane(this, m_list.columnWidth, gridName, title, {}, countUnit(), amounts);
     addBesideGrid(pane.panel, orientation, shares);
     return pane;
 }
@@ -233,12 +366,47 @@ List::Query ListWindow::query() const
     return list;
 }
 
+QString ListWindow::countUnit() const
+{
+    if (!m_list.countUnit.isEmpty())
+        return m_list.countUnit;
+    for (const Ledger::EntryKind *kind : Ledger::entryKinds())
+        if (m_list.table == QLatin1String(kind->table) ||
+            (kind->followUps && m_list.table == QLatin1String(kind->followUps->table)))
+            return QStringLiteral("笔");
+    return QStringLiteral("条");
+}
+
+std::optional<Sql> ListWindow::keptTotals() const
+{
+    if (!m_list.perBook || !m_labWhere.isEmpty() || !m_list.groupBy.isEmpty())
+        return std::nullopt;
+    // Only the list of every row of the book: a window's own statement may say otherwise.
+    const Sql listed = query().select, whole = ListWindow::query().select;
+    if (listed.text() != whole.text() || listed.values() != whole.values())
+        return std::nullopt;
+    QStringList amounts;
+    for (int c : m_model->summedColumns())
+        for (const List::Column &declared : m_list.columns)
+            if (declared.alias == m_model->titles().at(c))
+                amounts << declared.name;
+    if (amounts.size() != 1 || m_model->summedColumns().size() != 1)
+        return std::nullopt;
+    for (const Ledger::EntryKind *kind : Ledger::entryKinds())
+        if (m_list.table == QLatin1String(kind->table) &&
+            amounts.front() == QLatin1String(kind->legs.front().amount))
+            return Sql(QStringLiteral("select coalesce(sum(Cnt),0),sum(Amount) from "
+                                      "MonthNameTotal where BName=? and Kind=?"),
+                       {m_book, m_list.table});
+    return std::nullopt;
+}
+
 bool ListWindow::readList()
 {
     bool read = true;
     try {
         if (m_list.table.isEmpty())
-            m_model->setRows(m_list.columns, {});
+            m_model->showColumnsOnly(m_list.columns);
         else
             m_model->setQuery(query());
     } catch (const DbError &e) {

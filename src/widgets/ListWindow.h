@@ -7,10 +7,12 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class FilterStatus;
 class ListModel;
+class TotalsRow;
 class QHBoxLayout;
 class QPushButton;
 class QTableView;
@@ -32,33 +34,49 @@ struct Descriptor
     QString table{};
     // The result columns in order; which hold money, which are hidden.
     std::vector<Column> columns{};
-    bool perBook = true;             // the current book's rows only: " where BName=?"
-    bool keyColumn = true;           // the row key ID is listed after the columns, hidden
-    QString groupBy{};               // " group by ..." for computed columns such as sums
-    QString orderBy{};               // by result names ("日期 desc, ID desc"); empty: by the key
-    int columnWidth = 160;           // of a column whose own width is 0
+    bool perBook = true;   // the current book's rows only: " where BName=?"
+    bool keyColumn = true; // the row key ID is listed after the columns, hidden
+    QString groupBy{};     // " group by ..." for computed columns such as sums
+    QString orderBy{};     // by result names ("日期 desc, ID desc"); empty: by the key
+    // Of a column whose own width is 0 before it is fitted to its title and rows.
+    int columnWidth = 160;
     QString gridTitle{};             // when set, the grid stands in a group box titled so
     QString gridPanel{};             // that group box's objectName
     const char *exitName = "ButExi"; // objectName of the 退出 button
+    // What the totals row counts the rows in ("合计 12 笔"); empty: 笔 for the
+    // entry tables and their follow-up records, 条 for others.
+    QString countUnit{};
 };
 
-// A further read-only list of a window: its model, its grid and what holds the
-// grid (a group box when the list has a title). The navigator does not move it.
+// A further read-only list of a window: its model, its grid, the totals row
+// pinned under it and what holds them (a group box when the list has a title).
+// The navigator does not move it.
 struct Pane
 {
     ListModel *model;
     QTableView *grid;
+    TotalsRow *totals;
     QWidget *panel;
 };
 
-// A read-only grid over a list: whole rows selected, rows of one height.
+// A read-only grid over a list: whole rows selected, rows of one height; an
+// empty list says so.
 QTableView *makeGrid(QWidget *parent, ListModel *model, int columnWidth,
                      const QString &name = QStringLiteral("DBGrid1"));
-// A list and its grid, in a group box named panelName when titled.
+// A list, its grid and its totals row (named after the grid: "DBGrid1Totals";
+// shown once the list has amounts, or at once when `amounts`), in a group box
+// named panelName when titled.
 Pane makePane(QWidget *parent, int columnWidth, const QString &gridName,
-              const QString &title = QString(), const QString &panelName = QString());
-// Hides the hidden columns of a list just read and gives the others their widths.
+              const QString &title = QString(), const QString &panelName = QString(),
+              const QString &countUnit = QStringLiteral("条"), bool amounts = false);
+// Hides the hidden columns of a list just read, gives the others their declared
+// widths and fits the rest to their titles and the rows first shown (amounts at
+// least MoneyWidth); the last column shown, when text, takes the room left. Columns once
+// fitted to rows keep the widths the user gives them.
 void showColumns(QTableView *grid, const ListModel *model, const std::vector<Column> &columns);
+constexpr int MoneyWidth = 100;
+// Whether the columns declare an amount.
+bool hasMoney(const std::vector<Column> &columns);
 
 } // namespace List
 
@@ -78,6 +96,8 @@ public:
     const List::Descriptor &listDescriptor() const { return m_list; }
     ListModel *model() const { return m_model; }
     QTableView *grid() const { return m_grid; }
+    // The totals row under the grid.
+    TotalsRow *totals() const { return m_totals; }
 
     // Reads the list for the first time.
     virtual void FormCreate();
@@ -129,9 +149,11 @@ protected:
     // A widget sharing the grid's place: beside it (Qt::Horizontal) or under it,
     // sized in the proportions given (grid first), the border between them movable.
     void addBesideGrid(QWidget *widget, Qt::Orientation orientation, const QList<int> &shares);
-    // A further list beside or under the grid, in the window's column width.
+    // A further list beside or under the grid, in the window's column width;
+    // `amounts`: its totals row shows before its first list.
     List::Pane addList(const QString &gridName, Qt::Orientation orientation,
-                       const QList<int> &shares, const QString &title = QString());
+                       const QList<int> &shares, const QString &title = QString(),
+                       bool amounts = false);
     // Sets the navigator's buttons from the current row and canMove().
     void updateNavigator();
 
@@ -145,12 +167,17 @@ private:
     void buildButtonRow();
     // Reads the statement and hides the hidden columns; a failure is shown.
     bool readList();
+    // The totals of the list from the monthly totals the ledger keeps, when it
+    // lists every row of the book's entry table and sums the amount they keep.
+    std::optional<Sql> keptTotals() const;
+    QString countUnit() const;
 
     List::Descriptor m_list;
     QString m_book;
     Condition m_labWhere;
     ListModel *m_model = nullptr;
     QTableView *m_grid = nullptr;
+    TotalsRow *m_totals = nullptr;
     QWidget *m_centre = nullptr; // the grid, its group box, or the splitter sharing its place
     QVBoxLayout *m_layout = nullptr;
     QHBoxLayout *m_buttonRow = nullptr;

@@ -78,7 +78,8 @@ List::Descriptor Maintenance::list(const Descriptor &d)
             .columns = d.columns,
             .perBook = d.perBook,
             .orderBy = d.orderBy,
-            .columnWidth = d.columnWidth};
+            .columnWidth = d.columnWidth,
+            .countUnit = d.countUnit};
 }
 
 MaintenanceWindow::MaintenanceWindow(Descriptor descriptor, QWidget *parent)
@@ -182,6 +183,15 @@ void MaintenanceWindow::FormCreate()
 void MaintenanceWindow::currentRowChanged()
 {
     showCurrentRow();
+    updateRowButtons();
+}
+
+void MaintenanceWindow::updateRowButtons()
+{
+    // 修改 and 删除 act on the row under the cursor: an empty list has none.
+    const bool onRow = m_mode == Mode::Browse && !currentKey().isNull();
+    m_butMed->setEnabled(onRow);
+    m_butDel->setEnabled(onRow);
 }
 
 void MaintenanceWindow::showCurrentRow()
@@ -202,12 +212,11 @@ void MaintenanceWindow::setMode(Mode mode)
     const bool browsing = mode == Mode::Browse;
     m_panel->setEnabled(!browsing);
     m_butNew->setEnabled(browsing);
-    m_butMed->setEnabled(browsing);
     m_butSave->setVisible(mode != Mode::Edit);
     m_butSave->setEnabled(mode == Mode::New);
     m_butSaveEdit->setVisible(mode == Mode::Edit);
     m_butCan->setEnabled(!browsing);
-    m_butDel->setEnabled(browsing);
+    updateRowButtons();
     if (m_butQuery)
         m_butQuery->setEnabled(browsing);
     myBool(!browsing);

@@ -70,8 +70,9 @@ struct Descriptor
     std::optional<References::Kind> referencedAs{};
     QString protectedName{}; // a row with this name is never deleted, and 删除 says why
     QString modifyCaption = QStringLiteral("修改（&M）");
-    QString orderBy{};            // by result names ("日期 desc, ID desc"); empty: by the key
-    int columnWidth = 160;        // of the grid's columns
+    QString orderBy{};     // by result names ("日期 desc, ID desc"); empty: by the key
+    int columnWidth = 160; // of the grid's columns
+    QString countUnit{};   // of its totals row ("合计 6 个帐户"); empty: as the list says
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
     bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
     bool refreshSummaryOnClose = false;
@@ -179,6 +180,8 @@ protected:
 private:
     void buildPanel();
     void buildButtons();
+    // 修改 and 删除 are enabled while browsing a row.
+    void updateRowButtons();
     QWidget *makeFieldControl(const Maintenance::Field &f, QWidget *parent);
     QWidget *makeInputControl(const Maintenance::Field &f, QWidget *parent);
 

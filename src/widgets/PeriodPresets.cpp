@@ -9,7 +9,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 
-QComboBox *addPeriodPresets(QBoxLayout *row, QDateEdit *from, QDateEdit *to, QCheckBox *box)
+QComboBox *makePeriodPresets(QDateEdit *from, QDateEdit *to, QCheckBox *box)
 {
     auto *presets = new QComboBox(from->parentWidget());
     presets->setObjectName(QStringLiteral("ComboPeriod"));
@@ -29,6 +29,12 @@ QComboBox *addPeriodPresets(QBoxLayout *row, QDateEdit *from, QDateEdit *to, QCh
         if (box)
             box->setChecked(true);
     });
+    return presets;
+}
+
+QComboBox *addPeriodPresets(QBoxLayout *row, QDateEdit *from, QDateEdit *to, QCheckBox *box)
+{
+    QComboBox *presets = makePeriodPresets(from, to, box);
     row->addWidget(presets);
     return presets;
 }

@@ -33,10 +33,10 @@ QuickFilterDialog::QuickFilterDialog(const FilterDescriptor &descriptor, FilterT
     for (const FilterCriterion &criterion : descriptor.criteria)
         addRow(grid, criterion);
 
-    auto *query = new QPushButton(QStringLiteral("查询"), this);
+    auto *query = new QPushButton(QStringLiteral("查询（&Q）"), this);
     query->setObjectName(QStringLiteral("BitBtn1"));
     query->setDefault(true);
-    auto *exit = new QPushButton(QStringLiteral("退出"), this);
+    auto *exit = new QPushButton(QStringLiteral("退出（&X）"), this);
     exit->setObjectName(QStringLiteral("BitBtn2"));
     connect(query, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn1Click);
     connect(exit, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn2Click);
@@ -126,19 +126,7 @@ QString QuickFilterDialog::description() const
     for (const Row &row : m_rows) {
         if (!row.check->isChecked())
             continue;
-        const QString caption = row.check->text();
-        switch (row.criterion->kind) {
-        case FilterCriterion::Kind::DateRange:
-            parts << QStringLiteral("%1 %2 至 %3")
-                         .arg(caption, isoDate(row.from->date()), isoDate(row.to->date()));
-            break;
-        case FilterCriterion::Kind::List:
-            parts << caption + QStringLiteral("：") + row.list->currentText();
-            break;
-        case FilterCriterion::Kind::Text:
-            parts << QStringLiteral("%1含“%2”").arg(caption, row.text->text());
-            break;
-        }
+        parts << Conditions::describe(row.criterion->kind, row.check->text(), input(row));
     }
     return parts.join(QStringLiteral("，"));
 }

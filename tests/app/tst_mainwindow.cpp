@@ -58,8 +58,8 @@ void TestMainWindow::menusHaveTheirItemsInOrder()
     QStringList titles;
     for (QAction *a : main.menuBar()->actions())
         titles << a->text();
-    QCOMPARE(titles, QStringList({"帐簿【&Z】", "基础设置【&B】", "记帐【&W】", "报表中心【&R】",
-                                  "工具【&T】", "帮助【&H】"}));
+    QCOMPARE(titles, QStringList({"帐簿【&Z】", "编辑【&E】", "基础设置【&B】", "记帐【&W】",
+                                  "报表中心【&R】", "工具【&T】", "帮助【&H】"}));
     QCOMPARE(main.findChild<QLabel *>("StatusPanel")->text(), QString("青禾簿 家庭日记帐管理"));
 }
 

@@ -388,7 +388,9 @@ void TestBookDialogs::bookManagementDeletesOnlyOtherBooks()
     Drive::click(window, "ButDel");
     QCOMPARE(column(0), QStringList({"丙", "乙"}));
     QVERIFY(!BookStore::bookExists("甲"));
-    QCOMPARE(Db::count("select count(*) from InTable"), 0);
+    // Its rows wait in the recycle bin, under no book's name.
+    QCOMPARE(Db::count("select count(*) from InTable where BName='甲'"), 0);
+    QCOMPARE(Db::count("select count(*) from BinnedBook where BName='甲'"), 1);
     QCOMPARE(Db::count("select count(*) from InD where BName='乙'"), 19);
     QCOMPARE(env.dm()->currentBook(), QString("乙"));
 

@@ -69,14 +69,14 @@ void TestExport::rowsNumbersDatesAndFormulaTotals()
     for (int c = 0; c < headers.size(); ++c)
         QCOMPARE(book.value(QChar('A' + c) + QString("2")), headers[c]);
 
-    // Running numbers, a date as a date, an amount as a number with two decimals.
+    // Running numbers, a date as a date, an amount as a number with two decimals (red below 0).
     QCOMPARE(book.value("A3"), QString("1"));
     QCOMPARE(book.value("A4"), QString("2"));
     QVERIFY(book.cell("B3").isNumber);
     QCOMPARE(book.value("B3"), QString("46082")); // 2026-03-01
     QCOMPARE(book.cell("B3").numberFormat, QString("yyyy-mm-dd"));
     QCOMPARE(book.value("D3").toDouble(), 12345.6789);
-    QCOMPARE(book.cell("D3").numberFormat, QString("#,##0.00"));
+    QCOMPARE(book.cell("D3").numberFormat, QString("#,##0.00;[Red]-#,##0.00"));
     QCOMPARE(book.value("G3"), QString("三月 'a' 100%"));
 
     // The totals row right under the rows: count and sum as formulas with values.

@@ -114,7 +114,7 @@ void TestQueryWindows::startsWithDefaultsAndTicksOnChoice()
         QVERIFY(!Drive::find<QCheckBox>(&w, box)->isChecked());
     QVERIFY(!Drive::find<QPushButton>(&w, "BitBtn2")->isEnabled());
     QVERIFY(!Drive::find<QPushButton>(&w, "BitBtn4")->isEnabled());
-    QCOMPARE(Drive::text(&w, "Label2"), QString());
+    QCOMPARE(Drive::totals(&w, "DBGrid1"), QString());
     QCOMPARE(Drive::text(&w, "ComboBox1"), QString("日期"));
     QCOMPARE(Drive::text(&w, "ComboBox2"), QString("升序"));
 
@@ -136,8 +136,8 @@ void TestQueryWindows::conditionsFilterSortAndTotal()
              QStringList({"日期", "收入类别", "金额", "帐户名称", "家庭成员", "备注"}));
     QCOMPARE(Drive::column(&w, "DBGrid1", "日期"),
              QStringList({"2026-03-01", "2026-03-15", "2026-03-31", "2026-04-01"}));
-    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：4"));
-    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：16,800.00"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1"), QString("合计 4 笔"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1", "金额"), QString("16,800.00"));
 
     // Both boundary days count; amounts descending.
     Drive::find<QCheckBox>(&w, "CheckBox1")->setChecked(true);
@@ -155,15 +155,15 @@ void TestQueryWindows::conditionsFilterSortAndTotal()
     QCOMPARE(Drive::column(&w, "DBGrid1", "日期"), QStringList{"2026-03-15"});
     Drive::find<QCheckBox>(&w, "CheckBox3")->setChecked(false);
     query(&w);
-    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：3"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1"), QString("合计 3 笔"));
 
     // No matching rows: count 0, an empty total, the buttons enabled all the same.
     Drive::setDate(&w, "DateTimePicker1", {2026, 5, 1});
     Drive::setDate(&w, "DateTimePicker2", {2026, 5, 31});
     query(&w);
     QCOMPARE(Drive::column(&w, "DBGrid1", "日期"), QStringList());
-    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：0"));
-    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额："));
+    QCOMPARE(Drive::totals(&w, "DBGrid1"), QString("合计 0 笔"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1", "金额"), QString());
     QVERIFY(Drive::find<QPushButton>(&w, "BitBtn4")->isEnabled());
 }
 
@@ -173,8 +173,8 @@ void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
     untickDates(&w);
     Drive::click(&w, "BitBtn1");
     // The grid is shown at once; the count and total are computed on the worker.
-    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：计算中……"));
-    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：计算中……"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1"), QString("计算中……"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1", "金额"), QString());
     QVERIFY(!Drive::find<QPushButton>(&w, "BitBtn2")->isEnabled());
     QCOMPARE(Drive::column(&w, "DBGrid1", "日期").size(), 4);
 
@@ -182,8 +182,8 @@ void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
     Drive::choose(&w, "DBLookupComboBox2", "现金");
     Drive::click(&w, "BitBtn1");
     Background::waitForIdle();
-    QCOMPARE(Drive::text(&w, "Label2"), QString("笔数：2"));
-    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：800.00"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1"), QString("合计 2 笔"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1", "金额"), QString("800.00"));
     QVERIFY(Drive::find<QPushButton>(&w, "BitBtn2")->isEnabled());
 }
 
@@ -218,7 +218,7 @@ void TestQueryWindows::transfersAreNewestFirst()
     query(&w);
     QCOMPARE(Drive::column(&w, "DBGrid1", "转帐日期"),
              QStringList({"2026-03-01", "2026-02-01", "2026-01-02"}));
-    QCOMPARE(Drive::text(&w, "Label3"), QString("合计金额：3.00"));
+    QCOMPARE(Drive::totals(&w, "DBGrid1", "转帐余额"), QString("3.00"));
 }
 
 void TestQueryWindows::followUpRecordsOfTheClickedRow()
@@ -266,8 +266,8 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
     TfrmTZ_Qu t;
     untickDates(&t);
     query(&t);
-    QCOMPARE(Drive::text(&t, "Label3"), QString("合计投资金额：1,000.00"));
-    QCOMPARE(Drive::text(&t, "Label4"), QString("合计收益金额：25.00"));
+    QCOMPARE(Drive::totals(&t, "DBGrid1", "投资金额"), QString("1,000.00"));
+    QCOMPARE(Drive::totals(&t, "DBGrid1", "收益金额"), QString("25.00"));
 }
 
 void TestQueryWindows::twoInstancesKeepTheirOwnConditions()
@@ -281,7 +281,7 @@ void TestQueryWindows::twoInstancesKeepTheirOwnConditions()
     query(&b);
     QCOMPARE(Drive::column(&a, "DBGrid1", "帐户名称"), QStringList({"现金", "现金"}));
     QCOMPARE(Drive::column(&b, "DBGrid1", "帐户名称"), QStringList({"工资卡", "工资卡"}));
-    QCOMPARE(Drive::text(&a, "Label3"), QString("合计金额：800.00"));
+    QCOMPARE(Drive::totals(&a, "DBGrid1", "金额"), QString("800.00"));
 }
 
 void TestQueryWindows::exportWritesTheResultShown()

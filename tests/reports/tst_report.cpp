@@ -21,6 +21,8 @@ private slots:
     void pagesCarryTheirOwnCountsAndSumsAndTheLastTheTotals();
     void aReportWithoutRowsStillHasItsTitleAndTotals();
     void valuesAreFormattedAndPlacedOnTheGrid();
+    void rowsAreNumberedAcrossPagesInSixDigitsRoom();
+    void aShareIsTotalledAsTheShareOfTheSums();
     void rendersToPdfAndImage();
     void aSavedPdfGivesBackItsChineseText();
     void aFailedPdfLeavesTheOldFileAndSaysWhy();
@@ -35,6 +37,7 @@ struct Text
     QRectF rect;
     QString text;
     Qt::Alignment align;
+    Report::Looks looks;
 };
 
 // Keeps what each page shows, for checking instead of looking.
@@ -48,9 +51,10 @@ public:
         pages.append(QList<Text>());
         return true;
     }
-    void text(const QRectF &mm, const QString &text, Qt::Alignment align, bool) override
+    void text(const QRectF &mm, const QString &text, Qt::Alignment align,
+              Report::Looks looks) override
     {
-        pages.last().append({mm, text, align});
+        pages.last().append({mm, text, align, looks});
     }
     void line(double, double, double, double) override { ++lines; }
 
@@ -71,7 +75,7 @@ public:
 };
 
 const Report::Layout Debts{"家债务报表",
-                           {{"序号", Report::Kind::Key},
+                           {{"序号", Report::Kind::RowNumber},
                             {"日期"},
                             {"债权人名"},
                             {"债务金额", Report::Kind::Money, true},
@@ -113,7 +117,7 @@ void TestReport::pagesCarryTheirOwnCountsAndSumsAndTheLastTheTotals()
     QCOMPARE(canvas.pages.size(), 3);
     for (int page = 0; page < 3; ++page) {
         QVERIFY(canvas.find(page, "家债务报表"));
-        QVERIFY(canvas.find(page, QString("页数 %1").arg(page + 1)));
+        QVERIFY(canvas.find(page, QString("第 %1 页").arg(page + 1)));
         QVERIFY(canvas.find(page, "青禾簿"));
     }
     // Page 1: rows 1..35 owe 630; page 2: rows 36..70 owe 1855; page 3: 71..80 owe 755.
@@ -124,6 +128,9 @@ void TestReport::pagesCarryTheirOwnCountsAndSumsAndTheLastTheTotals()
     QVERIFY(!canvas.find(0, "合计 80") && !canvas.find(1, "合计 80"));
     QVERIFY(canvas.find(2, "合计 80") && canvas.find(2, "3,240.00") && canvas.find(2, "40.00"));
     QVERIFY(canvas.find(2, "合计 80")->rect.top() < canvas.find(2, "本页合计 10")->rect.top());
+    QVERIFY(canvas.find(2, "合计 80")->looks & Report::Bold);
+    QVERIFY(canvas.find(2, "3,240.00")->looks & Report::Bold);
+    QVERIFY(!(canvas.find(2, "755.00")->looks & Report::Bold));
 
     // A last page that is full sends the summary to a page of its own.
     RecordingCanvas full;
@@ -138,8 +145,9 @@ void TestReport::aReportWithoutRowsStillHasItsTitleAndTotals()
     const QStringList texts = canvas.texts(0);
     QVERIFY(texts.contains("家债务报表"));
     QVERIFY(texts.contains("合计 0"));
-    QVERIFY(texts.contains("本页合计 0"));
     QVERIFY(texts.contains("0.00"));
+    // One page: its total is the report's, not repeated at its foot.
+    QVERIFY(!texts.contains("本页合计 0"));
     QVERIFY(!texts.contains("老王"));
 }
 
@@ -151,22 +159,76 @@ void TestReport::valuesAreFormattedAndPlacedOnTheGrid()
         return !std::exchange(done, true);
     };
     Report::render(Debts, one, canvas, QDateTime({2026, 2, 3}, {4, 5, 6}));
-    QVERIFY(canvas.find(0, "2026-02-03 04:05:06"));
-    // The key is printed as stored, right-aligned in the 9 mm first column.
-    const Text *key = canvas.find(0, "7");
-    QVERIFY(key && (key->align & Qt::AlignRight));
-    QCOMPARE(key->rect.left(), 2.0);
-    QCOMPARE(key->rect.width(), 5.0);
-    // Money grouped with two decimals, right-aligned, in the column starting at 57 mm.
-    const Text *amount = canvas.find(0, "123,456.79");
+    QVERIFY(canvas.find(0, "打印时间：2026-02-03 04:05"));
+    // The row's number, not its key, right-aligned in the 16 mm first column.
+    QVERIFY(!canvas.find(0, "7"));
+    const Text *number = canvas.find(0, "1");
+    QVERIFY(number && (number->align & Qt::AlignRight));
+    QCOMPARE(number->rect.left(), 2.0);
+    QCOMPARE(number->rect.width(), 12.0);
+    // Money as the grids show it, right-aligned, in the column starting at 64 mm.
+    const Text *amount = canvas.find(0, "123,456.789");
     QVERIFY(amount && (amount->align & Qt::AlignRight));
-    QCOMPARE(amount->rect.left(), 59.0);
+    QCOMPARE(amount->rect.left(), 66.0);
     // The last column takes the rest of the width.
     const Text *remark = canvas.find(0, "备注'%");
     QVERIFY(remark && (remark->align & Qt::AlignLeft));
-    QCOMPARE(remark->rect.left(), 155.0);
+    QCOMPARE(remark->rect.left(), 162.0);
     QCOMPARE(remark->rect.right(), 188.0);
     QVERIFY(canvas.lines > 0);
+}
+
+void TestReport::rowsAreNumberedAcrossPagesInSixDigitsRoom()
+{
+    // 100,010 rows, each holding 7 where the number goes.
+    const qint64 n = 100010;
+    const auto rows = [n](qint64 first, qint64 count) -> RowSource {
+        const qint64 end = count < 0 ? n : std::min(n, first + count);
+        return [i = first, end](QVariantList &row) mutable {
+            row = {7, "2026-01-01", "老王", 10000LL, "现金", "爸爸", -5000LL, ""};
+            return i++ < end;
+        };
+    };
+    const Report::Document document(Debts, {rows, [n](const Report::Layout &) {
+                                                return Report::Totals{n, {}};
+                                            }});
+    QCOMPARE(document.pageCount(), 2858);
+    RecordingCanvas page;
+    document.drawPage(2857, page);
+    QVERIFY(page.find(0, "第 2,858 页 / 共 2,858 页"));
+    QVERIFY(page.find(0, "99996") && page.find(0, "100010") && !page.find(0, "7"));
+    // The number fits its column whole; a negative amount is printed in red.
+    const Text *number = page.find(0, "100000");
+    QVERIFY(number);
+    QImage image(10, 10, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const Report::PainterCanvas canvas(painter, image.logicalDpiX(), [] { return false; });
+    QCOMPARE(canvas.fitted("100000", number->rect.width()), QString("100000"));
+    QVERIFY(page.find(0, "-0.50")->looks & Report::Negative);
+}
+
+void TestReport::aShareIsTotalledAsTheShareOfTheSums()
+{
+    const Report::Layout statement{"收支月统计表",
+                                   {{"序号", Report::Kind::RowNumber},
+                                    {"收入金额", Report::Kind::Money, true},
+                                    {"支出金额", Report::Kind::Money, true},
+                                    {"支出占收入", Report::Kind::Ratio, false, 0, 2, 1}}};
+    const QList<QVariantList> months{{{}, 1000000LL, 750000LL, 7500LL},
+                                     {{}, 3000000LL, 100000LL, 333LL}};
+    RecordingCanvas canvas;
+    Report::render(
+        statement,
+        [i = 0, &months](QVariantList &row) mutable {
+            if (i == months.size())
+                return false;
+            row = months[i++];
+            return true;
+        },
+        canvas);
+    // 85 of 400: 21.25%, to one decimal.
+    QVERIFY(canvas.find(0, "合计 2") && canvas.find(0, "400.00") && canvas.find(0, "85.00"));
+    QVERIFY(canvas.find(0, "21.3%"));
 }
 
 void TestReport::rendersToPdfAndImage()
@@ -187,8 +249,8 @@ void TestReport::rendersToPdfAndImage()
     const QImage page = Report::firstPage(Debts, debtRows(3));
     QCOMPARE(page.size(), QSize(992, 1403));
     QVERIFY(page.pixel(20, 20) == qRgb(255, 255, 255));
-    // Something is drawn where the header's frame runs (15 mm from the margin).
-    const int y = qRound((10 + 15) * 120 / 25.4);
+    // Something is drawn where the header's frame runs (20 mm from the margin).
+    const int y = qRound((10 + 20) * 120 / 25.4);
     bool ruled = false;
     for (int dy = -2; dy <= 2; ++dy)
         ruled = ruled || page.pixel(page.width() / 2, y + dy) != qRgb(255, 255, 255);
@@ -202,7 +264,7 @@ void TestReport::aSavedPdfGivesBackItsChineseText()
         QSKIP("pdftotext (poppler-utils) is not installed");
     // Characters whose glyphs CJK fonts share with the Kangxi radicals.
     const Report::Layout expenses{"家支出报表",
-                                  {{"序号", Report::Kind::Key},
+                                  {{"序号", Report::Kind::RowNumber},
                                    {"支出类别"},
                                    {"帐户名称"},
                                    {"金额", Report::Kind::Money, true},
@@ -255,13 +317,13 @@ void TestReport::aFailedPdfLeavesTheOldFileAndSaysWhy()
 void TestReport::aDocumentDrawsAnyPageAloneFromItsOwnRows()
 {
     const QDateTime at({2026, 2, 3}, {4, 5, 6});
-    RecordingCanvas whole;
-    Report::render(Debts, debtRows(80), whole, at);
     auto handed = std::make_shared<qint64>(0);
     const Report::Document document(Debts, debtSource(80, handed), at);
     // A source that does not sum itself is read once for the totals.
     QCOMPARE(*handed, 80);
     QCOMPARE(document.pageCount(), 3);
+    RecordingCanvas whole;
+    QCOMPARE(document.drawPages(whole), 3);
     for (int page : {2, 0, 1}) {
         *handed = 0;
         RecordingCanvas alone;
@@ -285,7 +347,8 @@ void TestReport::tableRowsFindAPageByItsKeys()
             Db::exec("insert into InTable (BName, IDate, IName, IMoney) values (?, ?, '工资', ?)",
                      {book, QString("2026-01-%1").arg(i % 28 + 1, 2, 10, QChar('0')), i * 10000});
     const Report::Layout incomes{
-        "收入报表", {{"序号", Report::Kind::Key}, {"日期"}, {"金额", Report::Kind::Money, true}}};
+        "收入报表",
+        {{"序号", Report::Kind::RowNumber}, {"日期"}, {"金额", Report::Kind::Money, true}}};
     const auto document = [&](const QString &book) {
         return Report::Document(incomes, Report::tableRows("InTable", {"ID", "IDate", "IMoney"},
                                                            Sql(" where BName=?", {book})));

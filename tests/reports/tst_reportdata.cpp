@@ -1,3 +1,4 @@
+#include "data/Figures.h"
 #include "reports/Analysis.h"
 #include "reports/PeriodStatement.h"
 #include "reports/Statistics.h"
@@ -135,7 +136,7 @@ void TestReportData::statementSumsEachSideByPeriod()
     const auto &feb = result.rows[1];
     QCOMPARE(feb.incomeCount, 0);
     QCOMPARE(feb.balance(), -yuan("40"));
-    QCOMPARE(feb.shareText(), "0.00");
+    QCOMPARE(feb.share(), 0);
     QCOMPARE(result.rows[2].income, yuan("100"));
     QCOMPARE(result.rows[2].expenseCount, 0);
 
@@ -182,18 +183,18 @@ void TestReportData::shareIsAnExactRatio()
         PeriodStatement::Row row;
         row.income = yuan(in);
         row.expense = yuan(out);
-        return row.shareText();
+        return Figures::percent(row.share());
     };
-    QCOMPARE(share("100", "75"), "0.75");
-    QCOMPARE(share("3", "1"), "0.33");
-    QCOMPARE(share("3", "2"), "0.67");
-    QCOMPARE(share("0.3", "0.1"), "0.33");
-    QCOMPARE(share("100", "120"), "1.20");
-    QCOMPARE(share("0.01", "12345"), "1234500.00");
-    QCOMPARE(share("0", "5"), "0.00");
-    QCOMPARE(share("5", "0"), "0.00");
-    QCOMPARE(share("-4", "1"), "-0.25");
-    QCOMPARE(share("99999999999999", "99999999999999"), "1.00");
+    QCOMPARE(share("100", "75"), "75.0%");
+    QCOMPARE(share("3", "1"), "33.3%");
+    QCOMPARE(share("3", "2"), "66.7%");
+    QCOMPARE(share("0.3", "0.1"), "33.3%");
+    QCOMPARE(share("100", "120"), "120.0%");
+    QCOMPARE(share("0.01", "12345"), "123,450,000.0%");
+    QCOMPARE(share("0", "5"), "0.0%");
+    QCOMPARE(share("5", "0"), "0.0%");
+    QCOMPARE(share("-4", "1"), "-25.0%");
+    QCOMPARE(share("99999999999999", "99999999999999"), "100.0%");
 }
 
 void TestReportData::analysisGroupsByItem()
@@ -251,7 +252,9 @@ void TestReportData::statisticsTotalPerName()
              {Book, Book});
     QCOMPARE(rows(Statistics::statement(Statistics::Debts, Book, {}), {2}),
              QStringList({"老王|2|3"}));
-    QCOMPARE(Statistics::statement(Statistics::Credits, Book, {}).money, QSet<QString>{"未收金额"});
+    QCOMPARE(
+        Statistics::statement(Statistics::Credits, Book, {}).kinds,
+        (QHash<QString, List::Kind>{{"笔数", List::Kind::Count}, {"未收金额", List::Kind::Money}}));
 }
 
 // Kept totals for the whole months of a range and rows for the days of the months
@@ -262,8 +265,7 @@ void TestReportData::keptSumsEqualTheRows()
     const QStringList members = {"爸爸", "妈妈", ""};
     for (int i = 0; i < 120; ++i)
         income(qPrintable(day("2024-01-20").addDays(i * 3 % 100).toString(Qt::ISODate)),
-               qPrintable(QString::number(i + 1)), i % 2 ? "工资" : "奖金", "现金",
-               members[i % 3]);
+               qPrintable(QString::number(i + 1)), i % 2 ? "工资" : "奖金", "现金", members[i % 3]);
     const QStringList ranges = {"2024-01-01/2024-04-30", "2024-01-31/2024-03-01",
                                 "2024-02-10/2024-02-20", "2024-02-01/2024-02-29",
                                 "2024-02-29/2024-03-01", "2023-12-31/2024-02-01"};
@@ -287,7 +289,8 @@ void TestReportData::balancesAndNetAssets()
 {
     TestEnvironment env;
     Db::insertAccount(Book, "空帐户");
-    QCOMPARE(Balances::read(Book).line(), "银行存款及现金[0] 债务[0] 债权[0] 净资产[0]");
+    QCOMPARE(Balances::read(Book).line(),
+             "银行存款及现金[0.00] 债务[0.00] 债权[0.00] 净资产[0.00]");
 
     Db::insertAccount(Book, "现金", yuan("1200.5"));
     Db::insertAccount(Book, "信用卡", -yuan("200.5"));
@@ -296,7 +299,8 @@ void TestReportData::balancesAndNetAssets()
              {Book, yuan("300").toVariant()});
     Db::exec("insert into Debt (BName, DDate, DPro, DMoney) values (?, '2008-01-01', 'B', ?)",
              {Book, yuan("200").toVariant()});
-    QCOMPARE(Balances::read(Book).line(), "银行存款及现金[1000] 债务[300] 债权[200] 净资产[900]");
+    QCOMPARE(Balances::read(Book).line(),
+             "银行存款及现金[1,000.00] 债务[300.00] 债权[200.00] 净资产[900.00]");
 }
 
 QTEST_MAIN(TestReportData)

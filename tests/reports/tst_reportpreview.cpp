@@ -26,7 +26,7 @@ namespace {
 
 const Report::Layout Incomes{
     "收入报表",
-    {{"序号", Report::Kind::Key}, {"日期"}, {"金额", Report::Kind::Money, true}, {"备注"}}};
+    {{"序号", Report::Kind::RowNumber}, {"日期"}, {"金额", Report::Kind::Money, true}, {"备注"}}};
 
 // n rows that sum themselves; `handed` counts the rows read for pages.
 Report::Source incomes(qint64 n, std::shared_ptr<qint64> handed)

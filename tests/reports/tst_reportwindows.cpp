@@ -1,4 +1,5 @@
 #include "app/WindowCatalog.h"
+#include "data/Background.h"
 #include "data/Dates.h"
 #include "data/TfrmDM.h"
 #include "reports/AnalysisWindows.h"
@@ -17,6 +18,7 @@
 #include <QDateEdit>
 #include <QImage>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QPieSeries>
 #include <QPushButton>
 #include <QTableView>
@@ -115,7 +117,7 @@ void TestReportWindows::statementWindowRunsAndRefuses()
     runStatement(w.get(), "2008-03-15", "2008-03-14");
     QCOMPARE(messages.texts(), QStringList({"日期选择错误，请重新选择！"}));
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "收入金额").size(), 0);
-    QCOMPARE(label(w.get(), "Label1"), "");
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1"), "");
 
     runStatement(w.get(), monthly ? "2008-01-15" : "2006-01-01",
                  monthly ? "2008-03-14" : "2008-12-31");
@@ -129,17 +131,21 @@ void TestReportWindows::statementWindowRunsAndRefuses()
         QCOMPARE(Drive::column(w.get(), "DBGrid1", "结余金额"),
                  QStringList({"25.00", "-10.00", "200.00"}));
         QCOMPARE(Drive::column(w.get(), "DBGrid1", "支出占收入"),
-                 QStringList({"0.75", "0.00", "0.00"}));
+                 QStringList({"75.0%", "0.0%", "0.0%"}));
     } else {
         QCOMPARE(Drive::column(w.get(), "DBGrid1", first), QStringList({"2006", "2007", "2008"}));
         QCOMPARE(Drive::column(w.get(), "DBGrid1", "支出笔数"), QStringList({"0", "1", "2"}));
     }
-    QCOMPARE(label(w.get(), "Label1"), monthly ? "数量：3" : "数量：3");
-    QCOMPARE(label(w.get(), "Label2"), "收入合计：300.00");
-    QCOMPARE(label(w.get(), "Label3"), "收入笔数：2");
-    QCOMPARE(label(w.get(), "Label5"), monthly ? "支出合计：85.00" : "支出合计：90.00");
-    QCOMPARE(label(w.get(), "Label6"), monthly ? "支出笔数：2" : "支出笔数：3");
-    QCOMPARE(label(w.get(), "Label7"), monthly ? "结余合计：215.00" : "结余合计：210.00");
+    // The totals row sums the periods; the share is that of the sums.
+    const auto total = [&w](const char *title) { return Drive::totals(w.get(), "DBGrid1", title); };
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1"), monthly ? "合计 3 个月" : "合计 3 年");
+    QCOMPARE(total("收入金额"), "300.00");
+    QCOMPARE(total("收入笔数"), "2");
+    QCOMPARE(total("支出金额"), monthly ? "85.00" : "90.00");
+    QCOMPARE(total("支出笔数"), monthly ? "2" : "3");
+    QCOMPARE(total("结余金额"), monthly ? "215.00" : "210.00");
+    QCOMPARE(total("支出占收入"), monthly ? "28.3%" : "30.0%");
+    QVERIFY(Drive::find<QWidget>(w.get(), "ProgressBar1")->isHidden());
     QVERIFY(Drive::find<QPushButton>(w.get(), "BitBtn2")->isEnabled());
     QVERIFY(Drive::find<QPushButton>(w.get(), "BitBtn4")->isEnabled());
 
@@ -147,15 +153,15 @@ void TestReportWindows::statementWindowRunsAndRefuses()
     Drive::choose(w.get(), "DBLookupComboBox1", "O'Brien 卡");
     QVERIFY(Drive::find<QCheckBox>(w.get(), "CheckAccount")->isChecked());
     Drive::click(w.get(), "BitBtn1");
-    QCOMPARE(label(w.get(), "Label2"), "收入合计：200.00");
-    QCOMPARE(label(w.get(), "Label5"), "支出合计：10.00");
+    QCOMPARE(total("收入金额"), "200.00");
+    QCOMPARE(total("支出金额"), "10.00");
 
     // A ticked list without a choice is refused, and the last run stays.
     Drive::find<QCheckBox>(w.get(), "CheckMember")->setChecked(true);
     messages.clear();
     Drive::click(w.get(), "BitBtn1");
     QCOMPARE(messages.texts(), QStringList({"请选择 家庭成员！"}));
-    QCOMPARE(label(w.get(), "Label2"), "收入合计：200.00");
+    QCOMPARE(total("收入金额"), "200.00");
 }
 
 void TestReportWindows::eachStatementWindowKeepsItsOwnRun()
@@ -175,7 +181,7 @@ void TestReportWindows::eachStatementWindowKeepsItsOwnRun()
     const auto *monthly = static_cast<StatementWindow *>(monthlyWindow.get());
     QCOMPARE(monthly->shown().rows.size(), std::size_t(2));
     QCOMPARE(monthly->shown().text(0, 0), "2008-01");
-    QCOMPARE(monthly->shown().text(0, 6), "0.75");
+    QCOMPARE(monthly->shown().text(0, 6), "75.0%");
     QCOMPARE(Drive::column(monthlyWindow.get(), "DBGrid1", "月份"),
              QStringList({"2008-01", "2008-02"}));
 }
@@ -210,6 +216,7 @@ void TestReportWindows::exportAndPrintCarryTheShownRun()
     QCOMPARE(book.value("E5").toDouble(), 85.0);
     QCOMPARE(book.value("F5").toDouble(), 2.0);
     QCOMPARE(book.value("G5").toDouble(), 15.0);
+    QCOMPARE(book.value("H5").toDouble(), 0.85);
 
     Report::Layout printed;
     QList<QVariantList> rows;
@@ -224,10 +231,11 @@ void TestReportWindows::exportAndPrintCarryTheShownRun()
     Drive::click(monthly.get(), "BitBtn4");
     Report::setPresenter({});
     QCOMPARE(printed.title, "收支月统计表");
+    QCOMPARE(printed.subtitle, "帐簿：家　　统计日期 2008-01-01 至 2008-02-29");
     QCOMPARE(printed.columns.size(), 8);
     QCOMPARE(printed.columns.first().title, "序号");
     QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows[0].mid(0, 3), QVariantList({1, "2008-01", 1000000LL}));
+    QCOMPARE(rows[0].mid(1, 2), QVariantList({"2008-01", 1000000LL}));
     QCOMPARE(rows[1].at(1), "2008-02");
     QVERIFY(!page.isNull());
 
@@ -260,8 +268,8 @@ void TestReportWindows::analysisChartsFollowEachRun()
     Drive::click(w.get(), "BitBtn1");
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "统计的项"),
              QStringList({"2007-06", "2008-01", "2008-02"}));
-    QCOMPARE(label(w.get(), "Label1"), "数量：3");
-    QCOMPARE(label(w.get(), "Label2"), "合计金额：90.00");
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1"), "合计 3 项");
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1", "金额"), "90.00");
     Drive::click(w.get(), "BitBtn1");
 
     // The shown chart is filled; the others when they are shown.
@@ -276,7 +284,7 @@ void TestReportWindows::analysisChartsFollowEachRun()
     QCOMPARE(bars->barSets().first()->count(), 3);
     QCOMPARE(bars->barSets().first()->at(1), 75.0);
     auto *pie = static_cast<QPieSeries *>(charts->chart(2)->series().first());
-    QCOMPARE(pie->slices().at(2)->label(), "2008-02");
+    QCOMPARE(charts->chart(2)->legend()->markers(pie).at(2)->label(), "2008-02  11.1%");
     emit pie->slices().at(1)->hovered(true);
     QCOMPARE(charts->hoverText(), "2008-01：75.00");
     emit bars->barSets().first()->hovered(false, 1);
@@ -297,8 +305,8 @@ void TestReportWindows::analysisChartsFollowEachRun()
     Drive::setDate(w.get(), "DateTimePicker1", QDate(2009, 1, 1));
     Drive::setDate(w.get(), "DateTimePicker2", QDate(2009, 2, 1));
     Drive::click(w.get(), "BitBtn1");
-    QCOMPARE(label(w.get(), "Label1"), "数量：0");
-    QCOMPARE(label(w.get(), "Label2"), "合计金额：");
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1"), "合计 0 项");
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1", "金额"), "");
     QCOMPARE(static_cast<QPieSeries *>(charts->chart(2)->series().first())->count(), 0);
     QVERIFY(messages.texts().isEmpty());
 }
@@ -341,7 +349,8 @@ void TestReportWindows::balancesWindowShowsNetAssets()
     {
         auto empty = open("TfrmP_Account");
         QCOMPARE(Drive::find<QTableView>(empty.get(), "DBGrid1")->model()->rowCount(), 0);
-        QCOMPARE(label(empty.get(), "Label1"), "银行存款及现金[0] 债务[0] 债权[0] 净资产[0]");
+        QCOMPARE(label(empty.get(), "Label1"),
+                 "银行存款及现金[0.00] 债务[0.00] 债权[0.00] 净资产[0.00]");
     }
     Db::exec("update SAccount set AMoney=? where AName='现金'", {10000000});
     Db::exec("update SAccount set AMoney=? where AName=?", {-500000, "O'Brien 卡"});
@@ -353,7 +362,11 @@ void TestReportWindows::balancesWindowShowsNetAssets()
     // An overdrawn account is listed, last.
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "帐户名称"), QStringList({"现金", "O'Brien 卡"}));
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "帐户余额"), QStringList({"1,000.00", "-50.00"}));
-    QCOMPARE(label(w.get(), "Label1"), "银行存款及现金[950] 债务[300] 债权[200] 净资产[850]");
+    QCOMPARE(label(w.get(), "Label1"),
+             "银行存款及现金[950.00] 债务[300.00] 债权[200.00] 净资产[850.00]");
+    Background::waitForIdle();
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1"), "合计 2 个帐户");
+    QCOMPARE(Drive::totals(w.get(), "DBGrid1", "帐户余额"), "950.00");
 }
 
 QTEST_MAIN(TestReportWindows)

@@ -8,6 +8,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
+#include "widgets/TotalsRow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -363,6 +364,12 @@ void clickRow(QWidget *root, const QString &grid, int row)
         ++c;
     const QRect cell = view->visualRect(view->model()->index(row, c));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+QString totals(QWidget *root, const QString &grid, const QString &title)
+{
+    auto *row = find<TotalsRow>(root, grid + QStringLiteral("Totals"));
+    return title.isEmpty() ? row->caption() : row->text(title);
 }
 
 } // namespace Drive

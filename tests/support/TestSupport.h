@@ -114,6 +114,9 @@ QStringList column(QWidget *root, const QString &grid, const QString &title);
 int currentRow(QWidget *root, const QString &grid);
 // Clicks a shown cell of the row, as a user picks a row.
 void clickRow(QWidget *root, const QString &grid, int row);
+// The totals row under a grid: its caption ("合计 3 笔") when `title` is empty,
+// else the figure under the column so titled.
+QString totals(QWidget *root, const QString &grid, const QString &title = {});
 } // namespace Drive
 
 // Direct database access for setting up and checking tests.

@@ -5,6 +5,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QDate>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QTabWidget>
@@ -90,11 +91,20 @@ void TestCharts::otherPointsKeepTheLargestAndSumTheRest()
     QCOMPARE(shown[198].label, "类别249");
     QCOMPARE(shown.back().label, "其他");
     QCOMPARE(shown.back().amount.units(), 51 * 52 / 2);
-    // A pie: eleven largest slices and 其他.
-    const std::vector<Point> slices = ChartPoints::grouped(categories, ChartPoints::PieSlices);
-    QCOMPARE(slices.size(), 12u);
-    QCOMPARE(slices.front().label, "类别239");
-    QCOMPARE(total(slices), total(categories));
+    // A pie: the eight largest slices, largest first, then 其他 with the rest.
+    const std::vector<Point> slices = ChartPoints::pieSlices(categories);
+    QCOMPARE(slices.size(), 9u);
+    QCOMPARE(labels(slices).mid(0, 2), QStringList({"类别249", "类别248"}));
+    QCOMPARE(slices[7].label, "类别242");
+    QCOMPARE(slices.back().label, "其他");
+    QCOMPARE(slices.back().amount.units(), 242 * 243 / 2);
+    // A category called 其他 goes with the rest.
+    categories[249].label = "其他";
+    const std::vector<Point> merged = ChartPoints::pieSlices(categories);
+    QCOMPARE(merged.size(), 9u);
+    QCOMPARE(merged.front().label, "类别248");
+    QCOMPARE(merged.back().amount.units(), 250 + 241 * 242 / 2);
+    QCOMPARE(total(merged), total(categories));
 }
 
 void TestCharts::aChartOfManyDaysShowsMonthsAndAPieOfYears()
@@ -112,11 +122,16 @@ void TestCharts::aChartOfManyDaysShowsMonthsAndAPieOfYears()
     QVERIFY(line);
     QCOMPARE(line->count(), 120);
     QVERIFY(!line->pointsVisible());
+    // The pie: years in their order, the eight largest, then 其他 with its share.
     charts.tabs()->setCurrentIndex(2);
     auto *pie = qobject_cast<QPieSeries *>(charts.chart(2)->series().value(0));
     QVERIFY(pie);
-    QCOMPARE(pie->count(), 10);
-    QCOMPARE(pie->slices().last()->label(), "2024");
+    QCOMPARE(pie->count(), 9);
+    const QList<QLegendMarker *> legend = charts.chart(2)->legend()->markers(pie);
+    QCOMPARE(legend.first()->label(), "2017  5.0%");
+    QCOMPARE(legend.last()->label(), "其他  4.0%");
+    QCOMPARE(pie->slices().last()->label(), "4.0%");
+    QVERIFY(pie->slices().first()->color() != pie->slices().at(1)->color());
     // A few points: markers on the line.
     charts.setPoints(days({2024, 1, 1}, 10));
     charts.tabs()->setCurrentIndex(1);

@@ -1,4 +1,5 @@
 #include "books/BookStore.h"
+#include "data/Figures.h"
 #include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "entries/IncomeExpense.h"
@@ -7,6 +8,7 @@
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
 
+#include <QColor>
 #include <QTableView>
 #include <QTest>
 
@@ -20,6 +22,7 @@ private slots:
     void lastAndNewRowsOnAListOfSeveralPages();
     void cursorStaysOnTheEditedRowBeyondTheFirstPage();
     void sumsShowAsMoney();
+    void negativesAndSharesComeFromOneFormatter();
 };
 
 namespace {
@@ -63,7 +66,7 @@ void TestListWindow::placesAreCountedInTheListsOrder()
     model.setQuery(
         {Sql("select IDate as 日期, IMoney as 金额, ID from InTable where BName=?", {Book}),
          "日期 desc, ID desc",
-         {"金额"}});
+         {{"金额", List::Kind::Money}}});
     QCOMPARE(model.totalRows(), Rows);
     // The list as the database orders it, read at once.
     QVariantList keys;
@@ -193,6 +196,31 @@ void TestListWindow::sumsShowAsMoney()
     QCOMPARE(shown(&w, "金额"), QStringList({"1,234.50", "0.0125", "-80.00"}));
     QCOMPARE(shown(&w, "笔数"), QStringList({"2", "1", "1"}));
     QVERIFY(w.model()->isMoney(1) && !w.model()->isMoney(2));
+}
+
+void TestListWindow::negativesAndSharesComeFromOneFormatter()
+{
+    ListModel model;
+    model.setRows({{"", "项"},
+                   {"", "金额", List::Kind::Money},
+                   {"", "笔数", List::Kind::Count},
+                   {"", "占比", List::Kind::Ratio}},
+                  {{"甲", -12345000LL, 12345LL, 1934LL}, {"乙", 5000LL, 1LL, -2500LL}});
+    const auto cell = [&model](int row, int column, int role = Qt::DisplayRole) {
+        return model.data(model.index(row, column), role);
+    };
+    QCOMPARE(cell(0, 1).toString(), "-1,234.50");
+    QCOMPARE(cell(0, 2).toString(), "12,345");
+    QCOMPARE(cell(0, 3).toString(), "19.3%");
+    QCOMPARE(cell(1, 3).toString(), "-25.0%");
+    QCOMPARE(cell(0, 2, Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+    // Below zero in red, amounts and shares alike; counts and text never.
+    QCOMPARE(cell(0, 1, Qt::ForegroundRole).value<QColor>(), Figures::negativeColor());
+    QCOMPARE(cell(1, 3, Qt::ForegroundRole).value<QColor>(), Figures::negativeColor());
+    QVERIFY(!cell(1, 1, Qt::ForegroundRole).isValid());
+    QVERIFY(!cell(0, 2, Qt::ForegroundRole).isValid());
+    // A label takes the same red.
+    QVERIFY(Figures::richText("-1.00", true).contains(Figures::negativeColor().name()));
 }
 
 QTEST_MAIN(TestListWindow)

@@ -1,3 +1,4 @@
+#include "data/Background.h"
 #include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
 #include "entries/IncomeExpense.h"
@@ -6,6 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -26,6 +29,31 @@ QString iso(const QDate &d)
 {
     return d.toString("yyyy-MM-dd");
 }
+// Filters the window by a remark alone through its quick filter, and waits for
+// the totals.
+void filterByRemark(QWidget *window, const QString &remark)
+{
+    Drive::whenModal([remark](QWidget *dialog) {
+        Drive::find<QCheckBox>(dialog, "CheckBox1")->setChecked(false);
+        Drive::setText(dialog, "Edit1", remark);
+        Drive::click(dialog, "BitBtn1");
+    });
+    Drive::click(window, "ButQuery");
+    Background::waitForIdle();
+}
+
+// Three expenses of 家, one of them a refund: 1,470.00 in all.
+void seedExpenses(TestEnvironment &env)
+{
+    Db::insertAccount("家", "现金");
+    env.dm()->setCurrentBook("家");
+    const QList<std::pair<const char *, qlonglong>> rows{
+        {"房租", 10000000}, {"房租", 5000000}, {"退款", -300000}};
+    for (const auto &[remark, amount] : rows)
+        Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, Remark) "
+                 "values ('家', '2026-01-05', '餐饮', ?, '现金', ?)",
+                 {amount, remark});
+}
 } // namespace
 
 class TestQuickFilter : public QObject
@@ -40,6 +68,8 @@ private slots:
     void theConditionSelectsTheRightRows();
     void remarkFindsPercentAndUnderscoreLiterally();
     void aDatabaseErrorWhileOpeningIsShownAndSurvived();
+    void theTotalsRowSumsTheFilteredRows();
+    void anEmptyListSaysSoAndCannotBeEdited();
 };
 
 void TestQuickFilter::monthBeforeClampsToShorterMonths()
@@ -180,6 +210,43 @@ void TestQuickFilter::aDatabaseErrorWhileOpeningIsShownAndSurvived()
     QVERIFY(messages.lastText().contains("SFamily"));
     QCOMPARE(Db::dump(), before);
     QCOMPARE(income.mode(), MaintenanceWindow::Mode::Browse);
+}
+
+void TestQuickFilter::theTotalsRowSumsTheFilteredRows()
+{
+    TestEnvironment env;
+    seedExpenses(env);
+    TfrmOutTable expense;
+    expense.show();
+    Background::waitForIdle();
+    QCOMPARE(Drive::totals(&expense, "DBGrid1"), QString("合计 3 笔"));
+    QCOMPARE(Drive::totals(&expense, "DBGrid1", "金额"), QString("1,470.00"));
+    filterByRemark(&expense, "房租");
+    QCOMPARE(Drive::totals(&expense, "DBGrid1"), QString("合计 2 笔"));
+    QCOMPARE(Drive::totals(&expense, "DBGrid1", "金额"), QString("1,500.00"));
+    filterByRemark(&expense, "退款");
+    QCOMPARE(Drive::totals(&expense, "DBGrid1", "金额"), QString("-30.00"));
+}
+
+void TestQuickFilter::anEmptyListSaysSoAndCannotBeEdited()
+{
+    TestEnvironment env;
+    seedExpenses(env);
+    TfrmOutTable expense;
+    expense.show();
+    auto *empty = Drive::find<QLabel>(&expense, "EmptyNote");
+    QVERIFY(!empty->isVisible());
+    QVERIFY(Drive::find<QPushButton>(&expense, "ButMed")->isEnabled());
+    filterByRemark(&expense, "没有这一笔");
+    QVERIFY(empty->isVisible());
+    QCOMPARE(empty->text(), QString("没有符合条件的记录"));
+    QCOMPARE(Drive::totals(&expense, "DBGrid1"), QString("合计 0 笔"));
+    QVERIFY(!Drive::find<QPushButton>(&expense, "ButMed")->isEnabled());
+    QVERIFY(!Drive::find<QPushButton>(&expense, "ButDel")->isEnabled());
+    QVERIFY(Drive::find<QPushButton>(&expense, "ButNew")->isEnabled());
+    filterByRemark(&expense, "房租");
+    QVERIFY(!empty->isVisible());
+    QVERIFY(Drive::find<QPushButton>(&expense, "ButDel")->isEnabled());
 }
 
 QTEST_MAIN(TestQuickFilter)

@@ -6,7 +6,9 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/SampleBook.h"
+#include "data/Background.h"
 #include "data/Dates.h"
+#include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "reports/Report.h"
@@ -16,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
@@ -23,6 +26,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -71,6 +75,21 @@ bool makeSampleBook()
                  "insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
                  "values ((select max(ID) from TTable), ?, 0, 3560000, '工资卡', '张伟', '分红')"),
              {today});
+        // The last expenses deleted in the expense window: the history and the
+        // recycle bin have something to show.
+        QList<QVariant> keys;
+        QSqlQuery last =
+            Sql(QStringLiteral("select ID from OutTable where BName=? order by ID desc limit 3"),
+                {BookName})
+                .exec();
+        while (last.next())
+            keys << last.value(0);
+        for (const QVariant &key : keys) {
+            Ledger ledger(BookName);
+            ledger.setWindow(QStringLiteral("支出"));
+            ledger.remove(*Ledger::entryKind(QStringLiteral("OutTable")), key);
+            ledger.commit();
+        }
         return true;
     } catch (const DbError &e) {
         std::fprintf(stderr, "could not write the sample book: %s\n", qPrintable(e.message()));
@@ -114,6 +133,8 @@ void addPlanningSamples()
 
 void save(QWidget *widget, const QDir &out, const QString &name)
 {
+    // Totals computed on a worker thread are shown first.
+    Background::waitForIdle();
     const QString path = out.filePath(name + QStringLiteral(".png"));
     if (widget->grab().save(path))
         std::printf("%s\n", qPrintable(path));
@@ -234,6 +255,9 @@ int main(int argc, char *argv[])
         // page of their printed report.
         auto *run = child->findChild<QPushButton *>(QStringLiteral("BitBtn1"));
         if (run) {
+            // A query of the whole book, so that its grid, totals and report have rows.
+            if (auto *dates = child->findChild<QCheckBox *>(QStringLiteral("CheckBox1")))
+                dates->setChecked(false);
             run->click();
             QApplication::processEvents();
             if (auto *grid = child->findChild<QTableView *>(QStringLiteral("DBGrid1"));
