@@ -39,7 +39,7 @@ Query::Descriptor history()
         .exportSuffix = "-操作记录",
         .exportWidths = {18, 12, 12, 48, 8},
         .reportName = "操作记录",
-        .printed = {{"ID", {"序号", R::Key}},
+        .printed = {{"ID", {"序号", R::RowNumber}},
                     printed("At", "时间"),
                     printed("Window", "窗口"),
                     printed("Kind", "操作"),
