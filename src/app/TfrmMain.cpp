@@ -368,7 +368,8 @@ void TfrmMain::buildMenus()
           M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"},
           // Household planning.
           M{"N50"}, M{"Schedules", "周期记帐 &R", "TfrmSchedule"},
-          M{"DueEntries", "待记帐的周期记帐 &U", "TfrmDue"}}},
+          M{"DueEntries", "待记帐的周期记帐 &U", "TfrmDue"},
+          M{"Reconcile", "对帐 &K", "TfrmReconcile"},}},
         {"N12",
          "报表中心【&R】",
          {M{"N36",

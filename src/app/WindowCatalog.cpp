@@ -14,6 +14,7 @@
 #include "entries/TfrmTZ.h"
 #include "history/HistoryWindows.h"
 #include "planning/ScheduleWindows.h"
+#include "planning/TfrmReconcile.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -62,6 +63,7 @@ const std::vector<Entry> &all()
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
         {"TfrmSchedule", K::MdiChild, make<TfrmSchedule>},
         {"TfrmDue", K::MdiChild, make<TfrmDue>},
+        {"TfrmReconcile", K::MdiChild, make<TfrmReconcile>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
         {"TfrmHistory", K::MdiChild, make<TfrmHistory>},

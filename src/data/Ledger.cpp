@@ -1,5 +1,7 @@
 #include "data/Ledger.h"
 
+#include "data/Dates.h"
+#include "data/PinyinCode.h"
 #include "data/References.h"
 #include "data/Rows.h"
 #include "data/Sql.h"
@@ -204,11 +206,13 @@ Money Ledger::totalsAmount(const EntryKind &kind, const QVariantMap &row)
     return amountOf(row, kind.legs.front().amount);
 }
 
-QMap<QString, Money> Ledger::effectsOn(const QString &book)
+QMap<QString, Money> Ledger::effectsOn(const QString &book, const QString &after)
 {
     QMap<QString, Money> effects;
-    const auto add = [&](const Sql &sql, int sign) {
-        QSqlQuery sums = sql.exec();
+    const auto add = [&](Sql sql, const QString &date, const QString &group, int sign) {
+        if (!after.isEmpty())
+            sql.add(QStringLiteral(" and %1>?").arg(date), {after});
+        QSqlQuery sums = sql.add(QStringLiteral(" group by ") + group).exec();
         while (sums.next()) {
             const Money sum = Money::fromVariant(sums.value(1));
             effects[sums.value(0).toString().toLower()] += sign > 0 ? sum : -sum;
@@ -217,21 +221,22 @@ QMap<QString, Money> Ledger::effectsOn(const QString &book)
     for (const EntryKind *kind : entryKinds()) {
         for (const Leg &leg : kind->legs)
             add(Sql(QStringLiteral("select e.%1, coalesce(sum(e.%2+%3),0) from %4 e "
-                                   "where e.BName=? group by e.%1")
+                                   "where e.BName=?")
                         .arg(column(leg.account), column(leg.amount), settledExpression(*kind),
                              column(kind->table)),
                     {book}),
-                leg.sign);
+                QStringLiteral("e.") + column(kind->dateColumn),
+                QStringLiteral("e.") + column(leg.account), leg.sign);
         if (const FollowUpKind *f = kind->followUps) {
             QStringList amounts;
             for (const char *amount : f->amounts)
                 amounts << QStringLiteral("r.") + column(amount);
             add(Sql(QStringLiteral("select r.AName, coalesce(sum(%1),0) from %2 r "
-                                   "join %3 e on e.ID=r.%4 where e.BName=? group by r.AName")
+                                   "join %3 e on e.ID=r.%4 where e.BName=?")
                         .arg(amounts.join(QLatin1Char('+')), column(f->table), column(kind->table),
                              column(f->entryKey)),
                     {book}),
-                f->sign);
+                QStringLiteral("r.RDate"), QStringLiteral("r.AName"), f->sign);
         }
     }
     return effects;
@@ -338,6 +343,43 @@ void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
     note(QStringLiteral("delete"), column(kind.table), recordKey, record, {});
 }
 
+QString Ledger::adjustmentName()
+{
+    return QStringLiteral("平帐");
+}
+
+QVariant Ledger::adjust(const QString &account, const QDate &date, Money difference,
+                        const QString &remark)
+{
+    requireBook();
+    if (difference.isZero())
+        return {};
+    const bool more = difference > Money();
+    const EntryKind &kind = more ? income() : expense();
+    const References::Target &category = References::target(
+        more ? References::Kind::IncomeCategory : References::Kind::ExpenseCategory);
+    const QString name = adjustmentName();
+    if (!References::exists(more ? References::Kind::IncomeCategory
+                                 : References::Kind::ExpenseCategory,
+                            name, m_book))
+        saveReference(QLatin1String(category.table),
+                      {{QLatin1String(category.column), name},
+                       {QStringLiteral("thePY"), PinyinCode(name)},
+                       {QStringLiteral("Remark"), QStringLiteral("对帐、修改余额时的调整")}});
+    return save(kind,
+                {{column(kind.dateColumn), isoDate(date)},
+                 {column(kind.nameColumn), name},
+                 {column(kind.legs.front().amount), (more ? difference : -difference).toVariant()},
+                 {column(kind.legs.front().account), account},
+                 {QStringLiteral("FName"), QStringLiteral("")},
+                 {QStringLiteral("Remark"), remark}});
+}
+
+QString Ledger::balanceEditRemark(Money from, Money to)
+{
+    return QStringLiteral("帐户管理修改余额：%1 改为 %2").arg(from.toGrouped(), to.toGrouped());
+}
+
 void Ledger::setBalance(const QVariant &accountKey, Money balance)
 {
     requireBook();
@@ -431,8 +473,21 @@ void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVaria
     if (Rows::update(table, row, key) != 1)
         throw DbError(rowGoneMessage());
     note(QStringLiteral("update"), table, key, stored, {});
-    if (balance.isValid())
-        setBalance(key, Money::fromVariant(balance));
+    // A balance typed over the one the entries give is booked as an adjusting
+    // entry of today, so that every change of a balance has an entry behind it.
+    if (balance.isValid()) {
+        const QString account = row.value(name, stored.value(name)).toString();
+        const Money typed = Money::fromVariant(balance);
+        const qint64 moved = accountId(account, Missing::Refuse);
+        // Of two accounts of one name (older data) entries move the first only:
+        // the other's balance is set as typed.
+        if (moved != key.toLongLong()) {
+            setBalance(key, typed);
+            return;
+        }
+        const Money now = m_accounts.at(moved).now;
+        adjust(account, QDate::currentDate(), typed - now, balanceEditRemark(now, typed));
+    }
 }
 
 void Ledger::removeReference(const QString &table, const QVariant &key)

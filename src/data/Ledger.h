@@ -5,6 +5,7 @@
 #include "data/MonthTotals.h"
 #include "data/Transaction.h"
 
+#include <QDate>
 #include <QHash>
 #include <QMap>
 #include <QString>
@@ -92,7 +93,8 @@ public:
 
     // The effect of all the book's entries and follow-ups on each account, summed by
     // the database from the kinds above; keyed by the account name in lower case.
-    static QMap<QString, Money> effectsOn(const QString &book);
+    // With `after` ("yyyy-MM-dd"), only what is dated after that day.
+    static QMap<QString, Money> effectsOn(const QString &book, const QString &after = {});
 
     // The largest amount one row may hold (twelve integer digits) and the largest
     // balance or running figure (fourteen): sums of them stay exact integers.
@@ -114,8 +116,18 @@ public:
     QVariant recordFollowUp(const FollowUpKind &kind, const QVariant &entryKey, QVariantMap record);
     void removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
                         const QVariant &recordKey);
-    // Sets an account's balance as the user typed it (the account window).
+    // Sets an account's balance as stored (a new account's opening balance, an old
+    // history's balance undone).
     void setBalance(const QVariant &accountKey, Money balance);
+    // Books a difference of an account's balance as one adjusting entry of the
+    // category 平帐 (made when the book lacks it) on `date`: an income when the
+    // account should hold more, an expense when less. Nothing for no difference;
+    // the entry's key otherwise. An account's balance typed in 帐户管理 and the
+    // difference left by a reconciliation with the bank come this way.
+    QVariant adjust(const QString &account, const QDate &date, Money difference,
+                    const QString &remark);
+    static QString adjustmentName();
+    static QString balanceEditRemark(Money from, Money to);
     // Rows of the accounts, categories and members (References::Target tables):
     // a rename is carried into every row that gives the name; a name that rows
     // give is not deleted (DbError says how many).

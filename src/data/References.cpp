@@ -39,6 +39,8 @@ const std::vector<Use> &uses()
         {K::IncomeCategory, "Schedule", "IName", Book},
         {K::ExpenseCategory, "Schedule", "OName", Book},
         {K::Member, "Schedule", "FName", All},
+        // An account's reconciliations with the bank.
+        {K::Account, "Reconcile", "AName", Book},
     };
     return all;
 }

@@ -158,6 +158,15 @@ std::vector<Table> makeTables()
          nullptr,
          "SID,PDate",
          6},
+        // Each reconciliation of an account with the bank: the day, both balances
+        // and the adjusting entry booked for what was left (none when they agreed).
+        {"Reconcile",
+         {key(), text("BName"), text("AName"), date("RDate"), money("Bank"), money("Own"),
+          count("EID")},
+         "RDate",
+         nullptr,
+         nullptr,
+         6},
     };
 }
 

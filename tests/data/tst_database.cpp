@@ -34,17 +34,17 @@ void TestDatabase::createsEveryTableWithItsColumns()
 {
     TestEnvironment env;
     const QStringList expected = {
-        "SBook",      "SAccount",   "InD",         "OutD",     "TD",          "SFamily",
-        "InTable",    "OutTable",   "ChangeT",     "Borrow",   "BorrowR",     "Debt",
-        "DebtR",      "TTable",     "TTableR",     "SZTable",  "MonthTotal",  "History",
-        "HistoryRow", "BinnedBook", "BookSetting", "Schedule", "SchedulePost"};
+        "SBook",      "SAccount",      "InD",         "OutD",     "TD",           "SFamily",
+        "InTable",    "OutTable",      "ChangeT",     "Borrow",   "BorrowR",      "Debt",
+        "DebtR",      "TTable",        "TTableR",     "SZTable",  "MonthTotal",   "History",
+        "HistoryRow", "BinnedBook",    "BookSetting", "Schedule", "SchedulePost", "Reconcile"};
     QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
                            "name not like 'sqlite_%' order by name")
                            .exec();
     QStringList present;
     while (tables.next())
         present << tables.value(0).toString();
-    QCOMPARE(present.size(), 24);
+    QCOMPARE(present.size(), 25);
     for (const QString &t : expected)
         QVERIFY2(present.contains(t), qPrintable(t));
 

@@ -19,9 +19,11 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
@@ -250,6 +252,13 @@ int main(int argc, char *argv[])
             query->click();
             QApplication::processEvents();
             save(&main, out, name + QStringLiteral("-filtered"));
+        }
+        // The reconciliation compares an account with a balance the bank showed.
+        if (name == QLatin1String("TfrmReconcile")) {
+            if (auto *account = child->findChild<QComboBox *>(QStringLiteral("DBLookupComboBox1")))
+                account->setCurrentText(QStringLiteral("工资卡"));
+            if (auto *bank = child->findChild<QLineEdit *>(QStringLiteral("Edit1")))
+                bank->setText(QStringLiteral("28000"));
         }
         // Query windows are shown with a result, their first follow-up record and one
         // page of their printed report.
