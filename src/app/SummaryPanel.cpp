@@ -1,12 +1,16 @@
 #include "app/SummaryPanel.h"
 
+#include "data/Figures.h"
+#include "data/HouseholdMonth.h"
 #include "data/MonthTotals.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -41,9 +45,13 @@ std::int64_t SummaryPanel::Figures::percentHundredths() const
 SummaryPanel::SummaryPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("SummaryPanel"));
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
+    // The figures in one column; this month's budget, when there is one, beside them.
+    auto *columns = new QHBoxLayout(this);
+    columns->setContentsMargins(24, 24, 24, 24);
+    columns->setSpacing(24);
+    auto *layout = new QVBoxLayout;
     layout->setSpacing(16);
+    columns->addLayout(layout);
 
     QGridLayout *grid = nullptr;
     layout->addWidget(group(QStringLiteral("资金"), grid));
@@ -62,7 +70,15 @@ SummaryPanel::SummaryPanel(QWidget *parent) : QWidget(parent)
     addFigure(grid, QStringLiteral("收入_________________"), "LabIncome");
     addFigure(grid, QStringLiteral("支出_________________"), "LabExpense");
     addFigure(grid, QStringLiteral("支出占收入百分之："), "LabPercent");
+
+    m_budget = group(QStringLiteral("本月预算"), grid);
+    m_budget->setObjectName(QStringLiteral("GroupBudget"));
+    m_budget->hide();
     layout->addStretch();
+    auto *side = new QVBoxLayout;
+    side->addWidget(m_budget);
+    side->addStretch();
+    columns->addLayout(side);
 }
 
 QLabel *SummaryPanel::addFigure(QGridLayout *grid, const QString &caption, const char *name,
@@ -128,4 +144,55 @@ QString SummaryPanel::figureText(const QString &objectName) const
 {
     const auto *label = findChild<QLabel *>(objectName);
     return label ? label->text() : QString();
+}
+
+Budget::Status SummaryPanel::readBudget()
+{
+    TfrmDM *dm = TfrmDM::instance();
+    if (!dm || !dm->isOpen() || dm->currentBook().isEmpty() || !Budget::any(dm->currentBook()))
+        return {};
+    const QString book = dm->currentBook();
+    return Budget::status(
+        book,
+        HouseholdMonth::containing(QDate::currentDate(), HouseholdMonth::startDay(book)).label);
+}
+
+void SummaryPanel::showBudget(const Budget::Status &status)
+{
+    qDeleteAll(m_budget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+    m_budget->setVisible(!status.lines.empty());
+    if (status.lines.empty())
+        return;
+    m_budget->setTitle(QStringLiteral("本月预算（%1）").arg(status.month));
+    auto *grid = static_cast<QGridLayout *>(m_budget->layout());
+    // Shown at once, so that the panel's size counts them.
+    const auto place = [grid](QWidget *widget, int row, int column) {
+        grid->addWidget(widget, row, column);
+        widget->show();
+    };
+    std::vector<Budget::Line> lines = status.lines;
+    lines.push_back(status.total());
+    for (int i = 0; i < int(lines.size()); ++i) {
+        const Budget::Line &line = lines[std::size_t(i)];
+        place(new QLabel(line.name, m_budget), i, 0);
+        auto *bar = new QProgressBar(m_budget);
+        bar->setObjectName(QStringLiteral("BarBudget%1").arg(i));
+        bar->setRange(0, 1000);
+        bar->setValue(int(std::clamp<std::int64_t>(line.used() / (Money::Scale / 1000), 0, 1000)));
+        bar->setFormat(::Figures::percent(line.used()));
+        bar->setFixedWidth(130);
+        if (line.left() < Money())
+            bar->setStyleSheet(QStringLiteral("QProgressBar { text-align: center; } "
+                                              "QProgressBar::chunk { background: %1; }")
+                                   .arg(::Figures::negativeColor().name()));
+        place(bar, i, 1);
+        auto *figures = new QLabel(::Figures::richText(QStringLiteral("已用 %1 / %2　剩余 %3")
+                                                           .arg(::Figures::money(line.spent),
+                                                                ::Figures::money(line.available()),
+                                                                ::Figures::money(line.left())),
+                                                       line.left() < Money()),
+                                   m_budget);
+        figures->setObjectName(QStringLiteral("LabBudget%1").arg(i));
+        place(figures, i, 2);
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Money.h"
+#include "planning/Budget.h"
 
 #include <QWidget>
 
@@ -29,7 +30,14 @@ public:
 
     QString figureText(const QString &objectName) const;
 
+    // This household month's budget of the current book; no lines without one.
+    static Budget::Status readBudget();
+    // Shows each line's spending against its budget with a bar, and the total;
+    // the group stays hidden when there are no lines.
+    void showBudget(const Budget::Status &status);
+
 private:
+    class QGroupBox *m_budget = nullptr;
     QLabel *addFigure(class QGridLayout *grid, const QString &caption, const char *name,
                       bool red = false);
 };

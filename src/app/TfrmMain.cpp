@@ -10,6 +10,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/TotalsCheck.h"
+#include "planning/Budget.h"
 #include "planning/ScheduleWindows.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
@@ -28,6 +29,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPageSetupDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -160,6 +162,19 @@ void TfrmMain::connectDataModule(TfrmDM *dm)
             [this] { openWindow(QStringLiteral("TfrmDue")); });
     });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
+    // A save that takes a budget past 80 % or past all of it says so, once.
+    Ledger::setSpendingWatcher(
+        [self = QPointer<TfrmMain>(this)](const QString &book,
+                                          const std::vector<Ledger::Spending> &spent) {
+            if (!self)
+                return;
+            try {
+                for (const QString &note : Budget::warnings(book, spent))
+                    self->showNote(note, NoteSeconds * 1000);
+            } catch (const DbError &) {
+                // The save itself succeeded; a budget that cannot be read says nothing.
+            }
+        });
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
     connect(dm, &TfrmDM::rowsChanged, this, &TfrmMain::refreshBookWindows);
     // Every window belongs to the book that was open when it opened.
@@ -369,7 +384,7 @@ void TfrmMain::buildMenus()
           // Household planning.
           M{"N50"}, M{"Schedules", "周期记帐 &R", "TfrmSchedule"},
           M{"DueEntries", "待记帐的周期记帐 &U", "TfrmDue"},
-          M{"Reconcile", "对帐 &K", "TfrmReconcile"},}},
+          M{"Reconcile", "对帐 &K", "TfrmReconcile"}, M{"Budgets", "预算 &G", "TfrmBudget"}}},
         {"N12",
          "报表中心【&R】",
          {M{"N36",
@@ -539,6 +554,7 @@ void TfrmMain::mySum()
 {
     try {
         m_summary->show(SummaryPanel::read());
+        m_summary->showBudget(SummaryPanel::readBudget());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -14,6 +14,7 @@
 #include "entries/TfrmTZ.h"
 #include "history/HistoryWindows.h"
 #include "planning/ScheduleWindows.h"
+#include "planning/TfrmBudget.h"
 #include "planning/TfrmReconcile.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
@@ -64,6 +65,7 @@ const std::vector<Entry> &all()
         {"TfrmSchedule", K::MdiChild, make<TfrmSchedule>},
         {"TfrmDue", K::MdiChild, make<TfrmDue>},
         {"TfrmReconcile", K::MdiChild, make<TfrmReconcile>},
+        {"TfrmBudget", K::MdiChild, make<TfrmBudget>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
         {"TfrmHistory", K::MdiChild, make<TfrmHistory>},

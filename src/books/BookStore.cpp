@@ -68,8 +68,10 @@ const std::vector<DefaultList> &defaultLists()
 
 // The book's own rows, and the child rows reached only through a parent of the book.
 const char *const PerBookTables[] = {
-    "InD",  "OutD", "SAccount", "InTable",    "OutTable",       "ChangeT", "Borrow",
-    "Debt", "TD",   "TTable",   "MonthTotal", "MonthNameTotal", "History"};
+    "InD", "OutD", "SAccount", "InTable", "OutTable", "ChangeT", "Borrow", "Debt", "TD", "TTable",
+    "MonthTotal", "MonthNameTotal", "History",
+    // Household planning: settings, schedules, budgets, reconciliations.
+    "BookSetting", "Schedule", "SchedulePost", "Budget", "BudgetRollover", "Reconcile"};
 struct ChildTable
 {
     const char *table, *parentKey, *parent;

@@ -10,6 +10,7 @@
 #include <QSqlRecord>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -262,7 +263,7 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
         amounts.push_back(leg.amount);
     checkRow(column(kind.table), row, amounts);
     move(effectOf(kind, row), +1, Missing::Refuse);
-    m_totals.add(totalsKey(kind, row), totalsAmount(kind, row), +1);
+    count(kind, row, +1);
     const QVariant key = Rows::insert(column(kind.table), row);
     note(QStringLiteral("insert"), column(kind.table), key, {}, {});
     return key;
@@ -284,8 +285,8 @@ void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap ro
     const Money alreadySettled = settled(kind, key);
     move(effectOf(kind, stored, alreadySettled), -1, Missing::Skip);
     move(effectOf(kind, edited, alreadySettled), +1, Missing::Refuse);
-    m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
-    m_totals.add(totalsKey(kind, edited), totalsAmount(kind, edited), +1);
+    count(kind, stored, -1);
+    count(kind, edited, +1);
     row.remove(QStringLiteral("ID"));
     if (Rows::update(column(kind.table), row, key) != 1)
         throw DbError(rowGoneMessage());
@@ -304,7 +305,7 @@ void Ledger::remove(const EntryKind &kind, const QVariant &key)
         throw DbError(
             QStringLiteral("该记录已有还债、收债或收益记录，不能删除！请先删除这些记录。"));
     move(effectOf(kind, stored), -1, Missing::Skip);
-    m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
+    count(kind, stored, -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {key}).exec();
     note(QStringLiteral("delete"), column(kind.table), key, stored, {});
 }
@@ -593,6 +594,29 @@ QString Ledger::describe(const History::Op &op)
     return parts.join(QLatin1Char(' '));
 }
 
+namespace {
+Ledger::SpendingWatcher &spendingWatcher()
+{
+    static Ledger::SpendingWatcher watcher;
+    return watcher;
+}
+} // namespace
+
+void Ledger::setSpendingWatcher(SpendingWatcher watcher)
+{
+    spendingWatcher() = std::move(watcher);
+}
+
+void Ledger::count(const EntryKind &kind, const QVariantMap &row, int sign)
+{
+    const Money amount = totalsAmount(kind, row);
+    m_totals.add(totalsKey(kind, row), sign > 0 ? amount : -amount, sign);
+    if (&kind == &expense() && m_recording)
+        m_spending.push_back({row.value(column(kind.nameColumn)).toString(),
+                              row.value(column(kind.dateColumn)).toString(),
+                              sign > 0 ? amount : -amount});
+}
+
 void Ledger::commit()
 {
     for (auto &[id, account] : m_accounts) {
@@ -619,6 +643,9 @@ void Ledger::commit()
         m_ops.clear();
     }
     m_transaction.commit();
+    const std::vector<Spending> spending = std::exchange(m_spending, {});
+    if (!spending.empty() && spendingWatcher())
+        spendingWatcher()(m_book, spending);
 }
 
 void Ledger::move(const Movements &movements, int sign, Missing missing)

@@ -12,6 +12,7 @@
 #include <QVariant>
 #include <QVariantMap>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -145,8 +146,23 @@ public:
     static QString describe(const History::Op &op);
 
     // Writes the balances moved and the kept totals, and commits; DbError when a
-    // balance would leave the exact range or the database refuses.
+    // balance would leave the exact range or the database refuses. Then tells the
+    // spending watcher what expenses the action wrote.
     void commit();
+
+    // An expense an action wrote or took away (a negative amount): its category
+    // and day. Budgets watch them to warn when a category's month runs out.
+    struct Spending
+    {
+        QString category;
+        QString date; // "yyyy-MM-dd"
+        Money amount;
+    };
+    using SpendingWatcher =
+        std::function<void(const QString &book, const std::vector<Spending> &spending)>;
+    // Hears every committed action kept in the history that wrote expenses; none
+    // by default. The watcher must not throw.
+    static void setSpendingWatcher(SpendingWatcher watcher);
 
     // Said when the row to change was deleted in another window meanwhile.
     static QString rowGoneMessage();
@@ -174,6 +190,10 @@ private:
     void moveFigures(const FollowUpKind &kind, const QVariantMap &entry, const QVariantMap &record,
                      int sign);
 
+    // Adds a row's amount to its totals line (sign -1: takes it away), and notes
+    // an expense for the spending watcher.
+    void count(const EntryKind &kind, const QVariantMap &row, int sign);
+
     QString m_book;
     Transaction m_transaction;
     QHash<QString, qint64> m_accountIds; // by name as given
@@ -187,4 +207,5 @@ private:
     QString m_window;
     QString m_description;
     std::vector<History::Op> m_ops;
+    std::vector<Spending> m_spending;
 };

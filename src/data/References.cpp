@@ -39,6 +39,9 @@ const std::vector<Use> &uses()
         {K::IncomeCategory, "Schedule", "IName", Book},
         {K::ExpenseCategory, "Schedule", "OName", Book},
         {K::Member, "Schedule", "FName", All},
+        // Budgets by category.
+        {K::ExpenseCategory, "Budget", "OName", Book},
+        {K::ExpenseCategory, "BudgetRollover", "OName", Book},
         // An account's reconciliations with the bank.
         {K::Account, "Reconcile", "AName", Book},
     };

@@ -158,6 +158,21 @@ std::vector<Table> makeTables()
          nullptr,
          "SID,PDate",
          6},
+        // Budgets: a month's amount per expense category (OName; empty for the
+        // spending of every category without one), and the categories whose
+        // remainder rolls over into the next month.
+        {"Budget",
+         {key(), text("BName"), text("OName"), text("Month"), money("BMoney", true)},
+         nullptr,
+         nullptr,
+         "BName,OName,Month",
+         6},
+        {"BudgetRollover",
+         {key(), text("BName"), text("OName")},
+         nullptr,
+         nullptr,
+         "BName,OName",
+         6},
         // Each reconciliation of an account with the bank: the day, both balances
         // and the adjusting entry booked for what was left (none when they agreed).
         {"Reconcile",

@@ -38,7 +38,8 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 3: incomes and expenses indexed by amount (LaterIndex).
 // 4: the history of actions, for undo and the recycle bin (History, HistoryRow,
 //    BinnedBook).
-// 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile).
+// 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile,
+//    Budget, BudgetRollover).
 constexpr int UserVersion = 6;
 
 const std::vector<Table> &tables();

@@ -1,6 +1,8 @@
 #include "reports/StatementWindows.h"
 
 #include "data/Figures.h"
+#include "data/TfrmDM.h"
+#include "planning/Budget.h"
 #include "reports/ConditionPanel.h"
 #include "reports/Report.h"
 #include "reports/ReportOutput.h"
@@ -18,7 +20,14 @@ using PeriodStatement::Period;
 
 Statement::Descriptor monthly()
 {
-    return {"TfrmSZ_M", "收支月报表", Period::Month, "月份", "-收支月报表", "收支月统计表", "个月"};
+    Statement::Descriptor d{"TfrmSZ_M",    "收支月报表",   Period::Month, "月份",
+                            "-收支月报表", "收支月统计表", "个月"};
+    try {
+        d.budgets = Budget::any(TfrmDM::instance()->currentBook());
+    } catch (const DbError &) {
+        // Shown without budgets; the statement's own reading says what is wrong.
+    }
+    return d;
 }
 
 Statement::Descriptor yearly()
@@ -26,16 +35,21 @@ Statement::Descriptor yearly()
     return {"TfrmSZ_Y", "收支年报表", Period::Year, "年份", "-收支年报表", "收支年统计表", "年"};
 }
 
-ShownTable statementTable(const QString &periodTitle)
+ShownTable statementTable(const Statement::Descriptor &d)
 {
     using K = ShownTable::Kind;
     using C = ShownTable::Column;
     const auto sum = ShownTable::Total::Sum;
-    return {{C{periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
-             C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
-             C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
-             C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
-            {}};
+    ShownTable table{{C{d.periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
+                      C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
+                      C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
+                      C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
+                     {}};
+    if (d.budgets) {
+        table.columns.push_back(C{"预算", K::Money, 10, sum});
+        table.columns.push_back(C{"预算剩余", K::Money, 10, sum});
+    }
+    return table;
 }
 
 List::Descriptor listOf(const Statement::Descriptor &d, const ShownTable &table)
@@ -59,8 +73,8 @@ QVariantList values(const PeriodStatement::Row &r)
 } // namespace
 
 StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *parent)
-    : ListWindow(listOf(descriptor, statementTable(descriptor.periodTitle)), parent),
-      m_d(std::move(descriptor)), m_shown(statementTable(m_d.periodTitle))
+    : ListWindow(listOf(descriptor, statementTable(descriptor)), parent),
+      m_d(std::move(descriptor)), m_shown(statementTable(m_d))
 {
     Conditions::Choices choices;
     choices.dateBox = QStringLiteral("统计日期");
@@ -103,8 +117,14 @@ void StatementWindow::BitBtn1Click()
 void StatementWindow::showRun(const PeriodStatement::Result &result)
 {
     m_shown.rows.clear();
-    for (const auto &row : result.rows)
+    for (const auto &row : result.rows) {
         m_shown.rows.push_back(values(row));
+        // The month's budget (what its lines may spend) and what is left of it.
+        if (m_d.budgets) {
+            const Budget::Line month = Budget::status(book(), row.label).total();
+            m_shown.rows.back() << month.available().toVariant() << month.left().toVariant();
+        }
+    }
     m_subtitle = Report::subtitle(book(), m_conditions->inWords());
     showRows(m_shown.listRows());
     // The totals row sums the periods; the share is that of the sums.

@@ -11,6 +11,7 @@
 #include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "planning/Budget.h"
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
@@ -128,6 +129,22 @@ void addPlanningSamples()
         schedule(QStringLiteral("支出"), QStringLiteral("电费"), QStringLiteral("现金"), 120,
                  today.addDays(-3), QStringLiteral("周"), QStringLiteral("估计金额（记帐前确认）"),
                  QStringLiteral("电费预估"));
+        // Budgets from this month to the year's end, one of them rolling over,
+        // and some of this month's spending against them.
+        const QStringList months = Budget::months(today.year()).mid(today.month() - 1);
+        Budget::setAmount(BookName, QStringLiteral("食品"), months, *Money::parse("1500"));
+        Budget::setAmount(BookName, QStringLiteral("外出就餐"), months, *Money::parse("600"));
+        Budget::setAmount(BookName, QStringLiteral("日常用品"), months, *Money::parse("400"));
+        Budget::setAmount(BookName, QString(), months, *Money::parse("3000"));
+        Budget::setRollover(BookName, QStringLiteral("食品"), true);
+        Ledger ledger(BookName);
+        for (const auto &[name, yuan] :
+             {std::pair{"食品", 1280}, {"外出就餐", 650}, {"日常用品", 90}})
+            ledger.save(Ledger::expense(), {{QStringLiteral("ODate"), isoDate(today)},
+                                            {QStringLiteral("OName"), QString::fromUtf8(name)},
+                                            {QStringLiteral("OMoney"), qlonglong(yuan) * 10000},
+                                            {QStringLiteral("AName"), QStringLiteral("现金")}});
+        ledger.commit();
     } catch (const DbError &e) {
         std::fprintf(stderr, "could not write the planning samples: %s\n", qPrintable(e.message()));
     }
@@ -232,6 +249,10 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
     addPlanningSamples();
+    // The home page with this month's budget.
+    dm.notifyBalancesChanged();
+    QApplication::processEvents();
+    save(&main, out, QStringLiteral("TfrmMain-budget"));
 
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
         const QString name = QLatin1String(entry.className);
