@@ -48,6 +48,7 @@ ShownTable statementTable(const Statement::Descriptor &d)
     if (d.budgets) {
         table.columns.push_back(C{"预算", K::Money, 10, sum});
         table.columns.push_back(C{"预算剩余", K::Money, 10, sum});
+        table.columns.push_back(C{"预算已用", K::Ratio, 10});
     }
     return table;
 }
@@ -117,12 +118,17 @@ void StatementWindow::BitBtn1Click()
 void StatementWindow::showRun(const PeriodStatement::Result &result)
 {
     m_shown.rows.clear();
+    Budget::Line budgets;
     for (const auto &row : result.rows) {
         m_shown.rows.push_back(values(row));
-        // The month's budget (what its lines may spend) and what is left of it.
+        // The month's budget (what its lines may spend), what is left of it and
+        // the share used.
         if (m_d.budgets) {
             const Budget::Line month = Budget::status(book(), row.label).total();
-            m_shown.rows.back() << month.available().toVariant() << month.left().toVariant();
+            m_shown.rows.back() << month.available().toVariant() << month.left().toVariant()
+                                << qlonglong(month.used());
+            budgets.budget += month.available();
+            budgets.spent += month.spent;
         }
     }
     m_subtitle = Report::subtitle(book(), m_conditions->inWords());
@@ -131,6 +137,8 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
     const PeriodStatement::Totals sums = result.totals();
     totals()->setFigure(QStringLiteral("支出占收入"),
                         qlonglong(Figures::ratio(sums.expense, sums.income)));
+    if (m_d.budgets)
+        totals()->setFigure(QStringLiteral("预算已用"), qlonglong(budgets.used()));
     m_excel->setEnabled(true);
     m_print->setEnabled(true);
 }

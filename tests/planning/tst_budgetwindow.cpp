@@ -5,6 +5,7 @@
 #include "data/TfrmDM.h"
 #include "planning/Budget.h"
 #include "planning/TfrmBudget.h"
+#include "reports/Report.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
 
@@ -91,6 +92,14 @@ void TestBudgetWindow::setsSameEveryMonthCopiesAndRollsOver()
     Drive::setText(&w, "Edit1", "");
     Drive::click(&w, "ButSet");
     QCOMPARE(Budget::plan(Book, 2026).value("食品").value("2026-04"), Money());
+    // The month against its budget prints as the window shows it.
+    QStringList printed;
+    Report::setPresenter([&](QWidget *, const Report::Document &document) {
+        printed << document.layout().title << QString::number(document.totals().rows);
+    });
+    Drive::click(&w, "BitBtn4");
+    Report::setPresenter({});
+    QCOMPARE(printed, QStringList({"预算执行表", "2"}));
     // The household month is set here too.
     Drive::find<QSpinBox>(&w, "SpinStartDay")->setValue(15);
     Drive::click(&w, "ButStartDay");
@@ -113,6 +122,8 @@ void TestBudgetWindow::statementAndHomePageShowTheBudget()
     Drive::click(&w, "BitBtn1");
     QCOMPARE(Drive::column(&w, "DBGrid1", "预算"), QStringList({"400.00", "0.00"}));
     QCOMPARE(Drive::column(&w, "DBGrid1", "预算剩余"), QStringList({"-50.00", "0.00"}));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "预算已用"), QStringList({"112.5%", "0.0%"}));
+    QCOMPARE(Drive::totals(&w, "DBGrid1", "预算已用"), QString("112.5%"));
 
     // The home page shows this household month's lines and their total.
     const QString month =
