@@ -115,6 +115,12 @@ void TestBudget::otherSpendingTakesWhatHasNoBudget()
     Budget::copyPrevious(Book, "2026-04");
     QCOMPARE(Budget::plan(Book, 2026).value("食品").value("2026-04"), yuan("500"));
     QCOMPARE(Budget::plan(Book, 2026).value("").value("2026-04"), yuan("200"));
+    // A category renamed keeps its budget and its spending.
+    Ledger ledger(Book);
+    ledger.saveReferenceEdit("OutD", Db::value("select ID from OutD where OName='食品'"),
+                             {{"OName", "饮食"}});
+    ledger.commit();
+    QCOMPARE(figures(*line(Budget::status(Book, "2026-03"), "饮食")), QString("饮食 500 0 80 420"));
     try {
         Budget::setAmount(Book, "食品", {"2026-05"}, yuan("-1"));
         QFAIL("refused");
