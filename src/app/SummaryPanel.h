@@ -3,41 +3,83 @@
 #include "data/Money.h"
 #include "planning/Budget.h"
 
+#include <QDate>
+#include <QList>
+#include <QString>
 #include <QWidget>
 
+class QBarSet;
+class QChart;
+class QGridLayout;
 class QLabel;
 
-// The household's position for the current book, shown behind the child
-// windows of the main window: funds, liabilities, income and expense.
+// The home page of the main window, behind its child windows: the household's
+// position for the current book. 净资产 large; funds, liabilities, and income and
+// expense (this household month and all-time) as two-column tables; this
+// month's budget when there is one; a chart of the last twelve months. Further sections
+// (addSection) take their place after these.
 class SummaryPanel : public QWidget
 {
     Q_OBJECT
 public:
-    explicit SummaryPanel(QWidget *parent = nullptr);
+    // Stands in `area` (the main window's MDI area), filling it.
+    explicit SummaryPanel(QWidget *area);
+
+    struct Month
+    {
+        QString month; // "yyyy-MM"
+        Money income, expense;
+    };
 
     struct Figures
     {
         Money cash, deposits, credits, debts, investments, income, expense;
+        // The last twelve months, oldest first; this month last.
+        QList<Month> months;
         Money totalFunds() const { return cash + deposits + credits + investments; }
         Money netFunds() const { return cash + deposits + credits - debts; }
-        // Expense as a percentage of income, in hundredths of a percent; 0 without income.
-        std::int64_t percentHundredths() const;
+        // What the household owns less what it owes, investments included.
+        Money netWorth() const { return totalFunds() - debts; }
+        Month thisMonth() const { return months.isEmpty() ? Month{} : months.last(); }
     };
 
-    // Reads every figure of the current book afresh; zeros when no book is open.
-    static Figures read();
+    // Expense as a percentage of income, in hundredths of a percent; 0 without income.
+    static std::int64_t percentHundredths(Money expense, Money income);
+
+    // Reads every figure of the current book afresh, balances from the accounts and
+    // the rest from the kept monthly totals; zeros when no book is open. The twelve
+    // months end with the month of `today`.
+    static Figures read(const QDate &today);
     void show(const Figures &figures);
 
     QString figureText(const QString &objectName) const;
+    // A further section (a card with its heading) after those shown, taking one
+    // or more of a row's three columns.
+    void addSection(const QString &heading, QWidget *content, int columns = 1);
 
     // This household month's budget of the current book; no lines without one.
     static Budget::Status readBudget();
     // Shows each line's spending against its budget with a bar, and the total;
-    // the group stays hidden when there are no lines.
+    // the section stays hidden when there are no lines.
     void showBudget(const Budget::Status &status);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    class QGroupBox *m_budget = nullptr;
-    QLabel *addFigure(class QGridLayout *grid, const QString &caption, const char *name,
-                      bool red = false);
+    QWidget *card(const QString &heading, QWidget *content, const char *name);
+    QWidget *fundsTable();
+    QWidget *debtsTable();
+    QWidget *incomeTable();
+    QWidget *monthsChart();
+    QLabel *addFigure(QGridLayout *grid, const QString &caption, const char *name,
+                      const QString &note = {});
+    void showMonths(const QList<Month> &months);
+
+    class QScrollArea *m_scroll = nullptr;
+    QWidget *m_budget = nullptr; // the budget section's lines
+    QGridLayout *m_sections = nullptr;
+    QChart *m_chart = nullptr;
+    QBarSet *m_incomeBars = nullptr;
+    QBarSet *m_expenseBars = nullptr;
 };

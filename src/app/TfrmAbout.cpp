@@ -53,7 +53,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     top->addSpacing(12);
     top->addLayout(grid, 1);
 
-    auto *ok = new QPushButton(QStringLiteral("确认"));
+    auto *ok = new QPushButton(QStringLiteral("确认（&O）"));
     ok->setObjectName(QStringLiteral("ButOK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 
 #include "app/ProjectLinks.h"
+#include "app/SideBarIcons.h"
 #include "app/SummaryPanel.h"
 #include "app/WindowCatalog.h"
 #include "books/AutoBackup.h"
@@ -12,6 +13,7 @@
 #include "data/TotalsCheck.h"
 #include "planning/Budget.h"
 #include "planning/ScheduleWindows.h"
+#include "widgets/ColumnMemory.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
 #include "widgets/MessageBox.h"
@@ -34,6 +36,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextBrowser>
@@ -53,6 +56,9 @@ constexpr int RecycleBinDays = 90;
 
 bool g_startupDialog = true;
 
+// The main window's place and size, kept in the settings between runs.
+const QString GeometryKey = QStringLiteral("mainWindow/geometry");
+
 // The desktop's calculators, in the order they are looked for.
 const char *const Calculators[] = {"gnome-calculator", "kcalc",        "galculator", "mate-calc",
                                    "qalculate-gtk",    "qalculate-qt", "xcalc"};
@@ -63,11 +69,19 @@ bool hasHalfWidthPanel(const QString &className)
     return className == QLatin1String("TfrmPage1") || className == QLatin1String("TfrmPage2");
 }
 
-// The side bar's captions start at one line, whatever their length (the trailing
-// spaces of the captions would otherwise shift each centred text differently).
-void alignCaptionsLeft(QWidget *sideBar)
+// The side bar: a light column of flat buttons, icon and caption at one line.
+void styleSideBar(QWidget *sideBar)
 {
-    sideBar->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding: 4px 14px; }"));
+    sideBar->setAutoFillBackground(true);
+    sideBar->setStyleSheet(QStringLiteral(
+        "QWidget#Panel1 { background: #e9efe7; }"
+        "QPushButton { text-align: left; padding: 4px 8px; border: none; border-radius: 4px;"
+        " background: transparent; }"
+        "QPushButton:hover { background: #d5e3d2; }"
+        "QPushButton:pressed { background: #c2d6be; }"
+        "QPushButton:disabled { color: #9aa19a; }"
+        "QTextBrowser { background: transparent; }"
+        "QFrame[frameShape=\"4\"] { color: #c9d3c6; }"));
 }
 
 } // namespace
@@ -102,6 +116,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     resize(1024, 620);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    // Where the user left it last time, and as large.
+    restoreGeometry(QSettings().value(GeometryKey).toByteArray());
 
     auto *central = new QWidget(this);
     auto *row = new QHBoxLayout(central);
@@ -110,10 +126,9 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     buildSideBar(central);
     m_mdiArea = new QMdiArea(central);
     m_mdiArea->setObjectName(QStringLiteral("MdiArea"));
+    // The home page: light, behind the child windows.
+    m_mdiArea->setBackground(QColor(0xf3, 0xf6, 0xf2));
     m_summary = new SummaryPanel(m_mdiArea->viewport());
-    m_summary->move(0, 0);
-    m_summary->adjustSize();
-    m_summary->lower();
     row->addWidget(m_mdiArea, 1);
     setCentralWidget(central);
 
@@ -314,37 +329,46 @@ void TfrmMain::buildSideBar(QWidget *central)
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFixedWidth(154);
     auto *column = new QVBoxLayout(panel);
-    column->setContentsMargins(4, 4, 4, 4);
+    column->setContentsMargins(6, 8, 6, 6);
+    column->setSpacing(2);
 
-    // Each button runs the same handler as the menu item it names.
+    // Each button runs the same handler as the menu item it names. They carry no
+    // mnemonics: Alt and a letter belong to the child windows' buttons.
     const std::pair<const char *, const char *> buttons[] = {
-        {"收入                ", "N11"}, {"支出                ", "O2"},
-        {"帐户转帐        ", "A1"},      {"债务                ", "N21"},
-        {"债权                ", "N22"}, {"投资                ", "N33"},
-        {"收支统计        ", "R2"},      {"债务债权统计", "N23"},
-        {"家庭成员        ", "N13"},     {"帐户管理        ", "N15"},
-        {"退出                ", "N8"},
+        {"收入", "N11"},     {"支出", "O2"},      {"帐户转帐", "A1"}, {"债务", "N21"},
+        {"债权", "N22"},     {"投资", "N33"},     {"收支统计", "R2"}, {"债务债权统计", "N23"},
+        {"家庭成员", "N13"}, {"帐户管理", "N15"}, {"退出", "N8"},
     };
     for (const auto &[caption, item] : buttons) {
-        auto *button = new QPushButton(QString::fromUtf8(caption), panel);
-        button->setObjectName(QStringLiteral("Side_") + QLatin1String(item));
-        button->setMinimumHeight(32);
         const QString itemName = QLatin1String(item);
+        auto *button = new QPushButton(sideBarIcon(itemName), QString::fromUtf8(caption), panel);
+        button->setObjectName(QStringLiteral("Side_") + itemName);
+        button->setIconSize(QSize(24, 24));
+        button->setMinimumHeight(36);
+        // The side bar is for the mouse; the keyboard has the same items in the menus.
+        button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, this, [this, itemName] {
             // Hidden menu items still run: the side bar never hides. A button is
             // enabled only while its item is (updateActions).
             if (auto *action = findChild<QAction *>(itemName); action && action->isEnabled())
                 emit action->triggered();
         });
+        if (itemName == QLatin1String("N8")) {
+            // 退出 stands apart, at the foot, under the note.
+            column->addStretch(1);
+            m_sideBarPage = new QTextBrowser(panel);
+            m_sideBarPage->setObjectName(QStringLiteral("WebBrowser1"));
+            m_sideBarPage->setFixedHeight(96);
+            m_sideBarPage->setFrameShape(QFrame::NoFrame);
+            m_sideBarPage->setOpenExternalLinks(true);
+            column->addWidget(m_sideBarPage);
+            auto *rule = new QFrame(panel);
+            rule->setFrameShape(QFrame::HLine);
+            column->addWidget(rule);
+        }
         column->addWidget(button);
     }
-    alignCaptionsLeft(panel);
-    column->addStretch(1);
-    m_sideBarPage = new QTextBrowser(panel);
-    m_sideBarPage->setObjectName(QStringLiteral("WebBrowser1"));
-    m_sideBarPage->setFixedHeight(120);
-    m_sideBarPage->setOpenExternalLinks(true);
-    column->addWidget(m_sideBarPage);
+    styleSideBar(panel);
     static_cast<QHBoxLayout *>(central->layout())->addWidget(panel);
 }
 
@@ -421,9 +445,58 @@ void TfrmMain::buildMenus()
         if (qstrcmp(def.name, "E1") == 0)
             connect(menu, &QMenu::aboutToShow, this, &TfrmMain::nameUndoActions);
     }
+    bar->insertMenu(findChild<QMenu *>(QStringLiteral("H1"))->menuAction(), buildWindowMenu());
     setMenuBar(bar);
     findChild<QAction *>(QStringLiteral("N50"))->setShortcut(QKeySequence::Undo);
     findChild<QAction *>(QStringLiteral("N51"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+}
+
+QMenu *TfrmMain::buildWindowMenu()
+{
+    auto *menu = new QMenu(QStringLiteral("窗口【&Y】"), this);
+    menu->setObjectName(QStringLiteral("Win1"));
+    menu->menuAction()->setObjectName(QStringLiteral("Win1_menu"));
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        void (QMdiArea::*arrange)();
+    } arrangements[] = {{"WinCascade", "层叠 &C", &QMdiArea::cascadeSubWindows},
+                        {"WinTile", "平铺 &T", &QMdiArea::tileSubWindows},
+                        {"WinCloseAll", "全部关闭 &L", &QMdiArea::closeAllSubWindows}};
+    for (const auto &a : arrangements) {
+        QAction *action = menu->addAction(QString::fromUtf8(a.caption));
+        action->setObjectName(QLatin1String(a.name));
+        connect(action, &QAction::triggered, m_mdiArea, a.arrange);
+    }
+    // The open windows, listed afresh each time the menu opens; the active one ticked.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
+        const QList<QAction *> actions = menu->actions();
+        for (QAction *action : actions) {
+            if (action->property("window").toBool())
+                delete action;
+            else
+                action->setEnabled(!windows.isEmpty());
+        }
+        if (windows.isEmpty())
+            return;
+        menu->addSeparator()->setProperty("window", true);
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            QMdiSubWindow *window = windows[i];
+            const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QString();
+            QAction *action = menu->addAction(number + window->widget()->windowTitle());
+            action->setObjectName(QStringLiteral("WinChild"));
+            action->setProperty("window", true);
+            action->setCheckable(true);
+            action->setChecked(window == m_mdiArea->activeSubWindow());
+            connect(action, &QAction::triggered, this, [this, window] {
+                if (m_mdiArea->subWindowList().contains(window))
+                    m_mdiArea->setActiveSubWindow(window);
+            });
+        }
+    });
+    return menu;
 }
 
 void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu)
@@ -530,6 +603,7 @@ QWidget *TfrmMain::openWindow(const QString &className)
     }
     QWidget *child = entry->create(nullptr);
     child->setAttribute(Qt::WA_DeleteOnClose);
+    ColumnMemory::install(child);
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->showMaximized();
@@ -553,12 +627,11 @@ bool TfrmMain::closeAllChildren()
 void TfrmMain::mySum()
 {
     try {
-        m_summary->show(SummaryPanel::read());
+        m_summary->show(SummaryPanel::read(QDate::currentDate()));
         m_summary->showBudget(SummaryPanel::readBudget());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
-    m_summary->adjustSize();
 }
 
 void TfrmMain::C2Click()
@@ -677,6 +750,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         return;
     }
     m_exitConfirmed = true;
+    QSettings().setValue(GeometryKey, saveGeometry());
     event->accept();
     QCoreApplication::quit();
 }

@@ -72,6 +72,8 @@ private:
     // panel, and closing the book's windows before its data goes away.
     void connectDataModule(TfrmDM *dm);
     void buildMenus();
+    // 窗口: cascade, tile or close the child windows, or bring one forward.
+    QMenu *buildWindowMenu();
     void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu);
     void buildSideBar(QWidget *central);
     // Enables what can run now: items whose window exists, those that work on a

@@ -1,12 +1,15 @@
 #include "books/BookDialog.h"
 
+#include "books/BookStore.h"
 #include "data/Gbk.h"
+#include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QBoxLayout>
 #include <QDate>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -45,7 +48,7 @@ void BookDialog::addButtonRow(QVBoxLayout *layout, const std::vector<Button> &bu
         row = new QHBoxLayout;
     row->addStretch(1);
     std::vector<Button> all = buttons;
-    all.push_back({"ButExit", QStringLiteral("退出"), [this] { reject(); }});
+    all.push_back({"ButExit", QStringLiteral("退出（&X）"), [this] { reject(); }});
     for (const Button &b : all) {
         auto *button = new QPushButton(b.caption);
         button->setObjectName(QLatin1String(b.name));
@@ -81,4 +84,32 @@ void BookDialog::failure(const QString &headline, const QString &reason)
 QString BookDialog::startDate()
 {
     return TfrmDM::instance()->startDate();
+}
+
+BookPasswordDialog::BookPasswordDialog(QWidget *parent, const QString &book, const QString &caption)
+    : BookDialog(parent, "BookPasswordDialog", caption), m_book(book)
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *group = new QGroupBox(QStringLiteral("请输入帐簿“%1”的密码").arg(book));
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto *grid = new QGridLayout(group);
+    Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);
+    Edit1->setMinimumWidth(200);
+    layout->addWidget(group);
+    addButtonRow(layout, {{"ButOk", QStringLiteral("确定（&O）"), [this] { ButOkClick(); }, true}});
+}
+
+void BookPasswordDialog::ButOkClick()
+{
+    try {
+        if (!BookStore::checkPassword(m_book, Edit1->text())) {
+            refuse(Edit1, QStringLiteral("密码错误，请重新录入！"));
+            Edit1->selectAll();
+            return;
+        }
+    } catch (const DbError &e) {
+        Msg::error(this, e.message());
+        return;
+    }
+    accept();
 }

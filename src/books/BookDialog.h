@@ -43,3 +43,19 @@ protected:
     // The date the program was started, "yyyy-MM-dd".
     static QString startDate();
 };
+
+// Asks the password of a book before something is done to it (deleting it): accepted
+// only once the password typed opens the book; a wrong one is said and may be typed
+// again.
+class BookPasswordDialog : public BookDialog
+{
+    Q_OBJECT
+public:
+    BookPasswordDialog(QWidget *parent, const QString &book, const QString &caption);
+
+    void ButOkClick();
+
+private:
+    QString m_book;
+    QLineEdit *Edit1 = nullptr;
+};

@@ -293,10 +293,11 @@ private:
 
 // ---- books ------------------------------------------------------------------
 
-void createBook(const QString &name, const QString &remark, const QString &date)
+void createBook(const QString &name, const QString &remark, const QString &date,
+                const QString &password)
 {
     const QString bookDate = date.isEmpty() ? today() : date;
-    const QString passwordHash = Password::hash(InitialPassword); // slow: before the transaction
+    const QString passwordHash = Password::hash(password); // slow: before the transaction
     QSqlDatabase db = liveDatabase();
     Transaction transaction(db);
     if (Sql(QStringLiteral("Select ID from SBook Where BName=?"), {name}).exec(db).next())

@@ -12,17 +12,17 @@
 // that can be shown to the user.
 namespace BookStore {
 
-// Every new book opens with this password until it is changed.
+// The password of a book made without one given (the sample books of the tools).
 inline const QString InitialPassword = QStringLiteral("480726");
 // Number of default reference rows a new book starts with.
 constexpr int DefaultRowCount = 91;
 
-// Writes the book row (with the hashed initial password) and its default income,
-// expense and investment categories and accounts, each with its pinyin initials.
-// An empty date stands for today. The current book is not changed. Throws when the
-// name is taken or the database refuses; nothing is then stored.
+// Writes the book row (with the password hashed) and its default income, expense
+// and investment categories and accounts, each with its pinyin initials. An empty
+// date stands for today. The current book is not changed. Throws when the name is
+// taken or the database refuses; nothing is then stored.
 void createBook(const QString &name, const QString &remark = QString(),
-                const QString &date = QString());
+                const QString &date = QString(), const QString &password = InitialPassword);
 
 int bookCount();
 bool bookExists(const QString &name);

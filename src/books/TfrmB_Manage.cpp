@@ -1,5 +1,6 @@
 #include "books/TfrmB_Manage.h"
 
+#include "books/BookDialog.h"
 #include "books/BookStore.h"
 #include "data/TfrmDM.h"
 #include "widgets/ListModel.h"
@@ -53,7 +54,11 @@ void TfrmB_Manage::ButDelClick()
         Msg::plain(this, QStringLiteral("不能删除当前打开帐簿！"));
         return;
     }
-    if (!Msg::confirmDelete(this))
+    if (!Msg::confirmDelete(this, QStringLiteral("帐簿“%1”及其全部记录").arg(book)))
+        return;
+    // Only who may open a book may delete it.
+    BookPasswordDialog password(this, book, QStringLiteral("删除帐簿"));
+    if (password.exec() != QDialog::Accepted)
         return;
     const int row = currentRow();
     try {

@@ -31,8 +31,8 @@ TfrmBackup::TfrmBackup(QWidget *parent)
     layout->addLayout(grid);
 
     addButtonRow(layout,
-                 {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
-                  {"ButBackup", QStringLiteral("备份"), [this] { ButBackupClick(); }, true}});
+                 {{"ButPath", QStringLiteral("选择路径（&P）"), [this] { ButPathClick(); }},
+                  {"ButBackup", QStringLiteral("备份（&B）"), [this] { ButBackupClick(); }, true}});
 }
 
 void TfrmBackup::ButPathClick()

@@ -23,7 +23,8 @@ TfrmChangePass::TfrmChangePass(QWidget *parent)
     Edit1->setMinimumWidth(200);
     layout->addWidget(group);
 
-    addButtonRow(layout, {{"ButSave", QStringLiteral("保存"), [this] { ButSaveClick(); }, true}});
+    addButtonRow(layout,
+                 {{"ButSave", QStringLiteral("保存（&S）"), [this] { ButSaveClick(); }, true}});
 }
 
 bool TfrmChangePass::checkFields(const QString &book)
@@ -51,7 +52,5 @@ void TfrmChangePass::ButSaveClick()
         return;
     }
     Msg::plain(this, QStringLiteral("密码修改成功！"));
-    for (QLineEdit *edit : {Edit1, Edit2, Edit3})
-        edit->clear();
-    Edit1->setFocus();
+    accept();
 }

@@ -25,9 +25,12 @@ TfrmNewBook::TfrmNewBook(QWidget *parent)
     Edit1 = addField(grid, QStringLiteral("帐簿名称："), "Edit1");
     Edit1->setText(QStringLiteral("我家帐簿"));
     Edit2 = addField(grid, QStringLiteral("描        述："), "Edit2");
-    auto *hint = new QLabel(QStringLiteral("新建帐簿初始密码为：480726，登录后请及时更改"));
+    // The book's own password, from the start: it opens the book from now on.
+    Edit3 = addField(grid, QStringLiteral("密        码："), "Edit3", true);
+    Edit4 = addField(grid, QStringLiteral("确认密码："), "Edit4", true);
+    auto *hint = new QLabel(QStringLiteral("打开帐簿时要输入这个密码，请记牢：忘记后无法找回。"));
     hint->setObjectName(QStringLiteral("LabHint"));
-    hint->setStyleSheet(QStringLiteral("color: #b00000;"));
+    hint->setStyleSheet(QStringLiteral("color: #666666;"));
     grid->addWidget(hint, grid->rowCount(), 0, 1, 2);
     layout->addWidget(group);
 
@@ -36,8 +39,8 @@ TfrmNewBook::TfrmNewBook(QWidget *parent)
     m_bookCount = new QLabel;
     m_bookCount->setObjectName(QStringLiteral("LabBookNum"));
     row->addWidget(m_bookCount);
-    addButtonRow(layout, {{"ButSave", QStringLiteral("保存"), [this] { ButSaveClick(); }, true}},
-                 row);
+    addButtonRow(
+        layout, {{"ButSave", QStringLiteral("保存（&S）"), [this] { ButSaveClick(); }, true}}, row);
     Edit1->setMinimumWidth(260);
 
     myBookNum();
@@ -63,6 +66,12 @@ bool TfrmNewBook::checkFields()
         return false;
     if (BookStore::bookExists(Edit1->text()))
         return refuse(Edit1, QStringLiteral("帐簿名称 重复，请重新录入！"));
+    if (Edit3->text().isEmpty())
+        return refuse(Edit3, QStringLiteral("密码 不能为空！"));
+    if (!fitsIn(Edit3, 20, QStringLiteral("密码")))
+        return false;
+    if (Edit3->text() != Edit4->text()) // exact: capitals count here
+        return refuse(Edit4, QStringLiteral("密码与确认密码不一致！"));
     return true;
 }
 
@@ -71,7 +80,7 @@ void TfrmNewBook::ButSaveClick()
     try {
         if (!checkFields())
             return;
-        BookStore::createBook(Edit1->text(), Edit2->text(), startDate());
+        BookStore::createBook(Edit1->text(), Edit2->text(), startDate(), Edit3->text());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return;

@@ -5,8 +5,9 @@
 class QLabel;
 class QLineEdit;
 
-// Creates a book with its default categories and accounts. The new book is not
-// opened: a book only becomes current through the open-book dialog.
+// Creates a book with its default categories and accounts and the password typed
+// for it. The new book is not opened: a book only becomes current through the
+// open-book dialog.
 class TfrmNewBook : public BookDialog
 {
     Q_OBJECT
@@ -21,5 +22,7 @@ private:
 
     QLineEdit *Edit1 = nullptr;
     QLineEdit *Edit2 = nullptr;
+    QLineEdit *Edit3 = nullptr; // the password
+    QLineEdit *Edit4 = nullptr; // the password again
     QLabel *m_bookCount = nullptr;
 };

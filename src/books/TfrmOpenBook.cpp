@@ -2,8 +2,10 @@
 
 #include "books/BookStore.h"
 #include "books/LastBook.h"
+#include "data/PinyinCode.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
 
@@ -34,6 +36,7 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     auto *grid = new QGridLayout(group);
     DBLookupComboBox1 = new QComboBox;
     DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    makeSearchable(DBLookupComboBox1);
     auto *bookLabel = new QLabel(QStringLiteral("帐簿名称："));
     bookLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     bookLabel->setBuddy(DBLookupComboBox1);
@@ -42,12 +45,16 @@ TfrmOpenBook::TfrmOpenBook(QWidget *parent)
     Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);
     layout->addWidget(group);
 
-    addButtonRow(layout, {{"ButOpen", QStringLiteral("打开"), [this] { ButOpenClick(); }, true}});
+    addButtonRow(layout,
+                 {{"ButOpen", QStringLiteral("打开（&O）"), [this] { ButOpenClick(); }, true}});
 
     try {
+        // Each name with its pinyin initials, so that typing "wj" finds 我家帐簿.
         QSqlQuery names = Sql(QStringLiteral("select BName from SBook order by ID")).exec();
-        while (names.next())
-            DBLookupComboBox1->addItem(names.value(0).toString());
+        while (names.next()) {
+            const QString name = names.value(0).toString();
+            DBLookupComboBox1->addItem(name, PinyinCode(name, PinyinMarkUnread, 255));
+        }
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -39,8 +39,9 @@ TfrmRecover::TfrmRecover(QWidget *parent)
     layout->addLayout(grid);
     addAutomaticBackups(layout);
 
-    addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径"), [this] { ButPathClick(); }},
-                          {"ButRecover", QStringLiteral("恢复"), [this] { ButRecoverClick(); }}});
+    addButtonRow(layout,
+                 {{"ButPath", QStringLiteral("选择路径（&P）"), [this] { ButPathClick(); }},
+                  {"ButRecover", QStringLiteral("恢复（&R）"), [this] { ButRecoverClick(); }}});
 }
 
 // The automatic backups, newest first; choosing one puts it into the file field.

@@ -105,8 +105,7 @@ Maintenance::Descriptor schedules()
         .pinyin = false,
         .duplicateTest = false,
         .columnWidth = 120,
-        .refreshSummaryOnClose = true,
-        .panelColumns = 2,
+        .refreshesSummary = true,
     };
 }
 

@@ -37,7 +37,7 @@ Maintenance::Descriptor accounts()
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
         .countUnit = QStringLiteral("个帐户"),
-        .refreshSummaryOnClose = true,
+        .refreshesSummary = true,
     };
 }
 

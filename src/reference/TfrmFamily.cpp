@@ -1,7 +1,6 @@
 #include "reference/TfrmFamily.h"
 
-#include <QDate>
-#include <QDateEdit>
+#include "widgets/DatePicker.h"
 
 namespace {
 
@@ -36,7 +35,11 @@ Maintenance::Descriptor family()
 
 TfrmFamily::TfrmFamily(QWidget *parent) : MaintenanceWindow(family(), parent)
 {
-    // 新增 does not reset the picker: it keeps the date it showed last.
-    findChild<QDateEdit *>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2008, 2, 20));
+    findChild<DatePicker *>(QStringLiteral("DateTimePicker1"))->setOptional(true);
     FormCreate();
+}
+
+void TfrmFamily::prepareNewRow()
+{
+    findChild<DatePicker *>(QStringLiteral("DateTimePicker1"))->clear();
 }

@@ -2,10 +2,14 @@
 
 #include "widgets/MaintenanceWindow.h"
 
-// 家庭成员管理: the family members, shared by every book.
+// 家庭成员管理: the family members, shared by every book. A birthday may be left
+// empty, and a new member starts without one.
 class TfrmFamily : public MaintenanceWindow
 {
     Q_OBJECT
 public:
     explicit TfrmFamily(QWidget *parent = nullptr);
+
+protected:
+    void prepareNewRow() override;
 };

@@ -1,13 +1,16 @@
 #include "widgets/EntryWindow.h"
 
+#include "data/Dates.h"
 #include "data/TfrmDM.h"
 #include "widgets/FollowUpWindows.h"
+#include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
 #include <memory>
@@ -84,7 +87,7 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .columnWidth = 100,
         .rereadAfterEdit = true,
         .queryButton = true,
-        .refreshSummaryOnClose = true,
+        .refreshesSummary = true,
     };
 }
 
@@ -94,6 +97,29 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
 {
     prepareNewRow();
     buildPopupMenu(descriptor.rowActions);
+    if (m_followUp)
+        buildFollowUpButtons();
+}
+
+void EntryWindow::buildFollowUpButtons()
+{
+    // The pop-up menu's two items as buttons too, where they are seen. Alt+R is
+    // the main menu's 报表中心: the record button takes G.
+    m_butRecord = addPanelButton("ButRecord", m_followUp->recordCaption + QStringLiteral("（&G）"),
+                                 [this] { R1Click(); });
+    m_butRecords = addPanelButton("ButRecords", m_followUp->listCaption + QStringLiteral("（&V）"),
+                                  [this] { V1Click(); });
+}
+
+void EntryWindow::rowActionsChanged(bool onRow)
+{
+    if (!m_butRecord)
+        return;
+    // Nothing is left to record on an entry whose outstanding figure is 0.
+    const Money outstanding =
+        Money::fromVariant(model()->value(currentRow(), m_followUp->outstandingName));
+    m_butRecord->setEnabled(onRow && !outstanding.isZero());
+    m_butRecords->setEnabled(onRow);
 }
 
 void EntryWindow::buildPopupMenu(const std::vector<Entry::RowAction> &actions)
@@ -148,6 +174,40 @@ QVariant EntryWindow::storeRow(Mode mode, const QVariantMap &row)
         if (f.kind == Maintenance::FieldKind::Combo)
             m_savedChoices[f.input] = static_cast<QComboBox *>(control(f.input))->currentText();
     return key;
+}
+
+bool EntryWindow::extraChecks(Mode mode)
+{
+    // A negative amount or a date more than a year ahead is more often a slip of
+    // the keyboard than meant: asked once, unless an edit keeps what was stored.
+    const QDate aYearAhead = QDate::currentDate().addYears(1);
+    QStringList doubts;
+    const Maintenance::Field *first = nullptr;
+    for (const Maintenance::Field &f : descriptor().fields) {
+        const QString text = fieldText(f.alias);
+        const QString stored =
+            mode == Mode::Edit ? model()->editText(currentRow(), f.alias) : QString();
+        QString doubt;
+        if (f.kind == Maintenance::FieldKind::Amount && fieldAmount(f.alias) < Money() &&
+            Money::parse(stored) != fieldAmount(f.alias))
+            doubt = QStringLiteral("%1是负数：%2").arg(f.alias, fieldAmount(f.alias).toShown());
+        else if (f.kind == Maintenance::FieldKind::Date && text != stored &&
+                 QDate::fromString(text, dateFormat()) > aYearAhead)
+            doubt = QStringLiteral("%1在一年以后：%2").arg(f.alias, text);
+        if (doubt.isEmpty())
+            continue;
+        doubts << doubt;
+        if (!first)
+            first = &f;
+    }
+    if (!first)
+        return true;
+    if (Msg::ask(this, Msg::programTitle(),
+                 doubts.join(QStringLiteral("；\n")) + QStringLiteral("。\n确定要保存吗？"),
+                 QMessageBox::No))
+        return true;
+    focusField(*first);
+    return false;
 }
 
 void EntryWindow::removeRow(const QVariant &key)

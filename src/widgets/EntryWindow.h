@@ -6,6 +6,7 @@
 #include <vector>
 
 class QDialog;
+class QPushButton;
 
 namespace FollowUp {
 struct Descriptor;
@@ -89,16 +90,22 @@ protected:
     void prepareNewRow() override;
     QVariant storeRow(Mode mode, const QVariantMap &row) override;
     void removeRow(const QVariant &key) override;
+    // A negative amount or a date more than a year ahead is saved once confirmed.
+    bool extraChecks(Mode mode) override;
     // An entry with follow-ups is deleted only once they are.
     bool mayDelete() override;
+    void rowActionsChanged(bool onRow) override;
     // Opens a fresh quick-filter dialog, modal, that filters this window.
     void ButQueryClick() override;
 
 private:
     void buildPopupMenu(const std::vector<Entry::RowAction> &actions);
+    void buildFollowUpButtons();
 
     const Ledger::EntryKind &m_kind;
     QMap<QString, QString> m_savedChoices; // list objectName -> the name chosen
     Entry::FilterMaker m_filter;
     const FollowUp::Descriptor *m_followUp;
+    QPushButton *m_butRecord = nullptr;
+    QPushButton *m_butRecords = nullptr;
 };

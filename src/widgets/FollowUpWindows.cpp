@@ -5,6 +5,7 @@
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
+#include "widgets/ListModel.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
@@ -94,9 +95,11 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     }
     m_account = new QComboBox(this);
     m_account->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    makeSearchable(m_account);
     addRow(QStringLiteral("帐户名称："), m_account);
     m_member = new QComboBox(this);
     m_member->setObjectName(QStringLiteral("DBLookupComboBox2"));
+    makeSearchable(m_member);
     addRow(QStringLiteral("家庭成员："), m_member);
     m_remark = new QLineEdit(this);
     m_remark->setObjectName(QStringLiteral("Edit%1").arg(m_amounts.size() + 1));
@@ -105,16 +108,17 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     try {
         fillLookup(m_account, &TfrmDM::DBComAccount);
         fillLookup(m_member, &TfrmDM::DBComFamily);
+        chooseEntrysNames();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
     hiddenLabel(this, "LabID", entryKey.toString());
     hiddenLabel(this, "LabOld", shown.toEditable());
 
-    auto *record = new QPushButton(d.recordCaption, this);
+    auto *record = new QPushButton(d.recordCaption + QStringLiteral("（&G）"), this);
     record->setObjectName(QStringLiteral("BitBtn1"));
     record->setDefault(true);
-    auto *exit = new QPushButton(QStringLiteral("退出"), this);
+    auto *exit = new QPushButton(QStringLiteral("退出（&X）"), this);
     exit->setObjectName(QStringLiteral("BitBtn2"));
     connect(record, &QPushButton::clicked, this, &FollowUpDialog::BitBtn1Click);
     connect(exit, &QPushButton::clicked, this, &FollowUpDialog::BitBtn2Click);
@@ -129,6 +133,19 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     // What the user types first is the amount; it offers all that is outstanding.
     m_amounts.front()->setFocus();
     m_amounts.front()->selectAll();
+}
+
+void FollowUpDialog::chooseEntrysNames()
+{
+    // Most often the money goes through the account, and the hands, of the entry.
+    QSqlQuery entry = Sql(QStringLiteral("select AName,FName from %1 where ID=?")
+                              .arg(QLatin1String(m_d.kind->entry->table)),
+                          {m_entryKey})
+                          .exec();
+    if (!entry.next())
+        return;
+    m_account->setCurrentIndex(m_account->findText(entry.value(0).toString()));
+    m_member->setCurrentIndex(m_member->findText(entry.value(1).toString()));
 }
 
 bool FollowUpDialog::checkAmount(const Amount &a, QLineEdit *box, Money outstanding)
@@ -202,6 +219,7 @@ void FollowUpDialog::BitBtn1Click()
         Msg::error(this, e.message());
         return;
     }
+    TfrmDM::instance()->notifyBalancesChanged();
     if (m_owner)
         m_owner->Ref();
     accept();
@@ -267,6 +285,8 @@ FollowUpListWindow::FollowUpListWindow(const Descriptor &d, EntryWindow *owner,
     remove->setObjectName(QStringLiteral("D1"));
     connect(remove, &QAction::triggered, this, &FollowUpListWindow::D1Click);
     grid()->addAction(remove);
+    // The menu's item as a button too, where it is seen.
+    m_butDel = addButton("ButDel", QStringLiteral("删除（&D）"), [this] { D1Click(); });
     resize(720, 320);
     FormShow();
 }
@@ -275,6 +295,12 @@ void FollowUpListWindow::FormShow()
 {
     if (!m_entryKey.isNull())
         Ref();
+}
+
+void FollowUpListWindow::currentRowChanged()
+{
+    if (m_butDel)
+        m_butDel->setEnabled(!currentKey().isNull());
 }
 
 void FollowUpListWindow::closeEvent(QCloseEvent *event)
@@ -291,13 +317,18 @@ void FollowUpListWindow::D1Click()
     const QVariant recordKey = currentKey();
     if (recordKey.isNull())
         return; // no records: nothing to delete
-    if (!Msg::confirmDelete(this))
+    const int row = currentRow();
+    const QString named = QStringLiteral("这条%1（%2，%3）")
+                              .arg(m_d.listCaption, model()->text(row, m_d.dateTitle),
+                                   model()->text(row, m_d.amounts.front().name));
+    if (!Msg::confirmDelete(this, named))
         return;
     try {
         Ledger ledger(m_owner ? m_owner->book() : QString());
         ledger.setWindow(m_d.listCaption);
         ledger.removeFollowUp(*m_d.kind, m_entryKey, recordKey);
         ledger.commit();
+        TfrmDM::instance()->notifyBalancesChanged();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -12,6 +12,7 @@
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
+class QPushButton;
 
 // Records that follow an entry (repayments of a debt, collections of a credit,
 // returns of an investment): the dialog that records one, the dialog that lists
@@ -86,6 +87,8 @@ public:
     void BitBtn2Click(); // 退出
 
 private:
+    // Chooses the account and member the entry names.
+    void chooseEntrysNames();
     bool checkAmount(const FollowUp::Amount &amount, QLineEdit *box, Money outstanding);
     bool runChecks(Money outstanding);
     void write() const;
@@ -117,9 +120,11 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void currentRowChanged() override;
 
 private:
     const FollowUp::Descriptor &m_d;
     QPointer<EntryWindow> m_owner;
     QVariant m_entryKey;
+    QPushButton *m_butDel = nullptr;
 };

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QVBoxLayout>
 
 using namespace Maintenance;
 
@@ -29,7 +30,9 @@ namespace {
 // Every list query carries the row key, so that a save or delete always acts on
 // the row that was shown, even where two rows carry the same name.
 const QString &KeyAlias = List::KeyAlias;
-constexpr int FieldWidth = 280;
+constexpr int FieldWidth = 220;
+// A field that takes this many characters (a remark) is given a whole row's width.
+constexpr int WideLength = 100;
 
 } // namespace
 
@@ -96,33 +99,60 @@ void MaintenanceWindow::buildPanel()
     m_panel = new QGroupBox(m_d.panelTitle, this);
     m_panel->setObjectName(QStringLiteral("GroupBox1"));
     auto *grid = new QGridLayout(m_panel);
-    // Each column of fields is a label, the field and its hint.
-    const int columns = std::max(1, m_d.panelColumns);
-    const int rows = (int(m_d.fields.size()) + columns - 1) / columns;
-    for (int c = 0; c < columns; ++c)
-        grid->setColumnStretch(3 * c + 2, 1);
-    int index = 0;
-    for (const Field &f : m_d.fields) {
-        const int row = rows > 0 ? index % rows : 0;
-        const int at = rows > 0 ? 3 * (index / rows) : 0;
+    // Two fields to a row, so that the grid above keeps its height: label and
+    // control, a gap, label and control. A long text (a remark) takes what is
+    // left of its row.
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
+    grid->setColumnMinimumWidth(2, 16);
+    QStringList hints;
+    int place = 0; // row * 2 + half
+    for (std::size_t i = 0; i < m_d.fields.size(); ++i) {
+        const Field &f = m_d.fields[i];
+        const int row = place / 2;
+        const int column = place % 2 * 3;
+        const bool wide = f.maxLength >= WideLength;
         auto *label = new QLabel(f.label, m_panel);
-        label->setObjectName(QStringLiteral("Label%1").arg(index + 1));
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QWidget *view = makeFieldControl(f, m_panel);
         label->setBuddy(view);
-        grid->addWidget(label, row, at);
-        grid->addWidget(view, row, at + 1);
+        const int span = wide && column == 0 ? 4 : 1;
+        grid->addWidget(label, row, column);
+        grid->addWidget(view, row, column + 1, 1, span);
         // The input control stands at the same place as the view and replaces it
         // while entering (myBool).
         if (!f.input.isEmpty())
-            grid->addWidget(makeInputControl(f, m_panel), row, at + 1);
+            grid->addWidget(makeInputControl(f, m_panel), row, column + 1, 1, span);
         if (!f.hint.isEmpty()) {
             auto *hint = new QLabel(f.hint, m_panel);
-            hint->setObjectName(QStringLiteral("Hint%1").arg(index + 1));
-            grid->addWidget(hint, row, at + 2);
+            hint->setObjectName(QStringLiteral("Hint%1").arg(i + 1));
+            hint->setStyleSheet(QStringLiteral("color: #666666;"));
+            hints << hint->objectName();
         }
-        ++index;
+        place += wide ? 2 - place % 2 : 1;
     }
+    // Notes on the fields stand under the form.
+    for (const QString &name : std::as_const(hints))
+        grid->addWidget(m_panel->findChild<QLabel *>(name), grid->rowCount(), 1, 1, 4);
+}
+
+QPushButton *MaintenanceWindow::addPanelButton(const char *name, const QString &caption,
+                                               std::function<void()> clicked)
+{
+    if (!m_panelButtons) {
+        auto *grid = static_cast<QGridLayout *>(m_panel->layout());
+        m_panelButtons = new QVBoxLayout;
+        m_panelButtons->addStretch(1);
+        grid->setColumnMinimumWidth(5, 8);
+        grid->addLayout(m_panelButtons, 0, 6, grid->rowCount(), 1);
+    }
+    auto *button = new QPushButton(caption, m_panel);
+    button->setObjectName(QLatin1String(name));
+    button->setMinimumWidth(110);
+    connect(button, &QPushButton::clicked, this, std::move(clicked));
+    m_panelButtons->insertWidget(m_panelButtons->count() - 1, button);
+    return button;
 }
 
 QWidget *MaintenanceWindow::makeFieldControl(const Field &f, QWidget *parent)
@@ -182,25 +212,20 @@ void MaintenanceWindow::FormCreate()
 
 void MaintenanceWindow::currentRowChanged()
 {
-    showCurrentRow();
-    updateRowButtons();
+    showCurrentRow(m_mode != Mode::Browse);
+    updateButtons();
 }
 
-void MaintenanceWindow::updateRowButtons()
-{
-    // 修改 and 删除 act on the row under the cursor: an empty list has none.
-    const bool onRow = m_mode == Mode::Browse && !currentKey().isNull();
-    m_butMed->setEnabled(onRow);
-    m_butDel->setEnabled(onRow);
-}
-
-void MaintenanceWindow::showCurrentRow()
+void MaintenanceWindow::showCurrentRow(bool asTyped)
 {
     const int row = currentRow();
     for (const Field &f : m_d.fields)
         if (auto *edit = findChild<QLineEdit *>(f.name)) {
+            // Browsing, an amount reads as the grid shows it; entering, as it is typed.
+            const QString stored = !asTyped && f.kind == FieldKind::Amount
+                                       ? model()->text(row, f.alias)
+                                       : model()->editText(row, f.alias);
             // The limit is for typing: a longer stored text is shown, and kept, whole.
-            const QString stored = model()->editText(row, f.alias);
             edit->setMaxLength(std::max(f.maxLength, int(stored.size())));
             edit->setText(stored);
         }
@@ -210,17 +235,29 @@ void MaintenanceWindow::setMode(Mode mode)
 {
     m_mode = mode;
     const bool browsing = mode == Mode::Browse;
-    m_panel->setEnabled(!browsing);
+    // Browsing, the fields show the current row readably and take no typing.
+    for (const Field &f : m_d.fields)
+        if (f.input.isEmpty())
+            static_cast<QLineEdit *>(control(f.name))->setReadOnly(browsing);
     m_butNew->setEnabled(browsing);
     m_butSave->setVisible(mode != Mode::Edit);
     m_butSave->setEnabled(mode == Mode::New);
     m_butSaveEdit->setVisible(mode == Mode::Edit);
     m_butCan->setEnabled(!browsing);
-    updateRowButtons();
     if (m_butQuery)
         m_butQuery->setEnabled(browsing);
     myBool(!browsing);
+    updateButtons();
     updateNavigator();
+}
+
+void MaintenanceWindow::updateButtons()
+{
+    // 修改 and 删除 act on a listed row: none on an empty list.
+    const bool onRow = m_mode == Mode::Browse && !currentKey().isNull();
+    m_butMed->setEnabled(onRow);
+    m_butDel->setEnabled(onRow);
+    rowActionsChanged(onRow);
 }
 
 void MaintenanceWindow::myBool(bool shown)
@@ -252,7 +289,7 @@ QString MaintenanceWindow::fieldText(const QString &alias) const
 {
     const Field &f = field(alias);
     if (f.kind == FieldKind::Date)
-        return static_cast<QDateEdit *>(control(f.input))->date().toString(dateFormat());
+        return static_cast<DatePicker *>(control(f.input))->dateText();
     if (f.kind == FieldKind::Combo)
         return static_cast<QComboBox *>(control(f.input))->currentText();
     const QString text = static_cast<QLineEdit *>(control(f.name))->text();
@@ -307,8 +344,11 @@ void MaintenanceWindow::ButMedClick()
     if (m_mode != Mode::Browse || currentKey().isNull())
         return;
     fillLists();
-    if (!Msg::guarded(this, [this] { refreshMovedFields(); }))
+    showCurrentRow(true);
+    if (!Msg::guarded(this, [this] { refreshMovedFields(); })) {
+        showCurrentRow(false);
         return;
+    }
     setMode(Mode::Edit);
     loadInputs();
     if (!m_d.fields.empty())
@@ -351,10 +391,9 @@ void MaintenanceWindow::loadInputs()
     for (const Field &f : m_d.fields) {
         const QString stored = model()->editText(row, f.alias);
         if (f.kind == FieldKind::Date) {
-            // A stored text that is no date leaves the picker at what it showed.
-            const QDate date = QDate::fromString(stored, dateFormat());
-            if (date.isValid())
-                static_cast<QDateEdit *>(control(f.input))->setDate(date);
+            // A stored text that is no date leaves the picker at what it showed
+            // (empty, where it may be).
+            static_cast<DatePicker *>(control(f.input))->setDateText(stored);
         } else if (f.kind == FieldKind::Combo) {
             // A name the list no longer holds leaves it with no choice.
             auto *combo = static_cast<QComboBox *>(control(f.input));
@@ -533,7 +572,9 @@ QVariant MaintenanceWindow::writeRow(Mode mode)
     const QVariantMap row = rowToWrite(mode);
     try {
         checkOwnBook();
-        return storeRow(mode, row);
+        const QVariant key = storeRow(mode, row);
+        balancesWritten();
+        return key;
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return QVariant();
@@ -558,8 +599,8 @@ void MaintenanceWindow::ButSaveClick()
     if (key.isNull())
         return;
     listWritten(key, false, upToDate);
-    goToRow(0);
     setMode(Mode::Browse);
+    goToRow(0);
 }
 
 void MaintenanceWindow::ButSaveEditClick()
@@ -573,19 +614,20 @@ void MaintenanceWindow::ButSaveEditClick()
     listWritten(key, true, upToDate);
     // The edited row stays current, wherever the order now puts it.
     const int row = m_d.rereadAfterEdit ? 0 : model()->rowOf(KeyAlias, key);
-    goToRow(std::max(row, 0));
     setMode(Mode::Browse);
+    goToRow(std::max(row, 0));
 }
 
 void MaintenanceWindow::ButCanClick()
 {
     if (m_mode == Mode::New) {
         model()->removeRowAt(model()->rowCount() - 1);
+        setMode(Mode::Browse);
         goToRow(m_rowBeforeNew);
     } else {
-        showCurrentRow(); // the edited row shows its stored values again
+        setMode(Mode::Browse);
+        showCurrentRow(false); // the edited row shows its stored values again
     }
-    setMode(Mode::Browse);
 }
 
 void MaintenanceWindow::ButDelClick()
@@ -598,7 +640,7 @@ void MaintenanceWindow::ButDelClick()
         Msg::plain(this, protectedMessage(m_d));
         return;
     }
-    if (!mayDelete() || !Msg::confirmDelete(this))
+    if (!mayDelete() || !Msg::confirmDelete(this, rowNamed(row)))
         return;
     const bool upToDate = model()->isUpToDate();
     try {
@@ -608,6 +650,7 @@ void MaintenanceWindow::ButDelClick()
         Msg::error(this, e.message());
         return;
     }
+    balancesWritten();
     listWritten(key, true, upToDate);
     goToNearestRow(row);
 }
@@ -633,6 +676,33 @@ bool MaintenanceWindow::mayDiscardPending()
 
 void MaintenanceWindow::FormClose()
 {
-    if (m_d.refreshSummaryOnClose)
+    balancesWritten();
+}
+
+void MaintenanceWindow::balancesWritten() const
+{
+    if (m_d.refreshesSummary)
         TfrmDM::instance()->notifyBalancesChanged();
+}
+
+QString MaintenanceWindow::rowNamed(int row) const
+{
+    if (!m_d.nameAlias.isEmpty())
+        return QStringLiteral("“%1”").arg(model()->text(row, m_d.nameAlias));
+    // An entry: its date, what it names first (category, party, account) and its
+    // amount, as the grid shows them.
+    const auto first = [this](auto matches) -> const Field * {
+        for (const Field &f : m_d.fields)
+            if (matches(f.kind))
+                return &f;
+        return nullptr;
+    };
+    QStringList parts;
+    for (const Field *f :
+         {first([](FieldKind k) { return k == FieldKind::Date; }),
+          first([](FieldKind k) { return k == FieldKind::Text || k == FieldKind::Combo; }),
+          first([](FieldKind k) { return k == FieldKind::Amount; })})
+        if (f)
+            parts << model()->text(row, f->alias);
+    return QStringLiteral("这条记录（%1）").arg(parts.join(QStringLiteral("，")));
 }

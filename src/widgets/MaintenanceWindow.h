@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -75,8 +76,9 @@ struct Descriptor
     QString countUnit{};   // of its totals row ("合计 6 个帐户"); empty: as the list says
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
     bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
-    bool refreshSummaryOnClose = false;
-    int panelColumns = 1; // the edit panel's fields side by side in this many columns
+    // Its rows move balances or totals: the summary panel is told after every
+    // save and delete, and when the window closes.
+    bool refreshesSummary = false;
 };
 
 QString emptyMessage(const Field &field);
@@ -154,6 +156,13 @@ protected:
     // the confirmation.
     virtual bool mayDelete();
     virtual void ButQueryClick() {}
+    // Whether the buttons that act on the current row may: browsing on a listed row.
+    virtual void rowActionsChanged(bool onRow) { Q_UNUSED(onRow); }
+
+    // A button at the right of the edit panel, for what acts on the current row
+    // besides editing it; under those added before.
+    QPushButton *addPanelButton(const char *name, const QString &caption,
+                                std::function<void()> clicked);
 
     // What the hooks read.
     QWidget *control(const QString &objectName) const;
@@ -181,12 +190,20 @@ private:
     void buildPanel();
     void buildButtons();
     // 修改 and 删除 are enabled while browsing a row.
-    void updateRowButtons();
     QWidget *makeFieldControl(const Maintenance::Field &f, QWidget *parent);
     QWidget *makeInputControl(const Maintenance::Field &f, QWidget *parent);
 
     void setMode(Mode mode);
-    void showCurrentRow();
+    // The current row's values in the fields: amounts as the grid shows them, or
+    // as they are typed.
+    void showCurrentRow(bool asTyped);
+    // 修改 and 删除 (and what the window adds) act only on a listed row.
+    void updateButtons();
+    // Tells the summary panel, when the rows move balances.
+    void balancesWritten() const;
+    // The row as the delete question names it: its name, or an entry's date,
+    // first name and amount.
+    QString rowNamed(int row) const;
 
     bool runChecks(Mode mode);
     // Why the current row's name may not be deleted: rows name it. Empty when it may.
@@ -215,6 +232,7 @@ private:
     QPushButton *m_butCan = nullptr;
     QPushButton *m_butDel = nullptr;
     QPushButton *m_butQuery = nullptr;
+    class QVBoxLayout *m_panelButtons = nullptr;
     int m_rowBeforeNew = -1;
     QMap<QString, QString> m_editStart; // moved fields: their text when 修改 began
 };

@@ -63,10 +63,14 @@ bool ask(QWidget *parent, const QString &caption, const QString &text,
                 defaultButton) == QMessageBox::Yes;
 }
 
-bool confirmDelete(QWidget *parent)
+QString deleteQuestion(const QString &what)
 {
-    return ask(parent, QStringLiteral("删除"), QStringLiteral("确认要删除吗？该删除将不可恢复！"),
-               QMessageBox::No);
+    return QStringLiteral("确认要删除%1吗？删除后可在回收站中恢复。").arg(what);
+}
+
+bool confirmDelete(QWidget *parent, const QString &what)
+{
+    return ask(parent, QStringLiteral("删除"), deleteQuestion(what), QMessageBox::No);
 }
 
 } // namespace Msg

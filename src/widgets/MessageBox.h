@@ -27,8 +27,11 @@ bool guarded(QWidget *parent, const std::function<void()> &work);
 // A Yes/No question with the question icon; true only when Yes is pressed.
 bool ask(QWidget *parent, const QString &caption, const QString &text,
          QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
-// "确认要删除吗？该删除将不可恢复！", caption "删除", No as the default.
-bool confirmDelete(QWidget *parent);
+// "确认要删除<what>吗？删除后可在回收站中恢复。" (deleted rows and books go to the bin): `what`
+// names the row ("“工行”", "这条记录（2025-06-15，食品，80.00）").
+QString deleteQuestion(const QString &what);
+// Asks deleteQuestion(what) under the caption "删除", No as the default.
+bool confirmDelete(QWidget *parent, const QString &what);
 
 QString programTitle();
 

@@ -48,11 +48,16 @@ void TestFirstStart::fromAnEmptyDataFolderToASavedExpense()
     env.withStartupDialog();
     MessageRecorder messages;
     OpenByPassword open;
-    // The new-book dialog takes its preset name with Enter; the open-book dialog
-    // follows with the new book chosen and the cursor in the password field.
+    // The new-book dialog keeps its preset name and takes the book's password
+    // twice, then Enter; the open-book dialog follows with the new book chosen and
+    // the cursor in the password field.
     Drive::whenModal([&](QWidget *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
-        open.arm(BookStore::InitialPassword);
+        open.arm("hm2025");
+        for (const char *typed : {"", "", "hm2025", "hm2025"}) {
+            Drive::keys(typed);
+            Drive::key(Qt::Key_Tab);
+        }
         Drive::key(Qt::Key_Return);
     });
     TfrmMain main;
@@ -132,6 +137,8 @@ void TestFirstStart::aBookMadeAfterwardsIsNotOfferedInsteadOfTheOneOpened()
         Drive::openBook(&first, "乙");
         TfrmNewBook dialog;
         Drive::setText(&dialog, "Edit1", "丙");
+        Drive::setText(&dialog, "Edit3", "pw");
+        Drive::setText(&dialog, "Edit4", "pw");
         Drive::click(&dialog, "ButSave");
         QCOMPARE(messages.lastText(), QString("新增帐簿数据保存成功！"));
     }

@@ -1,18 +1,22 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
+#include "books/BookStore.h"
 #include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLockFile>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 
 class TestMainWindow : public QObject
@@ -25,6 +29,8 @@ private slots:
     void exitAsksFirst();
     void summaryPanelShowsZerosWithoutABook();
     void summaryPanelFigures();
+    void windowMenuListsTheOpenWindows();
+    void placeAndColumnWidthsAreRemembered();
     void startsWithNoBookWhenTheFileIsNotOurs();
     void secondCopyWarnsAndEnds();
 };
@@ -59,7 +65,7 @@ void TestMainWindow::menusHaveTheirItemsInOrder()
     for (QAction *a : main.menuBar()->actions())
         titles << a->text();
     QCOMPARE(titles, QStringList({"帐簿【&Z】", "编辑【&E】", "基础设置【&B】", "记帐【&W】",
-                                  "报表中心【&R】", "工具【&T】", "帮助【&H】"}));
+                                  "报表中心【&R】", "工具【&T】", "窗口【&Y】", "帮助【&H】"}));
     QCOMPARE(main.findChild<QLabel *>("StatusPanel")->text(), QString("青禾簿 家庭日记帐管理"));
 }
 
@@ -98,10 +104,16 @@ void TestMainWindow::sideBarHasElevenButtonsAndThePage()
     QCOMPARE(panel->width(), 154);
     const auto buttons = panel->findChildren<QPushButton *>();
     QCOMPARE(buttons.size(), 11);
-    QCOMPARE(buttons.first()->text(), QString("收入                "));
+    QCOMPARE(buttons.first()->text(), QString("收入"));
     QCOMPARE(buttons.at(7)->text(), QString("债务债权统计"));
-    QCOMPARE(buttons.last()->text(), QString("退出                "));
-    QCOMPARE(main.findChild<QWidget *>("WebBrowser1")->height(), 120);
+    QCOMPARE(buttons.last()->text(), QString("退出"));
+    for (QPushButton *button : buttons)
+        QVERIFY2(!button->icon().isNull(), qPrintable(button->text()));
+    // 退出 stands apart, at the foot, under the page.
+    main.show();
+    const QWidget *page = main.findChild<QWidget *>("WebBrowser1");
+    QVERIFY(buttons.last()->y() > page->geometry().bottom());
+    QVERIFY(page->y() > buttons.at(9)->geometry().bottom());
 }
 
 void TestMainWindow::exitAsksFirst()
@@ -157,7 +169,71 @@ void TestMainWindow::summaryPanelFigures()
     QCOMPARE(p->figureText("LabDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabTotalDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabPercent"), QString("45.20%"));
-    QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("red"));
+    QCOMPARE(p->figureText("LabNetWorth"), QString("2,834.50"));
+    QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("color"));
+    QVERIFY(p->findChild<QLabel *>("LabCash")->styleSheet().isEmpty());
+}
+
+void TestMainWindow::windowMenuListsTheOpenWindows()
+{
+    TestEnvironment env;
+    BookStore::createBook("家");
+    env.dm()->setCurrentBook("家");
+    TfrmMain main;
+    main.show();
+    main.openWindow("TfrmInTable");
+    main.openWindow("TfrmOutTable");
+    auto *menu = main.findChild<QMenu *>("Win1");
+    const auto listed = [menu] {
+        emit menu->aboutToShow();
+        QStringList out;
+        for (QAction *a : menu->actions())
+            if (a->objectName() == "WinChild")
+                out << a->text() + (a->isChecked() ? "*" : "");
+        return out;
+    };
+    QCOMPARE(listed(), QStringList({"&1 收入", "&2 支出*"}));
+    for (QAction *a : menu->actions())
+        if (a->text() == "&1 收入")
+            a->trigger();
+    QCOMPARE(main.mdiArea()->activeSubWindow()->widget()->objectName(), QString("TfrmInTable"));
+    QCOMPARE(listed(), QStringList({"&1 收入*", "&2 支出"}));
+    main.closeAllChildren();
+    QCOMPARE(listed(), QStringList());
+    QVERIFY(!main.findChild<QAction *>("WinTile")->isEnabled());
+}
+
+void TestMainWindow::placeAndColumnWidthsAreRemembered()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("家");
+    env.dm()->setCurrentBook("家");
+    const QRect place(40, 50, 900, 640);
+    int widened = 0;
+    {
+        TfrmMain main;
+        main.show();
+        main.setGeometry(place);
+        // The second column made wider by hand, dragging its right edge.
+        auto *grid = Drive::find<QTableView>(main.openWindow("TfrmInTable"), "DBGrid1");
+        QHeaderView *header = grid->horizontalHeader();
+        const int before = header->sectionSize(1);
+        const int edge = header->sectionViewportPosition(1) + header->sectionSize(1) - 1;
+        const int y = header->height() / 2;
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+        QTest::mouseMove(header->viewport(), QPoint(edge + 60, y));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge + 60, y));
+        widened = header->sectionSize(1);
+        QCOMPARE(widened, before + 60);
+        main.findChild<QAction *>("N8")->trigger(); // 退出, Yes by default
+    }
+    TfrmMain again;
+    again.show();
+    QCOMPARE(again.geometry(), place);
+    auto *grid = Drive::find<QTableView>(again.openWindow("TfrmInTable"), "DBGrid1");
+    QCOMPARE(grid->horizontalHeader()->sectionSize(1), widened);
+    again.closeAllChildren();
 }
 
 void TestMainWindow::startsWithNoBookWhenTheFileIsNotOurs()

@@ -75,6 +75,8 @@ void TestBookDialogs::startUpWithoutBooksCreatesOneThatOpensWithItsPassword()
         caption = dialog->windowTitle();
         preset = Drive::text(dialog, "Edit1");
         count = Drive::text(dialog, "LabBookNum");
+        Drive::setText(dialog, "Edit3", "Ours'1");
+        Drive::setText(dialog, "Edit4", "Ours'1");
         // The open-book dialog follows with the new book chosen; here it is left.
         Drive::whenModal([&](QWidget *next) {
             followedBy = next->objectName();
@@ -105,7 +107,9 @@ void TestBookDialogs::startUpWithoutBooksCreatesOneThatOpensWithItsPassword()
     // Created, not opened: the book becomes current only with its password.
     QVERIFY(env.dm()->currentBook().isEmpty());
     QVERIFY(!menusShown(main));
-    openThroughMenu(main, Book, "480726");
+    openThroughMenu(main, Book, "480726"); // no password is given to every book
+    QVERIFY(env.dm()->currentBook().isEmpty());
+    openThroughMenu(main, Book, "Ours'1");
     QCOMPARE(env.dm()->currentBook(), Book);
     QVERIFY(menusShown(main));
     QCOMPARE(main.windowTitle(), Book);
@@ -152,10 +156,13 @@ void TestBookDialogs::newBookChecksInOrder()
     Drive::showActive(&dialog);
     QCOMPARE(Drive::text(&dialog, "LabBookNum"), QString("1"));
 
-    const auto save = [&](const QString &name, const QString &remark) {
+    const auto save = [&](const QString &name, const QString &remark,
+                          const QString &password = "pw", const QString &again = "pw") {
         messages.clear();
         Drive::setText(&dialog, "Edit1", name);
         Drive::setText(&dialog, "Edit2", remark);
+        Drive::setText(&dialog, "Edit3", password);
+        Drive::setText(&dialog, "Edit4", again);
         Drive::click(&dialog, "ButSave");
         return messages.lastText();
     };
@@ -173,6 +180,13 @@ void TestBookDialogs::newBookChecksInOrder()
     QCOMPARE(save(" 已有\u3000", ""), QString("帐簿名称 重复，请重新录入！"));
     QCOMPARE(save("\u3000 ", ""), QString("帐簿名称 不能为空！"));
     QCOMPARE(focused(&dialog), QString("Edit1"));
+    // Then the password: given, not too long, typed twice alike.
+    QCOMPARE(save("新帐", "", ""), QString("密码 不能为空！"));
+    QCOMPARE(focused(&dialog), QString("Edit3"));
+    QCOMPARE(save("新帐", "", QString(21, 'x'), QString(21, 'x')),
+             QString("密码 长度不能大于20！"));
+    QCOMPARE(save("新帐", "", "Pw", "pw"), QString("密码与确认密码不一致！"));
+    QCOMPARE(focused(&dialog), QString("Edit4"));
     QCOMPARE(BookStore::bookCount(), 1);
     QVERIFY(dialog.isVisible());
 
@@ -184,10 +198,14 @@ void TestBookDialogs::newBookChecksInOrder()
     second.show();
     QCOMPARE(Drive::text(&second, "Edit2"), QString());
     Drive::setText(&second, "Edit1", QString(20, 'a'));
+    Drive::setText(&second, "Edit3", "pw");
+    Drive::setText(&second, "Edit4", "pw");
     Drive::click(&second, "ButSave");
     TfrmNewBook third;
     third.show();
     Drive::setText(&third, "Edit1", " O'Brien's 帐簿 ");
+    Drive::setText(&third, "Edit3", "pw");
+    Drive::setText(&third, "Edit4", "pw");
     Drive::click(&third, "ButSave");
     QCOMPARE(messages.lastText(), QString("新增帐簿数据保存成功！"));
     QCOMPARE(BookStore::bookCount(), 4);
@@ -322,15 +340,15 @@ void TestBookDialogs::changePasswordChecksInOrder()
     QCOMPARE(focused(&dialog), QString("Edit3"));
     QVERIFY(BookStore::checkPassword(Book, "480726"));
 
+    // Once said, the dialog's work is done: it closes.
     QCOMPARE(save("480726", "New'Pass", "New'Pass"), QString("密码修改成功！"));
-    QVERIFY(dialog.isVisible());
-    for (const char *edit : {"Edit1", "Edit2", "Edit3"})
-        QVERIFY(Drive::text(&dialog, edit).isEmpty());
-    QCOMPARE(focused(&dialog), QString("Edit1"));
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(!BookStore::checkPassword(Book, "480726"));
     QVERIFY(BookStore::checkPassword(Book, "new'pass"));
 
     // An empty new password is accepted.
+    Drive::showActive(&dialog);
     QCOMPARE(save("NEW'PASS", "", ""), QString("密码修改成功！"));
     QVERIFY(BookStore::checkPassword(Book, ""));
 }
@@ -380,12 +398,27 @@ void TestBookDialogs::bookManagementDeletesOnlyOtherBooks()
     messages.clear();
     messages.answer(QMessageBox::No);
     Drive::click(window, "ButDel");
-    QCOMPARE(messages.lastText(), QString("确认要删除吗？该删除将不可恢复！"));
+    QCOMPARE(messages.lastText(),
+             QString("确认要删除帐簿“甲”及其全部记录吗？删除后可在回收站中恢复。"));
     QCOMPARE(messages.messages.last().defaultButton, QMessageBox::No);
     QCOMPARE(BookStore::bookCount(), 3);
 
-    messages.answer(QMessageBox::Yes);
-    Drive::click(window, "ButDel");
+    // Yes, then that book's password: a wrong one is refused, 退出 deletes nothing.
+    const auto deleteWith = [&](const QString &password) {
+        messages.answer(QMessageBox::Yes);
+        Drive::withModal([&] { Drive::click(window, "ButDel"); },
+                         [&](QWidget *dialog) {
+                             QCOMPARE(dialog->objectName(), QString("BookPasswordDialog"));
+                             Drive::setText(dialog, "Edit1", password);
+                             Drive::click(dialog, "ButOk");
+                             if (dialog->isVisible())
+                                 Drive::click(dialog, "ButExit");
+                         });
+    };
+    deleteWith("wrong");
+    QCOMPARE(messages.lastText(), QString("密码错误，请重新录入！"));
+    QCOMPARE(BookStore::bookCount(), 3);
+    deleteWith("480726");
     QCOMPARE(column(0), QStringList({"丙", "乙"}));
     QVERIFY(!BookStore::bookExists("甲"));
     // Its rows wait in the recycle bin, under no book's name.

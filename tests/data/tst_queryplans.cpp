@@ -98,7 +98,8 @@ void useWindow(QWidget *window, MessageRecorder &messages)
         clickIfEnabled(window, move);
     if (auto *del = window->findChild<QPushButton *>("ButDel"); del && del->isEnabled()) {
         messages.answer(QMessageBox::Yes);
-        del->click();
+        // Deleting another book asks its password: the dialog is closed unanswered.
+        Drive::withModal([del] { del->click(); });
     }
     QApplication::processEvents();
 }

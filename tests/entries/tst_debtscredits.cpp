@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 #include "widgets/EntryWindow.h"
 
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QTest>
@@ -108,10 +109,11 @@ bool followUp(QWidget *w, const QString &amount, const QString &account = "支�
 // Deletes the newest record of the current entry through its records dialog.
 void deleteNewestRecord(QWidget *w, MessageRecorder &messages)
 {
-    Drive::withModal([w] { Drive::trigger(w, "V1"); },
+    // Through the buttons that stand for the two pop-up menus' items.
+    Drive::withModal([w] { Drive::click(w, "ButRecords"); },
                      [&](QWidget *dialog) {
                          messages.answer(QMessageBox::Yes);
-                         Drive::trigger(dialog, "D1");
+                         Drive::click(dialog, "ButDel");
                      });
 }
 
@@ -146,15 +148,17 @@ void TestDebtsCredits::followUpsMoveFiguresAndBalances()
     QCOMPARE(Db::balance("家", "现金"), by(t, "1000"));
     QCOMPARE(figures(w.get(), t), QString("1,000.00/0.00"));
 
-    // The dialog offers everything still outstanding.
-    QString offered;
+    // The dialog offers everything still outstanding, through the entry's account.
+    QString offered, account;
     Drive::withModal([&] { Drive::trigger(w.get(), "R1"); },
                      [&](QWidget *dialog) {
                          offered = Drive::text(dialog, "Edit1");
+                         account = Drive::text(dialog, "DBLookupComboBox1");
                          QCOMPARE(dialog->windowTitle(), t.followUp);
-                         QCOMPARE(Drive::text(dialog, "BitBtn1"), t.followUp);
+                         QCOMPARE(Drive::text(dialog, "BitBtn1"), t.followUp + "（&G）");
                      });
     QCOMPARE(offered, QString("1000.00"));
+    QCOMPARE(account, QString("现金"));
 
     QVERIFY(followUp(w.get(), "300"));
     QCOMPARE(Db::balance("家", "支付宝"), -by(t, "300"));
@@ -219,6 +223,8 @@ void TestDebtsCredits::checksRunInOrder()
     Drive::click(w.get(), "ButSave");
     Drive::withModal([&] { Drive::trigger(w.get(), "R1"); },
                      [&](QWidget *dialog) {
+                         for (const char *list : {"DBLookupComboBox1", "DBLookupComboBox2"})
+                             Drive::find<QComboBox>(dialog, list)->setCurrentIndex(-1);
                          for (const char *text : {"", ".", "2"}) {
                              Drive::setText(dialog, "Edit1", text);
                              Drive::click(dialog, "BitBtn1");

@@ -406,8 +406,9 @@ void TestEntryConsistency::balancesFollowAThousandRandomChanges()
     // Every message was a refusal the clerk provoked, a row another window had
     // deleted, or an account another window had renamed or deleted.
     const QRegularExpression expected(
-        "^(确认要删除吗？该删除将不可恢复！|到帐帐户 不能与 原帐户 一样！请重新选择！|"
-        "帐户名称添加重复！|该记录已不存在，可能已在其他窗口中删除。|请选择 帐户名称！|"
+        "^(确认要删除.*吗？删除后可在回收站中恢复。|到帐帐户 不能与 原帐户 一样！请重新选择！|"
+        "[^\n]*是负数：[\\s\\S]*确定要保存吗？|帐户名称添加重复！|"
+        "该记录已不存在，可能已在其他窗口中删除。|请选择 帐户名称！|"
         "帐户“.*”已不存在（可能已在其他窗口中改名或删除），不能保存！请重新选择帐户。|"
         "帐户“.*”不能删除：有 \\d+ 条记录使用它。\n.*|“现金”不能删除：.*)$|写入失败");
     for (const QString &text : messages.texts())
@@ -551,8 +552,9 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
             10);
     // Every message was a refusal the clerk provoked, or an entry another window had deleted.
     const QRegularExpression expected(
-        "^(确认要删除吗？该删除将不可恢复！|到帐帐户 不能与 原帐户 一样！请重新选择！|"
-        "该记录已不存在，可能已在其他窗口中删除。|请选择 家庭成员！|请选择 帐户名称！|"
+        "^(确认要删除.*吗？删除后可在回收站中恢复。|到帐帐户 不能与 原帐户 一样！请重新选择！|"
+        "[^\n]*是负数：[\\s\\S]*确定要保存吗？|该记录已不存在，可能已在其他窗口中删除。|"
+        "请选择 家庭成员！|请选择 帐户名称！|"
         "债[权务]人 不能为空！请重新录入！|该(债务|债权|投资)有 .*|"
         "(还债金额|收债金额|收回本金) 不能(大于..金额|小于或等于零)！)$|写入失败");
     for (const QString &text : messages.texts())

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLineEdit>
 #include <QTest>
 #include <memory>
 
@@ -178,14 +179,23 @@ void TestIncomeExpense::balanceFollowsSaveEditAndDelete()
     QCOMPARE(rows(t), 0);
     QCOMPARE(messages.messages.last().caption, QString("删除"));
 
-    // Zero and negative amounts are entries like any other, exact to the fen.
+    // Zero and negative amounts are entries like any other, exact to the fen; a
+    // negative one is saved once confirmed (No is the default), and an edit that
+    // keeps it is not asked again.
     saveNew(w.get(), t.category, "0", "现金");
     saveNew(w.get(), t.category, "-12.34", "现金");
+    QCOMPARE(messages.lastText(), QString("金额是负数：-12.34。\n确定要保存吗？"));
+    QCOMPARE(messages.messages.last().defaultButton, QMessageBox::No);
+    QCOMPARE(rows(t), 1);
+    messages.answer(QMessageBox::Yes);
+    Drive::click(w.get(), "ButSave");
+    Drive::click(w.get(), "ButMed");
+    Drive::click(w.get(), "ButSaveEdit");
     saveNew(w.get(), t.category, "0.1", "现金");
     saveNew(w.get(), t.category, "0.2", "现金");
     QCOMPARE(Db::balance("家", "现金"), moved("-12.04"));
     QCOMPARE(rows(t), 4);
-    QCOMPARE(messages.messages.size(), 2);
+    QCOMPARE(messages.messages.size(), 4);
 }
 
 void TestIncomeExpense::aFailedWriteMovesNoBalance()
@@ -228,7 +238,7 @@ void TestIncomeExpense::inputsStandInForViewsWhileEntering()
     TestEnvironment env;
     seedBook(env);
     Db::exec(QString("insert into %1 (BName, %2Date, %2Name, %2Money, AName, FName) "
-                     "values ('家', '2024-02-29', '旧类别', 123400, '支付宝', '爸爸')")
+                     "values ('家', '2024-02-29', '旧类别', 12345600, '支付宝', '爸爸')")
                  .arg(t.table)
                  .arg(t.prefix));
     auto w = openWindow(t.window);
@@ -246,15 +256,20 @@ void TestIncomeExpense::inputsStandInForViewsWhileEntering()
     };
     const auto picker = Drive::find<QDateEdit>(w.get(), "DateTimePicker1");
     QVERIFY(shown(views) && !shown(inputs));
-    QVERIFY(!enabled("GroupBox1") && enabled("ButQuery") && !enabled("ButCan"));
+    // Browsing, the row reads as the grid shows it, in fields that take no typing.
+    auto *amount = Drive::find<QLineEdit>(w.get(), "DBEdit3");
+    QVERIFY(enabled("GroupBox1") && amount->isReadOnly());
+    QVERIFY(enabled("ButQuery") && !enabled("ButCan"));
     QCOMPARE(picker->date(), QDate::currentDate());
-    QCOMPARE(Drive::text(w.get(), "DBEdit3"), QString("12.34"));
+    QCOMPARE(amount->text(), QString("1,234.56"));
     QCOMPARE(Drive::find<QComboBox>(w.get(), "DBLookupComboBox1")->currentIndex(), -1);
 
     Drive::click(w.get(), "ButMed");
     QVERIFY(shown(inputs) && !shown(views));
     QVERIFY(enabled("GroupBox1") && !enabled("ButQuery") && !enabled("ButDel"));
     QCOMPARE(picker->date(), QDate(2024, 2, 29));
+    QVERIFY(!amount->isReadOnly());
+    QCOMPARE(amount->text(), QString("1234.56"));
     QCOMPARE(Drive::text(w.get(), "DBLookupComboBox1"), QString()); // renamed since: no choice
     QCOMPARE(Drive::text(w.get(), "DBLookupComboBox2"), QString("支付宝"));
     QCOMPARE(Drive::text(w.get(), "DBLookupComboBox3"), QString("爸爸"));

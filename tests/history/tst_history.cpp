@@ -185,7 +185,11 @@ void TestHistory::aDeletedBookWaitsInTheBinForItsPassword()
     QWidget *books = main.openWindow("TfrmB_Manage");
     Drive::clickRow(books, "DBGrid1", Drive::column(books, "DBGrid1", "帐簿名称").indexOf("别家"));
     messages.answer(QMessageBox::Yes);
-    Drive::click(books, "ButDel");
+    Drive::withModal([&] { Drive::click(books, "ButDel"); },
+                     [](QWidget *password) {
+                         Drive::setText(password, "Edit1", "480726");
+                         Drive::click(password, "ButOk");
+                     });
     QVERIFY(!BookStore::bookExists("别家"));
     QCOMPARE(Db::count("select count(*) from OutTable where BName='别家'"), 0);
 

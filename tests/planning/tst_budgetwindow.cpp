@@ -128,7 +128,7 @@ void TestBudgetWindow::statementAndHomePageShowTheBudget()
     // The home page shows this household month's lines and their total.
     const QString month =
         HouseholdMonth::containing(QDate::currentDate(), HouseholdMonth::FirstDay).label;
-    SummaryPanel panel;
+    SummaryPanel panel(nullptr);
     panel.showBudget(SummaryPanel::readBudget());
     QVERIFY(panel.findChild<QWidget *>("GroupBudget")->isHidden());
     Budget::setAmount(Book, "食品", {month}, yuan("1000"));

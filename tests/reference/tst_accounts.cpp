@@ -59,9 +59,10 @@ int accounts(const QString &book, const QString &name)
     return Db::count("select count(*) from SAccount where BName=? and AName=?", {book, name});
 }
 
-bool panelEnabled(QWidget *w)
+// Browsing, the fields show the current row and take no typing.
+bool panelEditable(QWidget *w)
 {
-    return w->findChild<QGroupBox *>()->isEnabled();
+    return !Drive::find<QLineEdit>(w, "DBEdit1")->isReadOnly();
 }
 
 } // namespace
@@ -102,8 +103,8 @@ void TestAccounts::newBookListsItsNineAccounts()
         hints << Drive::widget(&w, name)->toolTip();
     QCOMPARE(hints, QStringList({"第一条", "上一条", "下一条", "最后一条"}));
 
-    // Browse mode: one disabled Save, no Cancel, the panel closed.
-    QVERIFY(!panelEnabled(&w));
+    // Browse mode: one disabled Save, no Cancel, the panel read-only.
+    QVERIFY(!panelEditable(&w));
     QVERIFY(Drive::widget(&w, "ButSave")->isVisible());
     QVERIFY(!Drive::widget(&w, "ButSave")->isEnabled());
     QVERIFY(Drive::widget(&w, "ButSaveEdit")->isHidden());
@@ -128,7 +129,7 @@ void TestAccounts::addsAnAccountWithItsOpeningBalance()
 
     Drive::click(&w, "ButNew");
     QCOMPARE(w.mode(), MaintenanceWindow::Mode::New);
-    QVERIFY(panelEnabled(&w));
+    QVERIFY(panelEditable(&w));
     QVERIFY(Drive::widget(&w, "ButSave")->isEnabled());
     QVERIFY(!Drive::widget(&w, "ButNew")->isEnabled() && !Drive::widget(&w, "ButDel")->isEnabled());
     QCOMPARE(w.focusWidget(), Drive::widget(&w, "DBEdit1"));
@@ -289,7 +290,7 @@ void TestAccounts::cashIsNeverDeletedOthersOnlyOnYes()
     Drive::click(&w, "ButDel");
     QCOMPARE(messages.messages.size(), 1);
     const ShownMessage asked = messages.messages.first();
-    QCOMPARE(asked.text, QString("确认要删除吗？该删除将不可恢复！"));
+    QCOMPARE(asked.text, QString("确认要删除“建行龙卡卡”吗？删除后可在回收站中恢复。"));
     QCOMPARE(asked.caption, QString("删除"));
     QCOMPARE(asked.icon, QMessageBox::Question);
     QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
@@ -490,7 +491,7 @@ void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
     Drive::click(w, "ButMed"); // 现金
     Drive::setText(w, "DBEdit2", "1234.5");
     Drive::click(w, "ButSaveEdit");
-    QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("0.00"));
+    QCOMPARE(main->summaryPanel()->figureText("LabCash"), QString("1,234.50"));
     Drive::click(w, "ButExi");
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(area->subWindowList().size(), 1);

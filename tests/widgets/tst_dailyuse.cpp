@@ -23,6 +23,7 @@ class TestDailyUse : public QObject
 private slots:
     void maintenanceWindowByKeyboard();
     void entryWindowByKeyboard();
+    void aDateTypedOverTheSelectedFieldIsThatDate();
     void unsavedInputIsNeverDroppedSilently();
     void quickFilterTicksOnTypingAndShowsItself();
     void longNamesDoNotWidenTheLists();
@@ -125,7 +126,7 @@ void TestDailyUse::maintenanceWindowByKeyboard()
     p.messages.clear();
     p.messages.answer(QMessageBox::No);
     Drive::key(Qt::Key_Delete);
-    QCOMPARE(p.messages.texts(), QStringList{"确认要删除吗？该删除将不可恢复！"});
+    QCOMPARE(p.messages.texts(), QStringList{"确认要删除“中行长城卡”吗？删除后可在回收站中恢复。"});
     QCOMPARE(Db::count("select count(*) from SAccount"), 10);
 }
 
@@ -202,7 +203,7 @@ void TestDailyUse::entryWindowByKeyboard()
     QCOMPARE(mode(w), MaintenanceWindow::Mode::Browse);
     QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("1247"));
 
-    // A double-click or F2 starts 修改; Delete asks as 删除 does.
+    // A double-click or F2 starts 修改; Delete asks as 删除 does, naming the row.
     auto *grid = Drive::find<QTableView>(w, "DBGrid1");
     const QRect cell = grid->visualRect(grid->model()->index(0, 1));
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -215,9 +216,52 @@ void TestDailyUse::entryWindowByKeyboard()
     p.messages.clear();
     p.messages.answer(QMessageBox::Yes);
     Drive::key(Qt::Key_Delete);
-    QCOMPARE(p.messages.texts(), QStringList{"确认要删除吗？该删除将不可恢复！"});
+    QCOMPARE(
+        p.messages.texts(),
+        QStringList{QString("确认要删除这条记录（%1，食品，12.50）吗？删除后可在回收站中恢复。")
+                        .arg(QDate::currentDate().toString("yyyy-MM-dd"))});
     QCOMPARE(Db::count("select count(*) from OutTable"), 1);
     QCOMPARE(Db::balance(Book, "现金"), -*Money::parse("1234.5"));
+}
+
+void TestDailyUse::aDateTypedOverTheSelectedFieldIsThatDate()
+{
+    Program p;
+    MaintenanceWindow *w = p.open("TfrmOutTable");
+    Drive::alt(Qt::Key_N);
+    auto *picker = Drive::find<QDateEdit>(w, "DateTimePicker1");
+    QCOMPARE(Drive::focused(), picker);
+
+    // The cursor in the day, then Ctrl+A: what is typed is the whole date.
+    picker->setCurrentSection(QDateTimeEdit::DaySection);
+    Drive::key(Qt::Key_A, Qt::ControlModifier);
+    Drive::keys("2025-06-15");
+    QCOMPARE(picker->date(), QDate(2025, 6, 15));
+
+    // Come back to it with Shift+Tab: the same.
+    Drive::key(Qt::Key_Tab);
+    QCOMPARE(Drive::focusedName(), QString("DBLookupComboBox1"));
+    Drive::key(Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(Drive::focused(), picker);
+    Drive::keys("20230102");
+    QCOMPARE(picker->date(), QDate(2023, 1, 2));
+
+    // A date more than a year ahead is saved only once confirmed.
+    const QDate later = QDate::currentDate().addYears(1).addDays(1);
+    Drive::key(Qt::Key_A, Qt::ControlModifier);
+    Drive::keys(later.toString("yyyy-MM-dd"));
+    Drive::choose(w, "DBLookupComboBox1", "食品");
+    Drive::setText(w, "DBEdit3", "5");
+    Drive::choose(w, "DBLookupComboBox2", "现金");
+    Drive::key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(
+        p.messages.texts(),
+        QStringList{
+            QString("日期在一年以后：%1。\n确定要保存吗？").arg(later.toString("yyyy-MM-dd"))});
+    QCOMPARE(Db::count("select count(*) from OutTable"), 0);
+    p.messages.answer(QMessageBox::Yes);
+    Drive::key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(Db::value("select ODate from OutTable").toString(), later.toString("yyyy-MM-dd"));
 }
 
 void TestDailyUse::unsavedInputIsNeverDroppedSilently()

@@ -121,7 +121,7 @@ void TestListWindow::lastAndNewRowsOnAListOfSeveralPages()
     Drive::click(&w, "ButSave");
     QCOMPARE(w.model()->rowCount(), Rows + 1);
     QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0); // today's entry comes first
-    QCOMPARE(Drive::text(&w, "DBEdit3"), QString("1234.50"));
+    QCOMPARE(Drive::text(&w, "DBEdit3"), QString("1,234.50"));
     QCOMPARE(shown(&w, "金额").first(), QString("1,234.50"));
 
     // Another window wrote meanwhile: the next save counts the list again.

@@ -5,6 +5,7 @@
 #include "app/ChineseUi.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
+#include "books/BookDialog.h"
 #include "books/SampleBook.h"
 #include "data/Background.h"
 #include "data/Dates.h"
@@ -15,6 +16,7 @@
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,6 +29,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -41,10 +44,22 @@ namespace {
 
 const QString BookName = QStringLiteral("我家帐簿");
 
-void exec(const QString &sql, const QVariantList &values = {})
+QVariant units(const char *amount)
 {
-    Sql(sql, values).exec();
+    return Money::parse(QLatin1String(amount))->toVariant();
 }
+
+// A debt, a credit or an investment of today with one follow-up record, both
+// through the same account and member.
+struct FollowedEntry
+{
+    const Ledger::EntryKind &kind;
+    char prefix; // of the entry's columns: B, D or T
+    const char *nameColumn, *name, *amount, *remark;
+    const Ledger::FollowUpKind &followUp;
+    const char *paid, *earned, *followUpRemark;
+    const char *account, *member;
+};
 
 // A small book with a little of everything, so that lists are not empty.
 bool makeSampleBook()
@@ -52,32 +67,34 @@ bool makeSampleBook()
     try {
         SampleBook::write({.book = BookName, .entries = 200, .seed = 1});
         const QString today = isoDate(QDate::currentDate());
-        // A debt, a credit and an investment of today, each with a follow-up record.
-        exec(QStringLiteral("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, "
-                            "Remark) values (?, ?, '王明', 200000000, '工资卡', '张伟', 50000000, "
-                            "'装修借款')"),
-             {BookName, today});
-        exec(QStringLiteral(
-                 "insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
-                 "((select max(ID) from Borrow), ?, 50000000, '工资卡', '张伟', '第一次还款')"),
-             {today});
-        exec(QStringLiteral(
-                 "insert into Debt (BName, DDate, DPro, DMoney, AName, FName, RMoney, "
-                 "Remark) values (?, ?, '刘强', 30000000, '现金', '李娜', 10000000, '借给同事')"),
-             {BookName, today});
-        exec(QStringLiteral(
-                 "insert into DebtR (DID, RDate, RMoney, AName, FName, Remark) values "
-                 "((select max(ID) from Debt), ?, 10000000, '现金', '李娜', '收回一部分')"),
-             {today});
-        exec(
-            QStringLiteral("insert into TTable (BName, TDate, TName, TMoney, RMoney, AName, FName, "
-                           "Remark) values (?, ?, '基金', 100000000, 3560000, '工资卡', '张伟', "
-                           "'指数基金定投')"),
-            {BookName, today});
-        exec(QStringLiteral(
-                 "insert into TTableR (TID, RDate, RMoney, SMoney, AName, FName, Remark) "
-                 "values ((select max(ID) from TTable), ?, 0, 3560000, '工资卡', '张伟', '分红')"),
-             {today});
+        const FollowedEntry followed[] = {
+            {Ledger::debt(), 'B', "BPro", "王明", "20000", "装修借款", Ledger::repayment(), "5000",
+             nullptr, "第一次还款", "工资卡", "张伟"},
+            {Ledger::credit(), 'D', "DPro", "刘强", "3000", "借给同事", Ledger::collection(),
+             "1000", nullptr, "收回一部分", "现金", "李娜"},
+            {Ledger::investment(), 'T', "TName", "基金", "10000", "指数基金定投",
+             Ledger::investmentReturn(), "0", "356", "分红", "工资卡", "张伟"},
+        };
+        // Written as the windows write them: balances and kept totals move too.
+        Ledger ledger(BookName);
+        for (const FollowedEntry &f : followed) {
+            const QString prefix(QLatin1Char(f.prefix));
+            const QVariantMap common = {{QStringLiteral("AName"), QString::fromUtf8(f.account)},
+                                        {QStringLiteral("FName"), QString::fromUtf8(f.member)}};
+            QVariantMap entry = common;
+            entry[prefix + QStringLiteral("Date")] = today;
+            entry[QLatin1String(f.nameColumn)] = QString::fromUtf8(f.name);
+            entry[prefix + QStringLiteral("Money")] = units(f.amount);
+            entry[QStringLiteral("Remark")] = QString::fromUtf8(f.remark);
+            QVariantMap record = common;
+            record[QStringLiteral("RDate")] = today;
+            record[QStringLiteral("RMoney")] = units(f.paid);
+            if (f.earned)
+                record[QStringLiteral("SMoney")] = units(f.earned);
+            record[QStringLiteral("Remark")] = QString::fromUtf8(f.followUpRemark);
+            ledger.recordFollowUp(f.followUp, ledger.save(f.kind, entry), record);
+        }
+        ledger.commit();
         // The last expenses deleted in the expense window: the history and the
         // recycle bin have something to show.
         QList<QVariant> keys;
@@ -218,11 +235,29 @@ void saveQtDialogs(const QDir &out)
     save(&files, out, QStringLiteral("qt-filedialog"));
 
     QMessageBox question(QMessageBox::Question, QStringLiteral("删除"),
-                         QStringLiteral("确认要删除吗？该删除将不可恢复！"),
+                         Msg::deleteQuestion(QStringLiteral("这条记录（2026-06-15，食品，80.00）")),
                          QMessageBox::Yes | QMessageBox::No);
     question.show();
     QApplication::processEvents();
     save(&question, out, QStringLiteral("qt-question"));
+}
+
+// The 窗口 menu with two windows open, and the password a book's deletion asks.
+void saveWindowMenuAndBookPassword(TfrmMain &main, const QDir &out)
+{
+    main.openWindow(QStringLiteral("TfrmInTable"));
+    main.openWindow(QStringLiteral("TfrmOutTable"));
+    auto *menu = main.findChild<QMenu *>(QStringLiteral("Win1"));
+    menu->popup(main.mapToGlobal(QPoint(400, 20)));
+    QApplication::processEvents();
+    save(menu, out, QStringLiteral("menu-window"));
+    menu->close();
+    main.closeAllChildren();
+
+    BookPasswordDialog password(&main, BookName, QStringLiteral("删除帐簿"));
+    password.show();
+    QApplication::processEvents();
+    save(&password, out, QStringLiteral("BookPasswordDialog"));
 }
 
 } // namespace
@@ -248,6 +283,7 @@ int main(int argc, char *argv[])
     dm.openBook(BookName);
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
+    saveWindowMenuAndBookPassword(main, out);
     addPlanningSamples();
     // The home page with this month's budget.
     dm.notifyBalancesChanged();
