@@ -128,13 +128,14 @@ void addPlanningSamples()
         const QString column = kind == QStringLiteral("收入")   ? QStringLiteral("IName")
                                : kind == QStringLiteral("支出") ? QStringLiteral("OName")
                                                                 : QStringLiteral("NewN");
-        exec(QStringLiteral("insert into Schedule (BName,Kind,%1,AName,SMoney,SDate,Every,Unit,"
-                            "MonthDay,Ending,EndDate,Times,Weekend,AmountMode,PostMode,Remark) "
-                            "values (?,?,?,?,?,?,1,?,'同开始日','一直重复',?,0,'推后到周一',?,"
-                            "'列出待我确认',?)")
-                 .arg(column),
-             {BookName, kind, name, account, yuan * 10000, isoDate(start), unit, isoDate(start),
-              amountMode, remark});
+        Sql(QStringLiteral("insert into Schedule (BName,Kind,%1,AName,SMoney,SDate,Every,Unit,"
+                           "MonthDay,Ending,EndDate,Times,Weekend,AmountMode,PostMode,Remark) "
+                           "values (?,?,?,?,?,?,1,?,'同开始日','一直重复',?,0,'推后到周一',?,"
+                           "'列出待我确认',?)")
+                .arg(column),
+            {BookName, kind, name, account, yuan * 10000, isoDate(start), unit, isoDate(start),
+             amountMode, remark})
+            .exec();
     };
     try {
         schedule(QStringLiteral("支出"), QStringLiteral("上网费"), QStringLiteral("工资卡"), 100,
