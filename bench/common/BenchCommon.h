@@ -83,6 +83,14 @@ template <typename F> Timing timed(F &&work)
     return {threadMs() - cpu, wallMs() - wall};
 }
 
+// Says so when the benchmark was built without optimisation.
+inline void noteUnoptimised()
+{
+#ifndef __OPTIMIZE__
+    std::printf("note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
+#endif
+}
+
 inline void settle()
 {
     for (int i = 0; i < 3; ++i)
@@ -141,10 +149,7 @@ class Books
 public:
     Books(int argc, char *argv[])
     {
-#ifndef __OPTIMIZE__
-        std::printf(
-            "note: built without optimisation; configure with -DCMAKE_BUILD_TYPE=Release\n");
-#endif
+        noteUnoptimised();
         const QString cache =
             QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/qinghebu-bench"))
                 .absolutePath();

@@ -11,6 +11,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "data/TotalsCheck.h"
+#include "import/TfrmImport.h"
 #include "planning/Budget.h"
 #include "planning/ScheduleWindows.h"
 #include "widgets/ColumnMemory.h"
@@ -23,6 +24,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -30,6 +32,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPointer>
 #include <QPrinter>
@@ -114,6 +117,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     setObjectName(QStringLiteral("TfrmMain"));
     setWindowTitle(QStringLiteral("青禾簿"));
     resize(1024, 620);
+    setAcceptDrops(true); // bill files dropped here are imported
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     // Where the user left it last time, and as large.
@@ -427,7 +431,10 @@ void TfrmMain::buildMenus()
           M{"B4", "债务查询 &B", "TfrmP_B"}, M{"D1", "债权查询 &D", "TfrmP_D"}, M{"N44"},
           M{"T1", "投资查询 &T", "TfrmTZ_Qu"}, M{"N26"},
           M{"N27", "当前帐户金额 &M", "TfrmP_Account"}}},
-        {"B3", "工具【&T】", {M{"N19", "计算器 &P", nullptr, handler(&TfrmMain::openCalculator)}}},
+        {"B3",
+         "工具【&T】",
+         {M{"N19", "计算器 &P", nullptr, handler(&TfrmMain::openCalculator)},
+          M{"ImportBills", "导入帐单 &I", "TfrmImport"}}},
         {"H1",
          "帮助【&H】",
          {M{"H2", "帮助 &H", "TfrmFirstUse"}, M{"F1", "第一次使用 &F", "TfrmFirstUse"},
@@ -527,7 +534,8 @@ void TfrmMain::addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, boo
 namespace {
 
 // Items of the book menu and the whole menus shown only while a book is open.
-const char *const BookMenuItems[] = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
+const char *const BookMenuItems[] = {"C2", "N20", "B2", "N5", "N9",
+                                     "P1", "N4",  "N7", "R1", "ImportBills"};
 const char *const BookMenus[] = {"E1", "B1", "N10", "N12"};
 
 } // namespace
@@ -734,6 +742,50 @@ void TfrmMain::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
         mySum();
+}
+
+namespace {
+
+QStringList droppedFiles(const QMimeData *mime)
+{
+    QStringList files;
+    if (mime)
+        for (const QUrl &url : mime->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!TfrmDM::instance()->currentBook().isEmpty() && !droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty() || TfrmDM::instance()->currentBook().isEmpty())
+        return;
+    event->acceptProposedAction();
+    importFiles(files);
+}
+
+void TfrmMain::importFiles(const QStringList &paths)
+{
+    // The import window that is open takes them, else a new one.
+    TfrmImport *window = nullptr;
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+        if (auto *open = qobject_cast<TfrmImport *>(sub->widget())) {
+            window = open;
+            m_mdiArea->setActiveSubWindow(sub);
+        }
+    if (!window)
+        window = qobject_cast<TfrmImport *>(openWindow(QStringLiteral("TfrmImport")));
+    if (window)
+        window->addFiles(paths);
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

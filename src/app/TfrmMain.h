@@ -47,6 +47,10 @@ public:
     // Then the kept monthly totals are checked, once a start.
     void backUpAutomatically();
 
+    // Bill files dropped on the window: the import window reads them (the open
+    // one, else a new one). Only while a book is open.
+    void importFiles(const QStringList &paths);
+
     // Shows or hides the book menus: those that work on the open book.
     void myShow(bool show);
     // Whether myShow shows and hides the menu or menu item of that name.
@@ -62,6 +66,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     struct MenuItem;

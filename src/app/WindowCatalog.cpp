@@ -13,6 +13,7 @@
 #include "entries/TfrmChangeT.h"
 #include "entries/TfrmTZ.h"
 #include "history/HistoryWindows.h"
+#include "import/TfrmImport.h"
 #include "planning/ScheduleWindows.h"
 #include "planning/TfrmBudget.h"
 #include "planning/TfrmReconcile.h"
@@ -62,6 +63,7 @@ const std::vector<Entry> &all()
         {"TfrmPage1", K::MdiChild, make<TfrmPage1>},
         {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
+        {"TfrmImport", K::MdiChild, make<TfrmImport>},
         {"TfrmSchedule", K::MdiChild, make<TfrmSchedule>},
         {"TfrmDue", K::MdiChild, make<TfrmDue>},
         {"TfrmReconcile", K::MdiChild, make<TfrmReconcile>},

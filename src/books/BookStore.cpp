@@ -70,6 +70,8 @@ const std::vector<DefaultList> &defaultLists()
 const char *const PerBookTables[] = {
     "InD", "OutD", "SAccount", "InTable", "OutTable", "ChangeT", "Borrow", "Debt", "TD", "TTable",
     "MonthTotal", "MonthNameTotal", "History",
+    // Imports: accounts, categories and rules remembered, batches and what they wrote.
+    "ImportAccount", "ImportCategory", "ImportRule", "ImportBatch", "ImportEntry",
     // Household planning: settings, schedules, budgets, reconciliations.
     "BookSetting", "Schedule", "SchedulePost", "Budget", "BudgetRollover", "Reconcile"};
 struct ChildTable

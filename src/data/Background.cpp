@@ -100,7 +100,14 @@ int interruptedOrGivingWay(void *shared)
 
 constexpr int StepsBetweenChecks = 1000;
 
+thread_local Context *t_current = nullptr;
+
 } // namespace
+
+Context *current()
+{
+    return t_current;
+}
 
 // ---- Context ----------------------------------------------------------------------
 
@@ -220,6 +227,7 @@ Job::Job(Work work) : m_shared(std::make_shared<Context::Shared>())
     m_thread = QThread::create([shared = m_shared, work = std::move(work), dataFile] {
         using Outcome = Context::Shared::Outcome;
         Context context(dataFile, shared);
+        t_current = &context;
         for (;;) {
             shared->gaveWay = false;
             shared->percent = -2; // a new try reports from its start
@@ -242,6 +250,7 @@ Job::Job(Work work) : m_shared(std::make_shared<Context::Shared>())
                 QThread::msleep(5);
             context.rollBack();
         }
+        t_current = nullptr;
     });
     connect(m_thread, &QThread::finished, this, &Job::finish);
     m_thread->start();

@@ -19,6 +19,14 @@ struct sqlite3;
 // hands back nothing.
 namespace Background {
 
+class Context;
+
+// The context of the job whose work runs on this thread; nullptr on the screen's
+// thread. The data module's connection is then the work's (TfrmDM::database), so
+// that the program's own services (the ledger, its checks and kept totals) run
+// unchanged on a worker.
+Context *current();
+
 // Thrown by Context::checkCancelled: the work stops and its job ends quietly.
 struct Cancelled
 {

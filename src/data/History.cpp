@@ -3,13 +3,13 @@
 #include "data/Dates.h"
 #include "data/Ledger.h"
 #include "data/Money.h"
+#include "data/Rows.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace History {
 
@@ -50,18 +50,6 @@ std::vector<Op> opsOf(qint64 action, bool backwards)
     return ops;
 }
 
-QVariantMap current(const QString &table, const QVariant &key)
-{
-    QSqlQuery row = Sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key}).exec();
-    QVariantMap out;
-    if (!row.next())
-        return out;
-    const QSqlRecord record = row.record();
-    for (int i = 0; i < record.count(); ++i)
-        out[record.fieldName(i)] = row.value(i);
-    return out;
-}
-
 bool isAccounts(const QString &table)
 {
     return table.compare(QLatin1String("SAccount"), Qt::CaseInsensitive) == 0;
@@ -91,7 +79,7 @@ QString changedSince(const Op &op)
 // to `to` (empty: gone), through the ledger.
 void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVariantMap &to)
 {
-    const QVariantMap now = current(op.table, op.key);
+    const QVariantMap now = Rows::read(op.table, op.key);
     if (op.op == QLatin1String("balance")) {
         if (now.isEmpty() || !matches(now, from, true))
             throw DbError(changedSince(op));
@@ -139,6 +127,14 @@ void replay(const QString &book, const Action &action, bool backwards)
     Sql(QStringLiteral("update History set Undone=? where ID=?"),
         {backwards ? Undone : Done, action.id})
         .exec();
+    // A bill import stands or not with the action that imported it, and with the
+    // one that took it back: its bill keys count as imported only while it stands.
+    Sql(QStringLiteral("update ImportBatch set Undone=? where HistoryID=?"),
+        {backwards ? 1 : 0, action.id})
+        .exec();
+    Sql(QStringLiteral("update ImportBatch set Undone=? where UndoneBy=?"),
+        {backwards ? 0 : 1, action.id})
+        .exec();
     ledger.commit();
 }
 
@@ -182,7 +178,7 @@ void record(const QString &book, const QString &window, const QString &descripti
                            "Before,After,Binned) values (?,?,?,?,?,?,?,?,?)"),
             {action, ++seq, op.op, op.table, op.key, Ledger::describe(op), encode(op.before),
              encode(op.after), op.op == QLatin1String("delete") ? 1 : 0})
-            .exec();
+            .insert(); // prepared once for an import's thousands of rows
 }
 
 std::optional<Action> undoable(const QString &book)

@@ -83,11 +83,12 @@ bool withinRange(Money value, std::int64_t limit)
     return value.units() <= limit && value.units() >= -limit;
 }
 
-Money plus(Money a, Money b, const QString &rangeMessage)
+// `rangeMessage` says what went wrong, made only then.
+template <typename Message> Money plus(Money a, Money b, const Message &rangeMessage)
 {
     std::int64_t sum = 0;
     if (__builtin_add_overflow(a.units(), b.units(), &sum))
-        throw DbError(rangeMessage);
+        throw DbError(rangeMessage());
     return Money::fromUnits(sum);
 }
 
@@ -655,8 +656,8 @@ void Ledger::move(const Movements &movements, int sign, Missing missing)
         if (id < 0)
             continue;
         Account &account = m_accounts.at(id);
-        account.now =
-            plus(account.now, sign > 0 ? amount : -amount, accountRangeMessage(account.name));
+        account.now = plus(account.now, sign > 0 ? amount : -amount,
+                           [&account] { return accountRangeMessage(account.name); });
     }
 }
 
@@ -733,9 +734,9 @@ void Ledger::moveFigures(const FollowUpKind &kind, const QVariantMap &entry,
     const Money first = amountOf(record, kind.amounts.front());
     const Money last = amountOf(record, kind.amounts.back());
     const Money outstanding =
-        plus(amountOf(entry, kind.outstanding), sign > 0 ? -first : first, figureRangeMessage());
+        plus(amountOf(entry, kind.outstanding), sign > 0 ? -first : first, figureRangeMessage);
     const Money running =
-        plus(amountOf(entry, kind.running), sign > 0 ? last : -last, figureRangeMessage());
+        plus(amountOf(entry, kind.running), sign > 0 ? last : -last, figureRangeMessage);
     if (!withinRange(outstanding, MaxBalanceUnits) || !withinRange(running, MaxBalanceUnits))
         throw DbError(figureRangeMessage());
     Sql(QStringLiteral("update %1 set %2=?,%3=? where ID=?")

@@ -33,6 +33,12 @@ const std::vector<Use> &uses()
         {K::Member, "DebtR", "FName", All, "Debt", "DID"},
         {K::Member, "TTable", "FName", All},
         {K::Member, "TTableR", "FName", All, "TTable", "TID"},
+        {K::Account, "ImportAccount", "AName", Book, nullptr, nullptr, true},
+        {K::ExpenseCategory, "ImportCategory", "OName", Book, nullptr, nullptr, true},
+        {K::IncomeCategory, "ImportCategory", "IName", Book, nullptr, nullptr, true},
+        {K::ExpenseCategory, "ImportRule", "OName", Book, nullptr, nullptr, true},
+        {K::IncomeCategory, "ImportRule", "IName", Book, nullptr, nullptr, true},
+        {K::Member, "ImportRule", "FName", All, nullptr, nullptr, true},
         // What recurring entries will post.
         {K::Account, "Schedule", "AName", Book},
         {K::Account, "Schedule", "NewN", Book},
@@ -111,7 +117,7 @@ int usageCount(Kind kind, const QString &name, const QString &book)
 {
     int count = 0;
     for (const Use &use : uses()) {
-        if (use.kind != kind)
+        if (use.kind != kind || use.setting)
             continue;
         Sql sql(QStringLiteral("select count(*) from %1 where %2=?")
                     .arg(QLatin1String(use.table), QLatin1String(use.column)),

@@ -25,7 +25,9 @@ enum class Scope
 
 // One column that names a reference. A table without BName of its own (the
 // repayment, collection and return rows) belongs to the book of its parent row.
-// Rows of a book that is gone do not count as naming a reference.
+// Rows of a book that is gone do not count as naming a reference. A setting (what
+// an import maps a payment method to) follows a rename but does not keep the name
+// from being deleted: a setting naming what is gone counts as none.
 struct Use
 {
     Kind kind;
@@ -34,6 +36,7 @@ struct Use
     Scope scope;
     const char *parentTable = nullptr;
     const char *parentKey = nullptr;
+    bool setting = false;
 };
 
 const std::vector<Use> &uses();

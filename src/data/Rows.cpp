@@ -4,6 +4,7 @@
 #include "data/Sql.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 
 namespace Rows {
@@ -45,8 +46,7 @@ QVariant insert(const QString &table, const QVariantMap &row)
     return Sql(QStringLiteral("insert into %1 (%2) values (%3)")
                    .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
                row.values())
-        .exec()
-        .lastInsertId();
+        .insert();
 }
 
 int update(const QString &table, const QVariantMap &row, const QVariant &key)
@@ -57,6 +57,18 @@ int update(const QString &table, const QVariantMap &row, const QVariant &key)
                row.values() << key)
         .exec()
         .numRowsAffected();
+}
+
+QVariantMap read(const QString &table, const QVariant &key)
+{
+    QSqlQuery query = Sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key}).exec();
+    QVariantMap row;
+    if (!query.next())
+        return row;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        row[record.fieldName(i)] = query.value(i);
+    return row;
 }
 
 } // namespace Rows

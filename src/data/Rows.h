@@ -16,5 +16,7 @@ QString noBookMessage();
 // rows written (0: the key is gone).
 QVariant insert(const QString &table, const QVariantMap &row);
 int update(const QString &table, const QVariantMap &row, const QVariant &key);
+// The stored row of that key, column by column; empty when there is none.
+QVariantMap read(const QString &table, const QVariant &key);
 
 } // namespace Rows

@@ -133,6 +133,42 @@ std::vector<Table> makeTables()
          nullptr,
          nullptr,
          4},
+        // Bills imported: what each payment method and app category is in the book,
+        // the user's rules, and each import with the entries it wrote and their bill keys.
+        {"ImportAccount",
+         {key(), text("BName"), text("Method"), text("AName")},
+         nullptr,
+         nullptr,
+         nullptr,
+         5},
+        {"ImportCategory",
+         {key(), text("BName"), text("AppName"), text("OName"), text("IName")},
+         nullptr,
+         nullptr,
+         nullptr,
+         5},
+        {"ImportRule",
+         {key(), text("BName"), text("Pattern"), text("OName"), text("IName"), text("FName")},
+         nullptr,
+         nullptr,
+         nullptr,
+         5},
+        // A batch stands while Undone is 0; HistoryID is the action that imported it,
+        // UndoneBy the one that took it back (each undone and redone in 编辑).
+        {"ImportBatch",
+         {key(), text("BName"), text("Made"), text("Files"), count("Entries"), count("Undone"),
+          count("HistoryID"), count("UndoneBy")},
+         nullptr,
+         nullptr,
+         nullptr,
+         5},
+        {"ImportEntry",
+         {key(), text("BName"), count("BatchID"), text("BillKey"), text("Method"), date("BillDate"),
+          money("Amount"), text("EntryTable"), count("EntryID"), text("Snapshot")},
+         nullptr,
+         "BatchID",
+         nullptr,
+         5},
         // A book's own settings by name (the day its household month starts).
         {"BookSetting",
          {key(), text("BName"), text("SKey"), text("SValue")},
@@ -201,6 +237,8 @@ struct LaterIndex
 const LaterIndex LaterIndexes[] = {
     {"InTable", "idx_InTable_book_money", "BName, IMoney", 3},
     {"OutTable", "idx_OutTable_book_money", "BName, OMoney", 3},
+    // A bill row imported before is found by its key.
+    {"ImportEntry", "idx_ImportEntry_book_key", "BName, BillKey", 5},
 };
 
 QString createStatement(const LaterIndex &index)

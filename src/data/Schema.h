@@ -38,6 +38,7 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 3: incomes and expenses indexed by amount (LaterIndex).
 // 4: the history of actions, for undo and the recycle bin (History, HistoryRow,
 //    BinnedBook).
+// 5: bill imports (ImportAccount, ImportCategory, ImportRule, ImportBatch, ImportEntry).
 // 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile,
 //    Budget, BudgetRollover).
 constexpr int UserVersion = 6;
@@ -52,7 +53,8 @@ void create(QSqlDatabase db);
 // The file's layout version (PRAGMA user_version).
 int version(QSqlDatabase db);
 // Creates the tables and indexes a file of an older version lacks, in the
-// caller's transaction (what they hold is the caller's to fill).
+// caller's transaction (what they hold is the caller's to fill); those it has
+// already are left as they are.
 void addTablesSince(QSqlDatabase db, int fromVersion);
 
 // The reason a database is not one of ours, or an empty text when it is.

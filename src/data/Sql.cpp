@@ -1,10 +1,12 @@
 #include "data/Sql.h"
 
+#include "data/Background.h"
 #include "data/TfrmDM.h"
 
 #include <QMutex>
 #include <QSqlError>
 #include <atomic>
+#include <sqlite3.h>
 #include <utility>
 
 namespace {
@@ -119,6 +121,66 @@ Sql operator+(Sql left, const Sql &right)
     return left.add(right);
 }
 
+namespace {
+
+thread_local SqlReuse *t_reuse = nullptr;
+
+} // namespace
+
+SqlReuse::SqlReuse() : m_outer(t_reuse)
+{
+    t_reuse = this;
+}
+
+SqlReuse::~SqlReuse()
+{
+    t_reuse = m_outer;
+    for (sqlite3_stmt *statement : std::as_const(m_statements))
+        sqlite3_finalize(statement);
+}
+
+namespace {
+
+// A value bound as Qt's SQLite driver binds it: a null QString is NULL.
+void bindValue(sqlite3_stmt *statement, int at, const QVariant &value)
+{
+    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull())) {
+        sqlite3_bind_null(statement, at);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(statement, at, value.toLongLong());
+        return;
+    case QMetaType::Double:
+        sqlite3_bind_double(statement, at, value.toDouble());
+        return;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        sqlite3_bind_blob(statement, at, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        const QString text = value.toString();
+        sqlite3_bind_text16(statement, at, text.utf16(), int(text.size() * sizeof(QChar)),
+                            SQLITE_TRANSIENT);
+    }
+    }
+}
+
+DbError notSaved(sqlite3 *handle)
+{
+    return DbError::fromSqlite(sqlite3_extended_errcode(handle),
+                               QString::fromUtf8(sqlite3_errmsg(handle)),
+                               QStringLiteral("数据没有保存"));
+}
+
+} // namespace
+
 QSqlQuery Sql::exec(const QSqlDatabase &db) const
 {
     if (!db.isOpen())
@@ -139,6 +201,33 @@ QSqlQuery Sql::exec(const QSqlDatabase &db) const
 QSqlQuery Sql::exec() const
 {
     return exec(TfrmDM::instance()->database());
+}
+
+QVariant Sql::insert() const
+{
+    const QSqlDatabase db = TfrmDM::instance()->database();
+    if (!t_reuse)
+        return exec(db).lastInsertId();
+    if (g_recording)
+        record(m_text, m_values);
+    sqlite3 *handle = Background::handleOf(db);
+    sqlite3_stmt *&statement = t_reuse->m_statements[db.connectionName() + QChar(0x1F) + m_text];
+    if (!statement &&
+        sqlite3_prepare16_v2(handle, m_text.utf16(), -1, &statement, nullptr) != SQLITE_OK) {
+        const DbError error = notSaved(handle);
+        t_reuse->m_statements.remove(db.connectionName() + QChar(0x1F) + m_text);
+        throw error;
+    }
+    sqlite3_reset(statement);
+    for (int i = 0; i < m_values.size(); ++i)
+        bindValue(statement, i + 1, m_values.at(i));
+    if (sqlite3_step(statement) != SQLITE_DONE) {
+        const DbError error = notSaved(handle);
+        sqlite3_reset(statement);
+        throw error;
+    }
+    sqlite3_reset(statement);
+    return qlonglong(sqlite3_last_insert_rowid(handle));
 }
 
 QVariant Sql::scalar() const

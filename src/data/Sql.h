@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -7,6 +8,7 @@
 #include <stdexcept>
 
 class QSqlError;
+struct sqlite3_stmt;
 
 // A failure of the database or of a check made while writing, with the message
 // the user is shown.
@@ -44,6 +46,9 @@ public:
     // Prepares, binds and executes on the connection; throws DbError on failure.
     QSqlQuery exec(const QSqlDatabase &db) const;
     QSqlQuery exec() const;
+    // Runs an insert on the data module's connection and returns the new row's key;
+    // prepared once while a SqlReuse lives on this thread.
+    QVariant insert() const;
     // The first column of the first row, or an invalid QVariant when there is no row.
     QVariant scalar() const;
     // True when the statement returns at least one row.
@@ -55,6 +60,25 @@ private:
 };
 
 Sql operator+(Sql left, const Sql &right);
+
+// While one lives on a thread, every Sql::insert run there is prepared once per
+// connection and text and run again with its new values, bound straight through
+// SQLite: an action that writes many thousands of rows (an import) does not
+// prepare each. The statements are let go when it ends, before any connection
+// could close.
+class SqlReuse
+{
+public:
+    SqlReuse();
+    ~SqlReuse();
+    SqlReuse(const SqlReuse &) = delete;
+    SqlReuse &operator=(const SqlReuse &) = delete;
+
+private:
+    friend class Sql;
+    QHash<QString, sqlite3_stmt *> m_statements; // by connection and text
+    SqlReuse *m_outer;
+};
 
 // Every statement run through Sql while recording is on, in the order they ran,
 // with the values bound to them: what the windows issue, for checking its query

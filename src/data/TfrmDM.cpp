@@ -68,6 +68,9 @@ QString TfrmDM::databasePath() const
 
 QSqlDatabase TfrmDM::database() const
 {
+    // Work on a worker thread uses its own connection.
+    if (Background::Context *work = Background::current())
+        return work->database();
     return QSqlDatabase::database(m_connectionName, false);
 }
 

@@ -36,6 +36,8 @@ public:
 
     QString dataDir() const { return m_dataDir; }
     QString databasePath() const;
+    // The connection to the data file; on a worker thread, its work's own
+    // (Background::current). Throws DbError there when it cannot be opened.
     QSqlDatabase database() const;
     bool isOpen() const;
     // Why the database could not be opened at start-up; empty when it is open.

@@ -87,8 +87,8 @@ void TestHelpWindows::firstUseAndHelpOpenTheManualWithItsPictures()
         QVERIFY(qobject_cast<TfrmFirstUse *>(sub->widget()) && sub->isMaximized());
 
     QTextBrowser *browser = qobject_cast<TfrmFirstUse *>(windows.first()->widget())->browser();
-    for (const char *topic :
-         {"首页", "净资产", "快捷键", "债权", "导出与打印", "自动备份", "数据保存在哪里"})
+    for (const char *topic : {"首页", "净资产", "快捷键", "债权", "导出与打印", "自动备份",
+                              "导入支付宝", "数据保存在哪里"})
         QVERIFY2(browser->toPlainText().contains(QString::fromUtf8(topic)), topic);
     QFile page(":/manual/index.html");
     QVERIFY(page.open(QIODevice::ReadOnly));

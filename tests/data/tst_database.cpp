@@ -34,18 +34,20 @@ void TestDatabase::createsEveryTableWithItsColumns()
 {
     TestEnvironment env;
     const QStringList expected = {
-        "SBook",      "SAccount",      "InD",         "OutD",     "TD",           "SFamily",
-        "InTable",    "OutTable",      "ChangeT",     "Borrow",   "BorrowR",      "Debt",
-        "DebtR",      "TTable",        "TTableR",     "SZTable",  "MonthTotal",   "History",
-        "HistoryRow", "BinnedBook",    "BookSetting", "Schedule", "SchedulePost", "Reconcile",
-        "Budget",     "BudgetRollover"};
+        "SBook",         "SAccount",       "InD",          "OutD",        "TD",
+        "SFamily",       "InTable",        "OutTable",     "ChangeT",     "Borrow",
+        "BorrowR",       "Debt",           "DebtR",        "TTable",      "TTableR",
+        "SZTable",       "MonthTotal",     "History",      "HistoryRow",  "BinnedBook",
+        "ImportAccount", "ImportCategory", "ImportRule",   "ImportBatch", "ImportEntry",
+        "BookSetting",   "Schedule",       "SchedulePost", "Reconcile",   "Budget",
+        "BudgetRollover"};
     QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
                            "name not like 'sqlite_%' order by name")
                            .exec();
     QStringList present;
     while (tables.next())
         present << tables.value(0).toString();
-    QCOMPARE(present.size(), 27);
+    QCOMPARE(present.size(), 32);
     for (const QString &t : expected)
         QVERIFY2(present.contains(t), qPrintable(t));
 

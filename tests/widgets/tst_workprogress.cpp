@@ -25,13 +25,15 @@ void TestWorkProgress::resultsAndFailuresComeBackToTheScreensThread()
     Db::insertBook("甲");
     QObject receiver;
     qlonglong books = -1;
-    QString connection, failure;
+    QString connection, dataModuleConnection, failure;
     bool ranOnWorker = false, late = false;
     Background::run(
         &receiver,
-        [&ranOnWorker, &connection](Background::Context &work) {
+        [&ranOnWorker, &connection, &dataModuleConnection](Background::Context &work) {
             ranOnWorker = QThread::currentThread() != qApp->thread();
             connection = work.database().connectionName();
+            // The program's services run on the worker with the work's connection.
+            dataModuleConnection = TfrmDM::instance()->database().connectionName();
             QSqlQuery count = Sql("select count(*) from SBook").exec(work.database());
             count.next();
             return count.value(0).toLongLong();
@@ -52,6 +54,7 @@ void TestWorkProgress::resultsAndFailuresComeBackToTheScreensThread()
     QCOMPARE(books, 1);
     QVERIFY(ranOnWorker);
     QVERIFY(connection != env.dm()->database().connectionName());
+    QCOMPARE(dataModuleConnection, connection);
     QVERIFY(!QSqlDatabase::contains(connection)); // closed on its thread
     QVERIFY2(failure.startsWith("数据没有读出"), qPrintable(failure));
     QVERIFY(!late);

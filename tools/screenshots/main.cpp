@@ -12,6 +12,7 @@
 #include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "import/TfrmImport.h"
 #include "planning/Budget.h"
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
@@ -215,6 +216,38 @@ void pressInNextDialog(const QString &button)
     });
 }
 
+// The import window with bills of 支付宝 and 微信 read, some payment methods without
+// an account yet; its settings page; and the list of imports once they are imported.
+void saveImportWindow(QWidget *main, TfrmImport *window, const QDir &out)
+{
+    const QString bills = QStringLiteral(QINGHEBU_BILL_FIXTURES "/");
+    window->addFiles({bills + QStringLiteral("alipay.csv"), bills + QStringLiteral("wechat.csv")});
+    const auto tab = [&](int index, const QString &name) {
+        window->findChild<QTabWidget *>(QStringLiteral("Tabs"))->setCurrentIndex(index);
+        QApplication::processEvents();
+        save(main, out, name);
+    };
+    // Two payment methods given an account, the others still to choose.
+    for (const char *method : {"余额", "花呗"})
+        if (auto *box = window->findChild<QComboBox *>(QStringLiteral("Method_") +
+                                                       QString::fromUtf8(method))) {
+            box->setCurrentIndex(1);
+            emit box->activated(1);
+        }
+    tab(0, QStringLiteral("TfrmImport"));
+    tab(1, QStringLiteral("TfrmImport-settings"));
+    const QStringList methods = window->plan().methods();
+    for (const QString &method : methods)
+        if (auto *box = window->findChild<QComboBox *>(QStringLiteral("Method_") + method);
+            box && box->currentIndex() <= 0) {
+            box->setCurrentIndex(1);
+            emit box->activated(1);
+        }
+    window->ButImportClick();
+    tab(0, QStringLiteral("TfrmImport-imported"));
+    tab(2, QStringLiteral("TfrmImport-batches"));
+}
+
 // Qt's own windows, which must speak Chinese whatever the system's language: a
 // date picker's calendar, a file dialog and a Yes/No question.
 void saveQtDialogs(const QDir &out)
@@ -300,6 +333,11 @@ int main(int argc, char *argv[])
         }
         QWidget *child = main.openWindow(name);
         QApplication::processEvents();
+        if (auto *import = qobject_cast<TfrmImport *>(child)) {
+            saveImportWindow(&main, import, out);
+            main.closeAllChildren();
+            continue;
+        }
         save(&main, out, name);
         // Windows with a quick filter show it too, under the filter dialog's name.
         if (auto *query = child->findChild<QPushButton *>(QStringLiteral("ButQuery"))) {

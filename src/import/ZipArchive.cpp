@@ -1,0 +1,116 @@
+#include "import/ZipArchive.h"
+
+#include "import/Bill.h"
+
+#include <QStringDecoder>
+#include <zip.h>
+
+namespace {
+
+// Member names are UTF-8 when the archive says so, else in the system's code page of
+// whoever made it: GBK for archives made in China.
+QString decodedName(const char *raw)
+{
+    const QByteArray bytes(raw);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString name = utf8(bytes);
+    if (!utf8.hasError())
+        return name;
+    QStringDecoder gbk("GB18030");
+    return gbk(bytes);
+}
+
+QString damagedMessage(const QString &file)
+{
+    return QStringLiteral("文件“%1”不是完整的 ZIP 压缩包（可能没有下载完或已损坏）。").arg(file);
+}
+
+} // namespace
+
+bool ZipArchive::looksLikeZip(const QByteArray &bytes)
+{
+    return bytes.startsWith("PK\x03\x04") || bytes.startsWith("PK\x05\x06");
+}
+
+ZipArchive::ZipArchive(const QByteArray &bytes, const QString &shownName)
+    : m_bytes(bytes), m_shownName(shownName)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_buffer_create(m_bytes.constData(), m_bytes.size(), 0, &error);
+    if (source)
+        m_zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    zip_error_fini(&error);
+    if (!m_zip) {
+        zip_source_free(source);
+        throw Bills::Error(damagedMessage(shownName));
+    }
+    const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char *raw = zip_get_name(m_zip, zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        if (raw && !QByteArray(raw).endsWith('/'))
+            m_names << decodedName(raw);
+        else
+            m_names << QString(); // a folder: keeps the indexes in step
+    }
+}
+
+ZipArchive::~ZipArchive()
+{
+    if (m_zip)
+        zip_discard(m_zip);
+}
+
+bool ZipArchive::isEncrypted(const QString &name) const
+{
+    const qsizetype index = m_names.indexOf(name);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (index < 0 || zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat) != 0)
+        return false;
+    return (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
+}
+
+QByteArray ZipArchive::read(const QString &name, const QString &password) const
+{
+    const qsizetype index = name.isEmpty() ? -1 : m_names.indexOf(name);
+    if (index < 0)
+        throw Bills::Error(damagedMessage(m_shownName));
+    const bool encrypted = isEncrypted(name);
+    if (encrypted && password.isEmpty())
+        throw Bills::PasswordError(
+            QStringLiteral("压缩包“%1”有密码，请输入解压密码（在支付宝或微信中申请帐单时显示）。")
+                .arg(m_shownName),
+            false);
+    const QString wrong = QStringLiteral("压缩包“%1”的解压密码不对，请重新输入。").arg(m_shownName);
+    const QByteArray pw = password.toUtf8();
+    zip_file_t *file = zip_fopen_index_encrypted(m_zip, zip_uint64_t(index), 0,
+                                                 encrypted ? pw.constData() : nullptr);
+    if (!file) {
+        const int code = zip_error_code_zip(zip_get_error(m_zip));
+        if (code == ZIP_ER_WRONGPASSWD)
+            throw Bills::PasswordError(wrong, true);
+        if (code == ZIP_ER_ENCRNOTSUPP)
+            throw Bills::Error(
+                QStringLiteral("压缩包“%1”的加密方式本程序不能解开。").arg(m_shownName));
+        throw Bills::Error(damagedMessage(m_shownName));
+    }
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat);
+    QByteArray out;
+    if (stat.valid & ZIP_STAT_SIZE)
+        out.reserve(qsizetype(stat.size));
+    char buffer[65536];
+    zip_int64_t got = 0;
+    while ((got = zip_fread(file, buffer, sizeof buffer)) > 0)
+        out.append(buffer, qsizetype(got));
+    zip_fclose(file);
+    // The traditional method checks a password by one byte only: a wrong one that
+    // passes gives garbage, which inflating or the checksum then refuses.
+    if (got < 0 && encrypted)
+        throw Bills::PasswordError(wrong, true);
+    if (got < 0)
+        throw Bills::Error(damagedMessage(m_shownName));
+    return out;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+typedef struct zip zip_t;
+
+// A ZIP archive read from memory with libzip: the bills the apps mail (their
+// members encrypted with the traditional method or AES, one password for all) and
+// the container of an XLSX workbook. Failures throw Bills::Error naming the file.
+class ZipArchive
+{
+public:
+    // The first bytes of every ZIP archive (and so of every XLSX file).
+    static bool looksLikeZip(const QByteArray &bytes);
+
+    // `shownName` names the archive in messages. Throws when it is no ZIP archive or
+    // is damaged.
+    ZipArchive(const QByteArray &bytes, const QString &shownName);
+    ~ZipArchive();
+    ZipArchive(const ZipArchive &) = delete;
+    ZipArchive &operator=(const ZipArchive &) = delete;
+
+    // The files it holds (folders left out), names decoded from UTF-8 or GBK.
+    QStringList names() const { return m_names; }
+    bool contains(const QString &name) const { return m_names.contains(name); }
+    bool isEncrypted(const QString &name) const;
+    // A member's bytes. An encrypted member needs the password: without one, or with
+    // a wrong one, PasswordError is thrown.
+    QByteArray read(const QString &name, const QString &password = {}) const;
+
+private:
+    QByteArray m_bytes; // libzip reads from it while the archive is open
+    QString m_shownName;
+    zip_t *m_zip = nullptr;
+    QStringList m_names;
+};

@@ -1,0 +1,391 @@
+#include "books/BookStore.h"
+#include "data/History.h"
+#include "data/Ledger.h"
+#include "data/MonthTotals.h"
+#include "data/Schema.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "import/BillImport.h"
+#include "import/BillReader.h"
+#include "import/ImportCommand.h"
+#include "support/BillFiles.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+using Import::Status;
+
+namespace {
+
+const QString Book = QStringLiteral("家");
+
+QString fixture(const QString &name)
+{
+    return QStringLiteral(QINGHEBU_FIXTURES "/bills/") + name;
+}
+
+Money money(const char *text)
+{
+    return *Money::parse(QString::fromLatin1(text));
+}
+
+// A book with its default rows and the accounts the fixtures' payment methods are.
+void makeBook()
+{
+    BookStore::createBook(Book);
+    for (const char *account : {"花呗", "微信零钱", "招行信用卡"})
+        Db::insertAccount(Book, account);
+    Db::exec("insert into SFamily (FName, thePY) values ('小禾', 'XH')");
+    Import::Settings settings = Import::Settings::load(Book);
+    for (const auto &[method, account] :
+         std::initializer_list<std::pair<const char *, const char *>>{
+             {"余额", "支付宝"},
+             {"花呗", "花呗"},
+             {"招商银行储蓄卡(1234)", "招行一卡通"},
+             {"零钱", "微信零钱"},
+             {"招商银行信用卡(5678)", "招行信用卡"},
+             {"工商银行储蓄卡(6789)", "工行牡丹卡"}})
+        settings.setAccount(method, account);
+}
+
+Import::Plan planOf(const QStringList &files)
+{
+    Import::Plan plan(Import::Settings::load(Book));
+    QList<Bills::Document> documents;
+    for (const QString &file : files)
+        documents << Bills::readFile(fixture(file));
+    plan.add(documents);
+    return plan;
+}
+
+QList<Status> statuses(const Import::Plan &plan)
+{
+    QList<Status> out;
+    for (const Import::Line &line : plan.lines())
+        out << line.status;
+    return out;
+}
+
+Import::Result importFiles(const QStringList &files)
+{
+    Import::Plan plan = planOf(files);
+    return Import::write(plan);
+}
+
+int entryCount()
+{
+    return Db::count("select (select count(*) from InTable) + (select count(*) from OutTable) + "
+                     "(select count(*) from ChangeT)");
+}
+
+} // namespace
+
+class TestBillImport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rowsBecomeEntriesWithRefundsNetted();
+    void theBooksCategoriesRulesAndMembersAreApplied();
+    void reimportingAddsNothing();
+    void aBankRowOfAnAppPaymentIsToBeConfirmed();
+    void weChatRefundsAndAWithdrawalAsATransfer();
+    void aFaultInTheMiddleLeavesTheBookAsItWas();
+    void undoRestoresBalancesAndTotalsExactly();
+    void undoIsRefusedOnceAnEntryChanged();
+    void editUndoTakesAnImportBackAsOneAction();
+    void theCommandImportsLikeTheWindow();
+    void aFileOfTheLayoutBeforeGetsTheImportTables();
+};
+
+void TestBillImport::rowsBecomeEntriesWithRefundsNetted()
+{
+    TestEnvironment env;
+    makeBook();
+    // The fallback category is made when the book lacks it.
+    Db::exec("delete from OutD where OName='其他支出'");
+    Import::Plan plan = planOf({"alipay.csv"});
+    using S = Status;
+    QCOMPARE(statuses(plan), (QList<Status>{S::Refund, S::Skipped, S::Skipped, S::New, S::New,
+                                            S::New, S::New, S::Skipped, S::New, S::New}));
+    const Import::Result result = Import::write(plan);
+    QCOMPARE(result.entries, 7);
+    QCOMPARE(Db::count("select count(*) from ImportEntry where BatchID=?", {result.batch}), 7);
+    // Amounts to the unit; the partial refund nets the coat in its category and account.
+    QCOMPARE(Money::fromVariant(Db::value("select sum(OMoney) from OutTable where OName='衣服'")),
+             money("149"));
+    QCOMPARE(Db::value("select Remark from OutTable where OMoney<0").toString(),
+             QString("退款：美丽衣橱 春季外套"));
+    QCOMPARE(Db::balance(Book, "招行一卡通"), money("-167.20"));
+    QCOMPARE(Db::balance(Book, "支付宝"), money("87.66")); // +200 -100 -12.34
+    QCOMPARE(Db::balance(Book, "花呗"), money("-35.50"));
+    QCOMPARE(Db::value("select IName from InTable where IMoney=2000000").toString(),
+             QString("亲属赠予金"));
+    QCOMPARE(Db::value("select OName from OutTable where Remark like '文具店%'").toString(),
+             QString("其他支出"));
+    QCOMPARE(Db::value("select thePY from OutD where OName='其他支出'").toString(),
+             QString("QTZC"));
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+}
+
+void TestBillImport::theBooksCategoriesRulesAndMembersAreApplied()
+{
+    TestEnvironment env;
+    makeBook();
+    Import::Settings settings = Import::Settings::load(Book);
+    settings.setCategory("交通出行", true, "汽油费");
+    settings.addRule({0, "美团", "食品", "", "小禾"});
+    Import::Plan plan = planOf({"alipay.csv"});
+    plan.setMember("");
+    const auto lineOf = [&](const QString &counterparty) {
+        for (const Import::Line &line : plan.lines())
+            if (plan.rowOf(line).counterparty == counterparty)
+                return line;
+        return Import::Line();
+    };
+    QCOMPARE(lineOf("美团").category, QString("食品"));
+    QCOMPARE(lineOf("美团").member, QString("小禾"));
+    QCOMPARE(lineOf("滴滴出行").category, QString("汽油费"));
+    QVERIFY(lineOf("文具店").categoryFallback);
+    // A rule applies before the book's mapping, and to what is read later too.
+    settings.addRule({0, "滴滴", "公共汽车费", "", ""});
+    QCOMPARE(planOf({"alipay.csv"}).lines().at(4).category, QString("公共汽车费"));
+    // What the user set by hand stays when the settings change.
+    Import::Plan edited = planOf({"alipay.csv"});
+    edited.line(4).category = "旅游度假";
+    edited.line(4).ownCategory = true;
+    edited.settings().removeRule(edited.settings().rules().first().id);
+    edited.remap();
+    QCOMPARE(edited.lines().at(4).category, QString("旅游度假"));
+    QCOMPARE(Import::Settings::load(Book).rules().size(), 1);
+}
+
+void TestBillImport::reimportingAddsNothing()
+{
+    TestEnvironment env;
+    makeBook();
+    importFiles({"alipay.csv", "wechat.csv"});
+    const int entries = entryCount();
+    // The same files again, and read twice in one go (an overlapping file).
+    Import::Plan again = planOf({"alipay.csv", "alipay.csv", "wechat.csv"});
+    QCOMPARE(again.chosenCount(), 0);
+    QCOMPARE(again.tally()[int(Status::Duplicate)].count, 7 + 10 + 7);
+    QCOMPARE(again.lines().at(10).why, QString("以前已导入"));
+    QCOMPARE(again.lines().at(11).why, QString("与“alipay.csv”第 27 行相同"));
+    QVERIFY_THROWS_EXCEPTION(DbError, Import::write(again));
+    QCOMPARE(entryCount(), entries);
+}
+
+void TestBillImport::aBankRowOfAnAppPaymentIsToBeConfirmed()
+{
+    TestEnvironment env;
+    makeBook();
+    Import::Settings::load(Book).setAccount("招商银行储蓄卡(1234)", "招行一卡通");
+    // Read together: the card payments of 支付宝 and 微信 are in the banks' files too.
+    using S = Status;
+    QCOMPARE(statuses(planOf({"alipay.csv", "cmb-debit.csv"})).mid(10),
+             (QList<Status>{S::ToConfirm, S::ToConfirm, S::New, S::Skipped, S::ToConfirm}));
+    QCOMPARE(statuses(planOf({"cmb-credit.csv", "wechat.csv"})).mid(0, 4),
+             (QList<Status>{S::New, S::Skipped, S::ToConfirm, S::ToConfirm}));
+    // The app's bill imported before: the bank's rows read later are matched too.
+    importFiles({"alipay.csv"});
+    Import::Plan later = planOf({"cmb-debit.csv"});
+    QCOMPARE(statuses(later),
+             (QList<Status>{S::ToConfirm, S::ToConfirm, S::New, S::Skipped, S::ToConfirm}));
+    QVERIFY(!later.lines().first().chosen);
+    QCOMPARE(later.lines().first().why, QString("与以前导入的支付宝或微信记录是同一笔付款"));
+}
+
+void TestBillImport::weChatRefundsAndAWithdrawalAsATransfer()
+{
+    TestEnvironment env;
+    makeBook();
+    Import::Plan plan = planOf({"wechat.csv"});
+    const QList<Import::Line> &lines = plan.lines();
+    // The full refund nets the milk tea; the partial one the washing machine, on its card.
+    QCOMPARE(lines.at(0).status, Status::Refund);
+    QCOMPARE(lines.at(0).purchase, 1);
+    QCOMPARE(lines.at(0).amount, money("-15"));
+    QCOMPARE(lines.at(4).purchase, 5);
+    QCOMPARE(lines.at(4).account, QString("招行信用卡"));
+    // The withdrawal: 零钱 to the card, when chosen, with its fee as an expense.
+    Import::Line &withdrawal = plan.line(3);
+    QCOMPARE(withdrawal.kind, Import::Kind::Transfer);
+    QVERIFY(!withdrawal.chosen && Import::Plan::choosable(withdrawal));
+    QCOMPARE(withdrawal.account, QString("微信零钱"));
+    QVERIFY(withdrawal.toAccount.isEmpty()); // 招商银行(1234) names no account of the book
+    withdrawal.chosen = true;
+    QVERIFY(plan.refusal().contains("是转帐：请选择它的帐户和转入帐户"));
+    withdrawal.toAccount = "招行一卡通";
+    withdrawal.ownToAccount = true;
+    Import::write(plan);
+    QCOMPARE(Db::balance(Book, "微信零钱"), money("-533.44")); // +66.66 -15 +15 -500 -100 -0.10
+    QCOMPARE(Db::balance(Book, "招行一卡通"), money("71.84")); // +100 -28.16
+    QCOMPARE(Db::balance(Book, "招行信用卡"), money("-1200"));
+    QCOMPARE(Db::value("select OName from OutTable where OMoney=1000").toString(),
+             QString("银行手续费"));
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+}
+
+void TestBillImport::aFaultInTheMiddleLeavesTheBookAsItWas()
+{
+    TestEnvironment env;
+    makeBook();
+    Import::Plan plan = planOf({"alipay.csv"});
+    const QStringList before = Db::dump();
+    // The disk gives out at the fourth expense.
+    Db::exec("create trigger fault before insert on OutTable when (select count(*) from OutTable) "
+             ">= 3 begin select raise(abort, 'disk I/O error'); end");
+    QVERIFY_THROWS_EXCEPTION(DbError, Import::write(plan));
+    Db::exec("drop trigger fault");
+    QCOMPARE(Db::dump(), before);
+    // An account renamed in another window meanwhile: refused by the ledger, nothing kept.
+    Db::exec("update SAccount set AName='花呗（旧）' where AName='花呗'");
+    const QStringList renamed = Db::dump();
+    try {
+        Import::write(plan);
+        QFAIL("the import must be refused");
+    } catch (const DbError &e) {
+        QVERIFY2(e.message().contains("帐户“花呗”已不存在"), qPrintable(e.message()));
+    }
+    QCOMPARE(Db::dump(), renamed);
+}
+
+void TestBillImport::undoRestoresBalancesAndTotalsExactly()
+{
+    TestEnvironment env;
+    makeBook();
+    importFiles({"wechat.csv"});
+    const QStringList before = BillFiles::bookRows();
+    const Import::Result result = importFiles({"alipay.csv", "icbc.csv"});
+    QVERIFY(BillFiles::bookRows() != before);
+    Import::undo(Book, result.batch);
+    QCOMPARE(BillFiles::bookRows(), before);
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    // The bills can be imported again.
+    QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
+}
+
+void TestBillImport::undoIsRefusedOnceAnEntryChanged()
+{
+    TestEnvironment env;
+    makeBook();
+    const Import::Result result = importFiles({"alipay.csv"});
+    const QVariant edited = Db::value("select ID from OutTable where Remark like '美团%'");
+    {
+        Ledger ledger(Book);
+        ledger.saveEdit(Ledger::expense(), edited, {{"OMoney", money("36").toVariant()}});
+        ledger.commit();
+    }
+    const QStringList before = Db::dump();
+    try {
+        Import::undo(Book, result.batch);
+        QFAIL("the undo must be refused");
+    } catch (const DbError &e) {
+        QVERIFY2(e.message().startsWith("不能撤销这次导入：其中 1 条记录导入后已被修改或删除（如 "
+                                        "2024-03-10 的一条记录已修改）"),
+                 qPrintable(e.message()));
+    }
+    QCOMPARE(Db::dump(), before);
+}
+
+void TestBillImport::editUndoTakesAnImportBackAsOneAction()
+{
+    TestEnvironment env;
+    makeBook();
+    const QStringList before = BillFiles::bookRows();
+    const Import::Result result = importFiles({"alipay.csv"});
+    const QStringList imported = BillFiles::bookRows();
+    QVERIFY(History::undoable(Book)->description.startsWith("导入帐单 7 条 alipay.csv"));
+    History::undo(Book);
+    QCOMPARE(BillFiles::bookRows(), before);
+    QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
+    History::redo(Book);
+    QCOMPARE(BillFiles::bookRows(), imported);
+    QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 0);
+    // 撤销导入 is an action too: undone, the batch is back and its rows are duplicates.
+    Import::undo(Book, result.batch);
+    QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
+    QCOMPARE(Db::count("select count(*) from (" + History::binnedRows() + ")"), 0);
+    History::undo(Book);
+    QCOMPARE(BillFiles::bookRows(), imported);
+    QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 0);
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+}
+
+void TestBillImport::theCommandImportsLikeTheWindow()
+{
+    TestEnvironment env;
+    BookStore::createBook(Book);
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("微信支付账单.zip");
+    QFile csv(fixture("wechat.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    BillFiles::writeZip(zip, {{"微信支付账单(20250501-20250531).csv", csv.readAll()}},
+                        BillFiles::Encryption::Aes256, "246810");
+    const auto run = [&](QStringList args, QString *output = nullptr) {
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const int status = ImportCommand::run(
+            QStringList{"qinghebu-import", "--book", Book, "--password", "480726"} + args,
+            outStream, errStream);
+        if (output)
+            *output = out + err;
+        return status;
+    };
+    QString said;
+    const QStringList files{fixture("alipay.csv"), "--zip-password", "246810", zip};
+    QCOMPARE(run(files, &said), 2);
+    QVERIFY2(
+        said.contains("这些收/付款方式还没有对应的帐户：招商银行储蓄卡(1234)、花呗、余额、零钱"),
+        qPrintable(said));
+    QCOMPARE(run({"--password", "x", fixture("alipay.csv")}, &said), 1);
+    QCOMPARE(said, QString("密码错误：帐簿“家”没有打开。\n"));
+    const QStringList accounts{"--account", "招商银行储蓄卡(1234)=招行一卡通",
+                               "--account", "花呗=现金",
+                               "--account", "余额=支付宝",
+                               "--account", "零钱=现金",
+                               "--account", "招商银行信用卡(5678)=现金"};
+    // A re-saved bill or one of another kind among them: refused, nothing written.
+    const QStringList before = Db::dump();
+    for (const char *refused : {"alipay-resaved.csv", "contacts.csv"}) {
+        QCOMPARE(run(accounts + files + QStringList{fixture(refused)}, &said), 1);
+        QVERIFY2(said.contains(QStringLiteral("文件“%1”").arg(refused)), qPrintable(said));
+        QCOMPARE(Db::dump(), before);
+    }
+    QCOMPARE(run(accounts + QStringList{"--dry-run"} + files, &said), 0);
+    QVERIFY(said.endsWith("（试运行，没有写入）\n"));
+    QCOMPARE(entryCount(), 0);
+    QCOMPARE(run(accounts + files, &said), 0);
+    QCOMPARE(said, QString("alipay.csv：新增 6 条，重复 0 条，跳过 3 条，退款 1 条\n"
+                           "微信支付账单.zip 中的 微信支付账单(20250501-20250531).csv：新增 5 条，"
+                           "重复 0 条，跳过 2 条，退款 2 条\n"));
+    QCOMPARE(entryCount(), 14);
+    // Remembered: the accounts need not be given again, and nothing is imported twice.
+    QCOMPARE(run(files, &said), 0);
+    QCOMPARE(entryCount(), 14);
+    QVERIFY(said.startsWith("alipay.csv：新增 0 条，重复 7 条"));
+}
+
+void TestBillImport::aFileOfTheLayoutBeforeGetsTheImportTables()
+{
+    TestEnvironment env;
+    // The layout before: no import tables.
+    for (const char *table :
+         {"ImportAccount", "ImportCategory", "ImportRule", "ImportBatch", "ImportEntry"})
+        Db::exec(QStringLiteral("drop table %1").arg(QLatin1String(table)));
+    Db::exec("PRAGMA user_version = 4");
+    QVERIFY(env.dm()->reopen());
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QCOMPARE(Schema::checkOwnDatabase(env.dm()->database(), true), QString());
+    QCOMPARE(Db::count("select count(*) from sqlite_master where name='idx_ImportEntry_book_key'"),
+             1);
+    makeBook();
+    importFiles({"alipay.csv"});
+    QCOMPARE(Db::count("select count(*) from ImportEntry"), 7);
+}
+
+QTEST_MAIN(TestBillImport)
+#include "tst_billimport.moc"

@@ -1,0 +1,266 @@
+#include "import/BillReader.h"
+#include "support/BillFiles.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Bills;
+
+namespace {
+
+QString fixture(const QString &name)
+{
+    return QStringLiteral(QINGHEBU_FIXTURES "/bills/") + name;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+Money money(const char *text)
+{
+    return *Money::parse(QString::fromLatin1(text));
+}
+
+// The rows as text, field by field, to compare two readings of one bill.
+QStringList described(const QList<Document> &documents)
+{
+    QStringList out;
+    for (const Document &d : documents)
+        for (const Row &r : d.rows)
+            out << QStringList{r.date.toString(Qt::ISODate),
+                               QString::number(r.seconds),
+                               QString::number(int(r.direction)),
+                               r.amount.toPlain(),
+                               r.counterparty,
+                               r.goods,
+                               r.method,
+                               r.category,
+                               r.status,
+                               r.key,
+                               r.merchantKey,
+                               r.fee.toPlain(),
+                               QString::number(r.refund),
+                               QString::number(r.closed)}
+                       .join('|');
+    return out;
+}
+
+QString refusalOf(const QByteArray &bytes, const QString &name = "bill.csv")
+{
+    try {
+        readBytes(bytes, name, name);
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestBillReaders : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyKindIsRead_data();
+    void everyKindIsRead();
+    void theThreeWeChatVersionsGiveTheSameRows();
+    void aMailedZipOpensWithItsPassword_data();
+    void aMailedZipOpensWithItsPassword();
+    void whatIsNotUnderstoodIsRefusedWithItsReason_data();
+    void whatIsNotUnderstoodIsRefusedWithItsReason();
+    void creditCardDatesTakeTheStatementsYear();
+};
+
+void TestBillReaders::everyKindIsRead_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("title");
+    // Per direction (支出, 收入, neutral): rows and their sum; then closed rows, refunds.
+    QTest::addColumn<QList<int>>("counts");
+    QTest::addColumn<QList<Money>>("sums");
+    QTest::addColumn<int>("closed");
+    QTest::addColumn<int>("refunds");
+    QTest::addColumn<QString>("firstRow"); // date, method, counterparty, goods
+
+    QTest::newRow("支付宝") << "alipay.csv"
+                            << "支付宝交易明细" << QList<int>{6, 1, 3}
+                            << QList<Money>{money("453.04"), money("200"), money("1138")} << 1 << 2
+                            << "2024-03-28|招商银行储蓄卡(1234)|美丽衣橱|退款-春季外套";
+    QTest::newRow("支付宝 2023 年以前") << "alipay-2022.csv"
+                                        << "支付宝交易明细" << QList<int>{1, 1, 1}
+                                        << QList<Money>{money("25"), money("300"), money("500")}
+                                        << 0 << 0 << "2022-08-10|余额|肯德基|早餐套餐";
+    QTest::newRow("支付宝网页版") << "alipay-web-2016.csv"
+                                  << "支付宝交易记录（网页版）" << QList<int>{2, 1, 1}
+                                  << QList<Money>{money("75.9"), money("300"), money("16")} << 1
+                                  << 1 << "2016-05-12|余额|某书店|编程入门";
+    QTest::newRow("微信支付") << "wechat.csv"
+                              << "微信支付账单明细" << QList<int>{4, 3, 2}
+                              << QList<Money>{money("1800.96"), money("139.46"), money("300")} << 0
+                              << 2 << "2025-05-20|零钱|某某奶茶店|珍珠奶茶";
+    QTest::newRow("工商银行") << "icbc.csv"
+                              << "工商银行借记卡明细" << QList<int>{3, 1, 0}
+                              << QList<Money>{money("1241"), money("5000"), Money()} << 0 << 0
+                              << "2024-04-01|工商银行储蓄卡(6789)|某某超市|超市购物";
+    QTest::newRow("招商银行储蓄卡")
+        << "cmb-debit.csv"
+        << "招商银行储蓄卡交易明细" << QList<int>{2, 2, 1}
+        << QList<Money>{money("217.2"), money("8050"), money("2000")} << 0 << 0
+        << "2024-03-12|招商银行储蓄卡(1234)|滴滴出行科技有限公司|支付宝-滴滴快车";
+    QTest::newRow("招商银行信用卡") << "cmb-credit.csv"
+                                    << "招商银行信用卡对账单" << QList<int>{2, 0, 2}
+                                    << QList<Money>{money("1302.8"), Money(), money("1057.8")} << 0
+                                    << 1 << "2025-04-28|招商银行信用卡(5678)|某某超市|某某超市";
+}
+
+void TestBillReaders::everyKindIsRead()
+{
+    QFETCH(QString, file);
+    const QList<Document> documents = readFile(fixture(file));
+    QCOMPARE(documents.size(), 1);
+    const Document &d = documents.first();
+    QFETCH(QString, title);
+    QCOMPARE(d.title, title);
+    QList<int> counts(3, 0);
+    QList<Money> sums(3);
+    int closed = 0, refunds = 0;
+    for (const Row &r : d.rows) {
+        ++counts[int(r.direction)];
+        sums[int(r.direction)] += r.amount;
+        closed += r.closed;
+        refunds += r.refund;
+        QVERIFY2(!r.key.isEmpty() && r.line > 0, qPrintable(r.goods));
+    }
+    QTEST(counts, "counts");
+    QTEST(sums, "sums");
+    QTEST(closed, "closed");
+    QTEST(refunds, "refunds");
+    const Row &first = d.rows.first();
+    QTEST(QStringList(
+              {first.date.toString(Qt::ISODate), first.method, first.counterparty, first.goods})
+              .join('|'),
+          "firstRow");
+}
+
+void TestBillReaders::theThreeWeChatVersionsGiveTheSameRows()
+{
+    QTemporaryDir dir;
+    const QString mid2025 = dir.filePath("微信支付账单(20250501-20250531).xlsx");
+    const QString since2026 = dir.filePath("2026.xlsx");
+    BillFiles::writeWeChatWorkbook(fixture("wechat.csv"), mid2025, false);
+    BillFiles::writeWeChatWorkbook(fixture("wechat.csv"), since2026, true);
+    const QStringList csv = described(readFile(fixture("wechat.csv")));
+    QCOMPARE(csv.size(), 9);
+    QCOMPARE(described(readFile(mid2025)), csv);
+    QCOMPARE(described(readFile(since2026)), csv);
+    // The refund and the withdrawal's fee, as the bill says them.
+    const Document d = readFile(since2026).first();
+    QCOMPARE(d.rows.at(5).amount, money("1257.80"));
+    QCOMPARE(d.rows.at(3).fee, money("0.10"));
+    QCOMPARE(d.rows.at(0).category, QString("商户消费"));
+    QCOMPARE(d.rows.at(0).line, 19); // the header on row 18
+}
+
+void TestBillReaders::aMailedZipOpensWithItsPassword_data()
+{
+    QTest::addColumn<BillFiles::Encryption>("encryption");
+    QTest::newRow("traditional") << BillFiles::Encryption::Traditional;
+    QTest::newRow("AES") << BillFiles::Encryption::Aes256;
+}
+
+void TestBillReaders::aMailedZipOpensWithItsPassword()
+{
+    QFETCH(BillFiles::Encryption, encryption);
+    QTemporaryDir dir;
+    const QString zip = dir.filePath("alipay.zip");
+    BillFiles::writeZip(zip,
+                        {{"支付宝交易明细(20240301-20240331).csv", bytesOf(fixture("alipay.csv"))}},
+                        encryption, "731904");
+    const auto passwordRefusal = [&](const QString &password) {
+        try {
+            readFile(zip, password);
+        } catch (const PasswordError &e) {
+            return e.wrongPassword() ? QString("wrong") : QString("missing");
+        }
+        return QString("opened");
+    };
+    QCOMPARE(passwordRefusal(""), QString("missing"));
+    QCOMPARE(passwordRefusal("000000"), QString("wrong"));
+    const QList<Document> documents = readFile(zip, "731904");
+    QCOMPARE(documents.size(), 1);
+    QCOMPARE(documents.first().name,
+             QString("alipay.zip 中的 支付宝交易明细(20240301-20240331).csv"));
+    QCOMPARE(described(documents), described(readFile(fixture("alipay.csv"))));
+}
+
+void TestBillReaders::whatIsNotUnderstoodIsRefusedWithItsReason_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    const QByteArray header = "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
+                              "交易状态,交易订单号,商家订单号,备注,\n";
+    const auto gbk = [](const QByteArray &utf8) {
+        QStringEncoder encoder("GB18030");
+        return QByteArray(encoder(QString::fromUtf8(utf8)));
+    };
+    QTest::newRow("another kind") << bytesOf(fixture("contacts.csv"))
+                                  << "文件“bill.csv”不是本程序能读的帐单";
+    QTest::newRow("re-saved")
+        << bytesOf(fixture("alipay-resaved.csv"))
+        << "文件“bill.csv”被电子表格程序（如 Excel、WPS）打开后重新保存过：支付宝导出的是 GBK "
+           "编码，这个文件却是 UTF-8 编码";
+    QTest::newRow("seconds lost")
+        << gbk(header +
+               "2024/3/5 12:30,餐饮美食,美团,/,外卖,支出,35.50,花呗,交易成功,20240305001,/,/,\n")
+        << "重新保存过：第 2 行的交易时间“2024/3/5 12:30”少了秒";
+    QTest::newRow("order number as a number")
+        << gbk(header + "2024-03-05 "
+                        "12:30:00,餐饮美食,美团,/,外卖,支出,35.50,花呗,交易成功,2.02403E+27,/,/,\n")
+        << "第 2 行的交易订单号变成了“2.02403E+27”";
+    QTest::newRow("no amount")
+        << gbk(header +
+               "2024-03-05 "
+               "12:30:00,餐饮美食,美团,/,外卖,支出,三十五,花呗,交易成功,20240305001,/,/,\n")
+        << "文件“bill.csv”第 2 行：金额“三十五”不是金额。";
+    QTest::newRow("no direction")
+        << gbk(header + "2024-03-05 "
+                        "12:30:00,餐饮美食,美团,/,外卖,付款,35.50,花呗,交易成功,20240305001,/,/,\n")
+        << "第 2 行：收/支“付款”应为“支出”“收入”或“不计收支”。";
+    QTest::newRow("a new layout")
+        << gbk("交易时间,交易分类,交易对方,商品说明,收/支,金额,交易状态,交易订单号,\n")
+        << "第 1 行像是支付宝交易明细的表头，但缺少“收/付款方式”列";
+    QTest::newRow("damaged zip") << QByteArray("PK\x03\x04 not really", 20)
+                                 << "文件“bill.csv”不是完整的 ZIP 压缩包";
+}
+
+void TestBillReaders::whatIsNotUnderstoodIsRefusedWithItsReason()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    const QString refusal = refusalOf(bytes);
+    QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+}
+
+void TestBillReaders::creditCardDatesTakeTheStatementsYear()
+{
+    QStringEncoder gbk("GB18030");
+    const QByteArray bill =
+        gbk(QStringLiteral("招商银行信用卡对账单（2025年01月）\n交易日,记账日,交易摘要,人民币金额,"
+                           "卡号末四位,交易地金额\n"
+                           "12/30,12/31,书店,30.00,5678,30.00\n12/30,12/31,书店,30.00,5678,30.00\n"
+                           "01/03,01/04,面包店,8.50,5678,8.50\n"));
+    const QList<Row> rows = readBytes(bill, "x.csv", "x.csv").first().rows;
+    QCOMPARE(rows.at(0).date, QDate(2024, 12, 30));
+    QCOMPARE(rows.at(2).date, QDate(2025, 1, 3));
+    // Two like rows of one day stay two.
+    QVERIFY(rows.at(0).key != rows.at(1).key);
+}
+
+QTEST_GUILESS_MAIN(TestBillReaders)
+#include "tst_billreaders.moc"

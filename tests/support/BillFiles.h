@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <utility>
+
+// Bill files made for tests from the fixtures: the ZIP archives the apps mail and
+// the 微信 workbooks, written with libzip and libxlsxwriter as the apps' own tools
+// write them.
+namespace BillFiles {
+
+enum class Encryption
+{
+    None,
+    Traditional,
+    Aes256,
+};
+
+// A ZIP archive of the members (name, bytes) at `path`, each encrypted so.
+void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members,
+              Encryption encryption = Encryption::None, const QString &password = {});
+
+// The 微信 CSV bill at `csvPath` as the workbook the app writes since mid-2025:
+// Sheet1, the preamble merged across A:K, the amounts as text ("¥12.00"); with
+// `since2026`, one more note row and the amounts as numbers in a ¥ format.
+void writeWeChatWorkbook(const QString &csvPath, const QString &path, bool since2026);
+
+// The rows of the data file as Db::dump gives them, without what records the
+// actions (the history, the imports), the kept totals' lines by what they hold,
+// not by their row numbers: what an undone import must give back exactly.
+QStringList bookRows();
+
+} // namespace BillFiles

@@ -1,0 +1,34 @@
+// Imports bill files of 支付宝, 微信支付 and the banks into a book:
+//
+//   qinghebu-import --data-dir DIR --book NAME --password PW [--zip-password PW]
+//       [--account 'PAYMENT=ACCOUNT']... [--member NAME] [--dry-run] FILE...
+#include "app/Startup.h"
+#include "data/TfrmDM.h"
+#include "import/ImportCommand.h"
+
+#include <QCoreApplication>
+#include <QLockFile>
+#include <QTextStream>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout), err(stderr);
+    // One copy of the program at a time on a data folder, this command included.
+    const QString dataDir = TfrmDM::resolveDataDir();
+    QLockFile lock(Startup::lockFilePath(dataDir));
+    if (!lock.tryLock(0)) {
+        err << QStringLiteral("数据文件夹 %1 正被青禾簿使用：请先退出程序，再导入帐单。")
+                   .arg(dataDir)
+            << Qt::endl;
+        return 1;
+    }
+    // The data module finds the folder in --data-dir, as the program does.
+    TfrmDM dm;
+    if (!dm.isOpen()) {
+        err << dm.openError() << Qt::endl;
+        return 1;
+    }
+    return ImportCommand::run(app.arguments(), out, err);
+}
