@@ -1,6 +1,8 @@
 #include "app/SummaryPanel.h"
 
 #include "data/Dates.h"
+#include "data/Figures.h"
+#include "data/HouseholdMonth.h"
 #include "data/MonthTotals.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -15,6 +17,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QScrollArea>
 #include <QSqlQuery>
 #include <QVBoxLayout>
@@ -60,24 +63,22 @@ QGridLayout *figureGrid(QWidget *content)
     return grid;
 }
 
-// The months of the twelve ending with today's, "yyyy-MM", oldest first.
-QStringList lastMonths(const QDate &today)
+// The household months of the twelve ending with today's, "yyyy-MM", oldest first.
+QStringList lastMonths(const QDate &today, int startDay)
 {
     QStringList months;
-    const QDate first(today.year(), today.month(), 1);
+    const QString now = HouseholdMonth::containing(today, startDay).label;
     for (int back = Months - 1; back >= 0; --back)
-        months << isoDate(first.addMonths(-back)).left(7);
+        months << HouseholdMonth::shifted(now, -back);
     return months;
 }
 
 // The side's sums of those months, from the kept monthly totals.
 QHash<QString, Money> monthSums(const EntryColumns &side, const QString &book,
-                                const QStringList &months)
+                                const QStringList &months, int startDay)
 {
-    const QDate from = QDate::fromString(months.first() + QStringLiteral("-01"), dateFormat());
-    const QDate to = QDate::fromString(months.last() + QStringLiteral("-01"), dateFormat())
-                         .addMonths(1)
-                         .addDays(-1);
+    const QDate from = HouseholdMonth::named(months.first(), startDay).first;
+    const QDate to = HouseholdMonth::named(months.last(), startDay).last;
     EntryFilter filter;
     filter.days = {{from, to}};
     QHash<QString, Money> sums;
@@ -138,6 +139,12 @@ SummaryPanel::SummaryPanel(QWidget *area) : QWidget(nullptr)
     addSection(QStringLiteral("资金"), fundsTable());
     addSection(QStringLiteral("负债"), debtsTable());
     addSection(QStringLiteral("收支"), incomeTable());
+    // This month's budget, line by line; hidden while the book has none.
+    m_budget = new QWidget;
+    figureGrid(m_budget)->setColumnStretch(0, 0);
+    addSection(QStringLiteral("本月预算"), m_budget, SectionColumns);
+    m_budget->parentWidget()->setObjectName(QStringLiteral("GroupBudget"));
+    m_budget->parentWidget()->hide();
     addSection(QStringLiteral("近12个月收支"), monthsChart(), SectionColumns);
 
     // The page fills the area it stands in, behind the windows, and scrolls when
@@ -330,9 +337,10 @@ SummaryPanel::Figures SummaryPanel::read(const QDate &today)
     f.expense = totals.value(QStringLiteral("OutTable"));
     if (book.isEmpty())
         return f;
-    const QStringList months = lastMonths(today);
-    const QHash<QString, Money> income = monthSums(EntryTables::Income, book, months);
-    const QHash<QString, Money> expense = monthSums(EntryTables::Expense, book, months);
+    const int startDay = HouseholdMonth::startDay(book);
+    const QStringList months = lastMonths(today, startDay);
+    const QHash<QString, Money> income = monthSums(EntryTables::Income, book, months, startDay);
+    const QHash<QString, Money> expense = monthSums(EntryTables::Expense, book, months, startDay);
     for (const QString &month : months)
         f.months << Month{month, income.value(month), expense.value(month)};
     return f;
@@ -400,4 +408,56 @@ QString SummaryPanel::figureText(const QString &objectName) const
 {
     const auto *label = findChild<QLabel *>(objectName);
     return label ? label->text() : QString();
+}
+
+Budget::Status SummaryPanel::readBudget()
+{
+    TfrmDM *dm = TfrmDM::instance();
+    if (!dm || !dm->isOpen() || dm->currentBook().isEmpty() || !Budget::any(dm->currentBook()))
+        return {};
+    const QString book = dm->currentBook();
+    return Budget::status(
+        book,
+        HouseholdMonth::containing(QDate::currentDate(), HouseholdMonth::startDay(book)).label);
+}
+
+void SummaryPanel::showBudget(const Budget::Status &status)
+{
+    qDeleteAll(m_budget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+    m_budget->parentWidget()->setVisible(!status.lines.empty());
+    if (status.lines.empty())
+        return;
+    auto *grid = static_cast<QGridLayout *>(m_budget->layout());
+    // Shown at once, so that the page's size counts them.
+    const auto place = [grid](QWidget *widget, int row, int column) {
+        grid->addWidget(widget, row, column);
+        widget->show();
+    };
+    place(label(status.month, 0, false, Note), 0, 0);
+    std::vector<Budget::Line> lines = status.lines;
+    lines.push_back(status.total());
+    for (int i = 0; i < int(lines.size()); ++i) {
+        const Budget::Line &line = lines[std::size_t(i)];
+        const bool over = line.left() < Money();
+        place(label(line.name, 0, i + 1 == int(lines.size())), i + 1, 0);
+        auto *bar = new QProgressBar;
+        bar->setObjectName(QStringLiteral("BarBudget%1").arg(i));
+        bar->setRange(0, 1000);
+        bar->setValue(int(std::clamp<std::int64_t>(line.used() / (Money::Scale / 1000), 0, 1000)));
+        bar->setFormat(::Figures::percent(line.used()));
+        bar->setFixedWidth(160);
+        if (over)
+            bar->setStyleSheet(QStringLiteral("QProgressBar { text-align: center; } "
+                                              "QProgressBar::chunk { background: %1; }")
+                                   .arg(Negative.name()));
+        place(bar, i + 1, 1);
+        QLabel *figures =
+            label(QStringLiteral("已用 %1 / %2　剩余 %3")
+                      .arg(::Figures::money(line.spent), ::Figures::money(line.available()),
+                           ::Figures::money(line.left())),
+                  0, false, over ? Negative : QColor());
+        figures->setObjectName(QStringLiteral("LabBudget%1").arg(i));
+        place(figures, i + 1, 2);
+    }
+    grid->setColumnStretch(3, 1);
 }

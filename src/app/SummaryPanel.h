@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Money.h"
+#include "planning/Budget.h"
 
 #include <QDate>
 #include <QList>
@@ -14,8 +15,9 @@ class QLabel;
 
 // The home page of the main window, behind its child windows: the household's
 // position for the current book. 净资产 large; funds, liabilities, and income and
-// expense (this month and all-time) as two-column tables; a chart of the last
-// twelve months. Further sections (addSection) take their place after these.
+// expense (this household month and all-time) as two-column tables; this
+// month's budget when there is one; a chart of the last twelve months. Further sections
+// (addSection) take their place after these.
 class SummaryPanel : public QWidget
 {
     Q_OBJECT
@@ -55,6 +57,12 @@ public:
     // or more of a row's three columns.
     void addSection(const QString &heading, QWidget *content, int columns = 1);
 
+    // This household month's budget of the current book; no lines without one.
+    static Budget::Status readBudget();
+    // Shows each line's spending against its budget with a bar, and the total;
+    // the section stays hidden when there are no lines.
+    void showBudget(const Budget::Status &status);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -69,6 +77,7 @@ private:
     void showMonths(const QList<Month> &months);
 
     class QScrollArea *m_scroll = nullptr;
+    QWidget *m_budget = nullptr; // the budget section's lines
     QGridLayout *m_sections = nullptr;
     QChart *m_chart = nullptr;
     QBarSet *m_incomeBars = nullptr;

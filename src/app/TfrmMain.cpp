@@ -12,6 +12,8 @@
 #include "data/TfrmDM.h"
 #include "data/TotalsCheck.h"
 #include "import/TfrmImport.h"
+#include "planning/Budget.h"
+#include "planning/ScheduleWindows.h"
 #include "widgets/ColumnMemory.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
@@ -32,6 +34,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPageSetupDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -173,8 +176,24 @@ void TfrmMain::connectDataModule(TfrmDM *dm)
     connect(dm, &TfrmDM::bookOpened, this, [this](const QString &book) {
         showBook(book);
         backUpAutomatically();
+        Recurring::atBookOpening(
+            book, [this](const QString &note) { showNote(note, NoteSeconds * 1000); },
+            [this] { openWindow(QStringLiteral("TfrmDue")); });
     });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
+    // A save that takes a budget past 80 % or past all of it says so, once.
+    Ledger::setSpendingWatcher(
+        [self = QPointer<TfrmMain>(this)](const QString &book,
+                                          const std::vector<Ledger::Spending> &spent) {
+            if (!self)
+                return;
+            try {
+                for (const QString &note : Budget::warnings(book, spent))
+                    self->showNote(note, NoteSeconds * 1000);
+            } catch (const DbError &) {
+                // The save itself succeeded; a budget that cannot be read says nothing.
+            }
+        });
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
     connect(dm, &TfrmDM::rowsChanged, this, &TfrmMain::refreshBookWindows);
     // Every window belongs to the book that was open when it opened.
@@ -389,7 +408,11 @@ void TfrmMain::buildMenus()
          "记帐【&W】",
          {M{"N11", "收入 &I", "TfrmInTable"}, M{"O2", "支出 &O", "TfrmOutTable"},
           M{"A1", "帐户转帐 &A", "TfrmChangeT"}, M{"N18"}, M{"N21", "债务 &B", "TfrmBorrow"},
-          M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"}}},
+          M{"N22", "债权 &D", "TfrmDebt"}, M{"N32"}, M{"N33", "投资 &T", "TfrmTZ"},
+          // Household planning.
+          M{"N50"}, M{"Schedules", "周期记帐 &R", "TfrmSchedule"},
+          M{"DueEntries", "待记帐的周期记帐 &U", "TfrmDue"},
+          M{"Reconcile", "对帐 &K", "TfrmReconcile"}, M{"Budgets", "预算 &G", "TfrmBudget"}}},
         {"N12",
          "报表中心【&R】",
          {M{"N36",
@@ -613,6 +636,7 @@ void TfrmMain::mySum()
 {
     try {
         m_summary->show(SummaryPanel::read(QDate::currentDate()));
+        m_summary->showBudget(SummaryPanel::readBudget());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

@@ -14,6 +14,9 @@
 #include "entries/TfrmTZ.h"
 #include "history/HistoryWindows.h"
 #include "import/TfrmImport.h"
+#include "planning/ScheduleWindows.h"
+#include "planning/TfrmBudget.h"
+#include "planning/TfrmReconcile.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"
@@ -61,6 +64,10 @@ const std::vector<Entry> &all()
         {"TfrmPage2", K::MdiChild, make<TfrmPage2>},
         {"TfrmP_Account", K::MdiChild, make<TfrmP_Account>},
         {"TfrmImport", K::MdiChild, make<TfrmImport>},
+        {"TfrmSchedule", K::MdiChild, make<TfrmSchedule>},
+        {"TfrmDue", K::MdiChild, make<TfrmDue>},
+        {"TfrmReconcile", K::MdiChild, make<TfrmReconcile>},
+        {"TfrmBudget", K::MdiChild, make<TfrmBudget>},
         {"TfrmFirstUse", K::MdiChild, make<TfrmFirstUse>},
         {"TfrmAbout", K::Modal, make<TfrmAbout>},
         {"TfrmHistory", K::MdiChild, make<TfrmHistory>},

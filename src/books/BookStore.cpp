@@ -67,12 +67,13 @@ const std::vector<DefaultList> &defaultLists()
 }
 
 // The book's own rows, and the child rows reached only through a parent of the book.
-const char *const PerBookTables[] = {"InD",        "OutD",          "SAccount",
-                                     "InTable",    "OutTable",      "ChangeT",
-                                     "Borrow",     "Debt",          "TD",
-                                     "TTable",     "MonthTotal",    "MonthNameTotal",
-                                     "History",    "ImportAccount", "ImportCategory",
-                                     "ImportRule", "ImportBatch",   "ImportEntry"};
+const char *const PerBookTables[] = {
+    "InD", "OutD", "SAccount", "InTable", "OutTable", "ChangeT", "Borrow", "Debt", "TD", "TTable",
+    "MonthTotal", "MonthNameTotal", "History",
+    // Imports: accounts, categories and rules remembered, batches and what they wrote.
+    "ImportAccount", "ImportCategory", "ImportRule", "ImportBatch", "ImportEntry",
+    // Household planning: settings, schedules, budgets, reconciliations.
+    "BookSetting", "Schedule", "SchedulePost", "Budget", "BudgetRollover", "Reconcile"};
 struct ChildTable
 {
     const char *table, *parentKey, *parent;

@@ -1,5 +1,7 @@
 #include "data/Ledger.h"
 
+#include "data/Dates.h"
+#include "data/PinyinCode.h"
 #include "data/References.h"
 #include "data/Rows.h"
 #include "data/Sql.h"
@@ -8,6 +10,7 @@
 #include <QSqlRecord>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -205,11 +208,13 @@ Money Ledger::totalsAmount(const EntryKind &kind, const QVariantMap &row)
     return amountOf(row, kind.legs.front().amount);
 }
 
-QMap<QString, Money> Ledger::effectsOn(const QString &book)
+QMap<QString, Money> Ledger::effectsOn(const QString &book, const QString &after)
 {
     QMap<QString, Money> effects;
-    const auto add = [&](const Sql &sql, int sign) {
-        QSqlQuery sums = sql.exec();
+    const auto add = [&](Sql sql, const QString &date, const QString &group, int sign) {
+        if (!after.isEmpty())
+            sql.add(QStringLiteral(" and %1>?").arg(date), {after});
+        QSqlQuery sums = sql.add(QStringLiteral(" group by ") + group).exec();
         while (sums.next()) {
             const Money sum = Money::fromVariant(sums.value(1));
             effects[sums.value(0).toString().toLower()] += sign > 0 ? sum : -sum;
@@ -218,21 +223,22 @@ QMap<QString, Money> Ledger::effectsOn(const QString &book)
     for (const EntryKind *kind : entryKinds()) {
         for (const Leg &leg : kind->legs)
             add(Sql(QStringLiteral("select e.%1, coalesce(sum(e.%2+%3),0) from %4 e "
-                                   "where e.BName=? group by e.%1")
+                                   "where e.BName=?")
                         .arg(column(leg.account), column(leg.amount), settledExpression(*kind),
                              column(kind->table)),
                     {book}),
-                leg.sign);
+                QStringLiteral("e.") + column(kind->dateColumn),
+                QStringLiteral("e.") + column(leg.account), leg.sign);
         if (const FollowUpKind *f = kind->followUps) {
             QStringList amounts;
             for (const char *amount : f->amounts)
                 amounts << QStringLiteral("r.") + column(amount);
             add(Sql(QStringLiteral("select r.AName, coalesce(sum(%1),0) from %2 r "
-                                   "join %3 e on e.ID=r.%4 where e.BName=? group by r.AName")
+                                   "join %3 e on e.ID=r.%4 where e.BName=?")
                         .arg(amounts.join(QLatin1Char('+')), column(f->table), column(kind->table),
                              column(f->entryKey)),
                     {book}),
-                f->sign);
+                QStringLiteral("r.RDate"), QStringLiteral("r.AName"), f->sign);
         }
     }
     return effects;
@@ -258,7 +264,7 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
         amounts.push_back(leg.amount);
     checkRow(column(kind.table), row, amounts);
     move(effectOf(kind, row), +1, Missing::Refuse);
-    m_totals.add(totalsKey(kind, row), totalsAmount(kind, row), +1);
+    count(kind, row, +1);
     const QVariant key = Rows::insert(column(kind.table), row);
     // The row as written is what the history needs of it: reading it back would
     // cost an import of thousands of rows a query each.
@@ -283,8 +289,8 @@ void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap ro
     const Money alreadySettled = settled(kind, key);
     move(effectOf(kind, stored, alreadySettled), -1, Missing::Skip);
     move(effectOf(kind, edited, alreadySettled), +1, Missing::Refuse);
-    m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
-    m_totals.add(totalsKey(kind, edited), totalsAmount(kind, edited), +1);
+    count(kind, stored, -1);
+    count(kind, edited, +1);
     row.remove(QStringLiteral("ID"));
     if (Rows::update(column(kind.table), row, key) != 1)
         throw DbError(rowGoneMessage());
@@ -303,7 +309,7 @@ void Ledger::remove(const EntryKind &kind, const QVariant &key)
         throw DbError(
             QStringLiteral("该记录已有还债、收债或收益记录，不能删除！请先删除这些记录。"));
     move(effectOf(kind, stored), -1, Missing::Skip);
-    m_totals.add(totalsKey(kind, stored), -totalsAmount(kind, stored), -1);
+    count(kind, stored, -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {key}).exec();
     note(QStringLiteral("delete"), column(kind.table), key, stored, {});
 }
@@ -340,6 +346,43 @@ void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
     m_totals.add(totalsKey(kind, record, m_book), -amountOf(record, kind.amounts.front()), -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {recordKey}).exec();
     note(QStringLiteral("delete"), column(kind.table), recordKey, record, {});
+}
+
+QString Ledger::adjustmentName()
+{
+    return QStringLiteral("平帐");
+}
+
+QVariant Ledger::adjust(const QString &account, const QDate &date, Money difference,
+                        const QString &remark)
+{
+    requireBook();
+    if (difference.isZero())
+        return {};
+    const bool more = difference > Money();
+    const EntryKind &kind = more ? income() : expense();
+    const References::Target &category = References::target(
+        more ? References::Kind::IncomeCategory : References::Kind::ExpenseCategory);
+    const QString name = adjustmentName();
+    if (!References::exists(more ? References::Kind::IncomeCategory
+                                 : References::Kind::ExpenseCategory,
+                            name, m_book))
+        saveReference(QLatin1String(category.table),
+                      {{QLatin1String(category.column), name},
+                       {QStringLiteral("thePY"), PinyinCode(name)},
+                       {QStringLiteral("Remark"), QStringLiteral("对帐、修改余额时的调整")}});
+    return save(kind,
+                {{column(kind.dateColumn), isoDate(date)},
+                 {column(kind.nameColumn), name},
+                 {column(kind.legs.front().amount), (more ? difference : -difference).toVariant()},
+                 {column(kind.legs.front().account), account},
+                 {QStringLiteral("FName"), QStringLiteral("")},
+                 {QStringLiteral("Remark"), remark}});
+}
+
+QString Ledger::balanceEditRemark(Money from, Money to)
+{
+    return QStringLiteral("帐户管理修改余额：%1 改为 %2").arg(from.toGrouped(), to.toGrouped());
 }
 
 void Ledger::setBalance(const QVariant &accountKey, Money balance)
@@ -441,8 +484,21 @@ void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVaria
     if (Rows::update(table, row, key) != 1)
         throw DbError(rowGoneMessage());
     note(QStringLiteral("update"), table, key, stored, {});
-    if (balance.isValid())
-        setBalance(key, Money::fromVariant(balance));
+    // A balance typed over the one the entries give is booked as an adjusting
+    // entry of today, so that every change of a balance has an entry behind it.
+    if (balance.isValid()) {
+        const QString account = row.value(name, stored.value(name)).toString();
+        const Money typed = Money::fromVariant(balance);
+        const qint64 moved = accountId(account, Missing::Refuse);
+        // Of two accounts of one name (older data) entries move the first only:
+        // the other's balance is set as typed.
+        if (moved != key.toLongLong()) {
+            setBalance(key, typed);
+            return;
+        }
+        const Money now = m_accounts.at(moved).now;
+        adjust(account, QDate::currentDate(), typed - now, balanceEditRemark(now, typed));
+    }
 }
 
 void Ledger::removeReference(const QString &table, const QVariant &key)
@@ -544,6 +600,29 @@ QString Ledger::describe(const History::Op &op)
     return parts.join(QLatin1Char(' '));
 }
 
+namespace {
+Ledger::SpendingWatcher &spendingWatcher()
+{
+    static Ledger::SpendingWatcher watcher;
+    return watcher;
+}
+} // namespace
+
+void Ledger::setSpendingWatcher(SpendingWatcher watcher)
+{
+    spendingWatcher() = std::move(watcher);
+}
+
+void Ledger::count(const EntryKind &kind, const QVariantMap &row, int sign)
+{
+    const Money amount = totalsAmount(kind, row);
+    m_totals.add(totalsKey(kind, row), sign > 0 ? amount : -amount, sign);
+    if (&kind == &expense() && m_recording)
+        m_spending.push_back({row.value(column(kind.nameColumn)).toString(),
+                              row.value(column(kind.dateColumn)).toString(),
+                              sign > 0 ? amount : -amount});
+}
+
 void Ledger::commit()
 {
     for (auto &[id, account] : m_accounts) {
@@ -570,6 +649,9 @@ void Ledger::commit()
         m_ops.clear();
     }
     m_transaction.commit();
+    const std::vector<Spending> spending = std::exchange(m_spending, {});
+    if (!spending.empty() && spendingWatcher())
+        spendingWatcher()(m_book, spending);
 }
 
 void Ledger::move(const Movements &movements, int sign, Missing missing)

@@ -5,12 +5,14 @@
 #include "data/MonthTotals.h"
 #include "data/Transaction.h"
 
+#include <QDate>
 #include <QHash>
 #include <QMap>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -92,7 +94,8 @@ public:
 
     // The effect of all the book's entries and follow-ups on each account, summed by
     // the database from the kinds above; keyed by the account name in lower case.
-    static QMap<QString, Money> effectsOn(const QString &book);
+    // With `after` ("yyyy-MM-dd"), only what is dated after that day.
+    static QMap<QString, Money> effectsOn(const QString &book, const QString &after = {});
 
     // The largest amount one row may hold (twelve integer digits) and the largest
     // balance or running figure (fourteen): sums of them stay exact integers.
@@ -114,8 +117,18 @@ public:
     QVariant recordFollowUp(const FollowUpKind &kind, const QVariant &entryKey, QVariantMap record);
     void removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
                         const QVariant &recordKey);
-    // Sets an account's balance as the user typed it (the account window).
+    // Sets an account's balance as stored (a new account's opening balance, an old
+    // history's balance undone).
     void setBalance(const QVariant &accountKey, Money balance);
+    // Books a difference of an account's balance as one adjusting entry of the
+    // category 平帐 (made when the book lacks it) on `date`: an income when the
+    // account should hold more, an expense when less. Nothing for no difference;
+    // the entry's key otherwise. An account's balance typed in 帐户管理 and the
+    // difference left by a reconciliation with the bank come this way.
+    QVariant adjust(const QString &account, const QDate &date, Money difference,
+                    const QString &remark);
+    static QString adjustmentName();
+    static QString balanceEditRemark(Money from, Money to);
     // Rows of the accounts, categories and members (References::Target tables):
     // a rename is carried into every row that gives the name; a name that rows
     // give is not deleted (DbError says how many).
@@ -133,8 +146,23 @@ public:
     static QString describe(const History::Op &op);
 
     // Writes the balances moved and the kept totals, and commits; DbError when a
-    // balance would leave the exact range or the database refuses.
+    // balance would leave the exact range or the database refuses. Then tells the
+    // spending watcher what expenses the action wrote.
     void commit();
+
+    // An expense an action wrote or took away (a negative amount): its category
+    // and day. Budgets watch them to warn when a category's month runs out.
+    struct Spending
+    {
+        QString category;
+        QString date; // "yyyy-MM-dd"
+        Money amount;
+    };
+    using SpendingWatcher =
+        std::function<void(const QString &book, const std::vector<Spending> &spending)>;
+    // Hears every committed action kept in the history that wrote expenses; none
+    // by default. The watcher must not throw.
+    static void setSpendingWatcher(SpendingWatcher watcher);
 
     // Said when the row to change was deleted in another window meanwhile.
     static QString rowGoneMessage();
@@ -162,6 +190,10 @@ private:
     void moveFigures(const FollowUpKind &kind, const QVariantMap &entry, const QVariantMap &record,
                      int sign);
 
+    // Adds a row's amount to its totals line (sign -1: takes it away), and notes
+    // an expense for the spending watcher.
+    void count(const EntryKind &kind, const QVariantMap &row, int sign);
+
     QString m_book;
     Transaction m_transaction;
     QHash<QString, qint64> m_accountIds; // by name as given
@@ -177,4 +209,5 @@ private:
     QString m_window;
     QString m_description;
     std::vector<History::Op> m_ops;
+    std::vector<Spending> m_spending;
 };

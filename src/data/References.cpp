@@ -39,6 +39,17 @@ const std::vector<Use> &uses()
         {K::ExpenseCategory, "ImportRule", "OName", Book, nullptr, nullptr, true},
         {K::IncomeCategory, "ImportRule", "IName", Book, nullptr, nullptr, true},
         {K::Member, "ImportRule", "FName", All, nullptr, nullptr, true},
+        // What recurring entries will post.
+        {K::Account, "Schedule", "AName", Book},
+        {K::Account, "Schedule", "NewN", Book},
+        {K::IncomeCategory, "Schedule", "IName", Book},
+        {K::ExpenseCategory, "Schedule", "OName", Book},
+        {K::Member, "Schedule", "FName", All},
+        // Budgets by category.
+        {K::ExpenseCategory, "Budget", "OName", Book},
+        {K::ExpenseCategory, "BudgetRollover", "OName", Book},
+        // An account's reconciliations with the bank.
+        {K::Account, "Reconcile", "AName", Book},
     };
     return all;
 }

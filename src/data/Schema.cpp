@@ -169,6 +169,55 @@ std::vector<Table> makeTables()
          "BatchID",
          nullptr,
          5},
+        // A book's own settings by name (the day its household month starts).
+        {"BookSetting",
+         {key(), text("BName"), text("SKey"), text("SValue")},
+         nullptr,
+         nullptr,
+         "BName,SKey",
+         6},
+        // Recurring entries: what each posts and when (the choices as their texts),
+        // and each occurrence posted or skipped, once by its schedule and date.
+        {"Schedule",
+         {key(),           text("BName"),  text("Kind"),    text("IName"),      text("OName"),
+          text("NewN"),    text("AName"),  money("SMoney"), text("FName"),      text("Remark"),
+          date("SDate"),   count("Every"), text("Unit"),    text("MonthDay"),   text("Ending"),
+          date("EndDate"), count("Times"), text("Weekend"), text("AmountMode"), text("PostMode")},
+         nullptr,
+         nullptr,
+         nullptr,
+         6},
+        {"SchedulePost",
+         {key(), text("BName"), count("SID"), date("PDate"), date("EDate"), text("ETable"),
+          count("EID")},
+         nullptr,
+         nullptr,
+         "SID,PDate",
+         6},
+        // Budgets: a month's amount per expense category (OName; empty for the
+        // spending of every category without one), and the categories whose
+        // remainder rolls over into the next month.
+        {"Budget",
+         {key(), text("BName"), text("OName"), text("Month"), money("BMoney", true)},
+         nullptr,
+         nullptr,
+         "BName,OName,Month",
+         6},
+        {"BudgetRollover",
+         {key(), text("BName"), text("OName")},
+         nullptr,
+         nullptr,
+         "BName,OName",
+         6},
+        // Each reconciliation of an account with the bank: the day, both balances
+        // and the adjusting entry booked for what was left (none when they agreed).
+        {"Reconcile",
+         {key(), text("BName"), text("AName"), date("RDate"), money("Bank"), money("Own"),
+          count("EID")},
+         "RDate",
+         nullptr,
+         nullptr,
+         6},
     };
 }
 

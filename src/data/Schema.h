@@ -39,7 +39,9 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 4: the history of actions, for undo and the recycle bin (History, HistoryRow,
 //    BinnedBook).
 // 5: bill imports (ImportAccount, ImportCategory, ImportRule, ImportBatch, ImportEntry).
-constexpr int UserVersion = 5;
+// 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile,
+//    Budget, BudgetRollover).
+constexpr int UserVersion = 6;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);

@@ -20,7 +20,7 @@ void run(const QSqlDatabase &db, const Progress &progress)
     Transaction transaction(db);
     // 3: the amount indexes, made with the tables and indexes a file lacks; on a
     // big book they take a few seconds. 4: the history and the recycle bin; 5: bill
-    // imports; both start empty.
+    // imports; 6: household planning; each starts empty.
     const QString indexing = QStringLiteral("正在建立索引……");
     if (progress)
         progress(indexing, 0);

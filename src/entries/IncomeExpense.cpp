@@ -2,6 +2,7 @@
 
 #include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
+#include "planning/ScheduleWindows.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &t.ledgerKind,
         .filter = t.filter,
+        .rowActions = {Recurring::rowAction()},
     };
 }
 

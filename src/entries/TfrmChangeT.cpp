@@ -2,6 +2,7 @@
 
 #include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
+#include "planning/ScheduleWindows.h"
 #include "widgets/MessageBox.h"
 
 namespace {
@@ -33,6 +34,7 @@ Entry::Descriptor transfers()
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &Ledger::transfer(),
         .filter = makeFilter<TfrmChangeT_Q>,
+        .rowActions = {Recurring::rowAction()},
     };
 }
 

@@ -14,6 +14,10 @@ Maintenance::Descriptor accounts()
                     {"thePY", "拼音码", Kind::Hidden},
                     {"BName", "帐薄名称", Kind::Hidden},
                     {"AMoney", "帐户余额", Kind::Money},
+                    // The day of its last reconciliation with the bank (对帐).
+                    {"(select max(RDate) from Reconcile r where r.BName=SAccount.BName and "
+                     "r.AName=SAccount.AName)",
+                     "上次对帐"},
                     {"Remark", "备注"}},
         .fields =
             {{.name = "DBEdit1",

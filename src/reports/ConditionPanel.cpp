@@ -5,6 +5,7 @@
 #include "widgets/DatePicker.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PeriodPresets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,6 +44,7 @@ void addPeriod(QGridLayout *grid, QCheckBox *box, QDateEdit *from, QDateEdit *to
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(label, 0, 2);
     grid->addWidget(to, 0, 3);
+    grid->addWidget(makePeriodPresets(from, to, box), 0, 2 * PerRow, Qt::AlignLeft);
 }
 
 void add(QGridLayout *grid, int cell, QCheckBox *box, QWidget *input)

@@ -2,6 +2,7 @@
 
 #include "data/Conditions.h"
 #include "data/Dates.h"
+#include "data/HouseholdMonth.h"
 
 #include <optional>
 
@@ -13,12 +14,12 @@ QString column(const char *name)
     return QLatin1String(name);
 }
 
-// What the rows of the side group by.
-QString rowsGroup(const EntryColumns &side, By by)
+// What the rows of the side group by; months are the household's.
+QString rowsGroup(const EntryColumns &side, By by, int startDay)
 {
     switch (by) {
     case By::Month:
-        return QStringLiteral("substr(%1,1,7)").arg(column(side.date));
+        return HouseholdMonth::labelExpression(column(side.date), startDay);
     case By::Year:
         return QStringLiteral("substr(%1,1,4)").arg(column(side.date));
     case By::Name:
@@ -62,16 +63,23 @@ Condition totalsLimits(const EntryFilter &filter)
     return condition;
 }
 
+// The rows passing the filter, summed by the group.
+Sql rowsPart(const EntryColumns &side, By by, const QString &book, const EntryFilter &filter,
+             int startDay = HouseholdMonth::FirstDay)
+{
+    return Sql(QStringLiteral("select %1 as 项,%2 as 金额,1 as 笔数 from %3 where BName=?")
+                   .arg(rowsGroup(side, by, startDay), column(side.amount), column(side.table)),
+               {book})
+        .add(entryCondition(side, filter));
+}
+
 // The rows of the days from `from` through `to`, summed by the group.
 Sql rowsPart(const EntryColumns &side, By by, const QString &book, const EntryFilter &filter,
              const QDate &from, const QDate &to)
 {
     EntryFilter limits = filter;
     limits.days = {{from, to}};
-    return Sql(QStringLiteral("select %1 as 项,%2 as 金额,1 as 笔数 from %3 where BName=?")
-                   .arg(rowsGroup(side, by), column(side.amount), column(side.table)),
-               {book})
-        .add(entryCondition(side, limits));
+    return rowsPart(side, by, book, limits);
 }
 
 // The kept totals of the months from `first` through `last` ("yyyy-MM"; all
@@ -102,6 +110,12 @@ QString month(const QDate &day)
 // entries' columns after the first "where".
 Sql parts(const EntryColumns &side, By by, const QString &book, const EntryFilter &filter)
 {
+    // Household months that start on another day than the 1st cut every calendar
+    // month: their sums come from the rows of the days asked.
+    if (by == By::Month)
+        if (const int startDay = HouseholdMonth::startDay(book);
+            startDay != HouseholdMonth::FirstDay)
+            return rowsPart(side, by, book, filter, startDay);
     if (!filter.days)
         return totalsPart(side, by, book, filter, {}, {});
     const auto [from, to] = *filter.days;

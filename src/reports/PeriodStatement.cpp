@@ -2,6 +2,7 @@
 
 #include "data/Dates.h"
 #include "data/Figures.h"
+#include "data/HouseholdMonth.h"
 #include "reports/KeptSums.h"
 
 #include <QHash>
@@ -10,14 +11,11 @@
 namespace PeriodStatement {
 namespace {
 
-int labelLength(Period period)
+// A month is the household's: it starts on the book's start day.
+QDate periodStart(Period period, const QDate &day, int startDay)
 {
-    return period == Period::Month ? 7 : 4;
-}
-
-QDate periodStart(Period period, const QDate &day)
-{
-    return period == Period::Month ? QDate(day.year(), day.month(), 1) : QDate(day.year(), 1, 1);
+    return period == Period::Month ? HouseholdMonth::containing(day, startDay).first
+                                   : QDate(day.year(), 1, 1);
 }
 
 QDate nextPeriod(Period period, const QDate &start)
@@ -27,7 +25,7 @@ QDate nextPeriod(Period period, const QDate &start)
 
 QString label(Period period, const QDate &start)
 {
-    return isoDate(start).left(labelLength(period));
+    return isoDate(start).left(period == Period::Month ? 7 : 4);
 }
 
 struct SideSums
@@ -37,12 +35,13 @@ struct SideSums
 };
 
 QHash<QString, SideSums> readSide(const EntryColumns &side, const QString &book, Period period,
-                                  const QDate &from, const QDate &to, const EntryFilter &filter)
+                                  const QDate &from, const QDate &to, const EntryFilter &filter,
+                                  int startDay)
 {
     // Whole periods: read from the kept monthly totals.
     EntryFilter limits;
-    limits.days = {
-        {periodStart(period, from), nextPeriod(period, periodStart(period, to)).addDays(-1)}};
+    limits.days = {{periodStart(period, from, startDay),
+                    nextPeriod(period, periodStart(period, to, startDay)).addDays(-1)}};
     limits.account = filter.account;
     limits.member = filter.member;
     const KeptSums::By by = period == Period::Month ? KeptSums::By::Month : KeptSums::By::Year;
@@ -75,28 +74,30 @@ Totals Result::totals() const
     return t;
 }
 
-QStringList periodLabels(Period period, const QDate &from, const QDate &to)
+QStringList periodLabels(Period period, const QDate &from, const QDate &to, int startDay)
 {
     QStringList labels;
-    for (QDate start = periodStart(period, from); start <= to; start = nextPeriod(period, start))
+    for (QDate start = periodStart(period, from, startDay); start <= to;
+         start = nextPeriod(period, start))
         labels << label(period, start);
     return labels;
 }
 
-QDate defaultFrom(Period period, const QDate &today)
+QDate defaultFrom(Period period, const QDate &today, int startDay)
 {
-    return period == Period::Month ? periodStart(period, today).addMonths(-11)
-                                   : periodStart(period, today);
+    return period == Period::Month ? periodStart(period, today, startDay).addMonths(-11)
+                                   : periodStart(period, today, startDay);
 }
 
 Result compute(const QString &book, Period period, const QDate &from, const QDate &to,
                const EntryFilter &filter)
 {
-    const auto income = readSide(EntryTables::Income, book, period, from, to, filter);
-    const auto expense = readSide(EntryTables::Expense, book, period, from, to, filter);
+    const int startDay = HouseholdMonth::startDay(book);
+    const auto income = readSide(EntryTables::Income, book, period, from, to, filter, startDay);
+    const auto expense = readSide(EntryTables::Expense, book, period, from, to, filter, startDay);
     Result result;
     result.period = period;
-    for (const QString &l : periodLabels(period, from, to)) {
+    for (const QString &l : periodLabels(period, from, to, startDay)) {
         const SideSums in = income.value(l);
         const SideSums out = expense.value(l);
         result.rows.push_back({l, in.amount, in.count, out.amount, out.count});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/HouseholdMonth.h"
 #include "data/Money.h"
 #include "reports/EntryConditions.h"
 
@@ -9,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-// The income-expense statement of a book, period by period: whole calendar
-// months or years from the first day's period through the last day's. Each
+// The income-expense statement of a book, period by period: whole household
+// months or calendar years from the first day's period through the last day's. Each
 // side is read from the kept monthly totals; periods without entries are rows
 // of zeros. Computed in memory, so each window keeps its own
 // last run.
@@ -52,11 +53,13 @@ struct Result
     Totals totals() const;
 };
 
-// The labels of the periods from the first day's through the last day's.
-QStringList periodLabels(Period period, const QDate &from, const QDate &to);
-// The default first day: eleven months back on the first of the month (the
+// The labels of the periods from the first day's through the last day's; months
+// are household months starting on `startDay`.
+QStringList periodLabels(Period period, const QDate &from, const QDate &to,
+                         int startDay = HouseholdMonth::FirstDay);
+// The default first day: eleven months back on the month's first day (the
 // twelve months ending with this one), or 1 January of this year.
-QDate defaultFrom(Period period, const QDate &today);
+QDate defaultFrom(Period period, const QDate &today, int startDay = HouseholdMonth::FirstDay);
 
 // Computes the statement of the book; the account and member limits of the
 // filter apply (its days and category are not used). Throws DbError.

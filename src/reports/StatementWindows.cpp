@@ -1,6 +1,8 @@
 #include "reports/StatementWindows.h"
 
 #include "data/Figures.h"
+#include "data/TfrmDM.h"
+#include "planning/Budget.h"
 #include "reports/ConditionPanel.h"
 #include "reports/Report.h"
 #include "reports/ReportOutput.h"
@@ -18,7 +20,14 @@ using PeriodStatement::Period;
 
 Statement::Descriptor monthly()
 {
-    return {"TfrmSZ_M", "收支月报表", Period::Month, "月份", "-收支月报表", "收支月统计表", "个月"};
+    Statement::Descriptor d{"TfrmSZ_M",    "收支月报表",   Period::Month, "月份",
+                            "-收支月报表", "收支月统计表", "个月"};
+    try {
+        d.budgets = Budget::any(TfrmDM::instance()->currentBook());
+    } catch (const DbError &) {
+        // Shown without budgets; the statement's own reading says what is wrong.
+    }
+    return d;
 }
 
 Statement::Descriptor yearly()
@@ -26,16 +35,22 @@ Statement::Descriptor yearly()
     return {"TfrmSZ_Y", "收支年报表", Period::Year, "年份", "-收支年报表", "收支年统计表", "年"};
 }
 
-ShownTable statementTable(const QString &periodTitle)
+ShownTable statementTable(const Statement::Descriptor &d)
 {
     using K = ShownTable::Kind;
     using C = ShownTable::Column;
     const auto sum = ShownTable::Total::Sum;
-    return {{C{periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
-             C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
-             C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
-             C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
-            {}};
+    ShownTable table{{C{d.periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
+                      C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
+                      C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
+                      C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
+                     {}};
+    if (d.budgets) {
+        table.columns.push_back(C{"预算", K::Money, 10, sum});
+        table.columns.push_back(C{"预算剩余", K::Money, 10, sum});
+        table.columns.push_back(C{"预算已用", K::Ratio, 10});
+    }
+    return table;
 }
 
 List::Descriptor listOf(const Statement::Descriptor &d, const ShownTable &table)
@@ -59,13 +74,15 @@ QVariantList values(const PeriodStatement::Row &r)
 } // namespace
 
 StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *parent)
-    : ListWindow(listOf(descriptor, statementTable(descriptor.periodTitle)), parent),
-      m_d(std::move(descriptor)), m_shown(statementTable(m_d.periodTitle))
+    : ListWindow(listOf(descriptor, statementTable(descriptor)), parent),
+      m_d(std::move(descriptor)), m_shown(statementTable(m_d))
 {
     Conditions::Choices choices;
     choices.dateBox = QStringLiteral("统计日期");
     choices.dateAlwaysApplies = true;
-    choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate());
+    int startDay = HouseholdMonth::FirstDay;
+    Msg::guarded(this, [&] { startDay = HouseholdMonth::startDay(book()); });
+    choices.from = PeriodStatement::defaultFrom(m_d.period, QDate::currentDate(), startDay);
     m_conditions = new ConditionPanel(choices, this);
     // Shown while a run reads the periods only.
     m_progress = new QProgressBar(m_conditions);
@@ -101,14 +118,27 @@ void StatementWindow::BitBtn1Click()
 void StatementWindow::showRun(const PeriodStatement::Result &result)
 {
     m_shown.rows.clear();
-    for (const auto &row : result.rows)
+    Budget::Line budgets;
+    for (const auto &row : result.rows) {
         m_shown.rows.push_back(values(row));
+        // The month's budget (what its lines may spend), what is left of it and
+        // the share used.
+        if (m_d.budgets) {
+            const Budget::Line month = Budget::status(book(), row.label).total();
+            m_shown.rows.back() << month.available().toVariant() << month.left().toVariant()
+                                << qlonglong(month.used());
+            budgets.budget += month.available();
+            budgets.spent += month.spent;
+        }
+    }
     m_subtitle = Report::subtitle(book(), m_conditions->inWords());
     showRows(m_shown.listRows());
     // The totals row sums the periods; the share is that of the sums.
     const PeriodStatement::Totals sums = result.totals();
     totals()->setFigure(QStringLiteral("支出占收入"),
                         qlonglong(Figures::ratio(sums.expense, sums.income)));
+    if (m_d.budgets)
+        totals()->setFigure(QStringLiteral("预算已用"), qlonglong(budgets.used()));
     m_excel->setEnabled(true);
     m_print->setEnabled(true);
 }

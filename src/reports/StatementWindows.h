@@ -20,6 +20,9 @@ struct Descriptor
     QString exportSuffix; // after the book's name: "-收支月报表"
     QString reportTitle;  // "收支月统计表"
     QString countUnit;    // of the totals row: "合计 12 个月"
+    // Months with the book's budget against them (预算, 预算剩余, 预算已用): when
+    // it has one.
+    bool budgets = false;
 };
 } // namespace Statement
 

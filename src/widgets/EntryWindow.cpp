@@ -96,10 +96,9 @@ EntryWindow::EntryWindow(const Descriptor &descriptor, QWidget *parent)
       m_filter(descriptor.filter), m_followUp(descriptor.followUp)
 {
     prepareNewRow();
-    if (m_followUp) {
-        buildPopupMenu();
+    buildPopupMenu(descriptor.rowActions);
+    if (m_followUp)
         buildFollowUpButtons();
-    }
 }
 
 void EntryWindow::buildFollowUpButtons()
@@ -123,8 +122,10 @@ void EntryWindow::rowActionsChanged(bool onRow)
     m_butRecords->setEnabled(onRow);
 }
 
-void EntryWindow::buildPopupMenu()
+void EntryWindow::buildPopupMenu(const std::vector<Entry::RowAction> &actions)
 {
+    if (!m_followUp && actions.empty())
+        return;
     QTableView *grid = this->grid();
     grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     const auto addItem = [&](const char *name, const QString &text,
@@ -134,8 +135,19 @@ void EntryWindow::buildPopupMenu()
         connect(item, &QAction::triggered, this, handler);
         grid->addAction(item);
     };
-    addItem("R1", m_followUp->recordCaption + QStringLiteral(" &R"), &EntryWindow::R1Click);
-    addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::V1Click);
+    if (m_followUp) {
+        addItem("R1", m_followUp->recordCaption + QStringLiteral(" &R"), &EntryWindow::R1Click);
+        addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::V1Click);
+    }
+    for (const Entry::RowAction &action : actions) {
+        auto *item = new QAction(action.text, grid);
+        item->setObjectName(QLatin1String(action.name));
+        connect(item, &QAction::triggered, this, [this, act = action.act] {
+            if (mode() == Mode::Browse && !currentKey().isNull())
+                act(this, descriptor().table, currentKey());
+        });
+        grid->addAction(item);
+    }
 }
 
 void EntryWindow::prepareNewRow()

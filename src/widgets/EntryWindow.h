@@ -33,6 +33,16 @@ Maintenance::Field amountField(const QString &name, const QString &label, const 
 Maintenance::Field memberField(const QString &name, const QString &input, bool required = false);
 Maintenance::Field remarkField(const QString &name);
 
+// An item of the list's pop-up menu that acts on the current row: its
+// objectName, its text, and what it does (given the window, its table and the
+// row's key).
+struct RowAction
+{
+    const char *name;
+    QString text;
+    void (*act)(QWidget *window, const QString &table, const QVariant &key);
+};
+
 // Everything that tells one entry window from another.
 struct Descriptor
 {
@@ -49,6 +59,7 @@ struct Descriptor
     FilterMaker filter = nullptr; // the dialog that 查询（&Q） opens
     // Records that follow an entry (repayments...), opened from the list's pop-up menu.
     const FollowUp::Descriptor *followUp = nullptr;
+    std::vector<RowAction> rowActions{}; // further pop-up menu items
 };
 
 // The maintenance window an entry window is: the current book's rows, latest
@@ -88,7 +99,7 @@ protected:
     void ButQueryClick() override;
 
 private:
-    void buildPopupMenu();
+    void buildPopupMenu(const std::vector<Entry::RowAction> &actions);
     void buildFollowUpButtons();
 
     const Ledger::EntryKind &m_kind;

@@ -5,6 +5,7 @@
 #include "widgets/DialogTitleBar.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PeriodPresets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,6 +70,7 @@ void QuickFilterDialog::addRow(QGridLayout *grid, const FilterCriterion &criteri
         range->addWidget(row.from, 1);
         range->addWidget(new QLabel(QStringLiteral("至：")));
         range->addWidget(row.to, 1);
+        addPeriodPresets(range, row.from, row.to, row.check);
         grid->addLayout(range, line, 1);
         break;
     }

@@ -24,6 +24,7 @@ private slots:
     void refusesAFileThatIsNotOursAndLeavesItAlone();
     void reopensAnExistingDatabaseWithItsData();
     void aFileOfTheFirstLayoutGetsItsTotalsWhenOpened();
+    void aFileOfTheVersionBeforeGetsTheNewTables();
     void aFirstStartCutOffByACrashStartsAfresh();
     void transactionRollsBackWhenNotCommitted();
     void boundValuesCarryQuotes();
@@ -33,18 +34,20 @@ void TestDatabase::createsEveryTableWithItsColumns()
 {
     TestEnvironment env;
     const QStringList expected = {
-        "SBook",         "SAccount",       "InD",        "OutD",        "TD",
-        "SFamily",       "InTable",        "OutTable",   "ChangeT",     "Borrow",
-        "BorrowR",       "Debt",           "DebtR",      "TTable",      "TTableR",
-        "SZTable",       "MonthTotal",     "History",    "HistoryRow",  "BinnedBook",
-        "ImportAccount", "ImportCategory", "ImportRule", "ImportBatch", "ImportEntry"};
+        "SBook",         "SAccount",       "InD",          "OutD",        "TD",
+        "SFamily",       "InTable",        "OutTable",     "ChangeT",     "Borrow",
+        "BorrowR",       "Debt",           "DebtR",        "TTable",      "TTableR",
+        "SZTable",       "MonthTotal",     "History",      "HistoryRow",  "BinnedBook",
+        "ImportAccount", "ImportCategory", "ImportRule",   "ImportBatch", "ImportEntry",
+        "BookSetting",   "Schedule",       "SchedulePost", "Reconcile",   "Budget",
+        "BudgetRollover"};
     QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
                            "name not like 'sqlite_%' order by name")
                            .exec();
     QStringList present;
     while (tables.next())
         present << tables.value(0).toString();
-    QCOMPARE(present.size(), 26);
+    QCOMPARE(present.size(), 32);
     for (const QString &t : expected)
         QVERIFY2(present.contains(t), qPrintable(t));
 
@@ -203,6 +206,33 @@ void TestDatabase::aFileOfTheFirstLayoutGetsItsTotalsWhenOpened()
     QVERIFY(env.dm()->reopen());
     TfrmDM::upgradeProgress() = {};
     QVERIFY(progress.isEmpty());
+}
+
+// A file of an earlier version, with a book in it, opens with the tables the
+// versions after it brought, empty, and its rows as they were: from layout 4
+// (before the imports' and the planning tables) and from the layout just before.
+void TestDatabase::aFileOfTheVersionBeforeGetsTheNewTables()
+{
+    for (const int from : {4, Schema::UserVersion - 1}) {
+        TestEnvironment env;
+        Db::insertBook("家");
+        Db::insertAccount("家", "现金", Money::fromUnits(50000));
+        QStringList added;
+        for (const Schema::Table &t : Schema::tables())
+            if (t.since > from) {
+                added << t.name;
+                Db::exec(QString("drop table %1").arg(t.name));
+            }
+        QVERIFY(added.contains("Budget"));
+        Db::exec(QString("PRAGMA user_version = %1").arg(from));
+        QVERIFY(env.dm()->reopen());
+        QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+        QVERIFY(Schema::checkOwnDatabase(env.dm()->database(), true).isEmpty());
+        for (const QString &table : added)
+            QCOMPARE(Db::count(QString("select count(*) from %1").arg(table)), 0);
+        QCOMPARE(Db::count("select count(*) from SBook"), 1);
+        QCOMPARE(Db::balance("家", "现金"), Money::fromUnits(50000));
+    }
 }
 
 void TestDatabase::transactionRollsBackWhenNotCommitted()

@@ -77,7 +77,8 @@ void TestAccounts::newBookListsItsNineAccounts()
 
     QCOMPARE(w.objectName(), QString("TfrmA_Manage"));
     QCOMPARE(w.windowTitle(), QString("帐户管理"));
-    QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"帐户名称", "帐户余额", "备注"}));
+    QCOMPARE(Drive::titles(&w, "DBGrid1"),
+             QStringList({"帐户名称", "帐户余额", "上次对帐", "备注"}));
     QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称"), NineAccounts);
     QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额"), QStringList(9, "0.00"));
     QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0);

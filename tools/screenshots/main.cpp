@@ -13,6 +13,7 @@
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "import/TfrmImport.h"
+#include "planning/Budget.h"
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
@@ -26,6 +27,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -113,6 +115,57 @@ bool makeSampleBook()
     } catch (const DbError &e) {
         std::fprintf(stderr, "could not write the sample book: %s\n", qPrintable(e.message()));
         return false;
+    }
+}
+
+// Household planning of the sample book, added once the main window is shown (a
+// recurring entry due at opening would open its list over the home page).
+void addPlanningSamples()
+{
+    const QDate today = QDate::currentDate();
+    const auto schedule = [](const QString &kind, const QString &name, const QString &account,
+                             qint64 yuan, const QDate &start, const QString &unit,
+                             const QString &amountMode, const QString &remark) {
+        const QString column = kind == QStringLiteral("收入")   ? QStringLiteral("IName")
+                               : kind == QStringLiteral("支出") ? QStringLiteral("OName")
+                                                                : QStringLiteral("NewN");
+        Sql(QStringLiteral("insert into Schedule (BName,Kind,%1,AName,SMoney,SDate,Every,Unit,"
+                           "MonthDay,Ending,EndDate,Times,Weekend,AmountMode,PostMode,Remark) "
+                           "values (?,?,?,?,?,?,1,?,'同开始日','一直重复',?,0,'推后到周一',?,"
+                           "'列出待我确认',?)")
+                .arg(column),
+            {BookName, kind, name, account, yuan * 10000, isoDate(start), unit, isoDate(start),
+             amountMode, remark})
+            .exec();
+    };
+    try {
+        schedule(QStringLiteral("支出"), QStringLiteral("上网费"), QStringLiteral("工资卡"), 100,
+                 today.addMonths(-1), QStringLiteral("月"), QStringLiteral("固定金额"),
+                 QStringLiteral("宽带包月"));
+        schedule(QStringLiteral("收入"), QStringLiteral("工资"), QStringLiteral("工资卡"), 8500,
+                 today.addDays(-20), QStringLiteral("月"), QStringLiteral("固定金额"),
+                 QStringLiteral("工资"));
+        schedule(QStringLiteral("支出"), QStringLiteral("电费"), QStringLiteral("现金"), 120,
+                 today.addDays(-3), QStringLiteral("周"), QStringLiteral("估计金额（记帐前确认）"),
+                 QStringLiteral("电费预估"));
+        // Budgets from this month to the year's end, one of them rolling over,
+        // and some of this month's spending against them.
+        const QStringList months = Budget::months(today.year()).mid(today.month() - 1);
+        Budget::setAmount(BookName, QStringLiteral("食品"), months, *Money::parse("1500"));
+        Budget::setAmount(BookName, QStringLiteral("外出就餐"), months, *Money::parse("600"));
+        Budget::setAmount(BookName, QStringLiteral("日常用品"), months, *Money::parse("400"));
+        Budget::setAmount(BookName, QString(), months, *Money::parse("3000"));
+        Budget::setRollover(BookName, QStringLiteral("食品"), true);
+        Ledger ledger(BookName);
+        for (const auto &[name, yuan] :
+             {std::pair{"食品", 1280}, {"外出就餐", 650}, {"日常用品", 90}})
+            ledger.save(Ledger::expense(), {{QStringLiteral("ODate"), isoDate(today)},
+                                            {QStringLiteral("OName"), QString::fromUtf8(name)},
+                                            {QStringLiteral("OMoney"), qlonglong(yuan) * 10000},
+                                            {QStringLiteral("AName"), QStringLiteral("现金")}});
+        ledger.commit();
+    } catch (const DbError &e) {
+        std::fprintf(stderr, "could not write the planning samples: %s\n", qPrintable(e.message()));
     }
 }
 
@@ -265,6 +318,11 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
     save(&main, out, QStringLiteral("TfrmMain"));
     saveWindowMenuAndBookPassword(main, out);
+    addPlanningSamples();
+    // The home page with this month's budget.
+    dm.notifyBalancesChanged();
+    QApplication::processEvents();
+    save(&main, out, QStringLiteral("TfrmMain-budget"));
 
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
         const QString name = QLatin1String(entry.className);
@@ -290,6 +348,13 @@ int main(int argc, char *argv[])
             query->click();
             QApplication::processEvents();
             save(&main, out, name + QStringLiteral("-filtered"));
+        }
+        // The reconciliation compares an account with a balance the bank showed.
+        if (name == QLatin1String("TfrmReconcile")) {
+            if (auto *account = child->findChild<QComboBox *>(QStringLiteral("DBLookupComboBox1")))
+                account->setCurrentText(QStringLiteral("工资卡"));
+            if (auto *bank = child->findChild<QLineEdit *>(QStringLiteral("Edit1")))
+                bank->setText(QStringLiteral("28000"));
         }
         // Query windows are shown with a result, their first follow-up record and one
         // page of their printed report.
@@ -321,6 +386,11 @@ int main(int argc, char *argv[])
                 print->click();
                 Report::setPresenter({});
             }
+        }
+        // A list of what is due shows the dialog that changes one before posting it.
+        if (auto *edit = child->findChild<QPushButton *>(QStringLiteral("ButEditPost"))) {
+            grabNextDialog(out, name + QStringLiteral("_Post"));
+            edit->click();
         }
         // Entries with follow-ups show the dialog that records one and the list of them.
         for (const char *item : {"R1", "V1"})

@@ -1,0 +1,184 @@
+#include "books/BookStore.h"
+#include "data/Dates.h"
+#include "data/History.h"
+#include "data/Ledger.h"
+#include "data/MonthTotals.h"
+#include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "planning/Reconciliation.h"
+#include "planning/TfrmReconcile.h"
+#include "reference/TfrmA_Manage.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+// Reconciling an account with the bank, and a balance typed in 帐户管理: each
+// difference becomes one adjusting entry, and the balance then matches.
+class TestReconcile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void balanceAtADayLeavesOutWhatCameAfter();
+    void theDifferenceIsBookedOnceAndNothingWhenTheyAgree();
+    void theWindowTicksOffAndBooksWhatIsLeft();
+    void aBalanceTypedInTheAccountWindowIsAnEntry();
+};
+
+namespace {
+
+const QString Book = "家";
+
+Money yuan(const char *text)
+{
+    return *Money::parse(text);
+}
+
+QDate day(const char *text)
+{
+    return QDate::fromString(QLatin1String(text), Qt::ISODate);
+}
+
+// 现金 starts at 1000; an expense of 30 on 1 March, an income of 500 on 5 March,
+// a debt of 200 on 2 March repaid 50 on 10 March.
+void seed(TestEnvironment &env)
+{
+    BookStore::createBook(Book);
+    env.dm()->setCurrentBook(Book);
+    Db::exec("update SAccount set AMoney=? where BName=? and AName='现金'",
+             {yuan("1000").toVariant(), Book});
+    Ledger ledger(Book);
+    ledger.save(Ledger::expense(), {{"ODate", "2026-03-01"},
+                                    {"OName", "食品"},
+                                    {"OMoney", yuan("30").toVariant()},
+                                    {"AName", "现金"}});
+    ledger.save(Ledger::income(), {{"IDate", "2026-03-05"},
+                                   {"IName", "工资"},
+                                   {"IMoney", yuan("500").toVariant()},
+                                   {"AName", "现金"}});
+    const QVariant debt = ledger.save(Ledger::debt(), {{"BDate", "2026-03-02"},
+                                                       {"BPro", "王明"},
+                                                       {"BMoney", yuan("200").toVariant()},
+                                                       {"AName", "现金"}});
+    ledger.recordFollowUp(
+        Ledger::repayment(), debt,
+        {{"RDate", "2026-03-10"}, {"RMoney", yuan("50").toVariant()}, {"AName", "现金"}});
+    ledger.commit();
+}
+
+int adjustments()
+{
+    return Db::count("select count(*) from InTable where IName='平帐'") +
+           Db::count("select count(*) from OutTable where OName='平帐'");
+}
+
+} // namespace
+
+void TestReconcile::balanceAtADayLeavesOutWhatCameAfter()
+{
+    TestEnvironment env;
+    seed(env);
+    using Reconciliation::balanceAt;
+    QCOMPARE(Db::balance(Book, "现金"), yuan("1620"));
+    QCOMPARE(balanceAt(Book, "现金", day("2026-02-28")), yuan("1000"));
+    QCOMPARE(balanceAt(Book, "现金", day("2026-03-02")), yuan("1170"));
+    QCOMPARE(balanceAt(Book, "现金", day("2026-03-09")), yuan("1670"));
+    QCOMPARE(balanceAt(Book, "现金", day("2026-03-10")), yuan("1620"));
+    QStringList moved;
+    for (const auto &m :
+         Reconciliation::movements(Book, "现金", day("2026-03-01"), day("2026-03-10")))
+        moved << m.date + " " + m.kind + " " + m.name + " " + m.amount.toPlain();
+    QCOMPARE(moved, QStringList({"2026-03-02 债务 王明 200", "2026-03-05 收入 工资 500",
+                                 "2026-03-10 还债 王明 -50"}));
+    QCOMPARE(Reconciliation::remaining(yuan("1100"), yuan("1170"), yuan("200")), yuan("130"));
+}
+
+void TestReconcile::theDifferenceIsBookedOnceAndNothingWhenTheyAgree()
+{
+    TestEnvironment env;
+    seed(env);
+    using namespace Reconciliation;
+    // The bank shows 1650 at the end of 9 March; the book says 1670.
+    const QVariant entry =
+        record(Book, "现金", day("2026-03-09"), yuan("1650"), yuan("1670"), yuan("-20"), "对帐");
+    QVERIFY(!entry.isNull());
+    QCOMPARE(adjustments(), 1);
+    QCOMPARE(Db::value("select ODate||' '||OMoney||' '||Remark from OutTable where OName='平帐'")
+                 .toString(),
+             QString("2026-03-09 200000 对帐 2026-03-09：银行余额 1,650.00，本帐余额 1,670.00"));
+    QCOMPARE(balanceAt(Book, "现金", day("2026-03-09")), yuan("1650"));
+    QCOMPARE(Db::balance(Book, "现金"), yuan("1600"));
+    QCOMPARE(lastReconciled(Book, "现金"), day("2026-03-09"));
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    // Agreed: the reconciliation is kept, no entry is booked.
+    QVERIFY(record(Book, "现金", day("2026-03-10"), yuan("1600"), yuan("1600"), Money(), "对帐")
+                .isNull());
+    QCOMPARE(adjustments(), 1);
+    QCOMPARE(lastReconciled(Book, "现金"), day("2026-03-10"));
+    QVERIFY(movements(Book, "现金", lastReconciled(Book, "现金"), day("2026-03-31")).empty());
+}
+
+void TestReconcile::theWindowTicksOffAndBooksWhatIsLeft()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seed(env);
+    TfrmReconcile w;
+    w.show();
+    Drive::choose(&w, "DBLookupComboBox1", "现金");
+    Drive::setDate(&w, "DateTimePicker1", day("2026-03-10"));
+    Drive::click(&w, "BitBtn1");
+    QCOMPARE(messages.lastText(), QString("银行余额不能为空！请重新录入！"));
+    // The bank has not seen the repayment of the 10th yet.
+    Drive::setText(&w, "Edit1", "1,680");
+    Drive::click(&w, "BitBtn1");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "勾选"), QStringList({"✓", "✓", "✓", "✓"}));
+    Drive::clickRow(&w, "DBGrid1", 3);
+    Drive::click(&w, "ButTick");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "勾选").last(), QString());
+    QVERIFY(Drive::text(&w, "LabFigures").contains("需平帐 10.00"));
+    messages.answer(QMessageBox::Yes);
+    Drive::click(&w, "ButBook");
+    QCOMPARE(Db::value("select IMoney from InTable where IName='平帐'").toLongLong(),
+             yuan("10").units());
+    QCOMPARE(Reconciliation::balanceAt(Book, "现金", day("2026-03-10")), yuan("1630"));
+    QCOMPARE(Drive::column(&w, "DBGrid2", "对帐日期"), QStringList({"2026-03-10"}));
+    // Refused, nothing is booked nor kept.
+    Drive::setText(&w, "Edit1", "1");
+    Drive::click(&w, "BitBtn1");
+    messages.answer(QMessageBox::No);
+    Drive::click(&w, "ButBook");
+    QCOMPARE(adjustments(), 1);
+    QCOMPARE(Db::count("select count(*) from Reconcile"), 1);
+}
+
+void TestReconcile::aBalanceTypedInTheAccountWindowIsAnEntry()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seed(env);
+    TfrmA_Manage w;
+    w.show();
+    Drive::clickRow(&w, "DBGrid1", 0);
+    QCOMPARE(Drive::text(&w, "DBEdit1"), QString("现金"));
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "1,600.5");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Db::balance(Book, "现金"), yuan("1600.5"));
+    QCOMPARE(Db::value("select ODate||' '||OMoney||' '||Remark from OutTable where OName='平帐'")
+                 .toString(),
+             QString("%1 195000 帐户管理修改余额：1,620.00 改为 1,600.50").arg(today()));
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    QCOMPARE(History::undoable(Book)->description, QString("修改帐户 现金 等 3 项"));
+    // An edit that keeps the balance books nothing; undone, the entry goes.
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit3", "零钱");
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(adjustments(), 1);
+    History::undo(Book);
+    History::undo(Book);
+    QCOMPARE(adjustments(), 0);
+    QCOMPARE(Db::balance(Book, "现金"), yuan("1620"));
+}
+
+QTEST_MAIN(TestReconcile)
+#include "tst_reconcile.moc"
