@@ -29,16 +29,16 @@ void coin(QPainter &p, QPointF centre)
     p.drawLine(centre + QPointF(0, -3), centre + QPointF(0, 3));
 }
 
-struct IconSpec
+struct IconDrawing
 {
     const char *item;
     QColor tile;
     Sign sign;
 };
 
-const std::vector<IconSpec> &icons()
+const std::vector<IconDrawing> &icons()
 {
-    static const std::vector<IconSpec> all = {
+    static const std::vector<IconDrawing> all = {
         {"N11", QColor(0x43, 0xa0, 0x47),
          [](QPainter &p) { // 收入: into the tray
              p.drawLine(QPointF(16, 6), QPointF(16, 19));
@@ -117,8 +117,8 @@ const std::vector<IconSpec> &icons()
 
 QIcon sideBarIcon(const QString &item)
 {
-    for (const IconSpec &spec : icons()) {
-        if (item != QLatin1String(spec.item))
+    for (const IconDrawing &icon : icons()) {
+        if (item != QLatin1String(icon.item))
             continue;
         QPixmap pixmap(int(Tile * Scale), int(Tile * Scale));
         pixmap.fill(Qt::transparent);
@@ -126,11 +126,11 @@ QIcon sideBarIcon(const QString &item)
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(Scale, Scale);
         p.setPen(Qt::NoPen);
-        p.setBrush(spec.tile);
+        p.setBrush(icon.tile);
         p.drawRoundedRect(QRectF(1, 1, Tile - 2, Tile - 2), 7, 7);
         p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
-        spec.sign(p);
+        icon.sign(p);
         p.end();
         pixmap.setDevicePixelRatio(Scale);
         return QIcon(pixmap);
