@@ -351,7 +351,7 @@ void readAlipay(const Fields &f, Context &ctx)
     // A refund's order number is the purchase's with a suffix.
     if (row.refund && row.key.contains(QLatin1Char('_')))
         row.refundOf = row.key.section(QLatin1Char('_'), 0, 0);
-    ctx.rows->append(row);
+    ctx.rows->append(std::move(row));
 }
 
 // The old web export: no payment method (the money moved through the 支付宝
@@ -387,7 +387,7 @@ void readAlipayWeb(const Fields &f, Context &ctx)
     int modifiedTime = -1;
     if (parseDateTime(f.view(Col::Modified), true, &modified, &modifiedTime))
         refund.date = modified, refund.seconds = modifiedTime;
-    ctx.rows->append(refund);
+    ctx.rows->append(std::move(refund));
 }
 
 // "服务费¥0.20" in a withdrawal's 备注.
@@ -423,7 +423,7 @@ void readWeChat(const Fields &f, Context &ctx)
         row.refund = true;
         row.category.chop(refundSuffix.size());
     }
-    ctx.rows->append(row);
+    ctx.rows->append(std::move(row));
 }
 
 // ---- the banks --------------------------------------------------------------
@@ -444,7 +444,7 @@ void finishBankRow(Row &row, Context &ctx, const QString &method, Money signedAm
     row.key =
         QStringLiteral("%1:%2|%3|%4|%5")
             .arg(method, isoDate(row.date), signedAmount.toPlain(), balance, row.counterparty);
-    ctx.rows->append(row);
+    ctx.rows->append(std::move(row));
 }
 
 QString card(const char *kind, const QString &digits)
@@ -524,7 +524,7 @@ void readCmbCredit(const Fields &f, Context &ctx)
     row.refund = spent < Money() && !summary.contains(u"还款");
     const QString digits = f(Col::CardDigits).isEmpty() ? ctx.cardDigits : f(Col::CardDigits);
     finishBankRow(row, ctx, card("招商银行信用卡", digits), -spent, QString(), summary);
-    if (row.refund)
+    if (ctx.rows->last().refund)
         ctx.rows->last().direction = Direction::Neutral;
 }
 

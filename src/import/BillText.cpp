@@ -1,6 +1,7 @@
 #include "import/BillText.h"
 
 #include <QStringDecoder>
+#include <type_traits>
 
 namespace Bills {
 
@@ -8,12 +9,6 @@ void TextTable::addRow(int line)
 {
     m_starts << m_cells.size();
     m_lines << line;
-}
-
-void TextTable::addCell(const QString &text)
-{
-    m_kept << text;
-    m_cells << QStringView(m_kept.last());
 }
 
 void TextTable::setCell(qsizetype column, const QString &text)
@@ -54,81 +49,130 @@ bool isBlank(QChar c)
 
 } // namespace
 
-TextTable splitCsv(const QString &text)
+namespace {
+
+bool endsCell(QChar c)
 {
-    TextTable table;
-    table.keep(text);
-    const QChar *const begin = text.constData();
-    const QChar *const end = begin + text.size();
-    const QChar *c = begin;
-    int line = 1;
-    bool rowOpen = false;
-    // One cell from `c` on; `c` is left on the comma or line end after it.
-    const auto readCell = [&] {
-        if (c == end || *c != u'"') {
-            const QChar *start = c;
-            while (c != end && *c != u',' && *c != u'\n' && *c != u'\r')
-                ++c;
-            table.addCell(QStringView(start, c));
-            return;
-        }
-        // Quoted: a view of what is inside unless a doubled quote or something
-        // after the closing quote other than blanks makes the cell a text of its own.
-        const QChar *start = ++c;
-        QString rewritten;
-        bool own = false;
-        for (;;) {
-            while (c != end && *c != u'"') {
-                if (*c == u'\n')
-                    ++line;
-                ++c;
-            }
-            if (c != end && c + 1 != end && c[1] == u'"') {
-                rewritten.append(start, c + 1 - start);
-                own = true;
-                c += 2;
-                start = c;
-                continue;
-            }
-            break;
-        }
-        const QChar *const inside = c;
-        if (c != end)
-            ++c; // the closing quote
-        const QChar *after = c;
-        while (c != end && *c != u',' && *c != u'\n' && *c != u'\r')
+    return c == u',' || c == u'\n' || c == u'\r';
+}
+
+// Reads one cell of a CSV row from `c` on and leaves `c` on the comma or line end
+// after it; `line` counts the line breaks inside quotes. A quoted cell may hold
+// commas, doubled quotes and line breaks; what follows its closing quote up to the
+// comma (the TAB some apps put there) is kept as part of it, to be trimmed with it.
+// With `Cut`, `cell(view)` or `cell(text)` hears the cell: a view of the text unless
+// a doubled quote or something after the closing quote other than blanks made it a
+// text of its own.
+template <bool Cut, typename Cell>
+void readCell(const QChar *&c, const QChar *end, int &line, const Cell &cell)
+{
+    if (c == end || *c != u'"') {
+        const QChar *start = c;
+        while (c != end && !endsCell(*c))
             ++c;
+        if constexpr (Cut)
+            cell(QStringView(start, c));
+        return;
+    }
+    const QChar *start = ++c;
+    QString rewritten;
+    bool own = false;
+    for (;;) {
+        while (c != end && *c != u'"') {
+            if (*c == u'\n')
+                ++line;
+            ++c;
+        }
+        if (c != end && c + 1 != end && c[1] == u'"') {
+            if constexpr (Cut)
+                rewritten.append(start, c + 1 - start);
+            own = true;
+            c += 2;
+            start = c;
+            continue;
+        }
+        break;
+    }
+    const QChar *const inside = c;
+    if (c != end)
+        ++c; // the closing quote
+    const QChar *after = c;
+    while (c != end && !endsCell(*c))
+        ++c;
+    if constexpr (Cut) {
         bool blanksAfter = true;
         for (const QChar *a = after; a != c; ++a)
             blanksAfter = blanksAfter && isBlank(*a);
         if (!own && blanksAfter) {
-            table.addCell(QStringView(start, inside));
+            cell(QStringView(start, inside));
             return;
         }
         rewritten.append(start, inside - start);
         rewritten.append(after, c - after);
-        table.addCell(rewritten);
-    };
-    while (c != end) {
-        if (!rowOpen) {
-            table.addRow(line);
-            rowOpen = true;
+        cell(rewritten);
+    }
+}
+
+} // namespace
+
+Cells TextTable::row(qsizetype r) const
+{
+    if (m_spans.isEmpty()) {
+        const qsizetype from = m_starts.at(r);
+        const qsizetype to = r + 1 < m_starts.size() ? m_starts.at(r + 1) : m_cells.size();
+        return Cells(m_cells.constData() + from, to - from);
+    }
+    m_rowCells.clear();
+    m_rowTexts.clear();
+    const auto [from, to] = m_spans.at(r);
+    const QChar *c = m_text.constData() + from;
+    const QChar *const end = m_text.constData() + to;
+    int line = 0;
+    const auto cell = [this](const auto &piece) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(piece)>, QString>) {
+            m_rowTexts << piece;
+            m_rowCells << QStringView(m_rowTexts.last());
+        } else {
+            m_rowCells << piece;
         }
-        readCell();
+    };
+    // The row's line end lies past its span: after a last comma comes an empty cell.
+    for (;;) {
+        readCell<true>(c, end, line, cell);
         if (c == end)
             break;
-        if (*c == u',') {
+        ++c; // the comma
+    }
+    return Cells(m_rowCells.constData(), m_rowCells.size());
+}
+
+TextTable splitCsv(const QString &text)
+{
+    TextTable table;
+    table.m_text = text;
+    const QChar *const begin = text.constData();
+    const QChar *const end = begin + text.size();
+    const QChar *c = begin;
+    int line = 1;
+    const auto none = [](const auto &) {};
+    while (c != end) {
+        const QChar *const rowStart = c;
+        const int rowLine = line;
+        for (;;) {
+            readCell<false>(c, end, line, none);
+            if (c == end || *c != u',')
+                break;
             ++c;
-            if (c == end)
-                table.addCell(QStringView()); // a last empty cell
-            continue;
         }
+        table.m_spans.append({rowStart - begin, c - begin});
+        table.m_lines << rowLine;
+        if (c == end)
+            break;
         // The end of a line: "\r\n", "\n" or "\r".
         if (*c == u'\r' && c + 1 != end && c[1] == u'\n')
             ++c;
         ++c;
         ++line;
-        rowOpen = false;
     }
     return table;
 }

@@ -5,12 +5,14 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <utility>
 
 // Bill files as tables of text cells, whatever they came as: a CSV file in GBK or
 // UTF-8, or the sheet of an XLSX workbook.
 namespace Bills {
 
-// One row's cells: views of the text their table keeps, valid while it lives.
+// One row's cells: views of the text their table keeps, valid until the table is
+// asked for another row.
 class Cells
 {
 public:
@@ -30,7 +32,9 @@ private:
 
 // The rows of one file, each with the line (or sheet row) it came from. A bill of
 // 10^5 rows is read without a string made for each cell: a cell is a view of the
-// file's text, or of a text the table keeps when the cell had to be rewritten.
+// file's text, or of a text the table keeps when the cell had to be rewritten. A
+// CSV file's rows are cut into cells only when asked for, one at a time, so that
+// the cells of the whole file are never held at once.
 class TextTable
 {
 public:
@@ -38,28 +42,29 @@ public:
     QString encoding;
 
     qsizetype rowCount() const { return m_lines.size(); }
-    Cells row(qsizetype r) const
-    {
-        const qsizetype from = m_starts.at(r);
-        const qsizetype to = r + 1 < m_starts.size() ? m_starts.at(r + 1) : m_cells.size();
-        return Cells(m_cells.constData() + from, to - from);
-    }
+    Cells row(qsizetype r) const;
     int line(qsizetype r) const { return m_lines.at(r); }
 
-    // The table keeps `text` (shared, not copied): cells may then be views of it.
-    void keep(const QString &text) { m_kept << text; }
+    // A workbook's rows, cell by cell.
     void addRow(int line);
-    // Adds a cell to the last row: a view of a kept text, or a text kept now.
-    void addCell(QStringView keptView) { m_cells << keptView; }
-    void addCell(const QString &text);
     // Sets the last row's cell at `column`, the cells before it empty where missing.
     void setCell(qsizetype column, const QString &text);
 
 private:
-    QList<QStringView> m_cells; // of all rows, one row after another
-    QList<qsizetype> m_starts;  // where each row's cells begin
+    friend TextTable splitCsv(const QString &text);
+
     QList<int> m_lines;
+    // A workbook's cells, of all rows one row after another, and where each row's
+    // begin; the texts they view.
+    QList<QStringView> m_cells;
+    QList<qsizetype> m_starts;
     QStringList m_kept;
+    // A CSV file's text and where each row of it begins and ends; the row asked for
+    // last, cut into cells, with the texts of the cells that had to be rewritten.
+    QString m_text;
+    QList<std::pair<qsizetype, qsizetype>> m_spans;
+    mutable QList<QStringView> m_rowCells;
+    mutable QStringList m_rowTexts;
 };
 
 // Decodes a text file: UTF-8 when it has a byte-order mark or is valid UTF-8 (then
