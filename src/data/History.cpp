@@ -7,6 +7,7 @@
 #include "data/Sql.h"
 #include "data/Transaction.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
@@ -75,6 +76,26 @@ QString changedSince(const Op &op)
         .arg(Ledger::describe(op));
 }
 
+QHash<QString, BatchHandler> &batchHandlers()
+{
+    static QHash<QString, BatchHandler> handlers; // by table in lower case
+    return handlers;
+}
+
+const QString BatchOp = QStringLiteral("batch");
+const QString UndoneColumn = QStringLiteral("Undone");
+
+// A batch's rows brought back or taken away by the handler of its table.
+void changeBatch(Ledger &ledger, const QString &book, const Op &op, const QVariantMap &to,
+                 const Progress &progress)
+{
+    const auto handler = batchHandlers().constFind(op.table.toLower());
+    if (handler == batchHandlers().constEnd())
+        throw DbError(QStringLiteral("这个程序不能撤销或重做“%1”。").arg(op.table));
+    (*handler)(ledger, book, op.key, to.value(UndoneColumn).toString() == QLatin1String("0"),
+               progress);
+}
+
 // Brings a row from `from` (what it must be now; empty: it must not be there)
 // to `to` (empty: gone), through the ledger.
 void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVariantMap &to)
@@ -117,13 +138,24 @@ void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVarian
 
 // Undoes (backwards) or redoes the action's rows through one ledger action that
 // the history does not keep, and marks the action.
-void replay(const QString &book, const Action &action, bool backwards)
+void replay(const QString &book, const Action &action, bool backwards, const Progress &progress)
 {
     Ledger ledger(book);
     ledger.setRecording(false);
-    for (const Op &op : opsOf(action.id, backwards))
-        backwards ? change(ledger, op, op.after, op.before)
-                  : change(ledger, op, op.before, op.after);
+    const std::vector<Op> ops = opsOf(action.id, backwards);
+    const int total = int(ops.size());
+    int done = 0;
+    for (const Op &op : ops) {
+        const QVariantMap &from = backwards ? op.after : op.before;
+        const QVariantMap &to = backwards ? op.before : op.after;
+        if (op.op == BatchOp) {
+            changeBatch(ledger, book, op, to, progress);
+            continue;
+        }
+        change(ledger, op, from, to);
+        if (progress && (++done % 500 == 0 || done == total))
+            progress(done, total);
+    }
     Sql(QStringLiteral("update History set Undone=? where ID=?"),
         {backwards ? Undone : Done, action.id})
         .exec();
@@ -198,20 +230,35 @@ std::optional<Action> redoable(const QString &book)
                         {book, Undone}));
 }
 
-void undo(const QString &book)
+void undo(const QString &book, const Progress &progress)
 {
     const std::optional<Action> action = undoable(book);
     if (!action)
         throw DbError(QStringLiteral("没有可以撤销的操作。"));
-    replay(book, *action, true);
+    replay(book, *action, true, progress);
 }
 
-void redo(const QString &book)
+void redo(const QString &book, const Progress &progress)
 {
     const std::optional<Action> action = redoable(book);
     if (!action)
         throw DbError(QStringLiteral("没有可以重做的操作。"));
-    replay(book, *action, false);
+    replay(book, *action, false, progress);
+}
+
+void setBatchHandler(const QString &table, BatchHandler handler)
+{
+    batchHandlers().insert(table.toLower(), std::move(handler));
+}
+
+Op batchOp(const QString &table, const QVariant &key, bool standing)
+{
+    const QString undone = QStringLiteral("1"), stands = QStringLiteral("0");
+    return {BatchOp,
+            table,
+            key,
+            {{UndoneColumn, standing ? undone : stands}},
+            {{UndoneColumn, standing ? stands : undone}}};
 }
 
 void restore(const QString &book, qint64 binnedId, const QString &window)

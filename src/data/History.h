@@ -4,8 +4,11 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 #include <vector>
+
+class Ledger;
 
 // What each action of the ledger did, kept in the data file in the same
 // transaction as the action: when, in which book and window, and each row it
@@ -40,11 +43,27 @@ void record(const QString &book, const QString &window, const QString &descripti
 std::optional<Action> undoable(const QString &book);
 std::optional<Action> redoable(const QString &book);
 
+// Hears how many of a whole are done; what it throws stops the work, and nothing
+// is changed.
+using Progress = std::function<void(int done, int total)>;
+
 // Undoes or redoes that action through the ledger in one transaction; DbError,
 // with nothing changed, when a later change stands in the way (a row changed
 // since, a name renamed or deleted since).
-void undo(const QString &book);
-void redo(const QString &book);
+void undo(const QString &book, const Progress &progress = {});
+void redo(const QString &book, const Progress &progress = {});
+
+// An action that writes many rows kept elsewhere (an import's entries) keeps one
+// op for them all: op "batch" on the batch's table and key, its before and after
+// saying whether the batch stood ({"Undone": "1"} or {"Undone": "0"}). Undone and
+// redone, it goes to the handler registered for that table, which brings the
+// batch's rows back or takes them away through the ledger given; DbError when a
+// later change stands in the way.
+using BatchHandler = std::function<void(Ledger &ledger, const QString &book, const QVariant &key,
+                                        bool standing, const Progress &progress)>;
+void setBatchHandler(const QString &table, BatchHandler handler);
+// The op of such an action.
+Op batchOp(const QString &table, const QVariant &key, bool standing);
 
 // The recycle bin holds the rows deleted by actions that stay done.
 // Puts the deleted row back through the ledger (its balances move back), as a

@@ -51,9 +51,15 @@ const Kinds &kinds()
     return all;
 }
 
+// A column's name as text, made once per name on each thread: an import of 10^5
+// rows looks each row's columns up many times.
 QString column(const char *name)
 {
-    return QLatin1String(name);
+    thread_local QHash<const char *, QString> names;
+    auto it = names.constFind(name);
+    if (it == names.constEnd())
+        it = names.insert(name, QLatin1String(name));
+    return *it;
 }
 
 Money amountOf(const QVariantMap &row, const char *name)
@@ -266,6 +272,8 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
     move(effectOf(kind, row), +1, Missing::Refuse);
     count(kind, row, +1);
     const QVariant key = Rows::insert(column(kind.table), row);
+    if (m_batch)
+        return key; // kept as its batch
     // The row as written is what the history needs of it: reading it back would
     // cost an import of thousands of rows a query each.
     row[QStringLiteral("ID")] = key;
@@ -527,10 +535,16 @@ QVariantMap Ledger::storedRow(const QString &table, const QVariant &key) const
     return stored.next() ? rowOf(stored) : QVariantMap();
 }
 
+void Ledger::keepAsBatch(const QString &table, const QVariant &key, bool standing)
+{
+    m_batch = History::batchOp(table, key, standing);
+}
+
 void Ledger::note(const QString &op, const QString &table, const QVariant &key,
                   const QVariantMap &before, const QVariantMap &after)
 {
-    if (!m_recording)
+    // A batch's rows are its handler's to undo and redo, not the history's.
+    if (!m_recording || m_batch)
         return;
     // What a row became is read back: defaults and figures moved included.
     const bool readBack = after.isEmpty() && op != QLatin1String("delete");
@@ -638,6 +652,9 @@ void Ledger::commit()
     m_totals.write();
     m_totals = {};
     // With no book open there is no book's history to keep it in.
+    if (m_batch) {
+        m_ops = {*std::exchange(m_batch, std::nullopt)};
+    }
     if (m_recording && !m_book.isEmpty() && !m_ops.empty()) {
         QString description = m_description;
         if (description.isEmpty()) {
@@ -701,12 +718,12 @@ void Ledger::checkRow(const QString &table, const QVariantMap &row,
         const QString name = row.value(column(use.column)).toString();
         if (name.isEmpty())
             continue;
-        const QString known = QString::number(int(use.kind)) + QLatin1Char('|') + name;
+        const std::pair<int, QString> known{int(use.kind), name};
         if (m_knownNames.contains(known))
             continue;
         if (!References::exists(use.kind, name, m_book))
             throw DbError(References::goneMessage(use.kind, name));
-        m_knownNames.insert(known, true);
+        m_knownNames.insert(known);
     }
 }
 

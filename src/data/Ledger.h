@@ -8,12 +8,14 @@
 #include <QDate>
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 // The one place that moves money. An account's balance is its opening amount
@@ -142,6 +144,10 @@ public:
     void setWindow(const QString &window) { m_window = window; }
     void setDescription(const QString &description) { m_description = description; }
     void setRecording(bool recording) { m_recording = recording; }
+    // Kept in the history as one op for every row it writes: the batch `key` of
+    // `table` comes to stand (or stops standing), and the history's handler for
+    // the table undoes and redoes it (see History::setBatchHandler).
+    void keepAsBatch(const QString &table, const QVariant &key, bool standing);
     // How the history names a row written: "删除支出 2026-12-05 食品 36.50".
     static QString describe(const History::Op &op);
 
@@ -198,7 +204,7 @@ private:
     Transaction m_transaction;
     QHash<QString, qint64> m_accountIds; // by name as given
     std::map<qint64, Account> m_accounts;
-    QHash<QString, bool> m_knownNames; // references found, by kind and name
+    QSet<std::pair<int, QString>> m_knownNames; // references found, by kind and name
     MonthTotals::Changes m_totals;
     void note(const QString &op, const QString &table, const QVariant &key,
               const QVariantMap &before, const QVariantMap &after);
@@ -209,5 +215,6 @@ private:
     QString m_window;
     QString m_description;
     std::vector<History::Op> m_ops;
+    std::optional<History::Op> m_batch;
     std::vector<Spending> m_spending;
 };

@@ -165,9 +165,9 @@ void bindValue(sqlite3_stmt *statement, int at, const QVariant &value)
         return;
     }
     default: {
-        const QString text = value.toString();
-        sqlite3_bind_text16(statement, at, text.utf16(), int(text.size() * sizeof(QChar)),
-                            SQLITE_TRANSIENT);
+        // As UTF-8, the file's encoding: SQLite need not convert it again.
+        const QByteArray text = value.toString().toUtf8();
+        sqlite3_bind_text(statement, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
     }
 }

@@ -1,5 +1,6 @@
 #include "import/BillImport.h"
 
+#include "data/History.h"
 #include "data/Ledger.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
@@ -26,15 +27,21 @@ const Ledger::EntryKind &ledgerKind(Kind kind)
     return Ledger::expense();
 }
 
-QVariantMap entryRow(const Line &line, const QString &category, Money amount)
+// The entry of a line in its book.
+QVariantMap entryRow(const QString &book, const Line &line, const QString &category, Money amount)
 {
     const QString s = QStringLiteral("");
     if (line.kind == Kind::Transfer)
-        return {{"CDate", line.date},       {"OldN", line.account},
-                {"NewN", line.toAccount},   {"CMoney", amount.toVariant()},
-                {"FName", s + line.member}, {"Remark", s + line.remark}};
+        return {{"BName", book},
+                {"CDate", line.date},
+                {"OldN", line.account},
+                {"NewN", line.toAccount},
+                {"CMoney", amount.toVariant()},
+                {"FName", s + line.member},
+                {"Remark", s + line.remark}};
     const bool expense = line.kind == Kind::Expense;
-    return {{expense ? "ODate" : "IDate", line.date},
+    return {{"BName", book},
+            {expense ? "ODate" : "IDate", line.date},
             {expense ? "OName" : "IName", category},
             {expense ? "OMoney" : "IMoney", amount.toVariant()},
             {"AName", line.account},
@@ -42,14 +49,31 @@ QVariantMap entryRow(const Line &line, const QString &category, Money amount)
             {"Remark", s + line.remark}};
 }
 
+// The columns a snapshot of the kind's entries holds, in order: all but the key.
+const QStringList &snapshotColumns(const Ledger::EntryKind &kind)
+{
+    thread_local QHash<const Ledger::EntryKind *, QStringList> columnsOf;
+    QStringList &columns = columnsOf[&kind];
+    if (columns.isEmpty())
+        for (const Schema::Column &c : Schema::table(QLatin1String(kind.table))->columns)
+            if (c.kind != Schema::Kind::Key)
+                columns << QLatin1String(c.name);
+    return columns;
+}
+
+constexpr QChar SnapshotSeparator(0x1F);
+
 // An entry as text, column by column, to tell later whether it was changed.
 QString snapshot(const Ledger::EntryKind &kind, const QVariantMap &row)
 {
-    QStringList parts;
-    for (const Schema::Column &c : Schema::table(QLatin1String(kind.table))->columns)
-        if (c.kind != Schema::Kind::Key)
-            parts << row.value(QLatin1String(c.name)).toString();
-    return parts.join(QChar(0x1F));
+    QString text;
+    const QStringList &columns = snapshotColumns(kind);
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (i > 0)
+            text += SnapshotSeparator;
+        text += row.value(columns.at(i)).toString();
+    }
+    return text;
 }
 
 // Ties the batch to the history's action just written by `ledger` (in the
@@ -76,6 +100,128 @@ Money billAmount(const Line &line)
 {
     return line.kind == Kind::Income ? line.amount : -line.amount;
 }
+
+const QString BatchTable = QStringLiteral("ImportBatch");
+
+const Ledger::EntryKind *entryKindOf(const QString &table)
+{
+    for (const Ledger::EntryKind *kind : Ledger::entryKinds())
+        if (table == QLatin1String(kind->table))
+            return kind;
+    return nullptr;
+}
+
+// The entry a snapshot keeps, column by column; empty when it cannot be read.
+QVariantMap fromSnapshot(const Ledger::EntryKind &kind, const QString &text)
+{
+    const QStringList parts = text.split(SnapshotSeparator);
+    const QStringList &columns = snapshotColumns(kind);
+    if (parts.size() != columns.size())
+        return {};
+    QVariantMap row;
+    // Never NULL: an import writes every column.
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        row.insert(columns.at(i), parts.at(i).isNull() ? QStringLiteral("") : parts.at(i));
+    return row;
+}
+
+void report(const Progress &progress, int done, int total)
+{
+    if (progress && (done % 500 == 0 || done == total))
+        progress(done, total);
+}
+
+// Takes the batch's entries away through `ledger`; refused (DbError) when one of
+// them was changed or deleted since it was imported.
+int takeAway(Ledger &ledger, qint64 batch, const Progress &progress)
+{
+    QSqlQuery entries = Sql(QStringLiteral("select EntryTable, EntryID, Snapshot, BillDate from "
+                                           "ImportEntry where BatchID=? order by ID"),
+                            {batch})
+                            .exec();
+    int changed = 0;
+    QString example;
+    std::vector<std::pair<const Ledger::EntryKind *, qint64>> toRemove;
+    while (entries.next()) {
+        const QString table = entries.value(0).toString();
+        const qint64 id = entries.value(1).toLongLong();
+        const Ledger::EntryKind *kind = entryKindOf(table);
+        const QVariantMap stored = kind ? Rows::read(table, id) : QVariantMap();
+        if (stored.isEmpty() || snapshot(*kind, stored) != entries.value(2).toString()) {
+            if (++changed == 1)
+                example = QStringLiteral("%1 的一条记录%2")
+                              .arg(entries.value(3).toString(), stored.isEmpty()
+                                                                    ? QStringLiteral("已删除")
+                                                                    : QStringLiteral("已修改"));
+            continue;
+        }
+        toRemove.emplace_back(kind, id);
+    }
+    if (changed > 0)
+        throw DbError(QStringLiteral("不能撤销这次导入：其中 %1 条记录导入后已被修改或删除"
+                                     "（如 %2）。\n撤销只能在导入的记录都没有改动时进行；"
+                                     "如要去掉其余记录，请在收入、支出或转帐窗口中删除。")
+                          .arg(changed)
+                          .arg(example));
+    const int total = int(toRemove.size());
+    int done = 0;
+    for (const auto &[kind, id] : toRemove) {
+        ledger.remove(*kind, id);
+        report(progress, ++done, total);
+    }
+    return total;
+}
+
+// Writes the batch's entries again as they were imported, under their keys, through
+// `ledger`; refused (DbError) when a name they give is gone or a key was taken.
+void bringBack(Ledger &ledger, qint64 batch, const Progress &progress)
+{
+    const QString cannot = QStringLiteral("这次导入的记录不能恢复：");
+    for (const Ledger::EntryKind *kind : Ledger::entryKinds())
+        if (Sql(QStringLiteral("select 1 from %1 where ID in (select EntryID from ImportEntry "
+                               "where BatchID=? and EntryTable=?) limit 1")
+                    .arg(QLatin1String(kind->table)),
+                {batch, QLatin1String(kind->table)})
+                .hasRows())
+            throw DbError(cannot + QStringLiteral("它们的位置已被后来的记录占用。"));
+    const int total =
+        Sql(QStringLiteral("select count(*) from ImportEntry where BatchID=?"), {batch})
+            .scalar()
+            .toInt();
+    QSqlQuery entries =
+        Sql(QStringLiteral("select EntryTable, EntryID, Snapshot from ImportEntry where BatchID=? "
+                           "order by ID"),
+            {batch})
+            .exec();
+    const SqlReuse reuse;
+    int done = 0;
+    while (entries.next()) {
+        const Ledger::EntryKind *kind = entryKindOf(entries.value(0).toString());
+        QVariantMap row = kind ? fromSnapshot(*kind, entries.value(2).toString()) : QVariantMap();
+        if (row.isEmpty())
+            throw DbError(cannot + QStringLiteral("导入记录已损坏。"));
+        row.insert(QStringLiteral("ID"), entries.value(1));
+        ledger.save(*kind, row);
+        report(progress, ++done, total);
+    }
+}
+
+// 编辑 → 撤销 and 重做 of an import and of 撤销导入.
+void setStanding(Ledger &ledger, const QString &book, const QVariant &batch, bool standing,
+                 const Progress &progress)
+{
+    if (!Sql(QStringLiteral("select 1 from ImportBatch where ID=? and BName=?"), {batch, book})
+             .hasRows())
+        throw DbError(QStringLiteral("这次导入已不存在。"));
+    standing ? bringBack(ledger, batch.toLongLong(), progress)
+             : void(takeAway(ledger, batch.toLongLong(), progress));
+}
+
+// Whatever program can import can undo and redo its imports.
+[[maybe_unused]] const bool registered = [] {
+    History::setBatchHandler(BatchTable, setStanding);
+    return true;
+}();
 
 } // namespace
 
@@ -116,24 +262,22 @@ Result write(const Plan &plan, const Progress &progress)
     const QString keyInsert = QStringLiteral(
         "insert into ImportEntry (BName, BatchID, BillKey, Method, BillDate, Amount, "
         "EntryTable, EntryID, Snapshot) values (?,?,?,?,?,?,?,?,?)");
-    const auto remember = [&](const Line &line, const Ledger::EntryKind &kind,
-                              const QVariantMap &row, const QVariant &id) {
-        QVariantMap stored = row;
-        stored.insert(QStringLiteral("BName"), book);
+    // Writes the entry and remembers it with its bill key.
+    const auto save = [&](const Line &line, const Ledger::EntryKind &kind, QVariantMap row) {
+        const QString kept = snapshot(kind, row);
+        const QVariant id = ledger.save(kind, std::move(row));
         const Bills::Row &bill = plan.rowOf(line);
-        Sql(keyInsert,
-            {book, result.batch, bill.key, bill.method, line.date, billAmount(line).toVariant(),
-             QLatin1String(kind.table), id, snapshot(kind, stored)})
+        Sql(keyInsert, {book, result.batch, bill.key, bill.method, line.date,
+                        billAmount(line).toVariant(), QLatin1String(kind.table), id, kept})
             .insert();
         ++result.entries;
     };
+    ledger.keepAsBatch(BatchTable, result.batch, true);
     int done = 0;
     for (const Line &line : plan.lines()) {
         if (!line.chosen)
             continue;
-        const Ledger::EntryKind &kind = ledgerKind(line.kind);
-        const QVariantMap row = entryRow(line, line.category, line.amount);
-        remember(line, kind, row, ledger.save(kind, row));
+        save(line, ledgerKind(line.kind), entryRow(book, line, line.category, line.amount));
         result.written[int(line.status)].add(line);
         const Money fee = plan.rowOf(line).fee;
         if (line.kind == Kind::Transfer && fee > Money()) {
@@ -142,11 +286,9 @@ Result write(const Plan &plan, const Progress &progress)
             Line feeLine = line;
             feeLine.kind = Kind::Expense;
             feeLine.remark = QStringLiteral("服务费：") + line.remark;
-            const QVariantMap feeRow = entryRow(feeLine, category, fee);
-            remember(line, Ledger::expense(), feeRow, ledger.save(Ledger::expense(), feeRow));
+            save(line, Ledger::expense(), entryRow(book, feeLine, category, fee));
         }
-        if (progress && (++done % 500 == 0 || done == total))
-            progress(done, total);
+        report(progress, ++done, total);
     }
     Sql(QStringLiteral("update ImportBatch set Entries=? where ID=?"),
         {result.entries, result.batch})
@@ -170,53 +312,12 @@ void undo(const QString &book, qint64 batch, const Progress &progress)
              {batch, book})
              .hasRows())
         throw DbError(QStringLiteral("这次导入已不存在，可能已经撤销。"));
-    QSqlQuery entries = Sql(QStringLiteral("select EntryTable, EntryID, Snapshot, BillDate from "
-                                           "ImportEntry where BatchID=? order by ID"),
-                            {batch})
-                            .exec();
-    int changed = 0;
-    QString example;
-    QList<std::pair<const Ledger::EntryKind *, qint64>> toRemove;
-    while (entries.next()) {
-        const QString table = entries.value(0).toString();
-        const qint64 id = entries.value(1).toLongLong();
-        const Ledger::EntryKind *kind = nullptr;
-        for (const Ledger::EntryKind *k : Ledger::entryKinds())
-            if (table == QLatin1String(k->table))
-                kind = k;
-        const QVariantMap stored = kind ? Rows::read(table, id) : QVariantMap();
-        if (stored.isEmpty() || snapshot(*kind, stored) != entries.value(2).toString()) {
-            if (++changed == 1)
-                example = QStringLiteral("%1 的一条记录%2")
-                              .arg(entries.value(3).toString(), stored.isEmpty()
-                                                                    ? QStringLiteral("已删除")
-                                                                    : QStringLiteral("已修改"));
-            continue;
-        }
-        toRemove.append({kind, id});
-    }
-    if (changed > 0)
-        throw DbError(QStringLiteral("不能撤销这次导入：其中 %1 条记录导入后已被修改或删除"
-                                     "（如 %2）。\n撤销只能在导入的记录都没有改动时进行；"
-                                     "如要去掉其余记录，请在收入、支出或转帐窗口中删除。")
-                          .arg(changed)
-                          .arg(example));
-    int done = 0;
-    for (const auto &[kind, id] : toRemove) {
-        ledger.remove(*kind, id);
-        if (progress && (++done % 500 == 0 || done == toRemove.size()))
-            progress(done, int(toRemove.size()));
-    }
-    // Kept, not deleted: 编辑 → 撤销 of this brings the batch back as it was.
+    // Kept as the batch, not row by row: 编辑 → 撤销 of this brings it back as it was.
+    ledger.keepAsBatch(BatchTable, batch, false);
+    const int removed = takeAway(ledger, batch, progress);
     Sql(QStringLiteral("update ImportBatch set Undone=1 where ID=?"), {batch}).exec();
-    ledger.setDescription(
-        QStringLiteral("撤销导入 %1 条 %2").arg(toRemove.size()).arg(filesOf(batch)));
+    ledger.setDescription(QStringLiteral("撤销导入 %1 条 %2").arg(removed).arg(filesOf(batch)));
     commitAs(ledger, book, QStringLiteral("UndoneBy"), batch);
-    // The entries went back with their import, not into the recycle bin one by one.
-    Sql(QStringLiteral("update HistoryRow set Binned=0 where HistoryID=(select UndoneBy from "
-                       "ImportBatch where ID=?)"),
-        {batch})
-        .exec();
     transaction.commit();
 }
 

@@ -96,6 +96,7 @@ private slots:
     void undoRestoresBalancesAndTotalsExactly();
     void undoIsRefusedOnceAnEntryChanged();
     void editUndoTakesAnImportBackAsOneAction();
+    void editUndoOfAnImportIsRefusedOnceAnEntryChanged();
     void theCommandImportsLikeTheWindow();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
 };
@@ -299,6 +300,10 @@ void TestBillImport::editUndoTakesAnImportBackAsOneAction()
     const Import::Result result = importFiles({"alipay.csv"});
     const QStringList imported = BillFiles::bookRows();
     QVERIFY(History::undoable(Book)->description.startsWith("导入帐单 7 条 alipay.csv"));
+    // Kept in the history as its batch, not entry by entry.
+    const char *const rowsOfLast =
+        "select count(*) from HistoryRow where HistoryID=(select max(ID) from History)";
+    QCOMPARE(Db::count(rowsOfLast), 1);
     History::undo(Book);
     QCOMPARE(BillFiles::bookRows(), before);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
@@ -313,6 +318,28 @@ void TestBillImport::editUndoTakesAnImportBackAsOneAction()
     QCOMPARE(BillFiles::bookRows(), imported);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 0);
     QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    History::redo(Book);
+    QCOMPARE(BillFiles::bookRows(), before);
+    QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
+    QCOMPARE(Db::count(rowsOfLast), 1);
+}
+
+void TestBillImport::editUndoOfAnImportIsRefusedOnceAnEntryChanged()
+{
+    TestEnvironment env;
+    makeBook();
+    importFiles({"alipay.csv"});
+    // Changed where the history does not see it (another program, an older version).
+    Db::exec("update OutTable set Remark='改过' where Remark like '美团%'");
+    const QStringList before = Db::dump();
+    try {
+        History::undo(Book);
+        QFAIL("the undo must be refused");
+    } catch (const DbError &e) {
+        QVERIFY2(e.message().startsWith("不能撤销这次导入：其中 1 条记录导入后已被修改或删除"),
+                 qPrintable(e.message()));
+    }
+    QCOMPARE(Db::dump(), before);
 }
 
 void TestBillImport::theCommandImportsLikeTheWindow()
