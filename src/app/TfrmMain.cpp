@@ -19,6 +19,7 @@
 #include "widgets/MaintenanceWindow.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
+#include "widgets/WorkProgress.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -283,10 +284,20 @@ void TfrmMain::stepHistory(bool undo)
                      NoteSeconds * 1000);
             return;
         }
-        undo ? History::undo(book) : History::redo(book);
+        // A big import taken back or written again runs on a worker, its progress shown.
+        const QString step = undo ? QStringLiteral("正在撤销……") : QStringLiteral("正在重做……");
+        WorkProgress::run(
+            this, step,
+            [book, undo, step](Background::Context &work) {
+                const History::Progress progress = WorkProgress::counting(work, step);
+                undo ? History::undo(book, progress) : History::redo(book, progress);
+            },
+            WorkProgress::Cancel::Allowed);
         showNote((undo ? QStringLiteral("已撤销：") : QStringLiteral("已重做：")) +
                      action->description,
                  NoteSeconds * 1000);
+    } catch (const Background::Cancelled &) {
+        return;
     } catch (const DbError &e) {
         Msg::plain(this, e.message());
         return;

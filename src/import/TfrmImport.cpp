@@ -90,15 +90,6 @@ auto aside(QWidget *parent, const QString &label, Work work)
     return std::nullopt;
 }
 
-// Says how far work is and stops it when cancelled: the hook of Import::write.
-Import::Progress reporting(Background::Context &work, const QString &step)
-{
-    return [&work, step](int done, int total) {
-        work.checkCancelled();
-        work.progress(total > 0 ? done * 100 / total : -1, step);
-    };
-}
-
 // What reading one bill file found.
 struct Reading
 {
@@ -204,6 +195,14 @@ TfrmImport::TfrmImport(QWidget *parent) : QWidget(parent), m_book(TfrmDM::instan
         readBatches();
     });
     makeSearchable(m_member);
+    // An import undone or redone in 编辑 (or its entries restored from the bin): the
+    // imports listed and the rows' statuses follow.
+    connect(TfrmDM::instance(), &TfrmDM::rowsChanged, this, [this] {
+        if (m_plan->lines().isEmpty())
+            Msg::guarded(this, [this] { readBatches(); });
+        else
+            replan();
+    });
     connect(m_member, &QComboBox::currentTextChanged, this, [this](const QString &member) {
         m_plan->setMember(member);
         m_model->refresh();
@@ -568,7 +567,7 @@ void TfrmImport::ButImportClick()
     }
     const std::optional<Import::Result> result =
         aside(this, QStringLiteral("正在导入……"), [plan = *m_plan](Background::Context &work) {
-            return Import::write(plan, reporting(work, QStringLiteral("正在导入……")));
+            return Import::write(plan, WorkProgress::counting(work, QStringLiteral("正在导入……")));
         });
     if (!result)
         return;
@@ -597,7 +596,7 @@ void TfrmImport::ButUndoClick()
         return;
     const QString step = QStringLiteral("正在撤销导入……");
     const auto undone = aside(this, step, [book = m_book, batch, step](Background::Context &work) {
-        Import::undo(book, batch, reporting(work, step));
+        Import::undo(book, batch, WorkProgress::counting(work, step));
         return true;
     });
     if (!undone)

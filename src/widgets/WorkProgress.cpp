@@ -154,4 +154,12 @@ void raise(const Outcome &outcome)
         throw DbError(outcome.failure);
 }
 
+std::function<void(int done, int total)> counting(Background::Context &work, const QString &step)
+{
+    return [&work, step](int done, int total) {
+        work.checkCancelled();
+        work.progress(total > 0 ? done * 100 / total : -1, step);
+    };
+}
+
 } // namespace WorkProgress

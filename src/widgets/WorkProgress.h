@@ -3,6 +3,7 @@
 #include "data/Background.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -32,6 +33,10 @@ Outcome wait(QWidget *parent, Background::Job *job, const QString &label, Cancel
 
 // Throws DbError with the failure, or Background::Cancelled.
 void raise(const Outcome &outcome);
+
+// The progress hook of counted work (an import, an undo): says on `work` how far it
+// is under `step`, and stops it when the user cancelled.
+std::function<void(int done, int total)> counting(Background::Context &work, const QString &step);
 
 // Runs `work` (Result work(Background::Context &)) and returns its result; throws
 // DbError with its failure, or Background::Cancelled when the user cancelled it.

@@ -103,6 +103,19 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     // Read again, every row is one imported before.
     QVERIFY(!Drive::column(w, "DBGrid1", "状态").contains("新"));
 
+    // 编辑 → 撤销 takes the import back: the window lists it no more, its rows are new
+    // again; 重做 brings both back.
+    const QStringList imported = BillFiles::bookRows();
+    QCOMPARE(Drive::column(w, "GridBatches", "记录数").size(), 1);
+    Drive::trigger(&main, "N50");
+    QCOMPARE(BillFiles::bookRows(), before);
+    QCOMPARE(Drive::column(w, "GridBatches", "记录数").size(), 0);
+    QCOMPARE(Drive::column(w, "DBGrid1", "状态"), statuses);
+    Drive::trigger(&main, "N51");
+    QCOMPARE(BillFiles::bookRows(), imported);
+    QCOMPARE(Drive::column(w, "GridBatches", "记录数").size(), 1);
+    QVERIFY(!Drive::column(w, "DBGrid1", "状态").contains("新"));
+
     // 撤销导入 of the batch restores the balances and the kept totals exactly.
     Drive::find<QTabWidget>(w, "Tabs")->setCurrentIndex(2);
     Drive::clickRow(w, "GridBatches", 0);
