@@ -10,9 +10,14 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace Bills {
 
@@ -707,6 +712,23 @@ QString notUnderstood(const QString &file)
         .arg(file, knownKinds().join(QStringLiteral("、")));
 }
 
+// A bill of 10^5 rows fills some 25 MB of fresh memory with its rows at once: in
+// huge pages, where the system offers them, it is mapped in 512 times fewer steps.
+void preferHugePages(const void *begin, std::size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t Huge = 2u << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(begin);
+    const std::uintptr_t from = (start + Huge - 1) & ~(Huge - 1);
+    const std::uintptr_t to = (start + size) & ~(Huge - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(begin);
+    Q_UNUSED(size);
+#endif
+}
+
 Document readTable(const TextTable &table, const QString &path, const QString &name)
 {
     Document doc;
@@ -759,6 +781,7 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
     if (format.source != Source::Bank)
         ctx.keyPrefix = sourceName(format.source) + QLatin1Char(':');
     doc.rows.reserve(table.rowCount() - headerAt);
+    preferHugePages(doc.rows.constData(), doc.rows.capacity() * sizeof(Row));
     for (int r = headerAt + 1; r < table.rowCount(); ++r) {
         const Cells cells = table.row(r);
         if (isBlank(cells))

@@ -1,4 +1,5 @@
 #include "import/BillReader.h"
+#include "import/BillText.h"
 #include "support/BillFiles.h"
 
 #include <QFile>
@@ -75,6 +76,7 @@ private slots:
     void whatIsNotUnderstoodIsRefusedWithItsReason_data();
     void whatIsNotUnderstoodIsRefusedWithItsReason();
     void creditCardDatesTakeTheStatementsYear();
+    void csvCellsAreCutAsWritten();
 };
 
 void TestBillReaders::everyKindIsRead_data()
@@ -260,6 +262,22 @@ void TestBillReaders::creditCardDatesTakeTheStatementsYear()
     QCOMPARE(rows.at(2).date, QDate(2025, 1, 3));
     // Two like rows of one day stay two.
     QVERIFY(rows.at(0).key != rows.at(1).key);
+}
+
+void TestBillReaders::csvCellsAreCutAsWritten()
+{
+    const TextTable table = splitCsv(QStringLiteral("a, b ,\"c,\"\"d\"\"\"\t,\n"
+                                                    "\"two\nlines\",x\r\n"
+                                                    "\n"
+                                                    "\"q\"z,last,"));
+    QStringList rows;
+    for (qsizetype r = 0; r < table.rowCount(); ++r) {
+        QStringList cells;
+        for (const QStringView cell : table.row(r))
+            cells << cell.toString();
+        rows << QString::number(table.line(r)) + ":" + cells.join('|');
+    }
+    QCOMPARE(rows, QStringList({"1:a| b |c,\"d\"\t|", "2:two\nlines|x", "4:", "5:qz|last|"}));
 }
 
 QTEST_GUILESS_MAIN(TestBillReaders)
