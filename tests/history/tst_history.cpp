@@ -1,6 +1,7 @@
 #include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/History.h"
+#include "data/Ledger.h"
 #include "data/Schema.h"
 #include "data/TfrmDM.h"
 #include "support/TestSupport.h"
@@ -21,6 +22,7 @@ private slots:
     void aRestoredEntryMovesItsAccountBackExactly();
     void aDeletedBookWaitsInTheBinForItsPassword();
     void aFileOfTheLayoutBeforeGetsTheHistory();
+    void anActionKeptAsABatchGoesToItsTablesHandler();
 };
 
 namespace {
@@ -232,6 +234,37 @@ void TestHistory::aFileOfTheLayoutBeforeGetsTheHistory()
              3);
     env.dm()->setCurrentBook("家");
     QVERIFY(!History::undoable("家"));
+}
+
+void TestHistory::anActionKeptAsABatchGoesToItsTablesHandler()
+{
+    TestEnvironment env;
+    Book book(env);
+    QStringList heard;
+    History::setBatchHandler("TestBatch", [&](Ledger &, const QString &name, const QVariant &key,
+                                              bool standing, const History::Progress &) {
+        heard << QString("%1 %2 %3").arg(name, key.toString(), standing ? "stands" : "gone");
+    });
+    for (const char *table : {"TestBatch", "NoHandler"}) {
+        Ledger ledger("家");
+        ledger.keepAsBatch(table, 7, true);
+        ledger.setDescription("批量");
+        ledger.save(Ledger::expense(), {{"ODate", Today},
+                                        {"OName", "食品"},
+                                        {"OMoney", Money::fromUnits(10000).toVariant()},
+                                        {"AName", "现金"}});
+        ledger.commit();
+    }
+    // One op for the action, not one per row it wrote.
+    QCOMPARE(Db::count("select count(*) from HistoryRow"), 2);
+    // No handler for its table: refused, nothing changed.
+    const QStringList before = Db::dump();
+    QVERIFY_THROWS_EXCEPTION(DbError, History::undo("家"));
+    QCOMPARE(Db::dump(), before);
+    Db::exec("delete from History where ID=(select max(ID) from History)");
+    History::undo("家");
+    History::redo("家");
+    QCOMPARE(heard, QStringList({"家 7 gone", "家 7 stands"}));
 }
 
 QTEST_MAIN(TestHistory)

@@ -97,6 +97,7 @@ private slots:
     void undoIsRefusedOnceAnEntryChanged();
     void editUndoTakesAnImportBackAsOneAction();
     void editUndoOfAnImportIsRefusedOnceAnEntryChanged();
+    void editRedoOfAnImportIsRefusedWhereItsEntriesWere();
     void theCommandImportsLikeTheWindow();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
 };
@@ -322,6 +323,22 @@ void TestBillImport::editUndoTakesAnImportBackAsOneAction()
     QCOMPARE(BillFiles::bookRows(), before);
     QCOMPARE(planOf({"alipay.csv"}).chosenCount(), 7);
     QCOMPARE(Db::count(rowsOfLast), 1);
+}
+
+void TestBillImport::editRedoOfAnImportIsRefusedWhereItsEntriesWere()
+{
+    TestEnvironment env;
+    makeBook();
+    importFiles({"alipay.csv"});
+    History::undo(Book);
+    // A row written since under the key of one of its entries, by another program.
+    Db::exec(
+        "insert into OutTable (ID, BName, ODate, OName, OMoney, AName) select EntryID, "
+        "BName, '2024-01-01', '食品', 100, '现金' from ImportEntry where EntryTable='OutTable' "
+        "limit 1");
+    const QStringList before = Db::dump();
+    QVERIFY_THROWS_EXCEPTION(DbError, History::redo(Book));
+    QCOMPARE(Db::dump(), before);
 }
 
 void TestBillImport::editUndoOfAnImportIsRefusedOnceAnEntryChanged()
