@@ -651,10 +651,10 @@ void Ledger::commit()
     }
     m_totals.write();
     m_totals = {};
-    // With no book open there is no book's history to keep it in.
-    if (m_batch) {
+    // A batch is kept as its one op.
+    if (m_batch)
         m_ops = {*std::exchange(m_batch, std::nullopt)};
-    }
+    // With no book open there is no book's history to keep it in.
     if (m_recording && !m_book.isEmpty() && !m_ops.empty()) {
         QString description = m_description;
         if (description.isEmpty()) {
