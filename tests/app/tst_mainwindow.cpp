@@ -142,7 +142,7 @@ void TestMainWindow::summaryPanelShowsZerosWithoutABook()
     SummaryPanel *panel = main.summaryPanel();
     QCOMPARE(panel->figureText("LabCash"), QString("0.00"));
     QCOMPARE(panel->figureText("LabTotalFunds"), QString("0.00"));
-    QCOMPARE(panel->figureText("LabPercent"), QString("0.00%"));
+    QCOMPARE(panel->figureText("LabPercent"), QString("—"));
 }
 
 void TestMainWindow::summaryPanelFigures()
@@ -169,6 +169,8 @@ void TestMainWindow::summaryPanelFigures()
     QCOMPARE(p->figureText("LabDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabTotalDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabPercent"), QString("45.20%"));
+    // Entries without dates leave this month with no income: no ratio, not 0.00%.
+    QCOMPARE(p->figureText("LabMonthPercent"), QString("—"));
     QCOMPARE(p->figureText("LabNetWorth"), QString("2,834.50"));
     QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("color"));
     QVERIFY(p->findChild<QLabel *>("LabCash")->styleSheet().isEmpty());
