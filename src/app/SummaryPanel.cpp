@@ -16,8 +16,10 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSqlQuery>
 #include <QVBoxLayout>
@@ -88,12 +90,25 @@ QHash<QString, Money> monthSums(const EntryColumns &side, const QString &book,
     return sums;
 }
 
-QString percentText(Money expense, Money income)
+// At most this many of the entries due are listed; the rest are counted.
+constexpr int DueLines = 5;
+
+// How a due entry reads in the list: "支出 房租", "转帐 到 工资卡".
+QString dueText(const Recurring::Schedule &schedule)
 {
-    return formatHundredths(SummaryPanel::percentHundredths(expense, income)) + QLatin1Char('%');
+    if (schedule.kind == Recurring::Text::Transfer)
+        return QStringLiteral("%1 到 %2").arg(schedule.kind, schedule.name);
+    return QStringLiteral("%1 %2").arg(schedule.kind, schedule.name);
 }
 
 } // namespace
+
+QString SummaryPanel::percentText(Money expense, Money income)
+{
+    if (income.isZero())
+        return QStringLiteral("—");
+    return formatHundredths(percentHundredths(expense, income)) + QLatin1Char('%');
+}
 
 std::int64_t SummaryPanel::percentHundredths(Money expense, Money income)
 {
@@ -139,12 +154,24 @@ SummaryPanel::SummaryPanel(QWidget *area) : QWidget(nullptr)
     addSection(QStringLiteral("资金"), fundsTable());
     addSection(QStringLiteral("负债"), debtsTable());
     addSection(QStringLiteral("收支"), incomeTable());
-    // This month's budget, line by line; hidden while the book has none.
+    // This month's budget line by line and the recurring entries due, side by
+    // side; each hidden while the book has none, the row while both are.
     m_budget = new QWidget;
     figureGrid(m_budget)->setColumnStretch(0, 0);
-    addSection(QStringLiteral("本月预算"), m_budget, SectionColumns);
-    m_budget->parentWidget()->setObjectName(QStringLiteral("GroupBudget"));
+    m_due = new QWidget;
+    QGridLayout *dueGrid = figureGrid(m_due);
+    dueGrid->setColumnStretch(0, 0);
+    dueGrid->setColumnStretch(1, 1);
+    m_plans = new QWidget;
+    auto *plans = new QHBoxLayout(m_plans);
+    plans->setContentsMargins(0, 0, 0, 0);
+    plans->setSpacing(m_sections->horizontalSpacing());
+    plans->addWidget(card(QStringLiteral("本月预算"), m_budget, "GroupBudget"), 2);
+    plans->addWidget(card(QStringLiteral("待记帐"), m_due, "GroupDue"), 1);
+    placeSection(m_plans, SectionColumns);
     m_budget->parentWidget()->hide();
+    m_due->parentWidget()->hide();
+    m_plans->hide();
     addSection(QStringLiteral("近12个月收支"), monthsChart(), SectionColumns);
 
     // The page fills the area it stands in, behind the windows, and scrolls when
@@ -186,6 +213,14 @@ QWidget *SummaryPanel::card(const QString &heading, QWidget *content, const char
 
 void SummaryPanel::addSection(const QString &heading, QWidget *content, int columns)
 {
+    placeSection(card(heading, content, "Card"), columns);
+    // Charts and lists that grow take the height there is; tables keep theirs.
+    const bool grows = content->sizePolicy().verticalPolicy() & QSizePolicy::ExpandFlag;
+    m_sections->setRowStretch(m_sections->rowCount() - 1, grows ? 1 : 0);
+}
+
+void SummaryPanel::placeSection(QWidget *section, int columns)
+{
     // In the order added, three columns to a row; a wide one starts a row.
     int row = m_sections->rowCount() - 1, column = 0;
     if (m_sections->count() > 0) {
@@ -196,10 +231,7 @@ void SummaryPanel::addSection(const QString &heading, QWidget *content, int colu
             column = 0;
         }
     }
-    m_sections->addWidget(card(heading, content, "Card"), row, column, 1, columns);
-    // Charts and lists that grow take the height there is; tables keep theirs.
-    const bool grows = content->sizePolicy().verticalPolicy() & QSizePolicy::ExpandFlag;
-    m_sections->setRowStretch(row, grows ? 1 : 0);
+    m_sections->addWidget(section, row, column, 1, columns);
 }
 
 QLabel *SummaryPanel::addFigure(QGridLayout *grid, const QString &caption, const char *name,
@@ -425,6 +457,7 @@ void SummaryPanel::showBudget(const Budget::Status &status)
 {
     qDeleteAll(m_budget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
     m_budget->parentWidget()->setVisible(!status.lines.empty());
+    showPlans();
     if (status.lines.empty())
         return;
     auto *grid = static_cast<QGridLayout *>(m_budget->layout());
@@ -460,4 +493,65 @@ void SummaryPanel::showBudget(const Budget::Status &status)
         place(figures, i + 1, 2);
     }
     grid->setColumnStretch(3, 1);
+}
+
+SummaryPanel::Dues SummaryPanel::readDue()
+{
+    TfrmDM *dm = TfrmDM::instance();
+    if (!dm || !dm->isOpen() || dm->currentBook().isEmpty())
+        return {};
+    const QString book = dm->currentBook();
+    Dues dues;
+    dues.anySchedule = !Recurring::schedules(book).empty();
+    if (dues.anySchedule)
+        dues.due = Recurring::due(book, QDate::currentDate());
+    return dues;
+}
+
+void SummaryPanel::showDue(const Dues &dues)
+{
+    qDeleteAll(m_due->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+    m_due->parentWidget()->setVisible(dues.anySchedule);
+    showPlans();
+    if (!dues.anySchedule)
+        return;
+    auto *grid = static_cast<QGridLayout *>(m_due->layout());
+    const auto place = [grid](QWidget *widget, int row, int column, int span = 1) {
+        grid->addWidget(widget, row, column, 1, span);
+        widget->show();
+    };
+    const int count = int(dues.due.size());
+    if (count == 0) {
+        place(label(QStringLiteral("今天没有待记帐的周期记帐。"), 0, false, Note), 0, 0, 3);
+        return;
+    }
+    const QDate today = QDate::currentDate();
+    for (int i = 0; i < std::min(count, DueLines); ++i) {
+        const Recurring::Due &due = dues.due[std::size_t(i)];
+        // Days already past are red: they were missed.
+        place(label(isoDate(due.occurrence.date), 0, false,
+                    due.occurrence.date < today ? Negative : Note),
+              i, 0);
+        place(new QLabel(dueText(due.schedule)), i, 1);
+        QLabel *amount = label((due.schedule.estimate ? QStringLiteral("约 ") : QString()) +
+                               ::Figures::money(due.schedule.amount));
+        amount->setObjectName(QStringLiteral("LabDue%1").arg(i));
+        amount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        place(amount, i, 2);
+    }
+    int row = std::min(count, DueLines);
+    if (count > DueLines)
+        place(label(QStringLiteral("还有 %1 笔").arg(count - DueLines), 0, false, Note), row++, 0,
+              3);
+    auto *go = new QPushButton(QStringLiteral("去记帐(&J)…"));
+    go->setObjectName(QStringLiteral("ButDue"));
+    connect(go, &QPushButton::clicked, this, &SummaryPanel::dueRequested);
+    grid->addWidget(go, row, 0, 1, 3, Qt::AlignRight);
+    go->show();
+}
+
+void SummaryPanel::showPlans()
+{
+    m_plans->setVisible(!m_budget->parentWidget()->isHidden() ||
+                        !m_due->parentWidget()->isHidden());
 }

@@ -2,6 +2,7 @@
 
 #include "data/Money.h"
 #include "planning/Budget.h"
+#include "planning/Recurring.h"
 
 #include <QDate>
 #include <QList>
@@ -16,8 +17,9 @@ class QLabel;
 // The home page of the main window, behind its child windows: the household's
 // position for the current book. 净资产 large; funds, liabilities, and income and
 // expense (this household month and all-time) as two-column tables; this
-// month's budget when there is one; a chart of the last twelve months. Further sections
-// (addSection) take their place after these.
+// month's budget and the recurring entries due, when the book has them; a chart
+// of the last twelve months. Further sections (addSection) take their place
+// after these.
 class SummaryPanel : public QWidget
 {
     Q_OBJECT
@@ -45,6 +47,8 @@ public:
 
     // Expense as a percentage of income, in hundredths of a percent; 0 without income.
     static std::int64_t percentHundredths(Money expense, Money income);
+    // The same as shown: "45.20%"; "—" without income, which has no ratio.
+    static QString percentText(Money expense, Money income);
 
     // Reads every figure of the current book afresh, balances from the accounts and
     // the rest from the kept monthly totals; zeros when no book is open. The twelve
@@ -63,6 +67,20 @@ public:
     // the section stays hidden when there are no lines.
     void showBudget(const Budget::Status &status);
 
+    // The current book's recurring entries due by today (待记帐).
+    struct Dues
+    {
+        bool anySchedule = false; // without schedules the section stays hidden
+        std::vector<Recurring::Due> due;
+    };
+    static Dues readDue();
+    // Lists the first of them, the count of the rest, and a button to the list.
+    void showDue(const Dues &dues);
+
+signals:
+    // 去记帐 was clicked: the list of what is due should open.
+    void dueRequested();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -75,9 +93,13 @@ private:
     QLabel *addFigure(QGridLayout *grid, const QString &caption, const char *name,
                       const QString &note = {});
     void showMonths(const QList<Month> &months);
+    void placeSection(QWidget *section, int columns);
+    void showPlans();
 
     class QScrollArea *m_scroll = nullptr;
     QWidget *m_budget = nullptr; // the budget section's lines
+    QWidget *m_due = nullptr;    // the due section's lines
+    QWidget *m_plans = nullptr;  // the row of both
     QGridLayout *m_sections = nullptr;
     QChart *m_chart = nullptr;
     QBarSet *m_incomeBars = nullptr;

@@ -134,6 +134,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), m_printer(std::make_u
     // The home page: light, behind the child windows.
     m_mdiArea->setBackground(QColor(0xf3, 0xf6, 0xf2));
     m_summary = new SummaryPanel(m_mdiArea->viewport());
+    connect(m_summary, &SummaryPanel::dueRequested, this,
+            [this] { openWindow(QStringLiteral("TfrmDue")); });
     row->addWidget(m_mdiArea, 1);
     setCentralWidget(central);
 
@@ -648,6 +650,7 @@ void TfrmMain::mySum()
     try {
         m_summary->show(SummaryPanel::read(QDate::currentDate()));
         m_summary->showBudget(SummaryPanel::readBudget());
+        m_summary->showDue(SummaryPanel::readDue());
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

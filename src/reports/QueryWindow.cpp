@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -108,9 +109,11 @@ QCheckBox *QueryWindow::addCondition(QGridLayout *grid, int index, const Query::
 
 QWidget *QueryWindow::buildSortPanel()
 {
+    // One above the other: beside the conditions the window still fits a
+    // screen 1024 pixels wide.
     auto *group = new QGroupBox(QStringLiteral("排序条件"), this);
-    auto *row = new QHBoxLayout(group);
-    row->addWidget(new QLabel(QStringLiteral("排序条件："), group));
+    auto *column = new QVBoxLayout(group);
+    column->addWidget(new QLabel(QStringLiteral("排序条件："), group));
     m_sortField = new QComboBox(group);
     m_sortField->setObjectName(QStringLiteral("ComboBox1"));
     for (const Query::SortEntry &s : m_d.sorts)
@@ -118,8 +121,8 @@ QWidget *QueryWindow::buildSortPanel()
     m_sortDirection = new QComboBox(group);
     m_sortDirection->setObjectName(QStringLiteral("ComboBox2"));
     m_sortDirection->addItems({QStringLiteral("升序"), Descending});
-    row->addWidget(m_sortField);
-    row->addWidget(m_sortDirection);
+    column->addWidget(m_sortField);
+    column->addWidget(m_sortDirection);
     return group;
 }
 

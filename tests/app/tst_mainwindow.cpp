@@ -1,5 +1,6 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
+#include "app/WindowCatalog.h"
 #include "books/BookStore.h"
 #include "data/TfrmDM.h"
 #include "support/TestSupport.h"
@@ -30,6 +31,7 @@ private slots:
     void summaryPanelShowsZerosWithoutABook();
     void summaryPanelFigures();
     void windowMenuListsTheOpenWindows();
+    void everyWindowFitsTheFirstSizeOfTheMainWindow();
     void placeAndColumnWidthsAreRemembered();
     void startsWithNoBookWhenTheFileIsNotOurs();
     void secondCopyWarnsAndEnds();
@@ -142,7 +144,7 @@ void TestMainWindow::summaryPanelShowsZerosWithoutABook()
     SummaryPanel *panel = main.summaryPanel();
     QCOMPARE(panel->figureText("LabCash"), QString("0.00"));
     QCOMPARE(panel->figureText("LabTotalFunds"), QString("0.00"));
-    QCOMPARE(panel->figureText("LabPercent"), QString("0.00%"));
+    QCOMPARE(panel->figureText("LabPercent"), QString("—"));
 }
 
 void TestMainWindow::summaryPanelFigures()
@@ -169,6 +171,8 @@ void TestMainWindow::summaryPanelFigures()
     QCOMPARE(p->figureText("LabDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabTotalDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabPercent"), QString("45.20%"));
+    // Entries without dates leave this month with no income: no ratio, not 0.00%.
+    QCOMPARE(p->figureText("LabMonthPercent"), QString("—"));
     QCOMPARE(p->figureText("LabNetWorth"), QString("2,834.50"));
     QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("color"));
     QVERIFY(p->findChild<QLabel *>("LabCash")->styleSheet().isEmpty());
@@ -201,6 +205,24 @@ void TestMainWindow::windowMenuListsTheOpenWindows()
     main.closeAllChildren();
     QCOMPARE(listed(), QStringList());
     QVERIFY(!main.findChild<QAction *>("WinTile")->isEnabled());
+}
+
+void TestMainWindow::everyWindowFitsTheFirstSizeOfTheMainWindow()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("家");
+    env.dm()->setCurrentBook("家");
+    TfrmMain main;
+    main.show();
+    for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
+        if (entry.kind != WindowCatalog::Kind::MdiChild)
+            continue;
+        QWidget *w = main.openWindow(QString::fromLatin1(entry.className));
+        QVERIFY2(w->minimumSizeHint().width() <= main.mdiArea()->width(), entry.className);
+        QVERIFY2(w->minimumSizeHint().height() <= main.mdiArea()->height(), entry.className);
+        main.closeAllChildren();
+    }
 }
 
 void TestMainWindow::placeAndColumnWidthsAreRemembered()

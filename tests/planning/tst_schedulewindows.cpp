@@ -1,3 +1,4 @@
+#include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
 #include "books/BookStore.h"
@@ -182,6 +183,14 @@ void TestScheduleWindows::openingTheBookPostsAndListsWhatIsDue()
     QCOMPARE(Drive::children(&main).size(), 1);
     QCOMPARE(Drive::children(&main).first()->objectName(), QString("TfrmDue"));
     QVERIFY(main.statusBar()->currentMessage().contains("已自动记帐 1 笔周期记帐"));
+    main.closeAllChildren();
+    // The home page lists what is left to post, and leads to the list.
+    SummaryPanel *panel = main.summaryPanel();
+    QVERIFY(!panel->findChild<QWidget *>("GroupDue")->isHidden());
+    QCOMPARE(panel->figureText("LabDue0"), QString("1.00"));
+    QVERIFY(panel->figureText("LabDue1").isEmpty());
+    Drive::click(panel, "ButDue");
+    QCOMPARE(Drive::children(&main).first()->objectName(), QString("TfrmDue"));
     main.closeAllChildren();
 }
 

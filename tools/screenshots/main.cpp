@@ -77,8 +77,9 @@ bool makeSampleBook()
              Ledger::investmentReturn(), "0", "356", "分红", "工资卡", "张伟"},
         };
         // Written as the windows write them: balances and kept totals move too.
-        Ledger ledger(BookName);
         for (const FollowedEntry &f : followed) {
+            Ledger ledger(BookName);
+            ledger.setWindow(QString::fromUtf8(f.kind.title));
             const QString prefix(QLatin1Char(f.prefix));
             const QVariantMap common = {{QStringLiteral("AName"), QString::fromUtf8(f.account)},
                                         {QStringLiteral("FName"), QString::fromUtf8(f.member)}};
@@ -94,8 +95,8 @@ bool makeSampleBook()
                 record[QStringLiteral("SMoney")] = units(f.earned);
             record[QStringLiteral("Remark")] = QString::fromUtf8(f.followUpRemark);
             ledger.recordFollowUp(f.followUp, ledger.save(f.kind, entry), record);
+            ledger.commit();
         }
-        ledger.commit();
         // The last expenses deleted in the expense window: the history and the
         // recycle bin have something to show.
         QList<QVariant> keys;
@@ -157,6 +158,7 @@ void addPlanningSamples()
         Budget::setAmount(BookName, QString(), months, *Money::parse("3000"));
         Budget::setRollover(BookName, QStringLiteral("食品"), true);
         Ledger ledger(BookName);
+        ledger.setWindow(QStringLiteral("支出"));
         for (const auto &[name, yuan] :
              {std::pair{"食品", 1280}, {"外出就餐", 650}, {"日常用品", 90}})
             ledger.save(Ledger::expense(), {{QStringLiteral("ODate"), isoDate(today)},
