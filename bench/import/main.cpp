@@ -12,12 +12,15 @@
 //           bill keys in one transaction (SQLite's C API, statements prepared
 //           once) — goal at most 2x;
 //   again   the plan of the same files against the book that holds them (every
-//           row a duplicate).
+//           row a duplicate);
+//   undo    编辑 → 撤销 of the import (its entries taken away through the ledger),
+//   redo    and 编辑 → 重做 (written back).
 //
 //   bench_import [ROWS]
 #include "../common/BenchCommon.h"
 #include "books/BookStore.h"
 #include "data/Background.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "import/BillImport.h"
@@ -324,7 +327,7 @@ int main(int argc, char *argv[])
             qFatal("cannot write %s", qPrintable(file));
     }
 
-    Sample parse, bareParse, match, import, bareImport, again;
+    Sample parse, bareParse, match, import, bareImport, again, undo, redo;
     QList<Bills::Document> documents;
     for (int r = 0; r < Rounds; ++r) {
         bareParse.add(timed([&] { bareRows(files); }));
@@ -354,6 +357,8 @@ int main(int argc, char *argv[])
         Import::Plan more(Import::Settings::load(Book));
         more.add(documents);
     }));
+    undo.add(timed([&] { History::undo(Book); }));
+    redo.add(timed([&] { History::redo(Book); }));
 }
 {
     WorkingCopy copy(bookFile(pristine));
@@ -379,6 +384,7 @@ std::printf("%-8s %10s %10s %10s %10s %8s\n", "figure", "cpu ms", "wall ms", "ba
 line("parse", parse.median(), bareParse.median());
 std::printf("%-8s %10.0f %10.0f\n", "match", match.median().cpu, match.median().wall);
 line("import", import.median(), bareImport.median());
-std::printf("%-8s %10.0f %10.0f\n", "again", again.median().cpu, again.median().wall);
+for (const auto &[name, sample] : {std::pair{"again", &again}, {"undo", &undo}, {"redo", &redo}})
+    std::printf("%-8s %10.0f %10.0f\n", name, sample->median().cpu, sample->median().wall);
 return 0;
 }
