@@ -21,7 +21,9 @@ namespace {
 constexpr double TitleHeight = 9, SubtitleHeight = 5.5, InfoHeight = 5.5, HeaderHeight = 27;
 constexpr double RowHeight = 6.5, FooterHeight = 7, FooterTop = PrintableHeightMm - FooterHeight;
 // The row number column holds six digits ("100000") with its padding.
-constexpr double RowNumberWidth = 16, ColumnWidth = 24, Padding = 2, TitlePadding = 0.5;
+constexpr double RowNumberWidth = 16, ColumnWidth = 24, CountWidth = 16, RatioWidth = 20;
+constexpr double LeastMoneyWidth = 20;
+constexpr double Padding = 2, TitlePadding = 0.5;
 constexpr double DoubleRuleGap = 0.7;
 
 QFont reportFont(Looks looks)
@@ -79,6 +81,82 @@ QList<QVariantList> take(const RowSource &rows, int count)
     return taken;
 }
 
+// A column's width as declared, or as usual for its kind: counts and ratios
+// need less room than amounts and names.
+double widthOf(const Column &column)
+{
+    if (column.widthMm > 0)
+        return column.widthMm;
+    switch (column.kind) {
+    case Kind::RowNumber:
+        return RowNumberWidth;
+    case Kind::Count:
+        return CountWidth;
+    case Kind::Ratio:
+        return RatioWidth;
+    default:
+        return ColumnWidth;
+    }
+}
+
+// About how wide a title is drawn with its padding: a Chinese character an em
+// of the 10 pt font, any other about half of one.
+double titleWidth(const QString &title)
+{
+    constexpr double EmMm = 10 * 25.4 / 72;
+    double width = 2 * TitlePadding;
+    for (const QChar ch : title)
+        width += ch.unicode() >= 0x2E80 ? EmMm : EmMm * 0.55;
+    return width;
+}
+
+// The least room a column gives up to: figures down to their title, amounts to
+// a household's amount (12,345.67); names, dates and row numbers none.
+double leastWidth(const Column &column)
+{
+    if (column.widthMm > 0)
+        return column.widthMm;
+    switch (column.kind) {
+    case Kind::Money:
+        return std::max(titleWidth(column.title), LeastMoneyWidth);
+    case Kind::Count:
+    case Kind::Ratio:
+        return titleWidth(column.title);
+    default:
+        return widthOf(column);
+    }
+}
+
+// The columns' widths. Columns wider together than the page (a monthly statement
+// with its budget columns) give up room alike, each down to its least; should
+// that still be too wide, all but the row numbers shrink alike, and a figure or
+// title that then does not fit is drawn smaller.
+QList<double> columnWidths(const QList<Column> &columns)
+{
+    QList<double> usual, least;
+    double total = 0, slack = 0;
+    for (const Column &column : columns) {
+        usual << widthOf(column);
+        least << std::min(usual.last(), leastWidth(column));
+        total += usual.last();
+        slack += usual.last() - least.last();
+    }
+    const double excess = total - PrintableWidthMm;
+    const double kept = excess > 0 && slack > 0 ? std::max(0.0, 1 - excess / slack) : 1;
+    QList<double> widths;
+    double sum = 0, numbers = 0;
+    for (int c = 0; c < columns.size(); ++c) {
+        widths << least[c] + (usual[c] - least[c]) * kept;
+        sum += widths.last();
+        numbers += columns[c].kind == Kind::RowNumber ? widths.last() : 0;
+    }
+    if (sum > PrintableWidthMm)
+        for (int c = 0; c < columns.size(); ++c)
+            if (columns[c].kind != Kind::RowNumber)
+                widths[c] *= (PrintableWidthMm - numbers) / (sum - numbers);
+    return widths;
+}
+
 QString timeText(const QDateTime &at)
 {
     return at.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -95,14 +173,13 @@ public:
           m_pageSums(layout.columns.size(), 0)
     {
         m_running.sums.fill(0, layout.columns.size());
+        const QList<double> widths = columnWidths(layout.columns);
         double left = 0;
         for (int c = 0; c < layout.columns.size(); ++c) {
-            const bool last = c == layout.columns.size() - 1;
-            double width = layout.columns[c].widthMm;
-            if (width <= 0)
-                width = last ? PrintableWidthMm - left
-                             : (layout.columns[c].kind == Kind::RowNumber ? RowNumberWidth
-                                                                          : ColumnWidth);
+            double width = widths[c];
+            // The last column without a width of its own takes the rest.
+            if (c == layout.columns.size() - 1 && layout.columns[c].widthMm <= 0)
+                width = PrintableWidthMm - left;
             m_lefts << left;
             m_widths << width;
             left += width;
@@ -382,9 +459,30 @@ QRectF PainterCanvas::toDevice(const QRectF &mm) const
             mm.height() * m_dotsPerMm};
 }
 
-QString PainterCanvas::fitted(const QString &text, double widthMm, Looks looks) const
+QFont PainterCanvas::fontFor(const QString &text, double widthMm, Looks looks,
+                             Qt::Alignment align) const
 {
-    const QFontMetricsF metrics(reportFont(looks), m_painter.device());
+    QFont font = reportFont(looks);
+    if (!(align & (Qt::AlignRight | Qt::AlignHCenter)))
+        return font;
+    // A figure or a title too wide for its column is drawn smaller, down to 6 pt,
+    // rather than cut: a crowded report still shows every amount whole.
+    const double room = widthMm * m_dotsPerMm;
+    while (font.pointSizeF() > 6 &&
+           QFontMetricsF(font, m_painter.device()).horizontalAdvance(text) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font;
+}
+
+QString PainterCanvas::fitted(const QString &text, double widthMm, Looks looks,
+                              Qt::Alignment align) const
+{
+    return elided(text, widthMm, fontFor(text, widthMm, looks, align));
+}
+
+QString PainterCanvas::elided(const QString &text, double widthMm, const QFont &font) const
+{
+    const QFontMetricsF metrics(font, m_painter.device());
     const double width = widthMm * m_dotsPerMm;
     return metrics.horizontalAdvance(text) > width ? metrics.elidedText(text, Qt::ElideRight, width)
                                                    : text;
@@ -396,15 +494,17 @@ void PainterCanvas::text(const QRectF &mm, const QString &text, Qt::Alignment al
         return;
     const QRectF rect = toDevice(mm);
     m_painter.save();
-    m_painter.setFont(reportFont(looks));
     if (looks & Negative)
         m_painter.setPen(Figures::negativeColor());
     if (looks & Title) {
+        m_painter.setFont(reportFont(looks));
         m_painter.drawText(rect, int(align), text);
     } else {
         // A value too long for its column is cut with an ellipsis rather than run
         // into the next column.
-        m_painter.drawText(rect, int(align | Qt::TextDontClip), fitted(text, mm.width(), looks));
+        const QFont font = fontFor(text, mm.width(), looks, align);
+        m_painter.setFont(font);
+        m_painter.drawText(rect, int(align | Qt::TextDontClip), elided(text, mm.width(), font));
     }
     m_painter.restore();
 }

@@ -37,7 +37,8 @@ struct Column
     Kind kind = Kind::Text;
     bool summed = false;
     // 0: the usual grid (a row number column wide enough for six digits, the
-    // last column the rest, the others 24 mm).
+    // last column the rest, counts 16 mm, ratios 18 mm, the others 24 mm; all
+    // but the row numbers shrunk alike when together wider than the page).
     double widthMm = 0;
     // A ratio column whose totals are the ratio of two summed columns' totals
     // (expense over income): their places, or -1.
@@ -92,10 +93,15 @@ public:
     void text(const QRectF &mm, const QString &text, Qt::Alignment align, Looks looks) override;
     void line(double x1, double y1, double x2, double y2) override;
     // The text as drawn in a box of that width: whole, or cut with an ellipsis.
-    QString fitted(const QString &text, double widthMm, Looks looks = Plain) const;
+    // Right-aligned or centred (a figure, a title), it is first drawn smaller where
+    // that lets it fit.
+    QString fitted(const QString &text, double widthMm, Looks looks = Plain,
+                   Qt::Alignment align = Qt::AlignLeft) const;
 
 private:
     QRectF toDevice(const QRectF &mm) const;
+    QFont fontFor(const QString &text, double widthMm, Looks looks, Qt::Alignment align) const;
+    QString elided(const QString &text, double widthMm, const QFont &font) const;
 
     QPainter &m_painter;
     double m_dotsPerMm;

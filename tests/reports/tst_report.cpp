@@ -22,6 +22,7 @@ private slots:
     void aReportWithoutRowsStillHasItsTitleAndTotals();
     void valuesAreFormattedAndPlacedOnTheGrid();
     void rowsAreNumberedAcrossPagesInSixDigitsRoom();
+    void aWideReportShrinksItsColumnsToThePage();
     void aShareIsTotalledAsTheShareOfTheSums();
     void rendersToPdfAndImage();
     void aSavedPdfGivesBackItsChineseText();
@@ -205,6 +206,49 @@ void TestReport::rowsAreNumberedAcrossPagesInSixDigitsRoom()
     const Report::PainterCanvas canvas(painter, image.logicalDpiX(), [] { return false; });
     QCOMPARE(canvas.fitted("100000", number->rect.width()), QString("100000"));
     QVERIFY(page.find(0, "-0.50")->looks & Report::Negative);
+}
+
+void TestReport::aWideReportShrinksItsColumnsToThePage()
+{
+    // A monthly statement with its budget columns: wider than the page at the usual widths.
+    using K = Report::Kind;
+    const Report::Layout wide{"收支月统计表",
+                              {{"序号", K::RowNumber},
+                               {"月份"},
+                               {"收入金额", K::Money},
+                               {"收入笔数", K::Count},
+                               {"支出金额", K::Money},
+                               {"支出笔数", K::Count},
+                               {"结余金额", K::Money},
+                               {"支出占收入", K::Ratio},
+                               {"预算", K::Money},
+                               {"预算剩余", K::Money},
+                               {"预算已用", K::Ratio}}};
+    RecordingCanvas canvas;
+    Report::render(
+        wide,
+        [done = false](QVariantList &row) mutable {
+            row = {1, "2026-12", 0LL, 0, 0LL, 0, 0LL, 0LL, 0LL, 1234567800LL, 0LL};
+            return !std::exchange(done, true);
+        },
+        canvas);
+    QImage image(10, 10, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const Report::PainterCanvas real(painter, image.logicalDpiX(), [] { return false; });
+    // Every title and a household's amount whole, the last column inside the page.
+    for (const Report::Column &column : wide.columns) {
+        const Text *title = canvas.find(0, column.title);
+        QVERIFY(title);
+        QCOMPARE(real.fitted(column.title, title->rect.width(), Report::Plain, title->align),
+                 column.title);
+    }
+    const Text *month = canvas.find(0, "2026-12");
+    QCOMPARE(real.fitted(month->text, month->rect.width()), month->text);
+    const Text *amount = canvas.find(0, "123,456.78");
+    QCOMPARE(real.fitted(amount->text, amount->rect.width(), Report::Plain, amount->align),
+             amount->text);
+    QVERIFY(canvas.find(0, "预算已用")->rect.right() <= Report::PrintableWidthMm);
+    QCOMPARE(canvas.find(0, "1")->rect.width(), 12.0);
 }
 
 void TestReport::aShareIsTotalledAsTheShareOfTheSums()
