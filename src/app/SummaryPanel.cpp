@@ -90,6 +90,15 @@ QHash<QString, Money> monthSums(const EntryColumns &side, const QString &book,
     return sums;
 }
 
+// A line's part put in its place and shown at once, so that the page's size
+// counts it.
+void placeShown(QGridLayout *grid, QWidget *widget, int row, int column, int span = 1,
+                Qt::Alignment align = {})
+{
+    grid->addWidget(widget, row, column, 1, span, align);
+    widget->show();
+}
+
 // At most this many of the entries due are listed; the rest are counted.
 constexpr int DueLines = 5;
 
@@ -455,16 +464,11 @@ Budget::Status SummaryPanel::readBudget()
 
 void SummaryPanel::showBudget(const Budget::Status &status)
 {
-    qDeleteAll(m_budget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
-    m_budget->parentWidget()->setVisible(!status.lines.empty());
-    showPlans();
+    QGridLayout *grid = refill(m_budget, !status.lines.empty());
     if (status.lines.empty())
         return;
-    auto *grid = static_cast<QGridLayout *>(m_budget->layout());
-    // Shown at once, so that the page's size counts them.
     const auto place = [grid](QWidget *widget, int row, int column) {
-        grid->addWidget(widget, row, column);
-        widget->show();
+        placeShown(grid, widget, row, column);
     };
     place(label(status.month, 0, false, Note), 0, 0);
     std::vector<Budget::Line> lines = status.lines;
@@ -510,15 +514,11 @@ SummaryPanel::Dues SummaryPanel::readDue()
 
 void SummaryPanel::showDue(const Dues &dues)
 {
-    qDeleteAll(m_due->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
-    m_due->parentWidget()->setVisible(dues.anySchedule);
-    showPlans();
+    QGridLayout *grid = refill(m_due, dues.anySchedule);
     if (!dues.anySchedule)
         return;
-    auto *grid = static_cast<QGridLayout *>(m_due->layout());
     const auto place = [grid](QWidget *widget, int row, int column, int span = 1) {
-        grid->addWidget(widget, row, column, 1, span);
-        widget->show();
+        placeShown(grid, widget, row, column, span);
     };
     const int count = int(dues.due.size());
     if (count == 0) {
@@ -546,12 +546,14 @@ void SummaryPanel::showDue(const Dues &dues)
     auto *go = new QPushButton(QStringLiteral("去记帐(&J)…"));
     go->setObjectName(QStringLiteral("ButDue"));
     connect(go, &QPushButton::clicked, this, &SummaryPanel::dueRequested);
-    grid->addWidget(go, row, 0, 1, 3, Qt::AlignRight);
-    go->show();
+    placeShown(grid, go, row, 0, 3, Qt::AlignRight);
 }
 
-void SummaryPanel::showPlans()
+QGridLayout *SummaryPanel::refill(QWidget *lines, bool shown)
 {
+    qDeleteAll(lines->findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+    lines->parentWidget()->setVisible(shown);
     m_plans->setVisible(!m_budget->parentWidget()->isHidden() ||
                         !m_due->parentWidget()->isHidden());
+    return static_cast<QGridLayout *>(lines->layout());
 }

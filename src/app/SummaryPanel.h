@@ -94,7 +94,9 @@ private:
                       const QString &note = {});
     void showMonths(const QList<Month> &months);
     void placeSection(QWidget *section, int columns);
-    void showPlans();
+    // Takes a section's lines away and shows its card (and the row of the budget
+    // and due cards) or hides it; the grid to fill.
+    QGridLayout *refill(QWidget *lines, bool shown);
 
     class QScrollArea *m_scroll = nullptr;
     QWidget *m_budget = nullptr; // the budget section's lines

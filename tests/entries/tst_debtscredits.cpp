@@ -54,11 +54,6 @@ Twin twin()
     return QTest::currentDataTag() == QByteArray("debts") ? Debts : Credits;
 }
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 // What the entry's side of the twin does to its account: +a for a debt, -a for a credit.
 Money by(const Twin &t, const char *amount)
 {

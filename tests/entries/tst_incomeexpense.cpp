@@ -55,11 +55,6 @@ Twin twin()
     return QTest::currentDataTag() == QByteArray("income") ? Income : Expense;
 }
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 void seedBook(TestEnvironment &env)
 {
     BookStore::createBook("家");

@@ -17,11 +17,6 @@ private slots:
 
 namespace {
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 struct Book
 {
     Book(TestEnvironment &env)

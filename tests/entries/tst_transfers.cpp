@@ -19,11 +19,6 @@ private slots:
 
 namespace {
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 // Four accounts with opening balances, so that a wrong sign shows.
 const QStringList Accounts = {"现金", "支付宝", "中行长城卡", "农行金穗卡"};
 

@@ -24,11 +24,6 @@ namespace {
 
 const QString Book = "家";
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 void spend(const QString &date, const QString &category, const char *amount)
 {
     Ledger ledger(Book);

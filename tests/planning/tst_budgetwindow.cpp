@@ -28,11 +28,6 @@ namespace {
 
 const QString Book = "家";
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 void seed(TestEnvironment &env)
 {
     BookStore::createBook(Book);

@@ -28,11 +28,6 @@ namespace {
 
 const QString Book = "家";
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 QDate day(const char *text)
 {
     return QDate::fromString(QLatin1String(text), Qt::ISODate);

@@ -26,11 +26,6 @@ private slots:
 
 namespace {
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 void openBook(TestEnvironment &env, const QString &book)
 {
     env.dm()->setCurrentBook(book);

@@ -29,11 +29,6 @@ namespace {
 using PeriodStatement::Period;
 const QString Book = "家";
 
-Money yuan(const char *text)
-{
-    return *Money::parse(text);
-}
-
 QDate day(const char *text)
 {
     return QDate::fromString(QLatin1String(text), Qt::ISODate);

@@ -119,6 +119,12 @@ void clickRow(QWidget *root, const QString &grid, int row);
 QString totals(QWidget *root, const QString &grid, const QString &title = {});
 } // namespace Drive
 
+// An amount written as the user types it: yuan("12.5").
+inline Money yuan(const char *text)
+{
+    return *Money::parse(text);
+}
+
 // Direct database access for setting up and checking tests.
 namespace Db {
 // A write of entry or follow-up rows also brings the kept monthly totals up to
