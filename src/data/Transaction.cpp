@@ -1,10 +1,12 @@
 #include "data/Transaction.h"
 
+#include "data/Background.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
 #include <QHash>
 #include <QSqlError>
+#include <sqlite3.h>
 
 namespace {
 
@@ -23,8 +25,11 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     int &depth = openTransactions()[m_db.connectionName()];
     m_depth = depth;
     if (m_depth == 0) {
-        if (!m_db.transaction())
-            throw DbError::fromDatabase(m_db.lastError(), true);
+        // The write lock is taken at the start: a transaction that read first and
+        // asked for it later would be refused at once, without waiting, while a
+        // worker of this program writes (SQLite waits only for a lock asked for
+        // before anything is read). Taken at once, it waits for the worker to give way.
+        Sql(QStringLiteral("BEGIN IMMEDIATE")).exec(m_db);
     } else {
         Sql(QStringLiteral("SAVEPOINT ") + savepoint()).exec(m_db);
     }
@@ -42,7 +47,7 @@ Transaction::~Transaction()
         return;
     --openTransactions()[m_db.connectionName()];
     if (m_depth == 0) {
-        m_db.rollback();
+        rollBack();
         return;
     }
     try {
@@ -50,6 +55,17 @@ Transaction::~Transaction()
         Sql(QStringLiteral("RELEASE ") + savepoint()).exec(m_db);
     } catch (const DbError &) {
         // The outer transaction, rolled back in its turn, undoes this work too.
+    }
+}
+
+void Transaction::rollBack()
+{
+    // SQLite may have rolled back already (a full disk): a second ROLLBACK would fail.
+    try {
+        if (!sqlite3_get_autocommit(Background::handleOf(m_db)))
+            Sql(QStringLiteral("ROLLBACK")).exec(m_db);
+    } catch (const DbError &) {
+        // The connection is gone or refuses; SQLite's journal undoes it when reopened.
     }
 }
 
@@ -62,12 +78,15 @@ void Transaction::commit()
 {
     if (m_depth > 0) {
         Sql(QStringLiteral("RELEASE ") + savepoint()).exec(m_db);
-    } else if (!m_db.commit()) {
-        const QSqlError error = m_db.lastError();
-        m_db.rollback();
-        m_open = false;
-        --openTransactions()[m_db.connectionName()];
-        throw DbError::fromDatabase(error, true);
+    } else {
+        try {
+            Sql(QStringLiteral("COMMIT")).exec(m_db);
+        } catch (const DbError &) {
+            rollBack();
+            m_open = false;
+            --openTransactions()[m_db.connectionName()];
+            throw;
+        }
     }
     m_open = false;
     --openTransactions()[m_db.connectionName()];

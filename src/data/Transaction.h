@@ -20,6 +20,8 @@ public:
 
 private:
     QString savepoint() const;
+    // Ends the outermost transaction without keeping its work.
+    void rollBack();
 
     QSqlDatabase m_db;
     int m_depth = 0; // 0: the outermost transaction
