@@ -504,6 +504,8 @@ QMenu *TfrmMain::buildWindowMenu()
         menu->addSeparator()->setProperty("window", true);
         for (qsizetype i = 0; i < windows.size(); ++i) {
             QMdiSubWindow *window = windows[i];
+            if (!window->widget())
+                continue; // a frame whose window went, about to go
             const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QString();
             QAction *action = menu->addAction(number + window->widget()->windowTitle());
             action->setObjectName(QStringLiteral("WinChild"));
@@ -622,11 +624,19 @@ QWidget *TfrmMain::openWindow(const QString &className)
             d->exec();
         return nullptr;
     }
+    if (entry->kind == WindowCatalog::Kind::SingleChild)
+        for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+            if (sub->widget() && sub->widget()->objectName() == className) {
+                m_mdiArea->setActiveSubWindow(sub);
+                return sub->widget();
+            }
     QWidget *child = entry->create(nullptr);
     child->setAttribute(Qt::WA_DeleteOnClose);
     ColumnMemory::install(child);
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A window closed by itself takes its frame along.
+    connect(child, &QObject::destroyed, sub, &QObject::deleteLater);
     sub->showMaximized();
     // The keyboard goes to the new window (its grid), however it was opened.
     child->setFocus();
@@ -790,15 +800,7 @@ void TfrmMain::dropEvent(QDropEvent *event)
 void TfrmMain::importFiles(const QStringList &paths)
 {
     // The import window that is open takes them, else a new one.
-    TfrmImport *window = nullptr;
-    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
-        if (auto *open = qobject_cast<TfrmImport *>(sub->widget())) {
-            window = open;
-            m_mdiArea->setActiveSubWindow(sub);
-        }
-    if (!window)
-        window = qobject_cast<TfrmImport *>(openWindow(QStringLiteral("TfrmImport")));
-    if (window)
+    if (auto *window = qobject_cast<TfrmImport *>(openWindow(QStringLiteral("TfrmImport"))))
         window->addFiles(paths);
 }
 

@@ -9,6 +9,7 @@
 #include "widgets/ListWindow.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WindowFrame.h"
 #include "widgets/WorkProgress.h"
 
 #include <QComboBox>
@@ -184,7 +185,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QWidget(parent), m_book(TfrmDM::instan
     connect(import, &QPushButton::clicked, this, &TfrmImport::ButImportClick);
     bottom->addWidget(import);
     QPushButton *exit = button(this, "ButExi", QStringLiteral("退出（&X）"));
-    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    connect(exit, &QPushButton::clicked, this, [this] { closeWindow(this); });
     bottom->addWidget(exit);
     layout->addLayout(bottom);
 

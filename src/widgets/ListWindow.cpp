@@ -6,13 +6,13 @@
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 #include "widgets/TotalsRow.h"
+#include "widgets/WindowFrame.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -531,9 +531,5 @@ void ListWindow::keyPressEvent(QKeyEvent *event)
 
 void ListWindow::ButExiClick()
 {
-    // An MDI child closes its frame, which closes the window with it.
-    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        frame->close();
-    else
-        close();
+    closeWindow(this);
 }
