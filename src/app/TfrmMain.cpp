@@ -6,6 +6,7 @@
 #include "app/WindowCatalog.h"
 #include "books/AutoBackup.h"
 #include "books/BookStore.h"
+#include "data/Changes.h"
 #include "data/Dates.h"
 #include "data/History.h"
 #include "data/Sql.h"
@@ -184,21 +185,9 @@ void TfrmMain::connectDataModule(TfrmDM *dm)
             [this] { openWindow(QStringLiteral("TfrmDue")); });
     });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
-    // A save that takes a budget past 80 % or past all of it says so, once.
-    Ledger::setSpendingWatcher(
-        [self = QPointer<TfrmMain>(this)](const QString &book,
-                                          const std::vector<Ledger::Spending> &spent) {
-            if (!self)
-                return;
-            try {
-                for (const QString &note : Budget::warnings(book, spent))
-                    self->showNote(note, NoteSeconds * 1000);
-            } catch (const DbError &) {
-                // The save itself succeeded; a budget that cannot be read says nothing.
-            }
-        });
+    connect(ChangeFeed::instance(), &ChangeFeed::committed, this, &TfrmMain::bookChanged);
+    // Balances replaced as a whole (a restore, kept totals rebuilt).
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
-    connect(dm, &TfrmDM::rowsChanged, this, &TfrmMain::refreshBookWindows);
     // Every window belongs to the book that was open when it opened.
     connect(dm, &TfrmDM::bookWindowsClosing, this, [this](bool *refused) {
         if (!closeAllChildren())
@@ -286,6 +275,11 @@ void TfrmMain::stepHistory(bool undo)
                      NoteSeconds * 1000);
             return;
         }
+        // Entries a reconciliation confirmed are not taken away unasked.
+        if (const QString question = undo ? History::reconciledQuestion(book) : QString();
+            !question.isEmpty() &&
+            !Msg::ask(this, QStringLiteral("撤销"), question, QMessageBox::No))
+            return;
         // A big import taken back or written again runs on a worker, its progress shown.
         const QString step = undo ? QStringLiteral("正在撤销……") : QStringLiteral("正在重做……");
         WorkProgress::run(
@@ -302,25 +296,25 @@ void TfrmMain::stepHistory(bool undo)
         return;
     } catch (const DbError &e) {
         Msg::plain(this, e.message());
-        return;
     }
-    dm->notifyRowsChanged();
 }
 
-void TfrmMain::refreshBookWindows()
+void TfrmMain::bookChanged(const Change &change)
 {
-    for (QMdiSubWindow *sub : m_mdiArea->subWindowList()) {
-        auto *list = qobject_cast<ListWindow *>(sub->widget());
-        // Windows that compute their rows show them again when asked; a row being
-        // typed stays as it is (its save checks what it relies on).
-        if (!list || list->listDescriptor().table.isEmpty())
-            continue;
-        if (auto *form = qobject_cast<MaintenanceWindow *>(list);
-            form && form->mode() != MaintenanceWindow::Mode::Browse)
-            continue;
-        const int row = list->currentRow();
-        list->Ref();
-        list->goToNearestRow(row);
+    if (change.book != TfrmDM::instance()->currentBook())
+        return;
+    mySum();
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+        if (auto *list = qobject_cast<ListWindow *>(sub->widget()))
+            list->followChange();
+    // An action that takes a budget past 80 % or past all of it says so, once.
+    if (change.spending.empty())
+        return;
+    try {
+        for (const QString &note : Budget::warnings(change.book, change.spending))
+            showNote(note, NoteSeconds * 1000);
+    } catch (const DbError &) {
+        // The action itself succeeded; a budget that cannot be read says nothing.
     }
 }
 

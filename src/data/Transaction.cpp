@@ -5,25 +5,33 @@
 #include "data/TfrmDM.h"
 
 #include <QHash>
-#include <QSqlError>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
-// How many transactions are open on each connection. A connection is used on the
-// thread that opened it only, so each thread counts its own.
-QHash<QString, int> &openTransactions()
+// The transactions open on a connection, and what is to run once the outermost
+// commits. A connection is used on the thread that opened it only, so each
+// thread keeps its own.
+struct Open
 {
-    thread_local QHash<QString, int> depths;
-    return depths;
+    int depth = 0;
+    std::vector<std::function<void()>> afterCommit;
+};
+
+Open &openOn(const QSqlDatabase &db)
+{
+    thread_local QHash<QString, Open> open;
+    return open[db.connectionName()];
 }
 
 } // namespace
 
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
-    int &depth = openTransactions()[m_db.connectionName()];
-    m_depth = depth;
+    Open &open = openOn(m_db);
+    m_depth = open.depth;
+    m_laterMark = open.afterCommit.size();
     if (m_depth == 0) {
         // The write lock is taken at the start: a transaction that read first and
         // asked for it later would be refused at once, without waiting, while a
@@ -33,7 +41,7 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     } else {
         Sql(QStringLiteral("SAVEPOINT ") + savepoint()).exec(m_db);
     }
-    ++depth;
+    ++open.depth;
     m_open = true;
 }
 
@@ -45,7 +53,9 @@ Transaction::~Transaction()
 {
     if (!m_open)
         return;
-    --openTransactions()[m_db.connectionName()];
+    close();
+    // What was to follow this work's commit follows nothing now.
+    openOn(m_db).afterCommit.resize(m_laterMark);
     if (m_depth == 0) {
         rollBack();
         return;
@@ -56,6 +66,12 @@ Transaction::~Transaction()
     } catch (const DbError &) {
         // The outer transaction, rolled back in its turn, undoes this work too.
     }
+}
+
+void Transaction::close()
+{
+    m_open = false;
+    --openOn(m_db).depth;
 }
 
 void Transaction::rollBack()
@@ -78,16 +94,27 @@ void Transaction::commit()
 {
     if (m_depth > 0) {
         Sql(QStringLiteral("RELEASE ") + savepoint()).exec(m_db);
-    } else {
-        try {
-            Sql(QStringLiteral("COMMIT")).exec(m_db);
-        } catch (const DbError &) {
-            rollBack();
-            m_open = false;
-            --openTransactions()[m_db.connectionName()];
-            throw;
-        }
+        close();
+        return;
     }
-    m_open = false;
-    --openTransactions()[m_db.connectionName()];
+    try {
+        Sql(QStringLiteral("COMMIT")).exec(m_db);
+    } catch (const DbError &) {
+        openOn(m_db).afterCommit.clear();
+        rollBack();
+        close();
+        throw;
+    }
+    close();
+    for (const auto &later : std::exchange(openOn(m_db).afterCommit, {}))
+        later();
+}
+
+void Transaction::afterCommit(const QSqlDatabase &db, std::function<void()> later)
+{
+    Open &open = openOn(db);
+    if (open.depth == 0)
+        later();
+    else
+        open.afterCommit.push_back(std::move(later));
 }

@@ -1,5 +1,6 @@
 #include "import/TfrmImport.h"
 
+#include "data/Changes.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "import/BillImport.h"
@@ -197,8 +198,11 @@ TfrmImport::TfrmImport(QWidget *parent) : QWidget(parent), m_book(TfrmDM::instan
     });
     makeSearchable(m_member);
     // An import undone or redone in 编辑 (or its entries restored from the bin): the
-    // imports listed and the rows' statuses follow.
-    connect(TfrmDM::instance(), &TfrmDM::rowsChanged, this, [this] {
+    // imports listed and the rows' statuses follow. This window's own imports it
+    // follows itself.
+    connect(ChangeFeed::instance(), &ChangeFeed::committed, this, [this](const Change &change) {
+        if (change.window == windowTitle())
+            return;
         if (m_plan->lines().isEmpty())
             Msg::guarded(this, [this] { readBatches(); });
         else
@@ -572,7 +576,6 @@ void TfrmImport::ButImportClick()
         });
     if (!result)
         return;
-    TfrmDM::instance()->notifyBalancesChanged();
     replan();
     Msg::show(this, QMessageBox::Information, QStringLiteral("导入帐单"),
               Import::resultText(*result) +
@@ -602,7 +605,6 @@ void TfrmImport::ButUndoClick()
     });
     if (!undone)
         return;
-    TfrmDM::instance()->notifyBalancesChanged();
     replan();
     Msg::show(this, QMessageBox::Information, QStringLiteral("撤销导入"),
               QStringLiteral("这次导入已撤销。"));

@@ -426,6 +426,15 @@ bool ListWindow::Ref()
     return read;
 }
 
+void ListWindow::followChange()
+{
+    if (m_list.table.isEmpty() || isPending() || m_ownWrites > 0)
+        return;
+    const int row = currentRow();
+    Ref();
+    goToNearestRow(row);
+}
+
 void ListWindow::showRows(const QList<QVariantList> &rows)
 {
     m_model->setRows(m_list.columns, rows);
