@@ -308,9 +308,9 @@ QString indexCost(const QString &path)
 
 // ---- one book ----------------------------------------------------------------------
 
-using Figures = std::map<QString, Figure>;
+using Measures = std::map<QString, Figure>;
 
-Figures measureBook(const QString &source, bool big)
+Measures measureBook(const QString &source, bool big)
 {
     const WorkingCopy work(source);
     if (big)
@@ -327,7 +327,7 @@ Figures measureBook(const QString &source, bool big)
          [big] { return measureSort(TfrmP_Out(), QStringLiteral("支出类别"), big); }},
     };
     const QString only = qEnvironmentVariable("QINGHEBU_BENCH_ONLY");
-    Figures figures;
+    Measures figures;
     for (const auto &[name, measure] : measures)
         if (QString::fromUtf8(name).contains(only))
             figures[QString::fromUtf8(name)] = measure();
@@ -341,7 +341,7 @@ const char *verdict(bool ok)
     return ok ? "ok" : "FAIL";
 }
 
-void printTable(const Figures &small, const Figures &big)
+void printTable(const Measures &small, const Measures &big)
 {
     std::printf("\n%-34s %10s %10s %8s %10s %10s %8s  %s\n", "figure (median of rounds)", "10^3 ms",
                 "(wall)", "+MB", "10^6 ms", "(wall)", "+MB", "10^6 notes");
@@ -367,7 +367,7 @@ QString withinGoals(double ms, double msGoal, double mb, double mbGoal)
 }
 
 // The line of each goal: the figure on 10^6 entries against it, ok or FAIL.
-void printGoals(const Figures &small, const Figures &big)
+void printGoals(const Measures &small, const Measures &big)
 {
     using Judge = std::function<QString(const Figure &small, const Figure &big)>;
     const Judge likeSmall = [](const Figure &s, const Figure &b) {
@@ -428,8 +428,8 @@ int main(int argc, char *argv[])
         QDir().mkpath(g_shots);
     }
     const Books books(argc, argv);
-    const Figures small = measureBook(books.small, false);
-    const Figures big = measureBook(books.big, true);
+    const Measures small = measureBook(books.small, false);
+    const Measures big = measureBook(books.big, true);
     printTable(small, big);
     printGoals(small, big);
     std::printf("%s\n", qPrintable(g_indexCost));

@@ -13,8 +13,8 @@
 // here, so that an amount, a count or a share reads the same everywhere.
 namespace Figures {
 
-// An amount: thousands grouped, two decimals, more only when the amount has
-// more ("1,234.50", "-80.00", "0.0125"). Nothing is rounded.
+// An amount: thousands grouped, two decimals, rounded half away from zero
+// ("1,234.50", "-80.00", "0.01" for 0.0125).
 QString money(Money amount);
 // An amount rounded to whole yuan, half away from zero, for where room is short
 // (a chart's bars): "1,235".
@@ -26,6 +26,21 @@ QString count(qint64 number);
 QString percent(std::int64_t ratioUnits);
 // part / whole in amount units, rounded half away from zero; 0 when either is 0.
 std::int64_t ratio(Money part, Money whole);
+
+// A ratio shown under a column of shares: of two summed columns' totals (their
+// places), part over whole, or with `ofRest` what the part leaves of the whole over
+// the whole (a budget used: the budget less what is left, over the budget).
+struct Share
+{
+    int part = -1;
+    int whole = -1;
+    bool ofRest = false;
+    bool isSet() const { return part >= 0 && whole >= 0; }
+    std::int64_t of(Money partTotal, Money wholeTotal) const
+    {
+        return ratio(ofRest ? wholeTotal - partTotal : partTotal, wholeTotal);
+    }
+};
 
 // A stored value of a list column as shown: an amount, a count or a ratio by
 // the rules above, anything else as its text; a null value as nothing.

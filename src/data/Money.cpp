@@ -109,7 +109,7 @@ QString Money::shownDecimals() const
 
 QString Money::toShown() const
 {
-    return groupedNumber(std::llabs(m_units) / Scale, shownDecimals(), m_units < 0);
+    return toGrouped();
 }
 
 QString Money::toEditable() const

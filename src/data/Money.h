@@ -37,8 +37,9 @@ public:
     QString toPlain() const;
     // "1,234.50": thousands grouped, exactly two decimals, rounded half away from 0.
     QString toGrouped() const;
-    // How grids show an amount: "1,234.50", "-80.00", "0.0125": thousands grouped,
-    // two decimals, more when the stored amount has more. Nothing is rounded.
+    // How grids, labels and reports show an amount: "1,234.50", "-80.00", "0.01"
+    // for 0.0125: as toGrouped. The amount keeps its four decimals; edit boxes show
+    // them (toEditable).
     QString toShown() const;
     // The same value as an edit box shows it, without separators: "1234.50".
     QString toEditable() const;

@@ -289,10 +289,10 @@ private:
             const Column &column = m_layout.columns[c];
             if (column.summed) {
                 drawFigure(c, y, QVariant(sums.value(c)), looks);
-            } else if (column.sharePart >= 0) {
+            } else if (column.share.isSet()) {
                 const std::int64_t share =
-                    Figures::ratio(Money::fromUnits(sums.value(column.sharePart)),
-                                   Money::fromUnits(sums.value(column.shareWhole)));
+                    column.share.of(Money::fromUnits(sums.value(column.share.part)),
+                                    Money::fromUnits(sums.value(column.share.whole)));
                 drawFigure(c, y, QVariant(qlonglong(share)), looks);
             } else {
                 continue;

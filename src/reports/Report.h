@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Figures.h"
 #include "data/Sql.h"
 #include "reports/RowSource.h"
 
@@ -41,8 +42,8 @@ struct Column
     // but the row numbers shrunk alike when together wider than the page).
     double widthMm = 0;
     // A ratio column whose totals are the ratio of two summed columns' totals
-    // (expense over income): their places, or -1.
-    int sharePart = -1, shareWhole = -1;
+    // (expense over income): their places; unset for others.
+    Figures::Share share = {};
 };
 
 struct Layout

@@ -78,8 +78,8 @@ Xlsx::Sheet sheet(const QString &title, const ShownTable &table, Form form)
 {
     Xlsx::Sheet s{title, {}, form == Form::Decorated};
     for (const auto &c : table.columns)
-        s.columns << Xlsx::Column{c.title,     sheetKind(c.kind), c.width, sheetTotal(c.total),
-                                  c.sharePart, c.shareWhole};
+        s.columns << Xlsx::Column{c.title, sheetKind(c.kind), c.width, sheetTotal(c.total),
+                                  c.share};
     return s;
 }
 
@@ -91,8 +91,9 @@ Report::Layout layout(const QString &title, const QString &subtitle, const Shown
     // Its columns come after the row number.
     const auto place = [](int column) { return column < 0 ? -1 : column + 1; };
     for (const auto &c : table.columns)
-        l.columns << Report::Column{c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum,
-                                    0,       place(c.sharePart), place(c.shareWhole)};
+        l.columns << Report::Column{
+            c.title, reportKind(c.kind), c.total == ShownTable::Total::Sum, 0,
+            Figures::Share{place(c.share.part), place(c.share.whole), c.share.ofRest}};
     return l;
 }
 

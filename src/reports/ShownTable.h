@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Figures.h"
 #include "data/ListQuery.h"
 
 #include <QList>
@@ -22,7 +23,7 @@ struct ShownTable
         None,
         RowCount,
         Sum,
-        Share // of two summed columns' totals: sharePart over shareWhole
+        Share // of two summed columns' totals (the column's share)
     };
     struct Column
     {
@@ -30,7 +31,7 @@ struct ShownTable
         Kind kind = Kind::Text;
         double width = 10; // in characters, for the export
         Total total = Total::None;
-        int sharePart = -1, shareWhole = -1; // places of the columns a Share divides
+        Figures::Share share = {}; // of a Share: the places of the columns it divides
     };
     std::vector<Column> columns;
     std::vector<QVariantList> rows;

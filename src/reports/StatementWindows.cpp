@@ -43,12 +43,14 @@ ShownTable statementTable(const Statement::Descriptor &d)
     ShownTable table{{C{d.periodTitle, K::Text, 8}, C{"收入金额", K::Money, 10, sum},
                       C{"收入笔数", K::Count, 10, sum}, C{"支出金额", K::Money, 10, sum},
                       C{"支出笔数", K::Count, 10, sum}, C{"结余金额", K::Money, 10, sum},
-                      C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, 3, 1}},
+                      C{"支出占收入", K::Ratio, 11, ShownTable::Total::Share, {3, 1}}},
                      {}};
     if (d.budgets) {
         table.columns.push_back(C{"预算", K::Money, 10, sum});
         table.columns.push_back(C{"预算剩余", K::Money, 10, sum});
-        table.columns.push_back(C{"预算已用", K::Ratio, 10});
+        // What the budgets' total left unspent, over that total.
+        table.columns.push_back(
+            C{"预算已用", K::Ratio, 10, ShownTable::Total::Share, {8, 7, true}});
     }
     return table;
 }

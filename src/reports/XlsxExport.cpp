@@ -247,12 +247,13 @@ private:
         const auto cell = [row](int other) {
             return columnName(other + 1) + QString::number(row + 1);
         };
-        const QByteArray formula = QStringLiteral("IF(%1=0,0,%2/%1)")
-                                       .arg(cell(column.shareWhole), cell(column.sharePart))
-                                       .toUtf8();
+        const Figures::Share &s = column.share;
+        const QString part =
+            s.ofRest ? QStringLiteral("(%1-%2)").arg(cell(s.whole), cell(s.part)) : cell(s.part);
+        const QByteArray formula =
+            QStringLiteral("IF(%1=0,0,%2/%1)").arg(cell(s.whole), part).toUtf8();
         const std::int64_t share =
-            Figures::ratio(Money::fromUnits(m_sums.value(column.sharePart)),
-                           Money::fromUnits(m_sums.value(column.shareWhole)));
+            s.of(Money::fromUnits(m_sums.value(s.part)), Money::fromUnits(m_sums.value(s.whole)));
         worksheet_write_formula_num(m_sheet, row, lxw_col_t(c + 1), formula.constData(),
                                     m_formats.percent, double(share) / Money::Scale);
     }

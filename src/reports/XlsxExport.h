@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Figures.h"
 #include "reports/RowSource.h"
 
 #include <QList>
@@ -31,7 +32,7 @@ enum class Total
     None,
     RowCount, // the number of data rows
     Sum,      // the column's sum
-    Share     // a percentage: the sum of column sharePart over that of shareWhole
+    Share     // a percentage of two summed columns' totals (the column's share)
 };
 
 // One column from B onward; column A is always the running number "序号".
@@ -41,7 +42,7 @@ struct Column
     Kind kind = Kind::Text;
     double width = 10; // in the spreadsheet's character units
     Total total = Total::None;
-    int sharePart = -1, shareWhole = -1; // of Total::Share, as places in the columns
+    Figures::Share share = {}; // of Total::Share, as places in the columns
 };
 
 struct Sheet

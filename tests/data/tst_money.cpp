@@ -92,8 +92,9 @@ void TestMoney::showsAmountsAsGridsAndEditBoxesDo()
     const auto editable = [](const char *text) { return Money::parse(text)->toEditable(); };
     QCOMPARE(shown("1234.5"), QString("1,234.50"));
     QCOMPARE(shown("-80"), QString("-80.00"));
-    QCOMPARE(shown("0.0125"), QString("0.0125"));
-    QCOMPARE(shown("-1234567.125"), QString("-1,234,567.125"));
+    // Two decimals shown, rounded; the amount keeps its four.
+    QCOMPARE(shown("0.0125"), QString("0.01"));
+    QCOMPARE(shown("-1234567.125"), QString("-1,234,567.13"));
     QCOMPARE(Money().toShown(), QString("0.00"));
     QCOMPARE(editable("1234.5"), QString("1234.50"));
     QCOMPARE(editable("-80"), QString("-80.00"));

@@ -8,6 +8,7 @@
 #include "reports/Report.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
+#include "support/Workbook.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -119,6 +120,32 @@ void TestBudgetWindow::statementAndHomePageShowTheBudget()
     QCOMPARE(Drive::column(&w, "DBGrid1", "预算剩余"), QStringList({"-50.00", "0.00"}));
     QCOMPARE(Drive::column(&w, "DBGrid1", "预算已用"), QStringList({"112.5%", "0.0%"}));
     QCOMPARE(Drive::totals(&w, "DBGrid1", "预算已用"), QString("112.5%"));
+    // The workbook and the printed report have the same total, the workbook's a
+    // formula of its columns.
+    {
+        ExportCapture capture;
+        Drive::click(&w, "BitBtn2");
+        const Workbook sheet = Workbook::read(capture.files().value(0));
+        const QString total = QStringLiteral("K%1").arg(sheet.lastRow());
+        QCOMPARE(sheet.value(total).toDouble(), 1.125);
+        QCOMPARE(sheet.cell(total).formula,
+                 QString("IF(I%1=0,0,(I%1-J%1)/I%1)").arg(sheet.lastRow()));
+    }
+    struct Texts : Report::Canvas
+    {
+        QStringList shown;
+        bool newPage() override { return false; }
+        void text(const QRectF &, const QString &t, Qt::Alignment, Report::Looks) override
+        {
+            shown << t;
+        }
+        void line(double, double, double, double) override {}
+    } printed;
+    Report::setPresenter(
+        [&](QWidget *, const Report::Document &document) { document.drawPage(0, printed); });
+    Drive::click(&w, "BitBtn4");
+    Report::setPresenter({});
+    QCOMPARE(printed.shown.count("112.5%"), 2);
 
     // The home page shows this household month's lines and their total.
     const QString month =

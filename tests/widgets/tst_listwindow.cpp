@@ -193,7 +193,7 @@ void TestListWindow::sumsShowAsMoney()
                   .orderBy = "金额 desc"});
     w.FormCreate();
     QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"收入类别", "金额", "笔数"}));
-    QCOMPARE(shown(&w, "金额"), QStringList({"1,234.50", "0.0125", "-80.00"}));
+    QCOMPARE(shown(&w, "金额"), QStringList({"1,234.50", "0.01", "-80.00"}));
     QCOMPARE(shown(&w, "笔数"), QStringList({"2", "1", "1"}));
     QVERIFY(w.model()->isMoney(1) && !w.model()->isMoney(2));
 }
