@@ -154,7 +154,7 @@ void TestHistory::aRestoredEntryMovesItsAccountBackExactly()
     QCOMPARE(Db::balance("家", "现金"), *Money::parse("982.66"));
 
     QWidget *bin = main.openWindow("TfrmRecycle");
-    QCOMPARE(Drive::column(bin, "DBGrid1", "内容"), QStringList{"支出 " + Today + " 食品 0.0001"});
+    QCOMPARE(Drive::column(bin, "DBGrid1", "内容"), QStringList{"支出 " + Today + " 食品 0.00"});
     QVERIFY(!Drive::widget(bin, "EditPass")->isEnabled());
     Drive::click(bin, "ButRestore");
     QCOMPARE(Drive::column(bin, "DBGrid1", "内容"), QStringList());
