@@ -161,7 +161,7 @@ void TestHistory::aRestoredEntryMovesItsAccountBackExactly()
     QCOMPARE(Db::balance("家", "现金"), *Money::parse("982.6599"));
     QCOMPARE(Drive::column(w, "DBGrid1", "支出类别").size(), 3);
     // The restore is an action of its own, undone like any other.
-    QCOMPARE(undoCaption(main), "撤销 恢复支出 " + Today + " 食品 0.0001");
+    QCOMPARE(undoCaption(main), "撤销 恢复支出 " + Today + " 食品 0.00");
     Drive::trigger(&main, "N50");
     QCOMPARE(Db::balance("家", "现金"), *Money::parse("982.66"));
     QCOMPARE(Drive::column(bin, "DBGrid1", "内容").size(), 1);
