@@ -1,5 +1,6 @@
 #include "app/SummaryPanel.h"
 
+#include "data/AccountKinds.h"
 #include "data/Dates.h"
 #include "data/Figures.h"
 #include "data/HouseholdMonth.h"
@@ -34,11 +35,6 @@ const QColor Note(0x70, 0x70, 0x70);
 const QColor Negative(0xc6, 0x28, 0x28);
 const QColor IncomeColour(0x4c, 0xaf, 0x50);
 const QColor ExpenseColour(0xef, 0x8a, 0x3c);
-
-Money readSum(const QString &statement, const QString &book)
-{
-    return Money::fromVariant(Sql(statement, {book}).scalar());
-}
 
 QLabel *label(const QString &text, int pointSize = 0, bool bold = false,
               const QColor &colour = QColor())
@@ -150,7 +146,8 @@ SummaryPanel::SummaryPanel(QWidget *area) : QWidget(nullptr)
     netWorth->setObjectName(QStringLiteral("LabNetWorth"));
     worthLayout->addWidget(netWorth, 0, 1, Qt::AlignLeft | Qt::AlignBaseline);
     QLabel *includes =
-        label(QStringLiteral("总资金（现金、存款、投资、债权）减去负债（债务）"), 0, false, Note);
+        label(QStringLiteral("总资金（现金、存款、投资、债权）减去负债（债务、信用卡/花呗欠款）"),
+              0, false, Note);
     worthLayout->addWidget(includes, 0, 2, Qt::AlignLeft | Qt::AlignBaseline);
     worthLayout->setColumnStretch(2, 1);
     page->addWidget(card(QString(), worth, "CardNetWorth"));
@@ -272,7 +269,7 @@ QWidget *SummaryPanel::fundsTable()
     addFigure(grid, QStringLiteral("总资金："), "LabTotalFunds",
               QStringLiteral("现金＋存款＋投资＋债权"));
     addFigure(grid, QStringLiteral("净资金："), "LabNetFunds",
-              QStringLiteral("现金＋存款＋债权－债务，不含投资"));
+              QStringLiteral("现金＋存款＋债权－负债，不含投资"));
     return content;
 }
 
@@ -281,7 +278,9 @@ QWidget *SummaryPanel::debtsTable()
     auto *content = new QWidget;
     QGridLayout *grid = figureGrid(content);
     addFigure(grid, QStringLiteral("债务："), "LabDebt");
-    addFigure(grid, QStringLiteral("负债总计："), "LabTotalDebt", QStringLiteral("尚未还清的债务"));
+    addFigure(grid, QStringLiteral("信用卡/花呗欠款："), "LabCardDebt");
+    addFigure(grid, QStringLiteral("负债总计："), "LabTotalDebt",
+              QStringLiteral("尚未还清的债务和欠款"));
     return content;
 }
 
@@ -362,12 +361,11 @@ SummaryPanel::Figures SummaryPanel::read(const QDate &today)
     if (!dm || !dm->isOpen())
         return f;
     const QString book = dm->currentBook();
-    f.cash = readSum(
-        QStringLiteral("Select AMoney  from SAccount Where (BName=?) AND (AName='现金')"), book);
-    f.deposits = readSum(
-        QStringLiteral(
-            "Select Sum(AMoney) as 存款合计 from SAccount Where (BName=?) AND (AName<>'现金')"),
-        book);
+    // Cash and deposits by the accounts' kinds; what cards owe is a liability.
+    const AccountKinds::Holdings held = AccountKinds::holdings(book);
+    f.cash = held.cash;
+    f.deposits = held.deposits;
+    f.owed = held.owed;
     // What is outstanding of debts, credits and investments, and all income and
     // expense: from the kept totals, whatever the size of the book.
     const QHash<QString, Money> totals = MonthTotals::byKind(book);
@@ -405,7 +403,8 @@ void SummaryPanel::show(const Figures &f)
     set("LabTotalFunds", f.totalFunds());
     set("LabNetFunds", f.netFunds());
     set("LabDebt", f.debts, true);
-    set("LabTotalDebt", f.debts, true);
+    set("LabCardDebt", f.owed, true);
+    set("LabTotalDebt", f.liabilities(), true);
     set("LabIncome", f.income);
     set("LabExpense", f.expense);
     const Month month = f.thisMonth();

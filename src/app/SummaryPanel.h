@@ -35,13 +35,15 @@ public:
 
     struct Figures
     {
-        Money cash, deposits, credits, debts, investments, income, expense;
+        // owed: what the credit cards and 花呗 owe.
+        Money cash, deposits, credits, debts, owed, investments, income, expense;
         // The last twelve months, oldest first; this month last.
         QList<Month> months;
         Money totalFunds() const { return cash + deposits + credits + investments; }
-        Money netFunds() const { return cash + deposits + credits - debts; }
+        Money liabilities() const { return debts + owed; }
+        Money netFunds() const { return cash + deposits + credits - liabilities(); }
         // What the household owns less what it owes, investments included.
-        Money netWorth() const { return totalFunds() - debts; }
+        Money netWorth() const { return totalFunds() - liabilities(); }
         Month thisMonth() const { return months.isEmpty() ? Month{} : months.last(); }
     };
 

@@ -1,6 +1,7 @@
 #include "books/BookStore.h"
 
 #include "books/Password.h"
+#include "data/AccountKinds.h"
 #include "data/Background.h"
 #include "data/Dates.h"
 #include "data/FileDatabase.h"
@@ -316,6 +317,12 @@ void createBook(const QString &name, const QString &remark, const QString &date,
             Sql(insert, {value, orEmpty(PinyinCode(value, 2, 255)), name}).exec(db);
         }
     }
+    // The accounts hold money of their kinds from the day the book starts.
+    Sql(QStringLiteral("update SAccount set AKind=case AName when ? then ? when ? then ? else ? "
+                       "end, OpenDate=? where BName=?"),
+        {AccountKinds::Cash, AccountKinds::Cash, QStringLiteral("支付宝"), AccountKinds::Online,
+         AccountKinds::Savings, bookDate, name})
+        .exec(db);
     transaction.commit();
 }
 

@@ -138,8 +138,10 @@ struct Opening
 {
     const char *name;
     std::int64_t openingCents;
+    const char *kind = "储蓄";
 };
-const Opening OwnAccounts[] = {{"工资卡", 2865000}, {"微信钱包", 120000}, {"信用卡", 0}};
+const Opening OwnAccounts[] = {
+    {"工资卡", 2865000, "储蓄"}, {"微信钱包", 120000, "网络支付"}, {"信用卡", 0, "信用卡/花呗"}};
 // Opening balances of some default accounts (cents); the others open at 0.
 const Opening DefaultOpenings[] = {{"现金", 200000}, {"中行长城卡", 1520050}, {"支付宝", 35680}};
 
@@ -457,9 +459,9 @@ QMap<QString, Money> addAccounts(const QSqlDatabase &db, const QString &book, Le
     for (const Opening &a : OwnAccounts) {
         const QString name = QString::fromUtf8(a.name);
         run(db,
-            QStringLiteral(
-                "insert into SAccount (AName,thePY,BName,AMoney,Remark) values (?,?,?,0,'')"),
-            {name, PinyinCode(name), book});
+            QStringLiteral("insert into SAccount (AName,thePY,BName,AMoney,Remark,AKind,OpenDate) "
+                           "values (?,?,?,0,'',?,(select BDate from SBook where BName=?))"),
+            {name, PinyinCode(name), book, QString::fromUtf8(a.kind), book});
     }
     QMap<QString, Money> openings;
     const auto openingOf = [](const QString &name) {
@@ -475,6 +477,8 @@ QMap<QString, Money> addAccounts(const QSqlDatabase &db, const QString &book, Le
         const QString name = all.value(1).toString();
         openings[name] = openingOf(name);
         ledger.setBalance(all.value(0), openings[name]);
+        run(db, QStringLiteral("update SAccount set OpenMoney=? where ID=?"),
+            {openings[name].toVariant(), all.value(0)});
     }
     return openings;
 }

@@ -1,5 +1,6 @@
 #include "data/Ledger.h"
 
+#include "data/AccountKinds.h"
 #include "data/Dates.h"
 #include "data/PinyinCode.h"
 #include "data/References.h"
@@ -214,13 +215,15 @@ Money Ledger::totalsAmount(const EntryKind &kind, const QVariantMap &row)
     return amountOf(row, kind.legs.front().amount);
 }
 
-QMap<QString, Money> Ledger::effectsOn(const QString &book, const QString &after)
+QMap<QString, Money> Ledger::effectsOn(const QString &book, const QString &after,
+                                       const QSqlDatabase &db)
 {
     QMap<QString, Money> effects;
     const auto add = [&](Sql sql, const QString &date, const QString &group, int sign) {
         if (!after.isEmpty())
             sql.add(QStringLiteral(" and %1>?").arg(date), {after});
-        QSqlQuery sums = sql.add(QStringLiteral(" group by ") + group).exec();
+        sql.add(QStringLiteral(" group by ") + group);
+        QSqlQuery sums = db.isValid() ? sql.exec(db) : sql.exec();
         while (sums.next()) {
             const Money sum = Money::fromVariant(sums.value(1));
             effects[sums.value(0).toString().toLower()] += sign > 0 ? sum : -sum;
@@ -367,23 +370,21 @@ QString Ledger::adjustmentName()
 }
 
 QVariant Ledger::adjust(const QString &account, const QDate &date, Money difference,
-                        const QString &remark)
+                        const QString &remark, const QString &category)
 {
     requireBook();
     if (difference.isZero())
         return {};
     const bool more = difference > Money();
     const EntryKind &kind = more ? income() : expense();
-    const References::Target &category = References::target(
-        more ? References::Kind::IncomeCategory : References::Kind::ExpenseCategory);
-    const QString name = adjustmentName();
-    if (!References::exists(more ? References::Kind::IncomeCategory
-                                 : References::Kind::ExpenseCategory,
-                            name, m_book))
-        saveReference(QLatin1String(category.table),
-                      {{QLatin1String(category.column), name},
+    const References::Kind categories =
+        more ? References::Kind::IncomeCategory : References::Kind::ExpenseCategory;
+    const QString name = category.isEmpty() ? adjustmentName() : category;
+    if (category.isEmpty() && !References::exists(categories, name, m_book))
+        saveReference(QLatin1String(References::target(categories).table),
+                      {{QLatin1String(References::target(categories).column), name},
                        {QStringLiteral("thePY"), PinyinCode(name)},
-                       {QStringLiteral("Remark"), QStringLiteral("对帐、修改余额时的调整")}});
+                       {QStringLiteral("Remark"), QStringLiteral("对帐时的调整")}});
     return save(kind,
                 {{column(kind.dateColumn), isoDate(date)},
                  {column(kind.nameColumn), name},
@@ -396,6 +397,44 @@ QVariant Ledger::adjust(const QString &account, const QDate &date, Money differe
 QString Ledger::balanceEditRemark(Money from, Money to)
 {
     return QStringLiteral("帐户管理修改余额：%1 改为 %2").arg(from.toGrouped(), to.toGrouped());
+}
+
+QString Ledger::openingAdjustmentName()
+{
+    return QStringLiteral("期初余额调整");
+}
+
+void Ledger::correctBalance(const QVariant &accountKey, Money typed, const QString &category,
+                            const QDate &date)
+{
+    const QVariantMap stored = storedReference(QStringLiteral("SAccount"), accountKey);
+    const QString account = stored.value(QStringLiteral("AName")).toString();
+    const qint64 id = accountKey.toLongLong();
+    // Of two accounts of one name (older data) entries move the first only: the
+    // other's balance is its opening balance.
+    const bool moved = accountId(account, Missing::Refuse) == id;
+    const Money now =
+        moved ? m_accounts.at(id).now : Money::fromVariant(stored.value(QStringLiteral("AMoney")));
+    const Money difference = typed - now;
+    if (difference.isZero())
+        return;
+    QVariant entry;
+    if (moved && !category.isEmpty()) {
+        entry = adjust(account, date, difference, balanceEditRemark(now, typed), category);
+    } else {
+        const Money opening = Money::fromVariant(stored.value(QStringLiteral("OpenMoney")));
+        if (Rows::update(QStringLiteral("SAccount"),
+                         {{QStringLiteral("OpenMoney"), (opening + difference).toVariant()}},
+                         accountKey) != 1)
+            throw DbError(rowGoneMessage());
+        note(QStringLiteral("update"), QStringLiteral("SAccount"), accountKey, stored, {});
+        setBalance(accountKey, typed);
+    }
+    insertRow(QStringLiteral("Reconcile"), {{QStringLiteral("AName"), account},
+                                            {QStringLiteral("RDate"), isoDate(date)},
+                                            {QStringLiteral("Bank"), typed.toVariant()},
+                                            {QStringLiteral("Own"), now.toVariant()},
+                                            {QStringLiteral("EID"), entry}});
 }
 
 void Ledger::setBalance(const QVariant &accountKey, Money balance)
@@ -462,10 +501,20 @@ QVariant Ledger::saveReference(const QString &table, QVariantMap row)
         requireBook();
         row[QStringLiteral("BName")] = m_book;
     }
-    // A new account starts at 0; the balance typed is set as a balance.
+    // A new account starts at 0; the balance typed is its opening balance, set as
+    // a balance.
     const QVariant balance = isAccounts(table) && !row.contains(QStringLiteral("ID"))
                                  ? row.take(QStringLiteral("AMoney"))
                                  : QVariant();
+    if (balance.isValid()) {
+        if (!row.contains(QStringLiteral("OpenMoney")))
+            row[QStringLiteral("OpenMoney")] = Money::fromVariant(balance).toVariant();
+        if (row.value(QStringLiteral("AKind")).toString().isEmpty())
+            row[QStringLiteral("AKind")] =
+                AccountKinds::byName(row.value(QStringLiteral("AName")).toString());
+        if (row.value(QStringLiteral("OpenDate")).toString().isEmpty())
+            row[QStringLiteral("OpenDate")] = today();
+    }
     const QVariant key = Rows::insert(table, row);
     note(QStringLiteral("insert"), table, key, {}, {});
     if (balance.isValid())
@@ -501,21 +550,9 @@ void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVaria
     if (Rows::update(table, row, key) != 1)
         throw DbError(rowGoneMessage());
     note(QStringLiteral("update"), table, key, stored, {});
-    // A balance typed over the one the entries give is booked as an adjusting
-    // entry of today, so that every change of a balance has an entry behind it.
-    if (balance.isValid()) {
-        const QString account = row.value(name, stored.value(name)).toString();
-        const Money typed = Money::fromVariant(balance);
-        const qint64 moved = accountId(account, Missing::Refuse);
-        // Of two accounts of one name (older data) entries move the first only:
-        // the other's balance is set as typed.
-        if (moved != key.toLongLong()) {
-            setBalance(key, typed);
-            return;
-        }
-        const Money now = m_accounts.at(moved).now;
-        adjust(account, QDate::currentDate(), typed - now, balanceEditRemark(now, typed));
-    }
+    // A balance typed over the one the entries give is a reconciliation of today.
+    if (balance.isValid())
+        correctBalance(key, Money::fromVariant(balance), m_correction, QDate::currentDate());
 }
 
 void Ledger::removeReference(const QString &table, const QVariant &key)

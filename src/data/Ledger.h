@@ -97,8 +97,10 @@ public:
 
     // The effect of all the book's entries and follow-ups on each account, summed by
     // the database from the kinds above; keyed by the account name in lower case.
-    // With `after` ("yyyy-MM-dd"), only what is dated after that day.
-    static QMap<QString, Money> effectsOn(const QString &book, const QString &after = {});
+    // With `after` ("yyyy-MM-dd"), only what is dated after that day. Read on `db`
+    // when given, else on the data module's connection.
+    static QMap<QString, Money> effectsOn(const QString &book, const QString &after = {},
+                                          const QSqlDatabase &db = {});
 
     // The largest amount one row may hold (twelve integer digits) and the largest
     // balance or running figure (fourteen): sums of them stay exact integers.
@@ -123,15 +125,26 @@ public:
     // Sets an account's balance as stored (a new account's opening balance, an old
     // history's balance undone).
     void setBalance(const QVariant &accountKey, Money balance);
-    // Books a difference of an account's balance as one adjusting entry of the
-    // category 平帐 (made when the book lacks it) on `date`: an income when the
-    // account should hold more, an expense when less. Nothing for no difference;
-    // the entry's key otherwise. An account's balance typed in 帐户管理 and the
-    // difference left by a reconciliation with the bank come this way.
+    // Books a difference of an account's balance as one adjusting entry on `date`:
+    // an income of the category when the account should hold more, an expense when
+    // less; the category 平帐 (made when the book lacks it) unless another is named.
+    // Nothing for no difference; the entry's key otherwise. The difference left by a
+    // reconciliation with the bank comes this way.
     QVariant adjust(const QString &account, const QDate &date, Money difference,
-                    const QString &remark);
+                    const QString &remark, const QString &category = {});
     static QString adjustmentName();
     static QString balanceEditRemark(Money from, Money to);
+
+    // A balance typed for an account (帐户管理) is a reconciliation of it on `date`:
+    // the difference is booked to an entry of `category`, real income or expense,
+    // or, with no category (期初余额调整), to the account's opening balance, which is
+    // no income or expense. The reconciliation is kept either way.
+    void correctBalance(const QVariant &accountKey, Money typed, const QString &category,
+                        const QDate &date);
+    // How saveReferenceEdit books a balance typed: an entry of this category, or
+    // (empty, the default) a change of the opening balance.
+    void setBalanceCorrection(const QString &category) { m_correction = category; }
+    static QString openingAdjustmentName(); // "期初余额调整"
     // Rows of the accounts, categories and members (References::Target tables):
     // a rename is carried into every row that gives the name; a name that rows
     // give is not deleted (DbError says how many).
@@ -219,6 +232,7 @@ private:
     std::vector<History::Op> m_ops;
     std::optional<History::Op> m_batch;
     Change m_change; // what is announced once committed
+    QString m_correction;
     // The table and key of a row written, for the announcement; no key for a
     // batch's rows, which its own key stands for.
     void touch(const QString &table, const QVariant &key = {});

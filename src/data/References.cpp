@@ -48,8 +48,9 @@ const std::vector<Use> &uses()
         // Budgets by category.
         {K::ExpenseCategory, "Budget", "OName", Book},
         {K::ExpenseCategory, "BudgetRollover", "OName", Book},
-        // An account's reconciliations with the bank.
-        {K::Account, "Reconcile", "AName", Book},
+        // An account's reconciliations with the bank (a balance typed in 帐户管理
+        // is one): they follow a rename, and do not keep an account from going.
+        {K::Account, "Reconcile", "AName", Book, nullptr, nullptr, true},
     };
     return all;
 }

@@ -31,6 +31,12 @@ Column count(const char *name)
 {
     return {name, K::Count};
 }
+// A column a table got after it was first made.
+Column later(Column c, int since)
+{
+    c.since = since;
+    return c;
+}
 
 // Income and expense share one shape; only the prefix letter differs.
 Table entryTable(const char *name, const char *date_, const char *category, const char *amount)
@@ -61,9 +67,11 @@ std::vector<Table> makeTables()
 {
     return {
         {"SBook", {key(), text("BName"), text("BPass"), date("BDate"), text("Remark")}},
+        // An account's balance is its opening balance (OpenMoney, as on OpenDate)
+        // plus what its entries moved; AKind says what money it holds.
         {"SAccount",
-         {key(), text("AName"), text("thePY"), text("BName"), money("AMoney", true),
-          text("Remark")}},
+         {key(), text("AName"), text("thePY"), text("BName"), money("AMoney", true), text("Remark"),
+          later(text("AKind"), 7), later(money("OpenMoney", true), 7), later(date("OpenDate"), 7)}},
         categoryTable("InD", "IName"),
         categoryTable("OutD", "OName"),
         categoryTable("TD", "TName"),
@@ -265,6 +273,15 @@ QString columnDefinition(const Column &c)
     return name;
 }
 
+QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery info = Sql(QStringLiteral("PRAGMA table_info(%1)").arg(table)).exec(db);
+    QStringList present;
+    while (info.next())
+        present << info.value(1).toString();
+    return present;
+}
+
 QString createStatement(const Table &t)
 {
     QStringList defs;
@@ -331,8 +348,16 @@ int version(QSqlDatabase db)
 void addTablesSince(QSqlDatabase db, int fromVersion)
 {
     for (const Table &t : tables()) {
-        if (t.since <= fromVersion)
+        if (t.since <= fromVersion) {
+            const QStringList present = columnsOf(db, QString::fromLatin1(t.name));
+            for (const Column &c : t.columns)
+                if (c.since > fromVersion &&
+                    !present.contains(QLatin1String(c.name), Qt::CaseInsensitive))
+                    Sql(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                            .arg(QString::fromLatin1(t.name), columnDefinition(c)))
+                        .exec(db);
             continue;
+        }
         Sql(createStatement(t)).exec(db);
         for (const QString &index : indexStatements(t))
             Sql(index).exec(db);
@@ -361,14 +386,9 @@ QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity)
         for (const Table &t : tables()) {
             if (t.since > v)
                 continue; // brought by an upgrade when the file is opened
-            QSqlQuery info =
-                Sql(QStringLiteral("PRAGMA table_info(%1)").arg(QString::fromLatin1(t.name)))
-                    .exec(db);
-            QStringList present;
-            while (info.next())
-                present << info.value(1).toString();
+            const QStringList present = columnsOf(db, QString::fromLatin1(t.name));
             for (const Column &c : t.columns)
-                if (!present.contains(QLatin1String(c.name), Qt::CaseInsensitive))
+                if (c.since <= v && !present.contains(QLatin1String(c.name), Qt::CaseInsensitive))
                     return QStringLiteral("数据文件缺少表或列：%1.%2")
                         .arg(QString::fromLatin1(t.name), QString::fromLatin1(c.name));
         }

@@ -20,6 +20,7 @@ struct Column
     const char *name;
     Kind kind;
     bool defaultZero = false; // amounts changed in place start at 0
+    int since = 1;            // the layout version that brought the column
 };
 
 struct Table
@@ -41,7 +42,8 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 5: bill imports (ImportAccount, ImportCategory, ImportRule, ImportBatch, ImportEntry).
 // 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile,
 //    Budget, BudgetRollover).
-constexpr int UserVersion = 6;
+// 7: accounts' kinds and opening balances (SAccount.AKind, OpenMoney, OpenDate).
+constexpr int UserVersion = 7;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);
@@ -52,8 +54,8 @@ void create(QSqlDatabase db);
 
 // The file's layout version (PRAGMA user_version).
 int version(QSqlDatabase db);
-// Creates the tables and indexes a file of an older version lacks, in the
-// caller's transaction (what they hold is the caller's to fill); those it has
+// Creates the tables, columns and indexes a file of an older version lacks, in
+// the caller's transaction (what they hold is the caller's to fill); those it has
 // already are left as they are.
 void addTablesSince(QSqlDatabase db, int fromVersion);
 

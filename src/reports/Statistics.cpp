@@ -1,5 +1,6 @@
 #include "reports/Statistics.h"
 
+#include "data/AccountKinds.h"
 #include "data/Figures.h"
 #include "reports/KeptSums.h"
 
@@ -35,8 +36,10 @@ namespace {
 
 QString summaryLine(const Summary &s, const std::function<QString(Money)> &figure)
 {
-    return QStringLiteral("银行存款及现金[%1] 债务[%2] 债权[%3] 净资产[%4]")
-        .arg(figure(s.accounts), figure(s.debts), figure(s.credits), figure(s.net()));
+    const QString owed =
+        s.owed.isZero() ? QString() : QStringLiteral(" 信用卡/花呗欠款[%1]").arg(figure(s.owed));
+    return QStringLiteral("银行存款及现金[%1]%2 债务[%3] 债权[%4] 净资产[%5]")
+        .arg(figure(s.accounts), owed, figure(s.debts), figure(s.credits), figure(s.net()));
 }
 
 } // namespace
@@ -59,9 +62,9 @@ Summary read(const QString &book)
                                       .add(KeptSums::source(side, KeptSums::By::Name, book, {}))
                                       .scalar());
     };
-    const Money accounts = Money::fromVariant(
-        Sql(QStringLiteral("select SUM(AMoney) from SAccount where BName=?"), {book}).scalar());
-    return {accounts, outstanding(EntryTables::Debts), outstanding(EntryTables::Credits)};
+    const AccountKinds::Holdings held = AccountKinds::holdings(book);
+    return {held.cash + held.deposits, outstanding(EntryTables::Debts),
+            outstanding(EntryTables::Credits), held.owed};
 }
 
 } // namespace Balances

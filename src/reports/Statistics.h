@@ -38,11 +38,13 @@ namespace Balances {
 
 struct Summary
 {
-    Money accounts; // sum of the balances
+    Money accounts; // sum of the balances, the liabilities' left out
     Money debts;    // outstanding debts owed
     Money credits;  // outstanding credits lent
-    Money net() const { return accounts + credits - debts; }
-    // "银行存款及现金[A] 债务[B] 债权[C] 净资产[N]", the figures as amounts.
+    Money owed;     // what the credit cards and 花呗 owe
+    Money net() const { return accounts + credits - debts - owed; }
+    // "银行存款及现金[A] 债务[B] 债权[C] 净资产[N]", the figures as amounts; with
+    // "信用卡/花呗欠款[L]" after the accounts when cards owe.
     QString line() const;
     // The same as rich text, negative figures in red.
     QString richLine() const;

@@ -27,14 +27,18 @@ List::Descriptor listOf(const StatisticsWindowSides::Descriptor &d)
 
 List::Descriptor balances()
 {
-    return {.className = "TfrmP_Account",
-            .caption = "当前帐户金额",
-            .table = "SAccount",
-            .columns = {{"AName", "帐户名称"},
-                        {"AMoney", "帐户余额", List::Kind::Money},
-                        {"Remark", "备注"}},
-            .orderBy = "帐户余额 desc,ID",
-            .countUnit = "个帐户"};
+    return {
+        .className = "TfrmP_Account",
+        .caption = "当前帐户金额",
+        .table = "SAccount",
+        .columns = {{"AName", "帐户名称"},
+                    {"AMoney", "帐户余额", List::Kind::Money},
+                    {"AKind", "帐户类型"},
+                    // What a credit card or 花呗 owes, as a positive amount.
+                    {"(case when AKind='信用卡/花呗' then -AMoney end)", "欠款", List::Kind::Money},
+                    {"Remark", "备注"}},
+        .orderBy = "帐户余额 desc,ID",
+        .countUnit = "个帐户"};
 }
 
 } // namespace
@@ -110,6 +114,17 @@ TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
 void TfrmP_Account::FormCreate()
 {
     ListWindow::FormCreate();
+    showSummary();
+}
+
+void TfrmP_Account::followChange()
+{
+    ListWindow::followChange();
+    showSummary();
+}
+
+void TfrmP_Account::showSummary()
+{
     try {
         m_summary->setText(Balances::read(book()).richLine());
     } catch (const DbError &e) {

@@ -69,7 +69,9 @@ class TfrmP_Account : public ListWindow
 public:
     explicit TfrmP_Account(QWidget *parent = nullptr);
     void FormCreate() override;
+    void followChange() override;
 
 private:
+    void showSummary();
     QLabel *m_summary = nullptr;
 };

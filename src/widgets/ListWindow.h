@@ -135,7 +135,7 @@ public:
     // kept where it can be. Not a window that computes its rows, nor one with a row
     // being typed (its save checks what it relies on), nor one in the middle of a
     // write of its own, which follows that write itself.
-    void followChange();
+    virtual void followChange();
 
 protected:
     // Marks the window's own write while it lives.

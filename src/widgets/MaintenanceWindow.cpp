@@ -481,6 +481,7 @@ QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
     // Another window may have deleted the row meanwhile: refused, not said saved.
     Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
     ledger.setWindow(m_d.caption);
+    prepareLedger(ledger, mode);
     QVariant key = currentKey();
     if (m_d.referencedAs)
         mode == Mode::New ? void(key = ledger.saveReference(m_d.table, row))

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class Ledger;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -145,6 +146,12 @@ protected:
     // carried into the entries) in one transaction; the key written. DbError
     // when refused, and nothing is kept.
     virtual QVariant storeRow(Mode mode, const QVariantMap &row);
+    // Says how the ledger that storeRow writes through books what goes along.
+    virtual void prepareLedger(Ledger &ledger, Mode mode)
+    {
+        Q_UNUSED(ledger)
+        Q_UNUSED(mode)
+    }
     // Deletes the row and what goes along with it in one transaction; DbError
     // when refused (a name that rows give), and nothing is deleted.
     virtual void removeRow(const QVariant &key);
@@ -174,6 +181,9 @@ protected:
     void focusField(const Maintenance::Field &f);
     // The table column listed under alias.
     QString columnOf(const QString &alias) const;
+    // Whether an edit leaves the field's stored value alone: one moved elsewhere
+    // (a balance) that the user did not change.
+    bool keepsStoredValue(const Maintenance::Field &f) const;
 
     void currentRowChanged() override;
     // While a row is pending the cursor stays on it, so nothing bypasses Save.
@@ -207,7 +217,6 @@ private:
     // Refuses to write when the window's book is no longer the open one.
     void checkOwnBook() const;
     void refreshMovedFields();
-    bool keepsStoredValue(const Maintenance::Field &f) const;
     QVariant valueToWrite(const Maintenance::Field &f) const;
     QVariantMap rowToWrite(Mode mode);
     // Writes the row (and what goes along) in one transaction; the key written,

@@ -1,3 +1,4 @@
+#include "data/History.h"
 #include "data/MonthTotals.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
@@ -7,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@ private slots:
     void reopensAnExistingDatabaseWithItsData();
     void aFileOfTheFirstLayoutGetsItsTotalsWhenOpened();
     void aFileOfTheVersionBeforeGetsTheNewTables();
+    void aFileOfTheLayoutBeforeGetsAccountKindsAndOpenings();
     void aFirstStartCutOffByACrashStartsAfresh();
     void transactionRollsBackWhenNotCommitted();
     void boundValuesCarryQuotes();
@@ -213,16 +216,21 @@ void TestDatabase::aFileOfTheFirstLayoutGetsItsTotalsWhenOpened()
 // (before the imports' and the planning tables) and from the layout just before.
 void TestDatabase::aFileOfTheVersionBeforeGetsTheNewTables()
 {
-    for (const int from : {4, Schema::UserVersion - 1}) {
+    for (const int from : {4, 5}) {
         TestEnvironment env;
         Db::insertBook("家");
         Db::insertAccount("家", "现金", Money::fromUnits(50000));
         QStringList added;
-        for (const Schema::Table &t : Schema::tables())
+        for (const Schema::Table &t : Schema::tables()) {
             if (t.since > from) {
                 added << t.name;
                 Db::exec(QString("drop table %1").arg(t.name));
+                continue;
             }
+            for (const Schema::Column &c : t.columns)
+                if (c.since > from)
+                    Db::exec(QString("alter table %1 drop column %2").arg(t.name, c.name));
+        }
         QVERIFY(added.contains("Budget"));
         Db::exec(QString("PRAGMA user_version = %1").arg(from));
         QVERIFY(env.dm()->reopen());
@@ -233,6 +241,41 @@ void TestDatabase::aFileOfTheVersionBeforeGetsTheNewTables()
         QCOMPARE(Db::count("select count(*) from SBook"), 1);
         QCOMPARE(Db::balance("家", "现金"), Money::fromUnits(50000));
     }
+}
+
+// A file the version before wrote: its accounts get their kinds (现金 by its name,
+// the others 储蓄) and opening balances (what each held beyond its entries), and
+// every balance and entry stays as it was.
+void TestDatabase::aFileOfTheLayoutBeforeGetsAccountKindsAndOpenings()
+{
+    TestEnvironment env;
+    env.dm()->closeDatabase();
+    const QString file = env.dataDir() + "/db.db";
+    QFile::remove(file);
+    QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-layout-6.db", file));
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    const QStringList entriesBefore =
+        Db::dumpFile(file).filter(QRegularExpression("^(In|Out)Table"));
+    QCOMPARE(entriesBefore.size(), 4);
+    QVERIFY(env.dm()->reopen());
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QVERIFY(Schema::checkOwnDatabase(env.dm()->database(), true).isEmpty());
+    const auto account = [](const char *name) {
+        return Db::value("select AKind||' '||AMoney||' '||OpenMoney||' '||OpenDate from SAccount "
+                         "where AName=?",
+                         {QString::fromUtf8(name)})
+            .toString();
+    };
+    // 现金: 0 at the start, 36.50 spent, a balance of 1,500.00 typed (an income of
+    // 1,536.50 then); 工商银行 opened with 5,200; 花呗 with -1,200.
+    QCOMPARE(account("现金"), QString("现金 15000000 0 2026-11-01"));
+    QCOMPARE(account("工商银行"), QString("储蓄 132000000 52000000 2026-11-01"));
+    QCOMPARE(account("花呗"), QString("储蓄 -8280000 -12000000 2026-11-01"));
+    QCOMPARE(Db::dump().filter(QRegularExpression("^(In|Out)Table")), entriesBefore);
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    // The balance typed then is still undone as it was done.
+    History::undo("我的帐簿");
+    QCOMPARE(Db::balance("我的帐簿", "现金"), -yuan("36.5"));
 }
 
 void TestDatabase::transactionRollsBackWhenNotCommitted()

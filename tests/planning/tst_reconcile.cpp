@@ -10,12 +10,13 @@
 #include "planning/TfrmReconcile.h"
 #include "reference/TfrmA_Manage.h"
 #include "support/TestSupport.h"
+#include "widgets/MaintenanceWindow.h"
 
 #include <QAction>
 #include <QTest>
 
 // Reconciling an account with the bank, and a balance typed in 帐户管理: each
-// difference becomes one adjusting entry, and the balance then matches.
+// difference is booked once, and the balance then matches.
 class TestReconcile : public QObject
 {
     Q_OBJECT
@@ -23,7 +24,7 @@ private slots:
     void balanceAtADayLeavesOutWhatCameAfter();
     void theDifferenceIsBookedOnceAndNothingWhenTheyAgree();
     void theWindowTicksOffAndBooksWhatIsLeft();
-    void aBalanceTypedInTheAccountWindowIsAnEntry();
+    void aBalanceTypedInTheAccountWindowIsAReconciliation();
     void anUndoAsksBeforeChangingWhatWasReconciled();
 };
 
@@ -42,8 +43,8 @@ void seed(TestEnvironment &env)
 {
     BookStore::createBook(Book);
     env.dm()->setCurrentBook(Book);
-    Db::exec("update SAccount set AMoney=? where BName=? and AName='现金'",
-             {yuan("1000").toVariant(), Book});
+    Db::exec("update SAccount set AMoney=?, OpenMoney=? where BName=? and AName='现金'",
+             {yuan("1000").toVariant(), yuan("1000").toVariant(), Book});
     Ledger ledger(Book);
     ledger.save(Ledger::expense(), {{"ODate", "2026-03-01"},
                                     {"OName", "食品"},
@@ -181,7 +182,10 @@ void TestReconcile::theWindowTicksOffAndBooksWhatIsLeft()
     QCOMPARE(Db::count("select count(*) from Reconcile"), 1);
 }
 
-void TestReconcile::aBalanceTypedInTheAccountWindowIsAnEntry()
+// A balance typed in 帐户管理 is a reconciliation of today: the difference goes to
+// the opening balance (no income or expense) or, when the user says so, to an entry
+// of the category chosen. Either is one action, undone as a whole.
+void TestReconcile::aBalanceTypedInTheAccountWindowIsAReconciliation()
 {
     TestEnvironment env;
     MessageRecorder messages;
@@ -190,24 +194,54 @@ void TestReconcile::aBalanceTypedInTheAccountWindowIsAnEntry()
     w.show();
     Drive::clickRow(&w, "DBGrid1", 0);
     QCOMPARE(Drive::text(&w, "DBEdit1"), QString("现金"));
+    const auto opening = [] {
+        return Money::fromVariant(
+            Db::value("select OpenMoney from SAccount where BName=? and AName='现金'", {Book}));
+    };
+    const Money openedWith = opening();
     Drive::click(&w, "ButMed");
     Drive::setText(&w, "DBEdit2", "1,600.5");
-    Drive::click(&w, "ButSaveEdit");
+    Drive::click(&w, "ButSaveEdit"); // 期初余额调整, the question's default
+    QVERIFY(
+        messages.lastText().startsWith("帐户“现金”的余额从 1,620.00 改为 1,600.50，少了 19.50。"));
     QCOMPARE(Db::balance(Book, "现金"), yuan("1600.5"));
-    QCOMPARE(Db::value("select ODate||' '||OMoney||' '||Remark from OutTable where OName='平帐'")
-                 .toString(),
-             QString("%1 195000 帐户管理修改余额：1,620.00 改为 1,600.50").arg(today()));
-    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
-    QCOMPARE(History::undoable(Book)->description, QString("修改帐户 现金 等 3 项"));
-    // An edit that keeps the balance books nothing; undone, the entry goes.
-    Drive::click(&w, "ButMed");
-    Drive::setText(&w, "DBEdit3", "零钱");
-    Drive::click(&w, "ButSaveEdit");
-    QCOMPARE(adjustments(), 1);
-    History::undo(Book);
-    History::undo(Book);
+    QCOMPARE(opening(), openedWith - yuan("19.5"));
     QCOMPARE(adjustments(), 0);
+    QCOMPARE(Db::count("select count(*) from OutTable"), 1);
+    QCOMPARE(Reconciliation::lastReconciled(Book, "现金"), QDate::currentDate());
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+
+    // Bank fees: an expense of the category chosen.
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "1,590.5");
+    messages.answer(QMessageBox::No);
+    Drive::whenModal([](QWidget *dialog) {
+        Drive::choose(dialog, "DBLookupComboBox1", "银行手续费");
+        Drive::click(dialog, "BitBtn1");
+    });
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Db::value("select ODate||' '||OMoney||' '||Remark from OutTable where "
+                       "OName='银行手续费'")
+                 .toString(),
+             QString("%1 100000 帐户管理修改余额：1,600.50 改为 1,590.50").arg(today()));
+    QCOMPARE(opening(), openedWith - yuan("19.5"));
+    QCOMPARE(History::undoable(Book)->description, QString("修改帐户 现金 等 3 项"));
+    // Cancelled, nothing is written and the edit stays open.
+    Drive::setText(&w, "DBEdit3", "");
+    Drive::click(&w, "ButMed");
+    Drive::setText(&w, "DBEdit2", "1");
+    messages.answer(QMessageBox::Cancel);
+    Drive::click(&w, "ButSaveEdit");
+    QCOMPARE(Db::balance(Book, "现金"), yuan("1590.5"));
+    QCOMPARE(w.mode(), MaintenanceWindow::Mode::Edit);
+    Drive::click(&w, "ButCan");
+    // Undone, the entry and the opening balance's change go with their reconciliations.
+    History::undo(Book);
+    History::undo(Book);
+    QCOMPARE(Db::count("select count(*) from OutTable"), 1);
+    QCOMPARE(opening(), openedWith);
     QCOMPARE(Db::balance(Book, "现金"), yuan("1620"));
+    QVERIFY(!Reconciliation::lastReconciled(Book, "现金").isValid());
 }
 
 QTEST_MAIN(TestReconcile)

@@ -3,6 +3,7 @@
 #include "books/BookStore.h"
 #include "data/TfrmDM.h"
 #include "reference/TfrmA_Manage.h"
+#include "reports/Statistics.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -32,6 +33,7 @@ private slots:
     void pendingRowBlocksMovingThroughTheList();
     void cancelDropsThePendingChange();
     void opensFromMenuAndSideBarAndRefreshesTheSummary();
+    void openingBalancesAreNoIncomeAndCardsAreLiabilities();
 };
 
 namespace {
@@ -78,7 +80,11 @@ void TestAccounts::newBookListsItsNineAccounts()
     QCOMPARE(w.objectName(), QString("TfrmA_Manage"));
     QCOMPARE(w.windowTitle(), QString("帐户管理"));
     QCOMPARE(Drive::titles(&w, "DBGrid1"),
-             QStringList({"帐户名称", "帐户余额", "上次对帐", "备注"}));
+             QStringList({"帐户名称", "帐户余额", "欠款", "帐户类型", "期初余额", "期初日期",
+                          "上次对帐", "备注"}));
+    QCOMPARE(
+        Drive::column(&w, "DBGrid1", "帐户类型"),
+        QStringList({"现金", "储蓄", "储蓄", "储蓄", "储蓄", "储蓄", "储蓄", "储蓄", "网络支付"}));
     QCOMPARE(Drive::column(&w, "DBGrid1", "帐户名称"), NineAccounts);
     QCOMPARE(Drive::column(&w, "DBGrid1", "帐户余额"), QStringList(9, "0.00"));
     QCOMPARE(Drive::currentRow(&w, "DBGrid1"), 0);
@@ -87,9 +93,10 @@ void TestAccounts::newBookListsItsNineAccounts()
 
     QCOMPARE(w.findChild<QGroupBox *>()->title(), QString("帐户信息"));
     QStringList labels;
-    for (const char *name : {"Label1", "Label2", "Label3"})
+    for (const char *name : {"Label1", "Label2", "Label3", "Label4", "Label5"})
         labels << Drive::text(&w, name);
-    QCOMPARE(labels, QStringList({"帐户名称：", "帐户余额：", "备        注："}));
+    QCOMPARE(labels, QStringList({"帐户名称：", "帐户余额：", "备        注：", "帐户类型：",
+                                  "期初日期："}));
     QCOMPARE(Drive::text(&w, "Hint1"),
              QString("家庭中各类帐户，如现金，金穗卡，牡丹卡，长城卡..."));
     QStringList captions;
@@ -333,7 +340,10 @@ void TestAccounts::saveWritesTheRowThatWasEdited()
     Drive::click(&w, "ButMed");
     Drive::setText(&w, "DBEdit2", "20");
     Drive::setText(&w, "DBEdit3", "第二张");
-    Drive::click(&w, "ButSaveEdit");
+    {
+        MessageRecorder asked; // where the difference goes: the opening balance
+        Drive::click(&w, "ButSaveEdit");
+    }
     QCOMPARE(Db::value("select AMoney from SAccount where ID=1").toLongLong(), 10000LL);
     QCOMPARE(Db::value("select AMoney from SAccount where ID=2").toLongLong(), 200000LL);
     QCOMPARE(Db::value("select Remark from SAccount where ID=2").toString(), QString("第二张"));
@@ -504,8 +514,46 @@ void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
         opened << sub->widget()->objectName();
     QCOMPARE(opened, QStringList({"TfrmFamily", "TfrmIn_Manage", "TfrmOut_Manage", "TfrmT_Manage",
                                   "TfrmFamily"}));
-    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(messages.texts().size(), 1); // where the typed balance's difference goes
     main->closeAllChildren();
+}
+
+// A new account's balance is its opening balance: no income of the month. A credit
+// card or 花呗 owes: its 欠款 counts under 负债, not among the savings, and the net
+// worth is what the household owns less that.
+void TestAccounts::openingBalancesAreNoIncomeAndCardsAreLiabilities()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seedBook(env, "家");
+    TfrmMain main;
+    main.show();
+    auto *w = qobject_cast<TfrmA_Manage *>(main.openWindow("TfrmA_Manage"));
+    const auto add = [w](const QString &name, const QString &kind, const QString &balance) {
+        Drive::click(w, "ButNew");
+        enter(w, name, balance);
+        Drive::choose(w, "ComboBox1", kind);
+        Drive::click(w, "ButSave");
+    };
+    add("花呗", "信用卡/花呗", "-1200");
+    add("工资卡", "储蓄", "1500");
+    add("余额宝", "理财/投资", "48073.6544");
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(Db::value("select AKind||' '||OpenMoney from SAccount where AName='花呗'").toString(),
+             QString("信用卡/花呗 -12000000"));
+    const int row = Drive::column(w, "DBGrid1", "帐户名称").indexOf("花呗");
+    QCOMPARE(Drive::column(w, "DBGrid1", "欠款").at(row), QString("1,200.00"));
+
+    const SummaryPanel *home = main.summaryPanel();
+    QCOMPARE(home->figureText("LabMonthIncome"), QString("0.00"));
+    QCOMPARE(home->figureText("LabIncome"), QString("0.00"));
+    QCOMPARE(home->figureText("LabDeposit"), QString("49,573.65"));
+    QCOMPARE(home->figureText("LabCardDebt"), QString("1,200.00"));
+    QCOMPARE(home->figureText("LabTotalDebt"), QString("1,200.00"));
+    QCOMPARE(home->figureText("LabNetWorth"), QString("48,373.65"));
+    QCOMPARE(Balances::read("家").line(),
+             QString("银行存款及现金[49,573.65] 信用卡/花呗欠款[1,200.00] 债务[0.00] 债权[0.00] "
+                     "净资产[48,373.65]"));
 }
 
 QTEST_MAIN(TestAccounts)

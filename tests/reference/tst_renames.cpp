@@ -83,13 +83,15 @@ void TestRenames::accountWindowNeverWritesBackAStaleBalance()
     QCOMPARE(Db::value("select Remark from SAccount where AName='现金'").toString(),
              QString("钱包"));
 
-    // A balance the user typed is written as typed.
+    // A balance the user typed is written as typed, once asked where the
+    // difference goes.
     modify(&accounts, "帐户名称", "现金");
     saveExpense(&expense, "1", "现金");
     Drive::setText(&accounts, "DBEdit2", "2000");
     Drive::click(&accounts, "ButSaveEdit");
     QCOMPARE(Db::balance("家", "现金"), yuan("2000"));
-    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(messages.texts().size(), 1);
+    QVERIFY(messages.lastText().startsWith("帐户“现金”的余额从 849.00 改为 2,000.00"));
 }
 
 void TestRenames::saveEditRefusesTheNameOfAnotherRow()

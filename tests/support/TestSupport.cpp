@@ -2,6 +2,7 @@
 
 #include "app/TfrmMain.h"
 #include "books/Password.h"
+#include "data/AccountKinds.h"
 #include "data/FileDatabase.h"
 #include "data/MonthTotals.h"
 #include "data/Schema.h"
@@ -407,9 +408,10 @@ void insertBook(const QString &book, const QString &password)
 
 void insertAccount(const QString &book, const QString &account, Money balance)
 {
-    exec(QStringLiteral("insert into SAccount (AName, thePY, BName, AMoney, Remark) "
-                        "values (?, '', ?, ?, '')"),
-         {account, book, balance.toVariant()});
+    exec(QStringLiteral("insert into SAccount (AName, thePY, BName, AMoney, Remark, AKind, "
+                        "OpenMoney, OpenDate) values (?, '', ?, ?, '', ?, ?, ?)"),
+         {account, book, balance.toVariant(), AccountKinds::byName(account), balance.toVariant(),
+          QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
 }
 
 Money balance(const QString &book, const QString &account)

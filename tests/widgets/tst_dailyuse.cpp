@@ -92,6 +92,10 @@ void TestDailyUse::maintenanceWindowByKeyboard()
     Drive::key(Qt::Key_Return);
     QCOMPARE(Drive::focusedName(), QString("DBEdit3"));
     Drive::key(Qt::Key_Return);
+    QCOMPARE(Drive::focusedName(), QString("ComboBox1"));
+    Drive::key(Qt::Key_Return);
+    QCOMPARE(Drive::focusedName(), QString("DateTimePicker1"));
+    Drive::key(Qt::Key_Return);
     QCOMPARE(mode(w), MaintenanceWindow::Mode::Browse);
     QCOMPARE(units("select AMoney from SAccount where AName='bank'"), *Money::parse("1234.5"));
     QCOMPARE(Drive::focusedName(), QString("DBGrid1"));

@@ -172,7 +172,7 @@ void TestListWindow::cursorStaysOnTheEditedRowBeyondTheFirstPage()
     const QModelIndex amount = grid->model()->index(row, w.model()->column("帐户余额"));
     QCOMPARE(amount.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
     QCOMPARE(Db::balance(Book, name), *Money::parse("-80"));
-    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(messages.texts().size(), 1); // where the difference goes
 }
 
 void TestListWindow::sumsShowAsMoney()
