@@ -1,6 +1,7 @@
 #include "import/BillReader.h"
 
 #include "data/Dates.h"
+#include "data/Ledger.h"
 #include "import/BillText.h"
 #include "import/XlsxSheet.h"
 #include "import/ZipArchive.h"
@@ -258,15 +259,16 @@ std::optional<Money> parseAmount(QStringView text)
 {
     if (text.startsWith(QChar(0x00A5)) || text.startsWith(QChar(0xFFE5)))
         text = text.mid(1);
-    // The common case without a separator or sign, read directly.
+    // The common case without a separator or sign, read directly: twelve integer
+    // digits at most, so that the units never overflow.
     std::int64_t units = 0;
-    int decimals = -1;
+    int decimals = -1, digits = 0;
     bool plain = !text.isEmpty();
     for (const QChar c : text) {
         if (c == QLatin1Char('.') && decimals < 0) {
             decimals = 0;
         } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9') && decimals < 4 &&
-                   units < 100'000'000'000'000LL) {
+                   (decimals >= 0 || ++digits <= 12)) {
             units = units * 10 + (c.unicode() - '0');
             if (decimals >= 0)
                 ++decimals;
@@ -283,12 +285,31 @@ std::optional<Money> parseAmount(QStringView text)
     return Money::parse(text.toString());
 }
 
+// A number with more integer digits than a row may hold: "1234567890123.45".
+bool hasTooManyDigits(QStringView text)
+{
+    static const QRegularExpression number(QStringLiteral("^[+-]?[¥￥]?([\\d,]+)(?:\\.\\d*)?$"));
+    const auto match = number.match(text);
+    return match.hasMatch() && match.captured(1).remove(QLatin1Char(',')).size() > 12;
+}
+
+// `text` as an amount that a row may hold (as the ledger keeps it: twelve integer
+// digits); `what` names it in the refusal.
+Money checkedAmount(const Context &ctx, const QString &what, QStringView text)
+{
+    const std::optional<Money> amount = parseAmount(text);
+    const std::int64_t units = amount ? amount->units() : 0;
+    if (amount && units <= Ledger::MaxAmountUnits && units >= -Ledger::MaxAmountUnits)
+        return *amount;
+    if (amount || hasTooManyDigits(text))
+        ctx.fail(QStringLiteral("%1“%2”超出范围：一笔金额最多只能有 12 位整数。")
+                     .arg(what, text.toString()));
+    ctx.fail(QStringLiteral("%1“%2”不是金额。").arg(what, text.toString()));
+}
+
 Money amountOf(const Fields &f, const Context &ctx, Col col)
 {
-    const std::optional<Money> amount = parseAmount(f.view(col));
-    if (!amount)
-        ctx.fail(QStringLiteral("%1“%2”不是金额。").arg(headerName(*ctx.format, col), f(col)));
-    return *amount;
+    return checkedAmount(ctx, headerName(*ctx.format, col), f.view(col));
 }
 
 Money positiveAmount(const Fields &f, const Context &ctx, Col col)
@@ -396,12 +417,14 @@ void readAlipayWeb(const Fields &f, Context &ctx)
 }
 
 // "服务费¥0.20" in a withdrawal's 备注.
-Money feeIn(const QString &note)
+Money feeIn(const QString &note, const Context &ctx)
 {
     static const QRegularExpression fee(
         QStringLiteral("服务费\\s*[¥￥]?\\s*([\\d,]+(?:\\.\\d+)?)"));
     const auto match = fee.match(note);
-    return match.hasMatch() ? Money::parse(match.captured(1)).value_or(Money()) : Money();
+    return match.hasMatch()
+               ? checkedAmount(ctx, QStringLiteral("备注中的服务费"), match.capturedView(1))
+               : Money();
 }
 
 void readWeChat(const Fields &f, Context &ctx)
@@ -420,7 +443,7 @@ void readWeChat(const Fields &f, Context &ctx)
     row.key = keyOf(f, ctx);
     row.merchantKey = f(Col::MerchantKey);
     row.note = f(Col::Note);
-    row.fee = feeIn(row.note);
+    row.fee = feeIn(row.note, ctx);
     row.closed = isClosed(row.status);
     // "商户消费-退款": its own row, the purchase keeps its 支出.
     const QString refundSuffix = QStringLiteral("-退款");
