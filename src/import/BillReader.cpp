@@ -81,6 +81,7 @@ struct Format
     std::vector<std::pair<Col, const char *>> columns;
     std::function<void(const Fields &, Context &)> read;
     const char *footer = nullptr; // a first cell beginning so ends the table
+    bool countInFooter = false;   // "共N笔记录" is said below the table, not above it
 };
 
 // The preamble and the place of the row being read, for messages and for what
@@ -95,6 +96,8 @@ struct Context
     int statementMonth = 0;
     QList<Row> *rows;
     QString keyPrefix = {}; // "支付宝:": keys are told apart by their source
+    int count = -1;         // the rows the bill says it holds ("共N笔记录"), and where
+    int countLine = 0;
     // The texts read so far of columns whose few values repeat row after row, so
     // that a row of 10^5 does not make a string of each.
     std::array<QStringList, int(Col::Count)> repeated = {};
@@ -596,7 +599,8 @@ const std::vector<Format> &formats()
           {C::Refunded, "成功退款（元）"},
           {C::Note, "备注"}},
          readAlipayWeb,
-         "---"},
+         "---",
+         true},
         {"微信支付账单明细",
          Source::WeChat,
          "UTF-8",
@@ -712,6 +716,37 @@ void readPreamble(const QString &line, Context &ctx, Document &doc)
         doc.from = m.captured(1), doc.to = m.captured(2);
 }
 
+// "共10笔记录": how many rows the apps' bills say they hold, above or below the table.
+void readCount(const QString &line, int lineNumber, Context &ctx)
+{
+    static const QRegularExpression count(QStringLiteral("共\\s*(\\d{1,9})\\s*笔记录"));
+    if (const auto m = count.match(line); m.hasMatch())
+        ctx.count = m.captured(1).toInt(), ctx.countLine = lineNumber;
+}
+
+QString cutShort()
+{
+    return QStringLiteral("文件可能没有下载完整或被截断了，请重新导出帐单。");
+}
+
+// A file cut short is refused: its last row has fewer cells than its header (a CSV
+// file writes every cell of a row), or it holds fewer rows than it says it has.
+void checkWhole(const Format &format, const Context &ctx, int rows)
+{
+    if (format.source == Source::Bank)
+        return;
+    if (ctx.count >= 0 && ctx.count != rows)
+        throw Error(QStringLiteral("文件“%1”第 %2 行说共有 %3 笔记录，表中却有 %4 笔：")
+                        .arg(ctx.file)
+                        .arg(ctx.countLine)
+                        .arg(ctx.count)
+                        .arg(rows) +
+                    cutShort());
+    if (ctx.count < 0 && format.countInFooter)
+        throw Error(QStringLiteral("文件“%1”的末尾没有“共N笔记录”的汇总：").arg(ctx.file) +
+                    cutShort());
+}
+
 bool isBlank(Cells row)
 {
     for (const QStringView cell : row)
@@ -777,8 +812,11 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
                 nearest = &format, nearestFound = found, nearestLine = table.line(r),
                 nearestIndex = index;
         }
-        if (headerAt < 0 && !row.isEmpty())
-            readPreamble(joined(row), ctx, doc);
+        if (headerAt < 0 && !row.isEmpty()) {
+            const QString line = joined(row);
+            readPreamble(line, ctx, doc);
+            readCount(line, table.line(r), ctx);
+        }
     }
     if (headerAt < 0 && nearest)
         throw Error(
@@ -805,18 +843,32 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
         ctx.keyPrefix = sourceName(format.source) + QLatin1Char(':');
     doc.rows.reserve(table.rowCount() - headerAt);
     preferHugePages(doc.rows.constData(), doc.rows.capacity() * sizeof(Row));
-    for (int r = headerAt + 1; r < table.rowCount(); ++r) {
+    const qsizetype headerCells = table.row(headerAt).size();
+    int rows = 0;
+    int r = headerAt + 1;
+    for (; r < table.rowCount(); ++r) {
         const Cells cells = table.row(r);
         if (isBlank(cells))
             continue;
         if (!footer.isEmpty() && trimmedCell(cells.value(0)).startsWith(footer))
             break;
         ctx.line = table.line(r);
+        if (!workbook && cells.size() < headerCells)
+            throw Error(QStringLiteral("文件“%1”第 %2 行只有 %3 列，表头有 %4 列：")
+                            .arg(name)
+                            .arg(ctx.line)
+                            .arg(cells.size())
+                            .arg(headerCells) +
+                        cutShort());
         const qsizetype before = doc.rows.size();
         format.read(Fields{cells, index, format, ctx}, ctx);
+        ++rows;
         for (qsizetype i = before; i < doc.rows.size(); ++i)
             doc.rows[i].line = ctx.line;
     }
+    for (++r; r < table.rowCount(); ++r)
+        readCount(joined(table.row(r)), table.line(r), ctx);
+    checkWhole(format, ctx, rows);
     // Banks: a row repeated on one day (the same amount, balance and other side) is
     // told apart by its count.
     if (format.source == Source::Bank) {

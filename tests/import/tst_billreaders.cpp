@@ -89,6 +89,7 @@ private slots:
     void whatIsNotUnderstoodIsRefusedWithItsReason();
     void creditCardDatesTakeTheStatementsYear();
     void amountsAreReadUpToWhatARowMayHold();
+    void aBillCutShortIsRefused();
     void csvCellsAreCutAsWritten();
 };
 
@@ -296,6 +297,25 @@ void TestBillReaders::amountsAreReadUpToWhatARowMayHold()
                  QStringLiteral("文件“bill.csv”第 3 行：金额“%1”超出范围：一笔金额最多只能有 12 "
                                 "位整数。")
                      .arg(QLatin1String(amount)));
+}
+
+void TestBillReaders::aBillCutShortIsRefused()
+{
+    const QByteArray alipay = bytesOf(fixture("alipay.csv"));
+    const QByteArray lastOrder = "2024030222001100008";
+    const qsizetype lastRow = alipay.lastIndexOf("\r\n", alipay.size() - 3) + 2;
+    // Cut in the middle of the last row's order number, and after a whole row.
+    QCOMPARE(refusalOf(alipay.left(alipay.indexOf(lastOrder) + 10)),
+             QString("文件“bill.csv”第 35 行只有 10 列，表头有 13 列：文件可能没有下载完整或被截断"
+                     "了，请重新导出帐单。"));
+    QCOMPARE(refusalOf(alipay.left(lastRow)),
+             QString("文件“bill.csv”第 8 行说共有 10 笔记录，表中却有 9 笔：文件可能没有下载完整或"
+                     "被截断了，请重新导出帐单。"));
+    // The old web export says its count in its footer: a file cut before it is refused.
+    const QByteArray web = bytesOf(fixture("alipay-web-2016.csv"));
+    QCOMPARE(refusalOf(web.left(web.indexOf("-----------", 200))),
+             QString("文件“bill.csv”的末尾没有“共N笔记录”的汇总：文件可能没有下载完整或被截断了，"
+                     "请重新导出帐单。"));
 }
 
 void TestBillReaders::csvCellsAreCutAsWritten()
