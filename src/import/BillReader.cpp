@@ -26,6 +26,15 @@ Error::Error(const QString &message) : std::runtime_error(message.toStdString())
 {
 }
 
+QString tooLargeMessage(const QString &what, qint64 bytes)
+{
+    return QStringLiteral("%1有 %2 MB，太大了：帐单文件不会超过 %3 MB。请选择从支付宝、微信或银行"
+                          "导出的帐单文件。")
+        .arg(what)
+        .arg(bytes >> 20)
+        .arg(MaxFileBytes >> 20);
+}
+
 QString sourceName(Source source)
 {
     switch (source) {
@@ -890,16 +899,23 @@ QStringList knownKinds()
     return kinds;
 }
 
+namespace {
+
+Document readText(const QByteArray &bytes, const QString &path, const QString &name)
+{
+    QString encoding;
+    TextTable table = splitCsv(decodeText(bytes, &encoding));
+    table.encoding = encoding;
+    return readTable(table, path, name);
+}
+
+} // namespace
+
 QList<Document> readBytes(const QByteArray &bytes, const QString &path, const QString &shownName,
                           const QString &zipPassword)
 {
-    if (!ZipArchive::looksLikeZip(bytes)) {
-        TextTable table;
-        QString encoding;
-        table = splitCsv(decodeText(bytes, &encoding));
-        table.encoding = encoding;
-        return {readTable(table, path, shownName)};
-    }
+    if (!ZipArchive::looksLikeZip(bytes))
+        return {readText(bytes, path, shownName)};
     ZipArchive zip(bytes, shownName);
     if (Xlsx::isWorkbook(zip))
         return {readTable(Xlsx::readSheet(zip, shownName), path, shownName)};
@@ -907,9 +923,20 @@ QList<Document> readBytes(const QByteArray &bytes, const QString &path, const QS
     for (const QString &member : zip.names()) {
         if (member.isEmpty())
             continue;
-        const QString inner =
-            QStringLiteral("%1 中的 %2").arg(shownName, QFileInfo(member).fileName());
-        documents << readBytes(zip.read(member, zipPassword), path, inner, zipPassword);
+        const QString fileName = QFileInfo(member).fileName();
+        const QString inner = QStringLiteral("%1 中的 %2").arg(shownName, fileName);
+        const QByteArray read = zip.read(member, zipPassword);
+        if (!ZipArchive::looksLikeZip(read)) {
+            documents << readText(read, path, inner);
+            continue;
+        }
+        // A bill ZIP holds bills: a workbook, never another archive to open in turn.
+        const ZipArchive workbook(read, inner);
+        if (!Xlsx::isWorkbook(workbook))
+            throw Error(QStringLiteral("压缩包“%1”里的“%2”又是一个压缩包：帐单压缩包里应是帐单"
+                                       "文件（CSV 或 XLSX）。请先把它解压出来，再导入里面的帐单。")
+                            .arg(shownName, fileName));
+        documents << readTable(Xlsx::readSheet(workbook, inner), path, inner);
     }
     if (documents.isEmpty())
         throw Error(QStringLiteral("压缩包“%1”里没有帐单文件。").arg(shownName));
@@ -922,6 +949,8 @@ QList<Document> readFile(const QString &path, const QString &zipPassword)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("文件“%1”打不开：%2").arg(name, file.errorString()));
+    if (file.size() > MaxFileBytes)
+        throw Error(tooLargeMessage(QStringLiteral("文件“%1”").arg(name), file.size()));
     return readBytes(file.readAll(), path, name, zipPassword);
 }
 

@@ -42,6 +42,8 @@ public:
     QString encoding;
 
     qsizetype rowCount() const { return m_lines.size(); }
+    // A workbook's cells, the empty ones before a cell included.
+    qsizetype cellCount() const { return m_cells.size(); }
     Cells row(qsizetype r) const;
     int line(qsizetype r) const { return m_lines.at(r); }
 

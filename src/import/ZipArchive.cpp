@@ -98,14 +98,28 @@ QByteArray ZipArchive::read(const QString &name, const QString &password) const
     zip_stat_t stat;
     zip_stat_init(&stat);
     zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat);
+    // Never more than the archive's members may hold together, nor more than the
+    // member says it holds: a few MB of an archive can inflate to many GB.
+    const qint64 room = Bills::MaxFileBytes - m_inflated;
+    const bool sized = stat.valid & ZIP_STAT_SIZE;
+    const QString member = QStringLiteral("压缩包“%1”中的“%2”解压后").arg(m_shownName, name);
+    if (sized && stat.size > quint64(room)) {
+        zip_fclose(file);
+        throw Bills::Error(Bills::tooLargeMessage(member, qint64(stat.size)));
+    }
+    const qint64 limit = sized ? qint64(stat.size) : room;
     QByteArray out;
-    if (stat.valid & ZIP_STAT_SIZE)
-        out.reserve(qsizetype(stat.size));
+    out.reserve(qsizetype(sized ? stat.size : 0));
     char buffer[65536];
     zip_int64_t got = 0;
-    while ((got = zip_fread(file, buffer, sizeof buffer)) > 0)
+    while ((got = zip_fread(file, buffer, sizeof buffer)) > 0 && out.size() + got <= limit)
         out.append(buffer, qsizetype(got));
     zip_fclose(file);
+    if (got > 0 && !sized)
+        throw Bills::Error(Bills::tooLargeMessage(member, Bills::MaxFileBytes));
+    if (got > 0)
+        throw Bills::Error(damagedMessage(m_shownName));
+    m_inflated += out.size();
     // The traditional method checks a password by one byte only: a wrong one that
     // passes gives garbage, which inflating or the checksum then refuses.
     if (got < 0 && encrypted)

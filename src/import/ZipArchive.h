@@ -33,6 +33,7 @@ public:
 private:
     QByteArray m_bytes; // libzip reads from it while the archive is open
     QString m_shownName;
+    mutable qint64 m_inflated = 0; // what its members gave so far
     zip_t *m_zip = nullptr;
     QStringList m_names;
 };

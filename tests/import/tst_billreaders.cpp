@@ -90,6 +90,9 @@ private slots:
     void creditCardDatesTakeTheStatementsYear();
     void amountsAreReadUpToWhatARowMayHold();
     void aBillCutShortIsRefused();
+    void whatWouldFillTheMemoryIsRefused_data();
+    void whatWouldFillTheMemoryIsRefused();
+    void aFileOfAGigabyteIsSaidTooLarge();
     void csvCellsAreCutAsWritten();
 };
 
@@ -316,6 +319,67 @@ void TestBillReaders::aBillCutShortIsRefused()
     QCOMPARE(refusalOf(web.left(web.indexOf("-----------", 200))),
              QString("文件“bill.csv”的末尾没有“共N笔记录”的汇总：文件可能没有下载完整或被截断了，"
                      "请重新导出帐单。"));
+}
+
+void TestBillReaders::whatWouldFillTheMemoryIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    // 4,000 MiB of zeros in 4 MB, saying so or saying 1 KB.
+    const qint64 inflated = qint64(4000) << 20;
+    QTest::newRow("a ZIP inflating to 4 GB")
+        << BillFiles::zerosZip("bill.csv", 4000, inflated)
+        << "压缩包“帐单.zip”中的“bill.csv”解压后有 4000 MB，太大了：帐单文件不会超过 256 MB";
+    QTest::newRow("a ZIP inflating past what it says")
+        << BillFiles::zerosZip("bill.csv", 4000, 1024) << "文件“帐单.zip”不是完整的 ZIP 压缩包";
+    // A bill ZIP holds bills, not ZIPs: the first archive inside is refused.
+    QByteArray nested = bytesOf(fixture("alipay.csv"));
+    for (int depth = 0; depth < 3; ++depth)
+        nested = BillFiles::zipBytes({{QStringLiteral("第%1层.zip").arg(depth), nested}});
+    QTest::newRow("ZIPs in a ZIP") << nested << "压缩包“帐单.zip”里的“第2层.zip”又是一个压缩包";
+    const auto workbook = [](const QByteArray &rows) {
+        return BillFiles::zipBytes(
+            {{"xl/workbook.xml",
+              "<workbook xmlns:r=\"urn:r\"><sheets><sheet name=\"Sheet1\" r:id=\"rId1\"/>"
+              "</sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels",
+              "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>"
+              "</Relationships>"},
+             {"xl/worksheets/sheet1.xml",
+              "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
+    };
+    QTest::newRow("a cell beyond a sheet")
+        << workbook("<row r=\"18\"><c r=\"XFDZZZZZ18\" t=\"inlineStr\"><is><t>x</t></is></c></row>")
+        << "文件“帐单.zip”不是完整的 Excel "
+           "工作簿（.xlsx），可能已损坏：单元格“XFDZZZZZ18”超出了工作表的范围。";
+    QByteArray farCells;
+    for (int r = 1; r <= 1000; ++r)
+        farCells +=
+            QStringLiteral("<row r=\"%1\"><c r=\"XFD%1\"><v>1</v></c></row>").arg(r).toUtf8();
+    QTest::newRow("cells far apart") << workbook(farCells) << "文件“帐单.zip”的工作表有太多单元格";
+}
+
+void TestBillReaders::whatWouldFillTheMemoryIsRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    const QString refusal = refusalOf(bytes, "帐单.zip");
+    QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+}
+
+void TestBillReaders::aFileOfAGigabyteIsSaidTooLarge()
+{
+    QTemporaryDir dir;
+    QFile big(dir.filePath("big.csv"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(1) << 30)); // sparse: no disk used
+    big.close();
+    try {
+        readFile(big.fileName());
+        QFAIL("a file of 1 GB must be refused");
+    } catch (const Error &e) {
+        QCOMPARE(e.message(), QString("文件“big.csv”有 1024 MB，太大了：帐单文件不会超过 256 MB。"
+                                      "请选择从支付宝、微信或银行导出的帐单文件。"));
+    }
 }
 
 void TestBillReaders::csvCellsAreCutAsWritten()

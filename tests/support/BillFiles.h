@@ -22,6 +22,14 @@ enum class Encryption
 void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members,
               Encryption encryption = Encryption::None, const QString &password = {});
 
+// The same archive as bytes.
+QByteArray zipBytes(const QList<std::pair<QString, QByteArray>> &members);
+
+// A ZIP archive of one member that inflates to `mib` MiB of zeros while it says it
+// holds `declared` bytes: a block of zeros compressed once and repeated, some 1 KB
+// for each MiB.
+QByteArray zerosZip(const QString &member, int mib, qint64 declared);
+
 // The 微信 CSV bill at `csvPath` as the workbook the app writes since mid-2025:
 // Sheet1, the preamble merged across A:K, the amounts as text ("¥12.00"); with
 // `since2026`, one more note row and the amounts as numbers in a ¥ format.
