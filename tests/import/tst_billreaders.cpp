@@ -189,8 +189,13 @@ void TestBillReaders::theThreeWeChatVersionsGiveTheSameRows()
 void TestBillReaders::aMailedZipOpensWithItsPassword_data()
 {
     QTest::addColumn<BillFiles::Encryption>("encryption");
-    QTest::newRow("traditional") << BillFiles::Encryption::Traditional;
-    QTest::newRow("AES") << BillFiles::Encryption::Aes256;
+    // What a damaged archive opened with the right password is said to be: with the
+    // traditional method, whose password check lets one wrong password in 256
+    // through, the checksum completes the check; AES has its authentication code.
+    QTest::addColumn<QString>("damaged");
+    QTest::newRow("traditional") << BillFiles::Encryption::Traditional << "wrong";
+    QTest::newRow("AES") << BillFiles::Encryption::Aes256 << "damaged";
+    QTest::newRow("AES, CRC 0") << BillFiles::Encryption::Aes256CrcZero << "damaged";
 }
 
 void TestBillReaders::aMailedZipOpensWithItsPassword()
@@ -206,16 +211,26 @@ void TestBillReaders::aMailedZipOpensWithItsPassword()
             readFile(zip, password);
         } catch (const PasswordError &e) {
             return e.wrongPassword() ? QString("wrong") : QString("missing");
+        } catch (const Error &e) {
+            return e.message().contains("不是完整的 ZIP 压缩包") ? QString("damaged") : e.message();
         }
         return QString("opened");
     };
     QCOMPARE(passwordRefusal(""), QString("missing"));
     QCOMPARE(passwordRefusal("000000"), QString("wrong"));
+    QCOMPARE(passwordRefusal("731904"), QString("opened"));
     const QList<Document> documents = readFile(zip, "731904");
     QCOMPARE(documents.size(), 1);
     QCOMPARE(documents.first().name,
              QString("alipay.zip 中的 支付宝交易明细(20240301-20240331).csv"));
     QCOMPARE(described(documents), described(readFile(fixture("alipay.csv"))));
+    // A byte of the stored data changed.
+    QFile file(zip);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(200));
+    const char byte = file.peek(1).at(0);
+    file.write(QByteArray(1, char(byte ^ 0x20)));
+    file.close();
+    QTEST(passwordRefusal("731904"), "damaged");
 }
 
 void TestBillReaders::whatIsNotUnderstoodIsRefusedWithItsReason_data()

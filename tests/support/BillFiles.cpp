@@ -13,6 +13,42 @@
 
 namespace BillFiles {
 
+namespace {
+
+quint32 read32(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+quint16 read16(const QByteArray &bytes, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+// libzip writes its AES members as AE-2 but keeps their CRC; 7-Zip and WinZip store
+// 0 there, in the local and the central header of each member.
+void clearCrcs(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype end = bytes.lastIndexOf("PK\x05\x06");
+    QVERIFY(end >= 0);
+    qsizetype central = read32(bytes, end + 16);
+    for (int i = read16(bytes, end + 10); i > 0; --i) {
+        QCOMPARE(read32(bytes, central), quint32(0x02014b50));
+        const qsizetype local = read32(bytes, central + 42);
+        bytes.replace(central + 16, 4, QByteArray(4, '\0'));
+        bytes.replace(local + 14, 4, QByteArray(4, '\0'));
+        central += 46 + read16(bytes, central + 28) + read16(bytes, central + 30) +
+                   read16(bytes, central + 32);
+    }
+    file.seek(0);
+    file.write(bytes);
+}
+
+} // namespace
+
 void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members,
               Encryption encryption, const QString &password)
 {
@@ -28,12 +64,15 @@ void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &
         QVERIFY(index >= 0);
         if (encryption != Encryption::None)
             QCOMPARE(zip_file_set_encryption(zip, zip_uint64_t(index),
-                                             encryption == Encryption::Aes256 ? ZIP_EM_AES_256
-                                                                              : ZIP_EM_TRAD_PKWARE,
+                                             encryption == Encryption::Traditional
+                                                 ? ZIP_EM_TRAD_PKWARE
+                                                 : ZIP_EM_AES_256,
                                              password.toUtf8().constData()),
                      0);
     }
     QCOMPARE(zip_close(zip), 0);
+    if (encryption == Encryption::Aes256CrcZero)
+        clearCrcs(path);
 }
 
 QByteArray zipBytes(const QList<std::pair<QString, QByteArray>> &members)

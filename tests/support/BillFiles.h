@@ -16,6 +16,8 @@ enum class Encryption
     None,
     Traditional,
     Aes256,
+    // AES-256 as 7-Zip and WinZip write it: AE-2, whose CRC is stored as 0.
+    Aes256CrcZero,
 };
 
 // A ZIP archive of the members (name, bytes) at `path`, each encrypted so.
