@@ -680,23 +680,66 @@ int requiredCount(const Format &format)
                              [](const auto &column) { return !isOptional(column.first); }));
 }
 
-// How many of the format's required columns the row names, and the index of each.
-int matchHeader(const Format &format, Cells row, std::array<int, int(Col::Count)> *index)
+using ColumnIndex = std::array<int, int(Col::Count)>;
+
+// What a row names of each format's columns: the index of each column (its first
+// cell of that name) and how many of the required ones there are.
+struct HeaderMatch
 {
-    index->fill(-1);
-    int found = 0;
-    for (const auto &[col, name] : format.columns) {
-        for (int i = 0; i < row.size(); ++i)
-            if (trimmedCell(row.at(i)) == QString::fromUtf8(name)) {
-                (*index)[int(col)] = i;
-                found += !isOptional(col);
-                break;
-            }
-    }
-    return found;
+    std::vector<ColumnIndex> index;
+    std::vector<int> found;
+};
+
+// Every format's column names, with where each belongs: a row is matched against
+// all in one pass over its cells, however many (a line of 10^6 commas).
+struct HeaderName
+{
+    std::size_t format;
+    Col col;
+};
+const QHash<QString, QList<HeaderName>> &headerNames()
+{
+    static const QHash<QString, QList<HeaderName>> names = [] {
+        QHash<QString, QList<HeaderName>> all;
+        for (std::size_t f = 0; f < formats().size(); ++f)
+            for (const auto &[col, name] : formats()[f].columns)
+                all[QString::fromUtf8(name)] << HeaderName{f, col};
+        return all;
+    }();
+    return names;
 }
 
-QStringList missingColumns(const Format &format, const std::array<int, int(Col::Count)> &index)
+void matchHeaders(Cells row, HeaderMatch &match)
+{
+    const std::size_t count = formats().size();
+    match.index.resize(count);
+    match.found.assign(count, 0);
+    for (ColumnIndex &index : match.index)
+        index.fill(-1);
+    static const qsizetype Longest = [] {
+        qsizetype longest = 0;
+        for (auto name = headerNames().keyBegin(); name != headerNames().keyEnd(); ++name)
+            longest = std::max(longest, name->size());
+        return longest;
+    }();
+    for (int i = 0; i < row.size(); ++i) {
+        const QStringView cell = trimmedCell(row.at(i));
+        if (cell.isEmpty() || cell.size() > Longest)
+            continue;
+        const auto named = headerNames().constFind(cell.toString());
+        if (named == headerNames().constEnd())
+            continue;
+        for (const HeaderName &name : *named) {
+            int &at = match.index[name.format][int(name.col)];
+            if (at < 0) {
+                at = i;
+                match.found[name.format] += !isOptional(name.col);
+            }
+        }
+    }
+}
+
+QStringList missingColumns(const Format &format, const ColumnIndex &index)
 {
     QStringList missing;
     for (const auto &[col, name] : format.columns)
@@ -719,18 +762,21 @@ void readPreamble(const QString &line, Context &ctx, Document &doc)
         if (m.hasMatch())
             ctx.statementYear = m.captured(1).toInt(), ctx.statementMonth = m.captured(2).toInt();
     }
-    if (const auto m = cardNumber.match(line); m.hasMatch())
-        ctx.cardDigits = m.captured(1);
-    if (const auto m = period.match(line); m.hasMatch())
-        doc.from = m.captured(1), doc.to = m.captured(2);
+    if (line.contains(u"号"))
+        if (const auto m = cardNumber.match(line); m.hasMatch())
+            ctx.cardDigits = m.captured(1);
+    if (line.contains(u"起始时间"))
+        if (const auto m = period.match(line); m.hasMatch())
+            doc.from = m.captured(1), doc.to = m.captured(2);
 }
 
 // "共10笔记录": how many rows the apps' bills say they hold, above or below the table.
 void readCount(const QString &line, int lineNumber, Context &ctx)
 {
     static const QRegularExpression count(QStringLiteral("共\\s*(\\d{1,9})\\s*笔记录"));
-    if (const auto m = count.match(line); m.hasMatch())
-        ctx.count = m.captured(1).toInt(), ctx.countLine = lineNumber;
+    if (line.contains(u"笔记录"))
+        if (const auto m = count.match(line); m.hasMatch())
+            ctx.count = m.captured(1).toInt(), ctx.countLine = lineNumber;
 }
 
 QString cutShort()
@@ -766,10 +812,17 @@ bool isBlank(Cells row)
 
 QString joined(Cells row)
 {
-    QStringList texts;
+    QString text;
+    qsizetype size = row.size();
     for (const QStringView cell : row)
-        texts << cell.toString();
-    return texts.join(QLatin1Char(' '));
+        size += cell.size();
+    text.reserve(size);
+    for (const QStringView cell : row) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += cell;
+    }
+    return text;
 }
 
 QString notUnderstood(const QString &file)
@@ -802,26 +855,32 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
     doc.path = path;
     doc.name = name;
     Context ctx{nullptr, name, 0, {}, 0, 0, &doc.rows};
-    std::array<int, int(Col::Count)> index{};
+    ColumnIndex index{};
     int headerAt = -1;
     // The header, and the nearest miss for the message when there is none.
     const Format *nearest = nullptr;
     int nearestFound = 0, nearestLine = 0;
-    std::array<int, int(Col::Count)> nearestIndex{};
+    ColumnIndex nearestIndex{};
+    HeaderMatch match;
     for (int r = 0; r < table.rowCount() && headerAt < 0; ++r) {
         const Cells row = table.row(r);
-        for (const Format &format : formats()) {
-            const int found = matchHeader(format, row, &index);
+        if (isBlank(row))
+            continue;
+        matchHeaders(row, match);
+        for (std::size_t f = 0; f < formats().size(); ++f) {
+            const Format &format = formats()[f];
+            const int found = match.found[f];
             if (found == requiredCount(format)) {
                 ctx.format = &format;
+                index = match.index[f];
                 headerAt = r;
                 break;
             }
             if (found > nearestFound && found * 2 > requiredCount(format))
                 nearest = &format, nearestFound = found, nearestLine = table.line(r),
-                nearestIndex = index;
+                nearestIndex = match.index[f];
         }
-        if (headerAt < 0 && !row.isEmpty()) {
+        if (headerAt < 0) {
             const QString line = joined(row);
             readPreamble(line, ctx, doc);
             readCount(line, table.line(r), ctx);
@@ -904,7 +963,14 @@ namespace {
 Document readText(const QByteArray &bytes, const QString &path, const QString &name)
 {
     QString encoding;
-    TextTable table = splitCsv(decodeText(bytes, &encoding));
+    int badLine = 0;
+    TextTable table = splitCsv(decodeText(bytes, &encoding, &badLine));
+    // Never "�" in a remark: bytes that are no GBK say the file is damaged.
+    if (badLine > 0)
+        throw Error(QStringLiteral("文件“%1”第 %2 行有不是 GBK 编码的字节，读不出来：文件可能已"
+                                   "损坏，请重新导出帐单。")
+                        .arg(name)
+                        .arg(badLine));
     table.encoding = encoding;
     return readTable(table, path, name);
 }

@@ -71,7 +71,8 @@ private:
 
 // Decodes a text file: UTF-8 when it has a byte-order mark or is valid UTF-8 (then
 // `encoding` says which), else GB18030, the superset of GBK that the apps write.
-QString decodeText(const QByteArray &bytes, QString *encoding);
+// `badLine` gets the line (from 1) of the first bytes that are no GB18030, or 0.
+QString decodeText(const QByteArray &bytes, QString *encoding, int *badLine = nullptr);
 
 // Splits CSV text into rows. Quoted cells may hold commas, doubled quotes and line
 // breaks; what follows a closing quote up to the comma (the TAB some apps put

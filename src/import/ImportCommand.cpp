@@ -2,6 +2,7 @@
 
 #include "books/BookStore.h"
 #include "data/Sql.h"
+#include "data/Transaction.h"
 #include "import/BillImport.h"
 #include "import/BillReader.h"
 
@@ -97,12 +98,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         for (const QString &file : parser.positionalArguments())
             documents << Bills::readFile(file, parser.value(zipPassword));
         const bool trying = parser.isSet(dryRun);
-        if (!trying)
-            for (const auto &[method, name] : accounts)
-                settings.setAccount(method, name);
-        else
-            for (const auto &[method, name] : accounts)
-                settings.overrideAccount(method, name);
+        for (const auto &[method, name] : accounts)
+            settings.overrideAccount(method, name);
         plan.setMember(parser.value(member));
         plan.add(documents);
         if (const QStringList unmapped = plan.unmappedMethods(); !unmapped.isEmpty())
@@ -110,8 +107,14 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                                        "'付款方式=帐户' 指定（只需一次，以后会记住）。")
                             .arg(unmapped.join(QStringLiteral("、"))),
                         Unmapped);
-        if (!trying && plan.chosenCount() > 0)
+        if (!trying && plan.chosenCount() > 0) {
+            // The accounts given are remembered with what they imported, or not at all.
+            Transaction transaction;
+            for (const auto &[method, name] : accounts)
+                settings.setAccount(method, name);
             Import::write(plan);
+            transaction.commit();
+        }
         for (int d = 0; d < plan.documents().size(); ++d)
             out << summary(plan, d, trying) << Qt::endl;
     } catch (const Bills::Error &e) {

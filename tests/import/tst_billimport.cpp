@@ -385,6 +385,10 @@ void TestBillImport::theCommandImportsLikeTheWindow()
     QVERIFY2(
         said.contains("这些收/付款方式还没有对应的帐户：招商银行储蓄卡(1234)、花呗、余额、零钱"),
         qPrintable(said));
+    // Nothing imported, nothing kept: not even the accounts given.
+    const QStringList untouched = Db::dump();
+    QCOMPARE(run(QStringList{"--account", "花呗=现金"} + files, &said), 2);
+    QCOMPARE(Db::dump(), untouched);
     QCOMPARE(run({"--password", "x", fixture("alipay.csv")}, &said), 1);
     QCOMPARE(said, QString("密码错误：帐簿“家”没有打开。\n"));
     const QStringList accounts{"--account", "招商银行储蓄卡(1234)=招行一卡通",

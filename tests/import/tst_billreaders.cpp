@@ -269,6 +269,11 @@ void TestBillReaders::whatIsNotUnderstoodIsRefusedWithItsReason_data()
     QTest::newRow("a new layout")
         << gbk("交易时间,交易分类,交易对方,商品说明,收/支,金额,交易状态,交易订单号,\n")
         << "第 1 行像是支付宝交易明细的表头，但缺少“收/付款方式”列";
+    QTest::newRow("bytes that are no GBK")
+        << gbk(header + "2024-03-05 12:30:00,餐饮美食,美团,/,外卖,支出,35.50,花呗,交易成功,"
+                        "20240305001,/,签字笔,\n")
+               .replace(gbk("签字笔"), "\x81\x20\xff")
+        << "文件“bill.csv”第 2 行有不是 GBK 编码的字节";
     QTest::newRow("damaged zip") << QByteArray("PK\x03\x04 not really", 20)
                                  << "文件“bill.csv”不是完整的 ZIP 压缩包";
 }
