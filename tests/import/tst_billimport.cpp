@@ -222,7 +222,11 @@ void TestBillImport::weChatRefundsAndAWithdrawalAsATransfer()
     QVERIFY(plan.refusal().contains("是转帐：请选择它的帐户和转入帐户"));
     withdrawal.toAccount = "招行一卡通";
     withdrawal.ownToAccount = true;
-    Import::write(plan);
+    // What it says adds up to the bill's nine rows: the transfer as 转帐, with its fee.
+    QCOMPARE(
+        Import::resultText(Import::write(plan)),
+        QString("导入了 8 条记录：新 5 条（支出 1,800.96，收入 66.66），转帐 1 条（转帐 "
+                "100.00，服务费 0.10），退款 2 条（支出 -72.80）。\n没有导入 1 条：跳过 1 条。"));
     QCOMPARE(Db::balance(Book, "微信零钱"), money("-533.44")); // +66.66 -15 +15 -500 -100 -0.10
     QCOMPARE(Db::balance(Book, "招行一卡通"), money("71.84")); // +100 -28.16
     QCOMPARE(Db::balance(Book, "招行信用卡"), money("-1200"));
