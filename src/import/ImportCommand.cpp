@@ -2,11 +2,13 @@
 
 #include "books/BookStore.h"
 #include "data/Sql.h"
+#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "import/BillImport.h"
 #include "import/BillReader.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -43,6 +45,21 @@ QString summary(const Import::Plan &plan, int document, bool dryRun)
     if (dryRun)
         text += QStringLiteral("（试运行，没有写入）");
     return text;
+}
+
+// A write that a full disk stopped can leave SQLite unable to roll back on its
+// connection: the data file is then whole only with the journal beside it, until
+// the file is next read. Opened anew, the file gets the journal played back before
+// the command ends. Empty when the file is whole; else what to do.
+QString restoreDataFile()
+{
+    TfrmDM *dm = TfrmDM::instance();
+    const QString journal = dm->databasePath() + QStringLiteral("-journal");
+    if (!QFileInfo::exists(journal) || (dm->reopen() && !QFileInfo::exists(journal)))
+        return {};
+    return QStringLiteral("\n数据文件 %1 还没有恢复到导入之前：请在腾出磁盘空间后再运行一次本命令"
+                          "或打开青禾簿，它会自动恢复；在那之前不要移动或复制数据文件夹里的文件。")
+        .arg(QDir::toNativeSeparators(dm->databasePath()));
 }
 
 } // namespace
@@ -120,7 +137,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     } catch (const Bills::Error &e) {
         return fail(e.message());
     } catch (const DbError &e) {
-        return fail(e.message());
+        return fail(e.message() + restoreDataFile());
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "import/BillReader.h"
 #include "import/ImportCommand.h"
 #include "support/BillFiles.h"
+#include "support/DiskFull.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -99,6 +100,7 @@ private slots:
     void editUndoOfAnImportIsRefusedOnceAnEntryChanged();
     void editRedoOfAnImportIsRefusedWhereItsEntriesWere();
     void theCommandImportsLikeTheWindow();
+    void aFullDiskLeavesTheDataFileAsItWas();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
 };
 
@@ -419,6 +421,44 @@ void TestBillImport::theCommandImportsLikeTheWindow()
     QCOMPARE(run(files, &said), 0);
     QCOMPARE(entryCount(), 14);
     QVERIFY(said.startsWith("alipay.csv：新增 0 条，重复 7 条"));
+}
+
+void TestBillImport::aFullDiskLeavesTheDataFileAsItWas()
+{
+    DiskFull disk;
+    TestEnvironment env;
+    makeBook();
+    // Enough rows that the data file must grow to hold them, and a cache too small to
+    // hold them until the commit (as a big import's): pages go to the file meanwhile.
+    Db::exec("PRAGMA cache_size = 50");
+    QStringList rows;
+    for (int i = 0; i < 600; ++i)
+        rows << QStringLiteral("餐饮美食,美团,/,外卖,支出,%1.50,花呗,交易成功,2024030510%2\t,/,/,")
+                    .arg(i % 90 + 10)
+                    .arg(i, 4, 10, QLatin1Char('0'));
+    QTemporaryDir dir;
+    QFile bill(dir.filePath("alipay.csv"));
+    QVERIFY(bill.open(QIODevice::WriteOnly) && bill.write(BillFiles::alipayBill(rows)) > 0);
+    bill.close();
+    const QString data = env.dm()->databasePath();
+    QFile file(data);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    disk.fill();
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    QCOMPARE(ImportCommand::run(
+                 {"qinghebu-import", "--book", Book, "--password", "480726", bill.fileName()},
+                 outStream, errStream),
+             1);
+    QVERIFY2(err.contains("磁盘空间已满"), qPrintable(err));
+    // Rolled back before the command ends: the file alone is as it was, no journal
+    // left that it would need.
+    QVERIFY(!QFile::exists(data + "-journal"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == before);
 }
 
 void TestBillImport::aFileOfTheLayoutBeforeGetsTheImportTables()

@@ -52,18 +52,6 @@ QStringList described(const QList<Document> &documents)
     return out;
 }
 
-// A 支付宝 bill of these rows (their cells after 交易时间), as the app writes it: GBK.
-QByteArray alipayBill(const QStringList &rows)
-{
-    QString text =
-        QStringLiteral("交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
-                       "交易状态,交易订单号,商家订单号,备注,\n");
-    for (const QString &row : rows)
-        text += QStringLiteral("2024-03-05 12:30:00,") + row + QLatin1Char('\n');
-    QStringEncoder gbk("GB18030");
-    return gbk(text);
-}
-
 QString refusalOf(const QByteArray &bytes, const QString &name = "bill.csv")
 {
     try {
@@ -309,14 +297,14 @@ void TestBillReaders::amountsAreReadUpToWhatARowMayHold()
             .arg(QLatin1String(amount))
             .arg(++order);
     };
-    const QList<Row> rows =
-        readBytes(alipayBill({row("999999999999.99"), row("0.01")}), "bill.csv", "bill.csv")
-            .first()
-            .rows;
+    const QList<Row> rows = readBytes(BillFiles::alipayBill({row("999999999999.99"), row("0.01")}),
+                                      "bill.csv", "bill.csv")
+                                .first()
+                                .rows;
     QCOMPARE(rows.first().amount, money("999999999999.99"));
     // Beyond twelve integer digits: refused where the file is read, not by the ledger.
     for (const char *amount : {"1000000000000", "999999999999999", "99999999999999999999"})
-        QCOMPARE(refusalOf(alipayBill({row("1.00"), row(amount)})),
+        QCOMPARE(refusalOf(BillFiles::alipayBill({row("1.00"), row(amount)})),
                  QStringLiteral("文件“bill.csv”第 3 行：金额“%1”超出范围：一笔金额最多只能有 12 "
                                 "位整数。")
                      .arg(QLatin1String(amount)));

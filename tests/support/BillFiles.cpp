@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -73,6 +74,17 @@ void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &
     QCOMPARE(zip_close(zip), 0);
     if (encryption == Encryption::Aes256CrcZero)
         clearCrcs(path);
+}
+
+QByteArray alipayBill(const QStringList &rows)
+{
+    QString text =
+        QStringLiteral("交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
+                       "交易状态,交易订单号,商家订单号,备注,\n");
+    for (const QString &row : rows)
+        text += QStringLiteral("2024-03-05 12:30:00,") + row + QLatin1Char('\n');
+    QStringEncoder gbk("GB18030");
+    return gbk(text);
 }
 
 QByteArray zipBytes(const QList<std::pair<QString, QByteArray>> &members)

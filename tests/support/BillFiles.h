@@ -24,6 +24,9 @@ enum class Encryption
 void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members,
               Encryption encryption = Encryption::None, const QString &password = {});
 
+// A 支付宝 bill of these rows (their cells after 交易时间), as the app writes it: GBK.
+QByteArray alipayBill(const QStringList &rows);
+
 // The same archive as bytes.
 QByteArray zipBytes(const QList<std::pair<QString, QByteArray>> &members);
 
