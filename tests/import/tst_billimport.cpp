@@ -13,6 +13,8 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -101,6 +103,7 @@ private slots:
     void editRedoOfAnImportIsRefusedWhereItsEntriesWere();
     void theCommandImportsLikeTheWindow();
     void aFullDiskLeavesTheDataFileAsItWas();
+    void theCommandUsesTheProgramsDataFolderOrSaysWhyNot();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
 };
 
@@ -459,6 +462,54 @@ void TestBillImport::aFullDiskLeavesTheDataFileAsItWas()
     QVERIFY(!QFile::exists(data + "-journal"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll() == before);
+}
+
+void TestBillImport::theCommandUsesTheProgramsDataFolderOrSaysWhyNot()
+{
+    QTemporaryDir home;
+    const QString programs = home.filePath("share/Qinghebu/qinghebu");
+    {
+        TestEnvironment env;
+        makeBook();
+        QVERIFY(QDir().mkpath(programs));
+        QVERIFY(QFile::copy(env.dm()->databasePath(), programs + "/db.db"));
+    }
+    // The command as a script runs it, where the program keeps its data.
+    const auto run = [&](const QStringList &args, QString *said) {
+        QProcess command;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QINGHEBU_DATA_DIR");
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_DATA_HOME", home.filePath("share"));
+        command.setProcessEnvironment(environment);
+        command.start(QINGHEBU_IMPORT, args + QStringList{"--book", Book, "--password", "480726",
+                                                          "--dry-run", fixture("alipay.csv")});
+        command.waitForFinished();
+        *said = QString::fromUtf8(command.readAllStandardOutput() + command.readAllStandardError());
+        return command.exitCode();
+    };
+    QString said;
+    QCOMPARE(run({}, &said), 0);
+    QVERIFY2(said.startsWith("alipay.csv：新增 6 条"), qPrintable(said));
+    // A folder that is not there is not made; one held by the program is said so.
+    const QString missing = home.filePath("没有的文件夹");
+    QCOMPARE(run({"--data-dir", missing}, &said), 1);
+    QCOMPARE(said,
+             QStringLiteral("数据文件夹 %1 不存在：请用 --data-dir 指定青禾簿的数据文件夹。\n")
+                 .arg(QDir::toNativeSeparators(missing)));
+    QVERIFY(!QFileInfo::exists(missing));
+    {
+        QLockFile running(programs + "/Account.lock");
+        QVERIFY(running.tryLock(0));
+        QCOMPARE(run({}, &said), 1);
+        QVERIFY2(said.contains("正被青禾簿使用"), qPrintable(said));
+    }
+    // A full disk is no program running.
+    FullFolder full;
+    if (!full.isActive())
+        QSKIP("a full file system cannot be mounted here");
+    QCOMPARE(run({"--data-dir", full.path()}, &said), 1);
+    QVERIFY2(said.contains("所在的磁盘已满"), qPrintable(said));
 }
 
 void TestBillImport::aFileOfTheLayoutBeforeGetsTheImportTables()

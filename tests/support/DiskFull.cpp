@@ -1,8 +1,13 @@
 #include "support/DiskFull.h"
 
+#include <QFile>
 #include <QtGlobal>
 #include <atomic>
 #include <sqlite3.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
 
 namespace {
 
@@ -150,4 +155,26 @@ void DiskFull::fill()
 void DiskFull::free()
 {
     g_full = false;
+}
+
+FullFolder::FullFolder()
+{
+#ifdef Q_OS_LINUX
+    const QByteArray path = QFile::encodeName(m_dir.path());
+    m_mounted = ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0;
+    if (!m_mounted)
+        return;
+    QFile filler(m_dir.filePath(QStringLiteral("filler")));
+    if (filler.open(QIODevice::WriteOnly))
+        while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush())
+            ;
+#endif
+}
+
+FullFolder::~FullFolder()
+{
+#ifdef Q_OS_LINUX
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+#endif
 }
