@@ -86,56 +86,19 @@ sqlite3_io_methods methods()
     return m;
 }
 
-// The system's layer with files opened through this one; its other calls go to the
-// system's with the system's own layer, as they expect.
-sqlite3_vfs layer()
-{
-    sqlite3_vfs v{};
-    v.iVersion = 2;
-    v.szOsFile = int(sizeof(File)) + g_system->szOsFile;
-    v.mxPathname = g_system->mxPathname;
-    v.zName = "qinghebu-diskfull";
-    v.xOpen = openFile;
-    v.xDelete = [](sqlite3_vfs *, const char *name, int sync) {
-        return g_system->xDelete(g_system, name, sync);
-    };
-    v.xAccess = [](sqlite3_vfs *, const char *name, int flags, int *out) {
-        return g_system->xAccess(g_system, name, flags, out);
-    };
-    v.xFullPathname = [](sqlite3_vfs *, const char *name, int size, char *out) {
-        return g_system->xFullPathname(g_system, name, size, out);
-    };
-    v.xDlOpen = [](sqlite3_vfs *, const char *name) { return g_system->xDlOpen(g_system, name); };
-    v.xDlError = [](sqlite3_vfs *, int size, char *out) {
-        g_system->xDlError(g_system, size, out);
-    };
-    v.xDlSym = [](sqlite3_vfs *, void *handle, const char *name) {
-        return g_system->xDlSym(g_system, handle, name);
-    };
-    v.xDlClose = [](sqlite3_vfs *, void *handle) { g_system->xDlClose(g_system, handle); };
-    v.xRandomness = [](sqlite3_vfs *, int size, char *out) {
-        return g_system->xRandomness(g_system, size, out);
-    };
-    v.xSleep = [](sqlite3_vfs *, int micro) { return g_system->xSleep(g_system, micro); };
-    v.xCurrentTime = [](sqlite3_vfs *, double *now) {
-        return g_system->xCurrentTime(g_system, now);
-    };
-    v.xGetLastError = [](sqlite3_vfs *, int size, char *out) {
-        return g_system->xGetLastError(g_system, size, out);
-    };
-    v.xCurrentTimeInt64 = [](sqlite3_vfs *, sqlite3_int64 *now) {
-        return g_system->xCurrentTimeInt64(g_system, now);
-    };
-    return v;
-}
-
 } // namespace
 
 DiskFull::DiskFull()
 {
     g_system = sqlite3_vfs_find(nullptr);
     g_methods = methods();
-    g_layer = layer();
+    // The system's layer but for how it opens files: its other calls work for any
+    // layer (only its xOpen reads the layer's own data).
+    g_layer = *g_system;
+    g_layer.pNext = nullptr;
+    g_layer.zName = "qinghebu-diskfull";
+    g_layer.szOsFile = int(sizeof(File)) + g_system->szOsFile;
+    g_layer.xOpen = openFile;
     g_full = false;
     if (sqlite3_vfs_register(&g_layer, 1) != SQLITE_OK)
         qFatal("the full disk's layer is not registered");
