@@ -6,6 +6,7 @@
 #include "app/WindowCatalog.h"
 #include "books/AutoBackup.h"
 #include "books/BookStore.h"
+#include "data/Changes.h"
 #include "data/Dates.h"
 #include "data/History.h"
 #include "data/Sql.h"
@@ -184,21 +185,9 @@ void TfrmMain::connectDataModule(TfrmDM *dm)
             [this] { openWindow(QStringLiteral("TfrmDue")); });
     });
     connect(dm, &TfrmDM::bookClosed, this, [this] { showBook(QString()); });
-    // A save that takes a budget past 80 % or past all of it says so, once.
-    Ledger::setSpendingWatcher(
-        [self = QPointer<TfrmMain>(this)](const QString &book,
-                                          const std::vector<Ledger::Spending> &spent) {
-            if (!self)
-                return;
-            try {
-                for (const QString &note : Budget::warnings(book, spent))
-                    self->showNote(note, NoteSeconds * 1000);
-            } catch (const DbError &) {
-                // The save itself succeeded; a budget that cannot be read says nothing.
-            }
-        });
+    connect(ChangeFeed::instance(), &ChangeFeed::committed, this, &TfrmMain::bookChanged);
+    // Balances replaced as a whole (a restore, kept totals rebuilt).
     connect(dm, &TfrmDM::balancesChanged, this, &TfrmMain::mySum);
-    connect(dm, &TfrmDM::rowsChanged, this, &TfrmMain::refreshBookWindows);
     // Every window belongs to the book that was open when it opened.
     connect(dm, &TfrmDM::bookWindowsClosing, this, [this](bool *refused) {
         if (!closeAllChildren())
@@ -286,6 +275,11 @@ void TfrmMain::stepHistory(bool undo)
                      NoteSeconds * 1000);
             return;
         }
+        // Entries a reconciliation confirmed are not taken away unasked.
+        if (const QString question = undo ? History::reconciledQuestion(book) : QString();
+            !question.isEmpty() &&
+            !Msg::ask(this, QStringLiteral("撤销"), question, QMessageBox::No))
+            return;
         // A big import taken back or written again runs on a worker, its progress shown.
         const QString step = undo ? QStringLiteral("正在撤销……") : QStringLiteral("正在重做……");
         WorkProgress::run(
@@ -302,25 +296,25 @@ void TfrmMain::stepHistory(bool undo)
         return;
     } catch (const DbError &e) {
         Msg::plain(this, e.message());
-        return;
     }
-    dm->notifyRowsChanged();
 }
 
-void TfrmMain::refreshBookWindows()
+void TfrmMain::bookChanged(const Change &change)
 {
-    for (QMdiSubWindow *sub : m_mdiArea->subWindowList()) {
-        auto *list = qobject_cast<ListWindow *>(sub->widget());
-        // Windows that compute their rows show them again when asked; a row being
-        // typed stays as it is (its save checks what it relies on).
-        if (!list || list->listDescriptor().table.isEmpty())
-            continue;
-        if (auto *form = qobject_cast<MaintenanceWindow *>(list);
-            form && form->mode() != MaintenanceWindow::Mode::Browse)
-            continue;
-        const int row = list->currentRow();
-        list->Ref();
-        list->goToNearestRow(row);
+    if (change.book != TfrmDM::instance()->currentBook())
+        return;
+    mySum();
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+        if (auto *list = qobject_cast<ListWindow *>(sub->widget()))
+            list->followChange();
+    // An action that takes a budget past 80 % or past all of it says so, once.
+    if (change.spending.empty())
+        return;
+    try {
+        for (const QString &note : Budget::warnings(change.book, change.spending))
+            showNote(note, NoteSeconds * 1000);
+    } catch (const DbError &) {
+        // The action itself succeeded; a budget that cannot be read says nothing.
     }
 }
 
@@ -504,6 +498,8 @@ QMenu *TfrmMain::buildWindowMenu()
         menu->addSeparator()->setProperty("window", true);
         for (qsizetype i = 0; i < windows.size(); ++i) {
             QMdiSubWindow *window = windows[i];
+            if (!window->widget())
+                continue; // a frame whose window went, about to go
             const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QString();
             QAction *action = menu->addAction(number + window->widget()->windowTitle());
             action->setObjectName(QStringLiteral("WinChild"));
@@ -622,11 +618,19 @@ QWidget *TfrmMain::openWindow(const QString &className)
             d->exec();
         return nullptr;
     }
+    if (entry->kind == WindowCatalog::Kind::SingleChild)
+        for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+            if (sub->widget() && sub->widget()->objectName() == className) {
+                m_mdiArea->setActiveSubWindow(sub);
+                return sub->widget();
+            }
     QWidget *child = entry->create(nullptr);
     child->setAttribute(Qt::WA_DeleteOnClose);
     ColumnMemory::install(child);
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // A window closed by itself takes its frame along.
+    connect(child, &QObject::destroyed, sub, &QObject::deleteLater);
     sub->showMaximized();
     // The keyboard goes to the new window (its grid), however it was opened.
     child->setFocus();
@@ -790,15 +794,7 @@ void TfrmMain::dropEvent(QDropEvent *event)
 void TfrmMain::importFiles(const QStringList &paths)
 {
     // The import window that is open takes them, else a new one.
-    TfrmImport *window = nullptr;
-    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
-        if (auto *open = qobject_cast<TfrmImport *>(sub->widget())) {
-            window = open;
-            m_mdiArea->setActiveSubWindow(sub);
-        }
-    if (!window)
-        window = qobject_cast<TfrmImport *>(openWindow(QStringLiteral("TfrmImport")));
-    if (window)
+    if (auto *window = qobject_cast<TfrmImport *>(openWindow(QStringLiteral("TfrmImport"))))
         window->addFiles(paths);
 }
 

@@ -12,6 +12,7 @@ class QMenu;
 class QPrinter;
 class QTextBrowser;
 class SummaryPanel;
+struct Change;
 class TfrmDM;
 
 // The MDI main window: menus, side bar, status bar and the home summary panel.
@@ -100,8 +101,9 @@ private:
     void undoLast();
     void redoLast();
     void stepHistory(bool undo);
-    // The open list windows read their rows again (after an undo or a restore).
-    void refreshBookWindows();
+    // What an action of the open book changed: the home page, the open lists and
+    // the budget warnings follow.
+    void bookChanged(const Change &change);
     // A note in the status bar, beside a notice it shows already; 0: until replaced.
     void showNote(const QString &note, int timeout = 0);
 

@@ -14,6 +14,9 @@ namespace WindowCatalog {
 enum class Kind
 {
     MdiChild,
+    // An MDI child of which one is open at most: opening it again brings the
+    // open one forward (a second list of the same accounts would only disagree).
+    SingleChild,
     Modal
 };
 

@@ -223,6 +223,7 @@ Job::Job(Work work) : m_shared(std::make_shared<Context::Shared>())
 {
     m_shared->job = this;
     jobs().insert(this);
+    DbError::ownWorkStarted();
     const QString dataFile = TfrmDM::instance() ? TfrmDM::instance()->databasePath() : QString();
     m_thread = QThread::create([shared = m_shared, work = std::move(work), dataFile] {
         using Outcome = Context::Shared::Outcome;
@@ -277,6 +278,7 @@ void Job::finish()
     using Outcome = Context::Shared::Outcome;
     m_thread->wait();
     jobs().remove(this);
+    DbError::ownWorkEnded();
     if (!isCancelled()) {
         if (m_shared->outcome == Outcome::Succeeded)
             emit succeeded();
@@ -310,6 +312,7 @@ void finishAll()
         job->cancel();
     for (Job *job : all) {
         jobs().remove(job);
+        DbError::ownWorkEnded();
         delete job; // waits for its thread
     }
 }

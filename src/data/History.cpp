@@ -76,9 +76,15 @@ QString changedSince(const Op &op)
         .arg(Ledger::describe(op));
 }
 
-QHash<QString, BatchHandler> &batchHandlers()
+struct Batch
 {
-    static QHash<QString, BatchHandler> handlers; // by table in lower case
+    BatchHandler handler;
+    BatchReach reach;
+};
+
+QHash<QString, Batch> &batchHandlers()
+{
+    static QHash<QString, Batch> handlers; // by table in lower case
     return handlers;
 }
 
@@ -89,11 +95,11 @@ const QString UndoneColumn = QStringLiteral("Undone");
 void changeBatch(Ledger &ledger, const QString &book, const Op &op, const QVariantMap &to,
                  const Progress &progress)
 {
-    const auto handler = batchHandlers().constFind(op.table.toLower());
-    if (handler == batchHandlers().constEnd())
+    const auto batch = batchHandlers().constFind(op.table.toLower());
+    if (batch == batchHandlers().constEnd())
         throw DbError(QStringLiteral("这个程序不能撤销或重做“%1”。").arg(op.table));
-    (*handler)(ledger, book, op.key, to.value(UndoneColumn).toString() == QLatin1String("0"),
-               progress);
+    batch->handler(ledger, book, op.key, to.value(UndoneColumn).toString() == QLatin1String("0"),
+                   progress);
 }
 
 // Brings a row from `from` (what it must be now; empty: it must not be there)
@@ -126,6 +132,13 @@ void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVarian
             ledger.recordFollowUp(*f, target.value(entryKey), target);
         else
             ledger.removeFollowUp(*f, from.value(entryKey), op.key);
+    } else if (Ledger::isPlainTable(op.table)) {
+        if (from.isEmpty())
+            ledger.insertRow(op.table, target);
+        else if (to.isEmpty())
+            ledger.removeRow(op.table, op.key);
+        else
+            ledger.updateRow(op.table, op.key, target);
     } else {
         if (from.isEmpty())
             ledger.saveReference(op.table, target);
@@ -206,8 +219,9 @@ void record(const QString &book, const QString &window, const QString &descripti
             .lastInsertId();
     int seq = 0;
     for (const Op &op : ops) {
-        // Only a deleted row is listed by itself (in the recycle bin).
-        const bool deleted = op.op == QLatin1String("delete");
+        // Only a deleted entry, follow-up or name is listed by itself (in the
+        // recycle bin); rows kept beside them come and go with their actions.
+        const bool deleted = op.op == QLatin1String("delete") && !Ledger::isPlainTable(op.table);
         Sql(QStringLiteral("insert into HistoryRow (HistoryID,Seq,Op,Tbl,RowKey,Description,"
                            "Before,After,Binned) values (?,?,?,?,?,?,?,?,?)"),
             {action, ++seq, op.op, op.table, op.key, deleted ? Ledger::describe(op) : QString(),
@@ -246,9 +260,74 @@ void redo(const QString &book, const Progress &progress)
     replay(book, *action, false, progress);
 }
 
-void setBatchHandler(const QString &table, BatchHandler handler)
+void setBatchHandler(const QString &table, BatchHandler handler, BatchReach reach)
 {
-    batchHandlers().insert(table.toLower(), std::move(handler));
+    batchHandlers().insert(table.toLower(), {std::move(handler), std::move(reach)});
+}
+
+void addReach(Reach &reach, const QString &account, const QString &day)
+{
+    if (account.isEmpty() || day.isEmpty())
+        return;
+    QString &earliest = reach[account.toLower()];
+    if (earliest.isEmpty() || day < earliest)
+        earliest = day;
+}
+
+namespace {
+
+// The accounts a row of an entry or follow-up moves, with its day.
+void reachOf(Reach &reach, const QString &table, const QVariantMap &row)
+{
+    if (const Ledger::EntryKind *kind = Ledger::entryKind(table)) {
+        const QString day = row.value(QLatin1String(kind->dateColumn)).toString();
+        for (const Ledger::Leg &leg : kind->legs)
+            addReach(reach, row.value(QLatin1String(leg.account)).toString(), day);
+    } else if (Ledger::followUpKind(table)) {
+        addReach(reach, row.value(QStringLiteral("AName")).toString(),
+                 row.value(QStringLiteral("RDate")).toString());
+    }
+}
+
+} // namespace
+
+QString reconciledQuestion(const QString &book)
+{
+    const std::optional<Action> action = undoable(book);
+    if (!action)
+        return {};
+    Reach reach;
+    for (const Op &op : opsOf(action->id, true)) {
+        if (op.op != BatchOp) {
+            reachOf(reach, op.table, op.before);
+            reachOf(reach, op.table, op.after);
+            continue;
+        }
+        const auto batch = batchHandlers().constFind(op.table.toLower());
+        if (batch == batchHandlers().constEnd() || !batch->reach)
+            continue;
+        const Reach moved = batch->reach(book, op.key);
+        for (auto it = moved.cbegin(); it != moved.cend(); ++it)
+            addReach(reach, it.key(), it.value());
+    }
+    // A reconciliation kept in the history is older than the action undone (it would
+    // be undone first otherwise), so what the action wrote came after it. One from
+    // before the history kept them may be newer: its day tells what it confirmed.
+    for (auto it = reach.cbegin(); it != reach.cend(); ++it) {
+        QSqlQuery last =
+            Sql(QStringLiteral("select AName, max(RDate) from Reconcile r where BName=? and "
+                               "AName=? and not exists (select 1 from HistoryRow h where "
+                               "h.Tbl='Reconcile' and h.RowKey=r.ID) group by AName"),
+                {book, it.key()})
+                .exec();
+        if (last.next() && it.value() <= last.value(1).toString())
+            return QStringLiteral("“%1”会改动已对帐的记录：帐户“%2”已对帐到 %3，"
+                                  "其中有 %4 的记录。\n撤销后它的余额将与那次对帐不符。"
+                                  "要撤销吗？")
+                .arg(action->description, last.value(0).toString(), last.value(1).toString(),
+                     it.value());
+    }
+    return {};
 }
 
 Op batchOp(const QString &table, const QVariant &key, bool standing)

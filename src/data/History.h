@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -61,7 +62,18 @@ void redo(const QString &book, const Progress &progress = {});
 // later change stands in the way.
 using BatchHandler = std::function<void(Ledger &ledger, const QString &book, const QVariant &key,
                                         bool standing, const Progress &progress)>;
-void setBatchHandler(const QString &table, BatchHandler handler);
+// The accounts a batch's entries move, each with the earliest day they move it on.
+using Reach = QHash<QString, QString>; // by account in lower case
+// Notes that the account is moved on `day` ("yyyy-MM-dd"), keeping the earliest.
+void addReach(Reach &reach, const QString &account, const QString &day);
+using BatchReach = std::function<Reach(const QString &book, const QVariant &key)>;
+void setBatchHandler(const QString &table, BatchHandler handler, BatchReach reach = {});
+
+// What 撤销 would change that a reconciliation with the bank has confirmed: the
+// question to ask first ("…已对帐…要撤销吗？"), empty when it touches nothing
+// reconciled. An entry is reconciled when it is dated on or before a later
+// reconciliation of its account.
+QString reconciledQuestion(const QString &book);
 // The op of such an action.
 Op batchOp(const QString &table, const QVariant &key, bool standing);
 

@@ -272,8 +272,10 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
     move(effectOf(kind, row), +1, Missing::Refuse);
     count(kind, row, +1);
     const QVariant key = Rows::insert(column(kind.table), row);
-    if (m_batch)
+    if (m_batch) {
+        touch(column(kind.table));
         return key; // kept as its batch
+    }
     // The row as written is what the history needs of it: reading it back would
     // cost an import of thousands of rows a query each.
     row[QStringLiteral("ID")] = key;
@@ -287,12 +289,13 @@ void Ledger::saveEdit(const EntryKind &kind, const QVariant &key, QVariantMap ro
     // Columns the row leaves out keep what is stored.
     const QVariantMap stored = storedEntry(kind, key);
     row[QStringLiteral("BName")] = m_book;
-    QVariantMap edited = stored;
-    edited.insert(row);
-    edited.remove(QStringLiteral("ID"));
     std::vector<const char *> amounts;
     for (const Leg &leg : kind.legs)
         amounts.push_back(leg.amount);
+    checkRow(column(kind.table), row, {});
+    QVariantMap edited = stored;
+    edited.insert(row);
+    edited.remove(QStringLiteral("ID"));
     checkRow(column(kind.table), edited, amounts);
     const Money alreadySettled = settled(kind, key);
     move(effectOf(kind, stored, alreadySettled), -1, Missing::Skip);
@@ -334,6 +337,7 @@ QVariant Ledger::recordFollowUp(const FollowUpKind &kind, const QVariant &entryK
     m_totals.add(totalsKey(kind, record, m_book), amountOf(record, kind.amounts.front()), +1);
     const QVariant key = Rows::insert(column(kind.table), record);
     note(QStringLiteral("insert"), column(kind.table), key, {}, {});
+    touch(column(kind.entry->table), entryKey); // its figures moved
     return key;
 }
 
@@ -354,6 +358,7 @@ void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
     m_totals.add(totalsKey(kind, record, m_book), -amountOf(record, kind.amounts.front()), -1);
     Sql(QStringLiteral("delete from %1 where ID=?").arg(column(kind.table)), {recordKey}).exec();
     note(QStringLiteral("delete"), column(kind.table), recordKey, record, {});
+    touch(column(kind.entry->table), entryKey); // its figures moved
 }
 
 QString Ledger::adjustmentName()
@@ -483,8 +488,12 @@ void Ledger::saveReferenceEdit(const QString &table, const QVariant &key, QVaria
     const References::Kind kind = referenceKindOf(table);
     const QVariantMap stored = storedReference(table, key);
     const QString name = QLatin1String(References::target(kind).column);
-    if (row.contains(name) && row.value(name).toString() != stored.value(name).toString())
+    if (row.contains(name) && row.value(name).toString() != stored.value(name).toString()) {
         References::rename(kind, stored.value(name).toString(), row.value(name).toString(), m_book);
+        for (const References::Use &use : References::uses())
+            if (use.kind == kind)
+                touch(QLatin1String(use.table));
+    }
     if (perBook(kind))
         row[QStringLiteral("BName")] = m_book;
     row.remove(QStringLiteral("ID"));
@@ -521,11 +530,78 @@ void Ledger::removeReference(const QString &table, const QVariant &key)
     note(QStringLiteral("delete"), table, key, stored, {});
 }
 
+namespace {
+
+// The rows written beside entries that the history keeps, by table, with how
+// an action on them is named.
+const std::pair<const char *, const char *> PlainTables[] = {
+    {"Schedule", "周期记帐"},
+    {"SchedulePost", "周期记帐的一次"},
+    {"Reconcile", "对帐记录"},
+};
+
+const char *plainTitle(const QString &table)
+{
+    for (const auto &[name, title] : PlainTables)
+        if (table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return title;
+    return nullptr;
+}
+
+} // namespace
+
+bool Ledger::isPlainTable(const QString &table)
+{
+    return plainTitle(table) != nullptr;
+}
+
+QVariant Ledger::insertRow(const QString &table, const QVariantMap &row)
+{
+    requireBook();
+    if (!isPlainTable(table))
+        throw DbError(QStringLiteral("%1 不是帐本能记下的表。").arg(table));
+    QVariantMap written = row;
+    written[QStringLiteral("BName")] = m_book;
+    const QVariant key = Rows::insert(table, written);
+    written[QStringLiteral("ID")] = key;
+    note(QStringLiteral("insert"), table, key, {}, written);
+    return key;
+}
+
+void Ledger::updateRow(const QString &table, const QVariant &key, const QVariantMap &row)
+{
+    const QVariantMap stored = storedPlainRow(table, key);
+    QVariantMap written = row;
+    written.remove(QStringLiteral("ID"));
+    written[QStringLiteral("BName")] = m_book;
+    if (Rows::update(table, written, key) != 1)
+        throw DbError(rowGoneMessage());
+    note(QStringLiteral("update"), table, key, stored, {});
+}
+
+void Ledger::removeRow(const QString &table, const QVariant &key)
+{
+    const QVariantMap stored = storedPlainRow(table, key);
+    Sql(QStringLiteral("delete from %1 where ID=?").arg(table), {key}).exec();
+    note(QStringLiteral("delete"), table, key, stored, {});
+}
+
+QVariantMap Ledger::storedPlainRow(const QString &table, const QVariant &key) const
+{
+    requireBook();
+    if (!isPlainTable(table))
+        throw DbError(QStringLiteral("%1 不是帐本能记下的表。").arg(table));
+    const QVariantMap stored = storedRow(table, key);
+    if (stored.isEmpty())
+        throw DbError(rowGoneMessage());
+    return stored;
+}
+
 QVariantMap Ledger::storedRow(const QString &table, const QVariant &key) const
 {
     Sql sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key});
     const std::optional<References::Kind> reference = referenceKind(table);
-    if (entryKind(table) || (reference && perBook(*reference)))
+    if (entryKind(table) || (reference && perBook(*reference)) || isPlainTable(table))
         sql.add(QStringLiteral(" and BName=?"), {m_book});
     else if (const FollowUpKind *f = followUpKind(table))
         sql.add(QStringLiteral(" and %1 in (select ID from %2 where BName=?)")
@@ -540,11 +616,19 @@ void Ledger::keepAsBatch(const QString &table, const QVariant &key, bool standin
     m_batch = History::batchOp(table, key, standing);
 }
 
+void Ledger::touch(const QString &table, const QVariant &key)
+{
+    QList<QVariant> &keys = m_change.rows[table];
+    if (key.isValid())
+        keys << key;
+}
+
 void Ledger::note(const QString &op, const QString &table, const QVariant &key,
                   const QVariantMap &before, const QVariantMap &after)
 {
+    touch(table, key);
     // A batch's rows are its handler's to undo and redo, not the history's.
-    if (!m_recording || m_batch)
+    if (!m_recording || (m_batch && (entryKind(table) || followUpKind(table))))
         return;
     // What a row became is read back: defaults and figures moved included.
     const bool readBack = after.isEmpty() && op != QLatin1String("delete");
@@ -601,6 +685,8 @@ QString Ledger::describe(const History::Op &op)
         parts << verb + QString::fromUtf8(f->title) << text("RDate") << amount(f->amounts.front());
     } else if (op.op == QLatin1String("balance")) {
         parts << QStringLiteral("修改帐户余额") << text("AName") << amount("AMoney");
+    } else if (const char *title = plainTitle(op.table)) {
+        parts << verb + QString::fromUtf8(title);
     } else if (const std::optional<References::Kind> kind = referenceKind(op.table)) {
         const References::Target &t = References::target(*kind);
         parts << verb + QString::fromUtf8(t.title) << op.before.value(column(t.column)).toString();
@@ -614,27 +700,14 @@ QString Ledger::describe(const History::Op &op)
     return parts.join(QLatin1Char(' '));
 }
 
-namespace {
-Ledger::SpendingWatcher &spendingWatcher()
-{
-    static Ledger::SpendingWatcher watcher;
-    return watcher;
-}
-} // namespace
-
-void Ledger::setSpendingWatcher(SpendingWatcher watcher)
-{
-    spendingWatcher() = std::move(watcher);
-}
-
 void Ledger::count(const EntryKind &kind, const QVariantMap &row, int sign)
 {
     const Money amount = totalsAmount(kind, row);
     m_totals.add(totalsKey(kind, row), sign > 0 ? amount : -amount, sign);
     if (&kind == &expense() && m_recording)
-        m_spending.push_back({row.value(column(kind.nameColumn)).toString(),
-                              row.value(column(kind.dateColumn)).toString(),
-                              sign > 0 ? amount : -amount});
+        m_change.spending.push_back({row.value(column(kind.nameColumn)).toString(),
+                                     row.value(column(kind.dateColumn)).toString(),
+                                     sign > 0 ? amount : -amount});
 }
 
 void Ledger::commit()
@@ -648,12 +721,16 @@ void Ledger::commit()
             {account.now.toVariant(), id})
             .exec();
         account.stored = account.now;
+        m_change.accounts.insert(account.name);
     }
     m_totals.write();
     m_totals = {};
-    // A batch is kept as its one op.
-    if (m_batch)
-        m_ops = {*std::exchange(m_batch, std::nullopt)};
+    // A batch is kept as its one op, after the rows written beside it (the
+    // categories an import made), so that a redo makes them first.
+    if (m_batch) {
+        touch(m_batch->table, m_batch->key);
+        m_ops.push_back(*std::exchange(m_batch, std::nullopt));
+    }
     // With no book open there is no book's history to keep it in.
     if (m_recording && !m_book.isEmpty() && !m_ops.empty()) {
         QString description = m_description;
@@ -666,9 +743,11 @@ void Ledger::commit()
         m_ops.clear();
     }
     m_transaction.commit();
-    const std::vector<Spending> spending = std::exchange(m_spending, {});
-    if (!spending.empty() && spendingWatcher())
-        spendingWatcher()(m_book, spending);
+    m_change.book = m_book;
+    m_change.window = m_window;
+    Transaction::afterCommit(m_transaction.database(), [change = std::exchange(m_change, {})] {
+        ChangeFeed::announce(change);
+    });
 }
 
 void Ledger::move(const Movements &movements, int sign, Missing missing)
@@ -706,7 +785,7 @@ qint64 Ledger::accountId(const QString &name, Missing missing)
     return id;
 }
 
-void Ledger::checkRow(const QString &table, const QVariantMap &row,
+void Ledger::checkRow(const QString &table, QVariantMap &row,
                       const std::vector<const char *> &amounts)
 {
     for (const char *amount : amounts)
@@ -715,15 +794,21 @@ void Ledger::checkRow(const QString &table, const QVariantMap &row,
     for (const References::Use &use : References::uses()) {
         if (table.compare(QLatin1String(use.table), Qt::CaseInsensitive) != 0)
             continue;
-        const QString name = row.value(column(use.column)).toString();
-        if (name.isEmpty())
+        const QString given = column(use.column);
+        const auto name = row.find(given);
+        if (name == row.end() || name->toString().isEmpty())
             continue;
-        const std::pair<int, QString> known{int(use.kind), name};
-        if (m_knownNames.contains(known))
-            continue;
-        if (!References::exists(use.kind, name, m_book))
-            throw DbError(References::goneMessage(use.kind, name));
-        m_knownNames.insert(known);
+        // A name is written as the book spells it: "BANK" chosen before a rename
+        // to "Bank" is stored as "Bank", so that all its rows and totals agree.
+        const std::pair<int, QString> asGiven{int(use.kind), name->toString()};
+        auto known = m_knownNames.constFind(asGiven);
+        if (known == m_knownNames.constEnd()) {
+            const QString stored = References::storedName(use.kind, asGiven.second, m_book);
+            if (stored.isEmpty())
+                throw DbError(References::goneMessage(use.kind, asGiven.second));
+            known = m_knownNames.insert(asGiven, stored);
+        }
+        *name = *known;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Changes.h"
 #include "data/History.h"
 #include "data/Money.h"
 #include "data/MonthTotals.h"
@@ -151,24 +152,22 @@ public:
     // How the history names a row written: "删除支出 2026-12-05 食品 36.50".
     static QString describe(const History::Op &op);
 
+    // Rows the action writes beside its entries (a recurring occurrence's post, a
+    // reconciliation): kept in its history, so that undo and redo take them away
+    // and bring them back with the entries.
+    // The schedules of recurring entries are kept the same way. Each is refused
+    // (DbError) for another table.
+    QVariant insertRow(const QString &table, const QVariantMap &row);
+    void updateRow(const QString &table, const QVariant &key, const QVariantMap &row);
+    void removeRow(const QString &table, const QVariant &key);
+    static bool isPlainTable(const QString &table);
+
     // Writes the balances moved and the kept totals, and commits; DbError when a
-    // balance would leave the exact range or the database refuses. Then tells the
-    // spending watcher what expenses the action wrote.
+    // balance would leave the exact range or the database refuses. The action is
+    // then announced (ChangeFeed) once its transaction is committed.
     void commit();
 
-    // An expense an action wrote or took away (a negative amount): its category
-    // and day. Budgets watch them to warn when a category's month runs out.
-    struct Spending
-    {
-        QString category;
-        QString date; // "yyyy-MM-dd"
-        Money amount;
-    };
-    using SpendingWatcher =
-        std::function<void(const QString &book, const std::vector<Spending> &spending)>;
-    // Hears every committed action kept in the history that wrote expenses; none
-    // by default. The watcher must not throw.
-    static void setSpendingWatcher(SpendingWatcher watcher);
+    using Spending = ::Spending;
 
     // Said when the row to change was deleted in another window meanwhile.
     static QString rowGoneMessage();
@@ -189,26 +188,29 @@ private:
 
     void move(const Movements &movements, int sign, Missing missing);
     qint64 accountId(const QString &name, Missing missing);
-    void checkRow(const QString &table, const QVariantMap &row,
-                  const std::vector<const char *> &amounts);
+    // Refuses amounts out of range and names the book lacks; writes each name as
+    // the book spells it.
+    void checkRow(const QString &table, QVariantMap &row, const std::vector<const char *> &amounts);
     QVariantMap storedEntry(const EntryKind &kind, const QVariant &key) const;
     static Money settled(const EntryKind &kind, const QVariant &key);
     void moveFigures(const FollowUpKind &kind, const QVariantMap &entry, const QVariantMap &record,
                      int sign);
 
     // Adds a row's amount to its totals line (sign -1: takes it away), and notes
-    // an expense for the spending watcher.
+    // an expense for the budgets' warnings.
     void count(const EntryKind &kind, const QVariantMap &row, int sign);
 
     QString m_book;
     Transaction m_transaction;
     QHash<QString, qint64> m_accountIds; // by name as given
     std::map<qint64, Account> m_accounts;
-    QSet<std::pair<int, QString>> m_knownNames; // references found, by kind and name
+    // References found, by kind and name as given: the name as the book spells it.
+    QHash<std::pair<int, QString>, QString> m_knownNames;
     MonthTotals::Changes m_totals;
     void note(const QString &op, const QString &table, const QVariant &key,
               const QVariantMap &before, const QVariantMap &after);
     QVariantMap storedRow(const QString &table, const QVariant &key) const;
+    QVariantMap storedPlainRow(const QString &table, const QVariant &key) const;
     // A reference row as stored, its book required; refused when it is gone.
     QVariantMap storedReference(const QString &table, const QVariant &key) const;
     bool m_recording = true;
@@ -216,5 +218,8 @@ private:
     QString m_description;
     std::vector<History::Op> m_ops;
     std::optional<History::Op> m_batch;
-    std::vector<Spending> m_spending;
+    Change m_change; // what is announced once committed
+    // The table and key of a row written, for the announcement; no key for a
+    // batch's rows, which its own key stands for.
+    void touch(const QString &table, const QVariant &key = {});
 };

@@ -175,7 +175,10 @@ QHash<QString, Money> byKind(const QString &book)
 
 void rename(References::Kind kind, const QString &from, const QString &to, const QString &book)
 {
-    // The lines of the new name take in those of the old one, which then go.
+    // The lines of the new name take in those of the old one, which then go. A
+    // name spelt anew in other letter case is the same line (names compare without
+    // case): it is only respelt, never added to itself and deleted.
+    const bool respelt = from.compare(to, Qt::CaseInsensitive) == 0;
     const auto carry = [&](const QString &table, const QString &column, const QString &kinds) {
         QStringList moved = KeyColumns.split(QLatin1Char(','));
         moved[moved.indexOf(column)] = QStringLiteral("?");
@@ -184,6 +187,10 @@ void rename(References::Kind kind, const QString &from, const QString &to, const
             where.add(QStringLiteral(" and BName=?"), {book});
         if (!kinds.isEmpty())
             where.add(QStringLiteral(" and Kind=") + kinds);
+        if (respelt) {
+            Sql(QStringLiteral("update %1 set %2=?").arg(table, column), {to}).add(where).exec();
+            return;
+        }
         Sql select(QStringLiteral("select %1,Amount,Cnt from %2").arg(moved.join(','), table),
                    {to});
         select.add(where);

@@ -102,15 +102,20 @@ void rename(Kind kind, const QString &from, const QString &to, const QString &bo
     MonthTotals::rename(kind, from, to, book);
 }
 
-bool exists(Kind kind, const QString &name, const QString &book)
+QString storedName(Kind kind, const QString &name, const QString &book)
 {
     const Target &t = target(kind);
-    Sql sql(QStringLiteral("select 1 from %1 where %2=?")
+    Sql sql(QStringLiteral("select %2 from %1 where %2=?")
                 .arg(QLatin1String(t.table), QLatin1String(t.column)),
             {name});
     if (t.scope == Scope::Book)
         sql.add(QStringLiteral(" and BName=?"), {book});
-    return sql.hasRows();
+    return sql.add(QStringLiteral(" order by ID limit 1")).scalar().toString();
+}
+
+bool exists(Kind kind, const QString &name, const QString &book)
+{
+    return !storedName(kind, name, book).isEmpty();
 }
 
 int usageCount(Kind kind, const QString &name, const QString &book)

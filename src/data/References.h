@@ -53,6 +53,9 @@ const Target &target(Kind kind);
 
 // Whether the book (for references of all books, any book) has that name.
 bool exists(Kind kind, const QString &name, const QString &book);
+// The name as the book has it, in its own letter case ("Bank" for "BANK"); empty
+// when it has none.
+QString storedName(Kind kind, const QString &name, const QString &book);
 
 // How many rows of entries and follow-ups name it, within the book for per-book
 // references, in every book for those of all books. Reads the rows of the book

@@ -55,6 +55,8 @@ enum SqliteCode
     NotADatabase = 26,
 };
 
+std::atomic<int> g_ownWork{0};
+
 QString causeOf(int resultCode, const QString &text)
 {
     const int code = resultCode & 0xff;
@@ -64,6 +66,9 @@ QString causeOf(int resultCode, const QString &text)
         return QStringLiteral("数据文件是只读的，或它所在的文件夹不能写入。");
     if (code == Corrupt || code == NotADatabase || text.contains(QLatin1String("malformed")))
         return QStringLiteral("数据文件已损坏。请用“数据恢复”从备份恢复。");
+    if ((code == Busy || code == Locked) && g_ownWork.load() > 0)
+        return QStringLiteral("本程序正在后台处理数据文件（备份、检查或导入），没有及时让出。"
+                              "请稍后再试。");
     if (code == Busy || code == Locked)
         return QStringLiteral("数据文件正被其他程序占用。请稍后再试。");
     if (code == IoError || code == CantOpen)
@@ -88,6 +93,16 @@ bool isReading(const QString &statement)
 }
 
 } // namespace
+
+void DbError::ownWorkStarted()
+{
+    ++g_ownWork;
+}
+
+void DbError::ownWorkEnded()
+{
+    --g_ownWork;
+}
 
 DbError DbError::fromDatabase(const QSqlError &error, bool writing)
 {

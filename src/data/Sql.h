@@ -24,6 +24,12 @@ public:
     // which says what was not done ("备份没有写成").
     static DbError fromSqlite(int resultCode, const QString &message, const QString &notDone);
     QString message() const { return QString::fromUtf8(what()); }
+
+    // Work of this program that holds its own connection to the data file began or
+    // ended: a lock that cannot be had meanwhile is said to be that work's, not
+    // another program's.
+    static void ownWorkStarted();
+    static void ownWorkEnded();
 };
 
 // SQL text with "?" placeholders and the values bound to them, in order. Pieces

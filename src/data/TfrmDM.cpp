@@ -240,12 +240,6 @@ void TfrmDM::notifyBalancesChanged()
     emit balancesChanged();
 }
 
-void TfrmDM::notifyRowsChanged()
-{
-    emit rowsChanged();
-    emit balancesChanged();
-}
-
 Upgrade::Progress &TfrmDM::upgradeProgress()
 {
     static Upgrade::Progress progress;

@@ -61,11 +61,10 @@ public:
     // Asks for every window of the open book to close (before its data goes
     // away); false when one of them stayed open.
     bool closeBookWindows();
-    // Says balancesChanged: account balances or entries were written.
+    // Says balancesChanged: balances and totals were replaced outside the ledger (a
+    // restore, the kept totals rebuilt). Actions of the ledger announce themselves
+    // (data/Changes.h).
     void notifyBalancesChanged();
-    // Says rowsChanged, then balancesChanged: rows any open window may list were
-    // written behind its back (an undo, a restore from the recycle bin).
-    void notifyRowsChanged();
 
     // Hears how far the upgrade of a file written by an earlier version is, while
     // it is opened (the program shows a progress dialog).
@@ -91,7 +90,6 @@ signals:
     void bookOpened(const QString &book);
     void bookClosed();
     void balancesChanged();
-    void rowsChanged();
     // A receiver closes the book's windows and sets *refused when one stays open.
     void bookWindowsClosing(bool *refused);
 

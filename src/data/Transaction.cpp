@@ -1,34 +1,47 @@
 #include "data/Transaction.h"
 
+#include "data/Background.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 
 #include <QHash>
-#include <QSqlError>
+#include <sqlite3.h>
+#include <utility>
 
 namespace {
 
-// How many transactions are open on each connection. A connection is used on the
-// thread that opened it only, so each thread counts its own.
-QHash<QString, int> &openTransactions()
+// The transactions open on a connection, and what is to run once the outermost
+// commits. A connection is used on the thread that opened it only, so each
+// thread keeps its own.
+struct Open
 {
-    thread_local QHash<QString, int> depths;
-    return depths;
+    int depth = 0;
+    std::vector<std::function<void()>> afterCommit;
+};
+
+Open &openOn(const QSqlDatabase &db)
+{
+    thread_local QHash<QString, Open> open;
+    return open[db.connectionName()];
 }
 
 } // namespace
 
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
-    int &depth = openTransactions()[m_db.connectionName()];
-    m_depth = depth;
+    Open &open = openOn(m_db);
+    m_depth = open.depth;
+    m_laterMark = open.afterCommit.size();
     if (m_depth == 0) {
-        if (!m_db.transaction())
-            throw DbError::fromDatabase(m_db.lastError(), true);
+        // The write lock is taken at the start: a transaction that read first and
+        // asked for it later would be refused at once, without waiting, while a
+        // worker of this program writes (SQLite waits only for a lock asked for
+        // before anything is read). Taken at once, it waits for the worker to give way.
+        Sql(QStringLiteral("BEGIN IMMEDIATE")).exec(m_db);
     } else {
         Sql(QStringLiteral("SAVEPOINT ") + savepoint()).exec(m_db);
     }
-    ++depth;
+    ++open.depth;
     m_open = true;
 }
 
@@ -40,9 +53,11 @@ Transaction::~Transaction()
 {
     if (!m_open)
         return;
-    --openTransactions()[m_db.connectionName()];
+    close();
+    // What was to follow this work's commit follows nothing now.
+    openOn(m_db).afterCommit.resize(m_laterMark);
     if (m_depth == 0) {
-        m_db.rollback();
+        rollBack();
         return;
     }
     try {
@@ -50,6 +65,23 @@ Transaction::~Transaction()
         Sql(QStringLiteral("RELEASE ") + savepoint()).exec(m_db);
     } catch (const DbError &) {
         // The outer transaction, rolled back in its turn, undoes this work too.
+    }
+}
+
+void Transaction::close()
+{
+    m_open = false;
+    --openOn(m_db).depth;
+}
+
+void Transaction::rollBack()
+{
+    // SQLite may have rolled back already (a full disk): a second ROLLBACK would fail.
+    try {
+        if (!sqlite3_get_autocommit(Background::handleOf(m_db)))
+            Sql(QStringLiteral("ROLLBACK")).exec(m_db);
+    } catch (const DbError &) {
+        // The connection is gone or refuses; SQLite's journal undoes it when reopened.
     }
 }
 
@@ -62,13 +94,27 @@ void Transaction::commit()
 {
     if (m_depth > 0) {
         Sql(QStringLiteral("RELEASE ") + savepoint()).exec(m_db);
-    } else if (!m_db.commit()) {
-        const QSqlError error = m_db.lastError();
-        m_db.rollback();
-        m_open = false;
-        --openTransactions()[m_db.connectionName()];
-        throw DbError::fromDatabase(error, true);
+        close();
+        return;
     }
-    m_open = false;
-    --openTransactions()[m_db.connectionName()];
+    try {
+        Sql(QStringLiteral("COMMIT")).exec(m_db);
+    } catch (const DbError &) {
+        openOn(m_db).afterCommit.clear();
+        rollBack();
+        close();
+        throw;
+    }
+    close();
+    for (const auto &later : std::exchange(openOn(m_db).afterCommit, {}))
+        later();
+}
+
+void Transaction::afterCommit(const QSqlDatabase &db, std::function<void()> later)
+{
+    Open &open = openOn(db);
+    if (open.depth == 0)
+        later();
+    else
+        open.afterCommit.push_back(std::move(later));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <functional>
 
 // One user action is one transaction: everything between construction and
 // commit() is stored together, and leaving the scope without commit() (an
@@ -17,11 +18,21 @@ public:
     Transaction &operator=(const Transaction &) = delete;
 
     void commit(); // throws DbError when the database refuses the commit
+    QSqlDatabase database() const { return m_db; }
+
+    // Runs `later` once the outermost transaction open on `db` has committed (at
+    // once when none is open); never when it is rolled back, nor when the work
+    // that asked for it (a savepoint) is.
+    static void afterCommit(const QSqlDatabase &db, std::function<void()> later);
 
 private:
     QString savepoint() const;
+    void close();
+    // Ends the outermost transaction without keeping its work.
+    void rollBack();
 
     QSqlDatabase m_db;
     int m_depth = 0; // 0: the outermost transaction
+    std::size_t m_laterMark = 0;
     bool m_open = false;
 };

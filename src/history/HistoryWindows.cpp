@@ -118,7 +118,6 @@ void TfrmRecycle::change(const std::function<void()> &work)
     m_password->clear();
     Ref();
     goToNearestRow(row);
-    TfrmDM::instance()->notifyRowsChanged();
 }
 
 void TfrmRecycle::ButRestoreClick()

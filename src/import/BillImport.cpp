@@ -217,9 +217,29 @@ void setStanding(Ledger &ledger, const QString &book, const QVariant &batch, boo
              : void(takeAway(ledger, batch.toLongLong(), progress));
 }
 
+// The accounts the batch's entries move, with the earliest day of each.
+History::Reach reachOf(const QString &book, const QVariant &batch)
+{
+    History::Reach reach;
+    for (const Ledger::EntryKind *kind : Ledger::entryKinds())
+        for (const Ledger::Leg &leg : kind->legs) {
+            QSqlQuery moved =
+                Sql(QStringLiteral("select e.%1, min(e.%2) from %3 e join ImportEntry i on "
+                                   "i.EntryID=e.ID and i.EntryTable=? where i.BatchID=? and "
+                                   "e.BName=? group by e.%1")
+                        .arg(QLatin1String(leg.account), QLatin1String(kind->dateColumn),
+                             QLatin1String(kind->table)),
+                    {QLatin1String(kind->table), batch, book})
+                    .exec();
+            while (moved.next())
+                History::addReach(reach, moved.value(0).toString(), moved.value(1).toString());
+        }
+    return reach;
+}
+
 // Whatever program can import can undo and redo its imports.
 [[maybe_unused]] const bool registered = [] {
-    History::setBatchHandler(BatchTable, setStanding);
+    History::setBatchHandler(BatchTable, setStanding, reachOf);
     return true;
 }();
 
@@ -245,7 +265,7 @@ Result write(const Plan &plan, const Progress &progress)
         if (std::any_of(plan.lines().begin(), plan.lines().end(), [&](const Line &line) {
                 return line.chosen && line.kind == kind && line.category == fallback;
             }))
-            settings.ensureCategory(fallback, expense);
+            settings.ensureCategory(ledger, fallback, expense);
     }
     QStringList files;
     for (const Bills::Document &document : plan.documents())
@@ -285,7 +305,7 @@ Result write(const Plan &plan, const Progress &progress)
         const Money fee = line.fee;
         if (fee > Money()) {
             const QString category = settings.feeCategory();
-            settings.ensureCategory(category, true);
+            settings.ensureCategory(ledger, category, true);
             Line feeLine = line;
             feeLine.kind = Kind::Expense;
             feeLine.remark = QStringLiteral("服务费：") + line.remark;

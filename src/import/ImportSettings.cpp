@@ -1,5 +1,6 @@
 #include "import/ImportSettings.h"
 
+#include "data/Ledger.h"
 #include "data/PinyinCode.h"
 #include "data/References.h"
 #include "data/Rows.h"
@@ -180,7 +181,7 @@ QString Settings::feeCategory() const
     return hasCategory(fee, true) ? fee : fallbackCategory(true);
 }
 
-void Settings::ensureCategory(const QString &name, bool expense) const
+void Settings::ensureCategory(Ledger &ledger, const QString &name, bool expense) const
 {
     // Asked of the database: an import that failed may have made it and rolled back.
     if (References::exists(expense ? References::Kind::ExpenseCategory
@@ -189,10 +190,10 @@ void Settings::ensureCategory(const QString &name, bool expense) const
         return;
     const QString table = expense ? QStringLiteral("OutD") : QStringLiteral("InD");
     const QString column = expense ? QStringLiteral("OName") : QStringLiteral("IName");
-    Rows::insert(table, {{column, name},
-                         {QStringLiteral("thePY"), PinyinCode(name, PinyinMarkUnread, 255)},
-                         {QStringLiteral("BName"), m_book},
-                         {QStringLiteral("Remark"), QStringLiteral("")}});
+    // Through the import's ledger: undone with the import, made again with its redo.
+    ledger.saveReference(table, {{column, name},
+                                 {QStringLiteral("thePY"), PinyinCode(name, PinyinMarkUnread, 255)},
+                                 {QStringLiteral("Remark"), QStringLiteral("")}});
 }
 
 } // namespace Import

@@ -10,6 +10,8 @@
 // each payment method (收/付款方式) is, which category each of the apps' own
 // categories is, and the rules "交易对方 or 商品 contains X → category / member".
 // Each change is saved at once, in a transaction of its own. Throws DbError.
+class Ledger;
+
 namespace Import {
 
 struct Rule
@@ -60,8 +62,8 @@ public:
     // Where a withdrawal's fee goes: 银行手续费 when the book has it.
     QString feeCategory() const;
     // Makes the fallback category when the book lacks it, as the category window
-    // would (with its pinyin initials), in the caller's transaction.
-    void ensureCategory(const QString &name, bool expense) const;
+    // would (with its pinyin initials), as part of the import's action.
+    void ensureCategory(Ledger &ledger, const QString &name, bool expense) const;
 
 private:
     QString m_book;

@@ -1,5 +1,6 @@
 #include "import/TfrmImport.h"
 
+#include "data/Changes.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "import/BillImport.h"
@@ -9,6 +10,7 @@
 #include "widgets/ListWindow.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WindowFrame.h"
 #include "widgets/WorkProgress.h"
 
 #include <QComboBox>
@@ -184,7 +186,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QWidget(parent), m_book(TfrmDM::instan
     connect(import, &QPushButton::clicked, this, &TfrmImport::ButImportClick);
     bottom->addWidget(import);
     QPushButton *exit = button(this, "ButExi", QStringLiteral("退出（&X）"));
-    connect(exit, &QPushButton::clicked, this, &QWidget::close);
+    connect(exit, &QPushButton::clicked, this, [this] { closeWindow(this); });
     bottom->addWidget(exit);
     layout->addLayout(bottom);
 
@@ -196,8 +198,11 @@ TfrmImport::TfrmImport(QWidget *parent) : QWidget(parent), m_book(TfrmDM::instan
     });
     makeSearchable(m_member);
     // An import undone or redone in 编辑 (or its entries restored from the bin): the
-    // imports listed and the rows' statuses follow.
-    connect(TfrmDM::instance(), &TfrmDM::rowsChanged, this, [this] {
+    // imports listed and the rows' statuses follow. This window's own imports it
+    // follows itself.
+    connect(ChangeFeed::instance(), &ChangeFeed::committed, this, [this](const Change &change) {
+        if (change.window == windowTitle())
+            return;
         if (m_plan->lines().isEmpty())
             Msg::guarded(this, [this] { readBatches(); });
         else
@@ -571,7 +576,6 @@ void TfrmImport::ButImportClick()
         });
     if (!result)
         return;
-    TfrmDM::instance()->notifyBalancesChanged();
     replan();
     Msg::show(this, QMessageBox::Information, QStringLiteral("导入帐单"),
               Import::resultText(*result) +
@@ -601,7 +605,6 @@ void TfrmImport::ButUndoClick()
     });
     if (!undone)
         return;
-    TfrmDM::instance()->notifyBalancesChanged();
     replan();
     Msg::show(this, QMessageBox::Information, QStringLiteral("撤销导入"),
               QStringLiteral("这次导入已撤销。"));

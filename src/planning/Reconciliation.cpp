@@ -2,7 +2,6 @@
 
 #include "data/Dates.h"
 #include "data/Ledger.h"
-#include "data/Rows.h"
 #include "data/Sql.h"
 
 #include <QSqlQuery>
@@ -115,12 +114,11 @@ QVariant record(const QString &book, const QString &account, const QDate &day, M
     ledger.setDescription(
         QStringLiteral("对帐 %1 %2 平帐 %3").arg(account, isoDate(day), difference.toShown()));
     const QVariant entry = ledger.adjust(account, day, difference, remark(day, bank, own));
-    Rows::insert(QStringLiteral("Reconcile"), {{QStringLiteral("BName"), book},
-                                               {QStringLiteral("AName"), account},
-                                               {QStringLiteral("RDate"), isoDate(day)},
-                                               {QStringLiteral("Bank"), bank.toVariant()},
-                                               {QStringLiteral("Own"), own.toVariant()},
-                                               {QStringLiteral("EID"), entry}});
+    ledger.insertRow(QStringLiteral("Reconcile"), {{QStringLiteral("AName"), account},
+                                                   {QStringLiteral("RDate"), isoDate(day)},
+                                                   {QStringLiteral("Bank"), bank.toVariant()},
+                                                   {QStringLiteral("Own"), own.toVariant()},
+                                                   {QStringLiteral("EID"), entry}});
     ledger.commit();
     return entry;
 }

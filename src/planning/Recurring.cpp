@@ -87,22 +87,29 @@ std::vector<Schedule> read(const Sql &sql)
     return out;
 }
 
-// Writes the post of one occurrence; the unique key refuses a second one.
-void notePost(const QString &book, const Due &due, const QDate &date, const QString &table,
-              const QVariant &entry)
+// Refuses an occurrence posted or skipped already (another window, a run before a
+// crash); the post's unique key would refuse it too, less readably.
+void requireDue(const Due &due)
 {
-    const bool done = Sql(QStringLiteral("select 1 from SchedulePost where SID=? and PDate=?"),
-                          {due.schedule.id, isoDate(due.occurrence.due)})
-                          .hasRows();
-    if (done)
+    if (Sql(QStringLiteral("select 1 from SchedulePost where SID=? and PDate=?"),
+            {due.schedule.id, isoDate(due.occurrence.due)})
+            .hasRows())
         throw DbError(postedAlreadyMessage());
-    Sql(QStringLiteral("insert into SchedulePost (BName,SID,PDate,EDate,ETable,EID) "
-                       "values (?,?,?,?,?,?)"),
-        {book, due.schedule.id, isoDate(due.occurrence.due), isoDate(date), table, entry})
-        .exec();
 }
 
-QVariant postOne(Ledger &ledger, const QString &book, const Due &due, const Changes &changes)
+// Writes the post of one occurrence: the entry's table and key, none when skipped.
+void notePost(Ledger &ledger, const Due &due, const QDate &date, const QString &table,
+              const QVariant &entry)
+{
+    ledger.insertRow(QStringLiteral("SchedulePost"),
+                     {{QStringLiteral("SID"), due.schedule.id},
+                      {QStringLiteral("PDate"), isoDate(due.occurrence.due)},
+                      {QStringLiteral("EDate"), isoDate(date)},
+                      {QStringLiteral("ETable"), table},
+                      {QStringLiteral("EID"), entry}});
+}
+
+QVariant postOne(Ledger &ledger, const Due &due, const Changes &changes)
 {
     const Schedule &s = due.schedule;
     const QDate date = changes.date.value_or(due.occurrence.date);
@@ -114,11 +121,9 @@ QVariant postOne(Ledger &ledger, const QString &book, const Due &due, const Chan
         row[QLatin1String(kind.legs.front().account)] = *changes.account;
     if (changes.remark)
         row[QStringLiteral("Remark")] = *changes.remark;
-    notePost(book, due, date, QLatin1String(kind.table), QVariant());
+    requireDue(due);
     const QVariant key = ledger.save(kind, row);
-    Sql(QStringLiteral("update SchedulePost set EID=? where SID=? and PDate=?"),
-        {key, s.id, isoDate(due.occurrence.due)})
-        .exec();
+    notePost(ledger, due, date, QLatin1String(kind.table), key);
     return key;
 }
 
@@ -256,7 +261,7 @@ void post(const QString &book, const std::vector<Due> &dues, const QString &wind
         description += QStringLiteral(" 等 %1 笔").arg(dues.size());
     ledger.setDescription(description);
     for (const Due &d : dues)
-        postOne(ledger, book, d, {});
+        postOne(ledger, d, {});
     ledger.commit();
 }
 
@@ -265,27 +270,38 @@ void post(const QString &book, const Due &due, const Changes &changes, const QSt
     Ledger ledger(book);
     ledger.setWindow(window);
     ledger.setDescription(describe(due));
-    postOne(ledger, book, due, changes);
+    postOne(ledger, due, changes);
     ledger.commit();
 }
 
-void skip(const QString &book, const std::vector<Due> &dues)
+void skip(const QString &book, const std::vector<Due> &dues, const QString &window)
 {
-    Transaction transaction;
-    for (const Due &d : dues)
-        notePost(book, d, d.occurrence.date, QString(), QVariant());
-    transaction.commit();
+    if (dues.empty())
+        return;
+    Ledger ledger(book);
+    ledger.setWindow(window);
+    QString description = QStringLiteral("跳过") + describe(dues.front());
+    if (dues.size() > 1)
+        description += QStringLiteral(" 等 %1 笔").arg(dues.size());
+    ledger.setDescription(description);
+    for (const Due &d : dues) {
+        requireDue(d);
+        notePost(ledger, d, d.occurrence.date, QString(), QVariant());
+    }
+    ledger.commit();
 }
 
-void remove(const QString &book, qint64 id)
+void remove(const QString &book, qint64 id, const QString &window)
 {
-    Transaction transaction;
-    Sql(QStringLiteral("delete from SchedulePost where SID in (select ID from Schedule where "
-                       "ID=? and BName=?)"),
-        {id, book})
-        .exec();
-    Sql(QStringLiteral("delete from Schedule where ID=? and BName=?"), {id, book}).exec();
-    transaction.commit();
+    Ledger ledger(book);
+    ledger.setWindow(window);
+    QSqlQuery posts =
+        Sql(QStringLiteral("select ID from SchedulePost where SID=? and BName=?"), {id, book})
+            .exec();
+    while (posts.next())
+        ledger.removeRow(QStringLiteral("SchedulePost"), posts.value(0));
+    ledger.removeRow(QStringLiteral("Schedule"), id);
+    ledger.commit();
 }
 
 } // namespace Recurring

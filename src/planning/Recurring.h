@@ -12,8 +12,8 @@
 // days, weeks, months or years from a start date, until a date, for a number of
 // times or for ever. Each occurrence is posted through the ledger at most once:
 // the schedule and the occurrence's date are the unique key of its row in
-// SchedulePost, written in the same transaction as the entry. An occurrence
-// skipped is kept there too, with no entry.
+// SchedulePost, written in the same action of the ledger as the entry (undone
+// with it). An occurrence skipped is kept there too, with no entry.
 namespace Recurring {
 
 enum class Unit
@@ -112,12 +112,13 @@ struct Changes
 // window, a run before a crash) or the ledger refuses an entry.
 void post(const QString &book, const std::vector<Due> &dues, const QString &window);
 void post(const QString &book, const Due &due, const Changes &changes, const QString &window);
-// Marks the occurrences skipped, in one transaction.
-void skip(const QString &book, const std::vector<Due> &dues);
+// Marks the occurrences skipped, in one action of the ledger.
+void skip(const QString &book, const std::vector<Due> &dues, const QString &window);
 // Said when an occurrence was posted or skipped already.
 QString postedAlreadyMessage();
 
-// Deletes a schedule with its posts (the entries it posted stay), in one transaction.
-void remove(const QString &book, qint64 id);
+// Deletes a schedule with its posts (the entries it posted stay), in one action
+// of the ledger.
+void remove(const QString &book, qint64 id, const QString &window);
 
 } // namespace Recurring

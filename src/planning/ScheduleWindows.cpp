@@ -105,7 +105,6 @@ Maintenance::Descriptor schedules()
         .pinyin = false,
         .duplicateTest = false,
         .columnWidth = 120,
-        .refreshesSummary = true,
     };
 }
 
@@ -260,31 +259,45 @@ QVariant TfrmSchedule::storeRow(Mode mode, const QVariantMap &row)
 
 void TfrmSchedule::offerMissed(const QVariant &key)
 {
-    // The schedule is saved whatever happens here.
+    // The schedule is saved whatever happens here. What fell before today was
+    // missed; today's occurrence is due as any other and waits in 待记帐.
     Msg::guarded(this, [&] {
         std::vector<Due> missed;
-        for (const Due &d : due(book(), QDate::currentDate()))
+        for (const Due &d : due(book(), QDate::currentDate().addDays(-1)))
             if (d.schedule.id == key.toLongLong())
                 missed.push_back(d);
         if (missed.empty())
             return;
-        const QString text = QStringLiteral("开始日期在今天之前：从 %1 到 %2 已有 %3 次到期。\n"
-                                            "要现在把它们补记上吗？（选“否”则跳过这几次）")
-                                 .arg(isoDate(missed.front().occurrence.date),
-                                      isoDate(missed.back().occurrence.date))
-                                 .arg(missed.size());
-        if (Msg::ask(this, Caption, text, QMessageBox::Yes)) {
+        const bool estimate = missed.front().schedule.estimate;
+        const QString text =
+            QStringLiteral("开始日期在今天之前：从 %1 到 %2 已有 %3 次到期。\n%4")
+                .arg(isoDate(missed.front().occurrence.date),
+                     isoDate(missed.back().occurrence.date))
+                .arg(missed.size())
+                .arg(estimate ? QStringLiteral("金额是估计的：要现在逐笔确认金额后补记吗？"
+                                               "（选“否”则跳过这几次）")
+                              : QStringLiteral("要现在把它们补记上吗？（选“否”则跳过这几次）"));
+        if (!Msg::ask(this, Caption, text, QMessageBox::Yes)) {
+            skip(book(), missed, Caption);
+            return;
+        }
+        if (!estimate) {
             post(book(), missed, Caption);
-            TfrmDM::instance()->notifyBalancesChanged();
-        } else {
-            skip(book(), missed);
+            return;
+        }
+        // An estimate is booked only with its amount confirmed; one not confirmed
+        // stays in 待记帐.
+        for (const Due &d : missed) {
+            TfrmDuePost dialog(d, this);
+            if (dialog.exec() == QDialog::Accepted)
+                post(book(), d, dialog.changes(), Caption);
         }
     });
 }
 
 void TfrmSchedule::removeRow(const QVariant &key)
 {
-    remove(book(), key.toLongLong());
+    remove(book(), key.toLongLong(), Caption);
 }
 
 // ---------------------------------------------------------------------------
@@ -354,8 +367,7 @@ const Due *TfrmDue::currentDue() const
 void TfrmDue::act(const std::function<void()> &write)
 {
     const int row = currentRow();
-    if (Msg::guarded(this, write))
-        TfrmDM::instance()->notifyBalancesChanged();
+    Msg::guarded(this, write);
     FormCreate();
     goToNearestRow(std::max(row, 0));
 }
@@ -392,7 +404,7 @@ void TfrmDue::ButSkipClick()
     if (!d)
         return;
     const Due chosen = *d;
-    act([&] { skip(book(), {chosen}); });
+    act([&] { skip(book(), {chosen}, DueCaption); });
 }
 
 void TfrmDue::ButPostAllClick()
@@ -488,7 +500,6 @@ void Recurring::atBookOpening(const QString &book, const std::function<void(cons
         if (!automatic.empty()) {
             post(book, automatic, QStringLiteral("自动周期记帐"));
             note(QStringLiteral("已自动记帐 %1 笔周期记帐。").arg(automatic.size()));
-            TfrmDM::instance()->notifyBalancesChanged();
         }
         if (dues.size() > automatic.size())
             listDue();

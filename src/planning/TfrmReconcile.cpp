@@ -231,7 +231,6 @@ void TfrmReconcile::ButBookClick()
             record(book(), m_shownAccount, m_shownDate, m_shownBank, m_own, left, Caption);
         }))
         return;
-    TfrmDM::instance()->notifyBalancesChanged();
     Msg::plain(this, left.isZero() ? QStringLiteral("余额相符，已记录这次对帐。")
                                    : QStringLiteral("已记平帐，并记录这次对帐。"));
     m_shownAccount.clear();

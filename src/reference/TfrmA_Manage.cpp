@@ -37,7 +37,6 @@ Maintenance::Descriptor accounts()
         // The cash account is the one the home summary panel reads by name.
         .protectedName = QStringLiteral("现金"),
         .countUnit = QStringLiteral("个帐户"),
-        .refreshesSummary = true,
     };
 }
 

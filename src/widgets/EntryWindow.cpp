@@ -87,7 +87,6 @@ Maintenance::Descriptor Entry::maintenance(const Descriptor &d)
         .columnWidth = 100,
         .rereadAfterEdit = true,
         .queryButton = true,
-        .refreshesSummary = true,
     };
 }
 

@@ -219,7 +219,6 @@ void FollowUpDialog::BitBtn1Click()
         Msg::error(this, e.message());
         return;
     }
-    TfrmDM::instance()->notifyBalancesChanged();
     if (m_owner)
         m_owner->Ref();
     accept();
@@ -328,7 +327,6 @@ void FollowUpListWindow::D1Click()
         ledger.setWindow(m_d.listCaption);
         ledger.removeFollowUp(*m_d.kind, m_entryKey, recordKey);
         ledger.commit();
-        TfrmDM::instance()->notifyBalancesChanged();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }

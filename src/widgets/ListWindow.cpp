@@ -6,13 +6,13 @@
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 #include "widgets/TotalsRow.h"
+#include "widgets/WindowFrame.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -426,6 +426,15 @@ bool ListWindow::Ref()
     return read;
 }
 
+void ListWindow::followChange()
+{
+    if (m_list.table.isEmpty() || isPending() || m_ownWrites > 0)
+        return;
+    const int row = currentRow();
+    Ref();
+    goToNearestRow(row);
+}
+
 void ListWindow::showRows(const QList<QVariantList> &rows)
 {
     m_model->setRows(m_list.columns, rows);
@@ -531,9 +540,5 @@ void ListWindow::keyPressEvent(QKeyEvent *event)
 
 void ListWindow::ButExiClick()
 {
-    // An MDI child closes its frame, which closes the window with it.
-    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
-        frame->close();
-    else
-        close();
+    closeWindow(this);
 }

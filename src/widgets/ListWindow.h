@@ -131,7 +131,28 @@ public:
     // its rows only.
     const QString &book() const { return m_book; }
 
+    // Reads its rows again after an action committed elsewhere, the current row
+    // kept where it can be. Not a window that computes its rows, nor one with a row
+    // being typed (its save checks what it relies on), nor one in the middle of a
+    // write of its own, which follows that write itself.
+    void followChange();
+
 protected:
+    // Marks the window's own write while it lives.
+    class OwnWrite
+    {
+    public:
+        explicit OwnWrite(ListWindow *window) : m_window(window) { ++m_window->m_ownWrites; }
+        ~OwnWrite() { --m_window->m_ownWrites; }
+        OwnWrite(const OwnWrite &) = delete;
+        OwnWrite &operator=(const OwnWrite &) = delete;
+
+    private:
+        ListWindow *m_window;
+    };
+    // Whether a row is being typed (entering or editing).
+    virtual bool isPending() const { return false; }
+
     // The statement listed: by default the descriptor's columns from its table,
     // the window's book's rows, LabWhere, its group-by and order.
     virtual List::Query query() const;
@@ -184,4 +205,5 @@ private:
     QPushButton *m_butExi = nullptr;
     QList<QToolButton *> m_navigator; // first, prior, next, last
     FilterStatus *m_filterStatus = nullptr;
+    int m_ownWrites = 0;
 };

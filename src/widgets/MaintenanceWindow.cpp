@@ -476,24 +476,18 @@ void MaintenanceWindow::prepareNewRow()
 
 QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
 {
-    if (!m_d.referencedAs) {
-        Transaction transaction;
-        // Another window may have deleted the row meanwhile; saying "saved" would be false.
-        const QVariant key = mode == Mode::New ? Rows::insert(m_d.table, row)
-                             : Rows::update(m_d.table, row, currentKey()) == 1 ? currentKey()
-                                                                               : QVariant();
-        if (key.isNull())
-            throw DbError(rowGoneMessage());
-        transaction.commit();
-        return key;
-    }
-    // Names the entries give: the ledger carries a rename into them, sets a
-    // balance typed, and keeps the change in the history.
+    // Through the ledger, which keeps the change in the history and announces it.
+    // Names the entries give: it carries a rename into them and sets a balance typed.
+    // Another window may have deleted the row meanwhile: refused, not said saved.
     Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
     ledger.setWindow(m_d.caption);
-    const QVariant key = mode == Mode::New ? ledger.saveReference(m_d.table, row) : currentKey();
-    if (mode == Mode::Edit)
-        ledger.saveReferenceEdit(m_d.table, key, row);
+    QVariant key = currentKey();
+    if (m_d.referencedAs)
+        mode == Mode::New ? void(key = ledger.saveReference(m_d.table, row))
+                          : ledger.saveReferenceEdit(m_d.table, key, row);
+    else
+        mode == Mode::New ? void(key = ledger.insertRow(m_d.table, row))
+                          : ledger.updateRow(m_d.table, key, row);
     ledger.commit();
     return key;
 }
@@ -514,15 +508,10 @@ QString MaintenanceWindow::deletionRefusal() const
 
 void MaintenanceWindow::removeRow(const QVariant &key)
 {
-    if (!m_d.referencedAs) {
-        Sql(QStringLiteral("delete from ") + m_d.table + QStringLiteral(" where ID=?"), {key})
-            .exec();
-        return;
-    }
     // The ledger refuses a name that rows have come to give since 删除 was pressed.
     Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
     ledger.setWindow(m_d.caption);
-    ledger.removeReference(m_d.table, key);
+    m_d.referencedAs ? ledger.removeReference(m_d.table, key) : ledger.removeRow(m_d.table, key);
     ledger.commit();
 }
 
@@ -570,11 +559,10 @@ void MaintenanceWindow::checkOwnBook() const
 QVariant MaintenanceWindow::writeRow(Mode mode)
 {
     const QVariantMap row = rowToWrite(mode);
+    const OwnWrite own(this);
     try {
         checkOwnBook();
-        const QVariant key = storeRow(mode, row);
-        balancesWritten();
-        return key;
+        return storeRow(mode, row);
     } catch (const DbError &e) {
         Msg::error(this, e.message());
         return QVariant();
@@ -643,6 +631,7 @@ void MaintenanceWindow::ButDelClick()
     if (!mayDelete() || !Msg::confirmDelete(this, rowNamed(row)))
         return;
     const bool upToDate = model()->isUpToDate();
+    const OwnWrite own(this);
     try {
         checkOwnBook();
         removeRow(key);
@@ -650,7 +639,6 @@ void MaintenanceWindow::ButDelClick()
         Msg::error(this, e.message());
         return;
     }
-    balancesWritten();
     listWritten(key, true, upToDate);
     goToNearestRow(row);
 }
@@ -661,7 +649,6 @@ void MaintenanceWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    FormClose();
     QWidget::closeEvent(event);
 }
 
@@ -672,17 +659,6 @@ bool MaintenanceWindow::mayDiscardPending()
     if (m_mode == Mode::Browse)
         return true;
     return Msg::ask(this, Msg::programTitle(), unsavedQuestion(), QMessageBox::No);
-}
-
-void MaintenanceWindow::FormClose()
-{
-    balancesWritten();
-}
-
-void MaintenanceWindow::balancesWritten() const
-{
-    if (m_d.refreshesSummary)
-        TfrmDM::instance()->notifyBalancesChanged();
 }
 
 QString MaintenanceWindow::rowNamed(int row) const

@@ -76,9 +76,6 @@ struct Descriptor
     QString countUnit{};   // of its totals row ("合计 6 个帐户"); empty: as the list says
     bool rereadAfterEdit = false; // after save-edit the list is read again from its first row
     bool queryButton = false;     // a 查询（&Q） button, enabled while browsing
-    // Its rows move balances or totals: the summary panel is told after every
-    // save and delete, and when the window closes.
-    bool refreshesSummary = false;
 };
 
 QString emptyMessage(const Field &field);
@@ -123,7 +120,6 @@ public:
     void ButSaveEditClick();
     void ButCanClick();
     void ButDelClick();
-    void FormClose();
     // true shows the input controls of the fields that have one and hides their
     // views; false the reverse.
     void myBool(bool shown);
@@ -182,6 +178,7 @@ protected:
     void currentRowChanged() override;
     // While a row is pending the cursor stays on it, so nothing bypasses Save.
     bool canMove() const override { return m_mode == Mode::Browse; }
+    bool isPending() const override { return m_mode != Mode::Browse; }
     void closeEvent(QCloseEvent *event) override;
     // Whether the window may close: nothing pending, or the user drops it.
     bool mayDiscardPending();
@@ -199,8 +196,6 @@ private:
     void showCurrentRow(bool asTyped);
     // 修改 and 删除 (and what the window adds) act only on a listed row.
     void updateButtons();
-    // Tells the summary panel, when the rows move balances.
-    void balancesWritten() const;
     // The row as the delete question names it: its name, or an entry's date,
     // first name and amount.
     QString rowNamed(int row) const;

@@ -3,12 +3,15 @@
 #include "data/MonthTotals.h"
 #include "data/TfrmDM.h"
 #include "import/TfrmImport.h"
+#include "planning/Budget.h"
 #include "support/BillFiles.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QUrl>
@@ -87,11 +90,25 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     Drive::choose(w, "Method_招商银行信用卡(5678)", "工行牡丹卡");
     QVERIFY(Drive::column(w, "DBGrid1", "帐户").contains("招行一卡通"));
 
+    // The import runs on a worker: the open 帐户管理 and the budget's warning hear of
+    // it on the screen's thread once it is committed.
+    QTest::failOnWarning(QRegularExpression("thread"));
+    Budget::setAmount(Book, "", {"2024-03"}, yuan("100"));
     const QStringList before = BillFiles::bookRows();
     const Money cash = Db::balance(Book, "现金"), alipay = Db::balance(Book, "支付宝");
     const int chosen = w->plan().chosenCount();
     const QStringList statuses = Drive::column(w, "DBGrid1", "状态");
+    main.findChild<QAction *>("N15")->trigger();
+    QWidget *accounts = Drive::children(&main).last();
+    const auto shownBalance = [accounts](const QString &account) {
+        const int row = Drive::column(accounts, "DBGrid1", "帐户名称").indexOf(account);
+        return Drive::column(accounts, "DBGrid1", "帐户余额").value(row);
+    };
+    QCOMPARE(shownBalance("支付宝"), alipay.toShown());
     Drive::click(w, "ButImport");
+    QCOMPARE(shownBalance("支付宝"), (alipay + *Money::parse("87.66")).toShown());
+    QVERIFY2(main.statusBar()->currentMessage().contains("超出预算：其余支出 2024-03"),
+             qPrintable(main.statusBar()->currentMessage()));
     QVERIFY2(messages.lastText().startsWith(QString("导入了 %1 条记录").arg(chosen)),
              qPrintable(messages.lastText()));
     QCOMPARE(Db::count("select count(*) from ImportEntry"), chosen);

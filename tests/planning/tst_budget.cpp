@@ -1,4 +1,5 @@
 #include "books/BookStore.h"
+#include "data/Changes.h"
 #include "data/Figures.h"
 #include "data/HouseholdMonth.h"
 #include "data/Ledger.h"
@@ -130,9 +131,10 @@ void TestBudget::warnsOncePast80AndOncePast100()
     BookStore::createBook(Book);
     env.dm()->setCurrentBook(Book);
     QStringList notes;
-    Ledger::setSpendingWatcher([&](const QString &book, const auto &spending) {
-        notes << Budget::warnings(book, spending);
-    });
+    QObject listener;
+    QObject::connect(
+        ChangeFeed::instance(), &ChangeFeed::committed, &listener,
+        [&](const Change &change) { notes << Budget::warnings(change.book, change.spending); });
     Budget::setAmount(Book, "食品", {"2026-05"}, yuan("1000"));
     spend("2026-05-01", "食品", "700");
     spend("2026-04-30", "食品", "900"); // another month
@@ -149,7 +151,6 @@ void TestBudget::warnsOncePast80AndOncePast100()
     // A category without a budget says nothing.
     spend("2026-05-05", "外出就餐", "5000");
     QCOMPARE(notes.size(), 2);
-    Ledger::setSpendingWatcher({});
 }
 
 void TestBudget::aDeletedBookTakesItsPlanningRows()

@@ -1,3 +1,4 @@
+#include "app/TfrmMain.h"
 #include "books/BookStore.h"
 #include "data/Dates.h"
 #include "data/History.h"
@@ -10,6 +11,7 @@
 #include "reference/TfrmA_Manage.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QTest>
 
 // Reconciling an account with the bank, and a balance typed in 帐户管理: each
@@ -22,6 +24,7 @@ private slots:
     void theDifferenceIsBookedOnceAndNothingWhenTheyAgree();
     void theWindowTicksOffAndBooksWhatIsLeft();
     void aBalanceTypedInTheAccountWindowIsAnEntry();
+    void anUndoAsksBeforeChangingWhatWasReconciled();
 };
 
 namespace {
@@ -110,6 +113,38 @@ void TestReconcile::theDifferenceIsBookedOnceAndNothingWhenTheyAgree()
     QCOMPARE(adjustments(), 1);
     QCOMPARE(lastReconciled(Book, "现金"), day("2026-03-10"));
     QVERIFY(movements(Book, "现金", lastReconciled(Book, "现金"), day("2026-03-31")).empty());
+    // A reconciliation is an action of its own: undone, it no longer counts.
+    History::undo(Book);
+    QCOMPARE(lastReconciled(Book, "现金"), day("2026-03-09"));
+    History::redo(Book);
+    QCOMPARE(lastReconciled(Book, "现金"), day("2026-03-10"));
+}
+
+// A reconciliation an earlier version kept outside the history may be newer than
+// the action undone: 撤销 asks before it changes what that reconciliation confirmed.
+void TestReconcile::anUndoAsksBeforeChangingWhatWasReconciled()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    seed(env);
+    Db::exec("insert into Reconcile (BName, AName, RDate, Bank, Own) values (?, '现金', "
+             "'2026-03-31', 0, 0)",
+             {Book});
+    Ledger ledger(Book);
+    ledger.save(Ledger::expense(), {{"ODate", "2026-03-15"},
+                                    {"OName", "食品"},
+                                    {"OMoney", yuan("8").toVariant()},
+                                    {"AName", "现金"}});
+    ledger.commit();
+    QVERIFY(History::reconciledQuestion(Book).contains("帐户“现金”已对帐到 2026-03-31"));
+    TfrmMain main;
+    const Money before = Db::balance(Book, "现金");
+    messages.answer(QMessageBox::No);
+    main.findChild<QAction *>("N50")->trigger();
+    QCOMPARE(Db::balance(Book, "现金"), before);
+    messages.answer(QMessageBox::Yes);
+    main.findChild<QAction *>("N50")->trigger();
+    QCOMPARE(Db::balance(Book, "现金"), before + yuan("8"));
 }
 
 void TestReconcile::theWindowTicksOffAndBooksWhatIsLeft()

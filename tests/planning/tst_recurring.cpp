@@ -1,5 +1,6 @@
 #include "books/BookStore.h"
 #include "data/Dates.h"
+#include "data/History.h"
 #include "data/MonthTotals.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
@@ -164,17 +165,29 @@ void TestRecurring::skippedOccurrencesStayAway()
     addRent(isoDate(today.addMonths(-1)));
     std::vector<Due> dues = due(Book, today);
     QCOMPARE(dues.size(), std::size_t(2));
-    skip(Book, {dues.front()});
+    skip(Book, {dues.front()}, "待记帐");
     post(Book, {dues.back()}, Changes{.amount = Money::fromUnits(2800 * Money::Scale)}, "待记帐");
     QVERIFY(due(Book, today).empty());
+    // A post undone is due again, with its entry gone; redone, both are back.
+    const Money cash = Db::balance(Book, "现金");
+    History::undo(Book);
+    QCOMPARE(due(Book, today).size(), std::size_t(1));
+    QCOMPARE(entries(), 0);
+    History::redo(Book);
+    QVERIFY(due(Book, today).empty());
+    QCOMPARE(Db::balance(Book, "现金"), cash);
     QCOMPARE(entries(), 1);
     QCOMPARE(Money::fromVariant(Db::value("select OMoney from OutTable")),
              Money::fromUnits(2800 * Money::Scale));
-    QVERIFY_THROWS_EXCEPTION(DbError, skip(Book, {dues.front()}));
-    // A schedule deleted takes its posts along; its entries stay.
-    Recurring::remove(Book, dues.front().schedule.id);
+    QVERIFY_THROWS_EXCEPTION(DbError, skip(Book, {dues.front()}, "待记帐"));
+    // A schedule deleted takes its posts along; its entries stay. Undone, it is
+    // back with them.
+    Recurring::remove(Book, dues.front().schedule.id, "周期记帐");
     QCOMPARE(Db::count("select count(*) from SchedulePost"), 0);
     QCOMPARE(entries(), 1);
+    History::undo(Book);
+    QCOMPARE(Db::count("select count(*) from SchedulePost"), 2);
+    QVERIFY(due(Book, today).empty());
 }
 
 QTEST_GUILESS_MAIN(TestRecurring)

@@ -71,15 +71,47 @@ void TestScheduleWindows::aScheduleStartedInThePastOffersWhatIsMissed()
     messages.answer(QMessageBox::Yes);
     saveSchedule(w.get(), today.addMonths(-2), "3000");
     QVERIFY(messages.lastText().startsWith(
-        QString("开始日期在今天之前：从 %1 到").arg(isoDate(today.addMonths(-2)))));
-    QCOMPARE(expenses(), 3);
+        QString("开始日期在今天之前：从 %1 到 %2 已有 2 次到期。")
+            .arg(isoDate(today.addMonths(-2)), isoDate(today.addMonths(-1)))));
+    // Today's occurrence is no missed one: it waits in 待记帐.
+    QCOMPARE(expenses(), 2);
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "周期"), QStringList({"每 1 月"}));
-    // Refused, the missed ones are skipped and not offered again.
+    // Refused, the missed ones are skipped and not offered again; today's stays due.
     messages.answer(QMessageBox::No);
     saveSchedule(w.get(), today.addMonths(-1), "50");
-    QCOMPARE(expenses(), 3);
-    QCOMPARE(Db::count("select count(*) from SchedulePost where EID is null"), 2);
-    QVERIFY(Recurring::due(Book, today).empty());
+    QCOMPARE(expenses(), 2);
+    QCOMPARE(Db::count("select count(*) from SchedulePost where EID is null"), 1);
+    QCOMPARE(Recurring::due(Book, today).size(), std::size_t(2));
+    // Starting today, nothing was missed and nothing is asked.
+    messages.clear();
+    saveSchedule(w.get(), today, "20");
+    QVERIFY(messages.texts().isEmpty());
+    QCOMPARE(Recurring::due(Book, today).size(), std::size_t(3));
+    // Missed estimates are booked only with their amounts confirmed, one by one; one
+    // not confirmed stays due.
+    Drive::click(w.get(), "ButNew");
+    Drive::choose(w.get(), "DBLookupComboBox1", "电费");
+    Drive::choose(w.get(), "DBLookupComboBox2", "现金");
+    Drive::setText(w.get(), "DBEdit4", "100");
+    Drive::setDate(w.get(), "DateTimePicker1", today.addMonths(-2));
+    Drive::choose(w.get(), "ComboBox7", Recurring::Text::amountModes().at(1));
+    messages.answer(QMessageBox::Yes);
+    int confirmations = 0;
+    std::function<void(QWidget *)> confirm = [&](QWidget *dialog) {
+        if (++confirmations > 1) {
+            Drive::click(dialog, "BitBtn2");
+            return;
+        }
+        Drive::whenModal(confirm); // the next occurrence's
+        Drive::setText(dialog, "Edit1", "88.8");
+        Drive::click(dialog, "BitBtn1");
+    };
+    Drive::whenModal(confirm);
+    Drive::click(w.get(), "ButSave");
+    QCOMPARE(confirmations, 2);
+    QCOMPARE(Money::fromVariant(Db::value("select OMoney from OutTable where OName='电费'")),
+             yuan("88.8"));
+    QCOMPARE(Recurring::due(Book, today).size(), std::size_t(5));
     // Checks before anything is written.
     Drive::click(w.get(), "ButNew");
     Drive::choose(w.get(), "ComboBox1", "转帐");
@@ -92,7 +124,7 @@ void TestScheduleWindows::aScheduleStartedInThePastOffersWhatIsMissed()
     Drive::choose(w.get(), "ComboBox5", "重复次数");
     Drive::click(w.get(), "ButSave");
     QCOMPARE(messages.lastText(), QString("重复次数必须是大于零的整数！"));
-    QCOMPARE(Db::count("select count(*) from Schedule"), 2);
+    QCOMPARE(Db::count("select count(*) from Schedule"), 4);
     Drive::setText(w.get(), "DBEdit13", "12");
     Drive::click(w.get(), "ButSave");
     QCOMPARE(

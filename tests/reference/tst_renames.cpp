@@ -1,4 +1,5 @@
 #include "books/BookStore.h"
+#include "data/MonthTotals.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
 #include "entries/IncomeExpense.h"
@@ -22,6 +23,7 @@ private slots:
     void accountWindowNeverWritesBackAStaleBalance();
     void saveEditRefusesTheNameOfAnotherRow();
     void renamesAreCarriedIntoTheEntries();
+    void aNameSpeltInOtherCaseKeepsItsTotals();
 };
 
 namespace {
@@ -223,6 +225,41 @@ void TestRenames::renamesAreCarriedIntoTheEntries()
     messages.answer(QMessageBox::Yes);
     Drive::click(&entries, "ButDel");
     QCOMPARE(Db::balance("甲", "微信"), before - yuan("100"));
+}
+
+// "Bank" renamed to "BANK": the same name to the database, which compares names
+// without case. Its entries and kept totals follow, none lost; an entry chosen
+// under the old spelling is written under the new one.
+void TestRenames::aNameSpeltInOtherCaseKeepsItsTotals()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook("甲");
+    openBook(env, "甲");
+    TfrmA_Manage accounts;
+    accounts.show();
+    Drive::click(&accounts, "ButNew");
+    Drive::setText(&accounts, "DBEdit1", "Bank");
+    Drive::setText(&accounts, "DBEdit2", "0");
+    Drive::click(&accounts, "ButSave");
+    TfrmOutTable expenses;
+    expenses.show();
+    saveExpense(&expenses, "12.5", "Bank");
+    // One more, pending while the account is respelt.
+    Drive::click(&expenses, "ButNew");
+    Drive::choose(&expenses, "DBLookupComboBox1",
+                  Drive::find<QComboBox>(&expenses, "DBLookupComboBox1")->itemText(0));
+    Drive::setText(&expenses, "DBEdit3", "7.5");
+    Drive::choose(&expenses, "DBLookupComboBox2", "Bank");
+    modify(&accounts, "帐户名称", "Bank");
+    Drive::setText(&accounts, "DBEdit1", "BANK");
+    Drive::click(&accounts, "ButSaveEdit");
+    Drive::click(&expenses, "ButSave");
+    QVERIFY(messages.messages.isEmpty());
+    QCOMPARE(Db::value("select group_concat(distinct AName) from OutTable").toString(),
+             QString("BANK"));
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+    QCOMPARE(Db::balance("甲", "BANK"), -yuan("20"));
 }
 
 QTEST_MAIN(TestRenames)

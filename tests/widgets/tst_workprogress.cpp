@@ -1,6 +1,9 @@
+#include "books/BookStore.h"
 #include "data/Background.h"
+#include "data/Ledger.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "data/Transaction.h"
 #include "support/TestSupport.h"
 #include "widgets/WorkProgress.h"
 
@@ -9,6 +12,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 
 class TestWorkProgress : public QObject
 {
@@ -17,6 +21,7 @@ private slots:
     void resultsAndFailuresComeBackToTheScreensThread();
     void longWorkShowsItsProgressKeepsWindowsOpenAndCancels();
     void workGivesWayWhenTheScreenWaitsForTheFile();
+    void aSaveWaitsForWorkThatHoldsTheWriteLock();
 };
 
 void TestWorkProgress::resultsAndFailuresComeBackToTheScreensThread()
@@ -115,6 +120,42 @@ void TestWorkProgress::workGivesWayWhenTheScreenWaitsForTheFile()
     job->cancel();
     Background::waitForIdle();
     QCOMPARE(Db::count("select count(*) from SFamily where FName='新成员'"), 1);
+}
+
+// Work that writes (the kept totals rebuilt at start) holds the file's write lock
+// for a long statement; a save pressed meanwhile, which reads before it writes,
+// waits for the work to give way instead of failing as "locked".
+void TestWorkProgress::aSaveWaitsForWorkThatHoldsTheWriteLock()
+{
+    TestEnvironment env;
+    BookStore::createBook("甲");
+    QObject receiver;
+    std::atomic<int> tries{0};
+    Background::Job *job = Background::run(
+        &receiver,
+        [&tries](Background::Context &work) {
+            Transaction transaction(work.database());
+            Sql("update SAccount set Remark='检查中'").exec(work.database());
+            ++tries;
+            Sql("with recursive n(i) as (select 1 union all select i+1 from n where i<1e10) "
+                "select count(*) from n")
+                .exec(work.database());
+        },
+        [] {});
+    QTRY_COMPARE(tries.load(), 1);
+    QTest::qWait(50);
+    Ledger ledger("甲");
+    ledger.save(Ledger::income(), {{"IDate", "2026-12-09"},
+                                   {"IName", "工资"},
+                                   {"IMoney", yuan("10").toVariant()},
+                                   {"AName", "现金"},
+                                   {"FName", ""},
+                                   {"Remark", ""}});
+    ledger.commit();
+    QCOMPARE(Db::balance("甲", "现金"), yuan("10"));
+    QTRY_VERIFY(tries.load() >= 2); // the work runs again after the save
+    job->cancel();
+    Background::waitForIdle();
 }
 
 QTEST_MAIN(TestWorkProgress)
