@@ -111,6 +111,8 @@ QByteArray ZipArchive::read(const QString &name, const QString &password) const
         throw Bills::Error(Bills::tooLargeMessage(member, qint64(stat.size)));
     }
     QByteArray out;
+    if (sized)
+        out.reserve(qsizetype(stat.size));
     const Reading reading = readAll(file, sized ? qint64(stat.size) : room, &out);
     if (reading.tooMuch && !sized)
         throw Bills::Error(Bills::tooLargeMessage(member, Bills::MaxFileBytes));
@@ -142,7 +144,6 @@ ZipArchive::Reading ZipArchive::readAll(zip_file_t *file, qint64 limit, QByteArr
     Reading reading;
     char buffer[65536];
     zip_int64_t got = 0;
-    out->reserve(qsizetype(std::min<qint64>(limit, Bills::MaxFileBytes)));
     while ((got = zip_fread(file, buffer, sizeof buffer)) > 0 && out->size() + got <= limit)
         out->append(buffer, qsizetype(got));
     reading.tooMuch = got > 0;
@@ -171,6 +172,7 @@ bool ZipArchive::authenticates(qsizetype index, const QByteArray &password,
         return false;
     }
     QByteArray raw;
+    raw.reserve(qsizetype(stat.comp_size));
     readAll(file, qint64(stat.comp_size), &raw); // a stored member's ends with a CRC error
     if (raw.size() != qint64(stat.comp_size) || raw.size() < saltBytes + VerifierBytes + MacBytes)
         return false;
