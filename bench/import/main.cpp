@@ -14,7 +14,9 @@
 //   again   the plan of the same files against the book that holds them (every
 //           row a duplicate);
 //   undo    编辑 → 撤销 of the import (its entries taken away through the ledger),
-//   redo    and 编辑 → 重做 (written back).
+//   redo    and 编辑 → 重做 (written back);
+//   refuse  Bills::readFile of what is no bill, a 4 MB line of commas, against the
+//           bare loop over it — goal at most 2x.
 //
 //   bench_import [ROWS]
 #include "../common/BenchCommon.h"
@@ -327,7 +329,19 @@ int main(int argc, char *argv[])
             qFatal("cannot write %s", qPrintable(file));
     }
 
-    Sample parse, bareParse, match, import, bareImport, again, undo, redo;
+    Sample parse, bareParse, match, import, bareImport, again, undo, redo, refuse, bareRefuse;
+    const QString junk = dir.filePath(QStringLiteral("一行.csv"));
+    if (QFile out(junk); !out.open(QIODevice::WriteOnly) || out.write(QByteArray(4'000'000, ',')) < 0)
+        qFatal("cannot write %s", qPrintable(junk));
+    for (int r = 0; r < Rounds; ++r) {
+        bareRefuse.add(timed([&] { bareRows({junk}); }));
+        refuse.add(timed([&] {
+            try {
+                Bills::readFile(junk);
+            } catch (const Bills::Error &) {
+            }
+        }));
+    }
     QList<Bills::Document> documents;
     for (int r = 0; r < Rounds; ++r) {
         bareParse.add(timed([&] { bareRows(files); }));
@@ -386,5 +400,6 @@ std::printf("%-8s %10.0f %10.0f\n", "match", match.median().cpu, match.median().
 line("import", import.median(), bareImport.median());
 for (const auto &[name, sample] : {std::pair{"again", &again}, {"undo", &undo}, {"redo", &redo}})
     std::printf("%-8s %10.0f %10.0f\n", name, sample->median().cpu, sample->median().wall);
+line("refuse", refuse.median(), bareRefuse.median());
 return 0;
 }

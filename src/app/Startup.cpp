@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProgressDialog>
+#include <QStorageInfo>
 #include <QSysInfo>
 
 namespace Startup {
@@ -51,6 +52,26 @@ QString lockFilePath(const QString &dataDir)
     return dataDir + QStringLiteral("/Account.lock");
 }
 
+QString lockFailure(const QLockFile &lock, const QString &dataDir)
+{
+    if (lock.error() == QLockFile::NoError || lock.error() == QLockFile::LockFailedError)
+        return {};
+    const QString folder = native(dataDir);
+    if (!QFileInfo(dataDir).isDir())
+        return QStringLiteral("数据文件夹 %1 不存在，也无法建立（它所在的位置不能写入）。请用 "
+                              "--data-dir 指定另一个数据文件夹。")
+            .arg(folder);
+    // Less than a block left: the lock file's few bytes cannot be written.
+    const QStorageInfo disk(dataDir);
+    if (disk.isValid() && disk.bytesAvailable() < 4096)
+        return QStringLiteral("数据文件夹 %1 所在的磁盘已满，无法在其中建立锁文件。请腾出磁盘空间"
+                              "后再试，或用 --data-dir 指定另一个数据文件夹。")
+            .arg(folder);
+    return QStringLiteral("数据文件夹 %1 不能写入（文件夹或磁盘是只读的，或没有写入权限）。请让它"
+                          "可以写入，或用 --data-dir 指定另一个数据文件夹。")
+        .arg(folder);
+}
+
 LockVerdict judge(const LockHolder &holder, const QString &thisHost, const QDateTime &now)
 {
     const bool thisMachine = holder.host.isEmpty() || holder.host == thisHost;
@@ -67,15 +88,14 @@ std::unique_ptr<QLockFile> lockDataFolder(const QString &dataDir)
     lock->setStaleLockTime(0); // the age is judged here, and removal asked for
     if (lock->tryLock(0))
         return lock;
-    if (lock->error() != QLockFile::LockFailedError) {
+    const auto cannotLock = [&] {
         Msg::warning(nullptr, QStringLiteral("警告"),
-                     QStringLiteral("青禾簿 无法使用数据文件夹：\n%1\n\n"
-                                    "这个文件夹无法建立或不能写入（文件夹或磁盘是只读的，"
-                                    "或没有写入权限）。请让它可以写入，"
-                                    "或用 --data-dir 指定另一个数据文件夹。")
-                         .arg(native(dataDir)));
+                     QStringLiteral("青禾簿 无法使用数据文件夹。\n\n") +
+                         lockFailure(*lock, dataDir));
         return nullptr;
-    }
+    };
+    if (lock->error() != QLockFile::LockFailedError)
+        return cannotLock();
     const LockHolder holder = holderOf(*lock, path);
     if (judge(holder, QSysInfo::machineHostName(), QDateTime::currentDateTime()) ==
         LockVerdict::LeftOver) {
@@ -84,6 +104,9 @@ std::unique_ptr<QLockFile> lockDataFolder(const QString &dataDir)
             return nullptr;
         if (lock->removeStaleLockFile() && lock->tryLock(0))
             return lock;
+        // The lock left over is gone, but no new one could be made.
+        if (lock->error() != QLockFile::LockFailedError)
+            return cannotLock();
     }
     Msg::warning(nullptr, QStringLiteral("警告"), QStringLiteral("青禾簿 已经打开了！"));
     return nullptr;

@@ -33,6 +33,11 @@ enum class LockVerdict
 // left over; removing it still fails while a copy on this machine holds it.
 LockVerdict judge(const LockHolder &holder, const QString &thisHost, const QDateTime &now);
 
+// Why the lock file could not be made when no other copy holds it, as a sentence
+// naming the folder: it is missing, its disk is full, or it cannot be written.
+// Empty when the lock failed because another copy holds it.
+QString lockFailure(const QLockFile &lock, const QString &dataDir);
+
 // Locks the data folder for this copy of the program, making the folder when it is
 // missing. Null, after saying why, when the folder cannot be written, when another
 // copy runs on it, or when the user keeps a lock that looks left over.

@@ -86,4 +86,10 @@ private:
 
 QString sourceName(Source source); // 支付宝, 微信支付, 银行
 
+// The most a bill file may hold, and what an archive's files may inflate to
+// together: a year of a busy household's bill is some tens of MB.
+constexpr qint64 MaxFileBytes = qint64(256) << 20;
+// "<what>有 N MB，太大了：帐单文件不会超过 256 MB。……"; `what` names the file.
+QString tooLargeMessage(const QString &what, qint64 bytes);
+
 } // namespace Bills

@@ -295,12 +295,15 @@ Result write(const Plan &plan, const Progress &progress)
     ledger.keepAsBatch(BatchTable, result.batch, true);
     int done = 0;
     for (const Line &line : plan.lines()) {
-        if (!line.chosen)
+        if (!line.chosen) {
+            ++result.left[int(line.status)];
             continue;
+        }
         save(line, ledgerKind(line.kind), entryRow(book, line, line.category, line.amount));
-        result.written[int(line.status)].add(line);
-        const Money fee = plan.rowOf(line).fee;
-        if (line.kind == Kind::Transfer && fee > Money()) {
+        (line.kind == Kind::Transfer ? result.transfers : result.written[int(line.status)])
+            .add(line);
+        const Money fee = line.fee;
+        if (fee > Money()) {
             const QString category = settings.feeCategory();
             settings.ensureCategory(ledger, category, true);
             Line feeLine = line;
@@ -343,13 +346,34 @@ void undo(const QString &book, qint64 batch, const Progress &progress)
 
 QString resultText(const Result &result)
 {
+    // Duplicates are never written, and a line skipped only when taken as a transfer.
+    const std::pair<QString, const Tally *> groups[] = {
+        {statusName(Status::New), &result.written[int(Status::New)]},
+        {kindName(Kind::Transfer), &result.transfers},
+        {statusName(Status::Refund), &result.written[int(Status::Refund)]},
+        {statusName(Status::ToConfirm), &result.written[int(Status::ToConfirm)]},
+    };
     QStringList parts;
+    int written = 0;
+    for (const auto &[name, tally] : groups) {
+        if (tally->count > 0)
+            parts << tallyText(name, *tally);
+        written += tally->count;
+    }
+    QString text =
+        QStringLiteral("导入了 %1 条记录：%2。").arg(written).arg(parts.join(QStringLiteral("，")));
+    QStringList left;
+    int notWritten = 0;
     for (int s = 0; s < StatusCount; ++s)
-        if (result.written[s].count > 0)
-            parts << tallyText(statusName(Status(s)), result.written[s]);
-    return QStringLiteral("导入了 %1 条记录：%2。")
-        .arg(result.entries)
-        .arg(parts.join(QStringLiteral("，")));
+        if (result.left[s] > 0) {
+            left << QStringLiteral("%1 %2 条").arg(statusName(Status(s))).arg(result.left[s]);
+            notWritten += result.left[s];
+        }
+    if (notWritten > 0)
+        text += QStringLiteral("\n没有导入 %1 条：%2。")
+                    .arg(notWritten)
+                    .arg(left.join(QStringLiteral("，")));
+    return text;
 }
 
 } // namespace Import

@@ -1,6 +1,7 @@
 #include "import/BillReader.h"
 
 #include "data/Dates.h"
+#include "data/Ledger.h"
 #include "import/BillText.h"
 #include "import/XlsxSheet.h"
 #include "import/ZipArchive.h"
@@ -23,6 +24,15 @@ namespace Bills {
 
 Error::Error(const QString &message) : std::runtime_error(message.toStdString())
 {
+}
+
+QString tooLargeMessage(const QString &what, qint64 bytes)
+{
+    return QStringLiteral("%1有 %2 MB，太大了：帐单文件不会超过 %3 MB。请选择从支付宝、微信或银行"
+                          "导出的帐单文件。")
+        .arg(what)
+        .arg(bytes >> 20)
+        .arg(MaxFileBytes >> 20);
 }
 
 QString sourceName(Source source)
@@ -80,6 +90,7 @@ struct Format
     std::vector<std::pair<Col, const char *>> columns;
     std::function<void(const Fields &, Context &)> read;
     const char *footer = nullptr; // a first cell beginning so ends the table
+    bool countInFooter = false;   // "共N笔记录" is said below the table, not above it
 };
 
 // The preamble and the place of the row being read, for messages and for what
@@ -94,6 +105,8 @@ struct Context
     int statementMonth = 0;
     QList<Row> *rows;
     QString keyPrefix = {}; // "支付宝:": keys are told apart by their source
+    int count = -1;         // the rows the bill says it holds ("共N笔记录"), and where
+    int countLine = 0;
     // The texts read so far of columns whose few values repeat row after row, so
     // that a row of 10^5 does not make a string of each.
     std::array<QStringList, int(Col::Count)> repeated = {};
@@ -258,15 +271,16 @@ std::optional<Money> parseAmount(QStringView text)
 {
     if (text.startsWith(QChar(0x00A5)) || text.startsWith(QChar(0xFFE5)))
         text = text.mid(1);
-    // The common case without a separator or sign, read directly.
+    // The common case without a separator or sign, read directly: twelve integer
+    // digits at most, so that the units never overflow.
     std::int64_t units = 0;
-    int decimals = -1;
+    int decimals = -1, digits = 0;
     bool plain = !text.isEmpty();
     for (const QChar c : text) {
         if (c == QLatin1Char('.') && decimals < 0) {
             decimals = 0;
         } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9') && decimals < 4 &&
-                   units < 100'000'000'000'000LL) {
+                   (decimals >= 0 || ++digits <= 12)) {
             units = units * 10 + (c.unicode() - '0');
             if (decimals >= 0)
                 ++decimals;
@@ -283,12 +297,31 @@ std::optional<Money> parseAmount(QStringView text)
     return Money::parse(text.toString());
 }
 
+// A number with more integer digits than a row may hold: "1234567890123.45".
+bool hasTooManyDigits(QStringView text)
+{
+    static const QRegularExpression number(QStringLiteral("^[+-]?[¥￥]?([\\d,]+)(?:\\.\\d*)?$"));
+    const auto match = number.match(text);
+    return match.hasMatch() && match.captured(1).remove(QLatin1Char(',')).size() > 12;
+}
+
+// `text` as an amount that a row may hold (as the ledger keeps it: twelve integer
+// digits); `what` names it in the refusal.
+Money checkedAmount(const Context &ctx, const QString &what, QStringView text)
+{
+    const std::optional<Money> amount = parseAmount(text);
+    const std::int64_t units = amount ? amount->units() : 0;
+    if (amount && units <= Ledger::MaxAmountUnits && units >= -Ledger::MaxAmountUnits)
+        return *amount;
+    if (amount || hasTooManyDigits(text))
+        ctx.fail(QStringLiteral("%1“%2”超出范围：一笔金额最多只能有 12 位整数。")
+                     .arg(what, text.toString()));
+    ctx.fail(QStringLiteral("%1“%2”不是金额。").arg(what, text.toString()));
+}
+
 Money amountOf(const Fields &f, const Context &ctx, Col col)
 {
-    const std::optional<Money> amount = parseAmount(f.view(col));
-    if (!amount)
-        ctx.fail(QStringLiteral("%1“%2”不是金额。").arg(headerName(*ctx.format, col), f(col)));
-    return *amount;
+    return checkedAmount(ctx, headerName(*ctx.format, col), f.view(col));
 }
 
 Money positiveAmount(const Fields &f, const Context &ctx, Col col)
@@ -396,12 +429,14 @@ void readAlipayWeb(const Fields &f, Context &ctx)
 }
 
 // "服务费¥0.20" in a withdrawal's 备注.
-Money feeIn(const QString &note)
+Money feeIn(const QString &note, const Context &ctx)
 {
     static const QRegularExpression fee(
         QStringLiteral("服务费\\s*[¥￥]?\\s*([\\d,]+(?:\\.\\d+)?)"));
     const auto match = fee.match(note);
-    return match.hasMatch() ? Money::parse(match.captured(1)).value_or(Money()) : Money();
+    return match.hasMatch()
+               ? checkedAmount(ctx, QStringLiteral("备注中的服务费"), match.capturedView(1))
+               : Money();
 }
 
 void readWeChat(const Fields &f, Context &ctx)
@@ -420,7 +455,7 @@ void readWeChat(const Fields &f, Context &ctx)
     row.key = keyOf(f, ctx);
     row.merchantKey = f(Col::MerchantKey);
     row.note = f(Col::Note);
-    row.fee = feeIn(row.note);
+    row.fee = feeIn(row.note, ctx);
     row.closed = isClosed(row.status);
     // "商户消费-退款": its own row, the purchase keeps its 支出.
     const QString refundSuffix = QStringLiteral("-退款");
@@ -573,7 +608,8 @@ const std::vector<Format> &formats()
           {C::Refunded, "成功退款（元）"},
           {C::Note, "备注"}},
          readAlipayWeb,
-         "---"},
+         "---",
+         true},
         {"微信支付账单明细",
          Source::WeChat,
          "UTF-8",
@@ -644,23 +680,66 @@ int requiredCount(const Format &format)
                              [](const auto &column) { return !isOptional(column.first); }));
 }
 
-// How many of the format's required columns the row names, and the index of each.
-int matchHeader(const Format &format, Cells row, std::array<int, int(Col::Count)> *index)
+using ColumnIndex = std::array<int, int(Col::Count)>;
+
+// What a row names of each format's columns: the index of each column (its first
+// cell of that name) and how many of the required ones there are.
+struct HeaderMatch
 {
-    index->fill(-1);
-    int found = 0;
-    for (const auto &[col, name] : format.columns) {
-        for (int i = 0; i < row.size(); ++i)
-            if (trimmedCell(row.at(i)) == QString::fromUtf8(name)) {
-                (*index)[int(col)] = i;
-                found += !isOptional(col);
-                break;
-            }
-    }
-    return found;
+    std::vector<ColumnIndex> index;
+    std::vector<int> found;
+};
+
+// Every format's column names, with where each belongs: a row is matched against
+// all in one pass over its cells, however many (a line of 10^6 commas).
+struct HeaderName
+{
+    std::size_t format;
+    Col col;
+};
+const QHash<QString, QList<HeaderName>> &headerNames()
+{
+    static const QHash<QString, QList<HeaderName>> names = [] {
+        QHash<QString, QList<HeaderName>> all;
+        for (std::size_t f = 0; f < formats().size(); ++f)
+            for (const auto &[col, name] : formats()[f].columns)
+                all[QString::fromUtf8(name)] << HeaderName{f, col};
+        return all;
+    }();
+    return names;
 }
 
-QStringList missingColumns(const Format &format, const std::array<int, int(Col::Count)> &index)
+void matchHeaders(Cells row, HeaderMatch &match)
+{
+    const std::size_t count = formats().size();
+    match.index.resize(count);
+    match.found.assign(count, 0);
+    for (ColumnIndex &index : match.index)
+        index.fill(-1);
+    static const qsizetype Longest = [] {
+        qsizetype longest = 0;
+        for (auto name = headerNames().keyBegin(); name != headerNames().keyEnd(); ++name)
+            longest = std::max(longest, name->size());
+        return longest;
+    }();
+    for (int i = 0; i < row.size(); ++i) {
+        const QStringView cell = trimmedCell(row.at(i));
+        if (cell.isEmpty() || cell.size() > Longest)
+            continue;
+        const auto named = headerNames().constFind(cell.toString());
+        if (named == headerNames().constEnd())
+            continue;
+        for (const HeaderName &name : *named) {
+            int &at = match.index[name.format][int(name.col)];
+            if (at < 0) {
+                at = i;
+                match.found[name.format] += !isOptional(name.col);
+            }
+        }
+    }
+}
+
+QStringList missingColumns(const Format &format, const ColumnIndex &index)
 {
     QStringList missing;
     for (const auto &[col, name] : format.columns)
@@ -683,10 +762,44 @@ void readPreamble(const QString &line, Context &ctx, Document &doc)
         if (m.hasMatch())
             ctx.statementYear = m.captured(1).toInt(), ctx.statementMonth = m.captured(2).toInt();
     }
-    if (const auto m = cardNumber.match(line); m.hasMatch())
-        ctx.cardDigits = m.captured(1);
-    if (const auto m = period.match(line); m.hasMatch())
-        doc.from = m.captured(1), doc.to = m.captured(2);
+    if (line.contains(u"号"))
+        if (const auto m = cardNumber.match(line); m.hasMatch())
+            ctx.cardDigits = m.captured(1);
+    if (line.contains(u"起始时间"))
+        if (const auto m = period.match(line); m.hasMatch())
+            doc.from = m.captured(1), doc.to = m.captured(2);
+}
+
+// "共10笔记录": how many rows the apps' bills say they hold, above or below the table.
+void readCount(const QString &line, int lineNumber, Context &ctx)
+{
+    static const QRegularExpression count(QStringLiteral("共\\s*(\\d{1,9})\\s*笔记录"));
+    if (line.contains(u"笔记录"))
+        if (const auto m = count.match(line); m.hasMatch())
+            ctx.count = m.captured(1).toInt(), ctx.countLine = lineNumber;
+}
+
+QString cutShort()
+{
+    return QStringLiteral("文件可能没有下载完整或被截断了，请重新导出帐单。");
+}
+
+// A file cut short is refused: its last row has fewer cells than its header (a CSV
+// file writes every cell of a row), or it holds fewer rows than it says it has.
+void checkWhole(const Format &format, const Context &ctx, int rows)
+{
+    if (format.source == Source::Bank)
+        return;
+    if (ctx.count >= 0 && ctx.count != rows)
+        throw Error(QStringLiteral("文件“%1”第 %2 行说共有 %3 笔记录，表中却有 %4 笔：")
+                        .arg(ctx.file)
+                        .arg(ctx.countLine)
+                        .arg(ctx.count)
+                        .arg(rows) +
+                    cutShort());
+    if (ctx.count < 0 && format.countInFooter)
+        throw Error(QStringLiteral("文件“%1”的末尾没有“共N笔记录”的汇总：").arg(ctx.file) +
+                    cutShort());
 }
 
 bool isBlank(Cells row)
@@ -699,10 +812,17 @@ bool isBlank(Cells row)
 
 QString joined(Cells row)
 {
-    QStringList texts;
+    QString text;
+    qsizetype size = row.size();
     for (const QStringView cell : row)
-        texts << cell.toString();
-    return texts.join(QLatin1Char(' '));
+        size += cell.size();
+    text.reserve(size);
+    for (const QStringView cell : row) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += cell;
+    }
+    return text;
 }
 
 QString notUnderstood(const QString &file)
@@ -735,27 +855,36 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
     doc.path = path;
     doc.name = name;
     Context ctx{nullptr, name, 0, {}, 0, 0, &doc.rows};
-    std::array<int, int(Col::Count)> index{};
+    ColumnIndex index{};
     int headerAt = -1;
     // The header, and the nearest miss for the message when there is none.
     const Format *nearest = nullptr;
     int nearestFound = 0, nearestLine = 0;
-    std::array<int, int(Col::Count)> nearestIndex{};
+    ColumnIndex nearestIndex{};
+    HeaderMatch match;
     for (int r = 0; r < table.rowCount() && headerAt < 0; ++r) {
         const Cells row = table.row(r);
-        for (const Format &format : formats()) {
-            const int found = matchHeader(format, row, &index);
+        if (isBlank(row))
+            continue;
+        matchHeaders(row, match);
+        for (std::size_t f = 0; f < formats().size(); ++f) {
+            const Format &format = formats()[f];
+            const int found = match.found[f];
             if (found == requiredCount(format)) {
                 ctx.format = &format;
+                index = match.index[f];
                 headerAt = r;
                 break;
             }
             if (found > nearestFound && found * 2 > requiredCount(format))
                 nearest = &format, nearestFound = found, nearestLine = table.line(r),
-                nearestIndex = index;
+                nearestIndex = match.index[f];
         }
-        if (headerAt < 0 && !row.isEmpty())
-            readPreamble(joined(row), ctx, doc);
+        if (headerAt < 0) {
+            const QString line = joined(row);
+            readPreamble(line, ctx, doc);
+            readCount(line, table.line(r), ctx);
+        }
     }
     if (headerAt < 0 && nearest)
         throw Error(
@@ -782,18 +911,32 @@ Document readTable(const TextTable &table, const QString &path, const QString &n
         ctx.keyPrefix = sourceName(format.source) + QLatin1Char(':');
     doc.rows.reserve(table.rowCount() - headerAt);
     preferHugePages(doc.rows.constData(), doc.rows.capacity() * sizeof(Row));
-    for (int r = headerAt + 1; r < table.rowCount(); ++r) {
+    const qsizetype headerCells = table.row(headerAt).size();
+    int rows = 0;
+    int r = headerAt + 1;
+    for (; r < table.rowCount(); ++r) {
         const Cells cells = table.row(r);
         if (isBlank(cells))
             continue;
         if (!footer.isEmpty() && trimmedCell(cells.value(0)).startsWith(footer))
             break;
         ctx.line = table.line(r);
+        if (!workbook && cells.size() < headerCells)
+            throw Error(QStringLiteral("文件“%1”第 %2 行只有 %3 列，表头有 %4 列：")
+                            .arg(name)
+                            .arg(ctx.line)
+                            .arg(cells.size())
+                            .arg(headerCells) +
+                        cutShort());
         const qsizetype before = doc.rows.size();
         format.read(Fields{cells, index, format, ctx}, ctx);
+        ++rows;
         for (qsizetype i = before; i < doc.rows.size(); ++i)
             doc.rows[i].line = ctx.line;
     }
+    for (++r; r < table.rowCount(); ++r)
+        readCount(joined(table.row(r)), table.line(r), ctx);
+    checkWhole(format, ctx, rows);
     // Banks: a row repeated on one day (the same amount, balance and other side) is
     // told apart by its count.
     if (format.source == Source::Bank) {
@@ -815,16 +958,30 @@ QStringList knownKinds()
     return kinds;
 }
 
+namespace {
+
+Document readText(const QByteArray &bytes, const QString &path, const QString &name)
+{
+    QString encoding;
+    int badLine = 0;
+    TextTable table = splitCsv(decodeText(bytes, &encoding, &badLine));
+    // Never "�" in a remark: bytes that are no GBK say the file is damaged.
+    if (badLine > 0)
+        throw Error(QStringLiteral("文件“%1”第 %2 行有不是 GBK 编码的字节，读不出来：文件可能已"
+                                   "损坏，请重新导出帐单。")
+                        .arg(name)
+                        .arg(badLine));
+    table.encoding = encoding;
+    return readTable(table, path, name);
+}
+
+} // namespace
+
 QList<Document> readBytes(const QByteArray &bytes, const QString &path, const QString &shownName,
                           const QString &zipPassword)
 {
-    if (!ZipArchive::looksLikeZip(bytes)) {
-        TextTable table;
-        QString encoding;
-        table = splitCsv(decodeText(bytes, &encoding));
-        table.encoding = encoding;
-        return {readTable(table, path, shownName)};
-    }
+    if (!ZipArchive::looksLikeZip(bytes))
+        return {readText(bytes, path, shownName)};
     ZipArchive zip(bytes, shownName);
     if (Xlsx::isWorkbook(zip))
         return {readTable(Xlsx::readSheet(zip, shownName), path, shownName)};
@@ -832,9 +989,20 @@ QList<Document> readBytes(const QByteArray &bytes, const QString &path, const QS
     for (const QString &member : zip.names()) {
         if (member.isEmpty())
             continue;
-        const QString inner =
-            QStringLiteral("%1 中的 %2").arg(shownName, QFileInfo(member).fileName());
-        documents << readBytes(zip.read(member, zipPassword), path, inner, zipPassword);
+        const QString fileName = QFileInfo(member).fileName();
+        const QString inner = QStringLiteral("%1 中的 %2").arg(shownName, fileName);
+        const QByteArray read = zip.read(member, zipPassword);
+        if (!ZipArchive::looksLikeZip(read)) {
+            documents << readText(read, path, inner);
+            continue;
+        }
+        // A bill ZIP holds bills: a workbook, never another archive to open in turn.
+        const ZipArchive workbook(read, inner);
+        if (!Xlsx::isWorkbook(workbook))
+            throw Error(QStringLiteral("压缩包“%1”里的“%2”又是一个压缩包：帐单压缩包里应是帐单"
+                                       "文件（CSV 或 XLSX）。请先把它解压出来，再导入里面的帐单。")
+                            .arg(shownName, fileName));
+        documents << readTable(Xlsx::readSheet(workbook, inner), path, inner);
     }
     if (documents.isEmpty())
         throw Error(QStringLiteral("压缩包“%1”里没有帐单文件。").arg(shownName));
@@ -847,6 +1015,8 @@ QList<Document> readFile(const QString &path, const QString &zipPassword)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("文件“%1”打不开：%2").arg(name, file.errorString()));
+    if (file.size() > MaxFileBytes)
+        throw Error(tooLargeMessage(QStringLiteral("文件“%1”").arg(name), file.size()));
     return readBytes(file.readAll(), path, name, zipPassword);
 }
 

@@ -20,8 +20,32 @@ void TextTable::setCell(qsizetype column, const QString &text)
     m_cells[at] = QStringView(m_kept.last());
 }
 
-QString decodeText(const QByteArray &bytes, QString *encoding)
+namespace {
+
+// Only asked once a file is known to hold some: a line break is never part of a
+// GB18030 character, so the lines can be decoded one by one.
+int firstUndecodableLine(const QByteArray &bytes)
 {
+    int line = 1;
+    for (qsizetype from = 0; from < bytes.size(); ++line) {
+        qsizetype end = bytes.indexOf('\n', from);
+        if (end < 0)
+            end = bytes.size();
+        QStringDecoder gbk("GB18030");
+        const QString decoded = gbk(QByteArrayView(bytes).sliced(from, end - from));
+        if (gbk.hasError())
+            return line;
+        from = end + 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString decodeText(const QByteArray &bytes, QString *encoding, int *badLine)
+{
+    if (badLine)
+        *badLine = 0;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         *encoding = QStringLiteral("UTF-8 BOM");
         return QString::fromUtf8(bytes.mid(3));
@@ -32,7 +56,10 @@ QString decodeText(const QByteArray &bytes, QString *encoding)
     }
     *encoding = QStringLiteral("GBK");
     QStringDecoder gbk("GB18030");
-    return gbk(bytes);
+    QString text = gbk(bytes);
+    if (badLine && gbk.hasError())
+        *badLine = firstUndecodableLine(bytes);
+    return text;
 }
 
 namespace {

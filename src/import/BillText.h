@@ -42,6 +42,8 @@ public:
     QString encoding;
 
     qsizetype rowCount() const { return m_lines.size(); }
+    // A workbook's cells, the empty ones before a cell included.
+    qsizetype cellCount() const { return m_cells.size(); }
     Cells row(qsizetype r) const;
     int line(qsizetype r) const { return m_lines.at(r); }
 
@@ -69,7 +71,8 @@ private:
 
 // Decodes a text file: UTF-8 when it has a byte-order mark or is valid UTF-8 (then
 // `encoding` says which), else GB18030, the superset of GBK that the apps write.
-QString decodeText(const QByteArray &bytes, QString *encoding);
+// `badLine` gets the line (from 1) of the first bytes that are no GB18030, or 0.
+QString decodeText(const QByteArray &bytes, QString *encoding, int *badLine = nullptr);
 
 // Splits CSV text into rows. Quoted cells may hold commas, doubled quotes and line
 // breaks; what follows a closing quote up to the comma (the TAB some apps put

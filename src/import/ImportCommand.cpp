@@ -2,10 +2,13 @@
 
 #include "books/BookStore.h"
 #include "data/Sql.h"
+#include "data/TfrmDM.h"
+#include "data/Transaction.h"
 #include "import/BillImport.h"
 #include "import/BillReader.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -42,6 +45,21 @@ QString summary(const Import::Plan &plan, int document, bool dryRun)
     if (dryRun)
         text += QStringLiteral("（试运行，没有写入）");
     return text;
+}
+
+// A write that a full disk stopped can leave SQLite unable to roll back on its
+// connection: the data file is then whole only with the journal beside it, until
+// the file is next read. Opened anew, the file gets the journal played back before
+// the command ends. Empty when the file is whole; else what to do.
+QString restoreDataFile()
+{
+    TfrmDM *dm = TfrmDM::instance();
+    const QString journal = dm->databasePath() + QStringLiteral("-journal");
+    if (!QFileInfo::exists(journal) || (dm->reopen() && !QFileInfo::exists(journal)))
+        return {};
+    return QStringLiteral("\n数据文件 %1 还没有恢复到导入之前：请在腾出磁盘空间后再运行一次本命令"
+                          "或打开青禾簿，它会自动恢复；在那之前不要移动或复制数据文件夹里的文件。")
+        .arg(QDir::toNativeSeparators(dm->databasePath()));
 }
 
 } // namespace
@@ -97,12 +115,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         for (const QString &file : parser.positionalArguments())
             documents << Bills::readFile(file, parser.value(zipPassword));
         const bool trying = parser.isSet(dryRun);
-        if (!trying)
-            for (const auto &[method, name] : accounts)
-                settings.setAccount(method, name);
-        else
-            for (const auto &[method, name] : accounts)
-                settings.overrideAccount(method, name);
+        for (const auto &[method, name] : accounts)
+            settings.overrideAccount(method, name);
         plan.setMember(parser.value(member));
         plan.add(documents);
         if (const QStringList unmapped = plan.unmappedMethods(); !unmapped.isEmpty())
@@ -110,14 +124,20 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                                        "'付款方式=帐户' 指定（只需一次，以后会记住）。")
                             .arg(unmapped.join(QStringLiteral("、"))),
                         Unmapped);
-        if (!trying && plan.chosenCount() > 0)
+        if (!trying && plan.chosenCount() > 0) {
+            // The accounts given are remembered with what they imported, or not at all.
+            Transaction transaction;
+            for (const auto &[method, name] : accounts)
+                settings.setAccount(method, name);
             Import::write(plan);
+            transaction.commit();
+        }
         for (int d = 0; d < plan.documents().size(); ++d)
             out << summary(plan, d, trying) << Qt::endl;
     } catch (const Bills::Error &e) {
         return fail(e.message());
     } catch (const DbError &e) {
-        return fail(e.message());
+        return fail(e.message() + restoreDataFile());
     }
     return 0;
 }

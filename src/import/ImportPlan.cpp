@@ -160,6 +160,7 @@ void Plan::decide(int fresh)
                     : row.direction == Bills::Direction::Neutral ? Kind::Transfer
                                                                  : Kind::Expense;
         line.amount = row.amount;
+        line.fee = line.kind == Kind::Transfer ? row.fee : Money();
         if (row.refund) { // spending given back, whatever its status
             line.kind = Kind::Expense;
             line.amount = -row.amount;
@@ -444,6 +445,7 @@ void Tally::add(const Line &line)
     (line.kind == Kind::Expense  ? expense
      : line.kind == Kind::Income ? income
                                  : transfer) += line.amount;
+    fee += line.fee;
 }
 
 Tally &Tally::operator+=(const Tally &other)
@@ -452,6 +454,7 @@ Tally &Tally::operator+=(const Tally &other)
     expense += other.expense;
     income += other.income;
     transfer += other.transfer;
+    fee += other.fee;
     return *this;
 }
 
@@ -463,6 +466,8 @@ QString tallyText(const QString &what, const Tally &tally)
           std::pair{Kind::Transfer, tally.transfer}})
         if (!sum.isZero())
             sums << kindName(kind) + QLatin1Char(' ') + sum.toGrouped();
+    if (!tally.fee.isZero())
+        sums << QStringLiteral("服务费 ") + tally.fee.toGrouped();
     const QString counted = QStringLiteral("%1 %2 条").arg(what).arg(tally.count);
     return sums.isEmpty() ? counted
                           : counted + QStringLiteral("（%1）").arg(sums.join(QStringLiteral("，")));

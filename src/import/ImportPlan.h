@@ -46,6 +46,7 @@ struct Line
     Kind kind = Kind::Expense;
     QString date;
     Money amount; // as the entry holds it: a refund's is negative
+    Money fee;    // a transfer's service fee, booked as an expense of its own
     QString category;
     QString account;
     QString toAccount; // a transfer's other account
@@ -61,14 +62,16 @@ struct Line
 };
 
 // Lines counted and their amounts summed by kind; a refund lowers the expenses.
+// The fees booked with transfers are summed apart.
 struct Tally
 {
     int count = 0;
-    Money expense, income, transfer;
+    Money expense, income, transfer, fee;
     void add(const Line &line);
     Tally &operator+=(const Tally &other);
 };
-// "新 11 条（支出 2,032.66，收入 400.00）", or "重复 0 条".
+// "新 11 条（支出 2,032.66，收入 400.00）", "转帐 1 条（转帐 100.00，服务费 0.10）", or
+// "重复 0 条".
 QString tallyText(const QString &what, const Tally &tally);
 
 class Plan

@@ -20,6 +20,12 @@ QString damaged(const QString &file)
     return QStringLiteral("文件“%1”不是完整的 Excel 工作簿（.xlsx），可能已损坏。").arg(file);
 }
 
+// What a sheet may hold: Excel's last column (XFD) and row, and the cells kept with
+// the empty ones before each (a bill of 10^5 rows has some 1.2 million).
+constexpr int MaxColumns = 16384;
+constexpr int MaxRows = 1048576;
+constexpr qsizetype MaxCells = 8'000'000;
+
 // Every <t> of each <si>, runs joined; phonetic guides (<rPh>) left out.
 QStringList sharedStrings(const QByteArray &xml)
 {
@@ -77,24 +83,21 @@ QList<bool> dateStyles(const QByteArray &xml)
     return styles;
 }
 
-// "B17" -> column 1.
-int columnOf(QStringView reference)
-{
-    int column = 0;
-    for (QChar c : reference) {
-        if (!c.isLetter())
-            break;
-        column = column * 26 + (c.toUpper().unicode() - 'A' + 1);
-    }
-    return column - 1;
-}
-
-int rowOf(QStringView reference)
+// "B17" -> column 1 and row 17; false for what no sheet has.
+bool readReference(QStringView reference, int *column, int *row)
 {
     qsizetype i = 0;
-    while (i < reference.size() && reference[i].isLetter())
-        ++i;
-    return reference.mid(i).toInt();
+    *column = 0;
+    for (; i < reference.size() && i < 4; ++i) {
+        const char16_t c = QChar::toUpper(reference[i].unicode());
+        if (c < u'A' || c > u'Z')
+            break;
+        *column = *column * 26 + (c - u'A' + 1);
+    }
+    bool ok = false;
+    *row = reference.mid(i).toInt(&ok);
+    --*column;
+    return ok && i > 0 && *column < MaxColumns && *row >= 1 && *row <= MaxRows;
 }
 
 QString numberText(const QString &value)
@@ -193,9 +196,12 @@ Bills::TextTable readSheet(const ZipArchive &zip, const QString &shownName,
         const QString reference = attr.value(QLatin1String("r")).toString();
         const QString type = attr.value(QLatin1String("t")).toString();
         const int style = attr.value(QLatin1String("s")).toInt();
-        const qsizetype column =
-            reference.isEmpty() ? table.row(table.rowCount() - 1).size() : columnOf(reference);
-        if (!reference.isEmpty() && rowOf(reference) != rowNumber)
+        int column = int(table.row(table.rowCount() - 1).size()), row = rowNumber;
+        if (!reference.isEmpty() && !readReference(reference, &column, &row))
+            throw Bills::Error(
+                damaged(shownName).chopped(1) +
+                QStringLiteral("：单元格“%1”超出了工作表的范围。").arg(reference.left(40)));
+        if (row != rowNumber || column >= MaxColumns)
             throw Bills::Error(damaged(shownName));
         QString value, inlineText;
         while (r.readNextStartElement()) {
@@ -222,6 +228,11 @@ Bills::TextTable readSheet(const ZipArchive &zip, const QString &shownName,
             text = dates.value(style) ? dateText(value) : numberText(value);
         }
         table.setCell(column, text);
+        if (table.cellCount() > MaxCells)
+            throw Bills::Error(QStringLiteral("文件“%1”的工作表有太多单元格（超过 %2 万个）：帐单"
+                                              "不会这样大，请选择从微信导出的帐单文件。")
+                                   .arg(shownName)
+                                   .arg(MaxCells / 10000));
     }
     if (r.hasError())
         throw Bills::Error(damaged(shownName));

@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 typedef struct zip zip_t;
+typedef struct zip_file zip_file_t;
 
 // A ZIP archive read from memory with libzip: the bills the apps mail (their
 // members encrypted with the traditional method or AES, one password for all) and
@@ -31,8 +33,20 @@ public:
     QByteArray read(const QString &name, const QString &password = {}) const;
 
 private:
+    // How reading a member ended: a libzip error, or more than it may hold.
+    struct Reading
+    {
+        int error = 0;
+        bool tooMuch = false;
+    };
+    // Reads the open member to its end, `limit` bytes at most, and closes it.
+    static Reading readAll(zip_file_t *file, qint64 limit, QByteArray *out);
+    // Whether the AES member's authentication code holds for the password.
+    bool authenticates(qsizetype index, const QByteArray &password, std::uint16_t method) const;
+
     QByteArray m_bytes; // libzip reads from it while the archive is open
     QString m_shownName;
+    mutable qint64 m_inflated = 0; // what its members gave so far
     zip_t *m_zip = nullptr;
     QStringList m_names;
 };

@@ -3,6 +3,7 @@
 #include "books/BookStore.h"
 #include "data/Sql.h"
 #include "data/TfrmDM.h"
+#include "support/DiskFull.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@ class TestStartup : public QObject
     Q_OBJECT
 private slots:
     void aFolderThatCannotBeWrittenIsNamed();
+    void aFullDiskIsSaidSo();
     void aCopyRunningHereStillSaysItIsOpen();
     void aLockFromAnotherMachineIsOfferedForRemoval();
     void oldOrUnreadableLocksMayBeLeftOver();
@@ -47,6 +49,19 @@ void TestStartup::aFolderThatCannotBeWrittenIsNamed()
     QCOMPARE(messages.messages.size(), 1);
     QVERIFY(messages.lastText().contains(QDir::toNativeSeparators(dataDir)));
     QVERIFY(messages.lastText().contains("不能写入"));
+}
+
+void TestStartup::aFullDiskIsSaidSo()
+{
+    FullFolder full;
+    if (!full.isActive())
+        QSKIP("a full file system cannot be mounted here");
+    MessageRecorder messages;
+    QVERIFY(!Startup::lockDataFolder(full.path()));
+    QCOMPARE(messages.messages.size(), 1);
+    QVERIFY2(
+        messages.lastText().contains(QDir::toNativeSeparators(full.path()) + " 所在的磁盘已满"),
+        qPrintable(messages.lastText()));
 }
 
 void TestStartup::aCopyRunningHereStillSaysItIsOpen()

@@ -9,9 +9,12 @@
 #include "import/BillReader.h"
 #include "import/ImportCommand.h"
 #include "support/BillFiles.h"
+#include "support/DiskFull.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -99,6 +102,8 @@ private slots:
     void editUndoOfAnImportIsRefusedOnceAnEntryChanged();
     void editRedoOfAnImportIsRefusedWhereItsEntriesWere();
     void theCommandImportsLikeTheWindow();
+    void aFullDiskLeavesTheDataFileAsItWas();
+    void theCommandUsesTheProgramsDataFolderOrSaysWhyNot();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
 };
 
@@ -222,7 +227,11 @@ void TestBillImport::weChatRefundsAndAWithdrawalAsATransfer()
     QVERIFY(plan.refusal().contains("是转帐：请选择它的帐户和转入帐户"));
     withdrawal.toAccount = "招行一卡通";
     withdrawal.ownToAccount = true;
-    Import::write(plan);
+    // What it says adds up to the bill's nine rows: the transfer as 转帐, with its fee.
+    QCOMPARE(
+        Import::resultText(Import::write(plan)),
+        QString("导入了 8 条记录：新 5 条（支出 1,800.96，收入 66.66），转帐 1 条（转帐 "
+                "100.00，服务费 0.10），退款 2 条（支出 -72.80）。\n没有导入 1 条：跳过 1 条。"));
     QCOMPARE(Db::balance(Book, "微信零钱"), money("-533.44")); // +66.66 -15 +15 -500 -100 -0.10
     QCOMPARE(Db::balance(Book, "招行一卡通"), money("71.84")); // +100 -28.16
     QCOMPARE(Db::balance(Book, "招行信用卡"), money("-1200"));
@@ -385,6 +394,10 @@ void TestBillImport::theCommandImportsLikeTheWindow()
     QVERIFY2(
         said.contains("这些收/付款方式还没有对应的帐户：招商银行储蓄卡(1234)、花呗、余额、零钱"),
         qPrintable(said));
+    // Nothing imported, nothing kept: not even the accounts given.
+    const QStringList untouched = Db::dump();
+    QCOMPARE(run(QStringList{"--account", "花呗=现金"} + files, &said), 2);
+    QCOMPARE(Db::dump(), untouched);
     QCOMPARE(run({"--password", "x", fixture("alipay.csv")}, &said), 1);
     QCOMPARE(said, QString("密码错误：帐簿“家”没有打开。\n"));
     const QStringList accounts{"--account", "招商银行储蓄卡(1234)=招行一卡通",
@@ -411,6 +424,92 @@ void TestBillImport::theCommandImportsLikeTheWindow()
     QCOMPARE(run(files, &said), 0);
     QCOMPARE(entryCount(), 14);
     QVERIFY(said.startsWith("alipay.csv：新增 0 条，重复 7 条"));
+}
+
+void TestBillImport::aFullDiskLeavesTheDataFileAsItWas()
+{
+    DiskFull disk;
+    TestEnvironment env;
+    makeBook();
+    // Enough rows that the data file must grow to hold them, and a cache too small to
+    // hold them until the commit (as a big import's): pages go to the file meanwhile.
+    Db::exec("PRAGMA cache_size = 50");
+    QStringList rows;
+    for (int i = 0; i < 600; ++i)
+        rows << QStringLiteral("餐饮美食,美团,/,外卖,支出,%1.50,花呗,交易成功,2024030510%2\t,/,/,")
+                    .arg(i % 90 + 10)
+                    .arg(i, 4, 10, QLatin1Char('0'));
+    QTemporaryDir dir;
+    QFile bill(dir.filePath("alipay.csv"));
+    QVERIFY(bill.open(QIODevice::WriteOnly) && bill.write(BillFiles::alipayBill(rows)) > 0);
+    bill.close();
+    const QString data = env.dm()->databasePath();
+    QFile file(data);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    disk.fill();
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    QCOMPARE(ImportCommand::run(
+                 {"qinghebu-import", "--book", Book, "--password", "480726", bill.fileName()},
+                 outStream, errStream),
+             1);
+    QVERIFY2(err.contains("磁盘空间已满"), qPrintable(err));
+    // Rolled back before the command ends: the file alone is as it was, no journal
+    // left that it would need.
+    QVERIFY(!QFile::exists(data + "-journal"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == before);
+}
+
+void TestBillImport::theCommandUsesTheProgramsDataFolderOrSaysWhyNot()
+{
+    QTemporaryDir home;
+    const QString programs = home.filePath("share/Qinghebu/qinghebu");
+    {
+        TestEnvironment env;
+        makeBook();
+        QVERIFY(QDir().mkpath(programs));
+        QVERIFY(QFile::copy(env.dm()->databasePath(), programs + "/db.db"));
+    }
+    // The command as a script runs it, where the program keeps its data.
+    const auto run = [&](const QStringList &args, QString *said) {
+        QProcess command;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QINGHEBU_DATA_DIR");
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_DATA_HOME", home.filePath("share"));
+        command.setProcessEnvironment(environment);
+        command.start(QINGHEBU_IMPORT, args + QStringList{"--book", Book, "--password", "480726",
+                                                          "--dry-run", fixture("alipay.csv")});
+        command.waitForFinished();
+        *said = QString::fromUtf8(command.readAllStandardOutput() + command.readAllStandardError());
+        return command.exitCode();
+    };
+    QString said;
+    QCOMPARE(run({}, &said), 0);
+    QVERIFY2(said.startsWith("alipay.csv：新增 6 条"), qPrintable(said));
+    // A folder that is not there is not made; one held by the program is said so.
+    const QString missing = home.filePath("没有的文件夹");
+    QCOMPARE(run({"--data-dir", missing}, &said), 1);
+    QCOMPARE(said,
+             QStringLiteral("数据文件夹 %1 不存在：请用 --data-dir 指定青禾簿的数据文件夹。\n")
+                 .arg(QDir::toNativeSeparators(missing)));
+    QVERIFY(!QFileInfo::exists(missing));
+    {
+        QLockFile running(programs + "/Account.lock");
+        QVERIFY(running.tryLock(0));
+        QCOMPARE(run({}, &said), 1);
+        QVERIFY2(said.contains("正被青禾簿使用"), qPrintable(said));
+    }
+    // A full disk is no program running.
+    FullFolder full;
+    if (!full.isActive())
+        QSKIP("a full file system cannot be mounted here");
+    QCOMPARE(run({"--data-dir", full.path()}, &said), 1);
+    QVERIFY2(said.contains("所在的磁盘已满"), qPrintable(said));
 }
 
 void TestBillImport::aFileOfTheLayoutBeforeGetsTheImportTables()

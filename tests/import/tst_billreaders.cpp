@@ -76,6 +76,11 @@ private slots:
     void whatIsNotUnderstoodIsRefusedWithItsReason_data();
     void whatIsNotUnderstoodIsRefusedWithItsReason();
     void creditCardDatesTakeTheStatementsYear();
+    void amountsAreReadUpToWhatARowMayHold();
+    void aBillCutShortIsRefused();
+    void whatWouldFillTheMemoryIsRefused_data();
+    void whatWouldFillTheMemoryIsRefused();
+    void aFileOfAGigabyteIsSaidTooLarge();
     void csvCellsAreCutAsWritten();
 };
 
@@ -172,8 +177,13 @@ void TestBillReaders::theThreeWeChatVersionsGiveTheSameRows()
 void TestBillReaders::aMailedZipOpensWithItsPassword_data()
 {
     QTest::addColumn<BillFiles::Encryption>("encryption");
-    QTest::newRow("traditional") << BillFiles::Encryption::Traditional;
-    QTest::newRow("AES") << BillFiles::Encryption::Aes256;
+    // What a damaged archive opened with the right password is said to be: with the
+    // traditional method, whose password check lets one wrong password in 256
+    // through, the checksum completes the check; AES has its authentication code.
+    QTest::addColumn<QString>("damaged");
+    QTest::newRow("traditional") << BillFiles::Encryption::Traditional << "wrong";
+    QTest::newRow("AES") << BillFiles::Encryption::Aes256 << "damaged";
+    QTest::newRow("AES, CRC 0") << BillFiles::Encryption::Aes256CrcZero << "damaged";
 }
 
 void TestBillReaders::aMailedZipOpensWithItsPassword()
@@ -189,16 +199,26 @@ void TestBillReaders::aMailedZipOpensWithItsPassword()
             readFile(zip, password);
         } catch (const PasswordError &e) {
             return e.wrongPassword() ? QString("wrong") : QString("missing");
+        } catch (const Error &e) {
+            return e.message().contains("不是完整的 ZIP 压缩包") ? QString("damaged") : e.message();
         }
         return QString("opened");
     };
     QCOMPARE(passwordRefusal(""), QString("missing"));
     QCOMPARE(passwordRefusal("000000"), QString("wrong"));
+    QCOMPARE(passwordRefusal("731904"), QString("opened"));
     const QList<Document> documents = readFile(zip, "731904");
     QCOMPARE(documents.size(), 1);
     QCOMPARE(documents.first().name,
              QString("alipay.zip 中的 支付宝交易明细(20240301-20240331).csv"));
     QCOMPARE(described(documents), described(readFile(fixture("alipay.csv"))));
+    // A byte of the stored data changed.
+    QFile file(zip);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(200));
+    const char byte = file.peek(1).at(0);
+    file.write(QByteArray(1, char(byte ^ 0x20)));
+    file.close();
+    QTEST(passwordRefusal("731904"), "damaged");
 }
 
 void TestBillReaders::whatIsNotUnderstoodIsRefusedWithItsReason_data()
@@ -237,6 +257,11 @@ void TestBillReaders::whatIsNotUnderstoodIsRefusedWithItsReason_data()
     QTest::newRow("a new layout")
         << gbk("交易时间,交易分类,交易对方,商品说明,收/支,金额,交易状态,交易订单号,\n")
         << "第 1 行像是支付宝交易明细的表头，但缺少“收/付款方式”列";
+    QTest::newRow("bytes that are no GBK")
+        << gbk(header + "2024-03-05 12:30:00,餐饮美食,美团,/,外卖,支出,35.50,花呗,交易成功,"
+                        "20240305001,/,签字笔,\n")
+               .replace(gbk("签字笔"), "\x81\x20\xff")
+        << "文件“bill.csv”第 2 行有不是 GBK 编码的字节";
     QTest::newRow("damaged zip") << QByteArray("PK\x03\x04 not really", 20)
                                  << "文件“bill.csv”不是完整的 ZIP 压缩包";
 }
@@ -262,6 +287,107 @@ void TestBillReaders::creditCardDatesTakeTheStatementsYear()
     QCOMPARE(rows.at(2).date, QDate(2025, 1, 3));
     // Two like rows of one day stay two.
     QVERIFY(rows.at(0).key != rows.at(1).key);
+}
+
+void TestBillReaders::amountsAreReadUpToWhatARowMayHold()
+{
+    int order = 0;
+    const auto row = [&order](const char *amount) {
+        return QStringLiteral("餐饮美食,美团,/,外卖,支出,%1,花呗,交易成功,2024030500%2\t,/,/,")
+            .arg(QLatin1String(amount))
+            .arg(++order);
+    };
+    const QList<Row> rows = readBytes(BillFiles::alipayBill({row("999999999999.99"), row("0.01")}),
+                                      "bill.csv", "bill.csv")
+                                .first()
+                                .rows;
+    QCOMPARE(rows.first().amount, money("999999999999.99"));
+    // Beyond twelve integer digits: refused where the file is read, not by the ledger.
+    for (const char *amount : {"1000000000000", "999999999999999", "99999999999999999999"})
+        QCOMPARE(refusalOf(BillFiles::alipayBill({row("1.00"), row(amount)})),
+                 QStringLiteral("文件“bill.csv”第 3 行：金额“%1”超出范围：一笔金额最多只能有 12 "
+                                "位整数。")
+                     .arg(QLatin1String(amount)));
+}
+
+void TestBillReaders::aBillCutShortIsRefused()
+{
+    const QByteArray alipay = bytesOf(fixture("alipay.csv"));
+    const QByteArray lastOrder = "2024030222001100008";
+    const qsizetype lastRow = alipay.lastIndexOf("\r\n", alipay.size() - 3) + 2;
+    // Cut in the middle of the last row's order number, and after a whole row.
+    QCOMPARE(refusalOf(alipay.left(alipay.indexOf(lastOrder) + 10)),
+             QString("文件“bill.csv”第 35 行只有 10 列，表头有 13 列：文件可能没有下载完整或被截断"
+                     "了，请重新导出帐单。"));
+    QCOMPARE(refusalOf(alipay.left(lastRow)),
+             QString("文件“bill.csv”第 8 行说共有 10 笔记录，表中却有 9 笔：文件可能没有下载完整或"
+                     "被截断了，请重新导出帐单。"));
+    // The old web export says its count in its footer: a file cut before it is refused.
+    const QByteArray web = bytesOf(fixture("alipay-web-2016.csv"));
+    QCOMPARE(refusalOf(web.left(web.indexOf("-----------", 200))),
+             QString("文件“bill.csv”的末尾没有“共N笔记录”的汇总：文件可能没有下载完整或被截断了，"
+                     "请重新导出帐单。"));
+}
+
+void TestBillReaders::whatWouldFillTheMemoryIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    // 4,000 MiB of zeros in 4 MB, saying so or saying 1 KB.
+    const qint64 inflated = qint64(4000) << 20;
+    QTest::newRow("a ZIP inflating to 4 GB")
+        << BillFiles::zerosZip("bill.csv", 4000, inflated)
+        << "压缩包“帐单.zip”中的“bill.csv”解压后有 4000 MB，太大了：帐单文件不会超过 256 MB";
+    QTest::newRow("a ZIP inflating past what it says")
+        << BillFiles::zerosZip("bill.csv", 4000, 1024) << "文件“帐单.zip”不是完整的 ZIP 压缩包";
+    // A bill ZIP holds bills, not ZIPs: the first archive inside is refused.
+    QByteArray nested = bytesOf(fixture("alipay.csv"));
+    for (int depth = 0; depth < 3; ++depth)
+        nested = BillFiles::zipBytes({{QStringLiteral("第%1层.zip").arg(depth), nested}});
+    QTest::newRow("ZIPs in a ZIP") << nested << "压缩包“帐单.zip”里的“第2层.zip”又是一个压缩包";
+    const auto workbook = [](const QByteArray &rows) {
+        return BillFiles::zipBytes(
+            {{"xl/workbook.xml",
+              "<workbook xmlns:r=\"urn:r\"><sheets><sheet name=\"Sheet1\" r:id=\"rId1\"/>"
+              "</sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels",
+              "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>"
+              "</Relationships>"},
+             {"xl/worksheets/sheet1.xml",
+              "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
+    };
+    QTest::newRow("a cell beyond a sheet")
+        << workbook("<row r=\"18\"><c r=\"XFDZZZZZ18\" t=\"inlineStr\"><is><t>x</t></is></c></row>")
+        << "文件“帐单.zip”不是完整的 Excel "
+           "工作簿（.xlsx），可能已损坏：单元格“XFDZZZZZ18”超出了工作表的范围。";
+    QByteArray farCells;
+    for (int r = 1; r <= 1000; ++r)
+        farCells +=
+            QStringLiteral("<row r=\"%1\"><c r=\"XFD%1\"><v>1</v></c></row>").arg(r).toUtf8();
+    QTest::newRow("cells far apart") << workbook(farCells) << "文件“帐单.zip”的工作表有太多单元格";
+}
+
+void TestBillReaders::whatWouldFillTheMemoryIsRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    const QString refusal = refusalOf(bytes, "帐单.zip");
+    QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+}
+
+void TestBillReaders::aFileOfAGigabyteIsSaidTooLarge()
+{
+    QTemporaryDir dir;
+    QFile big(dir.filePath("big.csv"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(1) << 30)); // sparse: no disk used
+    big.close();
+    try {
+        readFile(big.fileName());
+        QFAIL("a file of 1 GB must be refused");
+    } catch (const Error &e) {
+        QCOMPARE(e.message(), QString("文件“big.csv”有 1024 MB，太大了：帐单文件不会超过 256 MB。"
+                                      "请选择从支付宝、微信或银行导出的帐单文件。"));
+    }
 }
 
 void TestBillReaders::csvCellsAreCutAsWritten()

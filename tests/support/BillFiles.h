@@ -16,11 +16,24 @@ enum class Encryption
     None,
     Traditional,
     Aes256,
+    // AES-256 as 7-Zip and WinZip write it: AE-2, whose CRC is stored as 0.
+    Aes256CrcZero,
 };
 
 // A ZIP archive of the members (name, bytes) at `path`, each encrypted so.
 void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &members,
               Encryption encryption = Encryption::None, const QString &password = {});
+
+// A 支付宝 bill of these rows (their cells after 交易时间), as the app writes it: GBK.
+QByteArray alipayBill(const QStringList &rows);
+
+// The same archive as bytes.
+QByteArray zipBytes(const QList<std::pair<QString, QByteArray>> &members);
+
+// A ZIP archive of one member that inflates to `mib` MiB of zeros while it says it
+// holds `declared` bytes: a block of zeros compressed once and repeated, some 1 KB
+// for each MiB.
+QByteArray zerosZip(const QString &member, int mib, qint64 declared);
 
 // The 微信 CSV bill at `csvPath` as the workbook the app writes since mid-2025:
 // Sheet1, the preamble merged across A:K, the amounts as text ("¥12.00"); with
