@@ -14,6 +14,7 @@
 #include "data/TfrmDM.h"
 #include "import/TfrmImport.h"
 #include "planning/Budget.h"
+#include "reference/BalanceCorrection.h"
 #include "reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
@@ -294,6 +295,14 @@ void saveWindowMenuAndBookPassword(TfrmMain &main, const QDir &out)
     password.show();
     QApplication::processEvents();
     save(&password, out, QStringLiteral("BookPasswordDialog"));
+
+    TfrmBalanceCorrection correction(
+        QStringLiteral("帐户“工资卡”的余额从 32,576.68 改为 32,600.00，多出 23.32。\n"
+                       "记为哪一类收入："),
+        true, &main);
+    correction.show();
+    QApplication::processEvents();
+    save(&correction, out, QStringLiteral("TfrmBalanceCorrection"));
 }
 
 } // namespace
