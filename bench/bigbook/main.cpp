@@ -13,9 +13,9 @@
 // every run works on a copy of it.
 #include "../common/BenchCommon.h"
 #include "app/TfrmMain.h"
-#include "data/Ledger.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
 #include "widgets/MessageBox.h"
 

@@ -3,9 +3,9 @@
 // What the benchmarks share: clocks, the process's memory, medians and the sample
 // books they measure on (made once and kept for later runs).
 
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Schema.h"
-#include "data/TfrmDM.h"
 
 #include <QCoreApplication>
 #include <QDir>

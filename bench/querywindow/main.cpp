@@ -4,9 +4,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_querywindow [LARGE]
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reports/DetailQueries.h"
 

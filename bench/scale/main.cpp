@@ -12,10 +12,10 @@
 // every run works on a copy. SHOTS_DIR, when given, receives a PNG of the preview
 // and of the analysis on the big book.
 #include "../common/BenchCommon.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/reports/Report.h"
 #include "reports/AnalysisWindows.h"
 #include "reports/DetailQueries.h"
-#include "reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "widgets/ChartTabs.h"
 #include "widgets/ListModel.h"

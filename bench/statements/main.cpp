@@ -4,11 +4,11 @@
 //
 //   bench_statements [DATA_DIR]   (a fresh temporary book is made when none is given)
 
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/reports/Analysis.h"
+#include "core/reports/PeriodStatement.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "reports/Analysis.h"
-#include "reports/PeriodStatement.h"
 
 #include <QCoreApplication>
 #include <QDate>

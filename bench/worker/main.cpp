@@ -11,14 +11,14 @@
 // The books are written by qinghebu-sample into CACHE_DIR (default
 // /tmp/qinghebu-bench-worker); the 10^6 book is kept there for later runs.
 #include "app/TfrmMain.h"
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
-#include "books/SampleBook.h"
 #include "books/TfrmRecover.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>

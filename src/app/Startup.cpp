@@ -1,8 +1,8 @@
 #include "app/Startup.h"
 
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QCoreApplication>

@@ -1,13 +1,13 @@
 #include "app/SummaryPanel.h"
 
-#include "data/AccountKinds.h"
+#include "core/ledger/AccountKinds.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/reports/KeptSums.h"
 #include "data/Dates.h"
-#include "data/Figures.h"
-#include "data/HouseholdMonth.h"
-#include "data/MonthTotals.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "reports/KeptSums.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

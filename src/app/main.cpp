@@ -1,7 +1,7 @@
 #include "app/ChineseUi.h"
 #include "app/Startup.h"
 #include "app/TfrmMain.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 
 #include <QApplication>
 #include <QLockFile>

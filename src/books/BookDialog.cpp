@@ -1,9 +1,9 @@
 #include "books/BookDialog.h"
 
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Gbk.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QBoxLayout>

@@ -1,8 +1,8 @@
 #include "books/TfrmB_Manage.h"
 
 #include "books/BookDialog.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 

@@ -1,6 +1,6 @@
 #include "books/TfrmBackup.h"
 
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
 #include "data/Sql.h"
 #include "widgets/MessageBox.h"
 #include "widgets/WorkProgress.h"

@@ -1,8 +1,8 @@
 #include "books/TfrmChangePass.h"
 
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QGridLayout>

@@ -1,10 +1,10 @@
 #include "books/TfrmOpenBook.h"
 
-#include "books/BookStore.h"
-#include "books/LastBook.h"
+#include "core/books/BookStore.h"
+#include "core/books/LastBook.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/PinyinCode.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"

@@ -1,9 +1,9 @@
 #include "books/TfrmRecover.h"
 
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 #include "widgets/WorkProgress.h"
 

@@ -1,7 +1,7 @@
 #include "data/Background.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QCoreApplication>
 #include <QDir>

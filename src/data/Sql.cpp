@@ -1,7 +1,7 @@
 #include "data/Sql.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
-#include "data/TfrmDM.h"
 
 #include <QMutex>
 #include <QSqlError>

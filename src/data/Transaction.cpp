@@ -1,8 +1,8 @@
 #include "data/Transaction.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QHash>
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 #include "entries/DebtsCredits.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "entries/EntryFilters.h"
 
 namespace {

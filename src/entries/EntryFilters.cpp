@@ -1,6 +1,6 @@
 #include "entries/EntryFilters.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 
 namespace {
 

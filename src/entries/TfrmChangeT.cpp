@@ -1,6 +1,6 @@
 #include "entries/TfrmChangeT.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "entries/EntryFilters.h"
 #include "planning/ScheduleWindows.h"
 #include "widgets/MessageBox.h"

@@ -1,8 +1,8 @@
 #include "history/HistoryWindows.h"
 
-#include "books/BookStore.h"
-#include "data/History.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QHBoxLayout>

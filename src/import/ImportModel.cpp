@@ -1,7 +1,7 @@
 #include "import/ImportModel.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/LookupSearch.h"
 
 #include <QBrush>

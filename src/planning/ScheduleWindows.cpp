@@ -1,7 +1,7 @@
 #include "planning/ScheduleWindows.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Dates.h"
-#include "data/TfrmDM.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "planning/Recurring.h"
+#include "core/planning/Recurring.h"
 #include "widgets/EntryWindow.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "planning/Budget.h"
-#include "reports/ShownTable.h"
+#include "core/planning/Budget.h"
+#include "core/reports/ShownTable.h"
 #include "widgets/ListWindow.h"
 
 class QCheckBox;

@@ -1,8 +1,8 @@
 #include "planning/TfrmReconcile.h"
 
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Dates.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"

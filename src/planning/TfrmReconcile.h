@@ -1,6 +1,6 @@
 #pragma once
 
-#include "planning/Reconciliation.h"
+#include "core/planning/Reconciliation.h"
 #include "widgets/ListWindow.h"
 
 #include <QSet>

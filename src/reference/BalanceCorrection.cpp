@@ -1,8 +1,8 @@
 #include "reference/BalanceCorrection.h"
 
-#include "data/Figures.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 

@@ -1,7 +1,7 @@
 #include "reference/TfrmA_Manage.h"
 
-#include "data/AccountKinds.h"
-#include "data/Ledger.h"
+#include "core/ledger/AccountKinds.h"
+#include "core/ledger/Ledger.h"
 #include "reference/BalanceCorrection.h"
 #include "widgets/DatePicker.h"
 #include "widgets/MessageBox.h"

@@ -1,6 +1,6 @@
 #include "reports/AnalysisWindows.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "reports/ConditionPanel.h"
 #include "reports/ReportOutput.h"
 #include "widgets/ChartTabs.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/Analysis.h"
-#include "reports/ShownTable.h"
+#include "core/reports/Analysis.h"
+#include "core/reports/ShownTable.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
 

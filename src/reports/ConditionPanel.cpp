@@ -1,7 +1,7 @@
 #include "reports/ConditionPanel.h"
 
-#include "data/Conditions.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Conditions.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/DatePicker.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/EntryConditions.h"
+#include "core/reports/EntryConditions.h"
 #include "widgets/MaintenanceWindow.h"
 
 #include <QDate>

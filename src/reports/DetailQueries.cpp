@@ -1,6 +1,6 @@
 #include "reports/DetailQueries.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 
 namespace {
 

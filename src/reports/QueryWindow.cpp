@@ -1,7 +1,9 @@
 #include "reports/QueryWindow.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "reports/ConditionPanel.h"
+#include "reports/ReportPreview.h"
+#include "reports/WorkbookExport.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"

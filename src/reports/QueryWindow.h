@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/Conditions.h"
+#include "core/ledger/Conditions.h"
+#include "core/reports/Report.h"
+#include "core/reports/XlsxExport.h"
 #include "data/ListQuery.h"
 #include "data/Sql.h"
-#include "reports/Report.h"
-#include "reports/XlsxExport.h"
 #include "widgets/ListWindow.h"
 
 #include <QList>

@@ -1,7 +1,9 @@
 #include "reports/ReportOutput.h"
 
-#include "reports/Report.h"
-#include "reports/XlsxExport.h"
+#include "core/reports/Report.h"
+#include "core/reports/XlsxExport.h"
+#include "reports/ReportPreview.h"
+#include "reports/WorkbookExport.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/ShownTable.h"
+#include "core/reports/ShownTable.h"
 
 #include <QString>
 

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -512,3 +513,40 @@ void ReportPreview::askAndSaveAsPdf()
     if (!path.isEmpty())
         saveAsPdf(path);
 }
+
+namespace Report {
+
+namespace {
+
+Presenter &presenter()
+{
+    static Presenter instance = ReportPreview::present;
+    return instance;
+}
+
+} // namespace
+
+void preview(QWidget *parent, const Layout &layout, const Source &source)
+{
+    std::optional<Document> document;
+    try {
+        document.emplace(layout, source);
+    } catch (const DbError &e) {
+        Msg::error(parent, e.message());
+        return;
+    }
+    const int pages = document->pageCount();
+    if (pages > ManyPages &&
+        !Msg::ask(
+            parent, QStringLiteral("打印"),
+            QStringLiteral("该报表共有 %1 页，要打开打印预览吗？").arg(QLocale().toString(pages))))
+        return;
+    presenter()(parent, *document);
+}
+
+void setPresenter(Presenter p)
+{
+    presenter() = p ? std::move(p) : Presenter(ReportPreview::present);
+}
+
+} // namespace Report

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/Report.h"
+#include "core/reports/Report.h"
 
 #include <QAbstractScrollArea>
 #include <QDialog>
@@ -124,3 +124,17 @@ private:
     QActionGroup *m_fits = nullptr;
     QLineEdit *m_pageBox = nullptr;
 };
+
+namespace Report {
+
+// What a window's "打印" button does: reads the report's count and sums (a
+// failure is shown and nothing opens), asks first when it runs to more than
+// ManyPages pages, and shows it in a print preview that draws only the pages
+// shown, from which it is printed or saved as PDF.
+void preview(QWidget *parent, const Layout &layout, const Source &source);
+
+// Tests replace the preview dialog; the presenter gets the document made.
+using Presenter = std::function<void(QWidget *parent, const Document &document)>;
+void setPresenter(Presenter presenter);
+
+} // namespace Report

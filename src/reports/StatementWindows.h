@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/PeriodStatement.h"
-#include "reports/ShownTable.h"
+#include "core/reports/PeriodStatement.h"
+#include "core/reports/ShownTable.h"
 #include "widgets/ListWindow.h"
 
 class ConditionPanel;

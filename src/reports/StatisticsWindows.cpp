@@ -1,10 +1,11 @@
 #include "reports/StatisticsWindows.h"
 
+#include "core/reports/ShownTable.h"
 #include "reports/ConditionPanel.h"
-#include "reports/ShownTable.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -104,10 +105,14 @@ TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
 {
     // Accounts that hold nothing are left out.
     setLabWhere(Condition(QStringLiteral(" AND AMoney<>0")));
-    const LabelBar bar = makeLabelBar(this, {"Label1"});
-    m_summary = bar.labels.front();
+    // The summary line along the bottom edge.
+    auto *bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("Panel2"));
+    m_summary = new QLabel(bar);
+    m_summary->setObjectName(QStringLiteral("Label1"));
     m_summary->setTextFormat(Qt::RichText);
-    addBelowGrid(bar.bar);
+    (new QHBoxLayout(bar))->addWidget(m_summary, 1);
+    addBelowGrid(bar);
     FormCreate();
 }
 

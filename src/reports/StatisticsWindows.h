@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/Statistics.h"
+#include "core/reports/Statistics.h"
 #include "widgets/ListWindow.h"
 
 class ConditionPanel;

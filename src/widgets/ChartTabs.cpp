@@ -1,6 +1,6 @@
 #include "widgets/ChartTabs.h"
 
-#include "data/Figures.h"
+#include "core/ledger/Figures.h"
 #include "widgets/MessageBox.h"
 
 #include <QBarSeries>

@@ -1,7 +1,7 @@
 #include "widgets/EntryWindow.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Dates.h"
-#include "data/TfrmDM.h"
 #include "widgets/FollowUpWindows.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Ledger.h"
+#include "core/ledger/Ledger.h"
 #include "widgets/MaintenanceWindow.h"
 
 #include <vector>

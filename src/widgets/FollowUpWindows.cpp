@@ -1,7 +1,7 @@
 #include "widgets/FollowUpWindows.h"
 
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"

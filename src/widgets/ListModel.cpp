@@ -1,9 +1,9 @@
 #include "widgets/ListModel.h"
 
-#include "data/Figures.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/KeySorter.h"
 #include "data/ProgressCheck.h"
-#include "data/TfrmDM.h"
 #include "widgets/ListWindow.h"
 
 #include <QSqlQuery>

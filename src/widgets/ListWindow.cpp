@@ -1,7 +1,7 @@
 #include "widgets/ListWindow.h"
 
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "widgets/MaintenanceWindow.h"
 
-#include "data/Ledger.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/PinyinCode.h"
 #include "data/Rows.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"

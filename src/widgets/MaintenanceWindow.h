@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/ledger/References.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Money.h"
-#include "data/References.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/ListWindow.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "widgets/PeriodPresets.h"
 
-#include "data/HouseholdMonth.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QBoxLayout>

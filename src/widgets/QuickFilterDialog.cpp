@@ -1,6 +1,6 @@
 #include "widgets/QuickFilterDialog.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
 #include "widgets/LookupSearch.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/Conditions.h"
+#include "core/ledger/Conditions.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QDialog>
 #include <vector>

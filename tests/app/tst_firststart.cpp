@@ -1,8 +1,8 @@
 #include "app/TfrmMain.h"
-#include "books/BookStore.h"
 #include "books/TfrmNewBook.h"
 #include "books/TfrmOpenBook.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "app/TfrmMain.h"
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
 #include "books/TfrmRecover.h"
-#include "data/MonthTotals.h"
-#include "data/TfrmDM.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -1,13 +1,13 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
-#include "books/BookStore.h"
 #include "books/TfrmBackup.h"
 #include "books/TfrmChangePass.h"
 #include "books/TfrmNewBook.h"
 #include "books/TfrmOpenBook.h"
 #include "books/TfrmRecover.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
-#include "data/History.h"
-#include "data/MonthTotals.h"
+#include "core/ledger/History.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "support/TestSupport.h"
 #include "widgets/LookupSearch.h"
 

@@ -1,9 +1,9 @@
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractSpinBox>

@@ -1,9 +1,9 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "support/TestSupport.h"
 #include "widgets/QuickFilterDialog.h"
 

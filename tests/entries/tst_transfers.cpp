@@ -1,5 +1,5 @@
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
 #include "entries/TfrmChangeT.h"
 #include "support/TestSupport.h"
 

@@ -1,9 +1,9 @@
 #include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/History.h"
-#include "data/Ledger.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Schema.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 

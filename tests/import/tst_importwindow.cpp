@@ -1,9 +1,9 @@
 #include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/MonthTotals.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/planning/Budget.h"
 #include "import/TfrmImport.h"
-#include "planning/Budget.h"
 #include "support/BillFiles.h"
 #include "support/TestSupport.h"
 

@@ -1,11 +1,11 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/planning/Recurring.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "planning/Recurring.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "app/SummaryPanel.h"
 #include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/reports/Statistics.h"
 #include "reference/TfrmA_Manage.h"
-#include "reports/Statistics.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "data/TfrmDM.h"
+#include "core/ledger/TfrmDM.h"
 #include "reference/CategoryWindows.h"
 #include "reference/TfrmA_Manage.h"
 #include "reference/TfrmFamily.h"

@@ -1,5 +1,6 @@
-#include "data/TfrmDM.h"
-#include "reports/XlsxExport.h"
+#include "core/ledger/TfrmDM.h"
+#include "core/reports/XlsxExport.h"
+#include "reports/WorkbookExport.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 

@@ -1,6 +1,7 @@
+#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
-#include "data/TfrmDM.h"
 #include "reports/DetailQueries.h"
+#include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 

@@ -1,4 +1,4 @@
-#include "reports/Report.h"
+#include "core/reports/Report.h"
 #include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
 

@@ -1,13 +1,13 @@
 #include "support/TestSupport.h"
 
 #include "app/TfrmMain.h"
-#include "books/Password.h"
-#include "data/AccountKinds.h"
+#include "core/books/Password.h"
+#include "core/ledger/AccountKinds.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/FileDatabase.h"
-#include "data/MonthTotals.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 #include "widgets/TotalsRow.h"
 

@@ -1,5 +1,5 @@
+#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
-#include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
 #include "entries/IncomeExpense.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
+#include "core/ledger/TfrmDM.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reports/DetailQueries.h"
 #include "support/TestSupport.h"

@@ -3,8 +3,8 @@
 //   qinghebu-import --data-dir DIR --book NAME --password PW [--zip-password PW]
 //       [--account 'PAYMENT=ACCOUNT']... [--member NAME] [--dry-run] FILE...
 #include "app/Startup.h"
-#include "data/TfrmDM.h"
-#include "import/ImportCommand.h"
+#include "core/bills/ImportCommand.h"
+#include "core/ledger/TfrmDM.h"
 
 #include <QCoreApplication>
 #include <QDir>

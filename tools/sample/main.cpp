@@ -2,9 +2,9 @@
 // for the benchmarks:
 //
 //   qinghebu-sample --data-dir DIR --book NAME --entries N [--seed S]
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/TfrmDM.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
