@@ -16,10 +16,10 @@
 #include "core/reports/Report.h"
 #include "reports/AnalysisWindows.h"
 #include "reports/DetailQueries.h"
-#include "reports/ReportPreview.h"
 #include "widgets/ChartTabs.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportPreview.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "data/Transaction.h"
 
-#include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
+#include "data/Connection.h"
 #include "data/Sql.h"
 
 #include <QHash>
@@ -45,7 +45,7 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     m_open = true;
 }
 
-Transaction::Transaction() : Transaction(TfrmDM::instance()->database())
+Transaction::Transaction() : Transaction(Connection::current())
 {
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/QueryWindow.h"
 #include "widgets/ListWindow.h"
+#include "widgets/QueryWindow.h"
 
 class QLineEdit;
 

@@ -5,10 +5,10 @@
 #include "core/ledger/TfrmDM.h"
 #include "core/reports/Report.h"
 #include "data/Sql.h"
-#include "reports/ReportOutput.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportOutput.h"
 #include "widgets/TotalsRow.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "reports/AnalysisWindows.h"
 
 #include "core/ledger/TfrmDM.h"
-#include "reports/ConditionPanel.h"
-#include "reports/ReportOutput.h"
 #include "widgets/ChartTabs.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportOutput.h"
 
 #include <QPushButton>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/QueryWindow.h"
+#include "widgets/QueryWindow.h"
 
 // The six detail query windows, each a descriptor of the query-window family.
 

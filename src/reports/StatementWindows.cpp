@@ -4,9 +4,9 @@
 #include "core/ledger/TfrmDM.h"
 #include "core/planning/Budget.h"
 #include "core/reports/Report.h"
-#include "reports/ConditionPanel.h"
-#include "reports/ReportOutput.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportOutput.h"
 #include "widgets/TotalsRow.h"
 
 #include <QLabel>

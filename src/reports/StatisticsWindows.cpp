@@ -1,7 +1,7 @@
 #include "reports/StatisticsWindows.h"
 
 #include "core/reports/ShownTable.h"
-#include "reports/ConditionPanel.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 

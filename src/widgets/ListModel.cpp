@@ -2,6 +2,7 @@
 
 #include "core/ledger/Figures.h"
 #include "core/ledger/TfrmDM.h"
+#include "data/Connection.h"
 #include "data/KeySorter.h"
 #include "data/ProgressCheck.h"
 #include "widgets/ListWindow.h"
@@ -270,7 +271,7 @@ std::optional<QList<QVariantList>> ListModel::readRows(int offset, int count, bo
     const bool budgeted = canSortAside();
     std::optional<ProgressCheck> check;
     if (budgeted)
-        check.emplace(TfrmDM::instance()->database(), ProgressCheck::afterSteps(g_stepBudget));
+        check.emplace(Connection::current(), ProgressCheck::afterSteps(g_stepBudget));
     QList<QVariantList> rows;
     try {
         QSqlQuery query = sql.exec();

@@ -6,10 +6,10 @@
 #include "core/planning/Budget.h"
 #include "core/reports/Report.h"
 #include "planning/TfrmBudget.h"
-#include "reports/ReportPreview.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
+#include "widgets/ReportPreview.h"
 
 #include <QCheckBox>
 #include <QLabel>

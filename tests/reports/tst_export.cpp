@@ -1,8 +1,8 @@
 #include "core/ledger/TfrmDM.h"
 #include "core/reports/XlsxExport.h"
-#include "reports/WorkbookExport.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
+#include "widgets/WorkbookExport.h"
 
 #include <QApplication>
 #include <QDesktopServices>

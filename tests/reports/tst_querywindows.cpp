@@ -1,9 +1,9 @@
 #include "core/ledger/TfrmDM.h"
 #include "data/Background.h"
 #include "reports/DetailQueries.h"
-#include "reports/ReportPreview.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
+#include "widgets/ReportPreview.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -4,11 +4,11 @@
 #include "data/Background.h"
 #include "data/Dates.h"
 #include "reports/AnalysisWindows.h"
-#include "reports/ReportPreview.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 #include "widgets/ChartTabs.h"
+#include "widgets/ReportPreview.h"
 
 #include <QAbstractSeries>
 #include <QBarSeries>

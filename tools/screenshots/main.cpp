@@ -16,9 +16,9 @@
 #include "data/Sql.h"
 #include "import/TfrmImport.h"
 #include "reference/BalanceCorrection.h"
-#include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportPreview.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,6 +6,7 @@
 #include "core/ledger/TfrmDM.h"
 #include "core/ledger/Upgrade.h"
 #include "data/Background.h"
+#include "data/Connection.h"
 #include "data/Dates.h"
 #include "data/FileDatabase.h"
 #include "data/PinyinCode.h"
@@ -92,7 +93,7 @@ QString orEmpty(const QString &text)
 
 QSqlDatabase liveDatabase()
 {
-    return TfrmDM::instance()->database();
+    return Connection::current();
 }
 
 // ---- SQLite files -----------------------------------------------------------

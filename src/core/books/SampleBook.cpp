@@ -3,6 +3,7 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/TfrmDM.h"
+#include "data/Connection.h"
 #include "data/Dates.h"
 #include "data/PinyinCode.h"
 #include "data/Sql.h"
@@ -527,7 +528,7 @@ Summary write(const Options &options)
         throw DbError(QStringLiteral("笔数不能为负数。"));
     BookStore::createBook(options.book, QStringLiteral("样例帐簿"),
                           isoDate(options.lastDay.addYears(-10).addDays(1)));
-    const QSqlDatabase db = TfrmDM::instance()->database();
+    const QSqlDatabase db = Connection::current();
     try {
         Summary summary;
         Ledger ledger(options.book);

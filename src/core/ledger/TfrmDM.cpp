@@ -18,7 +18,7 @@ namespace {
 TfrmDM *g_instance = nullptr;
 } // namespace
 
-TfrmDM::TfrmDM(QObject *parent) : QObject(parent)
+TfrmDM::TfrmDM(QObject *parent) : QObject(parent), m_provide([this] { return database(); })
 {
     setObjectName(QStringLiteral("TfrmDM"));
     Q_ASSERT(!g_instance);
@@ -68,9 +68,6 @@ QString TfrmDM::databasePath() const
 
 QSqlDatabase TfrmDM::database() const
 {
-    // Work on a worker thread uses its own connection.
-    if (Background::Context *work = Background::current())
-        return work->database();
     return QSqlDatabase::database(m_connectionName, false);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ledger/Upgrade.h"
+#include "data/Connection.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -36,8 +37,8 @@ public:
 
     QString dataDir() const { return m_dataDir; }
     QString databasePath() const;
-    // The connection to the data file; on a worker thread, its work's own
-    // (Background::current). Throws DbError there when it cannot be opened.
+    // The screen's thread's connection to the data file, which this module hands
+    // down to the code running there (data/Connection.h); a worker has its own.
     QSqlDatabase database() const;
     bool isOpen() const;
     // Why the database could not be opened at start-up; empty when it is open.
@@ -98,6 +99,7 @@ private:
     Lookups lookups(const QString &statement, bool perBook) const;
 
     QString m_connectionName;
+    Connection::Provide m_provide;
     QString m_dataDir;
     QString m_openError;
     QString m_currentBook;

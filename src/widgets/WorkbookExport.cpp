@@ -1,4 +1,4 @@
-#include "reports/WorkbookExport.h"
+#include "widgets/WorkbookExport.h"
 
 #include "data/Background.h"
 #include "data/Sql.h"

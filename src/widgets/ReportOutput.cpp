@@ -1,9 +1,9 @@
-#include "reports/ReportOutput.h"
+#include "widgets/ReportOutput.h"
 
 #include "core/reports/Report.h"
 #include "core/reports/XlsxExport.h"
-#include "reports/ReportPreview.h"
-#include "reports/WorkbookExport.h"
+#include "widgets/ReportPreview.h"
+#include "widgets/WorkbookExport.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "reports/ConditionPanel.h"
+#include "widgets/ConditionPanel.h"
 
 #include "core/ledger/Conditions.h"
 #include "core/ledger/TfrmDM.h"

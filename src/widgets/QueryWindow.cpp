@@ -1,15 +1,15 @@
-#include "reports/QueryWindow.h"
+#include "widgets/QueryWindow.h"
 
 #include "core/ledger/TfrmDM.h"
-#include "reports/ConditionPanel.h"
-#include "reports/ReportPreview.h"
-#include "reports/WorkbookExport.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportPreview.h"
 #include "widgets/TotalsRow.h"
+#include "widgets/WorkbookExport.h"
 
 #include <QCheckBox>
 #include <QComboBox>

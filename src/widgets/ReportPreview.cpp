@@ -1,4 +1,4 @@
-#include "reports/ReportPreview.h"
+#include "widgets/ReportPreview.h"
 
 #include "widgets/MessageBox.h"
 
