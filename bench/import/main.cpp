@@ -24,7 +24,7 @@
 #include "core/bills/BillReader.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/History.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "data/Sql.h"
 
@@ -286,7 +286,7 @@ void bareInsert(const QString &file, const Import::Plan &plan)
 void makeBook(const QString &dir, const QList<Bills::Document> &documents)
 {
     qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
-    TfrmDM dm;
+    Workspace dm;
     if (!dm.isOpen())
         qFatal("%s", qPrintable(dm.openError()));
     BookStore::createBook(Book);

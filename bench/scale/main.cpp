@@ -12,7 +12,7 @@
 // every run works on a copy. SHOTS_DIR, when given, receives a PNG of the preview
 // and of the analysis on the big book.
 #include "../common/BenchCommon.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "core/reports/Report.h"
 #include "reports/AnalysisWindows.h"
 #include "reports/DetailQueries.h"
@@ -116,7 +116,7 @@ private:
 // page is drawn.
 Figure measurePreview(bool shots)
 {
-    TfrmP_In window;
+    IncomeQueryWindow window;
     window.resize(1200, 800);
     window.show();
     window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
@@ -169,7 +169,7 @@ int pdfPages(const QString &path)
 // The same report saved as PDF from the preview, once.
 Figure measurePdf()
 {
-    TfrmP_In window;
+    IncomeQueryWindow window;
     window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
     window.BitBtn1Click();
     settle();
@@ -214,7 +214,7 @@ void paintAll(QWidget *window)
 // shown chart are painted.
 Figure measureAnalysis(bool shots)
 {
-    TfrmE_O window;
+    ExpenseAnalysisWindow window;
     window.resize(1400, 900);
     window.show();
     auto *item = window.findChild<QComboBox *>(QStringLiteral("ComboBox1"));
@@ -292,7 +292,7 @@ Figure measureSort(QueryWindow &&window, const QString &field, bool shots)
 // What the amount indexes add to the data file, by SQLite's page statistics.
 QString indexCost(const QString &path)
 {
-    QSqlQuery query(TfrmDM::instance()->database());
+    QSqlQuery query(Workspace::instance()->database());
     if (!query.exec(QStringLiteral("select sum(pgsize) from dbstat where name like "
                                    "'idx_%_book_money'")) ||
         !query.next())
@@ -320,11 +320,11 @@ Measures measureBook(const QString &source, bool big)
         {"preview, saved as PDF", measurePdf},
         {"expense analysis by day", [big] { return measureAnalysis(big); }},
         {"incomes sorted by 金额",
-         [] { return measureSort(TfrmP_In(), QStringLiteral("金额"), false); }},
+         [] { return measureSort(IncomeQueryWindow(), QStringLiteral("金额"), false); }},
         {"expenses sorted by 金额",
-         [] { return measureSort(TfrmP_Out(), QStringLiteral("金额"), false); }},
+         [] { return measureSort(ExpenseQueryWindow(), QStringLiteral("金额"), false); }},
         {"expenses sorted by 支出类别",
-         [big] { return measureSort(TfrmP_Out(), QStringLiteral("支出类别"), big); }},
+         [big] { return measureSort(ExpenseQueryWindow(), QStringLiteral("支出类别"), big); }},
     };
     const QString only = qEnvironmentVariable("QINGHEBU_BENCH_ONLY");
     Measures figures;

@@ -1,7 +1,7 @@
 #include "books/BookDialog.h"
 
 #include "core/books/BookStore.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Gbk.h"
 #include "data/Sql.h"
 #include "widgets/MessageBox.h"
@@ -83,7 +83,7 @@ void BookDialog::failure(const QString &headline, const QString &reason)
 
 QString BookDialog::startDate()
 {
-    return TfrmDM::instance()->startDate();
+    return Workspace::instance()->startDate();
 }
 
 BookPasswordDialog::BookPasswordDialog(QWidget *parent, const QString &book, const QString &caption)

@@ -1,6 +1,6 @@
 #include "import/ImportModel.h"
 
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 #include "widgets/LookupSearch.h"
 
@@ -209,20 +209,20 @@ QVariant ImportModel::headerData(int section, Qt::Orientation orientation, int r
 QWidget *ImportChoiceDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                             const QModelIndex &index) const
 {
-    TfrmDM::Feeder feeder = nullptr;
+    Workspace::Feeder feeder = nullptr;
     switch (index.column()) {
     case ImportModel::Category:
         feeder = index.siblingAtColumn(ImportModel::Kind).data().toString() ==
                          Import::kindName(Kind::Income)
-                     ? &TfrmDM::DBComInType
-                     : &TfrmDM::DBComOutType;
+                     ? &Workspace::DBComInType
+                     : &Workspace::DBComOutType;
         break;
     case ImportModel::Account:
     case ImportModel::ToAccount:
-        feeder = &TfrmDM::DBComAccount;
+        feeder = &Workspace::DBComAccount;
         break;
     case ImportModel::Member:
-        feeder = &TfrmDM::DBComFamily;
+        feeder = &Workspace::DBComFamily;
         break;
     default:
         return QStyledItemDelegate::createEditor(parent, option, index);

@@ -37,7 +37,7 @@ Maintenance::Descriptor category(const Category &c)
 
 } // namespace
 
-TfrmIn_Manage::TfrmIn_Manage(QWidget *parent)
+IncomeCategoriesWindow::IncomeCategoriesWindow(QWidget *parent)
     : MaintenanceWindow(category({"TfrmIn_Manage", "收入类别", "收入类别", "InD", "IName",
                                   References::Kind::IncomeCategory}),
                         parent)
@@ -45,7 +45,7 @@ TfrmIn_Manage::TfrmIn_Manage(QWidget *parent)
     FormCreate();
 }
 
-TfrmOut_Manage::TfrmOut_Manage(QWidget *parent)
+ExpenseCategoriesWindow::ExpenseCategoriesWindow(QWidget *parent)
     : MaintenanceWindow(category({"TfrmOut_Manage", "支出类别", "支出类别", "OutD", "OName",
                                   References::Kind::ExpenseCategory}),
                         parent)
@@ -54,7 +54,7 @@ TfrmOut_Manage::TfrmOut_Manage(QWidget *parent)
 }
 
 // A rename here shows the list again from its first row.
-TfrmT_Manage::TfrmT_Manage(QWidget *parent)
+InvestmentCategoriesWindow::InvestmentCategoriesWindow(QWidget *parent)
     : MaintenanceWindow(category({"TfrmT_Manage", "投资分类", "投资类别", "TD", "TName",
                                   References::Kind::InvestmentCategory, true}),
                         parent)

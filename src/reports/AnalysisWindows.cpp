@@ -1,6 +1,6 @@
 #include "reports/AnalysisWindows.h"
 
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/ChartTabs.h"
 #include "widgets/ConditionPanel.h"
 #include "widgets/MessageBox.h"
@@ -98,12 +98,12 @@ void AnalysisWindow::BitBtn2Click()
                                  ReportOutput::Form::Plain);
 }
 
-TfrmE_I::TfrmE_I(QWidget *parent)
-    : AnalysisWindow({"TfrmE_I", "收入", EntryTables::Income, &TfrmDM::DBComInType}, parent)
+IncomeAnalysisWindow::IncomeAnalysisWindow(QWidget *parent)
+    : AnalysisWindow({"TfrmE_I", "收入", EntryTables::Income, &Workspace::DBComInType}, parent)
 {
 }
 
-TfrmE_O::TfrmE_O(QWidget *parent)
-    : AnalysisWindow({"TfrmE_O", "支出", EntryTables::Expense, &TfrmDM::DBComOutType}, parent)
+ExpenseAnalysisWindow::ExpenseAnalysisWindow(QWidget *parent)
+    : AnalysisWindow({"TfrmE_O", "支出", EntryTables::Expense, &Workspace::DBComOutType}, parent)
 {
 }

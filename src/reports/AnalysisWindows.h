@@ -47,16 +47,16 @@ private:
     ShownTable m_shown;
 };
 
-class TfrmE_I : public AnalysisWindow
+class IncomeAnalysisWindow : public AnalysisWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmE_I(QWidget *parent = nullptr);
+    explicit IncomeAnalysisWindow(QWidget *parent = nullptr);
 };
 
-class TfrmE_O : public AnalysisWindow
+class ExpenseAnalysisWindow : public AnalysisWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmE_O(QWidget *parent = nullptr);
+    explicit ExpenseAnalysisWindow(QWidget *parent = nullptr);
 };

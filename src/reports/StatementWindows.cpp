@@ -1,7 +1,7 @@
 #include "reports/StatementWindows.h"
 
 #include "core/ledger/Figures.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "core/planning/Budget.h"
 #include "core/reports/Report.h"
 #include "widgets/ConditionPanel.h"
@@ -23,7 +23,7 @@ Statement::Descriptor monthly()
     Statement::Descriptor d{"TfrmSZ_M",    "收支月报表",   Period::Month, "月份",
                             "-收支月报表", "收支月统计表", "个月"};
     try {
-        d.budgets = Budget::any(TfrmDM::instance()->currentBook());
+        d.budgets = Budget::any(Workspace::instance()->currentBook());
     } catch (const DbError &) {
         // Shown without budgets; the statement's own reading says what is wrong.
     }
@@ -155,10 +155,10 @@ void StatementWindow::BitBtn4Click()
     ReportOutput::print(this, m_d.reportTitle, m_subtitle, m_shown);
 }
 
-TfrmSZ_M::TfrmSZ_M(QWidget *parent) : StatementWindow(monthly(), parent)
+MonthlyStatementWindow::MonthlyStatementWindow(QWidget *parent) : StatementWindow(monthly(), parent)
 {
 }
 
-TfrmSZ_Y::TfrmSZ_Y(QWidget *parent) : StatementWindow(yearly(), parent)
+YearlyStatementWindow::YearlyStatementWindow(QWidget *parent) : StatementWindow(yearly(), parent)
 {
 }

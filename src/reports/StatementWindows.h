@@ -56,16 +56,16 @@ private:
     QString m_subtitle; // of the printed report: the book and the run's conditions
 };
 
-class TfrmSZ_M : public StatementWindow
+class MonthlyStatementWindow : public StatementWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmSZ_M(QWidget *parent = nullptr);
+    explicit MonthlyStatementWindow(QWidget *parent = nullptr);
 };
 
-class TfrmSZ_Y : public StatementWindow
+class YearlyStatementWindow : public StatementWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmSZ_Y(QWidget *parent = nullptr);
+    explicit YearlyStatementWindow(QWidget *parent = nullptr);
 };

@@ -81,7 +81,7 @@ void StatisticsWindow::BitBtn1Click()
     List::showColumns(m_right.grid, m_right.model, Statistics::columns(m_d.right.side));
 }
 
-TfrmPage1::TfrmPage1(QWidget *parent)
+IncomeExpenseStatisticsWindow::IncomeExpenseStatisticsWindow(QWidget *parent)
     : StatisticsWindow({"TfrmPage1",
                         "收支统计表",
                         "收支日期",
@@ -91,7 +91,7 @@ TfrmPage1::TfrmPage1(QWidget *parent)
 {
 }
 
-TfrmPage2::TfrmPage2(QWidget *parent)
+DebtCreditStatisticsWindow::DebtCreditStatisticsWindow(QWidget *parent)
     : StatisticsWindow({"TfrmPage2",
                         "债务债权统计表",
                         "日期",
@@ -101,7 +101,7 @@ TfrmPage2::TfrmPage2(QWidget *parent)
 {
 }
 
-TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
+BalancesWindow::BalancesWindow(QWidget *parent) : ListWindow(balances(), parent)
 {
     // Accounts that hold nothing are left out.
     setLabWhere(Condition(QStringLiteral(" AND AMoney<>0")));
@@ -116,19 +116,19 @@ TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
     FormCreate();
 }
 
-void TfrmP_Account::FormCreate()
+void BalancesWindow::FormCreate()
 {
     ListWindow::FormCreate();
     showSummary();
 }
 
-void TfrmP_Account::followChange()
+void BalancesWindow::followChange()
 {
     ListWindow::followChange();
     showSummary();
 }
 
-void TfrmP_Account::showSummary()
+void BalancesWindow::showSummary()
 {
     try {
         m_summary->setText(Balances::read(book()).richLine());

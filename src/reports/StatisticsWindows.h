@@ -47,27 +47,27 @@ private:
     List::Pane m_right{};
 };
 
-class TfrmPage1 : public StatisticsWindow
+class IncomeExpenseStatisticsWindow : public StatisticsWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmPage1(QWidget *parent = nullptr);
+    explicit IncomeExpenseStatisticsWindow(QWidget *parent = nullptr);
 };
 
-class TfrmPage2 : public StatisticsWindow
+class DebtCreditStatisticsWindow : public StatisticsWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmPage2(QWidget *parent = nullptr);
+    explicit DebtCreditStatisticsWindow(QWidget *parent = nullptr);
 };
 
 // The accounts of the book that hold money, largest first, and under them the
 // accounts, debts, credits and net assets in one line.
-class TfrmP_Account : public ListWindow
+class BalancesWindow : public ListWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_Account(QWidget *parent = nullptr);
+    explicit BalancesWindow(QWidget *parent = nullptr);
     void FormCreate() override;
     void followChange() override;
 

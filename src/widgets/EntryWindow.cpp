@@ -1,6 +1,6 @@
 #include "widgets/EntryWindow.h"
 
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Dates.h"
 #include "widgets/FollowUpWindows.h"
 #include "widgets/ListModel.h"
@@ -52,7 +52,7 @@ Maintenance::Field Entry::amountField(const QString &name, const QString &label,
 Maintenance::Field Entry::memberField(const QString &name, const QString &input, bool required)
 {
     return listField(name, QStringLiteral("家庭成员："), QStringLiteral("家庭成员"), input,
-                     &TfrmDM::DBComFamily, required);
+                     &Workspace::DBComFamily, required);
 }
 
 Maintenance::Field Entry::remarkField(const QString &name)

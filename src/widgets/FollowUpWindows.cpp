@@ -1,6 +1,6 @@
 #include "widgets/FollowUpWindows.h"
 
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
@@ -106,8 +106,8 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     m_remark->setMaxLength(100);
     addRow(QStringLiteral("备        注："), m_remark);
     try {
-        fillLookup(m_account, &TfrmDM::DBComAccount);
-        fillLookup(m_member, &TfrmDM::DBComFamily);
+        fillLookup(m_account, &Workspace::DBComAccount);
+        fillLookup(m_member, &Workspace::DBComFamily);
         chooseEntrysNames();
     } catch (const DbError &e) {
         Msg::error(this, e.message());

@@ -1,7 +1,7 @@
 #include "widgets/ListModel.h"
 
 #include "core/ledger/Figures.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Connection.h"
 #include "data/KeySorter.h"
 #include "data/ProgressCheck.h"
@@ -329,7 +329,7 @@ void ListModel::sortAside()
     showRows(0, true);
     Sql keys = within(List::quoted(List::KeyAlias));
     keys.add(orderClause(false));
-    m_sorter = new KeySorter(TfrmDM::instance()->databasePath(), keys);
+    m_sorter = new KeySorter(Workspace::instance()->databasePath(), keys);
     connect(m_sorter, &KeySorter::done, this, &ListModel::keysSorted);
     emit sortingChanged(true);
 }

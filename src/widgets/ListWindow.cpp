@@ -1,7 +1,7 @@
 #include "widgets/ListWindow.h"
 
 #include "core/ledger/Ledger.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
@@ -22,7 +22,7 @@
 #include <QVBoxLayout>
 
 ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_list(std::move(descriptor)), m_book(TfrmDM::instance()->currentBook())
+    : QWidget(parent), m_list(std::move(descriptor)), m_book(Workspace::instance()->currentBook())
 {
     setObjectName(m_list.className);
     setWindowTitle(m_list.caption);

@@ -1,7 +1,7 @@
 #include "widgets/MaintenanceWindow.h"
 
 #include "core/ledger/Ledger.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/PinyinCode.h"
 #include "data/Rows.h"
 #include "data/Transaction.h"
@@ -479,7 +479,7 @@ QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
     // Through the ledger, which keeps the change in the history and announces it.
     // Names the entries give: it carries a rename into them and sets a balance typed.
     // Another window may have deleted the row meanwhile: refused, not said saved.
-    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    Ledger ledger(m_d.perBook ? book() : Workspace::instance()->currentBook());
     ledger.setWindow(m_d.caption);
     prepareLedger(ledger, mode);
     QVariant key = currentKey();
@@ -510,7 +510,7 @@ QString MaintenanceWindow::deletionRefusal() const
 void MaintenanceWindow::removeRow(const QVariant &key)
 {
     // The ledger refuses a name that rows have come to give since 删除 was pressed.
-    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    Ledger ledger(m_d.perBook ? book() : Workspace::instance()->currentBook());
     ledger.setWindow(m_d.caption);
     m_d.referencedAs ? ledger.removeReference(m_d.table, key) : ledger.removeRow(m_d.table, key);
     ledger.commit();
@@ -553,7 +553,7 @@ QVariantMap MaintenanceWindow::rowToWrite(Mode mode)
 
 void MaintenanceWindow::checkOwnBook() const
 {
-    if (m_d.perBook && book() != TfrmDM::instance()->currentBook())
+    if (m_d.perBook && book() != Workspace::instance()->currentBook())
         throw DbError(book().isEmpty() ? Rows::noBookMessage() : otherBookMessage(book()));
 }
 

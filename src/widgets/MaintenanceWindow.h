@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/ledger/References.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Money.h"
 #include "data/Sql.h"
 #include "widgets/ListWindow.h"
@@ -28,7 +28,7 @@ enum class FieldKind
 };
 
 // A lookup feeder of the data module that gives a drop-down list its names.
-using Feeder = TfrmDM::Feeder;
+using Feeder = Workspace::Feeder;
 
 // One column of the list query: "name as alias", its kind (Money, Hidden).
 using Column = List::Column;

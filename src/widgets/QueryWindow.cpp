@@ -1,6 +1,6 @@
 #include "widgets/QueryWindow.h"
 
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/ConditionPanel.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"

@@ -23,7 +23,7 @@ class QPushButton;
 
 namespace Query {
 
-using Feeder = TfrmDM::Feeder;
+using Feeder = Workspace::Feeder;
 
 using Field = Conditions::Kind;
 

@@ -1,6 +1,6 @@
 #include "widgets/QuickFilterDialog.h"
 
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
 #include "widgets/LookupSearch.h"

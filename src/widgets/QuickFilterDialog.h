@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/ledger/Conditions.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 
 #include <QDialog>
@@ -28,7 +28,7 @@ public:
 struct FilterCriterion
 {
     using Kind = Conditions::Kind;
-    using Feeder = TfrmDM::Feeder;
+    using Feeder = Workspace::Feeder;
 
     const char *caption; // the check box's text, e.g. "收入日期"
     Kind kind;

@@ -1,7 +1,7 @@
-#include "app/TfrmMain.h"
+#include "app/MainWindow.h"
 #include "app/WindowCatalog.h"
 #include "core/books/BookStore.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -45,7 +45,7 @@ void TestObjectNames::objectNamesStayAsTheyAre()
     env.dm()->setCurrentBook("家");
     QStringList shown;
     {
-        TfrmMain main;
+        MainWindow main;
         main.show();
         shown << namesOf(&main);
         for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {

@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 #include "core/books/AutoBackup.h"
 #include "core/books/BookStore.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 #include "support/DiskFull.h"
 #include "support/TestSupport.h"

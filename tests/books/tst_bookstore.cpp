@@ -1,7 +1,7 @@
 #include "core/books/BookStore.h"
 #include "core/books/Password.h"
 #include "core/ledger/MonthTotals.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "support/TestSupport.h"

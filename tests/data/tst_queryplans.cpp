@@ -1,7 +1,7 @@
-#include "app/TfrmMain.h"
+#include "app/MainWindow.h"
 #include "app/WindowCatalog.h"
 #include "core/books/SampleBook.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "support/TestSupport.h"
@@ -109,7 +109,7 @@ void useWindow(QWidget *window, MessageRecorder &messages)
 QList<SqlRecording::Statement> statementsOfEveryWindow()
 {
     MessageRecorder messages;
-    TfrmMain main;
+    MainWindow main;
     main.show();
     SqlRecording::start();
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {

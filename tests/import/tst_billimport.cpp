@@ -5,7 +5,7 @@
 #include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "support/BillFiles.h"

@@ -3,7 +3,7 @@
 #include "core/ledger/Figures.h"
 #include "core/ledger/HouseholdMonth.h"
 #include "core/ledger/Ledger.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "core/planning/Budget.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/History.h"
 #include "core/ledger/MonthTotals.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "core/planning/Recurring.h"
 #include "data/Dates.h"
 #include "data/Sql.h"

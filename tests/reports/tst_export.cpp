@@ -1,4 +1,4 @@
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "core/reports/XlsxExport.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"

@@ -1,4 +1,4 @@
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "reports/DetailQueries.h"
 #include "support/TestSupport.h"
@@ -106,7 +106,7 @@ void TestQueryWindows::cleanup()
 
 void TestQueryWindows::startsWithDefaultsAndTicksOnChoice()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     const QDate today = QDate::currentDate();
     QCOMPARE(Drive::find<QDateEdit>(&w, "DateTimePicker1")->date(), today.addMonths(-1));
     QCOMPARE(Drive::find<QDateEdit>(&w, "DateTimePicker2")->date(), today);
@@ -129,7 +129,7 @@ void TestQueryWindows::startsWithDefaultsAndTicksOnChoice()
 
 void TestQueryWindows::conditionsFilterSortAndTotal()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     // No box ticked: every row of this book, sorted by date; the book column hidden.
     untickDates(&w);
     query(&w);
@@ -170,7 +170,7 @@ void TestQueryWindows::conditionsFilterSortAndTotal()
 
 void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::click(&w, "BitBtn1");
     // The grid is shown at once; the count and total are computed on the worker.
@@ -190,7 +190,7 @@ void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
 
 void TestQueryWindows::remarkFindsQuotesAndPercentLiterally()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::find<QCheckBox>(&w, "CheckBox5")->setChecked(true);
     const QList<std::pair<QString, QStringList>> cases = {
@@ -213,7 +213,7 @@ void TestQueryWindows::transfersAreNewestFirst()
         Db::exec("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName) "
                  "values ('家', ?, '现金', '工资卡', 10000, '爸爸')",
                  {date});
-    TfrmP_A w;
+    TransferQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "DBLookupComboBox1", "爸爸");
     query(&w);
@@ -232,7 +232,7 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
              "(?, '2026-02-01', 1000000, '现金', '爸爸', '一'), "
              "(?, '2026-03-01', 2000000, '现金', '爸爸', '二')",
              {wang, wang});
-    TfrmP_B w;
+    DebtQueryWindow w;
     untickDates(&w);
     Drive::setText(&w, "Edit1", "老");
     Drive::find<QCheckBox>(&w, "CheckBox2")->setChecked(true);
@@ -264,7 +264,7 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
     // Investments show two totals.
     Db::exec("insert into TTable (BName, TDate, TName, TMoney, RMoney) values "
              "('家', '2026-01-01', '基金', 10000000, 250000)");
-    TfrmTZ_Qu t;
+    InvestmentQueryWindow t;
     untickDates(&t);
     query(&t);
     QCOMPARE(Drive::totals(&t, "DBGrid1", "投资金额"), QString("1,000.00"));
@@ -273,7 +273,7 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
 
 void TestQueryWindows::twoInstancesKeepTheirOwnConditions()
 {
-    TfrmP_In a, b;
+    IncomeQueryWindow a, b;
     untickDates(&a);
     untickDates(&b);
     Drive::choose(&a, "DBLookupComboBox2", "现金");
@@ -289,7 +289,7 @@ void TestQueryWindows::exportWritesTheResultShown()
 {
     MessageRecorder messages;
     ExportCapture capture;
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "ComboBox2", "降序");
     query(&w);
@@ -316,7 +316,7 @@ void TestQueryWindows::exportWritesTheResultShown()
 void TestQueryWindows::printReadsTheLastConditionsAtPrintTime()
 {
     PrintRecorder printed;
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "DBLookupComboBox2", "现金");
     Drive::choose(&w, "ComboBox2", "降序");

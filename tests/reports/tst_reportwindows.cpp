@@ -1,5 +1,5 @@
 #include "app/WindowCatalog.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "core/reports/Report.h"
 #include "data/Background.h"
 #include "data/Dates.h"

@@ -1,9 +1,9 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Figures.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Transaction.h"
 #include "entries/IncomeExpense.h"
-#include "reference/TfrmA_Manage.h"
+#include "reference/AccountsWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
@@ -92,7 +92,7 @@ void TestListWindow::lastAndNewRowsOnAListOfSeveralPages()
     MessageRecorder messages;
     seedBook(env);
     insertIncome(Rows);
-    TfrmInTable w;
+    IncomeWindow w;
     w.show();
     // Opening reads the first page only; 最后一条 counts the list.
     QCOMPARE(w.model()->rowCount(), ListModel::PageSize);
@@ -156,7 +156,7 @@ void TestListWindow::cursorStaysOnTheEditedRowBeyondTheFirstPage()
     for (int i = 0; i < Rows; ++i)
         Db::insertAccount(Book, QStringLiteral("帐户%1").arg(i, 3, 10, QLatin1Char('0')));
     transaction.commit();
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     const int row = w.model()->totalRows() - 20;
     w.goToRow(row);

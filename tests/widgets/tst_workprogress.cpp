@@ -1,6 +1,6 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Ledger.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "data/Connection.h"
 #include "data/Sql.h"

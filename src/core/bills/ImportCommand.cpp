@@ -3,7 +3,7 @@
 #include "core/bills/BillImport.h"
 #include "core/bills/BillReader.h"
 #include "core/books/BookStore.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
 
@@ -53,7 +53,7 @@ QString summary(const Import::Plan &plan, int document, bool dryRun)
 // the command ends. Empty when the file is whole; else what to do.
 QString restoreDataFile()
 {
-    TfrmDM *dm = TfrmDM::instance();
+    Workspace *dm = Workspace::instance();
     const QString journal = dm->databasePath() + QStringLiteral("-journal");
     if (!QFileInfo::exists(journal) || (dm->reopen() && !QFileInfo::exists(journal)))
         return {};

@@ -1,7 +1,7 @@
 #include "core/books/AutoBackup.h"
 
 #include "core/books/BookStore.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 
 #include <QDir>
@@ -52,7 +52,7 @@ void removeOld(const QString &folder)
 
 QString folder()
 {
-    return TfrmDM::instance()->dataDir() + QStringLiteral("/自动备份");
+    return Workspace::instance()->dataDir() + QStringLiteral("/自动备份");
 }
 
 void setClock(Clock clock)

@@ -2,7 +2,7 @@
 
 #include "core/books/BookStore.h"
 #include "core/ledger/Ledger.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Connection.h"
 #include "data/Dates.h"
 #include "data/PinyinCode.h"

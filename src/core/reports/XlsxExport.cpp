@@ -1,7 +1,7 @@
 #include "core/reports/XlsxExport.h"
 
 #include "core/ledger/Figures.h"
-#include "core/ledger/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "data/Money.h"
 #include "data/Sql.h"
@@ -365,7 +365,7 @@ QString fileName(const QString &book, const QString &report)
 
 QString newExportPath(const QString &folder, const QString &report)
 {
-    const QString name = fileName(TfrmDM::instance()->currentBook(), report);
+    const QString name = fileName(Workspace::instance()->currentBook(), report);
     QString path = QDir(folder).filePath(name);
     for (int n = 2; QFile::exists(path); ++n)
         path = QDir(folder).filePath(QFileInfo(name).completeBaseName() +
