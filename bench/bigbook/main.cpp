@@ -270,10 +270,10 @@ template <typename Dialog> Figure measureFilter(MainWindow &main, const QString 
     std::unique_ptr<Dialog> dialog;
     Figure f = measure(
         QStringLiteral("filter ") + className,
-        [&] { dialog = std::make_unique<Dialog>(target, nullptr); },
-        [&] { dialog->BitBtn1Click(); }, [&] { target->applyFilter(Condition()); });
+        [&] { dialog = std::make_unique<Dialog>(target, nullptr); }, [&] { dialog->applyChosen(); },
+        [&] { target->applyFilter(Condition()); });
     dialog = std::make_unique<Dialog>(target, nullptr);
-    dialog->BitBtn1Click();
+    dialog->applyChosen();
     settle();
     Sample paint;
     PaintWatch watch;
@@ -312,7 +312,7 @@ Figure measureReport(MainWindow &main, const QString &name, const QString &class
 Figure measureSummary(MainWindow &main)
 {
     return measure(
-        QStringLiteral("summary panel"), [] {}, [&] { main.mySum(); }, [] {}, false);
+        QStringLiteral("summary panel"), [] {}, [&] { main.refreshSummary(); }, [] {}, false);
 }
 
 // ---- the books ---------------------------------------------------------------------------
@@ -323,7 +323,7 @@ std::vector<Figure> measureBook(const QString &source)
     const WorkingCopy work(source);
     MainWindow main;
     main.show();
-    main.myShow(true);
+    main.showBookMenus(true);
     settle();
 
     std::vector<Figure> figures;

@@ -120,7 +120,7 @@ Figure measurePreview(bool shots)
     window.resize(1200, 800);
     window.show();
     window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
-    window.BitBtn1Click();
+    window.runQuery();
     settle();
     Figure figure;
     Sample sample;
@@ -144,7 +144,7 @@ Figure measurePreview(bool shots)
             if (shots && round == 0)
                 shoot(&preview, QStringLiteral("preview.png"));
         });
-        window.BitBtn4Click();
+        window.printReport();
         sample.add(t);
     }
     Report::setPresenter({});
@@ -171,7 +171,7 @@ Figure measurePdf()
 {
     IncomeQueryWindow window;
     window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
-    window.BitBtn1Click();
+    window.runQuery();
     settle();
     Figure figure;
     QTemporaryDir dir;
@@ -194,7 +194,7 @@ Figure measurePdf()
                           .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1);
         figure.complete = pages == document.pageCount();
     });
-    window.BitBtn4Click();
+    window.printReport();
     Report::setPresenter({});
     return figure;
 }
@@ -226,7 +226,7 @@ Figure measureAnalysis(bool shots)
     for (int round = 0; round < Rounds; ++round) {
         const double before = baselineMb();
         sample.add(timed([&] {
-            window.BitBtn1Click();
+            window.compute();
             settle(); // the chart lays its series and axes out
             paintAll(&window);
         }));
@@ -258,7 +258,7 @@ Figure measureSort(QueryWindow &&window, const QString &field, bool shots)
     sort->setCurrentIndex(sort->findText(field));
     auto *direction = window.findChild<QComboBox *>(QStringLiteral("ComboBox2"));
     direction->setCurrentIndex(direction->findText(QStringLiteral("降序")));
-    window.BitBtn1Click();
+    window.runQuery();
     auto *model = window.model();
     waitFor([model] { return !model->isSorting(); });
     settle();
@@ -269,7 +269,7 @@ Figure measureSort(QueryWindow &&window, const QString &field, bool shots)
         const double before = baselineMb();
         GapWatch gaps;
         sample.add(timed([&] {
-            window.Ref();
+            window.reload();
             aside |= model->isSorting();
             if (shots && round == 0 && model->isSorting()) {
                 window.repaint();

@@ -157,7 +157,7 @@ MainWindow::MainWindow(QWidget *parent)
     if (Workspace *dm = Workspace::instance())
         connectDataModule(dm);
     updateActions();
-    FormCreate();
+    startUp();
 }
 
 MainWindow::~MainWindow()
@@ -188,7 +188,7 @@ void MainWindow::connectDataModule(Workspace *dm)
     connect(dm, &Workspace::bookClosed, this, [this] { showBook(QString()); });
     connect(ChangeFeed::instance(), &ChangeFeed::committed, this, &MainWindow::bookChanged);
     // Balances replaced as a whole (a restore, kept totals rebuilt).
-    connect(dm, &Workspace::balancesChanged, this, &MainWindow::mySum);
+    connect(dm, &Workspace::balancesChanged, this, &MainWindow::refreshSummary);
     // Every window belongs to the book that was open when it opened.
     connect(dm, &Workspace::bookWindowsClosing, this, [this](bool *refused) {
         if (!closeAllChildren())
@@ -196,12 +196,12 @@ void MainWindow::connectDataModule(Workspace *dm)
     });
 }
 
-void MainWindow::FormCreate()
+void MainWindow::startUp()
 {
     m_startDate = today();
     Workspace *dm = Workspace::instance();
     dm->setStartDate(m_startDate);
-    myShow(false);
+    showBookMenus(false);
 
     if (!dm->isOpen()) {
         // The main window still comes up, with no book and the book menus hidden.
@@ -304,7 +304,7 @@ void MainWindow::bookChanged(const Change &change)
 {
     if (change.book != Workspace::instance()->currentBook())
         return;
-    mySum();
+    refreshSummary();
     for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
         if (auto *list = qobject_cast<ListWindow *>(sub->widget()))
             list->followChange();
@@ -397,11 +397,11 @@ void MainWindow::buildMenus()
         {"N1",
          "帐簿【&Z】",
          {M{"N2", "新建帐簿 &N", "TfrmNewBook"}, M{"N3", "打开帐簿 &O", "TfrmOpenBook"},
-          M{"C2", "关闭帐簿 &C", nullptr, handler(&MainWindow::C2Click)}, M{"N20"},
+          M{"C2", "关闭帐簿 &C", nullptr, handler(&MainWindow::closeBook)}, M{"N20"},
           M{"B2", "帐簿管理 &B", "TfrmB_Manage"}, M{"N5", "修改密码 &S", "TfrmChangePass"}, M{"N9"},
-          M{"P1", "打印设置 &P", nullptr, handler(&MainWindow::P1Click)}, M{"N4"},
+          M{"P1", "打印设置 &P", nullptr, handler(&MainWindow::setUpPages)}, M{"N4"},
           M{"N7", "备份数据 &D", "TfrmBackup"}, M{"R1", "数据恢复 &R", "TfrmRecover"}, M{"N6"},
-          M{"N8", "退出 &X", nullptr, handler(&MainWindow::N8Click)}}},
+          M{"N8", "退出 &X", nullptr, handler(&MainWindow::exitProgram)}}},
         {"E1",
          "编辑【&E】",
          {M{"N50", "撤销 &U", nullptr, handler(&MainWindow::undoLast)},
@@ -561,7 +561,7 @@ bool MainWindow::isBookMenu(const QString &name)
     return false;
 }
 
-void MainWindow::myShow(bool show)
+void MainWindow::showBookMenus(bool show)
 {
     for (const char *name : BookMenuItems)
         if (auto *action = findChild<QAction *>(QLatin1String(name)))
@@ -594,8 +594,8 @@ void MainWindow::updateActions()
 void MainWindow::showBook(const QString &book)
 {
     setWindowTitle(book.isEmpty() ? Msg::programTitle() : book);
-    myShow(!book.isEmpty());
-    mySum();
+    showBookMenus(!book.isEmpty());
+    refreshSummary();
     updateActions();
 }
 
@@ -650,7 +650,7 @@ bool MainWindow::closeAllChildren()
     return m_mdiArea->subWindowList().isEmpty();
 }
 
-void MainWindow::mySum()
+void MainWindow::refreshSummary()
 {
     try {
         m_summary->show(SummaryPanel::read(QDate::currentDate()));
@@ -661,18 +661,18 @@ void MainWindow::mySum()
     }
 }
 
-void MainWindow::C2Click()
+void MainWindow::closeBook()
 {
     Workspace::instance()->closeBook();
 }
 
-void MainWindow::P1Click()
+void MainWindow::setUpPages()
 {
     QPageSetupDialog dialog(m_printer.get(), this);
     dialog.exec();
 }
 
-void MainWindow::N8Click()
+void MainWindow::exitProgram()
 {
     close();
 }
@@ -760,7 +760,7 @@ void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
-        mySum();
+        refreshSummary();
 }
 
 namespace {

@@ -25,7 +25,7 @@ public:
     ~MainWindow() override;
 
     static MainWindow *instance();
-    // Whether FormCreate opens the new-book or open-book dialog (on by default).
+    // Whether startUp opens the new-book or open-book dialog (on by default).
     // Tests that are not about the start-up turn it off.
     static void setStartupDialog(bool enabled);
 
@@ -35,7 +35,7 @@ public:
     QPrinter *printer() const { return m_printer.get(); }
 
     // Recomputes the home summary panel from the database.
-    void mySum();
+    void refreshSummary();
     // Opens the window of that class: a new maximized MDI child, or a modal
     // dialog made anew and waited for. Returns the child (nullptr for a dialog).
     QWidget *openWindow(const QString &className);
@@ -53,16 +53,16 @@ public:
     void importFiles(const QStringList &paths);
 
     // Shows or hides the book menus: those that work on the open book.
-    void myShow(bool show);
-    // Whether myShow shows and hides the menu or menu item of that name.
+    void showBookMenus(bool show);
+    // Whether showBookMenus shows and hides the menu or menu item of that name.
     static bool isBookMenu(const QString &name);
 
-    void FormCreate();
+    void startUp();
     // Closes the book: its windows first; the book stays open when one of them
     // does (a pending row the user keeps).
-    void C2Click();
-    void P1Click();
-    void N8Click();
+    void closeBook();
+    void setUpPages();
+    void exitProgram();
 
 protected:
     void showEvent(QShowEvent *event) override;

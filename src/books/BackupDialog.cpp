@@ -30,12 +30,11 @@ BackupDialog::BackupDialog(QWidget *parent)
     Edit1->setMinimumWidth(320);
     layout->addLayout(grid);
 
-    addButtonRow(layout,
-                 {{"ButPath", QStringLiteral("选择路径（&P）"), [this] { ButPathClick(); }},
-                  {"ButBackup", QStringLiteral("备份（&B）"), [this] { ButBackupClick(); }, true}});
+    addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径（&P）"), [this] { pickFolder(); }},
+                          {"ButBackup", QStringLiteral("备份（&B）"), [this] { backUp(); }, true}});
 }
 
-void BackupDialog::ButPathClick()
+void BackupDialog::pickFolder()
 {
     const QString folder = chooseFolder(this, QStringLiteral("选择备份路径："));
     Edit1->setText(folder.isEmpty() ? QString()
@@ -43,7 +42,7 @@ void BackupDialog::ButPathClick()
                                           startDate() + QStringLiteral(".db"))));
 }
 
-void BackupDialog::ButBackupClick()
+void BackupDialog::backUp()
 {
     const QString path = Edit1->text().trimmed();
     if (path.isEmpty()) {

@@ -19,8 +19,8 @@ public:
     using FolderChooser = std::function<QString(QWidget *parent, const QString &title)>;
     static FolderChooser chooseFolder;
 
-    void ButPathClick();
-    void ButBackupClick();
+    void pickFolder();
+    void backUp();
 
 private:
     QLineEdit *Edit1 = nullptr;

@@ -96,10 +96,10 @@ BookPasswordDialog::BookPasswordDialog(QWidget *parent, const QString &book, con
     Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);
     Edit1->setMinimumWidth(200);
     layout->addWidget(group);
-    addButtonRow(layout, {{"ButOk", QStringLiteral("确定（&O）"), [this] { ButOkClick(); }, true}});
+    addButtonRow(layout, {{"ButOk", QStringLiteral("确定（&O）"), [this] { confirm(); }, true}});
 }
 
-void BookPasswordDialog::ButOkClick()
+void BookPasswordDialog::confirm()
 {
     try {
         if (!BookStore::checkPassword(m_book, Edit1->text())) {

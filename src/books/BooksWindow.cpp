@@ -35,8 +35,8 @@ BooksWindow::BooksWindow(QWidget *parent) : ListWindow(books(), parent)
     DBEdit1->setObjectName(QStringLiteral("DBEdit1"));
     DBEdit1->setReadOnly(true);
     DBEdit1->hide();
-    addButton("ButDel", QStringLiteral("删除（&D）"), [this] { ButDelClick(); });
-    FormCreate();
+    addButton("ButDel", QStringLiteral("删除（&D）"), [this] { deleteBook(); });
+    load();
 }
 
 void BooksWindow::currentRowChanged()
@@ -44,7 +44,7 @@ void BooksWindow::currentRowChanged()
     DBEdit1->setText(model()->text(currentRow(), NameAlias));
 }
 
-void BooksWindow::ButDelClick()
+void BooksWindow::deleteBook()
 {
     const QString book = DBEdit1->text();
     if (book.isEmpty())
@@ -67,6 +67,6 @@ void BooksWindow::ButDelClick()
         Msg::error(this, e.message());
         return;
     }
-    Ref();
+    reload();
     goToNearestRow(row);
 }

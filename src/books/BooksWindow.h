@@ -12,7 +12,7 @@ class BooksWindow : public ListWindow
 public:
     explicit BooksWindow(QWidget *parent = nullptr);
 
-    void ButDelClick();
+    void deleteBook();
 
 protected:
     void currentRowChanged() override;

@@ -24,7 +24,7 @@ ChangePasswordDialog::ChangePasswordDialog(QWidget *parent)
     layout->addWidget(group);
 
     addButtonRow(layout,
-                 {{"ButSave", QStringLiteral("保存（&S）"), [this] { ButSaveClick(); }, true}});
+                 {{"ButSave", QStringLiteral("保存（&S）"), [this] { changePassword(); }, true}});
 }
 
 bool ChangePasswordDialog::checkFields(const QString &book)
@@ -40,7 +40,7 @@ bool ChangePasswordDialog::checkFields(const QString &book)
     return true;
 }
 
-void ChangePasswordDialog::ButSaveClick()
+void ChangePasswordDialog::changePassword()
 {
     const QString book = Workspace::instance()->currentBook();
     try {

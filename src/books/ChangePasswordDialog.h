@@ -11,7 +11,7 @@ class ChangePasswordDialog : public BookDialog
 public:
     explicit ChangePasswordDialog(QWidget *parent = nullptr);
 
-    void ButSaveClick();
+    void changePassword();
 
 private:
     bool checkFields(const QString &book);

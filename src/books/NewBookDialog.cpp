@@ -39,8 +39,8 @@ NewBookDialog::NewBookDialog(QWidget *parent)
     m_bookCount = new QLabel;
     m_bookCount->setObjectName(QStringLiteral("LabBookNum"));
     row->addWidget(m_bookCount);
-    addButtonRow(
-        layout, {{"ButSave", QStringLiteral("保存（&S）"), [this] { ButSaveClick(); }, true}}, row);
+    addButtonRow(layout,
+                 {{"ButSave", QStringLiteral("保存（&S）"), [this] { createBook(); }, true}}, row);
     Edit1->setMinimumWidth(260);
 
     myBookNum();
@@ -75,7 +75,7 @@ bool NewBookDialog::checkFields()
     return true;
 }
 
-void NewBookDialog::ButSaveClick()
+void NewBookDialog::createBook()
 {
     try {
         if (!checkFields())

@@ -15,7 +15,7 @@ public:
     explicit NewBookDialog(QWidget *parent = nullptr);
 
     void myBookNum();
-    void ButSaveClick();
+    void createBook();
 
 private:
     bool checkFields();

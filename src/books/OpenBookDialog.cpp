@@ -46,7 +46,7 @@ OpenBookDialog::OpenBookDialog(QWidget *parent)
     layout->addWidget(group);
 
     addButtonRow(layout,
-                 {{"ButOpen", QStringLiteral("打开（&O）"), [this] { ButOpenClick(); }, true}});
+                 {{"ButOpen", QStringLiteral("打开（&O）"), [this] { openChosenBook(); }, true}});
 
     try {
         // Each name with its pinyin initials, so that typing "wj" finds 我家帐簿.
@@ -60,8 +60,7 @@ OpenBookDialog::OpenBookDialog(QWidget *parent)
     }
     chooseLastBook();
 
-    connect(DBLookupComboBox1, &QComboBox::activated, this,
-            &OpenBookDialog::DBLookupComboBox1Click);
+    connect(DBLookupComboBox1, &QComboBox::activated, this, &OpenBookDialog::bookChosen);
 }
 
 void OpenBookDialog::chooseLastBook()
@@ -73,13 +72,13 @@ void OpenBookDialog::chooseLastBook()
     Edit1->setFocus();
 }
 
-void OpenBookDialog::DBLookupComboBox1Click()
+void OpenBookDialog::bookChosen()
 {
     Edit1->clear();
     Edit1->setFocus();
 }
 
-void OpenBookDialog::ButOpenClick()
+void OpenBookDialog::openChosenBook()
 {
     if (!fitsIn(Edit1, 20, QStringLiteral("密码")))
         return;

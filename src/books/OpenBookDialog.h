@@ -13,8 +13,8 @@ class OpenBookDialog : public BookDialog
 public:
     explicit OpenBookDialog(QWidget *parent = nullptr);
 
-    void DBLookupComboBox1Click();
-    void ButOpenClick();
+    void bookChosen();
+    void openChosenBook();
 
 private:
     void chooseLastBook();

@@ -39,9 +39,8 @@ RestoreDialog::RestoreDialog(QWidget *parent)
     layout->addLayout(grid);
     addAutomaticBackups(layout);
 
-    addButtonRow(layout,
-                 {{"ButPath", QStringLiteral("选择路径（&P）"), [this] { ButPathClick(); }},
-                  {"ButRecover", QStringLiteral("恢复（&R）"), [this] { ButRecoverClick(); }}});
+    addButtonRow(layout, {{"ButPath", QStringLiteral("选择路径（&P）"), [this] { pickFile(); }},
+                          {"ButRecover", QStringLiteral("恢复（&R）"), [this] { restore(); }}});
 }
 
 // The automatic backups, newest first; choosing one puts it into the file field.
@@ -71,7 +70,7 @@ void RestoreDialog::addAutomaticBackups(QVBoxLayout *layout)
     layout->addWidget(list);
 }
 
-void RestoreDialog::ButPathClick()
+void RestoreDialog::pickFile()
 {
     const QString file =
         chooseFile(this, QStringLiteral("打开数据备份文件"), QStringLiteral("DB文件 (*.db)"));
@@ -85,7 +84,7 @@ bool RestoreDialog::closeEverything()
     return Workspace::instance()->closeBook();
 }
 
-void RestoreDialog::ButRecoverClick()
+void RestoreDialog::restore()
 {
     const QString path = QDir::fromNativeSeparators(Edit1->text());
     if (path.isEmpty()) {

@@ -22,8 +22,8 @@ public:
         std::function<QString(QWidget *parent, const QString &title, const QString &filter)>;
     static FileChooser chooseFile;
 
-    void ButPathClick();
-    void ButRecoverClick();
+    void pickFile();
+    void restore();
 
 private:
     void addAutomaticBackups(QVBoxLayout *layout);

@@ -117,7 +117,7 @@ Entry::Descriptor debtOrCredit(const Twin &t)
                    amountField("DBEdit3", amount + QStringLiteral("："), amount,
                                QStringLiteral("余额不能为空！请重新录入！")),
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox1",
-                             &Workspace::DBComAccount),
+                             &Workspace::accounts),
                    memberField("DBEdit5", "DBLookupComboBox2", true),
                    remarkField("DBEdit6")},
         .kind = &t.ledgerKind(),
@@ -130,12 +130,12 @@ Entry::Descriptor debtOrCredit(const Twin &t)
 
 DebtWindow::DebtWindow(QWidget *parent) : EntryWindow(debtOrCredit(Debts), parent)
 {
-    FormCreate();
+    load();
 }
 
 CreditWindow::CreditWindow(QWidget *parent) : EntryWindow(debtOrCredit(Credits), parent)
 {
-    FormCreate();
+    load();
 }
 
 RepaymentDialog::RepaymentDialog(EntryWindow *owner, const QVariant &entryKey)

@@ -16,8 +16,8 @@ FilterDescriptor incomeOrExpense(const char *className, const char *caption,
             caption,
             {{dateCaption, K::DateRange, dateColumn, nullptr, true},
              {categoryCaption, K::List, categoryColumn, categories},
-             {"帐户名称", K::List, "AName", &Workspace::DBComAccount},
-             {"家庭成员", K::List, "FName", &Workspace::DBComFamily},
+             {"帐户名称", K::List, "AName", &Workspace::accounts},
+             {"家庭成员", K::List, "FName", &Workspace::members},
              {"备注", K::Text, "Remark"}}};
 }
 
@@ -30,8 +30,8 @@ FilterDescriptor debtOrCredit(const char *className, const char *caption, const 
             caption,
             {{"借债日期", K::DateRange, dateColumn, nullptr, true},
              {partyCaption, K::Text, partyColumn},
-             {"帐户名称", K::List, "AName", &Workspace::DBComAccount},
-             {"家庭成员", K::List, "FName", &Workspace::DBComFamily},
+             {"帐户名称", K::List, "AName", &Workspace::accounts},
+             {"家庭成员", K::List, "FName", &Workspace::members},
              {"备注", K::Text, "Remark"}}};
 }
 
@@ -53,14 +53,15 @@ const FilterDescriptor &CreditFilterDialog::descriptor()
 
 const FilterDescriptor &InvestmentFilterDialog::descriptor()
 {
-    static const FilterDescriptor d{"TfrmTZ_Q",
-                                    "投资查询",
-                                    {{"投资日期", K::DateRange, "TDate", nullptr, true},
-                                     {"投资类别", K::List, "TName", &Workspace::DBComTZType},
-                                     {"帐户名称", K::List, "AName", &Workspace::DBComAccount},
-                                     {"家庭成员", K::List, "FName", &Workspace::DBComFamily},
-                                     {"备注", K::Text, "Remark"}},
-                                    false};
+    static const FilterDescriptor d{
+        "TfrmTZ_Q",
+        "投资查询",
+        {{"投资日期", K::DateRange, "TDate", nullptr, true},
+         {"投资类别", K::List, "TName", &Workspace::investmentCategories},
+         {"帐户名称", K::List, "AName", &Workspace::accounts},
+         {"家庭成员", K::List, "FName", &Workspace::members},
+         {"备注", K::Text, "Remark"}},
+        false};
     return d;
 }
 
@@ -68,7 +69,7 @@ const FilterDescriptor &IncomeFilterDialog::descriptor()
 {
     static const FilterDescriptor d =
         incomeOrExpense("TfrmInTable_Q", "收入查询", "收入日期", "IDate", "收入类别", "IName",
-                        &Workspace::DBComInType);
+                        &Workspace::incomeCategories);
     return d;
 }
 
@@ -76,7 +77,7 @@ const FilterDescriptor &ExpenseFilterDialog::descriptor()
 {
     static const FilterDescriptor d =
         incomeOrExpense("TfrmOutTable_Q", "支出查询", "支出日期", "ODate", "支出类别", "OName",
-                        &Workspace::DBComOutType);
+                        &Workspace::expenseCategories);
     return d;
 }
 
@@ -85,7 +86,7 @@ const FilterDescriptor &TransferFilterDialog::descriptor()
     static const FilterDescriptor d{"TfrmChangeT_Q",
                                     "帐户转帐查询",
                                     {{"转帐日期", K::DateRange, "CDate", nullptr, true},
-                                     {"家庭成员", K::List, "FName", &Workspace::DBComFamily},
+                                     {"家庭成员", K::List, "FName", &Workspace::members},
                                      {"备注", K::Text, "Remark"}}};
     return d;
 }

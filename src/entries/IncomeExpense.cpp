@@ -40,7 +40,7 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
                              "DBLookupComboBox1", t.categories),
                    amountField("DBEdit3", "金        额：", "金额"),
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
-                             &Workspace::DBComAccount),
+                             &Workspace::accounts),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &t.ledgerKind,
         .filter = t.filter,
@@ -51,18 +51,19 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
 } // namespace
 
 IncomeWindow::IncomeWindow(QWidget *parent)
-    : EntryWindow(incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &Workspace::DBComInType,
-                                   Ledger::income(), Entry::makeFilter<IncomeFilterDialog>}),
-                  parent)
+    : EntryWindow(
+          incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &Workspace::incomeCategories,
+                           Ledger::income(), Entry::makeFilter<IncomeFilterDialog>}),
+          parent)
 {
-    FormCreate();
+    load();
 }
 
 ExpenseWindow::ExpenseWindow(QWidget *parent)
     : EntryWindow(
-          incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &Workspace::DBComOutType,
+          incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &Workspace::expenseCategories,
                            Ledger::expense(), Entry::makeFilter<ExpenseFilterDialog>}),
           parent)
 {
-    FormCreate();
+    load();
 }

@@ -49,11 +49,11 @@ Entry::Descriptor investments()
                     {"Remark", "备注"}},
         .fields = {dateField("投资日期：", "日期"),
                    listField("DBEdit2", "投资类别：", "投资类别", "DBLookupComboBox1",
-                             &Workspace::DBComTZType),
+                             &Workspace::investmentCategories),
                    amountField("DBEdit3", "金        额：", Invested,
                                QStringLiteral("金额不能为空！请重新录入！")),
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
-                             &Workspace::DBComAccount),
+                             &Workspace::accounts),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &Ledger::investment(),
         .filter = makeFilter<InvestmentFilterDialog>,
@@ -65,7 +65,7 @@ Entry::Descriptor investments()
 
 InvestmentWindow::InvestmentWindow(QWidget *parent) : EntryWindow(investments(), parent)
 {
-    FormCreate();
+    load();
 }
 
 ReturnDialog::ReturnDialog(EntryWindow *owner, const QVariant &entryKey)

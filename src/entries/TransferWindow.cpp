@@ -27,9 +27,9 @@ Entry::Descriptor transfers()
                     {"Remark", "备注"}},
         .fields = {dateField("转帐日期：", "转帐日期"),
                    listField("DBEdit2", "原  帐  户：", From, "DBLookupComboBox1",
-                             &Workspace::DBComAccount),
+                             &Workspace::accounts),
                    listField("DBEdit3", "到帐帐户：", To, "DBLookupComboBox2",
-                             &Workspace::DBComAccount),
+                             &Workspace::accounts),
                    amountField("DBEdit4", "金        额：", "转帐余额"),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &Ledger::transfer(),
@@ -42,7 +42,7 @@ Entry::Descriptor transfers()
 
 TransferWindow::TransferWindow(QWidget *parent) : EntryWindow(transfers(), parent)
 {
-    FormCreate();
+    load();
 }
 
 bool TransferWindow::checkField(const Maintenance::Field &f)

@@ -32,8 +32,8 @@ Query::Descriptor history()
                     {"case Undone when 0 then '' else '已撤销' end", "状态"},
                     {"ID", "ID", K::Hidden}},
         .conditions = {{"日期", Query::Field::DateRange, "substr(At,1,10)"},
-                       {"窗口", Query::Field::List, "Window", &Workspace::DBComHistoryWindow},
-                       {"操作", Query::Field::List, "Kind", &Workspace::DBComHistoryKind},
+                       {"窗口", Query::Field::List, "Window", &Workspace::historyWindows},
+                       {"操作", Query::Field::List, "Kind", &Workspace::historyKinds},
                        {"内容", Query::Field::Text, "Description"}},
         .fixedOrder = "时间 desc, ID desc",
         .exportSuffix = "-操作记录",
@@ -88,9 +88,9 @@ RecycleBinWindow::RecycleBinWindow(QWidget *parent) : ListWindow(recycleBin(), p
     row->addWidget(m_password);
     row->addStretch(1);
     addBelowGrid(passwordRow);
-    addButton("ButRestore", QStringLiteral("恢复（&R）"), [this] { ButRestoreClick(); });
-    addButton("ButPurge", QStringLiteral("彻底删除（&D）"), [this] { ButPurgeClick(); });
-    FormCreate();
+    addButton("ButRestore", QStringLiteral("恢复（&R）"), [this] { restoreChosen(); });
+    addButton("ButPurge", QStringLiteral("彻底删除（&D）"), [this] { purgeChosen(); });
+    load();
 }
 
 List::Query RecycleBinWindow::query() const
@@ -116,11 +116,11 @@ void RecycleBinWindow::change(const std::function<void()> &work)
     if (!Msg::guarded(this, work))
         return;
     m_password->clear();
-    Ref();
+    reload();
     goToNearestRow(row);
 }
 
-void RecycleBinWindow::ButRestoreClick()
+void RecycleBinWindow::restoreChosen()
 {
     const qint64 key = currentKey().toLongLong();
     if (key == 0)
@@ -139,7 +139,7 @@ void RecycleBinWindow::ButRestoreClick()
     });
 }
 
-void RecycleBinWindow::ButPurgeClick()
+void RecycleBinWindow::purgeChosen()
 {
     const qint64 key = currentKey().toLongLong();
     if (key == 0 ||

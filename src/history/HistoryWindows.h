@@ -23,8 +23,8 @@ class RecycleBinWindow : public ListWindow
 public:
     explicit RecycleBinWindow(QWidget *parent = nullptr);
 
-    void ButRestoreClick();
-    void ButPurgeClick();
+    void restoreChosen();
+    void purgeChosen();
 
 protected:
     List::Query query() const override;

@@ -214,15 +214,15 @@ QWidget *ImportChoiceDelegate::createEditor(QWidget *parent, const QStyleOptionV
     case ImportModel::Category:
         feeder = index.siblingAtColumn(ImportModel::Kind).data().toString() ==
                          Import::kindName(Kind::Income)
-                     ? &Workspace::DBComInType
-                     : &Workspace::DBComOutType;
+                     ? &Workspace::incomeCategories
+                     : &Workspace::expenseCategories;
         break;
     case ImportModel::Account:
     case ImportModel::ToAccount:
-        feeder = &Workspace::DBComAccount;
+        feeder = &Workspace::accounts;
         break;
     case ImportModel::Member:
-        feeder = &Workspace::DBComFamily;
+        feeder = &Workspace::members;
         break;
     default:
         return QStyledItemDelegate::createEditor(parent, option, index);

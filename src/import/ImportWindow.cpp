@@ -153,10 +153,10 @@ ImportWindow::ImportWindow(QWidget *parent)
 
     auto *top = new QHBoxLayout;
     QPushButton *open = button(this, "ButOpen", QStringLiteral("选择帐单文件（&O）…"));
-    connect(open, &QPushButton::clicked, this, &ImportWindow::ButOpenClick);
+    connect(open, &QPushButton::clicked, this, &ImportWindow::addChosenFiles);
     top->addWidget(open);
     QPushButton *clear = button(this, "ButClear", QStringLiteral("清空（&C）"));
-    connect(clear, &QPushButton::clicked, this, &ImportWindow::ButClearClick);
+    connect(clear, &QPushButton::clicked, this, &ImportWindow::clearFiles);
     top->addWidget(clear);
     top->addSpacing(24);
     auto *memberLabel = new QLabel(QStringLiteral("家庭成员："), this);
@@ -184,7 +184,7 @@ ImportWindow::ImportWindow(QWidget *parent)
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();
     QPushButton *import = button(this, "ButImport", QStringLiteral("导入（&I）"));
-    connect(import, &QPushButton::clicked, this, &ImportWindow::ButImportClick);
+    connect(import, &QPushButton::clicked, this, &ImportWindow::importChosen);
     bottom->addWidget(import);
     QPushButton *exit = button(this, "ButExi", QStringLiteral("退出（&X）"));
     connect(exit, &QPushButton::clicked, this, [this] { closeWindow(this); });
@@ -192,7 +192,7 @@ ImportWindow::ImportWindow(QWidget *parent)
     layout->addLayout(bottom);
 
     Msg::guarded(this, [this] {
-        fillLookup(m_member, &Workspace::DBComFamily);
+        fillLookup(m_member, &Workspace::members);
         m_member->insertItem(0, QString());
         m_member->setCurrentIndex(0);
         readBatches();
@@ -252,7 +252,7 @@ QWidget *ImportWindow::makeRowsPage()
     rule->setToolTip(
         QStringLiteral("按当前这一行的类别和家庭成员建一条规则：交易对方或商品包含某段文字"
                        "的记录，以后都这样归类。"));
-    connect(rule, &QPushButton::clicked, this, &ImportWindow::ButRuleClick);
+    connect(rule, &QPushButton::clicked, this, &ImportWindow::addRule);
     below->addWidget(rule);
     layout->addLayout(below);
     connect(m_model, &ImportModel::linesEdited, this, &ImportWindow::showCounts);
@@ -283,7 +283,7 @@ QWidget *ImportWindow::makeSettingsPage()
     m_rules = settingsTable("GridRules", {QStringLiteral("包含文字"), QStringLiteral("支出类别"),
                                           QStringLiteral("收入类别"), QStringLiteral("家庭成员")});
     QPushButton *remove = button(page, "ButDeleteRule", QStringLiteral("删除规则（&D）"));
-    connect(remove, &QPushButton::clicked, this, &ImportWindow::ButDeleteRuleClick);
+    connect(remove, &QPushButton::clicked, this, &ImportWindow::deleteRule);
     column(3,
            QStringLiteral("规则（先于帐单分类使用；在帐单明细中选一行，单击“以后都这样”添加）："),
            m_rules, remove);
@@ -305,7 +305,7 @@ QWidget *ImportWindow::makeBatchesPage()
                                   "其中有记录导入后改动过时不能撤销。")),
         1);
     QPushButton *undo = button(page, "ButUndo", QStringLiteral("撤销导入（&U）"));
-    connect(undo, &QPushButton::clicked, this, &ImportWindow::ButUndoClick);
+    connect(undo, &QPushButton::clicked, this, &ImportWindow::undoImport);
     row->addWidget(undo);
     layout->addLayout(row);
     return page;
@@ -386,7 +386,7 @@ void ImportWindow::addFiles(const QStringList &paths)
         m_grid->setCurrentIndex(m_model->index(0, ImportModel::Chosen));
 }
 
-void ImportWindow::ButOpenClick()
+void ImportWindow::addChosenFiles()
 {
     const QString folder = m_paths.isEmpty()
                                ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
@@ -398,7 +398,7 @@ void ImportWindow::ButOpenClick()
         addFiles(paths);
 }
 
-void ImportWindow::ButClearClick()
+void ImportWindow::clearFiles()
 {
     m_plan->clear();
     m_paths.clear();
@@ -440,7 +440,7 @@ void ImportWindow::showSettings()
         m_methods->setRowCount(int(methods.size()));
         for (int r = 0; r < methods.size(); ++r) {
             m_methods->setItem(r, 0, textItem(methods.at(r)));
-            QComboBox *box = choiceBox(&Workspace::DBComAccount, settings.account(methods.at(r)));
+            QComboBox *box = choiceBox(&Workspace::accounts, settings.account(methods.at(r)));
             box->setObjectName(QStringLiteral("Method_") + methods.at(r));
             connect(box, &QComboBox::activated, this, [this, box, method = methods.at(r)] {
                 Msg::guarded(this,
@@ -455,9 +455,9 @@ void ImportWindow::showSettings()
             const QString app = categories.at(r);
             m_categories->setItem(r, 0, textItem(app));
             for (const bool expense : {true, false}) {
-                QComboBox *box =
-                    choiceBox(expense ? &Workspace::DBComOutType : &Workspace::DBComInType,
-                              settings.category(app, expense));
+                QComboBox *box = choiceBox(expense ? &Workspace::expenseCategories
+                                                   : &Workspace::incomeCategories,
+                                           settings.category(app, expense));
                 box->setObjectName(
                     (expense ? QStringLiteral("Expense_") : QStringLiteral("Income_")) + app);
                 connect(box, &QComboBox::activated, this, [this, box, app, expense] {
@@ -495,7 +495,7 @@ void ImportWindow::settingsChanged()
     showRules();
 }
 
-void ImportWindow::ButRuleClick()
+void ImportWindow::addRule()
 {
     const QModelIndex current = m_grid->currentIndex();
     if (!current.isValid()) {
@@ -541,7 +541,7 @@ void ImportWindow::ButRuleClick()
     m_grid->setCurrentIndex(current);
 }
 
-void ImportWindow::ButDeleteRuleClick()
+void ImportWindow::deleteRule()
 {
     const int row = m_rules->currentRow();
     if (row < 0 || !m_rules->item(row, 0)) {
@@ -558,7 +558,7 @@ void ImportWindow::ButDeleteRuleClick()
         settingsChanged();
 }
 
-void ImportWindow::ButImportClick()
+void ImportWindow::importChosen()
 {
     if (m_plan->chosenCount() == 0) {
         Msg::plain(this, m_plan->lines().isEmpty() ? QStringLiteral("请先选择帐单文件。")
@@ -584,7 +584,7 @@ void ImportWindow::ButImportClick()
                   QStringLiteral("\n如要全部撤销，请在“导入记录”中选择这次导入，单击“撤销导入”。"));
 }
 
-void ImportWindow::ButUndoClick()
+void ImportWindow::undoImport()
 {
     const QModelIndex current = m_batchGrid->currentIndex();
     if (!current.isValid()) {

@@ -44,12 +44,12 @@ public:
                                                   const QString &folder, const QString &filter)>;
     static FileChooser chooseFiles;
 
-    void ButOpenClick();
-    void ButImportClick();
-    void ButRuleClick();
-    void ButDeleteRuleClick();
-    void ButUndoClick();
-    void ButClearClick();
+    void addChosenFiles();
+    void importChosen();
+    void addRule();
+    void deleteRule();
+    void undoImport();
+    void clearFiles();
 
 private:
     QWidget *makeRowsPage();

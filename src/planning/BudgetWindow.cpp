@@ -108,16 +108,18 @@ BudgetWindow::BudgetWindow(QWidget *parent) : ListWindow(planList(), parent)
     m_statusPane = addList(QStringLiteral("DBGrid2"), Qt::Vertical, {3, 2},
                            QStringLiteral("本月预算执行"), true);
     m_statusPane.grid->setItemDelegateForColumn(UsedColumn, new UsedBar(m_statusPane.grid));
-    addButton("ButSet", QStringLiteral("设置（&S）"), [this] { ButSetClick(); })->setDefault(true);
+    addButton("ButSet", QStringLiteral("设置（&S）"), [this] {
+        setChosenMonth();
+    })->setDefault(true);
     addButton("ButSame", QStringLiteral("每月相同（&A）"), [this] {
-        ButSameClick();
+        setEveryMonth();
     })->setToolTip(QStringLiteral("所选月份到年底，每月都设为这个金额"));
     addButton("ButCopy", QStringLiteral("复制上月（&C）"), [this] {
-        ButCopyClick();
+        copyPreviousMonth();
     })->setToolTip(QStringLiteral("所选月份的各项预算换成上个月的"));
-    addButton("BitBtn2", QStringLiteral("Excel（&E）"), [this] { BitBtn2Click(); });
-    addButton("BitBtn4", QStringLiteral("打印（&P）"), [this] { BitBtn4Click(); });
-    FormCreate();
+    addButton("BitBtn2", QStringLiteral("Excel（&E）"), [this] { exportWorkbook(); });
+    addButton("BitBtn4", QStringLiteral("打印（&P）"), [this] { printReport(); });
+    load();
 }
 
 QWidget *BudgetWindow::buildConditions()
@@ -144,7 +146,7 @@ QWidget *BudgetWindow::buildConditions()
     m_amount->setMinimumWidth(120);
     m_rollover = new QCheckBox(QStringLiteral("结转（剩余或超支转入下月）"), box);
     m_rollover->setObjectName(QStringLiteral("CheckRollover"));
-    connect(m_rollover, &QCheckBox::clicked, this, &BudgetWindow::CheckRolloverClick);
+    connect(m_rollover, &QCheckBox::clicked, this, &BudgetWindow::toggleRollover);
     connect(m_year, &QSpinBox::valueChanged, this, &BudgetWindow::readAll);
     connect(m_month, &QComboBox::currentIndexChanged, this, &BudgetWindow::readAll);
     row->addWidget(new QLabel(QStringLiteral("年份："), box));
@@ -164,7 +166,7 @@ QWidget *BudgetWindow::buildConditions()
     m_startDay->setSuffix(QStringLiteral(" 日开始"));
     auto *save = new QPushButton(QStringLiteral("保存（&D）"), box);
     save->setObjectName(QStringLiteral("ButStartDay"));
-    connect(save, &QPushButton::clicked, this, &BudgetWindow::ButStartDayClick);
+    connect(save, &QPushButton::clicked, this, &BudgetWindow::setStartDay);
     row->addWidget(m_startDay);
     row->addWidget(save);
     return box;
@@ -175,7 +177,7 @@ QString BudgetWindow::month() const
     return Budget::months(m_year->value()).at(m_month->currentIndex());
 }
 
-void BudgetWindow::FormCreate()
+void BudgetWindow::load()
 {
     readAll();
 }
@@ -271,17 +273,17 @@ bool BudgetWindow::setAmount(const QStringList &months)
     return done;
 }
 
-void BudgetWindow::ButSetClick()
+void BudgetWindow::setChosenMonth()
 {
     setAmount({month()});
 }
 
-void BudgetWindow::ButSameClick()
+void BudgetWindow::setEveryMonth()
 {
     setAmount(Budget::months(m_year->value()).mid(m_month->currentIndex()));
 }
 
-void BudgetWindow::ButCopyClick()
+void BudgetWindow::copyPreviousMonth()
 {
     const QString previous = HouseholdMonth::shifted(month(), -1);
     if (!Msg::ask(this, Caption,
@@ -292,7 +294,7 @@ void BudgetWindow::ButCopyClick()
     readAll();
 }
 
-void BudgetWindow::CheckRolloverClick()
+void BudgetWindow::toggleRollover()
 {
     const std::optional<QString> line = currentLine();
     if (line && !line->isEmpty())
@@ -300,7 +302,7 @@ void BudgetWindow::CheckRolloverClick()
     readAll();
 }
 
-void BudgetWindow::ButStartDayClick()
+void BudgetWindow::setStartDay()
 {
     if (!Msg::guarded(this, [&] { HouseholdMonth::setStartDay(book(), m_startDay->value()); }))
         return;
@@ -308,13 +310,13 @@ void BudgetWindow::ButStartDayClick()
     Workspace::instance()->notifyBalancesChanged();
 }
 
-void BudgetWindow::BitBtn2Click()
+void BudgetWindow::exportWorkbook()
 {
     ReportOutput::exportWorkbook(this, QStringLiteral("预算执行"),
                                  book() + QStringLiteral("-预算执行-") + month(), m_status);
 }
 
-void BudgetWindow::BitBtn4Click()
+void BudgetWindow::printReport()
 {
     ReportOutput::print(this, QStringLiteral("预算执行表"),
                         Report::subtitle(book(), {QStringLiteral("月份：") + month()}), m_status);

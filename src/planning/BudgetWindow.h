@@ -27,14 +27,14 @@ class BudgetWindow : public ListWindow
 public:
     explicit BudgetWindow(QWidget *parent = nullptr);
 
-    void FormCreate() override;
-    void ButSetClick();
-    void ButSameClick();
-    void ButCopyClick();
-    void CheckRolloverClick();
-    void ButStartDayClick(); // 每月从 N 日开始
-    void BitBtn2Click();     // Excel
-    void BitBtn4Click();     // 打印
+    void load() override;
+    void setChosenMonth();
+    void setEveryMonth();
+    void copyPreviousMonth();
+    void toggleRollover();
+    void setStartDay();    // 每月从 N 日开始
+    void exportWorkbook(); // Excel
+    void printReport();    // 打印
 
     // The month chosen, "yyyy-MM".
     QString month() const;

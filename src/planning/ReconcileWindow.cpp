@@ -61,11 +61,12 @@ ReconcileWindow::ReconcileWindow(QWidget *parent) : ListWindow(reconcileList(), 
     addAboveGrid(buildConditions());
     m_history =
         addList(QStringLiteral("DBGrid2"), Qt::Vertical, {3, 2}, QStringLiteral("对帐记录"));
-    m_tick = addButton("ButTick", QStringLiteral("勾选/取消（&T）"), [this] { ButTickClick(); });
-    m_book = addButton("ButBook", QStringLiteral("平帐并记录（&B）"), [this] { ButBookClick(); });
-    connect(grid(), &QTableView::doubleClicked, this, &ReconcileWindow::ButTickClick);
+    m_tick = addButton("ButTick", QStringLiteral("勾选/取消（&T）"), [this] { toggleTick(); });
+    m_book = addButton("ButBook", QStringLiteral("平帐并记录（&B）"),
+                       [this] { recordReconciliation(); });
+    connect(grid(), &QTableView::doubleClicked, this, &ReconcileWindow::toggleTick);
     connect(m_account, &QComboBox::currentTextChanged, this, &ReconcileWindow::readHistory);
-    FormCreate();
+    load();
 }
 
 QWidget *ReconcileWindow::buildConditions()
@@ -77,7 +78,7 @@ QWidget *ReconcileWindow::buildConditions()
     m_account->setObjectName(QStringLiteral("DBLookupComboBox1"));
     m_account->setMinimumWidth(150);
     makeSearchable(m_account);
-    Msg::guarded(this, [this] { fillLookup(m_account, &Workspace::DBComAccount); });
+    Msg::guarded(this, [this] { fillLookup(m_account, &Workspace::accounts); });
     m_date = makeDatePicker(box, QStringLiteral("DateTimePicker1"));
     m_bank = new QLineEdit(box);
     m_bank->setObjectName(QStringLiteral("Edit1"));
@@ -86,7 +87,7 @@ QWidget *ReconcileWindow::buildConditions()
     auto *compare = new QPushButton(QStringLiteral("对照（&R）"), box);
     compare->setObjectName(QStringLiteral("BitBtn1"));
     compare->setDefault(true);
-    connect(compare, &QPushButton::clicked, this, &ReconcileWindow::BitBtn1Click);
+    connect(compare, &QPushButton::clicked, this, &ReconcileWindow::compare);
     row->addWidget(new QLabel(QStringLiteral("帐户："), box));
     row->addWidget(m_account);
     row->addWidget(new QLabel(QStringLiteral("日期："), box));
@@ -104,7 +105,7 @@ QWidget *ReconcileWindow::buildConditions()
     return box;
 }
 
-void ReconcileWindow::FormCreate()
+void ReconcileWindow::load()
 {
     showMovements();
     readHistory();
@@ -122,7 +123,7 @@ std::optional<Money> ReconcileWindow::bankBalance()
     return std::nullopt;
 }
 
-void ReconcileWindow::BitBtn1Click()
+void ReconcileWindow::compare()
 {
     if (m_account->currentText().isEmpty()) {
         Msg::plain(this, QStringLiteral("请选择 帐户！"));
@@ -202,7 +203,7 @@ void ReconcileWindow::readHistory()
     List::showColumns(m_history.grid, m_history.model, columns);
 }
 
-void ReconcileWindow::ButTickClick()
+void ReconcileWindow::toggleTick()
 {
     const int row = currentRow();
     if (row < 0 || row >= int(m_movements.size()))
@@ -212,7 +213,7 @@ void ReconcileWindow::ButTickClick()
     showMovements();
 }
 
-void ReconcileWindow::ButBookClick()
+void ReconcileWindow::recordReconciliation()
 {
     if (m_shownAccount.isEmpty())
         return;

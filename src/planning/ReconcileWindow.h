@@ -23,10 +23,10 @@ class ReconcileWindow : public ListWindow
 public:
     explicit ReconcileWindow(QWidget *parent = nullptr);
 
-    void FormCreate() override;
-    void BitBtn1Click(); // 对照
-    void ButTickClick(); // 勾选 / 取消勾选
-    void ButBookClick(); // 平帐并记录
+    void load() override;
+    void compare();              // 对照
+    void toggleTick();           // 勾选 / 取消勾选
+    void recordReconciliation(); // 平帐并记录
 
 private:
     QWidget *buildConditions();

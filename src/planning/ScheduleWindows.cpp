@@ -82,15 +82,14 @@ Maintenance::Descriptor schedules()
         .fields =
             {combo("DBEdit1", "类        型：", "类型", "ComboBox1"),
              name,
-             combo("DBEdit3", "帐户名称：", "帐户名称", "DBLookupComboBox2",
-                   &Workspace::DBComAccount),
+             combo("DBEdit3", "帐户名称：", "帐户名称", "DBLookupComboBox2", &Workspace::accounts),
              {.name = "DBEdit4",
               .label = "金        额：",
               .alias = "金额",
               .kind = FieldKind::Amount,
               .required = true},
-             combo("DBEdit5", "家庭成员：", "家庭成员", "DBLookupComboBox3",
-                   &Workspace::DBComFamily, false),
+             combo("DBEdit5", "家庭成员：", "家庭成员", "DBLookupComboBox3", &Workspace::members,
+                   false),
              {.name = "DBEdit6", .label = "备        注：", .alias = "备注", .maxLength = 100},
              date,
              combo("DBEdit8", "每        隔：", "每隔", "ComboBox2"),
@@ -143,7 +142,7 @@ SchedulesWindow::SchedulesWindow(QWidget *parent) : MaintenanceWindow(schedules(
         combo(alias)->addItems(texts);
     connect(combo(QStringLiteral("类型")), &QComboBox::currentTextChanged, this,
             &SchedulesWindow::kindChosen);
-    FormCreate();
+    load();
 }
 
 QComboBox *SchedulesWindow::combo(const QString &alias) const
@@ -156,9 +155,9 @@ void SchedulesWindow::kindChosen()
     // An income takes income categories, an expense expense categories, a
     // transfer the account it goes to.
     const QString kind = combo(QStringLiteral("类型"))->currentText();
-    const Workspace::Feeder feeder = kind == Text::Income    ? &Workspace::DBComInType
-                                     : kind == Text::Expense ? &Workspace::DBComOutType
-                                                             : &Workspace::DBComAccount;
+    const Workspace::Feeder feeder = kind == Text::Income    ? &Workspace::incomeCategories
+                                     : kind == Text::Expense ? &Workspace::expenseCategories
+                                                             : &Workspace::accounts;
     QComboBox *names = combo(NameAlias);
     const QString chosen = names->currentText();
     Msg::guarded(this, [&] { fillLookup(names, feeder); });
@@ -197,7 +196,7 @@ void SchedulesWindow::loadInputs()
 
 void SchedulesWindow::startFrom(const QString &kind, const QVariantMap &entry, const QDate &date)
 {
-    ButNewClick();
+    startNew();
     choose(combo(QStringLiteral("类型")), kind);
     const Ledger::EntryKind &k = kind == Text::Income    ? Ledger::income()
                                  : kind == Text::Expense ? Ledger::expense()
@@ -340,16 +339,14 @@ QVariantList rowOf(const Due &d)
 
 DueEntriesWindow::DueEntriesWindow(QWidget *parent) : ListWindow(dueList(), parent)
 {
-    addButton("ButPost", QStringLiteral("记帐（&P）"), [this] {
-        ButPostClick();
-    })->setDefault(true);
-    addButton("ButEditPost", QStringLiteral("修改后记帐（&E）"), [this] { ButEditPostClick(); });
-    addButton("ButSkip", QStringLiteral("跳过（&K）"), [this] { ButSkipClick(); });
-    addButton("ButPostAll", QStringLiteral("全部记帐（&A）"), [this] { ButPostAllClick(); });
-    FormCreate();
+    addButton("ButPost", QStringLiteral("记帐（&P）"), [this] { postDue(); })->setDefault(true);
+    addButton("ButEditPost", QStringLiteral("修改后记帐（&E）"), [this] { postChanged(); });
+    addButton("ButSkip", QStringLiteral("跳过（&K）"), [this] { skipDue(); });
+    addButton("ButPostAll", QStringLiteral("全部记帐（&A）"), [this] { postAllDue(); });
+    load();
 }
 
-void DueEntriesWindow::FormCreate()
+void DueEntriesWindow::load()
 {
     m_dues.clear();
     Msg::guarded(this, [this] { m_dues = due(book(), QDate::currentDate()); });
@@ -369,25 +366,25 @@ void DueEntriesWindow::act(const std::function<void()> &write)
 {
     const int row = currentRow();
     Msg::guarded(this, write);
-    FormCreate();
+    load();
     goToNearestRow(std::max(row, 0));
 }
 
-void DueEntriesWindow::ButPostClick()
+void DueEntriesWindow::postDue()
 {
     const Due *d = currentDue();
     if (!d)
         return;
     // An estimate is posted only with the amount confirmed.
     if (d->schedule.estimate) {
-        ButEditPostClick();
+        postChanged();
         return;
     }
     const Due chosen = *d;
     act([&] { post(book(), {chosen}, DueCaption); });
 }
 
-void DueEntriesWindow::ButEditPostClick()
+void DueEntriesWindow::postChanged()
 {
     const Due *d = currentDue();
     if (!d)
@@ -399,7 +396,7 @@ void DueEntriesWindow::ButEditPostClick()
     act([&] { post(book(), chosen, dialog.changes(), DueCaption); });
 }
 
-void DueEntriesWindow::ButSkipClick()
+void DueEntriesWindow::skipDue()
 {
     const Due *d = currentDue();
     if (!d)
@@ -408,7 +405,7 @@ void DueEntriesWindow::ButSkipClick()
     act([&] { skip(book(), {chosen}, DueCaption); });
 }
 
-void DueEntriesWindow::ButPostAllClick()
+void DueEntriesWindow::postAllDue()
 {
     std::vector<Due> fixed;
     int estimates = 0;
@@ -437,7 +434,7 @@ DuePostDialog::DuePostDialog(const Due &due, QWidget *parent) : QDialog(parent),
     m_account = new QComboBox(this);
     m_account->setObjectName(QStringLiteral("DBLookupComboBox1"));
     makeSearchable(m_account);
-    Msg::guarded(this, [this] { fillLookup(m_account, &Workspace::DBComAccount); });
+    Msg::guarded(this, [this] { fillLookup(m_account, &Workspace::accounts); });
     choose(m_account, s.account);
     m_remark = new QLineEdit(s.remark, this);
     m_remark->setObjectName(QStringLiteral("Edit2"));
@@ -454,7 +451,7 @@ DuePostDialog::DuePostDialog(const Due &due, QWidget *parent) : QDialog(parent),
     ok->setDefault(true);
     auto *cancel = buttons->addButton(QStringLiteral("取消（&C）"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("BitBtn2"));
-    connect(ok, &QPushButton::clicked, this, &DuePostDialog::BitBtn1Click);
+    connect(ok, &QPushButton::clicked, this, &DuePostDialog::confirmPost);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -464,7 +461,7 @@ DuePostDialog::DuePostDialog(const Due &due, QWidget *parent) : QDialog(parent),
     m_amount->selectAll();
 }
 
-void DuePostDialog::BitBtn1Click()
+void DuePostDialog::confirmPost()
 {
     if (const QString refusal = Money::refusal(m_amount->text(), QStringLiteral("金额"));
         !refusal.isEmpty() || m_amount->text().trimmed().isEmpty()) {

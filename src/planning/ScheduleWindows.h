@@ -50,11 +50,11 @@ class DueEntriesWindow : public ListWindow
 public:
     explicit DueEntriesWindow(QWidget *parent = nullptr);
 
-    void FormCreate() override;
-    void ButPostClick();
-    void ButEditPostClick();
-    void ButSkipClick();
-    void ButPostAllClick();
+    void load() override;
+    void postDue();
+    void postChanged();
+    void skipDue();
+    void postAllDue();
 
 private:
     const Recurring::Due *currentDue() const;
@@ -72,7 +72,7 @@ class DuePostDialog : public QDialog
 public:
     DuePostDialog(const Recurring::Due &due, QWidget *parent);
 
-    void BitBtn1Click(); // posts it
+    void confirmPost(); // posts it
     Recurring::Changes changes() const;
 
 private:

@@ -76,7 +76,7 @@ Maintenance::Descriptor accounts()
 AccountsWindow::AccountsWindow(QWidget *parent) : MaintenanceWindow(accounts(), parent)
 {
     static_cast<QComboBox *>(control(field(KindAlias).input))->addItems(AccountKinds::all());
-    FormCreate();
+    load();
 }
 
 void AccountsWindow::prepareNewRow()

@@ -50,7 +50,8 @@ CorrectionCategoryDialog::CorrectionCategoryDialog(const QString &question, bool
     m_category = new QComboBox(this);
     m_category->setObjectName(QStringLiteral("DBLookupComboBox1"));
     Msg::guarded(this, [this, income] {
-        fillLookup(m_category, income ? &Workspace::DBComInType : &Workspace::DBComOutType);
+        fillLookup(m_category,
+                   income ? &Workspace::incomeCategories : &Workspace::expenseCategories);
     });
     makeSearchable(m_category);
     auto *buttons = new QDialogButtonBox(this);

@@ -42,7 +42,7 @@ IncomeCategoriesWindow::IncomeCategoriesWindow(QWidget *parent)
                                   References::Kind::IncomeCategory}),
                         parent)
 {
-    FormCreate();
+    load();
 }
 
 ExpenseCategoriesWindow::ExpenseCategoriesWindow(QWidget *parent)
@@ -50,7 +50,7 @@ ExpenseCategoriesWindow::ExpenseCategoriesWindow(QWidget *parent)
                                   References::Kind::ExpenseCategory}),
                         parent)
 {
-    FormCreate();
+    load();
 }
 
 // A rename here shows the list again from its first row.
@@ -59,5 +59,5 @@ InvestmentCategoriesWindow::InvestmentCategoriesWindow(QWidget *parent)
                                   References::Kind::InvestmentCategory, true}),
                         parent)
 {
-    FormCreate();
+    load();
 }

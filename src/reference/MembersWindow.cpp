@@ -36,7 +36,7 @@ Maintenance::Descriptor family()
 MembersWindow::MembersWindow(QWidget *parent) : MaintenanceWindow(family(), parent)
 {
     findChild<DatePicker *>(QStringLiteral("DateTimePicker1"))->setOptional(true);
-    FormCreate();
+    load();
 }
 
 void MembersWindow::prepareNewRow()

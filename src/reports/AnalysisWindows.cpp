@@ -59,13 +59,13 @@ AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidge
     m_charts = new ChartTabs(windowTitle(), this);
     addBesideGrid(m_charts, Qt::Horizontal, {300, 600});
 
-    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { BitBtn2Click(); });
+    addButton("BitBtn1", "统计（&T）", [this] { compute(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { exportWorkbook(); });
     m_excel->setEnabled(false);
-    FormCreate();
+    load();
 }
 
-void AnalysisWindow::BitBtn1Click()
+void AnalysisWindow::compute()
 {
     if (!m_conditions->checkChoices())
         return;
@@ -91,7 +91,7 @@ void AnalysisWindow::showRun(const Analysis::Result &result)
     m_charts->setPoints(points);
 }
 
-void AnalysisWindow::BitBtn2Click()
+void AnalysisWindow::exportWorkbook()
 {
     const QString report = m_d.kind + QStringLiteral("分析表");
     ReportOutput::exportWorkbook(this, report, book() + QLatin1Char('-') + report, m_shown,
@@ -99,11 +99,12 @@ void AnalysisWindow::BitBtn2Click()
 }
 
 IncomeAnalysisWindow::IncomeAnalysisWindow(QWidget *parent)
-    : AnalysisWindow({"TfrmE_I", "收入", EntryTables::Income, &Workspace::DBComInType}, parent)
+    : AnalysisWindow({"TfrmE_I", "收入", EntryTables::Income, &Workspace::incomeCategories}, parent)
 {
 }
 
 ExpenseAnalysisWindow::ExpenseAnalysisWindow(QWidget *parent)
-    : AnalysisWindow({"TfrmE_O", "支出", EntryTables::Expense, &Workspace::DBComOutType}, parent)
+    : AnalysisWindow({"TfrmE_O", "支出", EntryTables::Expense, &Workspace::expenseCategories},
+                     parent)
 {
 }

@@ -29,9 +29,8 @@ class AnalysisWindow : public ListWindow
 public:
     AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidget *parent);
 
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click() { ButExiClick(); }
+    void compute();
+    void exportWorkbook();
 
     const ShownTable &shown() const { return m_shown; }
     ChartTabs *charts() const { return m_charts; }

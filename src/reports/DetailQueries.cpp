@@ -27,8 +27,8 @@ Criterion text(const QString &caption, const QString &column)
 {
     return {caption, Field::Text, column};
 }
-const Criterion AccountIs = list("帐户名称", "AName", &Workspace::DBComAccount);
-const Criterion MemberIs = list("家庭成员", "FName", &Workspace::DBComFamily);
+const Criterion AccountIs = list("帐户名称", "AName", &Workspace::accounts);
+const Criterion MemberIs = list("家庭成员", "FName", &Workspace::members);
 const Criterion RemarkHas = text("备注", "Remark");
 
 // Sorting by a shown column, the entry named as the column.
@@ -176,8 +176,9 @@ Descriptor investments()
                     Member,
                     Remark,
                     Key},
-        .conditions = {dates("日期", "TDate"), list("投资类别", "TName", &Workspace::DBComTZType),
-                       AccountIs, MemberIs, RemarkHas},
+        .conditions = {dates("日期", "TDate"),
+                       list("投资类别", "TName", &Workspace::investmentCategories), AccountIs,
+                       MemberIs, RemarkHas},
         .sorts = {by("投资日期"), by("投资类别"), by("投资金额"), by("收益金额"), by("帐户名称"),
                   by("家庭成员")},
         .detail = Detail{"TTableR",
@@ -204,16 +205,16 @@ Descriptor investments()
 } // namespace
 
 IncomeQueryWindow::IncomeQueryWindow(QWidget *parent)
-    : QueryWindow(
-          incomeOrExpense("TfrmP_In", "收入", "InTable", 'I', &Workspace::DBComInType, "收入表"),
-          parent)
+    : QueryWindow(incomeOrExpense("TfrmP_In", "收入", "InTable", 'I', &Workspace::incomeCategories,
+                                  "收入表"),
+                  parent)
 {
 }
 
 ExpenseQueryWindow::ExpenseQueryWindow(QWidget *parent)
-    : QueryWindow(
-          incomeOrExpense("TfrmP_Out", "支出", "OutTable", 'O', &Workspace::DBComOutType, "支出表"),
-          parent)
+    : QueryWindow(incomeOrExpense("TfrmP_Out", "支出", "OutTable", 'O',
+                                  &Workspace::expenseCategories, "支出表"),
+                  parent)
 {
 }
 

@@ -94,15 +94,15 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
     m_conditions->layout()->addWidget(m_progress);
     addAboveGrid(m_conditions);
 
-    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { BitBtn2Click(); });
-    m_print = addButton("BitBtn4", "打印（&P）", [this] { BitBtn4Click(); });
+    addButton("BitBtn1", "统计（&T）", [this] { compute(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { exportWorkbook(); });
+    m_print = addButton("BitBtn4", "打印（&P）", [this] { printReport(); });
     m_excel->setEnabled(false);
     m_print->setEnabled(false);
-    FormCreate();
+    load();
 }
 
-void StatementWindow::BitBtn1Click()
+void StatementWindow::compute()
 {
     if (!m_conditions->checkChoices())
         return;
@@ -145,12 +145,12 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
     m_print->setEnabled(true);
 }
 
-void StatementWindow::BitBtn2Click()
+void StatementWindow::exportWorkbook()
 {
     ReportOutput::exportWorkbook(this, m_d.caption, book() + m_d.exportSuffix, m_shown);
 }
 
-void StatementWindow::BitBtn4Click()
+void StatementWindow::printReport()
 {
     ReportOutput::print(this, m_d.reportTitle, m_subtitle, m_shown);
 }

@@ -36,10 +36,9 @@ class StatementWindow : public ListWindow
 public:
     StatementWindow(Statement::Descriptor descriptor, QWidget *parent);
 
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click() { ButExiClick(); }
-    void BitBtn4Click();
+    void compute();
+    void exportWorkbook();
+    void printReport();
 
     // The last run as shown (no rows before the first run).
     const ShownTable &shown() const { return m_shown; }

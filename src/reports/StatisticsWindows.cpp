@@ -54,7 +54,7 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor,
     m_conditions = new ConditionPanel(choices, this);
     addAboveGrid(m_conditions);
     m_right = addList("DBGrid2", Qt::Horizontal, {500, 500}, m_d.right.title, true);
-    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
+    addButton("BitBtn1", "统计（&T）", [this] { compute(); })->setDefault(true);
     // Both lists stay empty until 统计 is clicked.
 }
 
@@ -68,11 +68,11 @@ List::Query StatisticsWindow::statement(const Statistics::Side &side) const
     return Statistics::statement(side, book(), m_conditions->filter());
 }
 
-void StatisticsWindow::BitBtn1Click()
+void StatisticsWindow::compute()
 {
     if (!m_conditions->checkChoices())
         return;
-    Ref();
+    reload();
     try {
         m_right.model->setQuery(statement(m_d.right.side));
     } catch (const DbError &e) {
@@ -104,7 +104,7 @@ DebtCreditStatisticsWindow::DebtCreditStatisticsWindow(QWidget *parent)
 BalancesWindow::BalancesWindow(QWidget *parent) : ListWindow(balances(), parent)
 {
     // Accounts that hold nothing are left out.
-    setLabWhere(Condition(QStringLiteral(" AND AMoney<>0")));
+    setFilterCondition(Condition(QStringLiteral(" AND AMoney<>0")));
     // The summary line along the bottom edge.
     auto *bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("Panel2"));
@@ -113,12 +113,12 @@ BalancesWindow::BalancesWindow(QWidget *parent) : ListWindow(balances(), parent)
     m_summary->setTextFormat(Qt::RichText);
     (new QHBoxLayout(bar))->addWidget(m_summary, 1);
     addBelowGrid(bar);
-    FormCreate();
+    load();
 }
 
-void BalancesWindow::FormCreate()
+void BalancesWindow::load()
 {
-    ListWindow::FormCreate();
+    ListWindow::load();
     showSummary();
 }
 

@@ -32,8 +32,7 @@ class StatisticsWindow : public ListWindow
 public:
     StatisticsWindow(StatisticsWindowSides::Descriptor descriptor, QWidget *parent);
 
-    void BitBtn1Click();
-    void BitBtn2Click() { ButExiClick(); }
+    void compute();
 
 protected:
     List::Query query() const override;
@@ -68,7 +67,7 @@ class BalancesWindow : public ListWindow
     Q_OBJECT
 public:
     explicit BalancesWindow(QWidget *parent = nullptr);
-    void FormCreate() override;
+    void load() override;
     void followChange() override;
 
 private:

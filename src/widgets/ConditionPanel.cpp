@@ -78,9 +78,9 @@ ConditionPanel::ConditionPanel(const Conditions::Choices &choices, QWidget *pare
         m_category = addLimit(QStringLiteral("CheckCategory"), choices.categoryBox,
                               QStringLiteral("DBLookupComboBox3"), choices.categories, cell++);
     m_account = addLimit(QStringLiteral("CheckAccount"), QStringLiteral("帐户名称"),
-                         QStringLiteral("DBLookupComboBox1"), &Workspace::DBComAccount, cell++);
+                         QStringLiteral("DBLookupComboBox1"), &Workspace::accounts, cell++);
     m_member = addLimit(QStringLiteral("CheckMember"), QStringLiteral("家庭成员"),
-                        QStringLiteral("DBLookupComboBox2"), &Workspace::DBComFamily, cell++);
+                        QStringLiteral("DBLookupComboBox2"), &Workspace::members, cell++);
     if (!choices.items.isEmpty()) {
         // The item always applies, whatever its box shows.
         auto *box = new QCheckBox(QStringLiteral("统计的项"), this);

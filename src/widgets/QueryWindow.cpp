@@ -51,7 +51,7 @@ QueryWindow::QueryWindow(Query::Descriptor descriptor, QWidget *parent)
     totals()->setShortcut({});
     connect(totals(), &TotalsRow::totalsShown, this, &QueryWindow::totalsShown);
     buildButtons();
-    FormCreate();
+    load();
 }
 
 QWidget *QueryWindow::buildConditionPanel()
@@ -130,14 +130,12 @@ QWidget *QueryWindow::buildSortPanel()
 
 void QueryWindow::buildButtons()
 {
-    addButton("BitBtn1", QStringLiteral("查询（&Q）"), [this] {
-        BitBtn1Click();
-    })->setDefault(true);
-    m_excel = addButton("BitBtn2", QStringLiteral("Excel（&E）"), [this] { BitBtn2Click(); });
-    m_print = addButton("BitBtn4", QStringLiteral("打印（&P）"), [this] { BitBtn4Click(); });
+    addButton("BitBtn1", QStringLiteral("查询（&Q）"), [this] { runQuery(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", QStringLiteral("Excel（&E）"), [this] { exportWorkbook(); });
+    m_print = addButton("BitBtn4", QStringLiteral("打印（&P）"), [this] { printReport(); });
 }
 
-void QueryWindow::FormCreate()
+void QueryWindow::load()
 {
     const QDate today = QDate::currentDate();
     static_cast<QDateEdit *>(m_values.first())->setDate(today.addMonths(-1));
@@ -213,19 +211,19 @@ List::Query QueryWindow::query() const
     return list;
 }
 
-void QueryWindow::BitBtn1Click()
+void QueryWindow::runQuery()
 {
     if (datesReversed()) {
         Msg::plain(this, Conditions::dateOrderMessage());
         m_values.first()->setFocus();
         return;
     }
-    setLabWhere(conditions());
+    setFilterCondition(conditions());
     m_shownWords = conditionsInWords();
     // Enabled again once the totals row shows the count and sums of these rows.
     m_excel->setEnabled(false);
     m_print->setEnabled(false);
-    Ref();
+    reload();
 }
 
 void QueryWindow::totalsShown(qint64 rows)
@@ -237,10 +235,10 @@ void QueryWindow::totalsShown(qint64 rows)
 
 void QueryWindow::currentRowChanged()
 {
-    DBGrid1CellClick(currentRow());
+    showDetails(currentRow());
 }
 
-void QueryWindow::DBGrid1CellClick(int row)
+void QueryWindow::showDetails(int row)
 {
     if (!m_d.detail || model()->rowCount() == 0 || row < 0)
         return;
@@ -283,7 +281,7 @@ Xlsx::Sheet QueryWindow::exportSheet(QList<int> &listColumns) const
     return sheet;
 }
 
-void QueryWindow::BitBtn2Click()
+void QueryWindow::exportWorkbook()
 {
     QList<int> columns;
     const Xlsx::Sheet sheet = exportSheet(columns);
@@ -307,7 +305,7 @@ void QueryWindow::BitBtn2Click()
         m_count);
 }
 
-void QueryWindow::BitBtn4Click()
+void QueryWindow::printReport()
 {
     Report::Layout layout{book() + m_d.reportName, {}, Report::subtitle(book(), m_shownWords)};
     QStringList fields;
@@ -317,5 +315,6 @@ void QueryWindow::BitBtn4Click()
     }
     // The rows are read when printing, with the conditions of the last query, in
     // the order they were entered (the window's sort is not the report's).
-    Report::preview(this, layout, Report::tableRows(m_d.table, fields, bookFilter() + LabWhere()));
+    Report::preview(this, layout,
+                    Report::tableRows(m_d.table, fields, bookFilter() + filterCondition()));
 }

@@ -91,11 +91,11 @@ public:
     explicit QueryWindow(Query::Descriptor descriptor, QWidget *parent = nullptr);
 
     // Sets the conditions to their defaults; nothing is listed before 查询.
-    void FormCreate() override;
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn4Click();
-    void DBGrid1CellClick(int row);
+    void load() override;
+    void runQuery();
+    void exportWorkbook();
+    void printReport();
+    void showDetails(int row);
 
 protected:
     // The entry table's columns under the conditions of the last query, in the

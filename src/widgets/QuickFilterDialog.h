@@ -61,8 +61,8 @@ public:
     QString description() const;
     // 查询: refuses a date range whose first day is after its last, else hands
     // the condition and its description to the window.
-    void BitBtn1Click();
-    void BitBtn2Click(); // 退出
+    void applyChosen();
+    void closeDialog(); // 退出
 
     // The default start of a date range: the same day one month back, or that
     // month's last day when it is shorter.

@@ -85,13 +85,13 @@ void TestMainWindow::bookMenusFollowMyShow()
     QVERIFY(!menuVisible("B1") && !menuVisible("N10") && !menuVisible("N12"));
     QVERIFY(menuVisible("N1") && menuVisible("B3") && menuVisible("H1"));
 
-    main.myShow(true);
+    main.showBookMenus(true);
     for (const QString &name : bookItems)
         QVERIFY2(main.findChild<QAction *>(name)->isVisible(), qPrintable(name));
     QVERIFY(menuVisible("B1") && menuVisible("N10") && menuVisible("N12"));
 
     env.dm()->setCurrentBook("家");
-    main.C2Click();
+    main.closeBook();
     QVERIFY(env.dm()->currentBook().isEmpty());
     QVERIFY(!menuVisible("N10") && !main.findChild<QAction *>("C2")->isVisible());
     for (const QString &name : alwaysShown)
@@ -160,7 +160,7 @@ void TestMainWindow::summaryPanelFigures()
     Db::exec("insert into OutTable (BName, OMoney) values ('家', 9040000)");
     MainWindow main;
     env.dm()->setCurrentBook("家");
-    main.mySum();
+    main.refreshSummary();
     SummaryPanel *p = main.summaryPanel();
     QCOMPARE(p->figureText("LabCash"), QString("1,000.00"));
     QCOMPARE(p->figureText("LabDeposit"), QString("234.50"));

@@ -124,7 +124,7 @@ QList<SqlRecording::Statement> statementsOfEveryWindow()
         useWindow(window, messages);
         main.closeAllChildren(); // entry windows refresh the summary panel on closing
     }
-    main.mySum();
+    main.refreshSummary();
     return SqlRecording::stop();
 }
 

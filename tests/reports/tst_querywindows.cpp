@@ -258,7 +258,7 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
     Drive::setText(&w, "Edit1", "nobody");
     query(&w);
     QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
-    w.DBGrid1CellClick(0);
+    w.showDetails(0);
     QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
 
     // Investments show two totals.

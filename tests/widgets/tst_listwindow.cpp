@@ -135,7 +135,7 @@ void TestListWindow::lastAndNewRowsOnAListOfSeveralPages()
 
     // A row entered on a list not counted yet stays the last one when the list
     // is counted (the grid scrolled to its end).
-    w.Ref();
+    w.reload();
     QVERIFY(!w.model()->isCounted());
     Drive::click(&w, "ButNew");
     w.model()->fetchMore(QModelIndex());
@@ -191,7 +191,7 @@ void TestListWindow::sumsShowAsMoney()
                   .keyColumn = false,
                   .groupBy = " group by IName",
                   .orderBy = "金额 desc"});
-    w.FormCreate();
+    w.load();
     QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"收入类别", "金额", "笔数"}));
     QCOMPARE(shown(&w, "金额"), QStringList({"1,234.50", "0.01", "-80.00"}));
     QCOMPARE(shown(&w, "笔数"), QStringList({"2", "1", "1"}));

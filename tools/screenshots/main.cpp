@@ -246,7 +246,7 @@ void saveImportWindow(QWidget *main, ImportWindow *window, const QDir &out)
             box->setCurrentIndex(1);
             emit box->activated(1);
         }
-    window->ButImportClick();
+    window->importChosen();
     tab(0, QStringLiteral("TfrmImport-imported"));
     tab(2, QStringLiteral("TfrmImport-batches"));
 }

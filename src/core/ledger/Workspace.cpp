@@ -164,37 +164,37 @@ Lookups Workspace::lookups(const QString &statement, bool perBook) const
     return out;
 }
 
-Lookups Workspace::DBComAccount() const
+Lookups Workspace::accounts() const
 {
     return lookups(QStringLiteral("select AName, thePY from SAccount "), true);
 }
 
-Lookups Workspace::DBComFamily() const
+Lookups Workspace::members() const
 {
     return lookups(QStringLiteral("select FName, thePY from SFamily "), false);
 }
 
-Lookups Workspace::DBComInType() const
+Lookups Workspace::incomeCategories() const
 {
     return lookups(QStringLiteral("select IName, thePY from InD "), true);
 }
 
-Lookups Workspace::DBComOutType() const
+Lookups Workspace::expenseCategories() const
 {
     return lookups(QStringLiteral("select OName, thePY from OutD "), true);
 }
 
-Lookups Workspace::DBComTZType() const
+Lookups Workspace::investmentCategories() const
 {
     return lookups(QStringLiteral("select TName, thePY from TD "), true);
 }
 
-Lookups Workspace::DBComHistoryWindow() const
+Lookups Workspace::historyWindows() const
 {
     return lookups(QStringLiteral("select distinct Window, '' from History "), true);
 }
 
-Lookups Workspace::DBComHistoryKind() const
+Lookups Workspace::historyKinds() const
 {
     return lookups(QStringLiteral("select distinct Kind, '' from History "), true);
 }

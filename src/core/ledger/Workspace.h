@@ -77,14 +77,14 @@ public:
 
     // Lookup feeders: the names of the current book (members: of all books), in
     // the database's order, with their initials. Throw DbError.
-    Lookups DBComAccount() const;
-    Lookups DBComFamily() const;
-    Lookups DBComInType() const;
-    Lookups DBComOutType() const;
-    Lookups DBComTZType() const;
+    Lookups accounts() const;
+    Lookups members() const;
+    Lookups incomeCategories() const;
+    Lookups expenseCategories() const;
+    Lookups investmentCategories() const;
     // The windows and kinds of action the book's history names (操作记录's conditions).
-    Lookups DBComHistoryWindow() const;
-    Lookups DBComHistoryKind() const;
+    Lookups historyWindows() const;
+    Lookups historyKinds() const;
     using Feeder = Lookups (Workspace::*)() const;
 
 signals:
