@@ -1,22 +1,22 @@
 #pragma once
 
-#include "data/Background.h"
-
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 #include <memory>
 
+class BookChores;
+class MainMenus;
 class QMdiArea;
-class QMenu;
 class QPrinter;
-class QTextBrowser;
 class SummaryPanel;
-struct Change;
+class UndoRedo;
 class Workspace;
+struct Change;
 
-// The MDI main window: menus, side bar, status bar and the home summary panel.
-// Every other window of the program is opened from here.
+// The MDI main window: the home summary panel behind the child windows, the
+// status bar, and the windows it opens. Its menus and side bar (MainMenus), the
+// chores done when a book opens (BookChores), undo and redo (UndoRedo) and bill
+// files dropped on it (FileDrops) each have their own file.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -29,6 +29,9 @@ public:
     // Tests that are not about the start-up turn it off.
     static void setStartupDialog(bool enabled);
 
+    // How long a note that needs no answer stays in the status bar (ms).
+    static constexpr int NoteTimeout = 15000;
+
     QString startDate() const { return m_startDate; }
     QMdiArea *mdiArea() const { return m_mdiArea; }
     SummaryPanel *summaryPanel() const { return m_summary; }
@@ -36,27 +39,20 @@ public:
 
     // Recomputes the home summary panel from the database.
     void refreshSummary();
-    // Opens the window of that class: a new maximized MDI child, or a modal
-    // dialog made anew and waited for. Returns the child (nullptr for a dialog).
+    // Opens the window of that class: a new maximized MDI child (one open already,
+    // for a window there is one of, brought forward), or a modal dialog made anew
+    // and waited for. Returns the child (nullptr for a dialog).
     QWidget *openWindow(const QString &className);
     // Closes every child window (before the data under them is replaced) and frees
     // them at once; false when a child refused to close.
     bool closeAllChildren();
-
-    // Starts the day's automatic backup on the worker when a book has been opened;
-    // the status bar says when it is done, or why it failed (once; work goes on).
-    // Then the kept monthly totals are checked, once a start.
-    void backUpAutomatically();
-
-    // Bill files dropped on the window: the import window reads them (the open
-    // one, else a new one). Only while a book is open.
-    void importFiles(const QStringList &paths);
-
     // Shows or hides the book menus: those that work on the open book.
     void showBookMenus(bool show);
-    // Whether showBookMenus shows and hides the menu or menu item of that name.
-    static bool isBookMenu(const QString &name);
+    // A note in the status bar, beside a notice it shows already; 0: until replaced.
+    void showNote(const QString &note, int timeout = 0);
 
+    // The start: the date, the book menus hidden, and the new-book or open-book
+    // dialog.
     void startUp();
     // Closes the book: its windows first; the book stays open when one of them
     // does (a pending row the user keeps).
@@ -67,55 +63,26 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
 
 private:
-    struct MenuItem;
     // The new-book dialog when no book exists (then the open-book dialog for the
     // book just made), else the open-book dialog.
     void startupDialogs(bool anyBook);
-    // What the windows say through the data module: the caption, the summary
-    // panel, and closing the book's windows before its data goes away.
-    void connectDataModule(Workspace *dm);
-    void buildMenus();
-    // 窗口: cascade, tile or close the child windows, or bring one forward.
-    QMenu *buildWindowMenu();
-    void addMenuItems(QMenu *menu, const std::vector<MenuItem> &items, bool bookMenu);
-    void buildSideBar(QWidget *central);
-    // Enables what can run now: items whose window exists, those that work on a
-    // book only while one is open, submenus with an enabled item, and the side-bar
-    // buttons as the items they run.
-    void updateActions();
+    // What the workspace says: a book opened or closed, balances replaced, the
+    // book's windows to close before its data goes away; and what actions change.
+    void listenTo(Workspace *workspace);
     void showBook(const QString &book);
-    void runItem(const MenuItem &item);
-    void openCalculator();
-    // Compares the kept monthly totals with the rows on the worker and rebuilds them
-    // when they differ; the status bar says so.
-    void checkKeptTotals();
-    void autoBackupFailed(const QString &reason);
-    // Rows deleted longer ago than the bin keeps them leave it (at start).
-    void emptyRecycleBin();
-    // 编辑 → 撤销 and 重做 name the action they would undo or redo.
-    void nameUndoActions();
-    void undoLast();
-    void redoLast();
-    void stepHistory(bool undo);
     // What an action of the open book changed: the home page, the open lists and
     // the budget warnings follow.
     void bookChanged(const Change &change);
-    // A note in the status bar, beside a notice it shows already; 0: until replaced.
-    void showNote(const QString &note, int timeout = 0);
 
     QString m_startDate;
     QMdiArea *m_mdiArea = nullptr;
     SummaryPanel *m_summary = nullptr;
-    QTextBrowser *m_sideBarPage = nullptr;
-    QList<QMenu *> m_submenus;
+    MainMenus *m_menus = nullptr;
+    BookChores *m_chores = nullptr;
+    UndoRedo *m_undoRedo = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     bool m_exitConfirmed = false;
-    bool m_autoBackupFailureShown = false;
-    QPointer<Background::Job> m_autoBackup;
-    bool m_totalsChecked = false;
     int m_noteTimeout = 0; // of the note shown last
 };

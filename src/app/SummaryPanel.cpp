@@ -142,8 +142,11 @@ SummaryPanel::SummaryPanel(QWidget *area) : QWidget(nullptr)
     worthLayout->setHorizontalSpacing(16);
     worthLayout->addWidget(label(QStringLiteral("净资产"), 12, true, Heading), 0, 0,
                            Qt::AlignLeft | Qt::AlignBaseline);
-    QLabel *netWorth = label(QStringLiteral("0"), 22, true);
-    netWorth->setObjectName(QStringLiteral("LabNetWorth"));
+    QLabel *netWorth = makeFigure("LabNetWorth");
+    QFont large = netWorth->font();
+    large.setPointSize(22);
+    netWorth->setFont(large);
+    netWorth->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     worthLayout->addWidget(netWorth, 0, 1, Qt::AlignLeft | Qt::AlignBaseline);
     QLabel *includes =
         label(QStringLiteral("总资金（现金、存款、投资、债权）减去负债（债务、信用卡/花呗欠款）"),
@@ -245,12 +248,19 @@ QLabel *SummaryPanel::addFigure(QGridLayout *grid, const QString &caption, const
 {
     const int row = grid->rowCount();
     grid->addWidget(new QLabel(caption), row, 0);
-    QLabel *figure = label(QStringLiteral("0"), 0, true);
-    figure->setObjectName(QLatin1String(name));
-    figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QLabel *figure = makeFigure(name);
     grid->addWidget(figure, row, 1);
     if (!note.isEmpty())
         grid->addWidget(label(note, 0, false, Note), row + 1, 0, 1, grid->columnCount());
+    return figure;
+}
+
+QLabel *SummaryPanel::makeFigure(const char *name)
+{
+    QLabel *figure = label(QStringLiteral("0"), 0, true);
+    figure->setObjectName(QLatin1String(name));
+    figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_figures.insert(figure->objectName(), figure);
     return figure;
 }
 
@@ -306,12 +316,8 @@ QWidget *SummaryPanel::incomeTable()
     for (const auto &r : rows) {
         const int row = grid->rowCount();
         grid->addWidget(new QLabel(r.caption), row, 0);
-        for (const auto &[column, name] : {std::pair{1, r.month}, std::pair{2, r.all}}) {
-            QLabel *figure = label(QStringLiteral("0"), 0, true);
-            figure->setObjectName(QLatin1String(name));
-            figure->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            grid->addWidget(figure, row, column);
-        }
+        for (const auto &[column, name] : {std::pair{1, r.month}, std::pair{2, r.all}})
+            grid->addWidget(makeFigure(name), row, column);
     }
     return content;
 }
@@ -389,7 +395,7 @@ void SummaryPanel::show(const Figures &f)
 {
     // Every figure as "1,234.50"; a negative one in red, as debts always are.
     const auto set = [this](const char *name, Money amount, bool red = false) {
-        auto *figure = findChild<QLabel *>(QLatin1String(name));
+        QLabel *figure = m_figures.value(QLatin1String(name));
         figure->setText(amount.toGrouped());
         figure->setStyleSheet(red || amount < Money()
                                   ? QStringLiteral("color: %1;").arg(Negative.name())
@@ -410,8 +416,8 @@ void SummaryPanel::show(const Figures &f)
     const Month month = f.thisMonth();
     set("LabMonthIncome", month.income);
     set("LabMonthExpense", month.expense);
-    findChild<QLabel *>(QStringLiteral("LabPercent"))->setText(percentText(f.expense, f.income));
-    findChild<QLabel *>(QStringLiteral("LabMonthPercent"))
+    m_figures.value(QStringLiteral("LabPercent"))->setText(percentText(f.expense, f.income));
+    m_figures.value(QStringLiteral("LabMonthPercent"))
         ->setText(percentText(month.expense, month.income));
     showMonths(f.months);
 }
@@ -446,7 +452,8 @@ void SummaryPanel::showMonths(const QList<Month> &months)
 
 QString SummaryPanel::figureText(const QString &objectName) const
 {
-    const auto *label = findChild<QLabel *>(objectName);
+    // The due lines are made anew on each refresh, so they are not kept by name.
+    const QLabel *label = m_figures.value(objectName, findChild<QLabel *>(objectName));
     return label ? label->text() : QString();
 }
 

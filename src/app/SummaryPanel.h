@@ -5,6 +5,7 @@
 #include "data/Money.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -94,6 +95,8 @@ private:
     QWidget *monthsChart();
     QLabel *addFigure(QGridLayout *grid, const QString &caption, const char *name,
                       const QString &note = {});
+    // A figure's label, bold and right-aligned, kept by its name.
+    QLabel *makeFigure(const char *name);
     void showMonths(const QList<Month> &months);
     void placeSection(QWidget *section, int columns);
     // Takes a section's lines away and shows its card (and the row of the budget
@@ -108,4 +111,5 @@ private:
     QChart *m_chart = nullptr;
     QBarSet *m_incomeBars = nullptr;
     QBarSet *m_expenseBars = nullptr;
+    QHash<QString, QLabel *> m_figures; // by objectName
 };

@@ -35,11 +35,11 @@ Maintenance::Descriptor family()
 
 MembersWindow::MembersWindow(QWidget *parent) : MaintenanceWindow(family(), parent)
 {
-    findChild<DatePicker *>(QStringLiteral("DateTimePicker1"))->setOptional(true);
+    static_cast<DatePicker *>(control(QStringLiteral("DateTimePicker1")))->setOptional(true);
     load();
 }
 
 void MembersWindow::prepareNewRow()
 {
-    findChild<DatePicker *>(QStringLiteral("DateTimePicker1"))->clear();
+    static_cast<DatePicker *>(control(QStringLiteral("DateTimePicker1")))->clear();
 }

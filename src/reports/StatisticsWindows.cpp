@@ -58,6 +58,12 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor,
     // Both lists stay empty until 统计 is clicked.
 }
 
+void StatisticsWindow::resizeEvent(QResizeEvent *event)
+{
+    ListWindow::resizeEvent(event);
+    gridPanel()->setFixedWidth(width() / 2);
+}
+
 List::Query StatisticsWindow::query() const
 {
     return statement(m_d.left.side);

@@ -36,6 +36,8 @@ public:
 
 protected:
     List::Query query() const override;
+    // The two lists side by side at equal width.
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // A side's sums under the conditions as they stand.

@@ -8,8 +8,7 @@
 #include <QTableView>
 
 EditKeys::EditKeys(MaintenanceWindow *window)
-    : QObject(window), m_window(window),
-      m_grid(window->findChild<QTableView *>(QStringLiteral("DBGrid1")))
+    : QObject(window), m_window(window), m_grid(window->grid())
 {
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
@@ -17,8 +16,8 @@ EditKeys::EditKeys(MaintenanceWindow *window)
     window->setFocusProxy(m_grid);
     for (const Maintenance::Field &f : window->descriptor().fields)
         for (const QString &name : {f.name, f.input})
-            if (QWidget *control = name.isEmpty() ? nullptr : window->findChild<QWidget *>(name))
-                control->installEventFilter(this);
+            if (!name.isEmpty())
+                window->control(name)->installEventFilter(this);
 
     const auto shortcut = [window](const QKeySequence &keys) {
         auto *s = new QShortcut(keys, window);
@@ -28,17 +27,16 @@ EditKeys::EditKeys(MaintenanceWindow *window)
     connect(shortcut(QKeySequence(Qt::CTRL | Qt::Key_S)), &QShortcut::activated, this,
             &EditKeys::save);
     connect(shortcut(QKeySequence(Qt::Key_Escape)), &QShortcut::activated, this,
-            [this] { press("ButCan"); });
+            [this] { press(Button::Cancel); });
     // Connected after the window's own handlers, so this runs once they are done.
-    for (const char *name : {"ButSave", "ButSaveEdit", "ButCan"})
-        if (auto *button = window->findChild<QPushButton *>(QLatin1String(name)))
-            connect(button, &QPushButton::clicked, this, &EditKeys::focusGridWhenBrowsing);
+    for (const Button b : {Button::Save, Button::SaveEdit, Button::Cancel})
+        connect(window->button(b), &QPushButton::clicked, this, &EditKeys::focusGridWhenBrowsing);
 }
 
-bool EditKeys::press(const char *name)
+bool EditKeys::press(Button which)
 {
-    auto *button = m_window->findChild<QPushButton *>(QLatin1String(name));
-    if (!button || !button->isVisible() || !button->isEnabled())
+    QPushButton *button = m_window->button(which);
+    if (!button->isVisible() || !button->isEnabled())
         return false;
     button->click();
     return true;
@@ -46,8 +44,8 @@ bool EditKeys::press(const char *name)
 
 void EditKeys::save()
 {
-    if (!press("ButSave"))
-        press("ButSaveEdit");
+    if (!press(Button::Save))
+        press(Button::SaveEdit);
 }
 
 void EditKeys::focusGridWhenBrowsing()
@@ -59,8 +57,8 @@ void EditKeys::focusGridWhenBrowsing()
 QWidget *EditKeys::activeControl(int field) const
 {
     const Maintenance::Field &f = m_window->descriptor().fields.at(field);
-    QWidget *input = f.input.isEmpty() ? nullptr : m_window->findChild<QWidget *>(f.input);
-    return input && input->isVisible() ? input : m_window->findChild<QWidget *>(f.name);
+    QWidget *input = f.input.isEmpty() ? nullptr : m_window->control(f.input);
+    return input && input->isVisible() ? input : m_window->control(f.name);
 }
 
 bool EditKeys::eventFilter(QObject *watched, QEvent *event)
@@ -74,14 +72,14 @@ bool EditKeys::eventFilter(QObject *watched, QEvent *event)
 bool EditKeys::gridEvent(QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonDblClick)
-        return press("ButMed");
+        return press(Button::Edit);
     if (event->type() != QEvent::KeyPress)
         return false;
     switch (static_cast<QKeyEvent *>(event)->key()) {
     case Qt::Key_F2:
-        return press("ButMed");
+        return press(Button::Edit);
     case Qt::Key_Delete:
-        return press("ButDel");
+        return press(Button::Delete);
     default:
         return false;
     }

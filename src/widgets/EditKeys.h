@@ -1,8 +1,9 @@
 #pragma once
 
+#include "widgets/MaintenanceWindow.h"
+
 #include <QObject>
 
-class MaintenanceWindow;
 class QTableView;
 class QWidget;
 
@@ -26,8 +27,9 @@ protected:
 private:
     bool gridEvent(QEvent *event);
     bool fieldEvent(QObject *watched, QEvent *event);
+    using Button = MaintenanceWindow::Button;
     // Presses the button if it is shown and enabled; false otherwise.
-    bool press(const char *button);
+    bool press(Button which);
     void save();
     void focusGridWhenBrowsing();
     // The control a field takes input in at the moment (its input control while

@@ -242,6 +242,7 @@ void ListWindow::buildGrid()
     m_model = pane.model;
     m_grid = pane.grid;
     m_totals = pane.totals;
+    m_gridPanel = pane.panel;
     m_centre = pane.panel;
     m_totals->setShortcut([this] { return keptTotals(); });
     m_grid->installEventFilter(this);

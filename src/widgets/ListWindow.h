@@ -177,6 +177,8 @@ protected:
                        bool amounts = false);
     // Sets the navigator's buttons from the current row and canMove().
     void updateNavigator();
+    // The grid with its totals row (in its group box when titled).
+    QWidget *gridPanel() const { return m_gridPanel; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     // Enter that no control took, outside the grid, clicks the window's default
@@ -199,6 +201,7 @@ private:
     ListModel *m_model = nullptr;
     QTableView *m_grid = nullptr;
     TotalsRow *m_totals = nullptr;
+    QWidget *m_gridPanel = nullptr;
     QWidget *m_centre = nullptr; // the grid, its group box, or the splitter sharing its place
     QVBoxLayout *m_layout = nullptr;
     QHBoxLayout *m_buttonRow = nullptr;

@@ -105,7 +105,7 @@ void MaintenanceWindow::buildPanel()
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(4, 1);
     grid->setColumnMinimumWidth(2, 16);
-    QStringList hints;
+    QList<QLabel *> hints;
     int place = 0; // row * 2 + half
     for (std::size_t i = 0; i < m_d.fields.size(); ++i) {
         const Field &f = m_d.fields[i];
@@ -116,25 +116,29 @@ void MaintenanceWindow::buildPanel()
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QWidget *view = makeFieldControl(f, m_panel);
+        m_controls.insert(f.name, view);
         label->setBuddy(view);
         const int span = wide && column == 0 ? 4 : 1;
         grid->addWidget(label, row, column);
         grid->addWidget(view, row, column + 1, 1, span);
         // The input control stands at the same place as the view and replaces it
         // while entering (showInputs).
-        if (!f.input.isEmpty())
-            grid->addWidget(makeInputControl(f, m_panel), row, column + 1, 1, span);
+        if (!f.input.isEmpty()) {
+            QWidget *input = makeInputControl(f, m_panel);
+            m_controls.insert(f.input, input);
+            grid->addWidget(input, row, column + 1, 1, span);
+        }
         if (!f.hint.isEmpty()) {
             auto *hint = new QLabel(f.hint, m_panel);
             hint->setObjectName(QStringLiteral("Hint%1").arg(i + 1));
             hint->setStyleSheet(QStringLiteral("color: #666666;"));
-            hints << hint->objectName();
+            hints << hint;
         }
         place += wide ? 2 - place % 2 : 1;
     }
     // Notes on the fields stand under the form.
-    for (const QString &name : std::as_const(hints))
-        grid->addWidget(m_panel->findChild<QLabel *>(name), grid->rowCount(), 1, 1, 4);
+    for (QLabel *hint : std::as_const(hints))
+        grid->addWidget(hint, grid->rowCount(), 1, 1, 4);
 }
 
 QPushButton *MaintenanceWindow::addPanelButton(const char *name, const QString &caption,
@@ -218,7 +222,7 @@ void MaintenanceWindow::showCurrentRow(bool asTyped)
 {
     const int row = currentRow();
     for (const Field &f : m_d.fields)
-        if (auto *edit = findChild<QLineEdit *>(f.name)) {
+        if (auto *edit = qobject_cast<QLineEdit *>(control(f.name))) {
             // Browsing, an amount reads as the grid shows it; entering, as it is typed.
             const QString stored = !asTyped && f.kind == FieldKind::Amount
                                        ? model()->text(row, f.alias)
@@ -270,9 +274,28 @@ void MaintenanceWindow::showInputs(bool shown)
 
 QWidget *MaintenanceWindow::control(const QString &objectName) const
 {
-    auto *w = findChild<QWidget *>(objectName);
+    QWidget *w = m_controls.value(objectName);
     Q_ASSERT_X(w, "MaintenanceWindow::control", qPrintable(objectName));
     return w;
+}
+
+QPushButton *MaintenanceWindow::button(Button which) const
+{
+    switch (which) {
+    case Button::New:
+        return m_butNew;
+    case Button::Edit:
+        return m_butMed;
+    case Button::Save:
+        return m_butSave;
+    case Button::SaveEdit:
+        return m_butSaveEdit;
+    case Button::Cancel:
+        return m_butCan;
+    case Button::Delete:
+        return m_butDel;
+    }
+    return nullptr;
 }
 
 const Field &MaintenanceWindow::field(const QString &alias) const

@@ -6,6 +6,7 @@
 #include "data/Sql.h"
 #include "widgets/ListWindow.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariantMap>
 #include <functional>
@@ -114,6 +115,19 @@ public:
     const Maintenance::Descriptor &descriptor() const { return m_d; }
     Mode mode() const { return m_mode; }
 
+    enum class Button
+    {
+        New,
+        Edit,
+        Save,
+        SaveEdit,
+        Cancel,
+        Delete
+    };
+    QPushButton *button(Button which) const;
+    // A control of the edit panel by the objectName its field gives it.
+    QWidget *control(const QString &objectName) const;
+
     void load() override;
     void startNew();
     void startEdit();
@@ -168,7 +182,6 @@ protected:
                                 std::function<void()> clicked);
 
     // What the hooks read.
-    QWidget *control(const QString &objectName) const;
     const Maintenance::Field &field(const QString &alias) const;
     // The field's value as typed or chosen (a date as "yyyy-MM-dd"); the row's
     // name without the blanks around it.
@@ -238,5 +251,6 @@ private:
     QPushButton *m_butQuery = nullptr;
     class QVBoxLayout *m_panelButtons = nullptr;
     int m_rowBeforeNew = -1;
-    QMap<QString, QString> m_editStart; // moved fields: their text when 修改 began
+    QMap<QString, QString> m_editStart;   // moved fields: their text when 修改 began
+    QHash<QString, QWidget *> m_controls; // the edit panel's, by objectName
 };
