@@ -12,10 +12,10 @@
 // The 10^6 book is made once and kept in CACHE_DIR (default /tmp/qinghebu-bench);
 // every run works on a copy of it.
 #include "../common/BenchCommon.h"
-#include "app/TfrmMain.h"
-#include "data/Ledger.h"
+#include "app/MainWindow.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
 #include "widgets/MessageBox.h"
 
@@ -83,7 +83,7 @@ private:
 
 sqlite3 *liveHandle()
 {
-    const QVariant handle = TfrmDM::instance()->database().driver()->handle();
+    const QVariant handle = Workspace::instance()->database().driver()->handle();
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
@@ -211,7 +211,7 @@ Figure measure(const QString &name, const std::function<void()> &prepare,
 
 // ---- the actions ----------------------------------------------------------------------
 
-QWidget *openWindow(TfrmMain &main, const QString &className)
+QWidget *openWindow(MainWindow &main, const QString &className)
 {
     QWidget *window = main.openWindow(className);
     if (!window)
@@ -219,7 +219,7 @@ QWidget *openWindow(TfrmMain &main, const QString &className)
     return window;
 }
 
-Figure measureOpen(TfrmMain &main, const QString &className)
+Figure measureOpen(MainWindow &main, const QString &className)
 {
     return measure(
         QStringLiteral("open ") + className, [] {}, [&] { openWindow(main, className); },
@@ -227,7 +227,7 @@ Figure measureOpen(TfrmMain &main, const QString &className)
 }
 
 // A new income of 123.45 in the first category and account, saved with 保存.
-Figure measureSave(TfrmMain &main)
+Figure measureSave(MainWindow &main)
 {
     QWidget *window = openWindow(main, QStringLiteral("TfrmInTable"));
     settle();
@@ -260,7 +260,7 @@ void paintScreen(QWidget *window)
 }
 
 // The quick filter's dialog with its default condition (the last month), applied.
-template <typename Dialog> Figure measureFilter(TfrmMain &main, const QString &className)
+template <typename Dialog> Figure measureFilter(MainWindow &main, const QString &className)
 {
     QWidget *window = openWindow(main, className);
     settle();
@@ -270,10 +270,10 @@ template <typename Dialog> Figure measureFilter(TfrmMain &main, const QString &c
     std::unique_ptr<Dialog> dialog;
     Figure f = measure(
         QStringLiteral("filter ") + className,
-        [&] { dialog = std::make_unique<Dialog>(target, nullptr); },
-        [&] { dialog->BitBtn1Click(); }, [&] { target->applyFilter(Condition()); });
+        [&] { dialog = std::make_unique<Dialog>(target, nullptr); }, [&] { dialog->applyChosen(); },
+        [&] { target->applyFilter(Condition()); });
     dialog = std::make_unique<Dialog>(target, nullptr);
-    dialog->BitBtn1Click();
+    dialog->applyChosen();
     settle();
     Sample paint;
     PaintWatch watch;
@@ -288,7 +288,7 @@ template <typename Dialog> Figure measureFilter(TfrmMain &main, const QString &c
 // A report window over the whole ten years: its conditions set once (dates from ten
 // years back, or the date box unticked; the item to group by), then 统计 until the
 // result is painted.
-Figure measureReport(TfrmMain &main, const QString &name, const QString &className, int item)
+Figure measureReport(MainWindow &main, const QString &name, const QString &className, int item)
 {
     QWidget *window = openWindow(main, className);
     settle();
@@ -309,10 +309,10 @@ Figure measureReport(TfrmMain &main, const QString &name, const QString &classNa
 }
 
 // The panel has no grid: its statements and labels are what is timed.
-Figure measureSummary(TfrmMain &main)
+Figure measureSummary(MainWindow &main)
 {
     return measure(
-        QStringLiteral("summary panel"), [] {}, [&] { main.mySum(); }, [] {}, false);
+        QStringLiteral("summary panel"), [] {}, [&] { main.refreshSummary(); }, [] {}, false);
 }
 
 // ---- the books ---------------------------------------------------------------------------
@@ -321,18 +321,18 @@ Figure measureSummary(TfrmMain &main)
 std::vector<Figure> measureBook(const QString &source)
 {
     const WorkingCopy work(source);
-    TfrmMain main;
+    MainWindow main;
     main.show();
-    main.myShow(true);
+    main.showBookMenus(true);
     settle();
 
     std::vector<Figure> figures;
     for (const char *window : {"TfrmInTable", "TfrmOutTable", "TfrmChangeT"})
         figures.push_back(measureOpen(main, QLatin1String(window)));
     figures.push_back(measureSave(main));
-    figures.push_back(measureFilter<TfrmInTable_Q>(main, QStringLiteral("TfrmInTable")));
-    figures.push_back(measureFilter<TfrmOutTable_Q>(main, QStringLiteral("TfrmOutTable")));
-    figures.push_back(measureFilter<TfrmChangeT_Q>(main, QStringLiteral("TfrmChangeT")));
+    figures.push_back(measureFilter<IncomeFilterDialog>(main, QStringLiteral("TfrmInTable")));
+    figures.push_back(measureFilter<ExpenseFilterDialog>(main, QStringLiteral("TfrmOutTable")));
+    figures.push_back(measureFilter<TransferFilterDialog>(main, QStringLiteral("TfrmChangeT")));
     figures.push_back(measureSummary(main));
     figures.push_back(
         measureReport(main, QStringLiteral("monthly statement"), QStringLiteral("TfrmSZ_M"), -1));
@@ -453,7 +453,7 @@ int main(int argc, char *argv[])
     useOffscreenPlatform();
     qputenv("QINGHEBU_UNATTENDED", "1");
     QApplication app(argc, argv);
-    TfrmMain::setStartupDialog(false);
+    MainWindow::setStartupDialog(false);
     Msg::setAnswerer([](QMessageBox &box) {
         std::fprintf(stderr, "message: %s\n", qPrintable(box.text()));
         return QMessageBox::Ok;

@@ -3,9 +3,9 @@
 // What the benchmarks share: clocks, the process's memory, medians and the sample
 // books they measure on (made once and kept for later runs).
 
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
-#include "data/TfrmDM.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,7 +101,7 @@ inline void settle()
 
 inline QString bookFile(const QString &dir)
 {
-    return dir + QLatin1Char('/') + TfrmDM::databaseFileName();
+    return dir + QLatin1Char('/') + Workspace::databaseFileName();
 }
 
 // Writes a sample book of `entries` into a fresh data folder `dir`.
@@ -110,7 +110,7 @@ inline void makeBook(const QString &dir, std::int64_t entries)
     QDir(dir).removeRecursively();
     QDir().mkpath(dir);
     qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
-    TfrmDM dm;
+    Workspace dm;
     if (!dm.isOpen())
         qFatal("%s", qPrintable(dm.openError()));
     const double start = wallMs();
@@ -173,7 +173,7 @@ public:
     {
         QFile::copy(source, file());
         qputenv("QINGHEBU_DATA_DIR", m_dir.path().toUtf8());
-        m_dm = std::make_unique<TfrmDM>();
+        m_dm = std::make_unique<Workspace>();
         if (!m_dm->isOpen())
             qFatal("%s", qPrintable(m_dm->openError()));
         m_dm->setCurrentBook(Book);
@@ -182,7 +182,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<TfrmDM> m_dm;
+    std::unique_ptr<Workspace> m_dm;
 };
 
 // Runs the windows on the offscreen platform unless another is named; call it

@@ -4,7 +4,7 @@
 //
 //   bench_export [ROWS]
 
-#include "reports/XlsxExport.h"
+#include "core/reports/XlsxExport.h"
 
 #include <QCoreApplication>
 #include <QDate>

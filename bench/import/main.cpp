@@ -20,13 +20,13 @@
 //
 //   bench_import [ROWS]
 #include "../common/BenchCommon.h"
-#include "books/BookStore.h"
+#include "core/bills/BillImport.h"
+#include "core/bills/BillReader.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
-#include "data/History.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "import/BillImport.h"
-#include "import/BillReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -286,7 +286,7 @@ void bareInsert(const QString &file, const Import::Plan &plan)
 void makeBook(const QString &dir, const QList<Bills::Document> &documents)
 {
     qputenv("QINGHEBU_DATA_DIR", dir.toUtf8());
-    TfrmDM dm;
+    Workspace dm;
     if (!dm.isOpen())
         qFatal("%s", qPrintable(dm.openError()));
     BookStore::createBook(Book);
@@ -331,7 +331,8 @@ int main(int argc, char *argv[])
 
     Sample parse, bareParse, match, import, bareImport, again, undo, redo, refuse, bareRefuse;
     const QString junk = dir.filePath(QStringLiteral("一行.csv"));
-    if (QFile out(junk); !out.open(QIODevice::WriteOnly) || out.write(QByteArray(4'000'000, ',')) < 0)
+    if (QFile out(junk);
+        !out.open(QIODevice::WriteOnly) || out.write(QByteArray(4'000'000, ',')) < 0)
         qFatal("cannot write %s", qPrintable(junk));
     for (int r = 0; r < Rounds; ++r) {
         bareRefuse.add(timed([&] { bareRows({junk}); }));

@@ -4,9 +4,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_querywindow [LARGE]
 
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reports/DetailQueries.h"
 
@@ -26,7 +26,7 @@ void fillBook(int entries)
 {
     Sql(QStringLiteral("delete from InTable")).exec();
     Transaction t;
-    QSqlQuery insert(TfrmDM::instance()->database());
+    QSqlQuery insert(Workspace::instance()->database());
     insert.prepare(QStringLiteral("insert into InTable (BName, IDate, IName, IMoney, AName, FName, "
                                   "Remark) values (?, ?, '工资', ?, '工资卡', '张伟', '备注')"));
     const QDate start(2000, 1, 1);
@@ -48,14 +48,14 @@ Times timeQuery()
 {
     Times best;
     for (int round = 0; round < 5; ++round) {
-        TfrmP_In window;
+        IncomeQueryWindow window;
         window.resize(1200, 800);
         window.show();
         window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
         QApplication::processEvents();
         QElapsedTimer timer;
         timer.start();
-        window.BitBtn1Click();
+        window.runQuery();
         window.findChild<QTableView *>(QStringLiteral("DBGrid1"))->viewport()->grab();
         best.firstScreen = std::min(best.firstScreen, timer.nsecsElapsed() / 1e6);
         Background::waitForIdle(); // the count and totals, computed on the worker
@@ -72,7 +72,7 @@ int main(int argc, char *argv[])
     const int large = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir data;
     qputenv("QINGHEBU_DATA_DIR", data.path().toUtf8());
-    TfrmDM dm;
+    Workspace dm;
     Sql(QStringLiteral("insert into SBook (BName, BPass, BDate) values (?, '', '2000-01-01')"),
         {Book})
         .exec();

@@ -4,7 +4,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_report [PAGES] [first-page.png]
 
-#include "reports/Report.h"
+#include "core/reports/Report.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

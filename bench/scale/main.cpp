@@ -12,14 +12,14 @@
 // every run works on a copy. SHOTS_DIR, when given, receives a PNG of the preview
 // and of the analysis on the big book.
 #include "../common/BenchCommon.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
+#include "core/reports/Report.h"
 #include "reports/AnalysisWindows.h"
 #include "reports/DetailQueries.h"
-#include "reports/Report.h"
-#include "reports/ReportPreview.h"
 #include "widgets/ChartTabs.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportPreview.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -116,11 +116,11 @@ private:
 // page is drawn.
 Figure measurePreview(bool shots)
 {
-    TfrmP_In window;
+    IncomeQueryWindow window;
     window.resize(1200, 800);
     window.show();
     window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
-    window.BitBtn1Click();
+    window.runQuery();
     settle();
     Figure figure;
     Sample sample;
@@ -144,7 +144,7 @@ Figure measurePreview(bool shots)
             if (shots && round == 0)
                 shoot(&preview, QStringLiteral("preview.png"));
         });
-        window.BitBtn4Click();
+        window.printReport();
         sample.add(t);
     }
     Report::setPresenter({});
@@ -169,9 +169,9 @@ int pdfPages(const QString &path)
 // The same report saved as PDF from the preview, once.
 Figure measurePdf()
 {
-    TfrmP_In window;
+    IncomeQueryWindow window;
     window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
-    window.BitBtn1Click();
+    window.runQuery();
     settle();
     Figure figure;
     QTemporaryDir dir;
@@ -194,7 +194,7 @@ Figure measurePdf()
                           .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1);
         figure.complete = pages == document.pageCount();
     });
-    window.BitBtn4Click();
+    window.printReport();
     Report::setPresenter({});
     return figure;
 }
@@ -214,7 +214,7 @@ void paintAll(QWidget *window)
 // shown chart are painted.
 Figure measureAnalysis(bool shots)
 {
-    TfrmE_O window;
+    ExpenseAnalysisWindow window;
     window.resize(1400, 900);
     window.show();
     auto *item = window.findChild<QComboBox *>(QStringLiteral("ComboBox1"));
@@ -226,7 +226,7 @@ Figure measureAnalysis(bool shots)
     for (int round = 0; round < Rounds; ++round) {
         const double before = baselineMb();
         sample.add(timed([&] {
-            window.BitBtn1Click();
+            window.compute();
             settle(); // the chart lays its series and axes out
             paintAll(&window);
         }));
@@ -258,7 +258,7 @@ Figure measureSort(QueryWindow &&window, const QString &field, bool shots)
     sort->setCurrentIndex(sort->findText(field));
     auto *direction = window.findChild<QComboBox *>(QStringLiteral("ComboBox2"));
     direction->setCurrentIndex(direction->findText(QStringLiteral("降序")));
-    window.BitBtn1Click();
+    window.runQuery();
     auto *model = window.model();
     waitFor([model] { return !model->isSorting(); });
     settle();
@@ -269,7 +269,7 @@ Figure measureSort(QueryWindow &&window, const QString &field, bool shots)
         const double before = baselineMb();
         GapWatch gaps;
         sample.add(timed([&] {
-            window.Ref();
+            window.reload();
             aside |= model->isSorting();
             if (shots && round == 0 && model->isSorting()) {
                 window.repaint();
@@ -292,7 +292,7 @@ Figure measureSort(QueryWindow &&window, const QString &field, bool shots)
 // What the amount indexes add to the data file, by SQLite's page statistics.
 QString indexCost(const QString &path)
 {
-    QSqlQuery query(TfrmDM::instance()->database());
+    QSqlQuery query(Workspace::instance()->database());
     if (!query.exec(QStringLiteral("select sum(pgsize) from dbstat where name like "
                                    "'idx_%_book_money'")) ||
         !query.next())
@@ -320,11 +320,11 @@ Measures measureBook(const QString &source, bool big)
         {"preview, saved as PDF", measurePdf},
         {"expense analysis by day", [big] { return measureAnalysis(big); }},
         {"incomes sorted by 金额",
-         [] { return measureSort(TfrmP_In(), QStringLiteral("金额"), false); }},
+         [] { return measureSort(IncomeQueryWindow(), QStringLiteral("金额"), false); }},
         {"expenses sorted by 金额",
-         [] { return measureSort(TfrmP_Out(), QStringLiteral("金额"), false); }},
+         [] { return measureSort(ExpenseQueryWindow(), QStringLiteral("金额"), false); }},
         {"expenses sorted by 支出类别",
-         [big] { return measureSort(TfrmP_Out(), QStringLiteral("支出类别"), big); }},
+         [big] { return measureSort(ExpenseQueryWindow(), QStringLiteral("支出类别"), big); }},
     };
     const QString only = qEnvironmentVariable("QINGHEBU_BENCH_ONLY");
     Measures figures;

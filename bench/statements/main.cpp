@@ -4,11 +4,11 @@
 //
 //   bench_statements [DATA_DIR]   (a fresh temporary book is made when none is given)
 
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/Workspace.h"
+#include "core/reports/Analysis.h"
+#include "core/reports/PeriodStatement.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "reports/Analysis.h"
-#include "reports/PeriodStatement.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
     QTemporaryDir fresh;
     const bool given = argc > 1;
     qputenv("QINGHEBU_DATA_DIR", given ? QByteArray(argv[1]) : fresh.path().toUtf8());
-    TfrmDM dm;
+    Workspace dm;
     if (!dm.isOpen()) {
         std::fprintf(stderr, "%s\n", qPrintable(dm.openError()));
         return 1;

@@ -10,15 +10,15 @@
 //
 // The books are written by qinghebu-sample into CACHE_DIR (default
 // /tmp/qinghebu-bench-worker); the 10^6 book is kept there for later runs.
-#include "app/TfrmMain.h"
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
-#include "books/SampleBook.h"
-#include "books/TfrmRecover.h"
+#include "app/MainWindow.h"
+#include "books/RestoreDialog.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>
@@ -87,7 +87,7 @@ void runUntil(const std::function<bool()> &done)
 
 QString bookFile(const QString &dir)
 {
-    return dir + QLatin1Char('/') + TfrmDM::databaseFileName();
+    return dir + QLatin1Char('/') + Workspace::databaseFileName();
 }
 
 template <typename T> T *child(QWidget *root, const char *name)
@@ -116,14 +116,14 @@ struct Round
     bool restored = false;
 };
 
-void startAndBackUp(Round &r, std::unique_ptr<TfrmDM> &dm, std::unique_ptr<TfrmMain> &main)
+void startAndBackUp(Round &r, std::unique_ptr<Workspace> &dm, std::unique_ptr<MainWindow> &main)
 {
     QElapsedTimer clock;
     clock.start();
-    dm = std::make_unique<TfrmDM>();
+    dm = std::make_unique<Workspace>();
     if (!dm->isOpen())
         qFatal("%s", qPrintable(dm->openError()));
-    main = std::make_unique<TfrmMain>();
+    main = std::make_unique<MainWindow>();
     main->show();
     // What the open-book dialog does once the password is typed.
     if (!BookStore::checkPassword(Book, BookStore::InitialPassword) || !dm->openBook(Book))
@@ -152,7 +152,7 @@ void startAndBackUp(Round &r, std::unique_ptr<TfrmDM> &dm, std::unique_ptr<TfrmM
     r.backupChecked = backups.size() == 1 && BookStore::checkBackup(backups.first()).isEmpty();
 }
 
-void queryAllDates(Round &r, TfrmMain &main)
+void queryAllDates(Round &r, MainWindow &main)
 {
     QWidget *window = main.openWindow(QStringLiteral("TfrmP_In"));
     child<QCheckBox>(window, "CheckBox1")->setChecked(false);
@@ -174,7 +174,7 @@ void queryAllDates(Round &r, TfrmMain &main)
     main.closeAllChildren();
 }
 
-void restore(Round &r, TfrmMain &main, const QString &backup)
+void restore(Round &r, MainWindow &main, const QString &backup)
 {
     QString said;
     Msg::setAnswerer([&said](QMessageBox &box) {
@@ -182,7 +182,7 @@ void restore(Round &r, TfrmMain &main, const QString &backup)
         return box.standardButtons().testFlag(QMessageBox::Yes) ? QMessageBox::Yes
                                                                 : QMessageBox::Ok;
     });
-    TfrmRecover dialog(&main);
+    RestoreDialog dialog(&main);
     dialog.show();
     child<QLineEdit>(&dialog, "Edit1")->setText(QDir::toNativeSeparators(backup));
     QElapsedTimer clock;
@@ -205,8 +205,8 @@ Round runRound(const QString &source)
         qFatal("cannot copy %s", qPrintable(source));
     qputenv("QINGHEBU_DATA_DIR", data.path().toUtf8());
     Round r;
-    std::unique_ptr<TfrmDM> dm;
-    std::unique_ptr<TfrmMain> main;
+    std::unique_ptr<Workspace> dm;
+    std::unique_ptr<MainWindow> main;
     startAndBackUp(r, dm, main);
     queryAllDates(r, *main);
     restore(r, *main, source);
@@ -329,7 +329,7 @@ int main(int argc, char *argv[])
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    TfrmMain::setStartupDialog(false);
+    MainWindow::setStartupDialog(false);
     const QDir cache(argc > 1 ? QString::fromLocal8Bit(argv[1])
                               : QStringLiteral("/tmp/qinghebu-bench-worker"));
     const QString generation = QStringLiteral("-seed%1-generation%2-layout%3")

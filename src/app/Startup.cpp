@@ -1,8 +1,8 @@
 #include "app/Startup.h"
 
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
@@ -114,7 +114,7 @@ std::unique_ptr<QLockFile> lockDataFolder(const QString &dataDir)
 
 void showUpgradeProgress()
 {
-    TfrmDM::upgradeProgress() = [](const QString &what, int percent) {
+    Workspace::upgradeProgress() = [](const QString &what, int percent) {
         static std::unique_ptr<QProgressDialog> dialog;
         if (!dialog) {
             dialog = std::make_unique<QProgressDialog>(what, QString(), 0, 100);
@@ -130,7 +130,7 @@ void showUpgradeProgress()
     };
 }
 
-void prepare(const TfrmDM &dm)
+void prepare(const Workspace &dm)
 {
     BookStore::removeLeftovers(dm.dataDir());
     BookStore::removeLeftovers(AutoBackup::folder());

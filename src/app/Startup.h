@@ -5,7 +5,7 @@
 #include <memory>
 
 class QLockFile;
-class TfrmDM;
+class Workspace;
 
 // What happens before the main window: one copy of the program at a time on a data
 // folder, guarded by a lock file in it, and what a run that ended abruptly left.
@@ -51,6 +51,6 @@ void showUpgradeProgress();
 // that backups and restores cut off by a crash left in the folders the program
 // writes, and says at once when the data cannot be saved (a read-only file or folder)
 // rather than at the first save.
-void prepare(const TfrmDM &dm);
+void prepare(const Workspace &dm);
 
 } // namespace Startup

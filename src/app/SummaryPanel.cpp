@@ -1,13 +1,13 @@
 #include "app/SummaryPanel.h"
 
-#include "data/AccountKinds.h"
+#include "core/ledger/AccountKinds.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
+#include "core/reports/KeptSums.h"
 #include "data/Dates.h"
-#include "data/Figures.h"
-#include "data/HouseholdMonth.h"
-#include "data/MonthTotals.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "reports/KeptSums.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -357,7 +357,7 @@ QWidget *SummaryPanel::monthsChart()
 SummaryPanel::Figures SummaryPanel::read(const QDate &today)
 {
     Figures f;
-    TfrmDM *dm = TfrmDM::instance();
+    Workspace *dm = Workspace::instance();
     if (!dm || !dm->isOpen())
         return f;
     const QString book = dm->currentBook();
@@ -452,7 +452,7 @@ QString SummaryPanel::figureText(const QString &objectName) const
 
 Budget::Status SummaryPanel::readBudget()
 {
-    TfrmDM *dm = TfrmDM::instance();
+    Workspace *dm = Workspace::instance();
     if (!dm || !dm->isOpen() || dm->currentBook().isEmpty() || !Budget::any(dm->currentBook()))
         return {};
     const QString book = dm->currentBook();
@@ -500,7 +500,7 @@ void SummaryPanel::showBudget(const Budget::Status &status)
 
 SummaryPanel::Dues SummaryPanel::readDue()
 {
-    TfrmDM *dm = TfrmDM::instance();
+    Workspace *dm = Workspace::instance();
     if (!dm || !dm->isOpen() || dm->currentBook().isEmpty())
         return {};
     const QString book = dm->currentBook();

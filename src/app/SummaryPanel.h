@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/planning/Budget.h"
+#include "core/planning/Recurring.h"
 #include "data/Money.h"
-#include "planning/Budget.h"
-#include "planning/Recurring.h"
 
 #include <QDate>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "app/ChineseUi.h"
+#include "app/MainWindow.h"
 #include "app/Startup.h"
-#include "app/TfrmMain.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -18,14 +18,14 @@ int main(int argc, char *argv[])
     useChineseUi(app);
 
     // One copy of the program at a time, guarded by a lock in the data folder.
-    const std::unique_ptr<QLockFile> lock = Startup::lockDataFolder(TfrmDM::resolveDataDir());
+    const std::unique_ptr<QLockFile> lock = Startup::lockDataFolder(Workspace::resolveDataDir());
     if (!lock)
         return 1;
 
     Startup::showUpgradeProgress();
-    TfrmDM dataModule;
+    Workspace dataModule;
     Startup::prepare(dataModule);
-    TfrmMain mainWindow;
+    MainWindow mainWindow;
     mainWindow.show();
     return app.exec();
 }

@@ -1,9 +1,9 @@
 #include "books/BookDialog.h"
 
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "data/Gbk.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 
 #include <QBoxLayout>
@@ -83,7 +83,7 @@ void BookDialog::failure(const QString &headline, const QString &reason)
 
 QString BookDialog::startDate()
 {
-    return TfrmDM::instance()->startDate();
+    return Workspace::instance()->startDate();
 }
 
 BookPasswordDialog::BookPasswordDialog(QWidget *parent, const QString &book, const QString &caption)
@@ -96,10 +96,10 @@ BookPasswordDialog::BookPasswordDialog(QWidget *parent, const QString &book, con
     Edit1 = addField(grid, QStringLiteral("密        码："), "Edit1", true);
     Edit1->setMinimumWidth(200);
     layout->addWidget(group);
-    addButtonRow(layout, {{"ButOk", QStringLiteral("确定（&O）"), [this] { ButOkClick(); }, true}});
+    addButtonRow(layout, {{"ButOk", QStringLiteral("确定（&O）"), [this] { confirm(); }, true}});
 }
 
-void BookPasswordDialog::ButOkClick()
+void BookPasswordDialog::confirm()
 {
     try {
         if (!BookStore::checkPassword(m_book, Edit1->text())) {

@@ -53,7 +53,7 @@ class BookPasswordDialog : public BookDialog
 public:
     BookPasswordDialog(QWidget *parent, const QString &book, const QString &caption);
 
-    void ButOkClick();
+    void confirm();
 
 private:
     QString m_book;

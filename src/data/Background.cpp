@@ -1,7 +1,7 @@
 #include "data/Background.h"
 
+#include "data/Connection.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -131,9 +131,8 @@ Context::~Context()
 
 QString Context::dataFile() const
 {
-    if (!m_dataFile.isEmpty() || !TfrmDM::instance())
-        return m_dataFile;
-    return TfrmDM::instance()->databasePath();
+    // Work run on the calling thread reads the file that thread's connection is to.
+    return m_dataFile.isEmpty() ? Connection::current().databaseName() : m_dataFile;
 }
 
 QSqlDatabase Context::database()
@@ -224,11 +223,14 @@ Job::Job(Work work) : m_shared(std::make_shared<Context::Shared>())
     m_shared->job = this;
     jobs().insert(this);
     DbError::ownWorkStarted();
-    const QString dataFile = TfrmDM::instance() ? TfrmDM::instance()->databasePath() : QString();
+    // The file of the connection the screen's thread uses, opened anew on the worker.
+    const QString dataFile = Connection::current().databaseName();
     m_thread = QThread::create([shared = m_shared, work = std::move(work), dataFile] {
         using Outcome = Context::Shared::Outcome;
         Context context(dataFile, shared);
         t_current = &context;
+        // What the work runs (the ledger, its checks) uses the work's own connection.
+        const Connection::Provide provide([&context] { return context.database(); });
         for (;;) {
             shared->gaveWay = false;
             shared->percent = -2; // a new try reports from its start

@@ -22,7 +22,7 @@ namespace Background {
 class Context;
 
 // The context of the job whose work runs on this thread; nullptr on the screen's
-// thread. The data module's connection is then the work's (TfrmDM::database), so
+// thread. The data module's connection is then the work's (Workspace::database), so
 // that the program's own services (the ledger, its checks and kept totals) run
 // unchanged on a worker.
 Context *current();

@@ -1,7 +1,7 @@
 #include "data/Sql.h"
 
 #include "data/Background.h"
-#include "data/TfrmDM.h"
+#include "data/Connection.h"
 
 #include <QMutex>
 #include <QSqlError>
@@ -215,12 +215,12 @@ QSqlQuery Sql::exec(const QSqlDatabase &db) const
 
 QSqlQuery Sql::exec() const
 {
-    return exec(TfrmDM::instance()->database());
+    return exec(Connection::current());
 }
 
 QVariant Sql::insert() const
 {
-    const QSqlDatabase db = TfrmDM::instance()->database();
+    const QSqlDatabase db = Connection::current();
     if (!t_reuse)
         return exec(db).lastInsertId();
     if (g_recording)

@@ -1,8 +1,8 @@
 #include "data/Transaction.h"
 
 #include "data/Background.h"
+#include "data/Connection.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QHash>
 #include <sqlite3.h>
@@ -45,7 +45,7 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
     m_open = true;
 }
 
-Transaction::Transaction() : Transaction(TfrmDM::instance()->database())
+Transaction::Transaction() : Transaction(Connection::current())
 {
 }
 

@@ -1,6 +1,6 @@
 #include "entries/DebtsCredits.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "entries/EntryFilters.h"
 
 namespace {
@@ -30,9 +30,9 @@ const Twin Debts{"TfrmBorrow",
                  "已还金额",
                  "还债",
                  Ledger::debt,
-                 Entry::makeFilter<TfrmBorrow_Q>,
-                 FollowUp::make<TfrmBorrow_R>,
-                 FollowUp::make<TfrmBorrow_V>};
+                 Entry::makeFilter<DebtFilterDialog>,
+                 FollowUp::make<RepaymentDialog>,
+                 FollowUp::make<RepaymentsWindow>};
 
 const Twin Credits{"TfrmDebt",
                    "债权",
@@ -43,9 +43,9 @@ const Twin Credits{"TfrmDebt",
                    "已收金额",
                    "收债",
                    Ledger::credit,
-                   Entry::makeFilter<TfrmDebt_Q>,
-                   FollowUp::make<TfrmDebt_R>,
-                   FollowUp::make<TfrmDebt_V>};
+                   Entry::makeFilter<CreditFilterDialog>,
+                   FollowUp::make<CollectionDialog>,
+                   FollowUp::make<CollectionsWindow>};
 
 QString amountTitle(const Twin &t)
 {
@@ -117,7 +117,7 @@ Entry::Descriptor debtOrCredit(const Twin &t)
                    amountField("DBEdit3", amount + QStringLiteral("："), amount,
                                QStringLiteral("余额不能为空！请重新录入！")),
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox1",
-                             &TfrmDM::DBComAccount),
+                             &Workspace::accounts),
                    memberField("DBEdit5", "DBLookupComboBox2", true),
                    remarkField("DBEdit6")},
         .kind = &t.ledgerKind(),
@@ -128,32 +128,32 @@ Entry::Descriptor debtOrCredit(const Twin &t)
 
 } // namespace
 
-TfrmBorrow::TfrmBorrow(QWidget *parent) : EntryWindow(debtOrCredit(Debts), parent)
+DebtWindow::DebtWindow(QWidget *parent) : EntryWindow(debtOrCredit(Debts), parent)
 {
-    FormCreate();
+    load();
 }
 
-TfrmDebt::TfrmDebt(QWidget *parent) : EntryWindow(debtOrCredit(Credits), parent)
+CreditWindow::CreditWindow(QWidget *parent) : EntryWindow(debtOrCredit(Credits), parent)
 {
-    FormCreate();
+    load();
 }
 
-TfrmBorrow_R::TfrmBorrow_R(EntryWindow *owner, const QVariant &entryKey)
+RepaymentDialog::RepaymentDialog(EntryWindow *owner, const QVariant &entryKey)
     : FollowUpDialog(followUpsOf(Debts), owner, entryKey)
 {
 }
 
-TfrmDebt_R::TfrmDebt_R(EntryWindow *owner, const QVariant &entryKey)
+CollectionDialog::CollectionDialog(EntryWindow *owner, const QVariant &entryKey)
     : FollowUpDialog(followUpsOf(Credits), owner, entryKey)
 {
 }
 
-TfrmBorrow_V::TfrmBorrow_V(EntryWindow *owner, const QVariant &entryKey)
+RepaymentsWindow::RepaymentsWindow(EntryWindow *owner, const QVariant &entryKey)
     : FollowUpListWindow(followUpsOf(Debts), owner, entryKey)
 {
 }
 
-TfrmDebt_V::TfrmDebt_V(EntryWindow *owner, const QVariant &entryKey)
+CollectionsWindow::CollectionsWindow(EntryWindow *owner, const QVariant &entryKey)
     : FollowUpListWindow(followUpsOf(Credits), owner, entryKey)
 {
 }

@@ -7,48 +7,48 @@
 // with their collections: twins of one shape that differ in their tables, texts
 // and the way they move the account's balance.
 
-class TfrmBorrow : public EntryWindow
+class DebtWindow : public EntryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmBorrow(QWidget *parent = nullptr);
+    explicit DebtWindow(QWidget *parent = nullptr);
 };
 
-class TfrmDebt : public EntryWindow
+class CreditWindow : public EntryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmDebt(QWidget *parent = nullptr);
+    explicit CreditWindow(QWidget *parent = nullptr);
 };
 
 // 还债: one repayment of a debt.
-class TfrmBorrow_R : public FollowUpDialog
+class RepaymentDialog : public FollowUpDialog
 {
     Q_OBJECT
 public:
-    TfrmBorrow_R(EntryWindow *owner, const QVariant &entryKey);
+    RepaymentDialog(EntryWindow *owner, const QVariant &entryKey);
 };
 
 // 收债: one collection of a credit.
-class TfrmDebt_R : public FollowUpDialog
+class CollectionDialog : public FollowUpDialog
 {
     Q_OBJECT
 public:
-    TfrmDebt_R(EntryWindow *owner, const QVariant &entryKey);
+    CollectionDialog(EntryWindow *owner, const QVariant &entryKey);
 };
 
 // 还债记录: the repayments of a debt.
-class TfrmBorrow_V : public FollowUpListWindow
+class RepaymentsWindow : public FollowUpListWindow
 {
     Q_OBJECT
 public:
-    TfrmBorrow_V(EntryWindow *owner, const QVariant &entryKey);
+    RepaymentsWindow(EntryWindow *owner, const QVariant &entryKey);
 };
 
 // 收债记录: the collections of a credit.
-class TfrmDebt_V : public FollowUpListWindow
+class CollectionsWindow : public FollowUpListWindow
 {
     Q_OBJECT
 public:
-    TfrmDebt_V(EntryWindow *owner, const QVariant &entryKey);
+    CollectionsWindow(EntryWindow *owner, const QVariant &entryKey);
 };

@@ -1,6 +1,6 @@
 #include "entries/EntryFilters.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 
 namespace {
 
@@ -16,8 +16,8 @@ FilterDescriptor incomeOrExpense(const char *className, const char *caption,
             caption,
             {{dateCaption, K::DateRange, dateColumn, nullptr, true},
              {categoryCaption, K::List, categoryColumn, categories},
-             {"帐户名称", K::List, "AName", &TfrmDM::DBComAccount},
-             {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+             {"帐户名称", K::List, "AName", &Workspace::accounts},
+             {"家庭成员", K::List, "FName", &Workspace::members},
              {"备注", K::Text, "Remark"}}};
 }
 
@@ -30,92 +30,93 @@ FilterDescriptor debtOrCredit(const char *className, const char *caption, const 
             caption,
             {{"借债日期", K::DateRange, dateColumn, nullptr, true},
              {partyCaption, K::Text, partyColumn},
-             {"帐户名称", K::List, "AName", &TfrmDM::DBComAccount},
-             {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+             {"帐户名称", K::List, "AName", &Workspace::accounts},
+             {"家庭成员", K::List, "FName", &Workspace::members},
              {"备注", K::Text, "Remark"}}};
 }
 
 } // namespace
 
-const FilterDescriptor &TfrmBorrow_Q::descriptor()
+const FilterDescriptor &DebtFilterDialog::descriptor()
 {
     static const FilterDescriptor d =
         debtOrCredit("TfrmBorrow_Q", "债务查询", "BDate", "债权人", "BPro");
     return d;
 }
 
-const FilterDescriptor &TfrmDebt_Q::descriptor()
+const FilterDescriptor &CreditFilterDialog::descriptor()
 {
     static const FilterDescriptor d =
         debtOrCredit("TfrmDebt_Q", "债权查询", "DDate", "债务人", "DPro");
     return d;
 }
 
-const FilterDescriptor &TfrmTZ_Q::descriptor()
+const FilterDescriptor &InvestmentFilterDialog::descriptor()
 {
-    static const FilterDescriptor d{"TfrmTZ_Q",
-                                    "投资查询",
-                                    {{"投资日期", K::DateRange, "TDate", nullptr, true},
-                                     {"投资类别", K::List, "TName", &TfrmDM::DBComTZType},
-                                     {"帐户名称", K::List, "AName", &TfrmDM::DBComAccount},
-                                     {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
-                                     {"备注", K::Text, "Remark"}},
-                                    false};
+    static const FilterDescriptor d{
+        "TfrmTZ_Q",
+        "投资查询",
+        {{"投资日期", K::DateRange, "TDate", nullptr, true},
+         {"投资类别", K::List, "TName", &Workspace::investmentCategories},
+         {"帐户名称", K::List, "AName", &Workspace::accounts},
+         {"家庭成员", K::List, "FName", &Workspace::members},
+         {"备注", K::Text, "Remark"}},
+        false};
     return d;
 }
 
-const FilterDescriptor &TfrmInTable_Q::descriptor()
+const FilterDescriptor &IncomeFilterDialog::descriptor()
 {
     static const FilterDescriptor d =
         incomeOrExpense("TfrmInTable_Q", "收入查询", "收入日期", "IDate", "收入类别", "IName",
-                        &TfrmDM::DBComInType);
+                        &Workspace::incomeCategories);
     return d;
 }
 
-const FilterDescriptor &TfrmOutTable_Q::descriptor()
+const FilterDescriptor &ExpenseFilterDialog::descriptor()
 {
     static const FilterDescriptor d =
         incomeOrExpense("TfrmOutTable_Q", "支出查询", "支出日期", "ODate", "支出类别", "OName",
-                        &TfrmDM::DBComOutType);
+                        &Workspace::expenseCategories);
     return d;
 }
 
-const FilterDescriptor &TfrmChangeT_Q::descriptor()
+const FilterDescriptor &TransferFilterDialog::descriptor()
 {
     static const FilterDescriptor d{"TfrmChangeT_Q",
                                     "帐户转帐查询",
                                     {{"转帐日期", K::DateRange, "CDate", nullptr, true},
-                                     {"家庭成员", K::List, "FName", &TfrmDM::DBComFamily},
+                                     {"家庭成员", K::List, "FName", &Workspace::members},
                                      {"备注", K::Text, "Remark"}}};
     return d;
 }
 
-TfrmInTable_Q::TfrmInTable_Q(FilterTarget *target, QWidget *parent)
+IncomeFilterDialog::IncomeFilterDialog(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }
 
-TfrmOutTable_Q::TfrmOutTable_Q(FilterTarget *target, QWidget *parent)
+ExpenseFilterDialog::ExpenseFilterDialog(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }
 
-TfrmChangeT_Q::TfrmChangeT_Q(FilterTarget *target, QWidget *parent)
+TransferFilterDialog::TransferFilterDialog(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }
 
-TfrmBorrow_Q::TfrmBorrow_Q(FilterTarget *target, QWidget *parent)
+DebtFilterDialog::DebtFilterDialog(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }
 
-TfrmDebt_Q::TfrmDebt_Q(FilterTarget *target, QWidget *parent)
+CreditFilterDialog::CreditFilterDialog(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }
 
-TfrmTZ_Q::TfrmTZ_Q(FilterTarget *target, QWidget *parent)
+InvestmentFilterDialog::InvestmentFilterDialog(FilterTarget *target, QWidget *parent)
     : QuickFilterDialog(descriptor(), target, parent)
 {
 }

@@ -3,50 +3,50 @@
 #include "widgets/QuickFilterDialog.h"
 
 // The quick-filter dialogs of the entry windows: each is its criteria.
-class TfrmInTable_Q : public QuickFilterDialog
+class IncomeFilterDialog : public QuickFilterDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmInTable_Q(FilterTarget *target, QWidget *parent = nullptr);
+    explicit IncomeFilterDialog(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };
 
-class TfrmOutTable_Q : public QuickFilterDialog
+class ExpenseFilterDialog : public QuickFilterDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmOutTable_Q(FilterTarget *target, QWidget *parent = nullptr);
+    explicit ExpenseFilterDialog(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };
 
-class TfrmChangeT_Q : public QuickFilterDialog
+class TransferFilterDialog : public QuickFilterDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmChangeT_Q(FilterTarget *target, QWidget *parent = nullptr);
+    explicit TransferFilterDialog(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };
 
-class TfrmBorrow_Q : public QuickFilterDialog
+class DebtFilterDialog : public QuickFilterDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmBorrow_Q(FilterTarget *target, QWidget *parent = nullptr);
+    explicit DebtFilterDialog(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };
 
-class TfrmDebt_Q : public QuickFilterDialog
+class CreditFilterDialog : public QuickFilterDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmDebt_Q(FilterTarget *target, QWidget *parent = nullptr);
+    explicit CreditFilterDialog(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };
 
-class TfrmTZ_Q : public QuickFilterDialog
+class InvestmentFilterDialog : public QuickFilterDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmTZ_Q(FilterTarget *target, QWidget *parent = nullptr);
+    explicit InvestmentFilterDialog(FilterTarget *target, QWidget *parent = nullptr);
     static const FilterDescriptor &descriptor();
 };

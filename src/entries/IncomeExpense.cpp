@@ -1,6 +1,6 @@
 #include "entries/IncomeExpense.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "entries/EntryFilters.h"
 #include "planning/ScheduleWindows.h"
 
@@ -40,7 +40,7 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
                              "DBLookupComboBox1", t.categories),
                    amountField("DBEdit3", "金        额：", "金额"),
                    listField("DBEdit4", "帐户名称：", "帐户名称", "DBLookupComboBox2",
-                             &TfrmDM::DBComAccount),
+                             &Workspace::accounts),
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &t.ledgerKind,
         .filter = t.filter,
@@ -50,18 +50,20 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
 
 } // namespace
 
-TfrmInTable::TfrmInTable(QWidget *parent)
-    : EntryWindow(incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &TfrmDM::DBComInType,
-                                   Ledger::income(), Entry::makeFilter<TfrmInTable_Q>}),
-                  parent)
+IncomeWindow::IncomeWindow(QWidget *parent)
+    : EntryWindow(
+          incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &Workspace::incomeCategories,
+                           Ledger::income(), Entry::makeFilter<IncomeFilterDialog>}),
+          parent)
 {
-    FormCreate();
+    load();
 }
 
-TfrmOutTable::TfrmOutTable(QWidget *parent)
-    : EntryWindow(incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &TfrmDM::DBComOutType,
-                                   Ledger::expense(), Entry::makeFilter<TfrmOutTable_Q>}),
-                  parent)
+ExpenseWindow::ExpenseWindow(QWidget *parent)
+    : EntryWindow(
+          incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &Workspace::expenseCategories,
+                           Ledger::expense(), Entry::makeFilter<ExpenseFilterDialog>}),
+          parent)
 {
-    FormCreate();
+    load();
 }

@@ -5,16 +5,16 @@
 // The income and expense windows: twins of one shape that differ only in their
 // table, texts, category list and the way they move the account's balance.
 
-class TfrmInTable : public EntryWindow
+class IncomeWindow : public EntryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmInTable(QWidget *parent = nullptr);
+    explicit IncomeWindow(QWidget *parent = nullptr);
 };
 
-class TfrmOutTable : public EntryWindow
+class ExpenseWindow : public EntryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmOutTable(QWidget *parent = nullptr);
+    explicit ExpenseWindow(QWidget *parent = nullptr);
 };

@@ -1,8 +1,8 @@
 #include "history/HistoryWindows.h"
 
-#include "books/BookStore.h"
-#include "data/History.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/MessageBox.h"
 
 #include <QHBoxLayout>
@@ -32,8 +32,8 @@ Query::Descriptor history()
                     {"case Undone when 0 then '' else '已撤销' end", "状态"},
                     {"ID", "ID", K::Hidden}},
         .conditions = {{"日期", Query::Field::DateRange, "substr(At,1,10)"},
-                       {"窗口", Query::Field::List, "Window", &TfrmDM::DBComHistoryWindow},
-                       {"操作", Query::Field::List, "Kind", &TfrmDM::DBComHistoryKind},
+                       {"窗口", Query::Field::List, "Window", &Workspace::historyWindows},
+                       {"操作", Query::Field::List, "Kind", &Workspace::historyKinds},
                        {"内容", Query::Field::Text, "Description"}},
         .fixedOrder = "时间 desc, ID desc",
         .exportSuffix = "-操作记录",
@@ -69,11 +69,11 @@ List::Descriptor recycleBin()
 
 } // namespace
 
-TfrmHistory::TfrmHistory(QWidget *parent) : QueryWindow(history(), parent)
+HistoryWindow::HistoryWindow(QWidget *parent) : QueryWindow(history(), parent)
 {
 }
 
-TfrmRecycle::TfrmRecycle(QWidget *parent) : ListWindow(recycleBin(), parent)
+RecycleBinWindow::RecycleBinWindow(QWidget *parent) : ListWindow(recycleBin(), parent)
 {
     auto *passwordRow = new QWidget(this);
     auto *row = new QHBoxLayout(passwordRow);
@@ -88,12 +88,12 @@ TfrmRecycle::TfrmRecycle(QWidget *parent) : ListWindow(recycleBin(), parent)
     row->addWidget(m_password);
     row->addStretch(1);
     addBelowGrid(passwordRow);
-    addButton("ButRestore", QStringLiteral("恢复（&R）"), [this] { ButRestoreClick(); });
-    addButton("ButPurge", QStringLiteral("彻底删除（&D）"), [this] { ButPurgeClick(); });
-    FormCreate();
+    addButton("ButRestore", QStringLiteral("恢复（&R）"), [this] { restoreChosen(); });
+    addButton("ButPurge", QStringLiteral("彻底删除（&D）"), [this] { purgeChosen(); });
+    load();
 }
 
-List::Query TfrmRecycle::query() const
+List::Query RecycleBinWindow::query() const
 {
     std::vector<Column> columns = listDescriptor().columns;
     columns.push_back({List::KeyAlias, List::KeyAlias, K::Hidden});
@@ -103,24 +103,24 @@ List::Query TfrmRecycle::query() const
     return list;
 }
 
-void TfrmRecycle::currentRowChanged()
+void RecycleBinWindow::currentRowChanged()
 {
     m_password->setEnabled(isBook());
     if (!isBook())
         m_password->clear();
 }
 
-void TfrmRecycle::change(const std::function<void()> &work)
+void RecycleBinWindow::change(const std::function<void()> &work)
 {
     const int row = currentRow();
     if (!Msg::guarded(this, work))
         return;
     m_password->clear();
-    Ref();
+    reload();
     goToNearestRow(row);
 }
 
-void TfrmRecycle::ButRestoreClick()
+void RecycleBinWindow::restoreChosen()
 {
     const qint64 key = currentKey().toLongLong();
     if (key == 0)
@@ -139,7 +139,7 @@ void TfrmRecycle::ButRestoreClick()
     });
 }
 
-void TfrmRecycle::ButPurgeClick()
+void RecycleBinWindow::purgeChosen()
 {
     const qint64 key = currentKey().toLongLong();
     if (key == 0 ||

@@ -1,30 +1,30 @@
 #pragma once
 
-#include "reports/QueryWindow.h"
 #include "widgets/ListWindow.h"
+#include "widgets/QueryWindow.h"
 
 class QLineEdit;
 
 // 操作记录: the book's actions, newest first, under the query windows' conditions
 // (date, window, kind of action, text), exported and printed like them.
-class TfrmHistory : public QueryWindow
+class HistoryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmHistory(QWidget *parent = nullptr);
+    explicit HistoryWindow(QWidget *parent = nullptr);
 };
 
 // 回收站: the book's deleted rows, and the deleted books, newest first. 恢复 puts
 // the current one back (a row's balances move back; a book asks its password),
 // 彻底删除 removes it for good.
-class TfrmRecycle : public ListWindow
+class RecycleBinWindow : public ListWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmRecycle(QWidget *parent = nullptr);
+    explicit RecycleBinWindow(QWidget *parent = nullptr);
 
-    void ButRestoreClick();
-    void ButPurgeClick();
+    void restoreChosen();
+    void purgeChosen();
 
 protected:
     List::Query query() const override;

@@ -1,7 +1,7 @@
 #include "import/ImportModel.h"
 
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/LookupSearch.h"
 
 #include <QBrush>
@@ -209,20 +209,20 @@ QVariant ImportModel::headerData(int section, Qt::Orientation orientation, int r
 QWidget *ImportChoiceDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                             const QModelIndex &index) const
 {
-    TfrmDM::Feeder feeder = nullptr;
+    Workspace::Feeder feeder = nullptr;
     switch (index.column()) {
     case ImportModel::Category:
         feeder = index.siblingAtColumn(ImportModel::Kind).data().toString() ==
                          Import::kindName(Kind::Income)
-                     ? &TfrmDM::DBComInType
-                     : &TfrmDM::DBComOutType;
+                     ? &Workspace::incomeCategories
+                     : &Workspace::expenseCategories;
         break;
     case ImportModel::Account:
     case ImportModel::ToAccount:
-        feeder = &TfrmDM::DBComAccount;
+        feeder = &Workspace::accounts;
         break;
     case ImportModel::Member:
-        feeder = &TfrmDM::DBComFamily;
+        feeder = &Workspace::members;
         break;
     default:
         return QStyledItemDelegate::createEditor(parent, option, index);

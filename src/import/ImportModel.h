@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/ImportPlan.h"
+#include "core/bills/ImportPlan.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>

@@ -1,7 +1,7 @@
 #include "planning/ScheduleWindows.h"
 
+#include "core/ledger/Workspace.h"
 #include "data/Dates.h"
-#include "data/TfrmDM.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/ListModel.h"
@@ -82,13 +82,13 @@ Maintenance::Descriptor schedules()
         .fields =
             {combo("DBEdit1", "类        型：", "类型", "ComboBox1"),
              name,
-             combo("DBEdit3", "帐户名称：", "帐户名称", "DBLookupComboBox2", &TfrmDM::DBComAccount),
+             combo("DBEdit3", "帐户名称：", "帐户名称", "DBLookupComboBox2", &Workspace::accounts),
              {.name = "DBEdit4",
               .label = "金        额：",
               .alias = "金额",
               .kind = FieldKind::Amount,
               .required = true},
-             combo("DBEdit5", "家庭成员：", "家庭成员", "DBLookupComboBox3", &TfrmDM::DBComFamily,
+             combo("DBEdit5", "家庭成员：", "家庭成员", "DBLookupComboBox3", &Workspace::members,
                    false),
              {.name = "DBEdit6", .label = "备        注：", .alias = "备注", .maxLength = 100},
              date,
@@ -136,41 +136,41 @@ void choose(QComboBox *box, const QString &text)
 
 } // namespace
 
-TfrmSchedule::TfrmSchedule(QWidget *parent) : MaintenanceWindow(schedules(), parent)
+SchedulesWindow::SchedulesWindow(QWidget *parent) : MaintenanceWindow(schedules(), parent)
 {
     for (const auto &[alias, texts] : fixedChoices())
         combo(alias)->addItems(texts);
     connect(combo(QStringLiteral("类型")), &QComboBox::currentTextChanged, this,
-            &TfrmSchedule::kindChosen);
-    FormCreate();
+            &SchedulesWindow::kindChosen);
+    load();
 }
 
-QComboBox *TfrmSchedule::combo(const QString &alias) const
+QComboBox *SchedulesWindow::combo(const QString &alias) const
 {
     return static_cast<QComboBox *>(control(field(alias).input));
 }
 
-void TfrmSchedule::kindChosen()
+void SchedulesWindow::kindChosen()
 {
     // An income takes income categories, an expense expense categories, a
     // transfer the account it goes to.
     const QString kind = combo(QStringLiteral("类型"))->currentText();
-    const TfrmDM::Feeder feeder = kind == Text::Income    ? &TfrmDM::DBComInType
-                                  : kind == Text::Expense ? &TfrmDM::DBComOutType
-                                                          : &TfrmDM::DBComAccount;
+    const Workspace::Feeder feeder = kind == Text::Income    ? &Workspace::incomeCategories
+                                     : kind == Text::Expense ? &Workspace::expenseCategories
+                                                             : &Workspace::accounts;
     QComboBox *names = combo(NameAlias);
     const QString chosen = names->currentText();
     Msg::guarded(this, [&] { fillLookup(names, feeder); });
     choose(names, chosen);
 }
 
-void TfrmSchedule::fillLists()
+void SchedulesWindow::fillLists()
 {
     MaintenanceWindow::fillLists();
     kindChosen();
 }
 
-void TfrmSchedule::prepareNewRow()
+void SchedulesWindow::prepareNewRow()
 {
     const auto set = [this](const char *alias, const QString &text) {
         choose(combo(QString::fromUtf8(alias)), text);
@@ -187,16 +187,16 @@ void TfrmSchedule::prepareNewRow()
         static_cast<QDateEdit *>(control(QLatin1String(input)))->setDate(QDate::currentDate());
 }
 
-void TfrmSchedule::loadInputs()
+void SchedulesWindow::loadInputs()
 {
     // The kind first: it decides which names the category list offers.
     choose(combo(QStringLiteral("类型")), storedValue(QStringLiteral("类型")).toString());
     MaintenanceWindow::loadInputs();
 }
 
-void TfrmSchedule::startFrom(const QString &kind, const QVariantMap &entry, const QDate &date)
+void SchedulesWindow::startFrom(const QString &kind, const QVariantMap &entry, const QDate &date)
 {
-    ButNewClick();
+    startNew();
     choose(combo(QStringLiteral("类型")), kind);
     const Ledger::EntryKind &k = kind == Text::Income    ? Ledger::income()
                                  : kind == Text::Expense ? Ledger::expense()
@@ -215,7 +215,7 @@ void TfrmSchedule::startFrom(const QString &kind, const QVariantMap &entry, cons
         ->setDate(date.addMonths(1));
 }
 
-bool TfrmSchedule::extraChecks(Mode)
+bool SchedulesWindow::extraChecks(Mode)
 {
     const auto refuse = [this](const QString &alias, const QString &message) {
         Msg::plain(this, message);
@@ -238,7 +238,7 @@ bool TfrmSchedule::extraChecks(Mode)
     return true;
 }
 
-void TfrmSchedule::completeRow(QVariantMap &row, Mode)
+void SchedulesWindow::completeRow(QVariantMap &row, Mode)
 {
     // The name goes to the column of its kind; the others are left empty.
     const QString name = row.take(NameColumn).toString();
@@ -249,7 +249,7 @@ void TfrmSchedule::completeRow(QVariantMap &row, Mode)
     row[QStringLiteral("Times")] = row.value(QStringLiteral("Times")).toString().trimmed().toInt();
 }
 
-QVariant TfrmSchedule::storeRow(Mode mode, const QVariantMap &row)
+QVariant SchedulesWindow::storeRow(Mode mode, const QVariantMap &row)
 {
     const QVariant key = MaintenanceWindow::storeRow(mode, row);
     if (mode == Mode::New)
@@ -257,7 +257,7 @@ QVariant TfrmSchedule::storeRow(Mode mode, const QVariantMap &row)
     return key;
 }
 
-void TfrmSchedule::offerMissed(const QVariant &key)
+void SchedulesWindow::offerMissed(const QVariant &key)
 {
     // The schedule is saved whatever happens here. What fell before today was
     // missed; today's occurrence is due as any other and waits in 待记帐.
@@ -288,14 +288,14 @@ void TfrmSchedule::offerMissed(const QVariant &key)
         // An estimate is booked only with its amount confirmed; one not confirmed
         // stays in 待记帐.
         for (const Due &d : missed) {
-            TfrmDuePost dialog(d, this);
+            DuePostDialog dialog(d, this);
             if (dialog.exec() == QDialog::Accepted)
                 post(book(), d, dialog.changes(), Caption);
         }
     });
 }
 
-void TfrmSchedule::removeRow(const QVariant &key)
+void SchedulesWindow::removeRow(const QVariant &key)
 {
     remove(book(), key.toLongLong(), Caption);
 }
@@ -337,18 +337,16 @@ QVariantList rowOf(const Due &d)
 
 } // namespace
 
-TfrmDue::TfrmDue(QWidget *parent) : ListWindow(dueList(), parent)
+DueEntriesWindow::DueEntriesWindow(QWidget *parent) : ListWindow(dueList(), parent)
 {
-    addButton("ButPost", QStringLiteral("记帐（&P）"), [this] {
-        ButPostClick();
-    })->setDefault(true);
-    addButton("ButEditPost", QStringLiteral("修改后记帐（&E）"), [this] { ButEditPostClick(); });
-    addButton("ButSkip", QStringLiteral("跳过（&K）"), [this] { ButSkipClick(); });
-    addButton("ButPostAll", QStringLiteral("全部记帐（&A）"), [this] { ButPostAllClick(); });
-    FormCreate();
+    addButton("ButPost", QStringLiteral("记帐（&P）"), [this] { postDue(); })->setDefault(true);
+    addButton("ButEditPost", QStringLiteral("修改后记帐（&E）"), [this] { postChanged(); });
+    addButton("ButSkip", QStringLiteral("跳过（&K）"), [this] { skipDue(); });
+    addButton("ButPostAll", QStringLiteral("全部记帐（&A）"), [this] { postAllDue(); });
+    load();
 }
 
-void TfrmDue::FormCreate()
+void DueEntriesWindow::load()
 {
     m_dues.clear();
     Msg::guarded(this, [this] { m_dues = due(book(), QDate::currentDate()); });
@@ -358,47 +356,47 @@ void TfrmDue::FormCreate()
     showRows(rows);
 }
 
-const Due *TfrmDue::currentDue() const
+const Due *DueEntriesWindow::currentDue() const
 {
     const int row = currentRow();
     return row >= 0 && row < int(m_dues.size()) ? &m_dues[std::size_t(row)] : nullptr;
 }
 
-void TfrmDue::act(const std::function<void()> &write)
+void DueEntriesWindow::act(const std::function<void()> &write)
 {
     const int row = currentRow();
     Msg::guarded(this, write);
-    FormCreate();
+    load();
     goToNearestRow(std::max(row, 0));
 }
 
-void TfrmDue::ButPostClick()
+void DueEntriesWindow::postDue()
 {
     const Due *d = currentDue();
     if (!d)
         return;
     // An estimate is posted only with the amount confirmed.
     if (d->schedule.estimate) {
-        ButEditPostClick();
+        postChanged();
         return;
     }
     const Due chosen = *d;
     act([&] { post(book(), {chosen}, DueCaption); });
 }
 
-void TfrmDue::ButEditPostClick()
+void DueEntriesWindow::postChanged()
 {
     const Due *d = currentDue();
     if (!d)
         return;
     const Due chosen = *d;
-    TfrmDuePost dialog(chosen, this);
+    DuePostDialog dialog(chosen, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     act([&] { post(book(), chosen, dialog.changes(), DueCaption); });
 }
 
-void TfrmDue::ButSkipClick()
+void DueEntriesWindow::skipDue()
 {
     const Due *d = currentDue();
     if (!d)
@@ -407,7 +405,7 @@ void TfrmDue::ButSkipClick()
     act([&] { skip(book(), {chosen}, DueCaption); });
 }
 
-void TfrmDue::ButPostAllClick()
+void DueEntriesWindow::postAllDue()
 {
     std::vector<Due> fixed;
     int estimates = 0;
@@ -423,7 +421,7 @@ void TfrmDue::ButPostAllClick()
 
 // ---------------------------------------------------------------------------
 
-TfrmDuePost::TfrmDuePost(const Due &due, QWidget *parent) : QDialog(parent), m_due(due)
+DuePostDialog::DuePostDialog(const Due &due, QWidget *parent) : QDialog(parent), m_due(due)
 {
     setObjectName(QStringLiteral("TfrmDuePost"));
     setWindowTitle(QStringLiteral("修改后记帐"));
@@ -436,7 +434,7 @@ TfrmDuePost::TfrmDuePost(const Due &due, QWidget *parent) : QDialog(parent), m_d
     m_account = new QComboBox(this);
     m_account->setObjectName(QStringLiteral("DBLookupComboBox1"));
     makeSearchable(m_account);
-    Msg::guarded(this, [this] { fillLookup(m_account, &TfrmDM::DBComAccount); });
+    Msg::guarded(this, [this] { fillLookup(m_account, &Workspace::accounts); });
     choose(m_account, s.account);
     m_remark = new QLineEdit(s.remark, this);
     m_remark->setObjectName(QStringLiteral("Edit2"));
@@ -453,7 +451,7 @@ TfrmDuePost::TfrmDuePost(const Due &due, QWidget *parent) : QDialog(parent), m_d
     ok->setDefault(true);
     auto *cancel = buttons->addButton(QStringLiteral("取消（&C）"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("BitBtn2"));
-    connect(ok, &QPushButton::clicked, this, &TfrmDuePost::BitBtn1Click);
+    connect(ok, &QPushButton::clicked, this, &DuePostDialog::confirmPost);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -463,7 +461,7 @@ TfrmDuePost::TfrmDuePost(const Due &due, QWidget *parent) : QDialog(parent), m_d
     m_amount->selectAll();
 }
 
-void TfrmDuePost::BitBtn1Click()
+void DuePostDialog::confirmPost()
 {
     if (const QString refusal = Money::refusal(m_amount->text(), QStringLiteral("金额"));
         !refusal.isEmpty() || m_amount->text().trimmed().isEmpty()) {
@@ -480,7 +478,7 @@ void TfrmDuePost::BitBtn1Click()
     accept();
 }
 
-Changes TfrmDuePost::changes() const
+Changes DuePostDialog::changes() const
 {
     return {m_date->date(), Money::parse(m_amount->text()), m_account->currentText(),
             m_remark->text()};
@@ -526,7 +524,7 @@ void Recurring::makeRecurring(QWidget *entryWindow, const QString &table, const 
     const QString kindText = kind == &Ledger::income()    ? Text::Income
                              : kind == &Ledger::expense() ? Text::Expense
                                                           : Text::Transfer;
-    auto *window = new TfrmSchedule;
+    auto *window = new SchedulesWindow;
     window->setAttribute(Qt::WA_DeleteOnClose);
     // Beside the entry window in the main window when it stands in one.
     if (auto *frame = qobject_cast<QMdiSubWindow *>(entryWindow->parentWidget());

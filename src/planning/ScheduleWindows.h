@@ -1,6 +1,6 @@
 #pragma once
 
-#include "planning/Recurring.h"
+#include "core/planning/Recurring.h"
 #include "widgets/EntryWindow.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
@@ -15,11 +15,11 @@ class QLineEdit;
 
 // 周期记帐: the book's recurring entries, kept in a maintenance window. A new one
 // that starts in the past offers to post the occurrences already due.
-class TfrmSchedule : public MaintenanceWindow
+class SchedulesWindow : public MaintenanceWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmSchedule(QWidget *parent = nullptr);
+    explicit SchedulesWindow(QWidget *parent = nullptr);
 
     // Begins a new schedule from an entry (设为周期记帐): its kind, names, amount
     // and remark, starting one month after its date.
@@ -44,17 +44,17 @@ private:
 // 待记帐: the occurrences of recurring entries due up to today, to post as they
 // are (记帐), after changes (修改后记帐), all at once (全部记帐), or to skip.
 // An estimated amount is posted only once confirmed.
-class TfrmDue : public ListWindow
+class DueEntriesWindow : public ListWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmDue(QWidget *parent = nullptr);
+    explicit DueEntriesWindow(QWidget *parent = nullptr);
 
-    void FormCreate() override;
-    void ButPostClick();
-    void ButEditPostClick();
-    void ButSkipClick();
-    void ButPostAllClick();
+    void load() override;
+    void postDue();
+    void postChanged();
+    void skipDue();
+    void postAllDue();
 
 private:
     const Recurring::Due *currentDue() const;
@@ -66,13 +66,13 @@ private:
 
 // 修改后记帐: the date, amount, account and remark of one occurrence before it is
 // posted.
-class TfrmDuePost : public QDialog
+class DuePostDialog : public QDialog
 {
     Q_OBJECT
 public:
-    TfrmDuePost(const Recurring::Due &due, QWidget *parent);
+    DuePostDialog(const Recurring::Due &due, QWidget *parent);
 
-    void BitBtn1Click(); // posts it
+    void confirmPost(); // posts it
     Recurring::Changes changes() const;
 
 private:

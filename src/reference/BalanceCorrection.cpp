@@ -1,8 +1,8 @@
 #include "reference/BalanceCorrection.h"
 
-#include "data/Figures.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/LookupSearch.h"
 #include "widgets/MessageBox.h"
 
@@ -32,13 +32,15 @@ std::optional<QString> BalanceCorrection::ask(QWidget *parent, const QString &ac
         return QString();
     if (how != QMessageBox::No)
         return std::nullopt;
-    TfrmBalanceCorrection choose(said + QStringLiteral("\n记为哪一类%1：").arg(side), more, parent);
+    CorrectionCategoryDialog choose(said + QStringLiteral("\n记为哪一类%1：").arg(side), more,
+                                    parent);
     if (choose.exec() != QDialog::Accepted || choose.category().isEmpty())
         return std::nullopt;
     return choose.category();
 }
 
-TfrmBalanceCorrection::TfrmBalanceCorrection(const QString &question, bool income, QWidget *parent)
+CorrectionCategoryDialog::CorrectionCategoryDialog(const QString &question, bool income,
+                                                   QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmBalanceCorrection"));
@@ -48,7 +50,8 @@ TfrmBalanceCorrection::TfrmBalanceCorrection(const QString &question, bool incom
     m_category = new QComboBox(this);
     m_category->setObjectName(QStringLiteral("DBLookupComboBox1"));
     Msg::guarded(this, [this, income] {
-        fillLookup(m_category, income ? &TfrmDM::DBComInType : &TfrmDM::DBComOutType);
+        fillLookup(m_category,
+                   income ? &Workspace::incomeCategories : &Workspace::expenseCategories);
     });
     makeSearchable(m_category);
     auto *buttons = new QDialogButtonBox(this);
@@ -68,7 +71,7 @@ TfrmBalanceCorrection::TfrmBalanceCorrection(const QString &question, bool incom
     setMinimumWidth(380);
 }
 
-QString TfrmBalanceCorrection::category() const
+QString CorrectionCategoryDialog::category() const
 {
     return m_category->currentText();
 }

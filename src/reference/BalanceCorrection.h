@@ -20,11 +20,11 @@ std::optional<QString> ask(QWidget *parent, const QString &account, Money from, 
 } // namespace BalanceCorrection
 
 // The category of a difference booked as an income (more money) or an expense.
-class TfrmBalanceCorrection : public QDialog
+class CorrectionCategoryDialog : public QDialog
 {
     Q_OBJECT
 public:
-    TfrmBalanceCorrection(const QString &question, bool income, QWidget *parent);
+    CorrectionCategoryDialog(const QString &question, bool income, QWidget *parent);
     QString category() const;
 
 private:

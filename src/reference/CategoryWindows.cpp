@@ -37,27 +37,27 @@ Maintenance::Descriptor category(const Category &c)
 
 } // namespace
 
-TfrmIn_Manage::TfrmIn_Manage(QWidget *parent)
+IncomeCategoriesWindow::IncomeCategoriesWindow(QWidget *parent)
     : MaintenanceWindow(category({"TfrmIn_Manage", "收入类别", "收入类别", "InD", "IName",
                                   References::Kind::IncomeCategory}),
                         parent)
 {
-    FormCreate();
+    load();
 }
 
-TfrmOut_Manage::TfrmOut_Manage(QWidget *parent)
+ExpenseCategoriesWindow::ExpenseCategoriesWindow(QWidget *parent)
     : MaintenanceWindow(category({"TfrmOut_Manage", "支出类别", "支出类别", "OutD", "OName",
                                   References::Kind::ExpenseCategory}),
                         parent)
 {
-    FormCreate();
+    load();
 }
 
 // A rename here shows the list again from its first row.
-TfrmT_Manage::TfrmT_Manage(QWidget *parent)
+InvestmentCategoriesWindow::InvestmentCategoriesWindow(QWidget *parent)
     : MaintenanceWindow(category({"TfrmT_Manage", "投资分类", "投资类别", "TD", "TName",
                                   References::Kind::InvestmentCategory, true}),
                         parent)
 {
-    FormCreate();
+    load();
 }

@@ -1,10 +1,10 @@
 #include "reports/AnalysisWindows.h"
 
-#include "data/TfrmDM.h"
-#include "reports/ConditionPanel.h"
-#include "reports/ReportOutput.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/ChartTabs.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportOutput.h"
 
 #include <QPushButton>
 
@@ -59,13 +59,13 @@ AnalysisWindow::AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidge
     m_charts = new ChartTabs(windowTitle(), this);
     addBesideGrid(m_charts, Qt::Horizontal, {300, 600});
 
-    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { BitBtn2Click(); });
+    addButton("BitBtn1", "统计（&T）", [this] { compute(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { exportWorkbook(); });
     m_excel->setEnabled(false);
-    FormCreate();
+    load();
 }
 
-void AnalysisWindow::BitBtn1Click()
+void AnalysisWindow::compute()
 {
     if (!m_conditions->checkChoices())
         return;
@@ -91,19 +91,20 @@ void AnalysisWindow::showRun(const Analysis::Result &result)
     m_charts->setPoints(points);
 }
 
-void AnalysisWindow::BitBtn2Click()
+void AnalysisWindow::exportWorkbook()
 {
     const QString report = m_d.kind + QStringLiteral("分析表");
     ReportOutput::exportWorkbook(this, report, book() + QLatin1Char('-') + report, m_shown,
                                  ReportOutput::Form::Plain);
 }
 
-TfrmE_I::TfrmE_I(QWidget *parent)
-    : AnalysisWindow({"TfrmE_I", "收入", EntryTables::Income, &TfrmDM::DBComInType}, parent)
+IncomeAnalysisWindow::IncomeAnalysisWindow(QWidget *parent)
+    : AnalysisWindow({"TfrmE_I", "收入", EntryTables::Income, &Workspace::incomeCategories}, parent)
 {
 }
 
-TfrmE_O::TfrmE_O(QWidget *parent)
-    : AnalysisWindow({"TfrmE_O", "支出", EntryTables::Expense, &TfrmDM::DBComOutType}, parent)
+ExpenseAnalysisWindow::ExpenseAnalysisWindow(QWidget *parent)
+    : AnalysisWindow({"TfrmE_O", "支出", EntryTables::Expense, &Workspace::expenseCategories},
+                     parent)
 {
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/Analysis.h"
-#include "reports/ShownTable.h"
+#include "core/reports/Analysis.h"
+#include "core/reports/ShownTable.h"
 #include "widgets/ListWindow.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -29,9 +29,8 @@ class AnalysisWindow : public ListWindow
 public:
     AnalysisWindow(AnalysisWindowSide::Descriptor descriptor, QWidget *parent);
 
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click() { ButExiClick(); }
+    void compute();
+    void exportWorkbook();
 
     const ShownTable &shown() const { return m_shown; }
     ChartTabs *charts() const { return m_charts; }
@@ -47,16 +46,16 @@ private:
     ShownTable m_shown;
 };
 
-class TfrmE_I : public AnalysisWindow
+class IncomeAnalysisWindow : public AnalysisWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmE_I(QWidget *parent = nullptr);
+    explicit IncomeAnalysisWindow(QWidget *parent = nullptr);
 };
 
-class TfrmE_O : public AnalysisWindow
+class ExpenseAnalysisWindow : public AnalysisWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmE_O(QWidget *parent = nullptr);
+    explicit ExpenseAnalysisWindow(QWidget *parent = nullptr);
 };

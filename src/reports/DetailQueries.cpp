@@ -1,6 +1,6 @@
 #include "reports/DetailQueries.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ Criterion text(const QString &caption, const QString &column)
 {
     return {caption, Field::Text, column};
 }
-const Criterion AccountIs = list("帐户名称", "AName", &TfrmDM::DBComAccount);
-const Criterion MemberIs = list("家庭成员", "FName", &TfrmDM::DBComFamily);
+const Criterion AccountIs = list("帐户名称", "AName", &Workspace::accounts);
+const Criterion MemberIs = list("家庭成员", "FName", &Workspace::members);
 const Criterion RemarkHas = text("备注", "Remark");
 
 // Sorting by a shown column, the entry named as the column.
@@ -176,8 +176,9 @@ Descriptor investments()
                     Member,
                     Remark,
                     Key},
-        .conditions = {dates("日期", "TDate"), list("投资类别", "TName", &TfrmDM::DBComTZType),
-                       AccountIs, MemberIs, RemarkHas},
+        .conditions = {dates("日期", "TDate"),
+                       list("投资类别", "TName", &Workspace::investmentCategories), AccountIs,
+                       MemberIs, RemarkHas},
         .sorts = {by("投资日期"), by("投资类别"), by("投资金额"), by("收益金额"), by("帐户名称"),
                   by("家庭成员")},
         .detail = Detail{"TTableR",
@@ -203,38 +204,38 @@ Descriptor investments()
 
 } // namespace
 
-TfrmP_In::TfrmP_In(QWidget *parent)
-    : QueryWindow(
-          incomeOrExpense("TfrmP_In", "收入", "InTable", 'I', &TfrmDM::DBComInType, "收入表"),
-          parent)
+IncomeQueryWindow::IncomeQueryWindow(QWidget *parent)
+    : QueryWindow(incomeOrExpense("TfrmP_In", "收入", "InTable", 'I', &Workspace::incomeCategories,
+                                  "收入表"),
+                  parent)
 {
 }
 
-TfrmP_Out::TfrmP_Out(QWidget *parent)
-    : QueryWindow(
-          incomeOrExpense("TfrmP_Out", "支出", "OutTable", 'O', &TfrmDM::DBComOutType, "支出表"),
-          parent)
+ExpenseQueryWindow::ExpenseQueryWindow(QWidget *parent)
+    : QueryWindow(incomeOrExpense("TfrmP_Out", "支出", "OutTable", 'O',
+                                  &Workspace::expenseCategories, "支出表"),
+                  parent)
 {
 }
 
-TfrmP_A::TfrmP_A(QWidget *parent) : QueryWindow(transfers(), parent)
+TransferQueryWindow::TransferQueryWindow(QWidget *parent) : QueryWindow(transfers(), parent)
 {
 }
 
-TfrmP_B::TfrmP_B(QWidget *parent)
+DebtQueryWindow::DebtQueryWindow(QWidget *parent)
     : QueryWindow(debtOrCredit({"TfrmP_B", "债务查询", "Borrow", 'B', "债权人", "债务金额",
                                 "已还金额", "BorrowR", "BID", "还债金额", "债务", "还债记录"}),
                   parent)
 {
 }
 
-TfrmP_D::TfrmP_D(QWidget *parent)
+CreditQueryWindow::CreditQueryWindow(QWidget *parent)
     : QueryWindow(debtOrCredit({"TfrmP_D", "债权查询", "Debt", 'D', "债务人", "债权金额",
                                 "已收金额", "DebtR", "DID", "收债金额", "债权", "收债记录"}),
                   parent)
 {
 }
 
-TfrmTZ_Qu::TfrmTZ_Qu(QWidget *parent) : QueryWindow(investments(), parent)
+InvestmentQueryWindow::InvestmentQueryWindow(QWidget *parent) : QueryWindow(investments(), parent)
 {
 }

@@ -1,47 +1,47 @@
 #pragma once
 
-#include "reports/QueryWindow.h"
+#include "widgets/QueryWindow.h"
 
 // The six detail query windows, each a descriptor of the query-window family.
 
-class TfrmP_In : public QueryWindow
+class IncomeQueryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_In(QWidget *parent = nullptr);
+    explicit IncomeQueryWindow(QWidget *parent = nullptr);
 };
 
-class TfrmP_Out : public QueryWindow
+class ExpenseQueryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_Out(QWidget *parent = nullptr);
+    explicit ExpenseQueryWindow(QWidget *parent = nullptr);
 };
 
-class TfrmP_A : public QueryWindow
+class TransferQueryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_A(QWidget *parent = nullptr);
+    explicit TransferQueryWindow(QWidget *parent = nullptr);
 };
 
-class TfrmP_B : public QueryWindow
+class DebtQueryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_B(QWidget *parent = nullptr);
+    explicit DebtQueryWindow(QWidget *parent = nullptr);
 };
 
-class TfrmP_D : public QueryWindow
+class CreditQueryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_D(QWidget *parent = nullptr);
+    explicit CreditQueryWindow(QWidget *parent = nullptr);
 };
 
-class TfrmTZ_Qu : public QueryWindow
+class InvestmentQueryWindow : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmTZ_Qu(QWidget *parent = nullptr);
+    explicit InvestmentQueryWindow(QWidget *parent = nullptr);
 };

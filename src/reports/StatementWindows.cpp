@@ -1,12 +1,12 @@
 #include "reports/StatementWindows.h"
 
-#include "data/Figures.h"
-#include "data/TfrmDM.h"
-#include "planning/Budget.h"
-#include "reports/ConditionPanel.h"
-#include "reports/Report.h"
-#include "reports/ReportOutput.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Budget.h"
+#include "core/reports/Report.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportOutput.h"
 #include "widgets/TotalsRow.h"
 
 #include <QLabel>
@@ -23,7 +23,7 @@ Statement::Descriptor monthly()
     Statement::Descriptor d{"TfrmSZ_M",    "收支月报表",   Period::Month, "月份",
                             "-收支月报表", "收支月统计表", "个月"};
     try {
-        d.budgets = Budget::any(TfrmDM::instance()->currentBook());
+        d.budgets = Budget::any(Workspace::instance()->currentBook());
     } catch (const DbError &) {
         // Shown without budgets; the statement's own reading says what is wrong.
     }
@@ -94,15 +94,15 @@ StatementWindow::StatementWindow(Statement::Descriptor descriptor, QWidget *pare
     m_conditions->layout()->addWidget(m_progress);
     addAboveGrid(m_conditions);
 
-    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
-    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { BitBtn2Click(); });
-    m_print = addButton("BitBtn4", "打印（&P）", [this] { BitBtn4Click(); });
+    addButton("BitBtn1", "统计（&T）", [this] { compute(); })->setDefault(true);
+    m_excel = addButton("BitBtn2", "Excel（&E）", [this] { exportWorkbook(); });
+    m_print = addButton("BitBtn4", "打印（&P）", [this] { printReport(); });
     m_excel->setEnabled(false);
     m_print->setEnabled(false);
-    FormCreate();
+    load();
 }
 
-void StatementWindow::BitBtn1Click()
+void StatementWindow::compute()
 {
     if (!m_conditions->checkChoices())
         return;
@@ -145,20 +145,20 @@ void StatementWindow::showRun(const PeriodStatement::Result &result)
     m_print->setEnabled(true);
 }
 
-void StatementWindow::BitBtn2Click()
+void StatementWindow::exportWorkbook()
 {
     ReportOutput::exportWorkbook(this, m_d.caption, book() + m_d.exportSuffix, m_shown);
 }
 
-void StatementWindow::BitBtn4Click()
+void StatementWindow::printReport()
 {
     ReportOutput::print(this, m_d.reportTitle, m_subtitle, m_shown);
 }
 
-TfrmSZ_M::TfrmSZ_M(QWidget *parent) : StatementWindow(monthly(), parent)
+MonthlyStatementWindow::MonthlyStatementWindow(QWidget *parent) : StatementWindow(monthly(), parent)
 {
 }
 
-TfrmSZ_Y::TfrmSZ_Y(QWidget *parent) : StatementWindow(yearly(), parent)
+YearlyStatementWindow::YearlyStatementWindow(QWidget *parent) : StatementWindow(yearly(), parent)
 {
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/PeriodStatement.h"
-#include "reports/ShownTable.h"
+#include "core/reports/PeriodStatement.h"
+#include "core/reports/ShownTable.h"
 #include "widgets/ListWindow.h"
 
 class ConditionPanel;
@@ -36,10 +36,9 @@ class StatementWindow : public ListWindow
 public:
     StatementWindow(Statement::Descriptor descriptor, QWidget *parent);
 
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click() { ButExiClick(); }
-    void BitBtn4Click();
+    void compute();
+    void exportWorkbook();
+    void printReport();
 
     // The last run as shown (no rows before the first run).
     const ShownTable &shown() const { return m_shown; }
@@ -56,16 +55,16 @@ private:
     QString m_subtitle; // of the printed report: the book and the run's conditions
 };
 
-class TfrmSZ_M : public StatementWindow
+class MonthlyStatementWindow : public StatementWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmSZ_M(QWidget *parent = nullptr);
+    explicit MonthlyStatementWindow(QWidget *parent = nullptr);
 };
 
-class TfrmSZ_Y : public StatementWindow
+class YearlyStatementWindow : public StatementWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmSZ_Y(QWidget *parent = nullptr);
+    explicit YearlyStatementWindow(QWidget *parent = nullptr);
 };

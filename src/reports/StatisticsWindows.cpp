@@ -1,10 +1,11 @@
 #include "reports/StatisticsWindows.h"
 
-#include "reports/ConditionPanel.h"
-#include "reports/ShownTable.h"
+#include "core/reports/ShownTable.h"
+#include "widgets/ConditionPanel.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -53,7 +54,7 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowSides::Descriptor descriptor,
     m_conditions = new ConditionPanel(choices, this);
     addAboveGrid(m_conditions);
     m_right = addList("DBGrid2", Qt::Horizontal, {500, 500}, m_d.right.title, true);
-    addButton("BitBtn1", "统计（&T）", [this] { BitBtn1Click(); })->setDefault(true);
+    addButton("BitBtn1", "统计（&T）", [this] { compute(); })->setDefault(true);
     // Both lists stay empty until 统计 is clicked.
 }
 
@@ -67,11 +68,11 @@ List::Query StatisticsWindow::statement(const Statistics::Side &side) const
     return Statistics::statement(side, book(), m_conditions->filter());
 }
 
-void StatisticsWindow::BitBtn1Click()
+void StatisticsWindow::compute()
 {
     if (!m_conditions->checkChoices())
         return;
-    Ref();
+    reload();
     try {
         m_right.model->setQuery(statement(m_d.right.side));
     } catch (const DbError &e) {
@@ -80,7 +81,7 @@ void StatisticsWindow::BitBtn1Click()
     List::showColumns(m_right.grid, m_right.model, Statistics::columns(m_d.right.side));
 }
 
-TfrmPage1::TfrmPage1(QWidget *parent)
+IncomeExpenseStatisticsWindow::IncomeExpenseStatisticsWindow(QWidget *parent)
     : StatisticsWindow({"TfrmPage1",
                         "收支统计表",
                         "收支日期",
@@ -90,7 +91,7 @@ TfrmPage1::TfrmPage1(QWidget *parent)
 {
 }
 
-TfrmPage2::TfrmPage2(QWidget *parent)
+DebtCreditStatisticsWindow::DebtCreditStatisticsWindow(QWidget *parent)
     : StatisticsWindow({"TfrmPage2",
                         "债务债权统计表",
                         "日期",
@@ -100,30 +101,34 @@ TfrmPage2::TfrmPage2(QWidget *parent)
 {
 }
 
-TfrmP_Account::TfrmP_Account(QWidget *parent) : ListWindow(balances(), parent)
+BalancesWindow::BalancesWindow(QWidget *parent) : ListWindow(balances(), parent)
 {
     // Accounts that hold nothing are left out.
-    setLabWhere(Condition(QStringLiteral(" AND AMoney<>0")));
-    const LabelBar bar = makeLabelBar(this, {"Label1"});
-    m_summary = bar.labels.front();
+    setFilterCondition(Condition(QStringLiteral(" AND AMoney<>0")));
+    // The summary line along the bottom edge.
+    auto *bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("Panel2"));
+    m_summary = new QLabel(bar);
+    m_summary->setObjectName(QStringLiteral("Label1"));
     m_summary->setTextFormat(Qt::RichText);
-    addBelowGrid(bar.bar);
-    FormCreate();
+    (new QHBoxLayout(bar))->addWidget(m_summary, 1);
+    addBelowGrid(bar);
+    load();
 }
 
-void TfrmP_Account::FormCreate()
+void BalancesWindow::load()
 {
-    ListWindow::FormCreate();
+    ListWindow::load();
     showSummary();
 }
 
-void TfrmP_Account::followChange()
+void BalancesWindow::followChange()
 {
     ListWindow::followChange();
     showSummary();
 }
 
-void TfrmP_Account::showSummary()
+void BalancesWindow::showSummary()
 {
     try {
         m_summary->setText(Balances::read(book()).richLine());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/Statistics.h"
+#include "core/reports/Statistics.h"
 #include "widgets/ListWindow.h"
 
 class ConditionPanel;
@@ -32,8 +32,7 @@ class StatisticsWindow : public ListWindow
 public:
     StatisticsWindow(StatisticsWindowSides::Descriptor descriptor, QWidget *parent);
 
-    void BitBtn1Click();
-    void BitBtn2Click() { ButExiClick(); }
+    void compute();
 
 protected:
     List::Query query() const override;
@@ -47,28 +46,28 @@ private:
     List::Pane m_right{};
 };
 
-class TfrmPage1 : public StatisticsWindow
+class IncomeExpenseStatisticsWindow : public StatisticsWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmPage1(QWidget *parent = nullptr);
+    explicit IncomeExpenseStatisticsWindow(QWidget *parent = nullptr);
 };
 
-class TfrmPage2 : public StatisticsWindow
+class DebtCreditStatisticsWindow : public StatisticsWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmPage2(QWidget *parent = nullptr);
+    explicit DebtCreditStatisticsWindow(QWidget *parent = nullptr);
 };
 
 // The accounts of the book that hold money, largest first, and under them the
 // accounts, debts, credits and net assets in one line.
-class TfrmP_Account : public ListWindow
+class BalancesWindow : public ListWindow
 {
     Q_OBJECT
 public:
-    explicit TfrmP_Account(QWidget *parent = nullptr);
-    void FormCreate() override;
+    explicit BalancesWindow(QWidget *parent = nullptr);
+    void load() override;
     void followChange() override;
 
 private:

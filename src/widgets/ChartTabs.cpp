@@ -1,6 +1,6 @@
 #include "widgets/ChartTabs.h"
 
-#include "data/Figures.h"
+#include "core/ledger/Figures.h"
 #include "widgets/MessageBox.h"
 
 #include <QBarSeries>
@@ -245,7 +245,7 @@ ChartTabs::ChartTabs(const QString &title, QWidget *parent)
     auto *save = new QPushButton(QStringLiteral("保存图片"), this);
     save->setObjectName(QStringLiteral("ButSaveChart"));
     save->setToolTip(QStringLiteral("把当前显示的图表保存为 PNG 图片"));
-    connect(save, &QPushButton::clicked, this, &ChartTabs::ButSaveChartClick);
+    connect(save, &QPushButton::clicked, this, &ChartTabs::saveChart);
     m_tabs->setCornerWidget(save, Qt::TopRightCorner);
 }
 
@@ -412,7 +412,7 @@ bool ChartTabs::saveShownChart(const QString &path) const
     return m_views.at(m_tabs->currentIndex())->grab().save(path, "PNG");
 }
 
-void ChartTabs::ButSaveChartClick()
+void ChartTabs::saveChart()
 {
     const QString suggested = m_title + QLatin1Char('-') + m_tabs->tabText(m_tabs->currentIndex()) +
                               QStringLiteral(".png");

@@ -42,7 +42,7 @@ public:
     QString hoverText() const;
     // Saves the shown tab's chart; false when the file cannot be written.
     bool saveShownChart(const QString &path) const;
-    void ButSaveChartClick();
+    void saveChart();
 
 private:
     QChartView *addChartTab(const QString &tabTitle);

@@ -1,7 +1,7 @@
 #include "widgets/EntryWindow.h"
 
+#include "core/ledger/Workspace.h"
 #include "data/Dates.h"
-#include "data/TfrmDM.h"
 #include "widgets/FollowUpWindows.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
@@ -52,7 +52,7 @@ Maintenance::Field Entry::amountField(const QString &name, const QString &label,
 Maintenance::Field Entry::memberField(const QString &name, const QString &input, bool required)
 {
     return listField(name, QStringLiteral("家庭成员："), QStringLiteral("家庭成员"), input,
-                     &TfrmDM::DBComFamily, required);
+                     &Workspace::members, required);
 }
 
 Maintenance::Field Entry::remarkField(const QString &name)
@@ -105,9 +105,9 @@ void EntryWindow::buildFollowUpButtons()
     // The pop-up menu's two items as buttons too, where they are seen. Alt+R is
     // the main menu's 报表中心: the record button takes G.
     m_butRecord = addPanelButton("ButRecord", m_followUp->recordCaption + QStringLiteral("（&G）"),
-                                 [this] { R1Click(); });
+                                 [this] { recordFollowUp(); });
     m_butRecords = addPanelButton("ButRecords", m_followUp->listCaption + QStringLiteral("（&V）"),
-                                  [this] { V1Click(); });
+                                  [this] { listFollowUps(); });
 }
 
 void EntryWindow::rowActionsChanged(bool onRow)
@@ -135,8 +135,9 @@ void EntryWindow::buildPopupMenu(const std::vector<Entry::RowAction> &actions)
         grid->addAction(item);
     };
     if (m_followUp) {
-        addItem("R1", m_followUp->recordCaption + QStringLiteral(" &R"), &EntryWindow::R1Click);
-        addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::V1Click);
+        addItem("R1", m_followUp->recordCaption + QStringLiteral(" &R"),
+                &EntryWindow::recordFollowUp);
+        addItem("V1", m_followUp->listCaption + QStringLiteral(" &V"), &EntryWindow::listFollowUps);
     }
     for (const Entry::RowAction &action : actions) {
         auto *item = new QAction(action.text, grid);
@@ -231,7 +232,7 @@ bool EntryWindow::mayDelete()
     return false;
 }
 
-void EntryWindow::R1Click()
+void EntryWindow::recordFollowUp()
 {
     const QVariant key = currentKey();
     if (!m_followUp || mode() != Mode::Browse || key.isNull())
@@ -250,7 +251,7 @@ void EntryWindow::R1Click()
     FollowUp::execModal(m_followUp->makeRecord(this, key));
 }
 
-void EntryWindow::V1Click()
+void EntryWindow::listFollowUps()
 {
     const QVariant key = currentKey();
     if (!m_followUp || mode() != Mode::Browse || key.isNull())
@@ -258,7 +259,7 @@ void EntryWindow::V1Click()
     FollowUp::execModal(m_followUp->makeList(this, key));
 }
 
-void EntryWindow::ButQueryClick()
+void EntryWindow::openFilter()
 {
     if (!m_filter)
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Ledger.h"
+#include "core/ledger/Ledger.h"
 #include "widgets/MaintenanceWindow.h"
 
 #include <vector>
@@ -72,7 +72,7 @@ Maintenance::Descriptor maintenance(const Descriptor &d);
 // balances. Every save, edit and delete is one action of the ledger, which
 // writes the row and what it moves together, so that balances always hold the
 // effect of every stored entry exactly once. A named window passes its descriptor and calls
-// FormCreate() at the end of its constructor.
+// load() at the end of its constructor.
 class EntryWindow : public MaintenanceWindow
 {
     Q_OBJECT
@@ -81,8 +81,8 @@ public:
 
     // The pop-up menu of an entry with follow-ups: record one ("还债 &R"), list
     // them ("还债记录 &V"). Neither acts while a row is pending.
-    void R1Click();
-    void V1Click();
+    void recordFollowUp();
+    void listFollowUps();
 
 protected:
     // Today's date, and the choices of the row saved last (none before the
@@ -96,7 +96,7 @@ protected:
     bool mayDelete() override;
     void rowActionsChanged(bool onRow) override;
     // Opens a fresh quick-filter dialog, modal, that filters this window.
-    void ButQueryClick() override;
+    void openFilter() override;
 
 private:
     void buildPopupMenu(const std::vector<Entry::RowAction> &actions);

@@ -20,7 +20,7 @@ FilterStatus::FilterStatus(FilterTarget *target, QWidget *parent)
     auto *clear = new QPushButton(QStringLiteral("清除筛选"), this);
     clear->setObjectName(QStringLiteral("ButClearFilter"));
     clear->setAutoDefault(false);
-    connect(clear, &QPushButton::clicked, this, &FilterStatus::ButClearFilterClick);
+    connect(clear, &QPushButton::clicked, this, &FilterStatus::clearFilter);
     row->addWidget(m_text, 1);
     row->addWidget(clear);
     hide();
@@ -32,7 +32,7 @@ void FilterStatus::showConditions(const QString &description)
     setVisible(!description.isEmpty());
 }
 
-void FilterStatus::ButClearFilterClick()
+void FilterStatus::clearFilter()
 {
     m_target->applyFilter(Condition());
     m_target->showFilter(QString());

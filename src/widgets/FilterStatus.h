@@ -16,7 +16,7 @@ public:
 
     // Shows the conditions; an empty text hides the line.
     void showConditions(const QString &description);
-    void ButClearFilterClick();
+    void clearFilter();
 
 private:
     FilterTarget *m_target;

@@ -1,7 +1,7 @@
 #include "widgets/FollowUpWindows.h"
 
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
@@ -106,8 +106,8 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     m_remark->setMaxLength(100);
     addRow(QStringLiteral("备        注："), m_remark);
     try {
-        fillLookup(m_account, &TfrmDM::DBComAccount);
-        fillLookup(m_member, &TfrmDM::DBComFamily);
+        fillLookup(m_account, &Workspace::accounts);
+        fillLookup(m_member, &Workspace::members);
         chooseEntrysNames();
     } catch (const DbError &e) {
         Msg::error(this, e.message());
@@ -120,8 +120,8 @@ FollowUpDialog::FollowUpDialog(const Descriptor &d, EntryWindow *owner, const QV
     record->setDefault(true);
     auto *exit = new QPushButton(QStringLiteral("退出（&X）"), this);
     exit->setObjectName(QStringLiteral("BitBtn2"));
-    connect(record, &QPushButton::clicked, this, &FollowUpDialog::BitBtn1Click);
-    connect(exit, &QPushButton::clicked, this, &FollowUpDialog::BitBtn2Click);
+    connect(record, &QPushButton::clicked, this, &FollowUpDialog::saveRecord);
+    connect(exit, &QPushButton::clicked, this, &FollowUpDialog::closeDialog);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(record);
@@ -204,7 +204,7 @@ void FollowUpDialog::write() const
     ledger.commit();
 }
 
-void FollowUpDialog::BitBtn1Click()
+void FollowUpDialog::saveRecord()
 {
     try {
         // The figure to compare with is the stored one: another window may have
@@ -220,11 +220,11 @@ void FollowUpDialog::BitBtn1Click()
         return;
     }
     if (m_owner)
-        m_owner->Ref();
+        m_owner->reload();
     accept();
 }
 
-void FollowUpDialog::BitBtn2Click()
+void FollowUpDialog::closeDialog()
 {
     reject();
 }
@@ -277,23 +277,23 @@ FollowUpListWindow::FollowUpListWindow(const Descriptor &d, EntryWindow *owner,
     setDialogTitleBar(this, d.closeBoxOnly);
     hiddenLabel(this, "LabID", entryKey.toString());
     // Only this entry's records.
-    setLabWhere(
+    setFilterCondition(
         Condition(QStringLiteral(" and %1=?").arg(QLatin1String(d.kind->entryKey)), {entryKey}));
     grid()->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto *remove = new QAction(QStringLiteral("删除 &D"), grid());
     remove->setObjectName(QStringLiteral("D1"));
-    connect(remove, &QAction::triggered, this, &FollowUpListWindow::D1Click);
+    connect(remove, &QAction::triggered, this, &FollowUpListWindow::deleteRecord);
     grid()->addAction(remove);
     // The menu's item as a button too, where it is seen.
-    m_butDel = addButton("ButDel", QStringLiteral("删除（&D）"), [this] { D1Click(); });
+    m_butDel = addButton("ButDel", QStringLiteral("删除（&D）"), [this] { deleteRecord(); });
     resize(720, 320);
-    FormShow();
+    readRecords();
 }
 
-void FollowUpListWindow::FormShow()
+void FollowUpListWindow::readRecords()
 {
     if (!m_entryKey.isNull())
-        Ref();
+        reload();
 }
 
 void FollowUpListWindow::currentRowChanged()
@@ -306,12 +306,12 @@ void FollowUpListWindow::closeEvent(QCloseEvent *event)
 {
     // The owner shows the figures that the deletions moved.
     if (m_owner)
-        m_owner->Ref();
+        m_owner->reload();
     ListWindow::closeEvent(event);
     emit closed();
 }
 
-void FollowUpListWindow::D1Click()
+void FollowUpListWindow::deleteRecord()
 {
     const QVariant recordKey = currentKey();
     if (recordKey.isNull())
@@ -330,5 +330,5 @@ void FollowUpListWindow::D1Click()
     } catch (const DbError &e) {
         Msg::error(this, e.message());
     }
-    FormShow();
+    readRecords();
 }

@@ -83,8 +83,8 @@ class FollowUpDialog : public QDialog
 public:
     FollowUpDialog(const FollowUp::Descriptor &d, EntryWindow *owner, const QVariant &entryKey);
 
-    void BitBtn1Click(); // records it
-    void BitBtn2Click(); // 退出
+    void saveRecord();  // records it
+    void closeDialog(); // 退出
 
 private:
     // Chooses the account and member the entry names.
@@ -112,8 +112,8 @@ class FollowUpListWindow : public ListWindow
 public:
     FollowUpListWindow(const FollowUp::Descriptor &d, EntryWindow *owner, const QVariant &entryKey);
 
-    void FormShow(); // reads the list
-    void D1Click();  // 删除 &D
+    void readRecords();  // reads the list
+    void deleteRecord(); // 删除 &D
 
 signals:
     void closed();

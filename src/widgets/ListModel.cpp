@@ -1,9 +1,10 @@
 #include "widgets/ListModel.h"
 
-#include "data/Figures.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/Workspace.h"
+#include "data/Connection.h"
 #include "data/KeySorter.h"
 #include "data/ProgressCheck.h"
-#include "data/TfrmDM.h"
 #include "widgets/ListWindow.h"
 
 #include <QSqlQuery>
@@ -270,7 +271,7 @@ std::optional<QList<QVariantList>> ListModel::readRows(int offset, int count, bo
     const bool budgeted = canSortAside();
     std::optional<ProgressCheck> check;
     if (budgeted)
-        check.emplace(TfrmDM::instance()->database(), ProgressCheck::afterSteps(g_stepBudget));
+        check.emplace(Connection::current(), ProgressCheck::afterSteps(g_stepBudget));
     QList<QVariantList> rows;
     try {
         QSqlQuery query = sql.exec();
@@ -328,7 +329,7 @@ void ListModel::sortAside()
     showRows(0, true);
     Sql keys = within(List::quoted(List::KeyAlias));
     keys.add(orderClause(false));
-    m_sorter = new KeySorter(TfrmDM::instance()->databasePath(), keys);
+    m_sorter = new KeySorter(Workspace::instance()->databasePath(), keys);
     connect(m_sorter, &KeySorter::done, this, &ListModel::keysSorted);
     emit sortingChanged(true);
 }

@@ -1,7 +1,7 @@
 #include "widgets/ListWindow.h"
 
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/FilterStatus.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
@@ -22,7 +22,7 @@
 #include <QVBoxLayout>
 
 ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
-    : QWidget(parent), m_list(std::move(descriptor)), m_book(TfrmDM::instance()->currentBook())
+    : QWidget(parent), m_list(std::move(descriptor)), m_book(Workspace::instance()->currentBook())
 {
     setObjectName(m_list.className);
     setWindowTitle(m_list.caption);
@@ -294,7 +294,7 @@ void ListWindow::buildButtonRow()
     m_butExi = new QPushButton(QStringLiteral("退出（&X）"), this);
     m_butExi->setObjectName(QLatin1String(m_list.exitName));
     m_butExi->setMinimumWidth(96);
-    connect(m_butExi, &QPushButton::clicked, this, &ListWindow::ButExiClick);
+    connect(m_butExi, &QPushButton::clicked, this, &ListWindow::exitWindow);
     m_buttonRow->addWidget(m_butExi);
     m_buttonRow->addStretch(1);
     m_layout->addLayout(m_buttonRow);
@@ -345,9 +345,9 @@ List::Pane ListWindow::addList(const QString &gridName, Qt::Orientation orientat
     return pane;
 }
 
-void ListWindow::FormCreate()
+void ListWindow::load()
 {
-    Ref();
+    reload();
 }
 
 List::Query ListWindow::query() const
@@ -419,7 +419,7 @@ bool ListWindow::readList()
     return read;
 }
 
-bool ListWindow::Ref()
+bool ListWindow::reload()
 {
     const bool read = readList();
     goToRow(0);
@@ -431,7 +431,7 @@ void ListWindow::followChange()
     if (m_list.table.isEmpty() || isPending() || m_ownWrites > 0)
         return;
     const int row = currentRow();
-    Ref();
+    reload();
     goToNearestRow(row);
 }
 
@@ -444,8 +444,8 @@ void ListWindow::showRows(const QList<QVariantList> &rows)
 
 void ListWindow::applyFilter(const Condition &filter)
 {
-    setLabWhere(filter);
-    Ref();
+    setFilterCondition(filter);
+    reload();
 }
 
 void ListWindow::showFilter(const QString &description)
@@ -538,7 +538,7 @@ void ListWindow::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-void ListWindow::ButExiClick()
+void ListWindow::exitWindow()
 {
     closeWindow(this);
 }

@@ -83,7 +83,7 @@ bool hasMoney(const std::vector<Column> &columns);
 // The read-only list window: a grid (DBGrid1) over one statement, the record
 // navigator (DBNavigator1) and a row of buttons ending with 退出. Rows are read
 // a page at a time. A named window passes its descriptor, adds its own buttons
-// with addButton and calls FormCreate() at the end of its constructor; windows
+// with addButton and calls load() at the end of its constructor; windows
 // whose statement depends on more than the descriptor override query(). Report
 // windows put their conditions above the grid, show rows they computed with
 // showRows, and place charts or a second list beside or under the grid.
@@ -100,19 +100,19 @@ public:
     TotalsRow *totals() const { return m_totals; }
 
     // Reads the list for the first time.
-    virtual void FormCreate();
+    virtual void load();
     // Reads the list again; the first row becomes current. False when the list
     // could not be read (the window said why).
-    bool Ref();
+    bool reload();
     // Shows rows the window computed, under the descriptor's columns; the first
     // row becomes current.
     void showRows(const QList<QVariantList> &rows);
-    void ButExiClick();
+    void exitWindow();
 
     // The filter appended to the statement's conditions on every refresh:
     // pieces that each begin with " and ", with their values.
-    const Condition &LabWhere() const { return m_labWhere; }
-    void setLabWhere(const Condition &condition) { m_labWhere = condition; }
+    const Condition &filterCondition() const { return m_labWhere; }
+    void setFilterCondition(const Condition &condition) { m_labWhere = condition; }
     // What a quick-filter dialog delivers: the new filter, then the list read again.
     void applyFilter(const Condition &filter) override;
     // Shows the filter in the window's status line, with a way to clear it.
@@ -154,7 +154,7 @@ protected:
     virtual bool isPending() const { return false; }
 
     // The statement listed: by default the descriptor's columns from its table,
-    // the window's book's rows, LabWhere, its group-by and order.
+    // the window's book's rows, filterCondition, its group-by and order.
     virtual List::Query query() const;
     // Called whenever the current row changed or was shown again.
     virtual void currentRowChanged() {}

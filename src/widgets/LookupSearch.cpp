@@ -40,9 +40,9 @@ void makeSearchable(QComboBox *box)
     new LookupSearch(box);
 }
 
-void fillLookup(QComboBox *box, TfrmDM::Feeder feeder)
+void fillLookup(QComboBox *box, Workspace::Feeder feeder)
 {
-    const Lookups names = (TfrmDM::instance()->*feeder)();
+    const Lookups names = (Workspace::instance()->*feeder)();
     box->clear();
     for (const LookupItem &item : names)
         box->addItem(item.name, item.initials);

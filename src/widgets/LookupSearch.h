@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,7 +17,7 @@ void makeSearchable(QComboBox *box);
 
 // Fills the list with the names a lookup feeder of the data module gives, each
 // with its initials as the item's data, and no choice made. Throws DbError.
-void fillLookup(QComboBox *box, TfrmDM::Feeder feeder);
+void fillLookup(QComboBox *box, Workspace::Feeder feeder);
 
 // The item the typed text finds: the first whose name or initials begin with it,
 // else the first whose name contains it; -1 when none does.

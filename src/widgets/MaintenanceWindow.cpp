@@ -1,9 +1,9 @@
 #include "widgets/MaintenanceWindow.h"
 
-#include "data/Ledger.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "data/PinyinCode.h"
 #include "data/Rows.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "widgets/AmountValidator.h"
 #include "widgets/DatePicker.h"
@@ -121,7 +121,7 @@ void MaintenanceWindow::buildPanel()
         grid->addWidget(label, row, column);
         grid->addWidget(view, row, column + 1, 1, span);
         // The input control stands at the same place as the view and replaces it
-        // while entering (myBool).
+        // while entering (showInputs).
         if (!f.input.isEmpty())
             grid->addWidget(makeInputControl(f, m_panel), row, column + 1, 1, span);
         if (!f.hint.isEmpty()) {
@@ -190,23 +190,21 @@ void MaintenanceWindow::buildButtons()
                             void (MaintenanceWindow::*handler)()) {
         return addButton(name, caption, [this, handler] { (this->*handler)(); });
     };
-    m_butNew = add("ButNew", QStringLiteral("新增（&N）"), &MaintenanceWindow::ButNewClick);
-    m_butMed = add("ButMed", m_d.modifyCaption, &MaintenanceWindow::ButMedClick);
+    m_butNew = add("ButNew", QStringLiteral("新增（&N）"), &MaintenanceWindow::startNew);
+    m_butMed = add("ButMed", m_d.modifyCaption, &MaintenanceWindow::startEdit);
     // Two Save buttons at one place: one for a new row, one for an edited row.
-    m_butSave = add("ButSave", QStringLiteral("保存（&S）"), &MaintenanceWindow::ButSaveClick);
-    m_butSaveEdit =
-        add("ButSaveEdit", QStringLiteral("保存（&S）"), &MaintenanceWindow::ButSaveEditClick);
-    m_butCan = add("ButCan", QStringLiteral("取消（&C）"), &MaintenanceWindow::ButCanClick);
-    m_butDel = add("ButDel", QStringLiteral("删除（&D）"), &MaintenanceWindow::ButDelClick);
+    m_butSave = add("ButSave", QStringLiteral("保存（&S）"), &MaintenanceWindow::saveNew);
+    m_butSaveEdit = add("ButSaveEdit", QStringLiteral("保存（&S）"), &MaintenanceWindow::saveEdit);
+    m_butCan = add("ButCan", QStringLiteral("取消（&C）"), &MaintenanceWindow::cancelEntry);
+    m_butDel = add("ButDel", QStringLiteral("删除（&D）"), &MaintenanceWindow::deleteCurrent);
     if (m_d.queryButton)
-        m_butQuery =
-            add("ButQuery", QStringLiteral("查询（&Q）"), &MaintenanceWindow::ButQueryClick);
+        m_butQuery = add("ButQuery", QStringLiteral("查询（&Q）"), &MaintenanceWindow::openFilter);
 }
 
-void MaintenanceWindow::FormCreate()
+void MaintenanceWindow::load()
 {
     fillLists();
-    Ref();
+    reload();
     setMode(Mode::Browse);
 }
 
@@ -246,7 +244,7 @@ void MaintenanceWindow::setMode(Mode mode)
     m_butCan->setEnabled(!browsing);
     if (m_butQuery)
         m_butQuery->setEnabled(browsing);
-    myBool(!browsing);
+    showInputs(!browsing);
     updateButtons();
     updateNavigator();
 }
@@ -260,7 +258,7 @@ void MaintenanceWindow::updateButtons()
     rowActionsChanged(onRow);
 }
 
-void MaintenanceWindow::myBool(bool shown)
+void MaintenanceWindow::showInputs(bool shown)
 {
     for (const Field &f : m_d.fields) {
         if (f.input.isEmpty())
@@ -325,7 +323,7 @@ void MaintenanceWindow::fillLists()
         }
 }
 
-void MaintenanceWindow::ButNewClick()
+void MaintenanceWindow::startNew()
 {
     if (m_mode != Mode::Browse)
         return;
@@ -339,7 +337,7 @@ void MaintenanceWindow::ButNewClick()
         focusField(m_d.fields.front());
 }
 
-void MaintenanceWindow::ButMedClick()
+void MaintenanceWindow::startEdit()
 {
     if (m_mode != Mode::Browse || currentKey().isNull())
         return;
@@ -479,7 +477,7 @@ QVariant MaintenanceWindow::storeRow(Mode mode, const QVariantMap &row)
     // Through the ledger, which keeps the change in the history and announces it.
     // Names the entries give: it carries a rename into them and sets a balance typed.
     // Another window may have deleted the row meanwhile: refused, not said saved.
-    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    Ledger ledger(m_d.perBook ? book() : Workspace::instance()->currentBook());
     ledger.setWindow(m_d.caption);
     prepareLedger(ledger, mode);
     QVariant key = currentKey();
@@ -510,7 +508,7 @@ QString MaintenanceWindow::deletionRefusal() const
 void MaintenanceWindow::removeRow(const QVariant &key)
 {
     // The ledger refuses a name that rows have come to give since 删除 was pressed.
-    Ledger ledger(m_d.perBook ? book() : TfrmDM::instance()->currentBook());
+    Ledger ledger(m_d.perBook ? book() : Workspace::instance()->currentBook());
     ledger.setWindow(m_d.caption);
     m_d.referencedAs ? ledger.removeReference(m_d.table, key) : ledger.removeRow(m_d.table, key);
     ledger.commit();
@@ -553,7 +551,7 @@ QVariantMap MaintenanceWindow::rowToWrite(Mode mode)
 
 void MaintenanceWindow::checkOwnBook() const
 {
-    if (m_d.perBook && book() != TfrmDM::instance()->currentBook())
+    if (m_d.perBook && book() != Workspace::instance()->currentBook())
         throw DbError(book().isEmpty() ? Rows::noBookMessage() : otherBookMessage(book()));
 }
 
@@ -579,7 +577,7 @@ void MaintenanceWindow::listWritten(const QVariant &key, bool wasListed, bool wa
     }
 }
 
-void MaintenanceWindow::ButSaveClick()
+void MaintenanceWindow::saveNew()
 {
     if (m_mode != Mode::New || !runChecks(Mode::New))
         return;
@@ -592,7 +590,7 @@ void MaintenanceWindow::ButSaveClick()
     goToRow(0);
 }
 
-void MaintenanceWindow::ButSaveEditClick()
+void MaintenanceWindow::saveEdit()
 {
     if (m_mode != Mode::Edit || !runChecks(Mode::Edit))
         return;
@@ -607,7 +605,7 @@ void MaintenanceWindow::ButSaveEditClick()
     goToRow(std::max(row, 0));
 }
 
-void MaintenanceWindow::ButCanClick()
+void MaintenanceWindow::cancelEntry()
 {
     if (m_mode == Mode::New) {
         model()->removeRowAt(model()->rowCount() - 1);
@@ -619,7 +617,7 @@ void MaintenanceWindow::ButCanClick()
     }
 }
 
-void MaintenanceWindow::ButDelClick()
+void MaintenanceWindow::deleteCurrent()
 {
     const int row = currentRow();
     const QVariant key = currentKey();

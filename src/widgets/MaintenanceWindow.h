@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/ledger/References.h"
+#include "core/ledger/Workspace.h"
 #include "data/Money.h"
-#include "data/References.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/ListWindow.h"
 
 #include <QString>
@@ -28,7 +28,7 @@ enum class FieldKind
 };
 
 // A lookup feeder of the data module that gives a drop-down list its names.
-using Feeder = TfrmDM::Feeder;
+using Feeder = Workspace::Feeder;
 
 // One column of the list query: "name as alias", its kind (Money, Hidden).
 using Column = List::Column;
@@ -96,7 +96,7 @@ List::Descriptor list(const Descriptor &d);
 
 // The maintenance window: a list window with an edit panel below the grid and
 // the buttons 新增 / 修改 / 保存 / 取消 / 删除 / 退出, in three modes. A named
-// window passes its descriptor and calls FormCreate() at the end of its
+// window passes its descriptor and calls load() at the end of its
 // constructor; windows that do more (entry windows) override the hooks.
 class MaintenanceWindow : public ListWindow
 {
@@ -114,16 +114,16 @@ public:
     const Maintenance::Descriptor &descriptor() const { return m_d; }
     Mode mode() const { return m_mode; }
 
-    void FormCreate() override;
-    void ButNewClick();
-    void ButMedClick();
-    void ButSaveClick();
-    void ButSaveEditClick();
-    void ButCanClick();
-    void ButDelClick();
+    void load() override;
+    void startNew();
+    void startEdit();
+    void saveNew();
+    void saveEdit();
+    void cancelEntry();
+    void deleteCurrent();
     // true shows the input controls of the fields that have one and hides their
     // views; false the reverse.
-    void myBool(bool shown);
+    void showInputs(bool shown);
 
 protected:
     // Hooks for the windows that extend the family. Those called inside a save or
@@ -158,7 +158,7 @@ protected:
     // Whether the current row may be deleted at all; says why not. Asked before
     // the confirmation.
     virtual bool mayDelete();
-    virtual void ButQueryClick() {}
+    virtual void openFilter() {}
     // Whether the buttons that act on the current row may: browsing on a listed row.
     virtual void rowActionsChanged(bool onRow) { Q_UNUSED(onRow); }
 

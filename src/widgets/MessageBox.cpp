@@ -1,5 +1,6 @@
 #include "widgets/MessageBox.h"
 
+#include "data/ProgramName.h"
 #include "data/Sql.h"
 
 #include <cstdio>
@@ -20,7 +21,7 @@ void setAnswerer(Answerer a)
 
 QString programTitle()
 {
-    return QStringLiteral("青禾簿");
+    return programName();
 }
 
 QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &caption,

@@ -1,7 +1,7 @@
 #include "widgets/PeriodPresets.h"
 
-#include "data/HouseholdMonth.h"
-#include "data/TfrmDM.h"
+#include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/MessageBox.h"
 
 #include <QBoxLayout>
@@ -20,7 +20,7 @@ QComboBox *makePeriodPresets(QDateEdit *from, QDateEdit *to, QCheckBox *box)
     QObject::connect(presets, &QComboBox::activated, from, [=](int index) {
         int startDay = HouseholdMonth::FirstDay;
         Msg::guarded(from->window(), [&] {
-            startDay = HouseholdMonth::startDay(TfrmDM::instance()->currentBook());
+            startDay = HouseholdMonth::startDay(Workspace::instance()->currentBook());
         });
         const auto [first, last] =
             HouseholdMonth::preset(HouseholdMonth::Preset(index), QDate::currentDate(), startDay);

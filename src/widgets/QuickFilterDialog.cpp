@@ -1,6 +1,6 @@
 #include "widgets/QuickFilterDialog.h"
 
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "widgets/DatePicker.h"
 #include "widgets/DialogTitleBar.h"
 #include "widgets/LookupSearch.h"
@@ -38,8 +38,8 @@ QuickFilterDialog::QuickFilterDialog(const FilterDescriptor &descriptor, FilterT
     query->setDefault(true);
     auto *exit = new QPushButton(QStringLiteral("退出（&X）"), this);
     exit->setObjectName(QStringLiteral("BitBtn2"));
-    connect(query, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn1Click);
-    connect(exit, &QPushButton::clicked, this, &QuickFilterDialog::BitBtn2Click);
+    connect(query, &QPushButton::clicked, this, &QuickFilterDialog::applyChosen);
+    connect(exit, &QPushButton::clicked, this, &QuickFilterDialog::closeDialog);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -139,7 +139,7 @@ const QuickFilterDialog::Row *QuickFilterDialog::reversedRange() const
     return nullptr;
 }
 
-void QuickFilterDialog::BitBtn1Click()
+void QuickFilterDialog::applyChosen()
 {
     if (const Row *reversed = reversedRange()) {
         Msg::plain(this, Conditions::dateOrderMessage());
@@ -153,7 +153,7 @@ void QuickFilterDialog::BitBtn1Click()
     accept();
 }
 
-void QuickFilterDialog::BitBtn2Click()
+void QuickFilterDialog::closeDialog()
 {
     reject();
 }

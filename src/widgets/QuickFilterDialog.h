@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/Conditions.h"
+#include "core/ledger/Conditions.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QDialog>
 #include <vector>
@@ -28,7 +28,7 @@ public:
 struct FilterCriterion
 {
     using Kind = Conditions::Kind;
-    using Feeder = TfrmDM::Feeder;
+    using Feeder = Workspace::Feeder;
 
     const char *caption; // the check box's text, e.g. "收入日期"
     Kind kind;
@@ -61,8 +61,8 @@ public:
     QString description() const;
     // 查询: refuses a date range whose first day is after its last, else hands
     // the condition and its description to the window.
-    void BitBtn1Click();
-    void BitBtn2Click(); // 退出
+    void applyChosen();
+    void closeDialog(); // 退出
 
     // The default start of a date range: the same day one month back, or that
     // month's last day when it is shorter.

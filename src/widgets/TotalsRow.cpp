@@ -1,7 +1,7 @@
 #include "widgets/TotalsRow.h"
 
+#include "core/ledger/Figures.h"
 #include "data/Background.h"
-#include "data/Figures.h"
 #include "widgets/ListModel.h"
 #include "widgets/MessageBox.h"
 

@@ -1,11 +1,11 @@
+#include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
-#include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "data/Ledger.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "reference/TfrmA_Manage.h"
+#include "reference/AccountsWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -41,7 +41,7 @@ void seedTwoBooks()
     }
 }
 
-QWidget *openFromSideBar(TfrmMain &main, const char *button)
+QWidget *openFromSideBar(MainWindow &main, const char *button)
 {
     Drive::click(&main, button);
     return Drive::children(&main).last();
@@ -57,7 +57,7 @@ void enterExpense(QWidget *w, const QString &amount, const QString &account)
 }
 
 // An expense of `amount` from 现金, saved in a new expense window.
-void saveExpense(TfrmMain &main, const QString &amount)
+void saveExpense(MainWindow &main, const QString &amount)
 {
     QWidget *expense = openFromSideBar(main, "Side_O2");
     enterExpense(expense, amount, "现金");
@@ -75,7 +75,7 @@ struct TwoBooks
     }
     TestEnvironment env;
     MessageRecorder messages;
-    TfrmMain main;
+    MainWindow main;
 };
 
 QStringList rowsOf(const QStringList &dump, const QString &book)
@@ -95,7 +95,7 @@ const QStringList SideBarWindows = {"TfrmInTable", "TfrmOutTable", "TfrmChangeT"
                                     "TfrmDebt",    "TfrmTZ",       "TfrmPage1",   "TfrmPage2",
                                     "TfrmFamily",  "TfrmA_Manage"};
 
-bool enabled(TfrmMain &main, const QString &name)
+bool enabled(MainWindow &main, const QString &name)
 {
     return Drive::widget(&main, name)->isEnabled();
 }
@@ -105,7 +105,7 @@ bool enabled(TfrmMain &main, const QString &name)
 void TestBookSwitch::openingAnotherBookClosesTheOldBooksWindows()
 {
     TwoBooks f;
-    TfrmMain &main = f.main;
+    MainWindow &main = f.main;
     // Windows of 甲, one with a pending expense, one with a pending edit.
     QWidget *expense = openFromSideBar(main, "Side_O2");
     enterExpense(expense, "100", "现金");
@@ -133,7 +133,7 @@ void TestBookSwitch::openingAnotherBookClosesTheOldBooksWindows()
     QVERIFY(f.messages.messages.isEmpty());
 
     // A window made outside the main window is refused once its book is no longer open.
-    TfrmA_Manage stray;
+    AccountsWindow stray;
     stray.show();
     f.env.dm()->setCurrentBook("甲");
     Drive::click(&stray, "ButMed");
@@ -146,7 +146,7 @@ void TestBookSwitch::openingAnotherBookClosesTheOldBooksWindows()
 void TestBookSwitch::aWindowThatStaysOpenKeepsTheBookOpen()
 {
     TwoBooks f;
-    TfrmMain &main = f.main;
+    MainWindow &main = f.main;
     openFromSideBar(main, "Side_O2");
     main.mdiArea()->addSubWindow(new Stubborn)->show();
 
@@ -169,7 +169,7 @@ void TestBookSwitch::aWindowThatStaysOpenKeepsTheBookOpen()
 void TestBookSwitch::closedBookLooksClosedAndTakesNoRows()
 {
     TwoBooks f;
-    TfrmMain &main = f.main;
+    MainWindow &main = f.main;
     QCOMPARE(main.summaryPanel()->figureText("LabCash"), QString("1,000.00"));
     openFromSideBar(main, "Side_N15");
 
@@ -188,7 +188,7 @@ void TestBookSwitch::closedBookLooksClosedAndTakesNoRows()
         QVERIFY2(main.findChild<QAction *>(item)->isEnabled(), item);
 
     // Nothing writes a book's row without a book, whatever window tries.
-    TfrmA_Manage accounts;
+    AccountsWindow accounts;
     accounts.show();
     Drive::click(&accounts, "ButNew");
     Drive::setText(&accounts, "DBEdit1", "无主帐户");
@@ -203,7 +203,7 @@ void TestBookSwitch::closedBookLooksClosedAndTakesNoRows()
 void TestBookSwitch::sideBarIsEnabledLikeTheMenuItems()
 {
     TwoBooks f;
-    TfrmMain &main = f.main;
+    MainWindow &main = f.main;
     for (qsizetype i = 0; i < SideBar.size(); ++i) {
         const bool exists = WindowCatalog::find(SideBarWindows[i]);
         QVERIFY2(enabled(main, "Side_" + SideBar[i]) == exists, qPrintable(SideBar[i]));

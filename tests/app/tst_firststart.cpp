@@ -1,8 +1,8 @@
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "books/TfrmNewBook.h"
-#include "books/TfrmOpenBook.h"
-#include "data/TfrmDM.h"
+#include "app/MainWindow.h"
+#include "books/NewBookDialog.h"
+#include "books/OpenBookDialog.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -60,7 +60,7 @@ void TestFirstStart::fromAnEmptyDataFolderToASavedExpense()
         }
         Drive::key(Qt::Key_Return);
     });
-    TfrmMain main;
+    MainWindow main;
     QCOMPARE(messages.texts(), QStringList{"新增帐簿数据保存成功！"});
     QCOMPARE(open.chosen, Book);
     QCOMPARE(open.focus, QString("Edit1"));
@@ -110,7 +110,7 @@ void TestFirstStart::aSecondStartOpensTheLastBookWithItsPassword()
             Drive::keys(BookStore::InitialPassword);
             Drive::key(Qt::Key_Return);
         });
-        TfrmMain first;
+        MainWindow first;
         QCOMPARE(offered, QString("甲"));
         QCOMPARE(env.dm()->currentBook(), QString("乙"));
     }
@@ -118,7 +118,7 @@ void TestFirstStart::aSecondStartOpensTheLastBookWithItsPassword()
     env.withStartupDialog();
     OpenByPassword open;
     open.arm(BookStore::InitialPassword);
-    TfrmMain second;
+    MainWindow second;
     QCOMPARE(open.chosen, QString("乙"));
     QCOMPARE(open.focus, QString("Edit1"));
     QCOMPARE(env.dm()->currentBook(), QString("乙"));
@@ -133,9 +133,9 @@ void TestFirstStart::aBookMadeAfterwardsIsNotOfferedInsteadOfTheOneOpened()
     BookStore::createBook("甲");
     BookStore::createBook("乙");
     {
-        TfrmMain first;
+        MainWindow first;
         Drive::openBook(&first, "乙");
-        TfrmNewBook dialog;
+        NewBookDialog dialog;
         Drive::setText(&dialog, "Edit1", "丙");
         Drive::setText(&dialog, "Edit3", "pw");
         Drive::setText(&dialog, "Edit4", "pw");
@@ -143,7 +143,7 @@ void TestFirstStart::aBookMadeAfterwardsIsNotOfferedInsteadOfTheOneOpened()
         QCOMPARE(messages.lastText(), QString("新增帐簿数据保存成功！"));
     }
     // The open-book dialog of the next start.
-    TfrmOpenBook next;
+    OpenBookDialog next;
     QCOMPARE(Drive::text(&next, "DBLookupComboBox1"), QString("乙"));
 }
 

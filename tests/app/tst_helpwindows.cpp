@@ -1,7 +1,7 @@
+#include "app/AboutDialog.h"
+#include "app/MainWindow.h"
+#include "app/ManualWindow.h"
 #include "app/ProjectLinks.h"
-#include "app/TfrmAbout.h"
-#include "app/TfrmFirstUse.h"
-#include "app/TfrmMain.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -50,7 +50,7 @@ private slots:
 };
 
 namespace {
-void trigger(TfrmMain &main, const char *item)
+void trigger(MainWindow &main, const char *item)
 {
     main.findChild<QAction *>(QLatin1String(item))->trigger();
 }
@@ -59,7 +59,7 @@ void trigger(TfrmMain &main, const char *item)
 void TestHelpWindows::aboutShowsNameVersionAndLink()
 {
     TestEnvironment env;
-    TfrmMain main;
+    MainWindow main;
     QStringList shown;
     Drive::whenModal([&](QWidget *dialog) {
         shown << dialog->windowTitle() << Drive::text(dialog, "LabName")
@@ -70,23 +70,23 @@ void TestHelpWindows::aboutShowsNameVersionAndLink()
         Drive::click(dialog, "ButOK");
     });
     trigger(main, "A2");
-    QCOMPARE(shown.mid(0, 3), QStringList({"关于...", "青禾簿", TfrmAbout::version()}));
-    QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.\\d+$").match(TfrmAbout::version()).hasMatch());
+    QCOMPARE(shown.mid(0, 3), QStringList({"关于...", "青禾簿", AboutDialog::version()}));
+    QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.\\d+$").match(AboutDialog::version()).hasMatch());
     QVERIFY(shown[3].contains(QString("href=\"%1\"").arg(ProjectLinks::pageAddress())));
 }
 
 void TestHelpWindows::firstUseAndHelpOpenTheManualWithItsPictures()
 {
     TestEnvironment env;
-    TfrmMain main;
+    MainWindow main;
     for (const char *item : {"F1", "F1", "H2"})
         trigger(main, item);
     const QList<QMdiSubWindow *> windows = main.mdiArea()->subWindowList();
     QCOMPARE(windows.size(), 3);
     for (QMdiSubWindow *sub : windows)
-        QVERIFY(qobject_cast<TfrmFirstUse *>(sub->widget()) && sub->isMaximized());
+        QVERIFY(qobject_cast<ManualWindow *>(sub->widget()) && sub->isMaximized());
 
-    QTextBrowser *browser = qobject_cast<TfrmFirstUse *>(windows.first()->widget())->browser();
+    QTextBrowser *browser = qobject_cast<ManualWindow *>(windows.first()->widget())->browser();
     for (const char *topic : {"首页", "净资产", "快捷键", "债权", "导出与打印", "自动备份",
                               "导入支付宝", "数据保存在哪里"})
         QVERIFY2(browser->toPlainText().contains(QString::fromUtf8(topic)), topic);
@@ -106,7 +106,7 @@ void TestHelpWindows::contactAndFeedbackGoToTheDesktop()
 {
     TestEnvironment env;
     UrlRecorder urls;
-    TfrmMain main;
+    MainWindow main;
     trigger(main, "C1");
     trigger(main, "N31");
     QCOMPARE(urls.opened.size(), 2);
@@ -123,7 +123,7 @@ void TestHelpWindows::calculatorStartsTheFirstOneFoundOrSaysNoneIs()
     const QByteArray path = qgetenv("PATH");
     const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
     qputenv("PATH", bin.path().toLocal8Bit());
-    TfrmMain main;
+    MainWindow main;
 
     trigger(main, "N19");
     QCOMPARE(messages.messages.size(), 1);

@@ -1,8 +1,8 @@
+#include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
-#include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -50,7 +50,7 @@ QStringList itemNames(QMenu *menu)
 void TestMainWindow::menusHaveTheirItemsInOrder()
 {
     TestEnvironment env;
-    TfrmMain main;
+    MainWindow main;
     auto *book = main.findChild<QMenu *>("N1");
     QVERIFY(book);
     QCOMPARE(book->title(), QString("帐簿【&Z】"));
@@ -74,7 +74,7 @@ void TestMainWindow::menusHaveTheirItemsInOrder()
 void TestMainWindow::bookMenusFollowMyShow()
 {
     TestEnvironment env;
-    TfrmMain main;
+    MainWindow main;
     const QStringList bookItems = {"C2", "N20", "B2", "N5", "N9", "P1", "N4", "N7", "R1"};
     const QStringList alwaysShown = {"N2", "N3", "N6", "N8", "N19", "H2", "A2"};
     const auto menuVisible = [&](const char *name) {
@@ -85,13 +85,13 @@ void TestMainWindow::bookMenusFollowMyShow()
     QVERIFY(!menuVisible("B1") && !menuVisible("N10") && !menuVisible("N12"));
     QVERIFY(menuVisible("N1") && menuVisible("B3") && menuVisible("H1"));
 
-    main.myShow(true);
+    main.showBookMenus(true);
     for (const QString &name : bookItems)
         QVERIFY2(main.findChild<QAction *>(name)->isVisible(), qPrintable(name));
     QVERIFY(menuVisible("B1") && menuVisible("N10") && menuVisible("N12"));
 
     env.dm()->setCurrentBook("家");
-    main.C2Click();
+    main.closeBook();
     QVERIFY(env.dm()->currentBook().isEmpty());
     QVERIFY(!menuVisible("N10") && !main.findChild<QAction *>("C2")->isVisible());
     for (const QString &name : alwaysShown)
@@ -101,7 +101,7 @@ void TestMainWindow::bookMenusFollowMyShow()
 void TestMainWindow::sideBarHasElevenButtonsAndThePage()
 {
     TestEnvironment env;
-    TfrmMain main;
+    MainWindow main;
     auto *panel = main.findChild<QWidget *>("Panel1");
     QCOMPARE(panel->width(), 154);
     const auto buttons = panel->findChildren<QPushButton *>();
@@ -122,7 +122,7 @@ void TestMainWindow::exitAsksFirst()
 {
     TestEnvironment env;
     MessageRecorder messages;
-    TfrmMain main;
+    MainWindow main;
     main.show();
     messages.answer(QMessageBox::No);
     Drive::click(&main, "Side_N8");
@@ -139,7 +139,7 @@ void TestMainWindow::exitAsksFirst()
 void TestMainWindow::summaryPanelShowsZerosWithoutABook()
 {
     TestEnvironment env;
-    TfrmMain main;
+    MainWindow main;
     main.show();
     SummaryPanel *panel = main.summaryPanel();
     QCOMPARE(panel->figureText("LabCash"), QString("0.00"));
@@ -158,9 +158,9 @@ void TestMainWindow::summaryPanelFigures()
     Db::exec("insert into TTable (BName, TMoney) values ('家', 20000000)");
     Db::exec("insert into InTable (BName, IMoney) values ('家', 20000000)");
     Db::exec("insert into OutTable (BName, OMoney) values ('家', 9040000)");
-    TfrmMain main;
+    MainWindow main;
     env.dm()->setCurrentBook("家");
-    main.mySum();
+    main.refreshSummary();
     SummaryPanel *p = main.summaryPanel();
     QCOMPARE(p->figureText("LabCash"), QString("1,000.00"));
     QCOMPARE(p->figureText("LabDeposit"), QString("234.50"));
@@ -183,7 +183,7 @@ void TestMainWindow::windowMenuListsTheOpenWindows()
     TestEnvironment env;
     BookStore::createBook("家");
     env.dm()->setCurrentBook("家");
-    TfrmMain main;
+    MainWindow main;
     main.show();
     main.openWindow("TfrmInTable");
     main.openWindow("TfrmOutTable");
@@ -227,7 +227,7 @@ void TestMainWindow::everyWindowFitsTheFirstSizeOfTheMainWindow()
     MessageRecorder messages;
     BookStore::createBook("家");
     env.dm()->setCurrentBook("家");
-    TfrmMain main;
+    MainWindow main;
     main.show();
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
         if (entry.kind == WindowCatalog::Kind::Modal)
@@ -248,7 +248,7 @@ void TestMainWindow::placeAndColumnWidthsAreRemembered()
     const QRect place(40, 50, 900, 640);
     int widened = 0;
     {
-        TfrmMain main;
+        MainWindow main;
         main.show();
         main.setGeometry(place);
         // The second column made wider by hand, dragging its right edge.
@@ -264,7 +264,7 @@ void TestMainWindow::placeAndColumnWidthsAreRemembered()
         QCOMPARE(widened, before + 60);
         main.findChild<QAction *>("N8")->trigger(); // 退出, Yes by default
     }
-    TfrmMain again;
+    MainWindow again;
     again.show();
     QCOMPARE(again.geometry(), place);
     auto *grid = Drive::find<QTableView>(again.openWindow("TfrmInTable"), "DBGrid1");
@@ -282,8 +282,8 @@ void TestMainWindow::startsWithNoBookWhenTheFileIsNotOurs()
     qputenv("QINGHEBU_DATA_DIR", dir.path().toUtf8());
     MessageRecorder messages;
     {
-        TfrmDM dm;
-        TfrmMain main;
+        Workspace dm;
+        MainWindow main;
         main.show();
         QCOMPARE(messages.messages.size(), 1);
         QCOMPARE(messages.messages.first().icon, QMessageBox::Critical);

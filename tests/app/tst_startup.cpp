@@ -1,8 +1,8 @@
 #include "app/Startup.h"
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "support/DiskFull.h"
 #include "support/TestSupport.h"
 

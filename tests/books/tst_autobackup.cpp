@@ -1,9 +1,9 @@
-#include "app/TfrmMain.h"
-#include "books/AutoBackup.h"
-#include "books/BookStore.h"
-#include "books/TfrmRecover.h"
-#include "data/MonthTotals.h"
-#include "data/TfrmDM.h"
+#include "app/MainWindow.h"
+#include "books/RestoreDialog.h"
+#include "core/books/AutoBackup.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -40,7 +40,7 @@ void setDay(int day, int hour = 9)
     AutoBackup::setClock([time] { return time; });
 }
 
-void openThroughMenu(TfrmMain &main, const QString &book)
+void openThroughMenu(MainWindow &main, const QString &book)
 {
     Drive::whenModal([&](QWidget *dialog) {
         Drive::choose(dialog, "DBLookupComboBox1", book);
@@ -50,7 +50,7 @@ void openThroughMenu(TfrmMain &main, const QString &book)
             dialog->close();
     });
     main.findChild<QAction *>("N3")->trigger();
-    QCOMPARE(TfrmDM::instance()->currentBook(), book);
+    QCOMPARE(Workspace::instance()->currentBook(), book);
     Background::waitForIdle(); // the backup and the check of the totals
 }
 
@@ -70,7 +70,7 @@ void TestAutoBackup::oneBackupADayWhenABookIsOpened()
     MessageRecorder messages;
     BookStore::createBook("甲");
     BookStore::createBook("乙");
-    TfrmMain main;
+    MainWindow main;
     QCOMPARE(AutoBackup::folder(), env.dataDir() + "/自动备份");
 
     setDay(1, 9);
@@ -116,7 +116,7 @@ void TestAutoBackup::aFolderThatCannotBeWrittenLeavesTheBookUsable()
     MessageRecorder messages;
     BookStore::createBook("甲");
     QFile(AutoBackup::folder()).open(QIODevice::WriteOnly); // a file where the folder goes
-    TfrmMain main;
+    MainWindow main;
 
     openThroughMenu(main, "甲");
     QVERIFY(messages.messages.isEmpty());
@@ -146,7 +146,7 @@ void TestAutoBackup::theFailureAtStartIsReadableInTheStatusBar()
         Drive::setText(dialog, "Edit1", BookStore::InitialPassword);
         Drive::click(dialog, "ButOpen");
     });
-    TfrmMain main;
+    MainWindow main;
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QVERIFY(main.statusBar()->currentMessage().startsWith("自动备份失败："));
@@ -169,8 +169,8 @@ void TestAutoBackup::restoringAnAutomaticBackupBringsItsDataBack()
     setDay(2);
     AutoBackup::runIfDue();
 
-    TfrmMain main;
-    TfrmRecover dialog(&main);
+    MainWindow main;
+    RestoreDialog dialog(&main);
     dialog.show();
     auto *list = Drive::find<QListWidget>(&dialog, "ListAutoBackup");
     QCOMPARE(list->count(), 2);
@@ -193,7 +193,7 @@ void TestAutoBackup::aCopyThatFailsOnTheWorkerIsSaidInTheStatusBar()
     WriteProtected readOnly(AutoBackup::folder());
     if (!readOnly.isActive())
         QSKIP("the folder cannot be made read-only here");
-    TfrmMain main;
+    MainWindow main;
     openThroughMenu(main, "甲");
     const QString shown = main.statusBar()->currentMessage();
     QVERIFY2(shown.startsWith("自动备份失败：") && !shown.contains('\n'), qPrintable(shown));
@@ -209,14 +209,14 @@ void TestAutoBackup::quittingDuringTheBackupLeavesNoPartialFile()
     // Enough data that the copy and its check take a while.
     Db::exec("with recursive n(i) as (select 1 union all select i+1 from n where i<50000) "
              "insert into SFamily (FName, Remark) select '成员' || i, hex(randomblob(40)) from n");
-    TfrmMain main;
+    MainWindow main;
     Drive::whenModal([](QWidget *dialog) {
         Drive::choose(dialog, "DBLookupComboBox1", "甲");
         Drive::setText(dialog, "Edit1", BookStore::InitialPassword);
         Drive::click(dialog, "ButOpen");
     });
     main.findChild<QAction *>("N3")->trigger();
-    QCOMPARE(TfrmDM::instance()->currentBook(), QString("甲"));
+    QCOMPARE(Workspace::instance()->currentBook(), QString("甲"));
     QVERIFY(Background::isBusy()); // the book is open, the backup still running
 
     Background::finishAll(); // as the program does when it ends
@@ -237,7 +237,7 @@ void TestAutoBackup::keptTotalsThatDisagreeAreRebuiltAfterOpening()
     Db::exec("insert into MonthTotal (BName, Month, Kind, Name, AName, AName2, FName, Amount, "
              "Cnt) values ('甲', '2026-02', 'InTable', '工资', '现金', '', '', 10000, 1)");
     QVERIFY(!MonthTotals::differences(env.dm()->database()).isEmpty());
-    TfrmMain main;
+    MainWindow main;
     openThroughMenu(main, "甲");
     QVERIFY(MonthTotals::differences(env.dm()->database()).isEmpty());
     QCOMPARE(main.statusBar()->currentMessage(), QString("各月合计与明细不符，已重新计算。"));

@@ -1,13 +1,13 @@
+#include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "books/TfrmBackup.h"
-#include "books/TfrmChangePass.h"
-#include "books/TfrmNewBook.h"
-#include "books/TfrmOpenBook.h"
-#include "books/TfrmRecover.h"
+#include "books/BackupDialog.h"
+#include "books/ChangePasswordDialog.h"
+#include "books/NewBookDialog.h"
+#include "books/OpenBookDialog.h"
+#include "books/RestoreDialog.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -45,13 +45,13 @@ namespace {
 
 const QString Book = QStringLiteral("我家帐簿");
 
-bool menusShown(TfrmMain &main)
+bool menusShown(MainWindow &main)
 {
     return main.findChild<QMenu *>("N10")->menuAction()->isVisible() &&
            main.findChild<QAction *>("C2")->isVisible();
 }
 
-void openThroughMenu(TfrmMain &main, const QString &book, const QString &password)
+void openThroughMenu(MainWindow &main, const QString &book, const QString &password)
 {
     Drive::openBook(&main, book, password);
 }
@@ -87,7 +87,7 @@ void TestBookDialogs::startUpWithoutBooksCreatesOneThatOpensWithItsPassword()
         if (dialog->isVisible())
             dialog->close();
     });
-    TfrmMain main;
+    MainWindow main;
     main.show();
     QCOMPARE(shown, QString("TfrmNewBook"));
     QCOMPARE(caption, QString("新建帐薄"));
@@ -138,7 +138,7 @@ void TestBookDialogs::startUpWithBooksAsksForOne()
         if (dialog->isVisible())
             dialog->close();
     });
-    TfrmMain main;
+    MainWindow main;
     QCOMPARE(shown, QString("TfrmOpenBook"));
     QCOMPARE(names, QStringList({"甲", "乙"}));
     QVERIFY(page.contains("青禾簿")); // the bundled page, no network needed
@@ -152,7 +152,7 @@ void TestBookDialogs::newBookChecksInOrder()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook("已有");
-    TfrmNewBook dialog;
+    NewBookDialog dialog;
     Drive::showActive(&dialog);
     QCOMPARE(Drive::text(&dialog, "LabBookNum"), QString("1"));
 
@@ -194,14 +194,14 @@ void TestBookDialogs::newBookChecksInOrder()
     QCOMPARE(save(QString(10, QChar(0x5E10)), "it's ours"), QString("新增帐簿数据保存成功！"));
     QVERIFY(!dialog.isVisible());
     QCOMPARE(Drive::text(&dialog, "LabBookNum"), QString("2"));
-    TfrmNewBook second;
+    NewBookDialog second;
     second.show();
     QCOMPARE(Drive::text(&second, "Edit2"), QString());
     Drive::setText(&second, "Edit1", QString(20, 'a'));
     Drive::setText(&second, "Edit3", "pw");
     Drive::setText(&second, "Edit4", "pw");
     Drive::click(&second, "ButSave");
-    TfrmNewBook third;
+    NewBookDialog third;
     third.show();
     Drive::setText(&third, "Edit1", " O'Brien's 帐簿 ");
     Drive::setText(&third, "Edit3", "pw");
@@ -222,11 +222,11 @@ void TestBookDialogs::openBookRefusesWrongPasswordsAndChangesNothing()
     BookStore::createBook("甲");
     BookStore::createBook("O'Neil's");
     BookStore::changePassword("O'Neil's", "Secret'1");
-    TfrmMain main;
+    MainWindow main;
     openThroughMenu(main, "甲", "480726");
     QCOMPARE(env.dm()->currentBook(), QString("甲"));
 
-    TfrmOpenBook dialog(&main);
+    OpenBookDialog dialog(&main);
     Drive::showActive(&dialog);
     const auto open = [&](const QString &book, const QString &password) {
         messages.clear();
@@ -277,7 +277,7 @@ void TestBookDialogs::openBookShowsTheBookOnTheSummaryPanel()
              {Money::parse("1000")->toVariant(), Book});
     Db::exec("insert into Borrow (BName, BDate, BPro, BMoney) values (?, '2024-01-01', '借', ?)",
              {Book, Money::parse("500")->toVariant()});
-    TfrmMain main;
+    MainWindow main;
     main.show();
     SummaryPanel *panel = main.summaryPanel();
     QCOMPARE(panel->figureText("LabCash"), QString("0.00"));
@@ -298,7 +298,7 @@ void TestBookDialogs::closeBookHidesTheMenus()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
-    TfrmMain main;
+    MainWindow main;
     openThroughMenu(main, Book, "480726");
     QVERIFY(menusShown(main));
     main.findChild<QAction *>("C2")->trigger();
@@ -315,7 +315,7 @@ void TestBookDialogs::changePasswordChecksInOrder()
     MessageRecorder messages;
     BookStore::createBook(Book);
     env.dm()->setCurrentBook(Book);
-    TfrmChangePass dialog;
+    ChangePasswordDialog dialog;
     Drive::showActive(&dialog);
     QCOMPARE(dialog.windowTitle(), QString("修改密码"));
     const auto save = [&](const QString &old, const QString &fresh, const QString &again) {
@@ -361,7 +361,7 @@ void TestBookDialogs::bookManagementDeletesOnlyOtherBooks()
         BookStore::createBook(QString::fromUtf8(book));
     Db::exec(
         "insert into InTable (BName, IDate, IName, IMoney) values ('甲', '2024-01-01', '工资', 1)");
-    TfrmMain main;
+    MainWindow main;
     main.show();
     openThroughMenu(main, "乙", "480726");
     main.findChild<QAction *>("B2")->trigger();
@@ -437,18 +437,18 @@ void TestBookDialogs::backupDialogWritesTheChosenFile()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
-    TfrmMain main;
+    MainWindow main;
     QTemporaryDir folder;
     QString chosen = folder.path();
     QString askedTitle;
-    const TfrmBackup::FolderChooser platformChooser = TfrmBackup::chooseFolder;
-    TfrmBackup::chooseFolder = [&](QWidget *, const QString &title) {
+    const BackupDialog::FolderChooser platformChooser = BackupDialog::chooseFolder;
+    BackupDialog::chooseFolder = [&](QWidget *, const QString &title) {
         askedTitle = title;
         return chosen;
     };
     const QString expected = QDir::toNativeSeparators(folder.filePath(main.startDate() + ".db"));
 
-    TfrmBackup dialog(&main);
+    BackupDialog dialog(&main);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QString("数据备份"));
     Drive::click(&dialog, "ButPath");
@@ -470,14 +470,14 @@ void TestBookDialogs::backupDialogWritesTheChosenFile()
     QCOMPARE(Db::dumpFile(expected), Db::dump());
 
     // A folder that does not exist: the failure says why, nothing is written.
-    TfrmBackup failing(&main);
+    BackupDialog failing(&main);
     failing.show();
     Drive::setText(&failing, "Edit1", folder.filePath("gone/backup.db"));
     Drive::click(&failing, "ButBackup");
     QVERIFY(messages.lastText().startsWith("数据备份失败！\n"));
     QVERIFY(!QFile::exists(folder.filePath("gone/backup.db")));
 
-    TfrmBackup::chooseFolder = platformChooser;
+    BackupDialog::chooseFolder = platformChooser;
 }
 
 void TestBookDialogs::restoreDialogBringsTheBackupBack()
@@ -493,19 +493,19 @@ void TestBookDialogs::restoreDialogBringsTheBackupBack()
     BookStore::deleteBook("乙");
     BookStore::changePassword("甲", "later");
 
-    TfrmMain main;
+    MainWindow main;
     openThroughMenu(main, "甲", "later");
     main.findChild<QAction *>("B2")->trigger();
     QCOMPARE(main.mdiArea()->subWindowList().size(), 1);
 
     QString askedTitle, askedFilter;
-    const TfrmRecover::FileChooser platformChooser = TfrmRecover::chooseFile;
-    TfrmRecover::chooseFile = [&](QWidget *, const QString &title, const QString &filter) {
+    const RestoreDialog::FileChooser platformChooser = RestoreDialog::chooseFile;
+    RestoreDialog::chooseFile = [&](QWidget *, const QString &title, const QString &filter) {
         askedTitle = title;
         askedFilter = filter;
         return backup;
     };
-    TfrmRecover dialog(&main);
+    RestoreDialog dialog(&main);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QString("数据恢复"));
     QVERIFY(!Drive::widget(&dialog, "Edit1")->isEnabled());
@@ -549,7 +549,7 @@ void TestBookDialogs::restoreDialogBringsTheBackupBack()
     openThroughMenu(main, "甲", "480726");
     QCOMPARE(env.dm()->currentBook(), QString("甲"));
 
-    TfrmRecover::chooseFile = platformChooser;
+    RestoreDialog::chooseFile = platformChooser;
 }
 
 void TestBookDialogs::restoreDialogRefusesFilesThatAreNotOurs()
@@ -557,7 +557,7 @@ void TestBookDialogs::restoreDialogRefusesFilesThatAreNotOurs()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
-    TfrmMain main;
+    MainWindow main;
     openThroughMenu(main, Book, "480726");
     QTemporaryDir folder;
     const QString text = folder.filePath("notes.db");
@@ -575,12 +575,12 @@ void TestBookDialogs::restoreDialogRefusesFilesThatAreNotOurs()
 
     const QStringList before = Db::dump();
     const QStringList dataFiles = QDir(env.dataDir()).entryList(QDir::Files);
-    const TfrmRecover::FileChooser platformChooser = TfrmRecover::chooseFile;
+    const RestoreDialog::FileChooser platformChooser = RestoreDialog::chooseFile;
     for (const QString &file : {text, empty, foreign}) {
-        TfrmRecover::chooseFile = [file](QWidget *, const QString &, const QString &) {
+        RestoreDialog::chooseFile = [file](QWidget *, const QString &, const QString &) {
             return file;
         };
-        TfrmRecover dialog(&main);
+        RestoreDialog dialog(&main);
         dialog.show();
         Drive::click(&dialog, "ButPath");
         messages.clear();
@@ -592,7 +592,7 @@ void TestBookDialogs::restoreDialogRefusesFilesThatAreNotOurs()
         // Nothing was replaced, so the open book stays open.
         QCOMPARE(env.dm()->currentBook(), Book);
     }
-    TfrmRecover::chooseFile = platformChooser;
+    RestoreDialog::chooseFile = platformChooser;
 }
 
 QTEST_MAIN(TestBookDialogs)

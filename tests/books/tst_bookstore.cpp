@@ -1,9 +1,9 @@
-#include "books/BookStore.h"
-#include "books/Password.h"
-#include "data/MonthTotals.h"
+#include "core/books/BookStore.h"
+#include "core/books/Password.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
 #include "data/Sql.h"
 #include "support/TestSupport.h"
 

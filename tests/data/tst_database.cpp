@@ -1,8 +1,8 @@
-#include "data/History.h"
-#include "data/MonthTotals.h"
+#include "core/ledger/History.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "support/TestSupport.h"
 
@@ -129,7 +129,7 @@ void TestDatabase::refusesAFileThatIsNotOursAndLeavesItAlone()
 
     qputenv("QINGHEBU_DATA_DIR", dir.path().toUtf8());
     {
-        TfrmDM dm;
+        Workspace dm;
         QVERIFY(!dm.isOpen());
         QVERIFY(!dm.openError().isEmpty());
     }
@@ -170,7 +170,7 @@ void TestDatabase::aFirstStartCutOffByACrashStartsAfresh()
 
     qputenv("QINGHEBU_DATA_DIR", dataDir.path().toUtf8());
     {
-        TfrmDM dm;
+        Workspace dm;
         QVERIFY2(dm.isOpen(), qPrintable(dm.openError()));
         QVERIFY(Schema::checkOwnDatabase(dm.database(), true).isEmpty());
         QCOMPARE(Db::count("select count(*) from sqlite_master where name like 'Half%'"), 0);
@@ -190,9 +190,9 @@ void TestDatabase::aFileOfTheFirstLayoutGetsItsTotalsWhenOpened()
     QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-version-1.db", file));
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     QList<int> progress;
-    TfrmDM::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
+    Workspace::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
     QVERIFY(env.dm()->reopen());
-    TfrmDM::upgradeProgress() = {};
+    Workspace::upgradeProgress() = {};
     QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
     QVERIFY(!progress.isEmpty() && progress.last() == 100);
     QVERIFY(Db::count("select count(*) from MonthTotal") > 100);
@@ -205,9 +205,9 @@ void TestDatabase::aFileOfTheFirstLayoutGetsItsTotalsWhenOpened()
 
     // Opened again, nothing more is done.
     progress.clear();
-    TfrmDM::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
+    Workspace::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
     QVERIFY(env.dm()->reopen());
-    TfrmDM::upgradeProgress() = {};
+    Workspace::upgradeProgress() = {};
     QVERIFY(progress.isEmpty());
 }
 

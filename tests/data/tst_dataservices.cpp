@@ -1,4 +1,4 @@
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 #include "widgets/LookupSearch.h"
 
@@ -28,18 +28,18 @@ void TestDataServices::feedersListNamesWithNoChoice()
 
     QComboBox box;
     box.addItem("left over");
-    fillLookup(&box, &TfrmDM::DBComAccount);
+    fillLookup(&box, &Workspace::accounts);
     QCOMPARE(box.count(), 3);
     QCOMPARE(box.itemText(0), QString("现金"));
     QCOMPARE(box.itemText(2), QString("支付宝"));
     QCOMPARE(box.currentIndex(), -1);
-    fillLookup(&box, &TfrmDM::DBComInType);
+    fillLookup(&box, &Workspace::incomeCategories);
     QCOMPARE(box.itemText(0), QString("工资"));
-    fillLookup(&box, &TfrmDM::DBComOutType);
+    fillLookup(&box, &Workspace::expenseCategories);
     QCOMPARE(box.itemText(0), QString("餐饮"));
-    fillLookup(&box, &TfrmDM::DBComTZType);
+    fillLookup(&box, &Workspace::investmentCategories);
     QCOMPARE(box.itemText(0), QString("股票"));
-    fillLookup(&box, &TfrmDM::DBComFamily);
+    fillLookup(&box, &Workspace::members);
     QCOMPARE(box.count(), 2);
     QCOMPARE(box.currentIndex(), -1);
 }
@@ -50,9 +50,9 @@ void TestDataServices::perBookListsAreEmptyWithoutABook()
     Db::insertAccount("家", "现金");
     Db::exec("insert into SFamily (FName) values ('爸爸')");
     QComboBox box;
-    fillLookup(&box, &TfrmDM::DBComAccount);
+    fillLookup(&box, &Workspace::accounts);
     QCOMPARE(box.count(), 0);
-    fillLookup(&box, &TfrmDM::DBComFamily);
+    fillLookup(&box, &Workspace::members);
     QCOMPARE(box.count(), 1);
 }
 

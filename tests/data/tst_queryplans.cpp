@@ -1,9 +1,9 @@
-#include "app/TfrmMain.h"
+#include "app/MainWindow.h"
 #include "app/WindowCatalog.h"
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractSpinBox>
@@ -109,7 +109,7 @@ void useWindow(QWidget *window, MessageRecorder &messages)
 QList<SqlRecording::Statement> statementsOfEveryWindow()
 {
     MessageRecorder messages;
-    TfrmMain main;
+    MainWindow main;
     main.show();
     SqlRecording::start();
     for (const WindowCatalog::Entry &entry : WindowCatalog::all()) {
@@ -124,7 +124,7 @@ QList<SqlRecording::Statement> statementsOfEveryWindow()
         useWindow(window, messages);
         main.closeAllChildren(); // entry windows refresh the summary panel on closing
     }
-    main.mySum();
+    main.refreshSummary();
     return SqlRecording::stop();
 }
 

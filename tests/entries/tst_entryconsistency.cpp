@@ -1,14 +1,14 @@
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/History.h"
-#include "data/Ledger.h"
-#include "data/MonthTotals.h"
+#include "app/MainWindow.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "entries/DebtsCredits.h"
 #include "entries/IncomeExpense.h"
-#include "entries/TfrmChangeT.h"
-#include "entries/TfrmTZ.h"
+#include "entries/InvestmentWindows.h"
+#include "entries/TransferWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -105,7 +105,7 @@ QStringList balanceErrors(const QMap<qint64, Money> &opening)
                                stored.toPlain(), expected.toPlain());
     }
     // The kept monthly totals equal those recomputed from the rows.
-    errors << MonthTotals::differences(TfrmDM::instance()->database());
+    errors << MonthTotals::differences(Workspace::instance()->database());
     return errors;
 }
 
@@ -122,7 +122,7 @@ struct BookWindows
     std::array<QWidget *, 4> entries{};
     QWidget *accounts = nullptr;
 
-    void open(TfrmMain &main)
+    void open(MainWindow &main)
     {
         const char *classes[] = {"TfrmInTable", "TfrmOutTable", "TfrmChangeT", "TfrmInTable"};
         for (int i = 0; i < 4; ++i)
@@ -236,7 +236,7 @@ QStringList consistencyErrors(const QMap<QString, Money> &opening)
                           .arg(wrong)
                           .arg(orphans);
     }
-    errors << MonthTotals::differences(TfrmDM::instance()->database());
+    errors << MonthTotals::differences(Workspace::instance()->database());
     return errors;
 }
 
@@ -311,7 +311,7 @@ void TestEntryConsistency::balancesFollowAThousandRandomChanges()
         opening[accounts.value(0).toLongLong()] = balance;
     }
 
-    TfrmMain main;
+    MainWindow main;
     main.show();
     int book = 0;
     Drive::openBook(&main, Books[book]);
@@ -455,15 +455,15 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
         opening[name] = balance;
     }
 
-    TfrmInTable income;
-    TfrmOutTable expense;
-    TfrmChangeT transfers;
-    TfrmBorrow debts;
-    TfrmDebt credits;
-    TfrmTZ investments;
+    IncomeWindow income;
+    ExpenseWindow expense;
+    TransferWindow transfers;
+    DebtWindow debts;
+    CreditWindow credits;
+    InvestmentWindow investments;
     // Second windows, whose lists are not told of the others' changes.
-    TfrmInTable staleIncome;
-    TfrmBorrow staleDebts;
+    IncomeWindow staleIncome;
+    DebtWindow staleDebts;
     const auto entry = [](QWidget *w) {
         return Form{
             w, "DBEdit3", nullptr, {"DBLookupComboBox1", "DBLookupComboBox2"}, "DBLookupComboBox3"};

@@ -1,9 +1,9 @@
+#include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
-#include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 #include "widgets/QuickFilterDialog.h"
 
@@ -156,7 +156,7 @@ void TestEntryWindows::openFromMenuAndSideBarEachWithItsOwnFilter()
     Db::exec(
         "insert into InTable (BName, IDate, IName, IMoney, AName) values "
         "('家', '2020-01-01', '工资', 10000, '现金'), ('家', '2020-01-02', '奖金', 20000, '现金')");
-    auto main = std::make_unique<TfrmMain>();
+    auto main = std::make_unique<MainWindow>();
     main->show();
     QMdiArea *area = main->mdiArea();
     for (const char *item : {"N11", "O2", "A1", "N21", "N22", "N33", "Side_N11", "Side_O2",

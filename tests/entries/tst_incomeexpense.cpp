@@ -1,6 +1,6 @@
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 #include "widgets/EntryWindow.h"
 

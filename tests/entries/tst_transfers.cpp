@@ -1,6 +1,6 @@
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
-#include "entries/TfrmChangeT.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
+#include "entries/TransferWindow.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -69,12 +69,12 @@ struct Fixture
     Fixture()
     {
         seedBook(env);
-        w = std::make_unique<TfrmChangeT>();
+        w = std::make_unique<TransferWindow>();
         w->show();
     }
     TestEnvironment env;
     MessageRecorder messages;
-    std::unique_ptr<TfrmChangeT> w;
+    std::unique_ptr<TransferWindow> w;
 };
 
 } // namespace
@@ -82,7 +82,7 @@ struct Fixture
 void TestTransfers::checksRunInOrderAndMoveNothing()
 {
     Fixture f;
-    TfrmChangeT &w = *f.w;
+    TransferWindow &w = *f.w;
     MessageRecorder &messages = f.messages;
     QCOMPARE(w.windowTitle(), QString("帐户转帐"));
     QCOMPARE(Drive::titles(&w, "DBGrid1"),
@@ -121,7 +121,7 @@ void TestTransfers::checksRunInOrderAndMoveNothing()
 void TestTransfers::transferMovesTheAmountBetweenItsAccounts()
 {
     Fixture f;
-    TfrmChangeT &w = *f.w;
+    TransferWindow &w = *f.w;
     MessageRecorder &messages = f.messages;
 
     Drive::click(&w, "ButNew");
@@ -160,7 +160,7 @@ void TestTransfers::transferMovesTheAmountBetweenItsAccounts()
 void TestTransfers::aFailedWriteMovesNoBalance()
 {
     Fixture f;
-    TfrmChangeT &w = *f.w;
+    TransferWindow &w = *f.w;
     MessageRecorder &messages = f.messages;
     saveNew(&w, "现金", "支付宝", "100");
     Db::refuseWrites("ChangeT", "写入失败");
@@ -184,7 +184,7 @@ void TestTransfers::aFailedWriteMovesNoBalance()
 void TestTransfers::modifyAndDeleteOnAnEmptyListDoNothing()
 {
     Fixture f;
-    TfrmChangeT &w = *f.w;
+    TransferWindow &w = *f.w;
     MessageRecorder &messages = f.messages;
     Drive::click(&w, "ButMed");
     Drive::click(&w, "ButDel");
@@ -195,7 +195,7 @@ void TestTransfers::modifyAndDeleteOnAnEmptyListDoNothing()
 void TestTransfers::aLongRemarkIsKeptWholeOnEdit()
 {
     Fixture f;
-    TfrmChangeT &w = *f.w;
+    TransferWindow &w = *f.w;
     // The box takes 100 characters as typed; the stored remark gains " 现金->支付宝".
     saveNew(&w, "现金", "支付宝", "100", QString(120, 'x'));
     const QString stored = QString(100, 'x') + " 现金->支付宝";

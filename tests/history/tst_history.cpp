@@ -1,9 +1,9 @@
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/History.h"
-#include "data/Ledger.h"
+#include "app/MainWindow.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
-#include "data/TfrmDM.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -42,7 +42,7 @@ void saveExpense(QWidget *w, const QString &category, const QString &amount,
 }
 
 // The 编辑 menu's first item as shown when the menu opens.
-QString undoCaption(TfrmMain &main)
+QString undoCaption(MainWindow &main)
 {
     emit main.findChild<QMenu *>("E1")->aboutToShow();
     return main.findChild<QAction *>("N50")->text();
@@ -68,7 +68,7 @@ void TestHistory::undoAndRedoFromTheMenuSurviveARestart()
     MessageRecorder messages;
     Book seed(env);
     {
-        TfrmMain main;
+        MainWindow main;
         main.show();
         Drive::openBook(&main, "家");
         QWidget *w = main.openWindow("TfrmOutTable");
@@ -90,7 +90,7 @@ void TestHistory::undoAndRedoFromTheMenuSurviveARestart()
     }
     // The program ends and starts again: what was undone can be redone.
     QVERIFY(env.dm()->reopen());
-    TfrmMain main;
+    MainWindow main;
     main.show();
     Drive::openBook(&main, "家");
     QCOMPARE(undoCaption(main), QString("撤销 &U"));
@@ -106,7 +106,7 @@ void TestHistory::undoTouchesOnlyTheCurrentBookAndIsRefusedWhenALaterChangeStand
     TestEnvironment env;
     MessageRecorder messages;
     Book seed(env);
-    TfrmMain main;
+    MainWindow main;
     main.show();
     Drive::openBook(&main, "家");
     saveExpense(main.openWindow("TfrmOutTable"), "食品", "10", "爸爸");
@@ -141,7 +141,7 @@ void TestHistory::aRestoredEntryMovesItsAccountBackExactly()
     TestEnvironment env;
     MessageRecorder messages;
     Book seed(env);
-    TfrmMain main;
+    MainWindow main;
     main.show();
     Drive::openBook(&main, "家");
     QWidget *w = main.openWindow("TfrmOutTable");
@@ -181,7 +181,7 @@ void TestHistory::aDeletedBookWaitsInTheBinForItsPassword()
     Db::exec("insert into OutTable (BName,ODate,OName,OMoney,AName) values "
              "('别家','2026-01-02','食品',100000,'现金')");
     const QStringList before = Db::dump();
-    TfrmMain main;
+    MainWindow main;
     main.show();
     Drive::openBook(&main, "家");
     QWidget *books = main.openWindow("TfrmB_Manage");

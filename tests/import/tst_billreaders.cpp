@@ -1,5 +1,5 @@
-#include "import/BillReader.h"
-#include "import/BillText.h"
+#include "core/bills/BillReader.h"
+#include "core/bills/BillText.h"
 #include "support/BillFiles.h"
 
 #include <QFile>

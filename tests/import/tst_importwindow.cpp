@@ -1,9 +1,9 @@
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/MonthTotals.h"
-#include "data/TfrmDM.h"
-#include "import/TfrmImport.h"
-#include "planning/Budget.h"
+#include "app/MainWindow.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Budget.h"
+#include "import/ImportWindow.h"
 #include "support/BillFiles.h"
 #include "support/TestSupport.h"
 
@@ -55,23 +55,23 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     BookStore::createBook(Book);
     Db::insertAccount(Book, "花呗");
     env.dm()->setCurrentBook(Book);
-    TfrmMain main;
+    MainWindow main;
     Drive::showActive(&main);
 
     // A 支付宝 bill dropped on the main window opens the window with its rows.
     dropOn(&main, fixture("alipay.csv"));
     QCOMPARE(Drive::children(&main).size(), 1);
-    auto *w = qobject_cast<TfrmImport *>(Drive::children(&main).first());
+    auto *w = qobject_cast<ImportWindow *>(Drive::children(&main).first());
     QVERIFY(w);
     QCOMPARE(Drive::column(w, "DBGrid1", "状态"),
              QStringList({"退款", "跳过", "跳过", "新", "新", "新", "新", "跳过", "新", "新"}));
     // A 微信 bill chosen besides it.
-    const TfrmImport::FileChooser platformChooser = TfrmImport::chooseFiles;
-    TfrmImport::chooseFiles = [](QWidget *, const QString &, const QString &, const QString &) {
+    const ImportWindow::FileChooser platformChooser = ImportWindow::chooseFiles;
+    ImportWindow::chooseFiles = [](QWidget *, const QString &, const QString &, const QString &) {
         return QStringList{fixture("wechat.csv")};
     };
     Drive::click(w, "ButOpen");
-    TfrmImport::chooseFiles = platformChooser;
+    ImportWindow::chooseFiles = platformChooser;
     QVERIFY(w->plan().lines().size() > 10);
     QVERIFY2(Drive::text(w, "LabCounts").startsWith("新 "),
              qPrintable(Drive::text(w, "LabCounts")));

@@ -1,10 +1,10 @@
-#include "books/BookStore.h"
-#include "data/Changes.h"
-#include "data/Figures.h"
-#include "data/HouseholdMonth.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
-#include "planning/Budget.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Changes.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Budget.h"
 #include "support/TestSupport.h"
 
 #include <QTest>

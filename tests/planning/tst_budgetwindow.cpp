@@ -1,14 +1,15 @@
 #include "app/SummaryPanel.h"
-#include "books/BookStore.h"
-#include "data/HouseholdMonth.h"
-#include "data/Ledger.h"
-#include "data/TfrmDM.h"
-#include "planning/Budget.h"
-#include "planning/TfrmBudget.h"
-#include "reports/Report.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Budget.h"
+#include "core/reports/Report.h"
+#include "planning/BudgetWindow.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
+#include "widgets/ReportPreview.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -41,7 +42,7 @@ void seed(TestEnvironment &env)
     ledger.commit();
 }
 
-void showMonth(TfrmBudget &w, int year, const QString &month)
+void showMonth(BudgetWindow &w, int year, const QString &month)
 {
     Drive::find<QSpinBox>(&w, "SpinYear")->setValue(year);
     Drive::choose(&w, "ComboMonth", month);
@@ -54,7 +55,7 @@ void TestBudgetWindow::setsSameEveryMonthCopiesAndRollsOver()
     TestEnvironment env;
     MessageRecorder messages;
     seed(env);
-    TfrmBudget w;
+    BudgetWindow w;
     w.show();
     showMonth(w, 2026, "3月");
     QCOMPARE(Drive::column(&w, "DBGrid1", "类别").first(), QString("食品"));
@@ -107,11 +108,11 @@ void TestBudgetWindow::statementAndHomePageShowTheBudget()
     TestEnvironment env;
     seed(env);
     {
-        TfrmSZ_M before;
+        MonthlyStatementWindow before;
         QVERIFY(!Drive::titles(&before, "DBGrid1").contains("预算"));
     }
     Budget::setAmount(Book, "食品", {"2026-03"}, yuan("400"));
-    TfrmSZ_M w;
+    MonthlyStatementWindow w;
     w.show();
     Drive::setDate(&w, "DateTimePicker1", QDate(2026, 3, 1));
     Drive::setDate(&w, "DateTimePicker2", QDate(2026, 4, 30));

@@ -1,8 +1,8 @@
+#include "core/ledger/HouseholdMonth.h"
+#include "core/reports/Analysis.h"
+#include "core/reports/PeriodStatement.h"
 #include "data/Dates.h"
-#include "data/HouseholdMonth.h"
 #include "data/Sql.h"
-#include "reports/Analysis.h"
-#include "reports/PeriodStatement.h"
 #include "support/TestSupport.h"
 
 #include <QTest>

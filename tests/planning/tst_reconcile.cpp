@@ -1,14 +1,14 @@
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
+#include "app/MainWindow.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Reconciliation.h"
 #include "data/Dates.h"
-#include "data/History.h"
-#include "data/Ledger.h"
-#include "data/MonthTotals.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "planning/Reconciliation.h"
-#include "planning/TfrmReconcile.h"
-#include "reference/TfrmA_Manage.h"
+#include "planning/ReconcileWindow.h"
+#include "reference/AccountsWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -138,7 +138,7 @@ void TestReconcile::anUndoAsksBeforeChangingWhatWasReconciled()
                                     {"AName", "现金"}});
     ledger.commit();
     QVERIFY(History::reconciledQuestion(Book).contains("帐户“现金”已对帐到 2026-03-31"));
-    TfrmMain main;
+    MainWindow main;
     const Money before = Db::balance(Book, "现金");
     messages.answer(QMessageBox::No);
     main.findChild<QAction *>("N50")->trigger();
@@ -153,7 +153,7 @@ void TestReconcile::theWindowTicksOffAndBooksWhatIsLeft()
     TestEnvironment env;
     MessageRecorder messages;
     seed(env);
-    TfrmReconcile w;
+    ReconcileWindow w;
     w.show();
     Drive::choose(&w, "DBLookupComboBox1", "现金");
     Drive::setDate(&w, "DateTimePicker1", day("2026-03-10"));
@@ -190,7 +190,7 @@ void TestReconcile::aBalanceTypedInTheAccountWindowIsAReconciliation()
     TestEnvironment env;
     MessageRecorder messages;
     seed(env);
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     Drive::clickRow(&w, "DBGrid1", 0);
     QCOMPARE(Drive::text(&w, "DBEdit1"), QString("现金"));

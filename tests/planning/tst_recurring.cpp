@@ -1,11 +1,11 @@
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/History.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Recurring.h"
 #include "data/Dates.h"
-#include "data/History.h"
-#include "data/MonthTotals.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
-#include "planning/Recurring.h"
 #include "support/TestSupport.h"
 
 #include <QTest>

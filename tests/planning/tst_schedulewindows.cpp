@@ -1,11 +1,11 @@
+#include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
-#include "app/TfrmMain.h"
 #include "app/WindowCatalog.h"
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Recurring.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "planning/Recurring.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -208,7 +208,7 @@ void TestScheduleWindows::openingTheBookPostsAndListsWhatIsDue()
                  "Weekend,AmountMode,PostMode) values (?,'支出','房租','现金',10000,?,1,'月',"
                  "'一直重复','不调整','固定金额',?)",
                  {Book, yesterday, mode});
-    TfrmMain main;
+    MainWindow main;
     main.show();
     Drive::openBook(&main, Book);
     QCOMPARE(expenses(), 1);

@@ -1,9 +1,9 @@
+#include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
-#include "reference/TfrmA_Manage.h"
-#include "reports/Statistics.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
+#include "core/reports/Statistics.h"
+#include "reference/AccountsWindow.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -74,7 +74,7 @@ void TestAccounts::newBookListsItsNineAccounts()
     TestEnvironment env;
     seedBook(env, "家");
     Db::insertAccount("别家", "别人的卡");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     QCOMPARE(w.objectName(), QString("TfrmA_Manage"));
@@ -131,7 +131,7 @@ void TestAccounts::addsAnAccountWithItsOpeningBalance()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     Drive::click(&w, "ButNew");
@@ -168,7 +168,7 @@ void TestAccounts::refusesADuplicateNameInTheSameBookOnly()
     MessageRecorder messages;
     seedBook(env, "家");
     Db::insertAccount("家", "工资卡");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     // Blanks around a name do not make another name.
@@ -184,7 +184,7 @@ void TestAccounts::refusesADuplicateNameInTheSameBookOnly()
 
     Db::insertBook("别家");
     env.dm()->setCurrentBook("别家");
-    TfrmA_Manage other;
+    AccountsWindow other;
     other.show();
     Drive::click(&other, "ButNew");
     enter(&other, "工资卡 ", "5");
@@ -198,7 +198,7 @@ void TestAccounts::checksRunInOrderAndWriteNothing()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     Drive::click(&w, "ButNew");
 
@@ -242,7 +242,7 @@ void TestAccounts::renameIsAcceptedAndRecomputesTheInitials()
     Db::exec("update SAccount set thePY='ZHZCK', AMoney=500000 where AName='中行长城卡'");
     Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName) "
              "values ('家', '2024-01-05', '工资', 100, '中行长城卡')");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     Drive::clickRow(&w, "DBGrid1", 1);
@@ -284,7 +284,7 @@ void TestAccounts::cashIsNeverDeletedOthersOnlyOnYes()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     Drive::click(&w, "ButDel"); // 现金 is current: nothing is asked, and it says why
@@ -317,7 +317,7 @@ void TestAccounts::modifyAndDeleteOnAnEmptyListDoNothing()
     TestEnvironment env;
     MessageRecorder messages;
     env.dm()->setCurrentBook("空帐簿");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     Drive::click(&w, "ButMed");
     QCOMPARE(w.mode(), MaintenanceWindow::Mode::Browse);
@@ -333,7 +333,7 @@ void TestAccounts::saveWritesTheRowThatWasEdited()
     Db::insertAccount("家", "卡", *Money::parse("1"));
     Db::insertAccount("家", "卡", *Money::parse("2"));
     env.dm()->setCurrentBook("家");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     Drive::click(&w, "NavLast");
@@ -360,7 +360,7 @@ void TestAccounts::quotesAreStoredAsTyped()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "O'Neil's");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     Drive::click(&w, "ButNew");
     enter(&w, "Bob's 卡", "1", "it's '; drop table SAccount; --");
@@ -385,7 +385,7 @@ void TestAccounts::databaseErrorKeepsTheModeAndTheTypedValues()
              "begin select raise(abort, '磁盘已满'); end");
     Db::exec("create trigger refuse_update before update on SAccount "
              "begin select raise(abort, '磁盘已满'); end");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     Drive::click(&w, "ButNew");
@@ -422,7 +422,7 @@ void TestAccounts::pendingRowBlocksMovingThroughTheList()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     auto *grid = Drive::find<QTableView>(&w, "DBGrid1");
 
@@ -461,7 +461,7 @@ void TestAccounts::cancelDropsThePendingChange()
 {
     TestEnvironment env;
     seedBook(env, "家");
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
 
     Drive::clickRow(&w, "DBGrid1", 2);
@@ -486,7 +486,7 @@ void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    auto main = std::make_unique<TfrmMain>();
+    auto main = std::make_unique<MainWindow>();
     env.dm()->setCurrentBook("家");
     main->show();
     QMdiArea *area = main->mdiArea();
@@ -495,7 +495,7 @@ void TestAccounts::opensFromMenuAndSideBarAndRefreshesTheSummary()
     main->findChild<QAction *>("N15")->trigger();
     Drive::click(main.get(), "Side_N15");
     QCOMPARE(area->subWindowList().size(), 1);
-    auto *w = qobject_cast<TfrmA_Manage *>(area->subWindowList().last()->widget());
+    auto *w = qobject_cast<AccountsWindow *>(area->subWindowList().last()->widget());
     QVERIFY(w);
     QVERIFY(area->subWindowList().last()->isMaximized());
 
@@ -526,9 +526,9 @@ void TestAccounts::openingBalancesAreNoIncomeAndCardsAreLiabilities()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    TfrmMain main;
+    MainWindow main;
     main.show();
-    auto *w = qobject_cast<TfrmA_Manage *>(main.openWindow("TfrmA_Manage"));
+    auto *w = qobject_cast<AccountsWindow *>(main.openWindow("TfrmA_Manage"));
     const auto add = [w](const QString &name, const QString &kind, const QString &balance) {
         Drive::click(w, "ButNew");
         enter(w, name, balance);

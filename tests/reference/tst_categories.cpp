@@ -1,7 +1,7 @@
-#include "data/TfrmDM.h"
+#include "core/ledger/Workspace.h"
+#include "reference/AccountsWindow.h"
 #include "reference/CategoryWindows.h"
-#include "reference/TfrmA_Manage.h"
-#include "reference/TfrmFamily.h"
+#include "reference/MembersWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/DatePicker.h"
 
@@ -30,13 +30,13 @@ std::unique_ptr<MaintenanceWindow> open(const QString &className)
 {
     std::unique_ptr<MaintenanceWindow> w;
     if (className == "TfrmIn_Manage")
-        w = std::make_unique<TfrmIn_Manage>();
+        w = std::make_unique<IncomeCategoriesWindow>();
     else if (className == "TfrmOut_Manage")
-        w = std::make_unique<TfrmOut_Manage>();
+        w = std::make_unique<ExpenseCategoriesWindow>();
     else if (className == "TfrmT_Manage")
-        w = std::make_unique<TfrmT_Manage>();
+        w = std::make_unique<InvestmentCategoriesWindow>();
     else
-        w = std::make_unique<TfrmFamily>();
+        w = std::make_unique<MembersWindow>();
     w->show();
     return w;
 }
@@ -169,7 +169,7 @@ void TestCategories::renameKeepsOrResetsTheCursor()
     }
     env.dm()->setCurrentBook("家");
 
-    TfrmIn_Manage income;
+    IncomeCategoriesWindow income;
     income.show();
     Drive::click(&income, "NavLast");
     Drive::click(&income, "ButMed");
@@ -178,7 +178,7 @@ void TestCategories::renameKeepsOrResetsTheCursor()
     QCOMPARE(Drive::currentRow(&income, "DBGrid1"), 2);
     QCOMPARE(Db::count("select count(*) from InD where IName='薪水' and thePY='XS'"), 1);
 
-    TfrmT_Manage investment;
+    InvestmentCategoriesWindow investment;
     investment.show();
     Drive::click(&investment, "NavLast");
     Drive::click(&investment, "ButMed");
@@ -216,7 +216,7 @@ void TestCategories::onlyNamesNoRowGivesCanBeDeleted()
         Drive::click(w, "ButDel");
         return messages.lastText();
     };
-    TfrmOut_Manage categories;
+    ExpenseCategoriesWindow categories;
     QCOMPARE(deleteFirst(&categories),
              QString("支出类别“现金”不能删除：有 1 条记录使用它。\n"
                      "如要换一个名称，请修改它的名称，这些记录会随之改名。"));
@@ -224,11 +224,11 @@ void TestCategories::onlyNamesNoRowGivesCanBeDeleted()
     messages.answer(QMessageBox::Yes);
     Drive::click(&categories, "ButDel"); // 餐饮: only a book that is gone names it
     QCOMPARE(Db::count("select count(*) from OutD"), 1);
-    TfrmA_Manage accounts;
+    AccountsWindow accounts;
     accounts.show();
     Drive::clickRow(&accounts, "DBGrid1", 1); // 零钱: a repayment names it
     QVERIFY(deleteFirst(&accounts).startsWith("帐户“零钱”不能删除：有 1 条记录"));
-    TfrmFamily family;
+    MembersWindow family;
     QVERIFY(deleteFirst(&family).startsWith("家庭成员“爸爸”不能删除：有 1 条记录"));
     QCOMPARE(Db::count("select count(*) from SAccount") + Db::count("select count(*) from SFamily"),
              4);
@@ -240,7 +240,7 @@ void TestCategories::familyIsSharedByEveryBook()
     MessageRecorder messages;
     env.dm()->setCurrentBook("甲");
     {
-        TfrmFamily w;
+        MembersWindow w;
         w.show();
         QCOMPARE(w.windowTitle(), QString("家庭成员管理"));
         QCOMPARE(w.findChild<QGroupBox *>()->title(), QString("家庭成员信息"));
@@ -256,7 +256,7 @@ void TestCategories::familyIsSharedByEveryBook()
     QCOMPARE(Db::value("select thePY from SFamily where FName='张三'").toString(), QString("ZS"));
 
     env.dm()->setCurrentBook("乙");
-    TfrmFamily w;
+    MembersWindow w;
     w.show();
     QCOMPARE(Drive::column(&w, "DBGrid1", "姓名"), QStringList({"张三"}));
     addMember(&w, "张三", "父亲", QDate(1970, 1, 1));
@@ -273,7 +273,7 @@ void TestCategories::birthdayPickerStandsInForTheBirthdayField()
     TestEnvironment env;
     Db::exec("insert into SFamily (FName, thePY, theGX, BirDate, Remark) "
              "values ('爸爸', 'BB', '父亲', '1975-03-12', '')");
-    TfrmFamily w;
+    MembersWindow w;
     w.show();
     auto *picker = Drive::find<DatePicker>(&w, "DateTimePicker1");
     QWidget *birthday = Drive::widget(&w, "DBEdit3");

@@ -1,11 +1,11 @@
-#include "books/BookStore.h"
-#include "data/MonthTotals.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "entries/IncomeExpense.h"
+#include "reference/AccountsWindow.h"
 #include "reference/CategoryWindows.h"
-#include "reference/TfrmA_Manage.h"
-#include "reference/TfrmFamily.h"
+#include "reference/MembersWindow.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -61,9 +61,9 @@ void TestRenames::accountWindowNeverWritesBackAStaleBalance()
     BookStore::createBook("家");
     Db::exec("update SAccount set AMoney=10000000 where AName='现金'");
     openBook(env, "家");
-    TfrmA_Manage accounts;
+    AccountsWindow accounts;
     accounts.show();
-    TfrmOutTable expense;
+    ExpenseWindow expense;
     expense.show();
 
     // An expense after the account window read its list: 修改 shows, and keeps, 900.
@@ -108,11 +108,11 @@ void TestRenames::saveEditRefusesTheNameOfAnotherRow()
         std::function<QWidget *()> make;
         QString title, renamed, taken;
     } windows[] = {
-        {[] { return new TfrmA_Manage; }, "帐户名称", "支付宝", "现金"},
-        {[] { return new TfrmIn_Manage; }, "收入类别", "奖金", "工资"},
-        {[] { return new TfrmOut_Manage; }, "支出类别", "水费", "食品"},
-        {[] { return new TfrmT_Manage; }, "投资类别", "基金", "股票"},
-        {[] { return new TfrmFamily; }, "姓名", "妈妈", "爸爸"},
+        {[] { return new AccountsWindow; }, "帐户名称", "支付宝", "现金"},
+        {[] { return new IncomeCategoriesWindow; }, "收入类别", "奖金", "工资"},
+        {[] { return new ExpenseCategoriesWindow; }, "支出类别", "水费", "食品"},
+        {[] { return new InvestmentCategoriesWindow; }, "投资类别", "基金", "股票"},
+        {[] { return new MembersWindow; }, "姓名", "妈妈", "爸爸"},
     };
     for (const auto &window : windows) {
         const std::unique_ptr<QWidget> w(window.make());
@@ -132,7 +132,7 @@ void TestRenames::saveEditRefusesTheNameOfAnotherRow()
     // Letter case does not make another name; a row may keep its own name in other
     // capitals; the same name in another book is no duplicate.
     messages.clear();
-    TfrmA_Manage accounts;
+    AccountsWindow accounts;
     accounts.show();
     modify(&accounts, "帐户名称", "支付宝");
     Drive::setText(&accounts, "DBEdit1", "ABC");
@@ -184,13 +184,13 @@ void TestRenames::renamesAreCarriedIntoTheEntries()
         Drive::setText(w, "DBEdit1", to);
         Drive::click(w, "ButSaveEdit");
     };
-    TfrmA_Manage accounts;
+    AccountsWindow accounts;
     rename(&accounts, "帐户名称", "支付宝", "微信");
-    TfrmIn_Manage income;
+    IncomeCategoriesWindow income;
     rename(&income, "收入类别", "工资", "薪水");
-    TfrmT_Manage investments;
+    InvestmentCategoriesWindow investments;
     rename(&investments, "投资类别", "股票", "证券");
-    TfrmFamily family;
+    MembersWindow family;
     rename(&family, "姓名", "爸爸", "父亲");
     QVERIFY(messages.messages.isEmpty());
 
@@ -222,7 +222,7 @@ void TestRenames::renamesAreCarriedIntoTheEntries()
              QStringList({"支付宝股票"}));
 
     // Deleting the income of the renamed account takes its amount off that account.
-    TfrmInTable entries;
+    IncomeWindow entries;
     entries.show();
     messages.answer(QMessageBox::Yes);
     Drive::click(&entries, "ButDel");
@@ -238,13 +238,13 @@ void TestRenames::aNameSpeltInOtherCaseKeepsItsTotals()
     MessageRecorder messages;
     BookStore::createBook("甲");
     openBook(env, "甲");
-    TfrmA_Manage accounts;
+    AccountsWindow accounts;
     accounts.show();
     Drive::click(&accounts, "ButNew");
     Drive::setText(&accounts, "DBEdit1", "Bank");
     Drive::setText(&accounts, "DBEdit2", "0");
     Drive::click(&accounts, "ButSave");
-    TfrmOutTable expenses;
+    ExpenseWindow expenses;
     expenses.show();
     saveExpense(&expenses, "12.5", "Bank");
     // One more, pending while the account is respelt.

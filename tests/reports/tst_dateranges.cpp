@@ -51,7 +51,7 @@ void TestDateRanges::reversedRangeIsRefusedAndNothingRuns()
     MessageRecorder messages;
     CountingTarget target;
     std::unique_ptr<QWidget> w(window == "TfrmOutTable_Q"
-                                   ? new TfrmOutTable_Q(&target)
+                                   ? new ExpenseFilterDialog(&target)
                                    : WindowCatalog::find(window)->create(nullptr));
     w->show();
     Drive::find<QCheckBox>(w.get(), dateBox)->setChecked(true);

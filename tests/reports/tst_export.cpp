@@ -1,7 +1,8 @@
-#include "data/TfrmDM.h"
-#include "reports/XlsxExport.h"
+#include "core/ledger/Workspace.h"
+#include "core/reports/XlsxExport.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
+#include "widgets/WorkbookExport.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,8 +1,9 @@
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
-#include "data/TfrmDM.h"
 #include "reports/DetailQueries.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
+#include "widgets/ReportPreview.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -105,7 +106,7 @@ void TestQueryWindows::cleanup()
 
 void TestQueryWindows::startsWithDefaultsAndTicksOnChoice()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     const QDate today = QDate::currentDate();
     QCOMPARE(Drive::find<QDateEdit>(&w, "DateTimePicker1")->date(), today.addMonths(-1));
     QCOMPARE(Drive::find<QDateEdit>(&w, "DateTimePicker2")->date(), today);
@@ -128,7 +129,7 @@ void TestQueryWindows::startsWithDefaultsAndTicksOnChoice()
 
 void TestQueryWindows::conditionsFilterSortAndTotal()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     // No box ticked: every row of this book, sorted by date; the book column hidden.
     untickDates(&w);
     query(&w);
@@ -169,7 +170,7 @@ void TestQueryWindows::conditionsFilterSortAndTotal()
 
 void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::click(&w, "BitBtn1");
     // The grid is shown at once; the count and total are computed on the worker.
@@ -189,7 +190,7 @@ void TestQueryWindows::totalsFollowTheGridAndTheNewestQueryWins()
 
 void TestQueryWindows::remarkFindsQuotesAndPercentLiterally()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::find<QCheckBox>(&w, "CheckBox5")->setChecked(true);
     const QList<std::pair<QString, QStringList>> cases = {
@@ -212,7 +213,7 @@ void TestQueryWindows::transfersAreNewestFirst()
         Db::exec("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName) "
                  "values ('家', ?, '现金', '工资卡', 10000, '爸爸')",
                  {date});
-    TfrmP_A w;
+    TransferQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "DBLookupComboBox1", "爸爸");
     query(&w);
@@ -231,7 +232,7 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
              "(?, '2026-02-01', 1000000, '现金', '爸爸', '一'), "
              "(?, '2026-03-01', 2000000, '现金', '爸爸', '二')",
              {wang, wang});
-    TfrmP_B w;
+    DebtQueryWindow w;
     untickDates(&w);
     Drive::setText(&w, "Edit1", "老");
     Drive::find<QCheckBox>(&w, "CheckBox2")->setChecked(true);
@@ -257,13 +258,13 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
     Drive::setText(&w, "Edit1", "nobody");
     query(&w);
     QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
-    w.DBGrid1CellClick(0);
+    w.showDetails(0);
     QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
 
     // Investments show two totals.
     Db::exec("insert into TTable (BName, TDate, TName, TMoney, RMoney) values "
              "('家', '2026-01-01', '基金', 10000000, 250000)");
-    TfrmTZ_Qu t;
+    InvestmentQueryWindow t;
     untickDates(&t);
     query(&t);
     QCOMPARE(Drive::totals(&t, "DBGrid1", "投资金额"), QString("1,000.00"));
@@ -272,7 +273,7 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
 
 void TestQueryWindows::twoInstancesKeepTheirOwnConditions()
 {
-    TfrmP_In a, b;
+    IncomeQueryWindow a, b;
     untickDates(&a);
     untickDates(&b);
     Drive::choose(&a, "DBLookupComboBox2", "现金");
@@ -288,7 +289,7 @@ void TestQueryWindows::exportWritesTheResultShown()
 {
     MessageRecorder messages;
     ExportCapture capture;
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "ComboBox2", "降序");
     query(&w);
@@ -315,7 +316,7 @@ void TestQueryWindows::exportWritesTheResultShown()
 void TestQueryWindows::printReadsTheLastConditionsAtPrintTime()
 {
     PrintRecorder printed;
-    TfrmP_In w;
+    IncomeQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "DBLookupComboBox2", "现金");
     Drive::choose(&w, "ComboBox2", "降序");

@@ -1,5 +1,5 @@
+#include "core/reports/Report.h"
 #include "data/Sql.h"
-#include "reports/Report.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

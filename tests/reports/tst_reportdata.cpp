@@ -1,7 +1,7 @@
-#include "data/Figures.h"
-#include "reports/Analysis.h"
-#include "reports/PeriodStatement.h"
-#include "reports/Statistics.h"
+#include "core/ledger/Figures.h"
+#include "core/reports/Analysis.h"
+#include "core/reports/PeriodStatement.h"
+#include "core/reports/Statistics.h"
 #include "support/TestSupport.h"
 
 #include <QSqlQuery>

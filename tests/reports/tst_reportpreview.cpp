@@ -1,6 +1,6 @@
-#include "reports/Report.h"
-#include "reports/ReportPreview.h"
+#include "core/reports/Report.h"
 #include "support/TestSupport.h"
+#include "widgets/ReportPreview.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,13 +1,14 @@
 #include "app/WindowCatalog.h"
+#include "core/ledger/Workspace.h"
+#include "core/reports/Report.h"
 #include "data/Background.h"
 #include "data/Dates.h"
-#include "data/TfrmDM.h"
 #include "reports/AnalysisWindows.h"
-#include "reports/Report.h"
 #include "reports/StatementWindows.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 #include "widgets/ChartTabs.h"
+#include "widgets/ReportPreview.h"
 
 #include <QAbstractSeries>
 #include <QBarSeries>

@@ -1,6 +1,6 @@
 #include "support/BillFiles.h"
 
-#include "import/BillText.h"
+#include "core/bills/BillText.h"
 #include "support/TestSupport.h"
 
 #include <QFile>

@@ -1,13 +1,13 @@
 #include "support/TestSupport.h"
 
-#include "app/TfrmMain.h"
-#include "books/Password.h"
-#include "data/AccountKinds.h"
+#include "app/MainWindow.h"
+#include "core/books/Password.h"
+#include "core/ledger/AccountKinds.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
 #include "data/FileDatabase.h"
-#include "data/MonthTotals.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "widgets/MessageBox.h"
 #include "widgets/TotalsRow.h"
 
@@ -46,8 +46,8 @@ TestEnvironment::TestEnvironment()
         QSettings::setPath(format, QSettings::UserScope, m_dir.path());
     // Stored hashes carry their own iteration count; a low one keeps tests fast.
     Password::setIterations(1000);
-    TfrmMain::setStartupDialog(false);
-    m_dm = std::make_unique<TfrmDM>();
+    MainWindow::setStartupDialog(false);
+    m_dm = std::make_unique<Workspace>();
     if (!m_dm->isOpen())
         qFatal("test database did not open: %s", qPrintable(m_dm->openError()));
 }
@@ -55,13 +55,13 @@ TestEnvironment::TestEnvironment()
 TestEnvironment::~TestEnvironment()
 {
     m_dm.reset();
-    TfrmMain::setStartupDialog(true);
+    MainWindow::setStartupDialog(true);
     qunsetenv("QINGHEBU_DATA_DIR");
 }
 
 void TestEnvironment::withStartupDialog()
 {
-    TfrmMain::setStartupDialog(true);
+    MainWindow::setStartupDialog(true);
 }
 
 namespace {
@@ -386,7 +386,7 @@ void exec(const QString &sql, const QVariantList &values)
                        "Borrow|BorrowR|Debt|DebtR|TTable|TTableR)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     if (entryWrite.match(sql).hasMatch())
-        MonthTotals::rebuild(TfrmDM::instance()->database());
+        MonthTotals::rebuild(Workspace::instance()->database());
 }
 
 QVariant value(const QString &sql, const QVariantList &values)
@@ -454,7 +454,7 @@ QStringList dumpOf(const QSqlDatabase &db)
 
 QStringList dump()
 {
-    return dumpOf(TfrmDM::instance()->database());
+    return dumpOf(Workspace::instance()->database());
 }
 
 QStringList dumpFile(const QString &path)

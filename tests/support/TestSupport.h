@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-class TfrmDM;
+class Workspace;
 class QWidget;
 
 // A fresh data folder and a running data module for one test. A main window made
@@ -23,12 +23,12 @@ public:
     // The next main window opens the new-book or open-book dialog, as the program
     // does; drive it with Drive::whenModal before making the window.
     void withStartupDialog();
-    TfrmDM *dm() const { return m_dm.get(); }
+    Workspace *dm() const { return m_dm.get(); }
     QString dataDir() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<TfrmDM> m_dm;
+    std::unique_ptr<Workspace> m_dm;
 };
 
 // Makes a file or folder unwritable for this process, root included (the file

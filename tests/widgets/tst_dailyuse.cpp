@@ -1,6 +1,6 @@
-#include "app/TfrmMain.h"
-#include "books/BookStore.h"
-#include "data/TfrmDM.h"
+#include "app/MainWindow.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Workspace.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -37,13 +37,13 @@ struct Program
 {
     TestEnvironment env;
     MessageRecorder messages;
-    std::unique_ptr<TfrmMain> main;
+    std::unique_ptr<MainWindow> main;
 
     Program()
     {
         BookStore::createBook(Book);
         env.dm()->setCurrentBook(Book);
-        main = std::make_unique<TfrmMain>();
+        main = std::make_unique<MainWindow>();
         Drive::showActive(main.get());
     }
     ~Program()

@@ -1,9 +1,9 @@
-#include "books/BookStore.h"
-#include "data/Figures.h"
-#include "data/TfrmDM.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Figures.h"
+#include "core/ledger/Workspace.h"
 #include "data/Transaction.h"
 #include "entries/IncomeExpense.h"
-#include "reference/TfrmA_Manage.h"
+#include "reference/AccountsWindow.h"
 #include "support/TestSupport.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
@@ -92,7 +92,7 @@ void TestListWindow::lastAndNewRowsOnAListOfSeveralPages()
     MessageRecorder messages;
     seedBook(env);
     insertIncome(Rows);
-    TfrmInTable w;
+    IncomeWindow w;
     w.show();
     // Opening reads the first page only; 最后一条 counts the list.
     QCOMPARE(w.model()->rowCount(), ListModel::PageSize);
@@ -135,7 +135,7 @@ void TestListWindow::lastAndNewRowsOnAListOfSeveralPages()
 
     // A row entered on a list not counted yet stays the last one when the list
     // is counted (the grid scrolled to its end).
-    w.Ref();
+    w.reload();
     QVERIFY(!w.model()->isCounted());
     Drive::click(&w, "ButNew");
     w.model()->fetchMore(QModelIndex());
@@ -156,7 +156,7 @@ void TestListWindow::cursorStaysOnTheEditedRowBeyondTheFirstPage()
     for (int i = 0; i < Rows; ++i)
         Db::insertAccount(Book, QStringLiteral("帐户%1").arg(i, 3, 10, QLatin1Char('0')));
     transaction.commit();
-    TfrmA_Manage w;
+    AccountsWindow w;
     w.show();
     const int row = w.model()->totalRows() - 20;
     w.goToRow(row);
@@ -191,7 +191,7 @@ void TestListWindow::sumsShowAsMoney()
                   .keyColumn = false,
                   .groupBy = " group by IName",
                   .orderBy = "金额 desc"});
-    w.FormCreate();
+    w.load();
     QCOMPARE(Drive::titles(&w, "DBGrid1"), QStringList({"收入类别", "金额", "笔数"}));
     QCOMPARE(shown(&w, "金额"), QStringList({"1,234.50", "0.01", "-80.00"}));
     QCOMPARE(shown(&w, "笔数"), QStringList({"2", "1", "1"}));

@@ -1,5 +1,5 @@
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
-#include "data/TfrmDM.h"
 #include "entries/EntryFilters.h"
 #include "entries/IncomeExpense.h"
 #include "support/TestSupport.h"
@@ -84,7 +84,7 @@ void TestQuickFilter::defaultsFilterTheLastMonth()
 {
     TestEnvironment env;
     RecordingTarget target;
-    TfrmInTable_Q dialog(&target);
+    IncomeFilterDialog dialog(&target);
     QCOMPARE(dialog.windowTitle(), QString("收入查询"));
     QVERIFY(Drive::find<QCheckBox>(&dialog, "CheckBox1")->isChecked());
     QCOMPARE(Drive::text(&dialog, "CheckBox1"), QString("收入日期"));
@@ -105,7 +105,7 @@ void TestQuickFilter::buildsTheConditionInOrderWithBoundValues()
     Db::exec("insert into SFamily (FName) values ('妈妈')");
     env.dm()->setCurrentBook("家");
     RecordingTarget target;
-    TfrmOutTable_Q dialog(&target);
+    ExpenseFilterDialog dialog(&target);
     Drive::find<QCheckBox>(&dialog, "CheckBox1")->setChecked(false);
     Drive::find<QCheckBox>(&dialog, "CheckBox5")->setChecked(true);
     Drive::setText(&dialog, "Edit1", "O'Neil 的");
@@ -122,7 +122,7 @@ void TestQuickFilter::choosingInAListTicksItsBox()
     TestEnvironment env;
     Db::exec("insert into SFamily (FName) values ('爸爸')");
     RecordingTarget target;
-    TfrmChangeT_Q dialog(&target);
+    TransferFilterDialog dialog(&target);
     auto *box = Drive::find<QCheckBox>(&dialog, "CheckBox2");
     QCOMPARE(box->text(), QString("家庭成员"));
     QVERIFY(!box->isChecked());
@@ -134,7 +134,7 @@ void TestQuickFilter::exitChangesNothing()
 {
     TestEnvironment env;
     RecordingTarget target;
-    TfrmChangeT_Q dialog(&target);
+    TransferFilterDialog dialog(&target);
     Drive::click(&dialog, "BitBtn2");
     QCOMPARE(target.calls, 0);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
@@ -150,7 +150,7 @@ void TestQuickFilter::theConditionSelectsTheRightRows()
                  {iso(d)});
     env.dm()->setCurrentBook("家");
     RecordingTarget target;
-    TfrmInTable_Q dialog(&target);
+    IncomeFilterDialog dialog(&target);
     Drive::click(&dialog, "BitBtn1");
     Sql list("select IDate from InTable  where BName=?", {"家"});
     list += target.received;
@@ -171,7 +171,7 @@ void TestQuickFilter::remarkFindsPercentAndUnderscoreLiterally()
         Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, Remark) "
                  "values ('家', ?, '餐饮', 10000, '现金', ?)",
                  {iso(QDate::currentDate()), remark});
-    TfrmOutTable expense;
+    ExpenseWindow expense;
     expense.show();
     const auto search = [&expense](const QString &text) {
         Drive::whenModal([text](QWidget *dialog) {
@@ -191,7 +191,7 @@ void TestQuickFilter::aDatabaseErrorWhileOpeningIsShownAndSurvived()
     MessageRecorder messages;
     Db::insertAccount("家", "现金");
     env.dm()->setCurrentBook("家");
-    TfrmInTable income;
+    IncomeWindow income;
     income.show();
     const QStringList before = Db::dump();
     // The member list cannot be read while its table is away.
@@ -216,7 +216,7 @@ void TestQuickFilter::theTotalsRowSumsTheFilteredRows()
 {
     TestEnvironment env;
     seedExpenses(env);
-    TfrmOutTable expense;
+    ExpenseWindow expense;
     expense.show();
     Background::waitForIdle();
     QCOMPARE(Drive::totals(&expense, "DBGrid1"), QString("合计 3 笔"));
@@ -232,7 +232,7 @@ void TestQuickFilter::anEmptyListSaysSoAndCannotBeEdited()
 {
     TestEnvironment env;
     seedExpenses(env);
-    TfrmOutTable expense;
+    ExpenseWindow expense;
     expense.show();
     auto *empty = Drive::find<QLabel>(&expense, "EmptyNote");
     QVERIFY(!empty->isVisible());

@@ -1,6 +1,6 @@
+#include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "reports/DetailQueries.h"
 #include "support/TestSupport.h"
@@ -65,7 +65,7 @@ void TestSorting::cleanup()
 
 void TestSorting::anAmountSortReadsTheIndex()
 {
-    TfrmP_In w;
+    IncomeQueryWindow w;
     SqlRecording::start();
     querySorted(&w, "金额", "降序");
     const QList<SqlRecording::Statement> statements = SqlRecording::stop();
@@ -91,7 +91,7 @@ void TestSorting::aSlowSortIsDoneAsideWhileTheGridSaysSo()
 
     // A budget that no sort fits: every sorted list is sorted aside.
     ListModel::setStepBudget(1);
-    TfrmP_In w;
+    IncomeQueryWindow w;
     w.show();
     querySorted(&w, "收入类别", "降序");
     auto *model = static_cast<ListModel *>(Drive::find<QTableView>(&w, "DBGrid1")->model());

@@ -1,8 +1,9 @@
-#include "books/BookStore.h"
+#include "core/books/BookStore.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
 #include "data/Background.h"
-#include "data/Ledger.h"
+#include "data/Connection.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 #include "data/Transaction.h"
 #include "support/TestSupport.h"
 #include "widgets/WorkProgress.h"
@@ -30,15 +31,15 @@ void TestWorkProgress::resultsAndFailuresComeBackToTheScreensThread()
     Db::insertBook("甲");
     QObject receiver;
     qlonglong books = -1;
-    QString connection, dataModuleConnection, failure;
+    QString connection, handedDown, failure;
     bool ranOnWorker = false, late = false;
     Background::run(
         &receiver,
-        [&ranOnWorker, &connection, &dataModuleConnection](Background::Context &work) {
+        [&ranOnWorker, &connection, &handedDown](Background::Context &work) {
             ranOnWorker = QThread::currentThread() != qApp->thread();
             connection = work.database().connectionName();
             // The program's services run on the worker with the work's connection.
-            dataModuleConnection = TfrmDM::instance()->database().connectionName();
+            handedDown = Connection::current().connectionName();
             QSqlQuery count = Sql("select count(*) from SBook").exec(work.database());
             count.next();
             return count.value(0).toLongLong();
@@ -59,7 +60,7 @@ void TestWorkProgress::resultsAndFailuresComeBackToTheScreensThread()
     QCOMPARE(books, 1);
     QVERIFY(ranOnWorker);
     QVERIFY(connection != env.dm()->database().connectionName());
-    QCOMPARE(dataModuleConnection, connection);
+    QCOMPARE(handedDown, connection);
     QVERIFY(!QSqlDatabase::contains(connection)); // closed on its thread
     QVERIFY2(failure.startsWith("数据没有读出"), qPrintable(failure));
     QVERIFY(!late);

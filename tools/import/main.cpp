@@ -3,8 +3,8 @@
 //   qinghebu-import --data-dir DIR --book NAME --password PW [--zip-password PW]
 //       [--account 'PAYMENT=ACCOUNT']... [--member NAME] [--dry-run] FILE...
 #include "app/Startup.h"
-#include "data/TfrmDM.h"
-#include "import/ImportCommand.h"
+#include "core/bills/ImportCommand.h"
+#include "core/ledger/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Qinghebu"));
     QCoreApplication::setApplicationName(QStringLiteral("qinghebu"));
     QTextStream out(stdout), err(stderr);
-    const QString dataDir = TfrmDM::resolveDataDir();
+    const QString dataDir = Workspace::resolveDataDir();
     // The command imports into the program's data, and never makes a folder of its own.
     if (!QFileInfo(dataDir).isDir()) {
         err << QStringLiteral("数据文件夹 %1 不存在：请用 --data-dir 指定青禾簿的数据文件夹。")
@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     // The data module finds the folder in --data-dir, as the program does.
-    TfrmDM dm;
+    Workspace dm;
     if (!dm.isOpen()) {
         err << dm.openError() << Qt::endl;
         return 1;

@@ -2,9 +2,9 @@
 // for the benchmarks:
 //
 //   qinghebu-sample --data-dir DIR --book NAME --entries N [--seed S]
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/Workspace.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("随机种子必须是不小于 0 的整数。"));
 
     // The data module finds the folder in --data-dir, as the program does.
-    TfrmDM dm;
+    Workspace dm;
     if (!dm.isOpen())
         return fail(dm.openError());
     QElapsedTimer clock;

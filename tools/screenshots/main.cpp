@@ -3,22 +3,22 @@
 //
 //   QT_QPA_PLATFORM=offscreen qinghebu-screenshots [OUTPUT_DIR]
 #include "app/ChineseUi.h"
-#include "app/TfrmMain.h"
+#include "app/MainWindow.h"
 #include "app/WindowCatalog.h"
 #include "books/BookDialog.h"
-#include "books/SampleBook.h"
+#include "core/books/SampleBook.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/Workspace.h"
+#include "core/planning/Budget.h"
+#include "core/reports/Report.h"
 #include "data/Background.h"
 #include "data/Dates.h"
-#include "data/Ledger.h"
 #include "data/Sql.h"
-#include "data/TfrmDM.h"
-#include "import/TfrmImport.h"
-#include "planning/Budget.h"
+#include "import/ImportWindow.h"
 #include "reference/BalanceCorrection.h"
-#include "reports/Report.h"
-#include "reports/ReportPreview.h"
 #include "widgets/DatePicker.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ReportPreview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -221,7 +221,7 @@ void pressInNextDialog(const QString &button)
 
 // The import window with bills of 支付宝 and 微信 read, some payment methods without
 // an account yet; its settings page; and the list of imports once they are imported.
-void saveImportWindow(QWidget *main, TfrmImport *window, const QDir &out)
+void saveImportWindow(QWidget *main, ImportWindow *window, const QDir &out)
 {
     const QString bills = QStringLiteral(QINGHEBU_BILL_FIXTURES "/");
     window->addFiles({bills + QStringLiteral("alipay.csv"), bills + QStringLiteral("wechat.csv")});
@@ -246,7 +246,7 @@ void saveImportWindow(QWidget *main, TfrmImport *window, const QDir &out)
             box->setCurrentIndex(1);
             emit box->activated(1);
         }
-    window->ButImportClick();
+    window->importChosen();
     tab(0, QStringLiteral("TfrmImport-imported"));
     tab(2, QStringLiteral("TfrmImport-batches"));
 }
@@ -280,7 +280,7 @@ void saveQtDialogs(const QDir &out)
 }
 
 // The 窗口 menu with two windows open, and the password a book's deletion asks.
-void saveWindowMenuAndBookPassword(TfrmMain &main, const QDir &out)
+void saveWindowMenuAndBookPassword(MainWindow &main, const QDir &out)
 {
     main.openWindow(QStringLiteral("TfrmInTable"));
     main.openWindow(QStringLiteral("TfrmOutTable"));
@@ -296,7 +296,7 @@ void saveWindowMenuAndBookPassword(TfrmMain &main, const QDir &out)
     QApplication::processEvents();
     save(&password, out, QStringLiteral("BookPasswordDialog"));
 
-    TfrmBalanceCorrection correction(
+    CorrectionCategoryDialog correction(
         QStringLiteral("帐户“工资卡”的余额从 32,576.68 改为 32,600.00，多出 23.32。\n"
                        "记为哪一类收入："),
         true, &main);
@@ -319,11 +319,11 @@ int main(int argc, char *argv[])
     QTemporaryDir data;
     qputenv("QINGHEBU_DATA_DIR", data.path().toUtf8());
 
-    TfrmDM dm;
+    Workspace dm;
     if (!makeSampleBook())
         return 1;
     grabNextDialog(out, QStringLiteral("startup-dialog"));
-    TfrmMain main;
+    MainWindow main;
     main.show();
     dm.openBook(BookName);
     QApplication::processEvents();
@@ -344,7 +344,7 @@ int main(int argc, char *argv[])
         }
         QWidget *child = main.openWindow(name);
         QApplication::processEvents();
-        if (auto *import = qobject_cast<TfrmImport *>(child)) {
+        if (auto *import = qobject_cast<ImportWindow *>(child)) {
             saveImportWindow(&main, import, out);
             main.closeAllChildren();
             continue;
