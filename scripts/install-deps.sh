@@ -7,12 +7,13 @@ set -euo pipefail
 # come along (Qt Charts' headers need Qt's OpenGL ones, which Debian does not pull
 # in; CMake finds libxlsxwriter through pkg-config, and its link line asks for zlib,
 # whose development files libxlsxwriter-dev does not pull in either; libzip-dev
-# reads the bills' ZIP archives and XLSX workbooks, AES ones through OpenSSL).
+# reads the bills' ZIP archives and XLSX workbooks, AES ones through OpenSSL; the
+# tests read the workbooks they export back with unzip).
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
     libxlsxwriter-dev zlib1g-dev libzip-dev libsqlite3-dev libssl-dev
-    qt6-translations-l10n fonts-noto-cjk fonts-wqy-microhei xdg-utils poppler-utils
+    qt6-translations-l10n fonts-noto-cjk fonts-wqy-microhei xdg-utils poppler-utils unzip
 )
 
 missing=()
