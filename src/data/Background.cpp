@@ -161,7 +161,7 @@ QSqlDatabase Context::database()
     // lock the screen's thread out of reading until then.
     Sql(QStringLiteral("PRAGMA cache_spill = false")).exec(m_db);
     if (m_shared)
-        sqlite3_progress_handler(handleOf(m_db), StepsBetweenChecks, &interruptedOrGivingWay,
+        sqlite3_progress_handler(sqliteHandle(m_db), StepsBetweenChecks, &interruptedOrGivingWay,
                                  m_shared.get());
     return m_db;
 }
@@ -191,8 +191,8 @@ void Context::checkCancelled() const
 
 void Context::rollBack()
 {
-    if (m_db.isOpen() && !sqlite3_get_autocommit(handleOf(m_db)))
-        sqlite3_exec(handleOf(m_db), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_db.isOpen() && !sqlite3_get_autocommit(sqliteHandle(m_db)))
+        sqlite3_exec(sqliteHandle(m_db), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Context::progress(int percent, const QString &step)
@@ -321,20 +321,7 @@ void finishAll()
 
 void giveWayTo(const QSqlDatabase &screen)
 {
-    sqlite3_busy_handler(handleOf(screen), &screenBusy, nullptr);
-}
-
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    if (!db.isOpen())
-        throw DbError(QStringLiteral("数据库没有打开。"));
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw DbError(QStringLiteral("数据库连接不是 SQLite 连接。"));
-    sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
-    if (!raw)
-        throw DbError(QStringLiteral("数据库没有打开。"));
-    return raw;
+    sqlite3_busy_handler(sqliteHandle(screen), &screenBusy, nullptr);
 }
 
 } // namespace Background

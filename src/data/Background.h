@@ -151,7 +151,4 @@ void waitForIdle();
 // data file closes.
 void finishAll();
 
-// SQLite's handle of an open Qt connection. Throws DbError when there is none.
-sqlite3 *handleOf(const QSqlDatabase &db);
-
 } // namespace Background

@@ -1,9 +1,9 @@
 #include "data/Sql.h"
 
-#include "data/Background.h"
 #include "data/Connection.h"
 
 #include <QMutex>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <atomic>
 #include <sqlite3.h>
@@ -113,6 +113,19 @@ DbError DbError::fromDatabase(const QSqlError &error, bool writing)
 DbError DbError::fromSqlite(int resultCode, const QString &message, const QString &notDone)
 {
     return said(notDone, causeOf(resultCode, message), message);
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    if (!db.isOpen())
+        throw DbError(QStringLiteral("数据库没有打开。"));
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        throw DbError(QStringLiteral("数据库连接不是 SQLite 连接。"));
+    sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!raw)
+        throw DbError(QStringLiteral("数据库没有打开。"));
+    return raw;
 }
 
 Sql::Sql(QString text, QVariantList values) : m_text(std::move(text)), m_values(std::move(values))
@@ -225,7 +238,7 @@ QVariant Sql::insert() const
         return exec(db).lastInsertId();
     if (g_recording)
         record(m_text, m_values);
-    sqlite3 *handle = Background::handleOf(db);
+    sqlite3 *handle = sqliteHandle(db);
     sqlite3_stmt *&statement = t_reuse->m_statements[db.connectionName() + QChar(0x1F) + m_text];
     if (!statement &&
         sqlite3_prepare16_v2(handle, m_text.utf16(), -1, &statement, nullptr) != SQLITE_OK) {

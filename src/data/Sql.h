@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 class QSqlError;
+struct sqlite3;
 struct sqlite3_stmt;
 
 // A failure of the database or of a check made while writing, with the message
@@ -31,6 +32,9 @@ public:
     static void ownWorkStarted();
     static void ownWorkEnded();
 };
+
+// SQLite's handle of an open Qt connection. Throws DbError when there is none.
+sqlite3 *sqliteHandle(const QSqlDatabase &db);
 
 // SQL text with "?" placeholders and the values bound to them, in order. Pieces
 // are joined as the statement is built, so a statement keeps its written shape

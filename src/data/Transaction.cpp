@@ -1,6 +1,5 @@
 #include "data/Transaction.h"
 
-#include "data/Background.h"
 #include "data/Connection.h"
 #include "data/Sql.h"
 
@@ -78,7 +77,7 @@ void Transaction::rollBack()
 {
     // SQLite may have rolled back already (a full disk): a second ROLLBACK would fail.
     try {
-        if (!sqlite3_get_autocommit(Background::handleOf(m_db)))
+        if (!sqlite3_get_autocommit(sqliteHandle(m_db)))
             Sql(QStringLiteral("ROLLBACK")).exec(m_db);
     } catch (const DbError &) {
         // The connection is gone or refuses; SQLite's journal undoes it when reopened.

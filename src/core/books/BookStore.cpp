@@ -243,7 +243,7 @@ QString refusalOf(const QString &path, Background::Context &work, bool integrity
     FileDatabase backup(path);
     if (!backup.isOpen())
         return QStringLiteral("无法打开该文件。");
-    work.interruptible(Background::handleOf(backup.database()));
+    work.interruptible(sqliteHandle(backup.database()));
     const QString reason = Schema::checkOwnDatabase(backup.database(), integrity);
     work.checkCancelled();
     return reason;
@@ -259,7 +259,7 @@ void copyDataFileTo(const QString &target, const QString &notDone, Background::C
     try {
         {
             SqliteFile copy(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, notDone);
-            copyDatabase(Background::handleOf(work.database()), copy.handle(), notDone, work);
+            copyDatabase(sqliteHandle(work.database()), copy.handle(), notDone, work);
             if (check) {
                 work.progress(-1, QStringLiteral("正在检查备份……"));
                 work.interruptible(copy.handle());
@@ -531,7 +531,7 @@ QString restoreFrom(const QString &path, Background::Context *context)
     SqliteFile source(path, SQLITE_OPEN_READONLY,
                       QStringLiteral("无法打开备份文件 ") + QDir::toNativeSeparators(path));
     const QSqlDatabase live = work->database();
-    copyDatabase(source.handle(), Background::handleOf(live),
+    copyDatabase(source.handle(), sqliteHandle(live),
                  QStringLiteral("数据没有恢复，原有的数据没有改变"), *work);
 
     // A backup of an earlier version gets this version's tables, as when it is opened.
