@@ -30,6 +30,12 @@
 namespace WindowCatalog {
 using K = Kind;
 
+// An entry window whose rows can be made recurring from their pop-up menu.
+template <typename Window> QWidget *makeRepeatable(QWidget *parent)
+{
+    return new Window(parent, {Recurring::rowAction()});
+}
+
 const std::vector<Entry> &all()
 {
     static const std::vector<Entry> all = {
@@ -44,9 +50,9 @@ const std::vector<Entry> &all()
         {"TfrmIn_Manage", K::MdiChild, make<IncomeCategoriesWindow>},
         {"TfrmOut_Manage", K::MdiChild, make<ExpenseCategoriesWindow>},
         {"TfrmT_Manage", K::MdiChild, make<InvestmentCategoriesWindow>},
-        {"TfrmInTable", K::MdiChild, make<IncomeWindow>},
-        {"TfrmOutTable", K::MdiChild, make<ExpenseWindow>},
-        {"TfrmChangeT", K::MdiChild, make<TransferWindow>},
+        {"TfrmInTable", K::MdiChild, makeRepeatable<IncomeWindow>},
+        {"TfrmOutTable", K::MdiChild, makeRepeatable<ExpenseWindow>},
+        {"TfrmChangeT", K::MdiChild, makeRepeatable<TransferWindow>},
         {"TfrmBorrow", K::MdiChild, make<DebtWindow>},
         {"TfrmDebt", K::MdiChild, make<CreditWindow>},
         {"TfrmTZ", K::MdiChild, make<InvestmentWindow>},

@@ -2,7 +2,6 @@
 
 #include "core/ledger/Workspace.h"
 #include "entries/EntryFilters.h"
-#include "planning/ScheduleWindows.h"
 
 namespace {
 
@@ -17,7 +16,7 @@ struct Twin
     Entry::FilterMaker filter;
 };
 
-Entry::Descriptor incomeOrExpense(const Twin &t)
+Entry::Descriptor incomeOrExpense(const Twin &t, std::vector<Entry::RowAction> rowActions)
 {
     using namespace Entry;
     const QString kind = QString::fromUtf8(t.kind);
@@ -44,25 +43,27 @@ Entry::Descriptor incomeOrExpense(const Twin &t)
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &t.ledgerKind,
         .filter = t.filter,
-        .rowActions = {Recurring::rowAction()},
+        .rowActions = std::move(rowActions),
     };
 }
 
 } // namespace
 
-IncomeWindow::IncomeWindow(QWidget *parent)
+IncomeWindow::IncomeWindow(QWidget *parent, std::vector<Entry::RowAction> rowActions)
     : EntryWindow(
           incomeOrExpense({"TfrmInTable", "收入", "InTable", 'I', &Workspace::incomeCategories,
-                           Ledger::income(), Entry::makeFilter<IncomeFilterDialog>}),
+                           Ledger::income(), Entry::makeFilter<IncomeFilterDialog>},
+                          std::move(rowActions)),
           parent)
 {
     load();
 }
 
-ExpenseWindow::ExpenseWindow(QWidget *parent)
+ExpenseWindow::ExpenseWindow(QWidget *parent, std::vector<Entry::RowAction> rowActions)
     : EntryWindow(
           incomeOrExpense({"TfrmOutTable", "支出", "OutTable", 'O', &Workspace::expenseCategories,
-                           Ledger::expense(), Entry::makeFilter<ExpenseFilterDialog>}),
+                           Ledger::expense(), Entry::makeFilter<ExpenseFilterDialog>},
+                          std::move(rowActions)),
           parent)
 {
     load();

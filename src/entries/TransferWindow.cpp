@@ -2,7 +2,6 @@
 
 #include "core/ledger/Workspace.h"
 #include "entries/EntryFilters.h"
-#include "planning/ScheduleWindows.h"
 #include "widgets/MessageBox.h"
 
 namespace {
@@ -10,7 +9,7 @@ namespace {
 const QString From = QStringLiteral("原帐户");
 const QString To = QStringLiteral("到帐帐户");
 
-Entry::Descriptor transfers()
+Entry::Descriptor transfers(std::vector<Entry::RowAction> rowActions)
 {
     using namespace Entry;
     return {
@@ -34,13 +33,14 @@ Entry::Descriptor transfers()
                    memberField("DBEdit5", "DBLookupComboBox3"), remarkField("DBEdit6")},
         .kind = &Ledger::transfer(),
         .filter = makeFilter<TransferFilterDialog>,
-        .rowActions = {Recurring::rowAction()},
+        .rowActions = std::move(rowActions),
     };
 }
 
 } // namespace
 
-TransferWindow::TransferWindow(QWidget *parent) : EntryWindow(transfers(), parent)
+TransferWindow::TransferWindow(QWidget *parent, std::vector<Entry::RowAction> rowActions)
+    : EntryWindow(transfers(std::move(rowActions)), parent)
 {
     load();
 }

@@ -8,7 +8,9 @@ class TransferWindow : public EntryWindow
 {
     Q_OBJECT
 public:
-    explicit TransferWindow(QWidget *parent = nullptr);
+    // `rowActions` as for the income window.
+    explicit TransferWindow(QWidget *parent = nullptr,
+                            std::vector<Entry::RowAction> rowActions = {});
 
 protected:
     // The to-account is refused when it is the from-account, before the amount is checked.
