@@ -13,7 +13,6 @@
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "widgets/ColumnMemory.h"
-#include "widgets/ListWindow.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
 
@@ -159,9 +158,6 @@ void MainWindow::bookChanged(const Change &change)
     if (change.book != Workspace::instance()->currentBook())
         return;
     refreshSummary();
-    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
-        if (auto *list = qobject_cast<ListWindow *>(sub->widget()))
-            list->followChange();
     // An action that takes a budget past 80 % or past all of it says so, once.
     if (change.spending.empty())
         return;

@@ -2,7 +2,6 @@
 
 #include "core/ledger/Figures.h"
 #include "core/ledger/HouseholdMonth.h"
-#include "core/ledger/Workspace.h"
 #include "core/reports/Report.h"
 #include "data/Sql.h"
 #include "widgets/AmountValidator.h"
@@ -307,7 +306,6 @@ void BudgetWindow::setStartDay()
     if (!Msg::guarded(this, [&] { HouseholdMonth::setStartDay(book(), m_startDay->value()); }))
         return;
     readAll();
-    Workspace::instance()->notifyBalancesChanged();
 }
 
 void BudgetWindow::exportWorkbook()

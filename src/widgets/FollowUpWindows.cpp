@@ -219,8 +219,6 @@ void FollowUpDialog::saveRecord()
         Msg::error(this, e.message());
         return;
     }
-    if (m_owner)
-        m_owner->reload();
     accept();
 }
 
@@ -304,9 +302,6 @@ void FollowUpListWindow::currentRowChanged()
 
 void FollowUpListWindow::closeEvent(QCloseEvent *event)
 {
-    // The owner shows the figures that the deletions moved.
-    if (m_owner)
-        m_owner->reload();
     ListWindow::closeEvent(event);
     emit closed();
 }

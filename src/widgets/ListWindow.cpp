@@ -1,5 +1,6 @@
 #include "widgets/ListWindow.h"
 
+#include "core/ledger/Changes.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/Workspace.h"
 #include "widgets/FilterStatus.h"
@@ -30,6 +31,12 @@ ListWindow::ListWindow(List::Descriptor descriptor, QWidget *parent)
     buildGrid();
     m_layout->addWidget(m_centre, 1);
     buildButtonRow();
+    // Every committed action of the window's book (of any book, for a list of all
+    // books) is followed, wherever the window is shown.
+    connect(ChangeFeed::instance(), &ChangeFeed::committed, this, [this](const Change &change) {
+        if (!m_list.perBook || change.book == m_book)
+            followChange();
+    });
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "app/SummaryPanel.h"
 #include "core/books/BookStore.h"
+#include "core/ledger/Changes.h"
 #include "core/ledger/HouseholdMonth.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/Workspace.h"
@@ -97,10 +98,17 @@ void TestBudgetWindow::setsSameEveryMonthCopiesAndRollsOver()
     Drive::click(&w, "BitBtn4");
     Report::setPresenter({});
     QCOMPARE(printed, QStringList({"预算执行表", "2"}));
-    // The household month is set here too.
+    // The household month is set here too, and the home page hears of it.
+    QStringList announced;
+    const QMetaObject::Connection listening =
+        QObject::connect(ChangeFeed::instance(), &ChangeFeed::committed, [&](const Change &c) {
+            announced << c.book + ":" + c.rows.keys().join(",");
+        });
     Drive::find<QSpinBox>(&w, "SpinStartDay")->setValue(15);
     Drive::click(&w, "ButStartDay");
+    QObject::disconnect(listening);
     QCOMPARE(HouseholdMonth::startDay(Book), 15);
+    QCOMPARE(announced, QStringList({Book + ":BookSetting"}));
 }
 
 void TestBudgetWindow::statementAndHomePageShowTheBudget()

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "core/books/Password.h"
 #include "core/ledger/AccountKinds.h"
+#include "core/ledger/Changes.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
 #include "data/FileDatabase.h"
@@ -241,6 +242,11 @@ void alt(int key)
 void keys(const QString &text)
 {
     QTest::keyClicks(focused(), text);
+}
+
+void stopFollowingChanges(QWidget *window)
+{
+    QObject::disconnect(ChangeFeed::instance(), nullptr, window, nullptr);
 }
 
 void showActive(QWidget *window)

@@ -94,6 +94,9 @@ void keys(const QString &text); // ASCII only
 void alt(int key);
 // Shows a window and waits until it is active, so that its shortcuts work.
 void showActive(QWidget *window);
+// The window no longer hears of the ledger's actions, as when another program
+// acts on the data file: it keeps showing what it read.
+void stopFollowingChanges(QWidget *window);
 // Runs `act` on the next modal dialog (e.g. fill it and press a button) once it is shown.
 void whenModal(std::function<void(QWidget *dialog)> act);
 // Runs `act`. If it shows a modal dialog, `onDialog` gets it, and the dialog is

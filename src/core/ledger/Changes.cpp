@@ -1,5 +1,7 @@
 #include "core/ledger/Changes.h"
 
+#include "data/Transaction.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -9,6 +11,14 @@ bool Change::wrote(const QString &table) const
         if (it.key().compare(table, Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+Change Change::ofSettings(const QString &book, const QString &table)
+{
+    Change change;
+    change.book = book;
+    change.rows.insert(table, {});
+    return change;
 }
 
 ChangeFeed *ChangeFeed::instance()
@@ -31,4 +41,9 @@ void ChangeFeed::announce(const Change &change)
     else
         QMetaObject::invokeMethod(
             feed, [feed, change] { emit feed->committed(change); }, Qt::QueuedConnection);
+}
+
+void ChangeFeed::announceOnCommit(const QSqlDatabase &db, Change change)
+{
+    Transaction::afterCommit(db, [change = std::move(change)] { announce(change); });
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 #include <vector>
@@ -31,6 +32,9 @@ struct Change
     std::vector<Spending> spending;
 
     bool wrote(const QString &table) const;
+    // A change to a book's settings kept in `table` (budgets, the month's first day):
+    // no entry and no balance moves, but what is shown of them does.
+    static Change ofSettings(const QString &book, const QString &table);
 };
 
 // Where committed actions are announced. Whoever shows what an action may change
@@ -45,6 +49,9 @@ public:
     static ChangeFeed *instance();
     // Called by the ledger, on whatever thread committed the action.
     static void announce(const Change &change);
+    // Announces `change` once the transaction open on `db` commits (at once when
+    // none is open), never when it is rolled back.
+    static void announceOnCommit(const QSqlDatabase &db, Change change);
 
 signals:
     void committed(const Change &change);

@@ -1,5 +1,6 @@
 #include "core/ledger/HouseholdMonth.h"
 
+#include "core/ledger/Changes.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
 
@@ -45,6 +46,8 @@ void setStartDay(const QString &book, int day)
                        "on conflict(BName,SKey) do update set SValue=excluded.SValue"),
         {book, StartKey, QString::number(day)})
         .exec();
+    ChangeFeed::announceOnCommit(transaction.database(),
+                                 Change::ofSettings(book, QStringLiteral("BookSetting")));
     transaction.commit();
 }
 

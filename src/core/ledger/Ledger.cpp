@@ -782,9 +782,7 @@ void Ledger::commit()
     m_transaction.commit();
     m_change.book = m_book;
     m_change.window = m_window;
-    Transaction::afterCommit(m_transaction.database(), [change = std::exchange(m_change, {})] {
-        ChangeFeed::announce(change);
-    });
+    ChangeFeed::announceOnCommit(m_transaction.database(), std::exchange(m_change, {}));
 }
 
 void Ledger::move(const Movements &movements, int sign, Missing missing)

@@ -1,5 +1,6 @@
 #include "core/planning/Budget.h"
 
+#include "core/ledger/Changes.h"
 #include "core/ledger/Figures.h"
 #include "core/ledger/HouseholdMonth.h"
 #include "core/reports/KeptSums.h"
@@ -218,6 +219,8 @@ void setAmount(const QString &book, const QString &line, const QStringList &mont
                 {book, line, month, amount.toVariant()})
                 .exec();
     }
+    ChangeFeed::announceOnCommit(transaction.database(),
+                                 Change::ofSettings(book, QStringLiteral("Budget")));
     transaction.commit();
 }
 
@@ -229,6 +232,8 @@ void copyPrevious(const QString &book, const QString &month)
                        "from Budget where BName=? and Month=?"),
         {month, book, HouseholdMonth::shifted(month, -1)})
         .exec();
+    ChangeFeed::announceOnCommit(transaction.database(),
+                                 Change::ofSettings(book, QStringLiteral("Budget")));
     transaction.commit();
 }
 
@@ -250,6 +255,8 @@ void setRollover(const QString &book, const QString &line, bool on)
     else
         Sql(QStringLiteral("delete from BudgetRollover where BName=? and OName=?"), {book, line})
             .exec();
+    ChangeFeed::announceOnCommit(transaction.database(),
+                                 Change::ofSettings(book, QStringLiteral("BudgetRollover")));
     transaction.commit();
 }
 
