@@ -6,6 +6,7 @@
 #include "core/ledger/Workspace.h"
 #include "data/Sql.h"
 #include "reference/AccountsWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -37,7 +38,9 @@ void seedTwoBooks()
 {
     for (const QString book : {"甲", "乙"}) {
         BookStore::createBook(book);
-        Db::exec("update SAccount set AMoney=10000000 where BName=?", {book});
+        Seed seed(book);
+        seed.everyAccountOpensWith(yuan("1000"));
+        seed.commit();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/WindowCatalog.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/Workspace.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -150,14 +151,19 @@ void TestMainWindow::summaryPanelShowsZerosWithoutABook()
 void TestMainWindow::summaryPanelFigures()
 {
     TestEnvironment env;
-    Db::insertAccount("家", "现金", *Money::parse("1000"));
-    Db::insertAccount("家", "工资卡", *Money::parse("234.5"));
-    Db::insertAccount("别家", "现金", *Money::parse("99"));
-    Db::exec("insert into Borrow (BName, BMoney) values ('家', 5000000)");
-    Db::exec("insert into Debt (BName, DMoney) values ('家', 1000000)");
-    Db::exec("insert into TTable (BName, TMoney) values ('家', 20000000)");
-    Db::exec("insert into InTable (BName, IMoney) values ('家', 20000000)");
-    Db::exec("insert into OutTable (BName, OMoney) values ('家', 9040000)");
+    Seed seed("家");
+    seed.account("现金", yuan("1000"));
+    // The card opens with 738.50: the entries below leave it at 234.50.
+    seed.account("工资卡", yuan("738.5"));
+    seed.debt("2020-01-10", "老王", yuan("500"), "工资卡");
+    seed.credit("2020-01-11", "老李", yuan("100"), "工资卡");
+    seed.investment("2020-01-12", "股票", yuan("2000"), "工资卡");
+    seed.income("2020-01-13", "工资", yuan("2000"), "工资卡");
+    seed.expense("2020-01-14", "食品", yuan("904"), "工资卡");
+    seed.commit();
+    Seed other("别家");
+    other.account("现金", yuan("99"));
+    other.commit();
     MainWindow main;
     env.dm()->setCurrentBook("家");
     main.refreshSummary();
@@ -171,7 +177,7 @@ void TestMainWindow::summaryPanelFigures()
     QCOMPARE(p->figureText("LabDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabTotalDebt"), QString("500.00"));
     QCOMPARE(p->figureText("LabPercent"), QString("45.20%"));
-    // Entries without dates leave this month with no income: no ratio, not 0.00%.
+    // Entries of an earlier month leave this month with no income: no ratio, not 0.00%.
     QCOMPARE(p->figureText("LabMonthPercent"), QString("—"));
     QCOMPARE(p->figureText("LabNetWorth"), QString("2,834.50"));
     QVERIFY(p->findChild<QLabel *>("LabDebt")->styleSheet().contains("color"));

@@ -8,6 +8,7 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Workspace.h"
 #include "data/Sql.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -273,10 +274,11 @@ void TestBookDialogs::openBookShowsTheBookOnTheSummaryPanel()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
-    Db::exec("update SAccount set AMoney=? where BName=? and AName='现金'",
-             {Money::parse("1000")->toVariant(), Book});
-    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney) values (?, '2024-01-01', '借', ?)",
-             {Book, Money::parse("500")->toVariant()});
+    // 现金 opens with 500.00 and the debt brings 500.00 in.
+    Seed seed(Book);
+    seed.account("现金", yuan("500"));
+    seed.debt("2024-01-01", "借", yuan("500"), "现金");
+    seed.commit();
     MainWindow main;
     main.show();
     SummaryPanel *panel = main.summaryPanel();
@@ -359,8 +361,9 @@ void TestBookDialogs::bookManagementDeletesOnlyOtherBooks()
     MessageRecorder messages;
     for (const char *book : {"甲", "乙", "丙"})
         BookStore::createBook(QString::fromUtf8(book));
-    Db::exec(
-        "insert into InTable (BName, IDate, IName, IMoney) values ('甲', '2024-01-01', '工资', 1)");
+    Seed seed("甲");
+    seed.income("2024-01-01", "工资", Money::fromUnits(1), "现金");
+    seed.commit();
     MainWindow main;
     main.show();
     openThroughMenu(main, "乙", "480726");

@@ -4,6 +4,7 @@
 #include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -36,34 +37,19 @@ const QString Book = QStringLiteral("我家帐簿");
 void fillBook(const QString &book)
 {
     BookStore::createBook(book);
-    Db::exec("update SAccount set AMoney=10000000 where BName=? and AName='现金'", {book});
-    Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName) "
-             "values (?, '2024-01-05', '工资', 50000000, '现金')",
-             {book});
-    Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName) "
-             "values (?, '2024-01-06', '食品', 1230000, '现金')",
-             {book});
-    Db::exec("insert into ChangeT (BName, CDate, OldN, NewN, CMoney) "
-             "values (?, '2024-01-07', '现金', '支付宝', 100000)",
-             {book});
-    for (const char *parent : {"Borrow", "Debt"}) {
-        const QString p = QLatin1String(parent);
-        const QString prefix = p.left(1);
-        Db::exec(QStringLiteral("insert into %1 (BName, %2Date, %2Pro, %2Money, AName) "
-                                "values (?, '2024-01-08', '借', 5000000, '现金')")
-                     .arg(p, prefix),
-                 {book});
-    }
-    Db::exec("insert into TTable (BName, TDate, TName, TMoney, AName) "
-             "values (?, '2024-01-09', '股票', 20000000, '现金')",
-             {book});
-    const QVariant borrow = Db::value("select max(ID) from Borrow where BName=?", {book});
-    const QVariant debt = Db::value("select max(ID) from Debt where BName=?", {book});
-    const QVariant invest = Db::value("select max(ID) from TTable where BName=?", {book});
-    Db::exec("insert into BorrowR (BID, RDate, RMoney) values (?, '2024-02-01', 10000)", {borrow});
-    Db::exec("insert into DebtR (DID, RDate, RMoney) values (?, '2024-02-01', 20000)", {debt});
-    Db::exec("insert into TTableR (TID, RDate, RMoney, SMoney) values (?, '2024-02-01', 1, 2)",
-             {invest});
+    Seed seed(book);
+    seed.account("现金", yuan("1000"));
+    seed.income("2024-01-05", "工资", yuan("5000"), "现金");
+    seed.expense("2024-01-06", "食品", yuan("123"), "现金");
+    seed.transfer("2024-01-07", "现金", "支付宝", yuan("10"));
+    const QVariant borrow = seed.debt("2024-01-08", "借", yuan("500"), "现金");
+    const QVariant debt = seed.credit("2024-01-08", "借", yuan("500"), "现金");
+    const QVariant invest = seed.investment("2024-01-09", "股票", yuan("2000"), "现金");
+    seed.followUp(Ledger::repayment(), borrow, "2024-02-01", yuan("1"), "现金");
+    seed.followUp(Ledger::collection(), debt, "2024-02-01", yuan("2"), "现金");
+    seed.followUp(Ledger::investmentReturn(), invest, "2024-02-01", Money::fromUnits(1), "现金", {},
+                  {}, Money::fromUnits(2));
+    seed.commit();
 }
 
 QString writeFile(const QString &path, const QByteArray &content)

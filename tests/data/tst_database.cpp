@@ -4,6 +4,7 @@
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -79,6 +80,8 @@ void TestDatabase::marksTheFileAndKeepsItDurable()
 void TestDatabase::inPlaceAmountsDefaultToZero()
 {
     TestEnvironment env;
+    // Rows that leave the amounts out, written by hand: what is tested is the
+    // tables' defaults, which no writer of this program relies on.
     Db::exec("insert into SAccount (AName, BName) values ('现金', 'b')");
     Db::exec("insert into Borrow (BName, BPro) values ('b', 'x')");
     Db::exec("insert into TTable (BName, TName) values ('b', 'x')");
@@ -219,7 +222,9 @@ void TestDatabase::aFileOfTheVersionBeforeGetsTheNewTables()
     for (const int from : {4, 5}) {
         TestEnvironment env;
         Db::insertBook("家");
-        Db::insertAccount("家", "现金", Money::fromUnits(50000));
+        Seed seed("家");
+        seed.account("现金", Money::fromUnits(50000));
+        seed.commit();
         QStringList added;
         for (const Schema::Table &t : Schema::tables()) {
             if (t.since > from) {
@@ -281,7 +286,11 @@ void TestDatabase::aFileOfTheLayoutBeforeGetsAccountKindsAndOpenings()
 void TestDatabase::transactionRollsBackWhenNotCommitted()
 {
     TestEnvironment env;
-    Db::insertAccount("b", "现金", Money::fromUnits(10000));
+    Seed seed("b");
+    seed.account("现金", Money::fromUnits(10000));
+    seed.commit();
+    // The balance is written by hand here: it stands for any statement, what is
+    // tested is what a transaction keeps and drops.
     try {
         Transaction t;
         Sql("update SAccount set AMoney=AMoney+50000").exec();

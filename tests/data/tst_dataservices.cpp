@@ -1,4 +1,5 @@
 #include "core/ledger/Workspace.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/LookupSearch.h"
 
@@ -17,9 +18,13 @@ private slots:
 void TestDataServices::feedersListNamesWithNoChoice()
 {
     TestEnvironment env;
+    Seed seed("家");
     for (const char *name : {"现金", "工资卡", "支付宝"})
-        Db::insertAccount("家", QString::fromUtf8(name));
-    Db::insertAccount("别家", "别人的卡");
+        seed.account(QString::fromUtf8(name));
+    seed.commit();
+    Seed other("别家");
+    other.account("别人的卡");
+    other.commit();
     Db::exec("insert into InD (IName, BName) values ('工资', '家')");
     Db::exec("insert into OutD (OName, BName) values ('餐饮', '家')");
     Db::exec("insert into TD (TName, BName) values ('股票', '家')");
@@ -47,7 +52,9 @@ void TestDataServices::feedersListNamesWithNoChoice()
 void TestDataServices::perBookListsAreEmptyWithoutABook()
 {
     TestEnvironment env;
-    Db::insertAccount("家", "现金");
+    Seed seed("家");
+    seed.account("现金");
+    seed.commit();
     Db::exec("insert into SFamily (FName) values ('爸爸')");
     QComboBox box;
     fillLookup(&box, &Workspace::accounts);

@@ -1,6 +1,7 @@
 #include "app/WindowCatalog.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/Workspace.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/EntryWindow.h"
 
@@ -310,15 +311,19 @@ void TestDebtsCredits::anEntryDeletedElsewhereIsRefused()
 
     // Deleted while its follow-up dialog was open.
     saveNew(a.get(), "老李", "50", "现金");
-    const QStringList withEntry = Db::dump();
+    QStringList withoutEntry;
     Drive::withModal([&] { Drive::trigger(a.get(), "R1"); },
                      [&](QWidget *dialog) {
-                         Db::exec(QString("delete from %1").arg(t.table));
+                         Ledger other("家");
+                         other.remove(*Ledger::entryKind(t.table),
+                                      Db::value(QString("select ID from %1").arg(t.table)));
+                         other.commit();
+                         withoutEntry = Db::dump();
                          record(dialog, "10", "现金");
                      });
     QCOMPARE(messages.lastText(), QString("该记录已不存在，可能已在其他窗口中删除。"));
     QCOMPARE(records(t), 0);
-    QCOMPARE(Db::dump().filter("SAccount|"), withEntry.filter("SAccount|"));
+    QCOMPARE(Db::dump().filter("SAccount|"), withoutEntry.filter("SAccount|"));
 }
 
 void TestDebtsCredits::popUpItemsWaitWhileARowIsPending()
@@ -351,7 +356,9 @@ void TestDebtsCredits::quotesInNamesAndFilters()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env);
-    Db::insertAccount("家", "老王's 卡");
+    Seed seed("家");
+    seed.account("老王's 卡");
+    seed.commit();
     auto w = openWindow(t);
     saveNew(w.get(), "O'Brien", "10", "老王's 卡");
     saveNew(w.get(), "别人", "20", "现金");

@@ -9,6 +9,7 @@
 #include "entries/IncomeExpense.h"
 #include "entries/InvestmentWindows.h"
 #include "entries/TransferWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -297,18 +298,24 @@ void TestEntryConsistency::balancesFollowAThousandRandomChanges()
     MessageRecorder messages;
     for (const QString &book : Books)
         BookStore::createBook(book);
-    Db::insertAccount(Books[0], "老王's 卡");
+    Seed card(Books[0]);
+    card.account("老王's 卡");
+    card.commit();
     Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈妈')");
 
     const quint32 seed = 20240601;
     RandomClerk clerk(seed);
     QMap<qint64, Money> opening;
     QSqlQuery accounts = Sql("select ID from SAccount order by ID").exec();
-    while (accounts.next()) {
-        const Money balance = Money::fromUnits(qint64(clerk.below(2000000)) * 100);
-        Db::exec("update SAccount set AMoney=? where ID=?",
-                 {balance.toVariant(), accounts.value(0)});
-        opening[accounts.value(0).toLongLong()] = balance;
+    while (accounts.next())
+        opening[accounts.value(0).toLongLong()] =
+            Money::fromUnits(qint64(clerk.below(2000000)) * 100);
+    for (const QString &book : Books) {
+        Seed openings(book);
+        QSqlQuery ofBook = Sql("select ID, AName from SAccount where BName=?", {book}).exec();
+        while (ofBook.next())
+            openings.account(ofBook.value(1).toString(), opening[ofBook.value(0).toLongLong()]);
+        openings.commit();
     }
 
     MainWindow main;
@@ -440,7 +447,9 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
-    Db::insertAccount(Book, "老王's 卡");
+    Seed card(Book);
+    card.account("老王's 卡");
+    card.commit();
     Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈妈')");
     env.dm()->setCurrentBook(Book);
 
@@ -448,12 +457,14 @@ void TestEntryConsistency::balancesAndRunningFiguresFollowAThousandRandomFollowU
     RandomClerk clerk(seed);
     QMap<QString, Money> opening;
     const QStringList accounts = Db::dump().filter(QRegularExpression("^SAccount\\|"));
+    Seed openings(Book);
     for (const QString &row : accounts) {
         const QString name = row.section('|', 2, 2);
         const Money balance = Money::fromUnits(qint64(clerk.below(2000000)) * 100);
-        Db::exec("update SAccount set AMoney=? where AName=?", {balance.toVariant(), name});
+        openings.account(name, balance);
         opening[name] = balance;
     }
+    openings.commit();
 
     IncomeWindow income;
     ExpenseWindow expense;

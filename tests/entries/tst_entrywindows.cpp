@@ -4,6 +4,7 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/Workspace.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/QuickFilterDialog.h"
 
@@ -73,40 +74,50 @@ void saveIncome(QWidget *w, const QString &category, const QString &amount)
 void TestEntryWindows::defaultFilterListsTheLastMonth_data()
 {
     QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("insert"); // a row of the book on the date bound
+    QTest::addColumn<QString>("table"); // of the entries the window lists
+    QTest::addColumn<QString>("name");  // each entry's category or other side
     QTest::addColumn<QString>("dateTitle");
     QTest::newRow("income") << "TfrmInTable"
-                            << "insert into InTable (BName, IDate, IMoney) values ('家', ?, 1)"
+                            << "InTable"
+                            << "工资"
                             << "日期";
     QTest::newRow("expense") << "TfrmOutTable"
-                             << "insert into OutTable (BName, ODate, OMoney) values ('家', ?, 1)"
+                             << "OutTable"
+                             << "食品"
                              << "日期";
     QTest::newRow("transfer") << "TfrmChangeT"
-                              << "insert into ChangeT (BName, CDate, CMoney) values ('家', ?, 1)"
+                              << "ChangeT"
+                              << "支付宝"
                               << "转帐日期";
     QTest::newRow("debt") << "TfrmBorrow"
-                          << "insert into Borrow (BName, BDate, BMoney) values ('家', ?, 1)"
+                          << "Borrow"
+                          << "老王"
                           << "日期";
     QTest::newRow("credit") << "TfrmDebt"
-                            << "insert into Debt (BName, DDate, DMoney) values ('家', ?, 1)"
+                            << "Debt"
+                            << "老王"
                             << "日期";
     QTest::newRow("investment") << "TfrmTZ"
-                                << "insert into TTable (BName, TDate, TMoney) values ('家', ?, 1)"
+                                << "TTable"
+                                << "股票"
                                 << "日期";
 }
 
 void TestEntryWindows::defaultFilterListsTheLastMonth()
 {
     QFETCH(QString, window);
-    QFETCH(QString, insert);
+    QFETCH(QString, table);
+    QFETCH(QString, name);
     QFETCH(QString, dateTitle);
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env);
     const QDate today = QDate::currentDate();
     const QDate from = QuickFilterDialog::monthBefore(today);
+    Seed seed("家");
     for (const QDate &d : {from.addDays(-1), from, today, today.addDays(1)})
-        Db::exec(insert, {iso(d)});
+        seed.entry(*Ledger::entryKind(table), iso(d), name, Money::fromUnits(1), "现金");
+    seed.commit();
     auto w = openWindow(window);
     QCOMPARE(Drive::column(w.get(), "DBGrid1", dateTitle).size(), 4);
 
@@ -153,9 +164,10 @@ void TestEntryWindows::openFromMenuAndSideBarEachWithItsOwnFilter()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env);
-    Db::exec(
-        "insert into InTable (BName, IDate, IName, IMoney, AName) values "
-        "('家', '2020-01-01', '工资', 10000, '现金'), ('家', '2020-01-02', '奖金', 20000, '现金')");
+    Seed seed("家");
+    seed.income("2020-01-01", "工资", yuan("1"), "支付宝");
+    seed.income("2020-01-02", "奖金", yuan("2"), "支付宝");
+    seed.commit();
     auto main = std::make_unique<MainWindow>();
     main->show();
     QMdiArea *area = main->mdiArea();
@@ -250,7 +262,9 @@ void TestEntryWindows::amountsAndBalancesStayExactIntegers()
     Drive::click(income.get(), "ButCan");
 
     const Money nearTheTop = Money::fromUnits(Ledger::MaxBalanceUnits) - *Money::parse("1");
-    Db::exec("update SAccount set AMoney=? where AName='现金'", {nearTheTop.toVariant()});
+    Seed seed("家");
+    seed.account("现金", nearTheTop);
+    seed.commit();
     saveIncome(income.get(), "工资", "999,999,999,999");
     QCOMPARE(messages.lastText(), QString("帐户“现金”的余额将超出能精确记帐的范围（最大 "
                                           "100,000,000,000,000.00），不能保存！"));

@@ -1,6 +1,7 @@
 #include "app/WindowCatalog.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/Workspace.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/EntryWindow.h"
 
@@ -45,6 +46,8 @@ struct Twin
     char prefix;
     QString category, otherCategory;
     int sign; // +1: a saved entry raises its account
+
+    const Ledger::EntryKind &kind() const { return *Ledger::entryKind(table); }
 };
 
 const Twin Income{"TfrmInTable", "InTable", 'I', "工资", "奖金", +1};
@@ -232,9 +235,13 @@ void TestIncomeExpense::inputsStandInForViewsWhileEntering()
     const Twin t = twin();
     TestEnvironment env;
     seedBook(env);
-    Db::exec(QString("insert into %1 (BName, %2Date, %2Name, %2Money, AName, FName) "
-                     "values ('家', '2024-02-29', '旧类别', 12345600, '支付宝', '爸爸')")
-                 .arg(t.table)
+    Seed seed("家");
+    seed.entry(t.kind(), "2024-02-29", "旧类别", yuan("1234.56"), "支付宝", "爸爸");
+    seed.commit();
+    // The category is gone since, as a file changed outside the program may have it:
+    // taken away by hand, as the program keeps a category that entries name.
+    Db::exec(QString("delete from %1 where %2Name='旧类别'")
+                 .arg(t.prefix == 'I' ? "InD" : "OutD")
                  .arg(t.prefix));
     auto w = openWindow(t.window);
     const QStringList views = {"DBEdit1", "DBEdit2", "DBEdit4", "DBEdit5"};
@@ -284,11 +291,14 @@ void TestIncomeExpense::listShowsTheBooksEntriesNewestFirst()
     const Twin t = twin();
     TestEnvironment env;
     seedBook(env);
-    Db::exec(QString("insert into %1 (BName, %2Date, %2Name, %2Money, AName) values "
-                     "('家', '2024-01-01', 'a', 1, '现金'), ('家', '2024-03-01', 'b', 2, '现金'), "
-                     "('家', '2024-02-01', 'a', 3, '现金'), ('别家', '2024-04-01', 'a', 4, '现金')")
-                 .arg(t.table)
-                 .arg(t.prefix));
+    Seed seed("家");
+    seed.entry(t.kind(), "2024-01-01", "a", Money::fromUnits(1), "现金");
+    seed.entry(t.kind(), "2024-03-01", "b", Money::fromUnits(2), "现金");
+    seed.entry(t.kind(), "2024-02-01", "a", Money::fromUnits(3), "现金");
+    seed.commit();
+    Seed other("别家");
+    other.entry(t.kind(), "2024-04-01", "a", Money::fromUnits(4), "现金");
+    other.commit();
     auto w = openWindow(t.window);
     const QString category = t.prefix == 'I' ? "收入类别" : "支出类别";
     QCOMPARE(Drive::titles(w.get(), "DBGrid1"),
@@ -304,13 +314,13 @@ void TestIncomeExpense::entryOfARenamedAccount()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env);
-    Db::exec(
-        QString(
-            "insert into %1 (BName, %2Date, %2Name, %2Money, AName) values "
-            "('家', '2024-01-02', ?, 1000000, '旧卡'), ('家', '2024-01-01', ?, 2000000, '旧卡')")
-            .arg(t.table)
-            .arg(t.prefix),
-        {t.category, t.category});
+    Seed seed("家");
+    seed.entry(t.kind(), "2024-01-02", t.category, yuan("100"), "旧卡");
+    seed.entry(t.kind(), "2024-01-01", t.category, yuan("200"), "旧卡");
+    seed.commit();
+    // The account is gone since, as a file changed outside the program may have it:
+    // taken away by hand, as the program keeps an account that entries name.
+    Db::exec("delete from SAccount where AName='旧卡'");
     auto w = openWindow(t.window);
     const QStringList accounts = Db::dump().filter(QRegularExpression("^SAccount\\|"));
 
@@ -339,7 +349,9 @@ void TestIncomeExpense::quotesInNamesAndRemarks()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env);
-    Db::insertAccount("家", "老王's 卡");
+    Seed seed("家");
+    seed.account("老王's 卡");
+    seed.commit();
     Db::exec("insert into SFamily (FName) values ('O''Neil')");
     auto w = openWindow(t.window);
     Drive::click(w.get(), "ButNew");

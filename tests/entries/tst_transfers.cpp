@@ -1,6 +1,7 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Workspace.h"
 #include "entries/TransferWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -25,7 +26,9 @@ const QStringList Accounts = {"现金", "支付宝", "中行长城卡", "农行�
 void seedBook(TestEnvironment &env)
 {
     BookStore::createBook("家");
-    Db::exec("update SAccount set AMoney=10000000 where BName='家'");
+    Seed seed("家");
+    seed.everyAccountOpensWith(yuan("1000"));
+    seed.commit();
     Db::exec("insert into SFamily (FName) values ('爸爸')");
     env.dm()->setCurrentBook("家");
 }

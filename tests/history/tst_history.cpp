@@ -4,6 +4,7 @@
 #include "core/ledger/Ledger.h"
 #include "core/ledger/Workspace.h"
 #include "data/Schema.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -52,10 +53,13 @@ struct Book
 {
     explicit Book(TestEnvironment &env)
     {
-        BookStore::createBook("家");
-        BookStore::createBook("别家");
         Db::exec("insert into SFamily (FName) values ('爸爸')");
-        Db::exec("update SAccount set AMoney=10000000"); // 1,000.00 in every account
+        for (const QString book : {"家", "别家"}) {
+            BookStore::createBook(book);
+            Seed seed(book);
+            seed.everyAccountOpensWith(yuan("1000"));
+            seed.commit();
+        }
         (void)env;
     }
 };
@@ -178,8 +182,9 @@ void TestHistory::aDeletedBookWaitsInTheBinForItsPassword()
     TestEnvironment env;
     MessageRecorder messages;
     Book seed(env);
-    Db::exec("insert into OutTable (BName,ODate,OName,OMoney,AName) values "
-             "('别家','2026-01-02','食品',100000,'现金')");
+    Seed other("别家");
+    other.expense("2026-01-02", "食品", yuan("10"), "现金");
+    other.commit();
     const QStringList before = Db::dump();
     MainWindow main;
     main.show();

@@ -10,6 +10,7 @@
 #include "data/Sql.h"
 #include "support/BillFiles.h"
 #include "support/DiskFull.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -39,8 +40,10 @@ Money money(const char *text)
 void makeBook()
 {
     BookStore::createBook(Book);
+    Seed seed(Book);
     for (const char *account : {"花呗", "微信零钱", "招行信用卡"})
-        Db::insertAccount(Book, account);
+        seed.account(account);
+    seed.commit();
     Db::exec("insert into SFamily (FName, thePY) values ('小禾', 'XH')");
     Import::Settings settings = Import::Settings::load(Book);
     for (const auto &[method, account] :
@@ -253,7 +256,10 @@ void TestBillImport::aFaultInTheMiddleLeavesTheBookAsItWas()
     Db::exec("drop trigger fault");
     QCOMPARE(Db::dump(), before);
     // An account renamed in another window meanwhile: refused by the ledger, nothing kept.
-    Db::exec("update SAccount set AName='花呗（旧）' where AName='花呗'");
+    Ledger other(Book);
+    other.saveReferenceEdit("SAccount", Db::value("select ID from SAccount where AName='花呗'"),
+                            {{"AName", "花呗（旧）"}});
+    other.commit();
     const QStringList renamed = Db::dump();
     try {
         Import::write(plan);
@@ -340,7 +346,8 @@ void TestBillImport::editRedoOfAnImportIsRefusedWhereItsEntriesWere()
     makeBook();
     importFiles({"alipay.csv"});
     History::undo(Book);
-    // A row written since under the key of one of its entries, by another program.
+    // A row written since under the key of one of its entries, by another program:
+    // written by hand, as the ledger gives every new row a key of its own.
     Db::exec(
         "insert into OutTable (ID, BName, ODate, OName, OMoney, AName) select EntryID, "
         "BName, '2024-01-01', '食品', 100, '现金' from ImportEntry where EntryTable='OutTable' "
@@ -355,7 +362,8 @@ void TestBillImport::editUndoOfAnImportIsRefusedOnceAnEntryChanged()
     TestEnvironment env;
     makeBook();
     importFiles({"alipay.csv"});
-    // Changed where the history does not see it (another program, an older version).
+    // Changed where the history does not see it (another program, an older version):
+    // written by hand, as the ledger keeps every change in the history.
     Db::exec("update OutTable set Remark='改过' where Remark like '美团%'");
     const QStringList before = Db::dump();
     try {

@@ -5,6 +5,7 @@
 #include "core/planning/Budget.h"
 #include "import/ImportWindow.h"
 #include "support/BillFiles.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -53,7 +54,9 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
-    Db::insertAccount(Book, "花呗");
+    Seed seed(Book);
+    seed.account("花呗");
+    seed.commit();
     env.dm()->setCurrentBook(Book);
     MainWindow main;
     Drive::showActive(&main);

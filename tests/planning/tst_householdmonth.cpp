@@ -3,6 +3,7 @@
 #include "core/reports/PeriodStatement.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -88,11 +89,11 @@ void TestHouseholdMonth::statementAndAnalysisMoveTogether()
     TestEnvironment env;
     const QString book = "家";
     Db::insertBook(book);
+    Seed seed(book);
     for (const auto &[date, amount] : {std::pair{"2026-01-14", 100}, std::pair{"2026-01-15", 20},
                                        std::pair{"2026-02-14", 3}, std::pair{"2026-02-15", 4000}})
-        Db::exec(
-            "insert into OutTable (BName,ODate,OName,OMoney,AName) values (?,?,'餐饮',?,'现金')",
-            {book, date, Money::fromUnits(amount * Money::Scale).toVariant()});
+        seed.expense(date, "餐饮", Money::fromUnits(amount * Money::Scale), "现金");
+    seed.commit();
     const auto months = [&] {
         QStringList out;
         const auto result = PeriodStatement::compute(book, PeriodStatement::Period::Month,

@@ -9,6 +9,7 @@
 #include "data/Sql.h"
 #include "planning/ReconcileWindow.h"
 #include "reference/AccountsWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -43,25 +44,13 @@ void seed(TestEnvironment &env)
 {
     BookStore::createBook(Book);
     env.dm()->setCurrentBook(Book);
-    Db::exec("update SAccount set AMoney=?, OpenMoney=? where BName=? and AName='现金'",
-             {yuan("1000").toVariant(), yuan("1000").toVariant(), Book});
-    Ledger ledger(Book);
-    ledger.save(Ledger::expense(), {{"ODate", "2026-03-01"},
-                                    {"OName", "食品"},
-                                    {"OMoney", yuan("30").toVariant()},
-                                    {"AName", "现金"}});
-    ledger.save(Ledger::income(), {{"IDate", "2026-03-05"},
-                                   {"IName", "工资"},
-                                   {"IMoney", yuan("500").toVariant()},
-                                   {"AName", "现金"}});
-    const QVariant debt = ledger.save(Ledger::debt(), {{"BDate", "2026-03-02"},
-                                                       {"BPro", "王明"},
-                                                       {"BMoney", yuan("200").toVariant()},
-                                                       {"AName", "现金"}});
-    ledger.recordFollowUp(
-        Ledger::repayment(), debt,
-        {{"RDate", "2026-03-10"}, {"RMoney", yuan("50").toVariant()}, {"AName", "现金"}});
-    ledger.commit();
+    Seed seed(Book);
+    seed.account("现金", yuan("1000"));
+    seed.expense("2026-03-01", "食品", yuan("30"), "现金");
+    seed.income("2026-03-05", "工资", yuan("500"), "现金");
+    const QVariant debt = seed.debt("2026-03-02", "王明", yuan("200"), "现金");
+    seed.followUp(Ledger::repayment(), debt, "2026-03-10", yuan("50"), "现金");
+    seed.commit();
 }
 
 int adjustments()

@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 #include "app/SummaryPanel.h"
 #include "core/books/BookStore.h"
+#include "core/ledger/Ledger.h"
 #include "core/ledger/Workspace.h"
 #include "core/reports/Statistics.h"
 #include "reference/AccountsWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -73,7 +75,9 @@ void TestAccounts::newBookListsItsNineAccounts()
 {
     TestEnvironment env;
     seedBook(env, "家");
-    Db::insertAccount("别家", "别人的卡");
+    Seed other("别家");
+    other.account("别人的卡");
+    other.commit();
     AccountsWindow w;
     w.show();
 
@@ -167,7 +171,9 @@ void TestAccounts::refusesADuplicateNameInTheSameBookOnly()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    Db::insertAccount("家", "工资卡");
+    Seed seed("家");
+    seed.account("工资卡");
+    seed.commit();
     AccountsWindow w;
     w.show();
 
@@ -239,9 +245,12 @@ void TestAccounts::renameIsAcceptedAndRecomputesTheInitials()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env, "家");
-    Db::exec("update SAccount set thePY='ZHZCK', AMoney=500000 where AName='中行长城卡'");
-    Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName) "
-             "values ('家', '2024-01-05', '工资', 100, '中行长城卡')");
+    Db::exec("update SAccount set thePY='ZHZCK' where AName='中行长城卡'");
+    // 50.00 on the card: 49.99 it opened with and an income of 0.01.
+    Seed seed("家");
+    seed.account("中行长城卡", yuan("49.99"));
+    seed.income("2024-01-05", "工资", Money::fromUnits(100), "中行长城卡");
+    seed.commit();
     AccountsWindow w;
     w.show();
 
@@ -330,8 +339,12 @@ void TestAccounts::modifyAndDeleteOnAnEmptyListDoNothing()
 void TestAccounts::saveWritesTheRowThatWasEdited()
 {
     TestEnvironment env;
-    Db::insertAccount("家", "卡", *Money::parse("1"));
-    Db::insertAccount("家", "卡", *Money::parse("2"));
+    // Two accounts of one name, as older data may hold them: the ledger writes
+    // them, the window would refuse the second.
+    Ledger ledger("家");
+    for (const char *balance : {"1", "2"})
+        ledger.saveReference("SAccount", {{"AName", "卡"}, {"AMoney", yuan(balance).toVariant()}});
+    ledger.commit();
     env.dm()->setCurrentBook("家");
     AccountsWindow w;
     w.show();
@@ -410,7 +423,9 @@ void TestAccounts::databaseErrorKeepsTheModeAndTheTypedValues()
 
     // A row deleted meanwhile (from another window) is not reported as saved.
     Db::exec("drop trigger refuse_update");
-    Db::exec("delete from SAccount where AName='现金'");
+    Ledger other("家");
+    other.removeReference("SAccount", Db::value("select ID from SAccount where AName='现金'"));
+    other.commit();
     Drive::click(&w, "ButSaveEdit");
     QCOMPARE(messages.messages.size(), 3);
     QCOMPARE(w.mode(), MaintenanceWindow::Mode::Edit);

@@ -6,6 +6,7 @@
 #include "reference/AccountsWindow.h"
 #include "reference/CategoryWindows.h"
 #include "reference/MembersWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -59,7 +60,9 @@ void TestRenames::accountWindowNeverWritesBackAStaleBalance()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook("家");
-    Db::exec("update SAccount set AMoney=10000000 where AName='现金'");
+    Seed seed("家");
+    seed.account("现金", yuan("1000"));
+    seed.commit();
     openBook(env, "家");
     AccountsWindow accounts;
     accounts.show();
@@ -99,8 +102,11 @@ void TestRenames::saveEditRefusesTheNameOfAnotherRow()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook("家");
-    Db::insertAccount("家", "abc");
-    Db::insertAccount("别家", "工资卡");
+    for (const auto &[book, account] : {std::pair{"家", "abc"}, {"别家", "工资卡"}}) {
+        Seed seed(book);
+        seed.account(account);
+        seed.commit();
+    }
     Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈妈')");
     openBook(env, "家");
     const struct
@@ -157,22 +163,14 @@ void TestRenames::renamesAreCarriedIntoTheEntries()
     MessageRecorder messages;
     for (const QString book : {"甲", "乙"}) {
         BookStore::createBook(book);
-        Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName, FName) values "
-                 "(?, '2024-05-01', '工资', 1000000, '支付宝', '爸爸')",
-                 {book});
-        Db::exec("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName) values "
-                 "(?, '2024-05-02', '支付宝', '现金', 10000, '爸爸')",
-                 {book});
-        Db::exec("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName) values "
-                 "(?, '2024-05-03', '老王', 50000, '支付宝', '爸爸')",
-                 {book});
-        Db::exec("insert into BorrowR (BID, RDate, RMoney, AName, FName) values "
-                 "((select max(ID) from Borrow), '2024-05-04', 10000, '支付宝', '爸爸')");
-        Db::exec("insert into TTable (BName, TDate, TName, TMoney, AName) values "
-                 "(?, '2024-05-05', '股票', 10000, '支付宝')",
-                 {book});
+        Seed seed(book); // makes the member 爸爸, shared by both books
+        seed.income("2024-05-01", "工资", yuan("100"), "支付宝", "爸爸");
+        seed.transfer("2024-05-02", "支付宝", "现金", yuan("1"), "爸爸");
+        const QVariant debt = seed.debt("2024-05-03", "老王", yuan("5"), "支付宝", "爸爸");
+        seed.followUp(Ledger::repayment(), debt, "2024-05-04", yuan("1"), "支付宝", "爸爸");
+        seed.investment("2024-05-05", "股票", yuan("1"), "支付宝");
+        seed.commit();
     }
-    Db::exec("insert into SFamily (FName) values ('爸爸')");
     // The new books' income and investment categories include 工资 and 股票.
     openBook(env, "甲");
     const Money before = Db::balance("甲", "支付宝");

@@ -1,6 +1,7 @@
 #include "app/WindowCatalog.h"
 #include "data/Sql.h"
 #include "entries/EntryFilters.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -46,7 +47,9 @@ void TestDateRanges::reversedRangeIsRefusedAndNothingRuns()
     QFETCH(QString, window);
     QFETCH(QString, dateBox);
     TestEnvironment env;
-    Db::insertAccount("家", "现金");
+    Seed seed("家");
+    seed.account("现金");
+    seed.commit();
     env.dm()->setCurrentBook("家");
     MessageRecorder messages;
     CountingTarget target;

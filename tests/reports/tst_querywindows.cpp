@@ -1,6 +1,7 @@
 #include "core/ledger/Workspace.h"
 #include "data/Background.h"
 #include "reports/DetailQueries.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 #include "widgets/ReportPreview.h"
@@ -36,14 +37,6 @@ namespace {
 
 std::unique_ptr<TestEnvironment> env;
 const QString Today = QDate::currentDate().toString(Qt::ISODate);
-
-void income(const QString &date, const char *category, qlonglong yuan, const char *account,
-            const char *member, const QString &remark)
-{
-    Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName, FName, Remark) "
-             "values ('家', ?, ?, ?, ?, ?, ?)",
-             {date, category, yuan * 10000, account, member, remark});
-}
 
 // Runs 查询 and lets the count and totals follow.
 void query(QWidget *w)
@@ -86,17 +79,27 @@ void TestQueryWindows::init()
     Db::insertBook("家");
     Db::insertBook("别家");
     env->dm()->setCurrentBook("家");
-    for (const char *a : {"现金", "工资卡"})
-        Db::insertAccount("家", a);
     for (const char *c : {"工资", "奖金"})
         Db::exec("insert into InD (IName, thePY, BName, Remark) values (?, '', '家', '')", {c});
     Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈妈')");
-    income("2026-03-01", "工资", 8000, "工资卡", "爸爸", "三月");
-    income("2026-03-15", "奖金", 500, "现金", "妈妈", "it's 100% 奖金");
-    income("2026-03-31", "工资", 8000, "工资卡", "妈妈", "100 奖金");
-    income("2026-04-01", "奖金", 300, "现金", "爸爸", QString());
-    Db::exec("insert into InTable (BName, IDate, IName, IMoney) values "
-             "('别家', '2026-03-10', '工资', 10000)");
+    Seed seed("家");
+    for (const char *a : {"现金", "工资卡"})
+        seed.account(a);
+    seed.income("2026-03-01", "工资", yuan("8000"), "工资卡", "爸爸", "三月");
+    seed.income("2026-03-15", "奖金", yuan("500"), "现金", "妈妈", "it's 100% 奖金");
+    seed.income("2026-03-31", "工资", yuan("8000"), "工资卡", "妈妈", "100 奖金");
+    seed.commit();
+    // An income without any remark (NULL), as the ledger keeps a row that gives none.
+    Ledger ledger("家");
+    ledger.save(Ledger::income(), {{"IDate", "2026-04-01"},
+                                   {"IName", "奖金"},
+                                   {"IMoney", yuan("300").toVariant()},
+                                   {"AName", "现金"},
+                                   {"FName", "爸爸"}});
+    ledger.commit();
+    Seed other("别家");
+    other.income("2026-03-10", "工资", yuan("1"), "现金");
+    other.commit();
 }
 
 void TestQueryWindows::cleanup()
@@ -209,10 +212,10 @@ void TestQueryWindows::remarkFindsQuotesAndPercentLiterally()
 
 void TestQueryWindows::transfersAreNewestFirst()
 {
+    Seed seed("家");
     for (const char *date : {"2026-01-02", "2026-03-01", "2026-02-01"})
-        Db::exec("insert into ChangeT (BName, CDate, OldN, NewN, CMoney, FName) "
-                 "values ('家', ?, '现金', '工资卡', 10000, '爸爸')",
-                 {date});
+        seed.transfer(date, "现金", "工资卡", yuan("1"), "爸爸");
+    seed.commit();
     TransferQueryWindow w;
     untickDates(&w);
     Drive::choose(&w, "DBLookupComboBox1", "爸爸");
@@ -224,14 +227,13 @@ void TestQueryWindows::transfersAreNewestFirst()
 
 void TestQueryWindows::followUpRecordsOfTheClickedRow()
 {
-    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney, Remark) values "
-             "('家', '2026-01-01', '老王', 10000000, '现金', '爸爸', 3000000, ''), "
-             "('家', '2026-01-05', '老李', 5000000, '现金', '爸爸', 0, '')");
-    const qlonglong wang = Db::value("select ID from Borrow where BPro='老王'").toLongLong();
-    Db::exec("insert into BorrowR (BID, RDate, RMoney, AName, FName, Remark) values "
-             "(?, '2026-02-01', 1000000, '现金', '爸爸', '一'), "
-             "(?, '2026-03-01', 2000000, '现金', '爸爸', '二')",
-             {wang, wang});
+    // 老王 lent 1,300.00, 300.00 of it repaid since.
+    Seed seed("家");
+    const QVariant wang = seed.debt("2026-01-01", "老王", yuan("1300"), "现金", "爸爸");
+    seed.debt("2026-01-05", "老李", yuan("500"), "现金", "爸爸");
+    seed.followUp(Ledger::repayment(), wang, "2026-02-01", yuan("100"), "现金", "爸爸", "一");
+    seed.followUp(Ledger::repayment(), wang, "2026-03-01", yuan("200"), "现金", "爸爸", "二");
+    seed.commit();
     DebtQueryWindow w;
     untickDates(&w);
     Drive::setText(&w, "Edit1", "老");
@@ -262,8 +264,11 @@ void TestQueryWindows::followUpRecordsOfTheClickedRow()
     QCOMPARE(Drive::column(&w, "DBGrid2", "备注").size(), 2);
 
     // Investments show two totals.
-    Db::exec("insert into TTable (BName, TDate, TName, TMoney, RMoney) values "
-             "('家', '2026-01-01', '基金', 10000000, 250000)");
+    Seed investment("家");
+    const QVariant fund = investment.investment("2026-01-01", "基金", yuan("1000"), "现金");
+    investment.followUp(Ledger::investmentReturn(), fund, "2026-01-31", Money(), "现金", {}, {},
+                        yuan("25"));
+    investment.commit();
     InvestmentQueryWindow t;
     untickDates(&t);
     query(&t);
@@ -323,7 +328,9 @@ void TestQueryWindows::printReadsTheLastConditionsAtPrintTime()
     query(&w);
     // Changed afterwards without a query, and a row saved meanwhile elsewhere.
     Drive::find<QCheckBox>(&w, "CheckBox3")->setChecked(false);
-    income("2026-01-01", "奖金", 1, "现金", "爸爸", "后来");
+    Seed later("家");
+    later.income("2026-01-01", "奖金", yuan("1"), "现金", "爸爸", "后来");
+    later.commit();
     Drive::click(&w, "BitBtn4");
     QCOMPARE(printed.shown, 1);
     QCOMPARE(printed.title, QString("家收入报表"));

@@ -1,5 +1,6 @@
 #include "core/reports/Report.h"
 #include "data/Sql.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -387,9 +388,12 @@ void TestReport::tableRowsFindAPageByItsKeys()
     TestEnvironment env;
     // 75 incomes of 家 between rows of another book, 1 yuan more each.
     for (int i = 1; i <= 75; ++i)
-        for (const char *book : {"别家", "家"})
-            Db::exec("insert into InTable (BName, IDate, IName, IMoney) values (?, ?, '工资', ?)",
-                     {book, QString("2026-01-%1").arg(i % 28 + 1, 2, 10, QChar('0')), i * 10000});
+        for (const char *book : {"别家", "家"}) {
+            Seed seed(book);
+            seed.income(QString("2026-01-%1").arg(i % 28 + 1, 2, 10, QChar('0')), "工资",
+                        Money::fromUnits(i * 10000), "现金");
+            seed.commit();
+        }
     const Report::Layout incomes{
         "收入报表",
         {{"序号", Report::Kind::RowNumber}, {"日期"}, {"金额", Report::Kind::Money, true}}};

@@ -2,6 +2,7 @@
 #include "core/reports/Analysis.h"
 #include "core/reports/PeriodStatement.h"
 #include "core/reports/Statistics.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QSqlQuery>
@@ -34,21 +35,16 @@ QDate day(const char *text)
     return QDate::fromString(QLatin1String(text), Qt::ISODate);
 }
 
-void income(const char *date, const char *amount, const QString &category = "工资",
-            const QString &account = "现金", const QString &member = "爸爸",
-            const QString &book = Book)
+void income(Seed &seed, const char *date, const char *amount, const QString &category = "工资",
+            const QString &account = "现金", const QString &member = "爸爸")
 {
-    Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName, FName) "
-             "values (?, ?, ?, ?, ?, ?)",
-             {book, date, category, yuan(amount).toVariant(), account, member});
+    seed.income(date, category, yuan(amount), account, member);
 }
 
-void expense(const char *date, const char *amount, const QString &category = "餐饮",
+void expense(Seed &seed, const char *date, const char *amount, const QString &category = "餐饮",
              const QString &account = "现金", const QString &member = "爸爸")
 {
-    Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, FName) "
-             "values (?, ?, ?, ?, ?, ?)",
-             {Book, date, category, yuan(amount).toVariant(), account, member});
+    seed.expense(date, category, yuan(amount), account, member);
 }
 
 PeriodStatement::Result monthly(const char *from, const char *to, const EntryFilter &filter = {})
@@ -111,14 +107,18 @@ void TestReportData::defaultFirstDays()
 void TestReportData::statementSumsEachSideByPeriod()
 {
     TestEnvironment env;
-    income("2007-12-31", "999"); // before the first period
-    income("2008-01-01", "0.1");
-    income("2008-01-31", "0.2");
-    expense("2008-01-10", "0.25");
-    expense("2008-02-29", "40"); // a month with expenses and no income
-    income("2008-03-31", "100");
-    income("2008-04-01", "999"); // after the last period
-    income("2008-01-05", "777", "工资", "现金", "爸爸", "别家");
+    Seed seed(Book);
+    income(seed, "2007-12-31", "999"); // before the first period
+    income(seed, "2008-01-01", "0.1");
+    income(seed, "2008-01-31", "0.2");
+    expense(seed, "2008-01-10", "0.25");
+    expense(seed, "2008-02-29", "40"); // a month with expenses and no income
+    income(seed, "2008-03-31", "100");
+    income(seed, "2008-04-01", "999"); // after the last period
+    seed.commit();
+    Seed other("别家");
+    income(other, "2008-01-05", "777");
+    other.commit();
 
     const auto result = monthly("2008-01-15", "2008-03-14");
     QCOMPARE(result.rows.size(), std::size_t(3));
@@ -154,10 +154,12 @@ void TestReportData::statementSumsEachSideByPeriod()
 void TestReportData::statementLimitsAndQuotedNames()
 {
     TestEnvironment env;
-    income("2008-01-02", "10", "工资", "现金");
-    income("2008-01-03", "20", "工资", "O'Brien 卡");
-    expense("2008-01-04", "5", "餐饮", "现金");
-    expense("2008-01-05", "7", "餐饮", "O'Brien 卡", "妈'妈");
+    Seed seed(Book);
+    income(seed, "2008-01-02", "10", "工资", "现金");
+    income(seed, "2008-01-03", "20", "工资", "O'Brien 卡");
+    expense(seed, "2008-01-04", "5", "餐饮", "现金");
+    expense(seed, "2008-01-05", "7", "餐饮", "O'Brien 卡", "妈'妈");
+    seed.commit();
 
     EntryFilter byAccount;
     byAccount.account = "O'Brien 卡";
@@ -195,10 +197,12 @@ void TestReportData::shareIsAnExactRatio()
 void TestReportData::analysisGroupsByItem()
 {
     TestEnvironment env;
-    income("2007-05-01", "10", "工资", "现金", "爸爸");
-    income("2007-06-01", "20", "奖金", "现金", "");
-    income("2008-01-01", "30", "工资", "银行卡", "");
-    income("2008-01-20", "40", "利'息", "银行卡", "妈妈");
+    Seed seed(Book);
+    income(seed, "2007-05-01", "10", "工资", "现金", "爸爸");
+    income(seed, "2007-06-01", "20", "奖金", "现金", "");
+    income(seed, "2008-01-01", "30", "工资", "银行卡", "");
+    income(seed, "2008-01-20", "40", "利'息", "银行卡", "妈妈");
+    seed.commit();
     const auto items = Analysis::items("收入", EntryTables::Income);
     QCOMPARE(items.size(), std::size_t(6));
     QCOMPARE(items[Analysis::DefaultItem].text, "月收入");
@@ -228,11 +232,15 @@ void TestReportData::analysisGroupsByItem()
 void TestReportData::statisticsTotalPerName()
 {
     TestEnvironment env;
-    income("2008-01-02", "10");
-    income("2008-01-03", "20");
-    income("2008-01-04", "30");
-    income("2007-01-04", "5", "奖金");
-    income("2008-01-04", "100", "奖金", "现金", "爸爸", "别家");
+    Seed seed(Book);
+    income(seed, "2008-01-02", "10");
+    income(seed, "2008-01-03", "20");
+    income(seed, "2008-01-04", "30");
+    income(seed, "2007-01-04", "5", "奖金");
+    seed.commit();
+    Seed other("别家");
+    income(other, "2008-01-04", "100", "奖金");
+    other.commit();
     EntryFilter period;
     period.days = {day("2008-01-01"), day("2008-01-31")};
     QCOMPARE(rows(Statistics::statement(Statistics::Income, Book, period), {2}),
@@ -241,10 +249,11 @@ void TestReportData::statisticsTotalPerName()
              QStringList({"工资|3|60", "奖金|1|5"}));
 
     // A debt repaid in full still counts, adding nothing.
-    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney, AName, FName, RMoney) values "
-             "(?, '2008-01-01', '老王', 0, '现金', '', 50000), "
-             "(?, '2008-01-02', '老王', 30000, '现金', '', 0)",
-             {Book, Book});
+    Seed debts(Book);
+    const QVariant repaid = debts.debt("2008-01-01", "老王", yuan("5"), "现金");
+    debts.followUp(Ledger::repayment(), repaid, "2008-01-01", yuan("5"), "现金");
+    debts.debt("2008-01-02", "老王", yuan("3"), "现金");
+    debts.commit();
     QCOMPARE(rows(Statistics::statement(Statistics::Debts, Book, {}), {2}),
              QStringList({"老王|2|3"}));
     QCOMPARE(
@@ -258,9 +267,11 @@ void TestReportData::keptSumsEqualTheRows()
 {
     TestEnvironment env;
     const QStringList members = {"爸爸", "妈妈", ""};
+    Seed seed(Book);
     for (int i = 0; i < 120; ++i)
-        income(qPrintable(day("2024-01-20").addDays(i * 3 % 100).toString(Qt::ISODate)),
+        income(seed, qPrintable(day("2024-01-20").addDays(i * 3 % 100).toString(Qt::ISODate)),
                qPrintable(QString::number(i + 1)), i % 2 ? "工资" : "奖金", "现金", members[i % 3]);
+    seed.commit();
     const QStringList ranges = {"2024-01-01/2024-04-30", "2024-01-31/2024-03-01",
                                 "2024-02-10/2024-02-20", "2024-02-01/2024-02-29",
                                 "2024-02-29/2024-03-01", "2023-12-31/2024-02-01"};
@@ -283,17 +294,23 @@ void TestReportData::keptSumsEqualTheRows()
 void TestReportData::balancesAndNetAssets()
 {
     TestEnvironment env;
-    Db::insertAccount(Book, "空帐户");
+    Seed empty(Book);
+    empty.account("空帐户");
+    empty.commit();
     QCOMPARE(Balances::read(Book).line(),
              "银行存款及现金[0.00] 债务[0.00] 债权[0.00] 净资产[0.00]");
 
-    Db::insertAccount(Book, "现金", yuan("1200.5"));
-    Db::insertAccount(Book, "信用卡", -yuan("200.5"));
-    Db::insertAccount("别家", "现金", yuan("999"));
-    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney) values (?, '2008-01-01', 'A', ?)",
-             {Book, yuan("300").toVariant()});
-    Db::exec("insert into Debt (BName, DDate, DPro, DMoney) values (?, '2008-01-01', 'B', ?)",
-             {Book, yuan("200").toVariant()});
+    // 现金 opens with 1,100.50: the debt brings 300.00 in, the credit takes 200.00
+    // out, and it holds 1,200.50.
+    Seed seed(Book);
+    seed.account("现金", yuan("1100.5"));
+    seed.account("信用卡", -yuan("200.5"));
+    seed.debt("2008-01-01", "A", yuan("300"), "现金");
+    seed.credit("2008-01-01", "B", yuan("200"), "现金");
+    seed.commit();
+    Seed other("别家");
+    other.account("现金", yuan("999"));
+    other.commit();
     QCOMPARE(Balances::read(Book).line(),
              "银行存款及现金[1,000.00] 债务[300.00] 债权[200.00] 净资产[900.00]");
 }

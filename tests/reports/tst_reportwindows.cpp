@@ -5,6 +5,7 @@
 #include "data/Dates.h"
 #include "reports/AnalysisWindows.h"
 #include "reports/StatementWindows.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "support/Workbook.h"
 #include "widgets/ChartTabs.h"
@@ -56,26 +57,17 @@ void seed(TestEnvironment &env)
 {
     env.dm()->setCurrentBook(Book);
     Db::insertBook(Book);
-    Db::insertAccount(Book, "现金");
-    Db::insertAccount(Book, "O'Brien 卡");
     Db::exec("insert into SFamily (FName) values ('爸爸'), ('妈''妈')");
-    const auto income = [](const char *date, qlonglong units, const char *account,
-                           const char *member) {
-        Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName, FName) "
-                 "values (?, ?, '工资', ?, ?, ?)",
-                 {Book, date, units, account, member});
-    };
-    const auto expense = [](const char *date, qlonglong units, const char *category,
-                            const char *account) {
-        Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, FName) "
-                 "values (?, ?, ?, ?, ?, '爸爸')",
-                 {Book, date, category, units, account});
-    };
-    income("2008-01-15", 1000000, "现金", "爸爸");
-    income("2008-03-14", 2000000, "O'Brien 卡", "妈'妈");
-    expense("2008-01-20", 750000, "餐饮", "现金");
-    expense("2008-02-01", 100000, "交通", "O'Brien 卡");
-    expense("2007-06-01", 50000, "餐饮", "现金");
+    // The accounts open so that the entries leave both at 0.00.
+    Seed entries(Book);
+    entries.account("现金", -yuan("20"));
+    entries.account("O'Brien 卡", -yuan("190"));
+    entries.income("2008-01-15", "工资", yuan("100"), "现金", "爸爸");
+    entries.income("2008-03-14", "工资", yuan("200"), "O'Brien 卡", "妈'妈");
+    entries.expense("2008-01-20", "餐饮", yuan("75"), "现金", "爸爸");
+    entries.expense("2008-02-01", "交通", yuan("10"), "O'Brien 卡", "爸爸");
+    entries.expense("2007-06-01", "餐饮", yuan("5"), "现金", "爸爸");
+    entries.commit();
 }
 
 QString label(QWidget *w, const char *name)
@@ -333,8 +325,9 @@ void TestReportWindows::statisticsFillBothGrids()
     Drive::key(Qt::Key_Return);
     QCOMPARE(Drive::column(w.get(), "DBGrid2", "支出名称"), QStringList({"餐饮", "交通"}));
 
-    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney) values (?, ?, '老王', 0)",
-             {Book, today()});
+    Seed debt(Book);
+    debt.debt(today(), "老王", Money(), "现金");
+    debt.commit();
     auto debts = open("TfrmPage2");
     Drive::click(debts.get(), "BitBtn1");
     QCOMPARE(Drive::titles(debts.get(), "DBGrid1"), QStringList({"债权人", "笔数", "未还金额"}));
@@ -353,12 +346,14 @@ void TestReportWindows::balancesWindowShowsNetAssets()
         QCOMPARE(label(empty.get(), "Label1"),
                  "银行存款及现金[0.00] 债务[0.00] 债权[0.00] 净资产[0.00]");
     }
-    Db::exec("update SAccount set AMoney=? where AName='现金'", {10000000});
-    Db::exec("update SAccount set AMoney=? where AName=?", {-500000, "O'Brien 卡"});
-    Db::exec("insert into Borrow (BName, BDate, BPro, BMoney) values (?, '2008-01-01', 'A', ?)",
-             {Book, 3000000});
-    Db::exec("insert into Debt (BName, DDate, DPro, DMoney) values (?, '2008-01-01', 'B', ?)",
-             {Book, 2000000});
+    // 现金 comes to 1,000.00: it opens with 880.00, its entries bring 20.00 and the
+    // debt and the credit 100.00; the card opens with -240.00 and comes to -50.00.
+    Seed more(Book);
+    more.account("现金", yuan("880"));
+    more.account("O'Brien 卡", -yuan("240"));
+    more.debt("2008-01-01", "A", yuan("300"), "现金");
+    more.credit("2008-01-01", "B", yuan("200"), "现金");
+    more.commit();
     auto w = open("TfrmP_Account");
     // An overdrawn account is listed, last.
     QCOMPARE(Drive::column(w.get(), "DBGrid1", "帐户名称"), QStringList({"现金", "O'Brien 卡"}));

@@ -2,9 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "core/books/Password.h"
-#include "core/ledger/AccountKinds.h"
 #include "core/ledger/Changes.h"
-#include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
 #include "data/FileDatabase.h"
 #include "data/Schema.h"
@@ -24,7 +22,6 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -386,13 +383,6 @@ namespace Db {
 void exec(const QString &sql, const QVariantList &values)
 {
     Sql(sql, values).exec();
-    // Rows written here stand for rows the ledger wrote: their kept totals follow.
-    static const QRegularExpression entryWrite(
-        QStringLiteral("^\\s*(insert\\s+into|update|delete\\s+from)\\s+(InTable|OutTable|ChangeT|"
-                       "Borrow|BorrowR|Debt|DebtR|TTable|TTableR)\\b"),
-        QRegularExpression::CaseInsensitiveOption);
-    if (entryWrite.match(sql).hasMatch())
-        MonthTotals::rebuild(Workspace::instance()->database());
 }
 
 QVariant value(const QString &sql, const QVariantList &values)
@@ -409,14 +399,6 @@ void insertBook(const QString &book, const QString &password)
 {
     exec(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, '')"),
          {book, Password::hash(password),
-          QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
-}
-
-void insertAccount(const QString &book, const QString &account, Money balance)
-{
-    exec(QStringLiteral("insert into SAccount (AName, thePY, BName, AMoney, Remark, AKind, "
-                        "OpenMoney, OpenDate) values (?, '', ?, ?, '', ?, ?, ?)"),
-         {account, book, balance.toVariant(), AccountKinds::byName(account), balance.toVariant(),
           QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
 }
 

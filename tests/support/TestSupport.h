@@ -128,17 +128,16 @@ inline Money yuan(const char *text)
     return *Money::parse(text);
 }
 
-// Direct database access for setting up and checking tests.
+// Direct database access for checking tests and for setting up what no writer of
+// the program makes (damage, older files, failures). A book's money is written
+// through Seed (support/Seed.h), as the program writes it.
 namespace Db {
-// A write of entry or follow-up rows also brings the kept monthly totals up to
-// date, as the ledger would have.
 void exec(const QString &sql, const QVariantList &values = {});
 QVariant value(const QString &sql, const QVariantList &values = {});
 int count(const QString &sql, const QVariantList &values = {});
 // A bare book row (no reference rows) whose password is stored hashed, as the
 // program stores it. BookStore::createBook makes a book with its default rows.
 void insertBook(const QString &book, const QString &password = QStringLiteral("480726"));
-void insertAccount(const QString &book, const QString &account, Money balance = Money());
 Money balance(const QString &book, const QString &account);
 // Makes the database refuse every insert, update and delete of a table with
 // `message`, as a failing disk or a constraint would; allowWrites lifts it.

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/Workspace.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/MaintenanceWindow.h"
 
@@ -319,11 +320,11 @@ void TestDailyUse::quickFilterTicksOnTypingAndShowsItself()
 {
     Program p;
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    Seed seed(Book);
     for (const auto &[category, remark] :
          {std::pair{"食品", "牛奶"}, {"食品", "面包"}, {"水费", ""}})
-        Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, FName, Remark) "
-                 "values (?, ?, ?, 10000, '现金', '', ?)",
-                 {Book, today, category, remark});
+        seed.expense(today, category, yuan("1"), "现金", "", remark);
+    seed.commit();
     MaintenanceWindow *w = p.open("TfrmOutTable");
 
     QString from;

@@ -1,9 +1,9 @@
 #include "core/books/BookStore.h"
 #include "core/ledger/Figures.h"
 #include "core/ledger/Workspace.h"
-#include "data/Transaction.h"
 #include "entries/IncomeExpense.h"
 #include "reference/AccountsWindow.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/ListModel.h"
 #include "widgets/ListWindow.h"
@@ -40,13 +40,11 @@ void seedBook(TestEnvironment &env)
 // the rows of one date. Entry i is worth i.
 void insertIncome(int count)
 {
-    Transaction transaction; // one write to the disk, not one per row
+    Seed seed(Book); // one write to the disk, not one per row
     for (int i = 1; i <= count; ++i)
-        Db::exec("insert into InTable (BName, IDate, IName, IMoney, AName) values (?, ?, '工资', "
-                 "?, '现金')",
-                 {Book, QDate(2020, 1, 1).addDays(i / 3).toString("yyyy-MM-dd"),
-                  Money::fromUnits(i * Money::Scale).toVariant()});
-    transaction.commit();
+        seed.income(QDate(2020, 1, 1).addDays(i / 3).toString("yyyy-MM-dd"), "工资",
+                    Money::fromUnits(i * Money::Scale), "现金");
+    seed.commit();
 }
 
 // What the grid shows of each row, read row by row as a user scrolls.
@@ -124,7 +122,8 @@ void TestListWindow::lastAndNewRowsOnAListOfSeveralPages()
     QCOMPARE(Drive::text(&w, "DBEdit3"), QString("1,234.50"));
     QCOMPARE(shown(&w, "金额").first(), QString("1,234.50"));
 
-    // Another window wrote meanwhile: the next save counts the list again.
+    // Another program wrote meanwhile: the next save counts the list again.
+    Drive::stopFollowingChanges(&w);
     insertIncome(3);
     Drive::click(&w, "NavLast");
     messages.answer(QMessageBox::Yes);
@@ -152,10 +151,10 @@ void TestListWindow::cursorStaysOnTheEditedRowBeyondTheFirstPage()
     TestEnvironment env;
     MessageRecorder messages;
     seedBook(env);
-    Transaction transaction;
+    Seed seed(Book);
     for (int i = 0; i < Rows; ++i)
-        Db::insertAccount(Book, QStringLiteral("帐户%1").arg(i, 3, 10, QLatin1Char('0')));
-    transaction.commit();
+        seed.account(QStringLiteral("帐户%1").arg(i, 3, 10, QLatin1Char('0')));
+    seed.commit();
     AccountsWindow w;
     w.show();
     const int row = w.model()->totalRows() - 20;
@@ -179,10 +178,11 @@ void TestListWindow::sumsShowAsMoney()
 {
     TestEnvironment env;
     seedBook(env);
+    Seed seed(Book);
     for (const char *amount : {"1000", "234.5", "-80", "0.0125"})
-        Db::exec("insert into InTable (BName, IDate, IName, IMoney) values (?, '2024-01-01', ?, ?)",
-                 {Book, amount[0] == '1' || amount[0] == '2' ? "工资" : amount,
-                  Money::parse(amount)->toVariant()});
+        seed.income("2024-01-01", amount[0] == '1' || amount[0] == '2' ? "工资" : amount,
+                    yuan(amount), "现金");
+    seed.commit();
     ListWindow w({.className = "TestSums",
                   .table = "InTable",
                   .columns = {{"IName", "收入类别"},

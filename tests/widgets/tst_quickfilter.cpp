@@ -2,6 +2,7 @@
 #include "data/Background.h"
 #include "entries/EntryFilters.h"
 #include "entries/IncomeExpense.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -45,14 +46,12 @@ void filterByRemark(QWidget *window, const QString &remark)
 // Three expenses of 家, one of them a refund: 1,470.00 in all.
 void seedExpenses(TestEnvironment &env)
 {
-    Db::insertAccount("家", "现金");
     env.dm()->setCurrentBook("家");
-    const QList<std::pair<const char *, qlonglong>> rows{
-        {"房租", 10000000}, {"房租", 5000000}, {"退款", -300000}};
-    for (const auto &[remark, amount] : rows)
-        Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, Remark) "
-                 "values ('家', '2026-01-05', '餐饮', ?, '现金', ?)",
-                 {amount, remark});
+    Seed seed("家");
+    for (const auto &[remark, amount] :
+         {std::pair{"房租", "1000"}, {"房租", "500"}, {"退款", "-30"}})
+        seed.expense("2026-01-05", "餐饮", yuan(amount), "现金", "", remark);
+    seed.commit();
 }
 } // namespace
 
@@ -100,7 +99,9 @@ void TestQuickFilter::defaultsFilterTheLastMonth()
 void TestQuickFilter::buildsTheConditionInOrderWithBoundValues()
 {
     TestEnvironment env;
-    Db::insertAccount("家", "现金");
+    Seed seed("家");
+    seed.account("现金");
+    seed.commit();
     Db::exec("insert into OutD (OName, BName) values ('餐饮', '家')");
     Db::exec("insert into SFamily (FName) values ('妈妈')");
     env.dm()->setCurrentBook("家");
@@ -145,9 +146,10 @@ void TestQuickFilter::theConditionSelectsTheRightRows()
     TestEnvironment env;
     const QDate today = QDate::currentDate();
     const QDate from = QuickFilterDialog::monthBefore(today);
+    Seed seed("家");
     for (const QDate &d : {from.addDays(-1), from, today, today.addDays(1)})
-        Db::exec("insert into InTable (BName, IDate, IName, IMoney) values ('家', ?, '工资', 1)",
-                 {iso(d)});
+        seed.income(iso(d), "工资", Money::fromUnits(1), "现金");
+    seed.commit();
     env.dm()->setCurrentBook("家");
     RecordingTarget target;
     IncomeFilterDialog dialog(&target);
@@ -165,12 +167,11 @@ void TestQuickFilter::theConditionSelectsTheRightRows()
 void TestQuickFilter::remarkFindsPercentAndUnderscoreLiterally()
 {
     TestEnvironment env;
-    Db::insertAccount("家", "现金");
     env.dm()->setCurrentBook("家");
+    Seed seed("家");
     for (const char *remark : {"打折50%", "500克", "a_b", "axb"})
-        Db::exec("insert into OutTable (BName, ODate, OName, OMoney, AName, Remark) "
-                 "values ('家', ?, '餐饮', 10000, '现金', ?)",
-                 {iso(QDate::currentDate()), remark});
+        seed.expense(iso(QDate::currentDate()), "餐饮", yuan("1"), "现金", "", remark);
+    seed.commit();
     ExpenseWindow expense;
     expense.show();
     const auto search = [&expense](const QString &text) {
@@ -189,7 +190,9 @@ void TestQuickFilter::aDatabaseErrorWhileOpeningIsShownAndSurvived()
 {
     TestEnvironment env;
     MessageRecorder messages;
-    Db::insertAccount("家", "现金");
+    Seed seed("家");
+    seed.account("现金");
+    seed.commit();
     env.dm()->setCurrentBook("家");
     IncomeWindow income;
     income.show();

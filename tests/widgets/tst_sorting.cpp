@@ -1,8 +1,8 @@
 #include "core/ledger/Workspace.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
-#include "data/Transaction.h"
 #include "reports/DetailQueries.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 #include "widgets/ListModel.h"
 
@@ -49,12 +49,11 @@ void TestSorting::init()
     Db::insertBook("家");
     env->dm()->setCurrentBook("家");
     // 250 incomes: more than two pages of the grid.
-    Transaction t;
+    Seed seed("家");
     for (int i = 0; i < 250; ++i)
-        Db::exec("insert into InTable (BName, IDate, IName, IMoney) values ('家', ?, ?, ?)",
-                 {QDate(2026, 1, 1).addDays(i).toString(Qt::ISODate), Categories[i * 7 % 4],
-                  (i * 37 % 250) * 10000});
-    t.commit();
+        seed.income(QDate(2026, 1, 1).addDays(i).toString(Qt::ISODate), Categories[i * 7 % 4],
+                    Money::fromUnits((i * 37 % 250) * 10000), "现金");
+    seed.commit();
 }
 
 void TestSorting::cleanup()
