@@ -528,8 +528,8 @@ void ImportWindow::showTransfers()
                 choiceBox(&Workspace::accounts, m_plan->settings().transferAccount(kind));
             box->setObjectName(QStringLiteral("Transfer_") + kind);
             connect(box, &QComboBox::activated, this, [this, box, kind] {
-                Msg::guarded(this,
-                             [&] { m_plan->settings().setTransferAccount(kind, box->currentText()); });
+                Msg::guarded(
+                    this, [&] { m_plan->settings().setTransferAccount(kind, box->currentText()); });
                 settingsChanged();
             });
             m_transfers->setCellWidget(r, 1, box);
@@ -606,8 +606,12 @@ void ImportWindow::addRule()
         return;
     }
     const bool expense = line.kind == Import::Kind::Expense;
-    Import::Rule rule{0, pattern, expense ? line.category : QString(),
-                      expense ? QString() : line.category, line.member, QString()};
+    Import::Rule rule{0,
+                      pattern,
+                      expense ? line.category : QString(),
+                      expense ? QString() : line.category,
+                      line.member,
+                      QString()};
     if (!Msg::guarded(this, [&] { m_plan->settings().addRule(rule); }))
         return;
     forgetOwnChoices(*m_plan, rule);

@@ -418,11 +418,13 @@ void TestBillImport::theCommandImportsLikeTheWindow()
     QVERIFY2(said.contains("（试运行，没有写入）\n合计：新 "), qPrintable(said));
     QCOMPARE(entryCount(), 0);
     QCOMPARE(run(accounts + files, &said), 0);
-    QCOMPARE(said, QString("alipay.csv：新增 6 条，重复 0 条，跳过 3 条，退款 1 条\n"
-                           "微信支付账单.zip 中的 微信支付账单(20250501-20250531).csv：新增 5 条，"
-                           "重复 0 条，跳过 2 条，退款 2 条\n"
-                           "合计：新 11 条（支出 2,166.00，收入 266.66），重复 0 条，跳过 5 条（转帐 "
-                           "1,300.00，服务费 0.10），退款 3 条（支出 -122.80），转帐 0 条，待确认 0 条\n"));
+    QCOMPARE(
+        said,
+        QString("alipay.csv：新增 6 条，重复 0 条，跳过 3 条，退款 1 条\n"
+                "微信支付账单.zip 中的 微信支付账单(20250501-20250531).csv：新增 5 条，"
+                "重复 0 条，跳过 2 条，退款 2 条\n"
+                "合计：新 11 条（支出 2,166.00，收入 266.66），重复 0 条，跳过 5 条（转帐 "
+                "1,300.00，服务费 0.10），退款 3 条（支出 -122.80），转帐 0 条，待确认 0 条\n"));
     QCOMPARE(entryCount(), 14);
     // Remembered: the accounts need not be given again, and nothing is imported twice.
     QCOMPARE(run(files, &said), 0);

@@ -80,8 +80,8 @@ std::optional<Money> refundedBy(const Bills::Row &purchase)
 // The balance of the app a move goes into or comes out of, as its bill names it.
 QString storeOf(const Bills::Document &document, const QString &text)
 {
-    return text.contains(u"余额宝")                     ? QStringLiteral("余额宝")
-           : text.contains(u"零钱通")                   ? QStringLiteral("零钱通")
+    return text.contains(u"余额宝")                   ? QStringLiteral("余额宝")
+           : text.contains(u"零钱通")                 ? QStringLiteral("零钱通")
            : document.source == Bills::Source::Alipay ? QStringLiteral("余额")
            : document.source == Bills::Source::WeChat ? QStringLiteral("零钱")
                                                       : QString();
@@ -312,7 +312,7 @@ void Plan::matchTransfers()
             continue;
         const QString own = m_settings.account(rowOf(line).method).toLower();
         const bool ownIsSource = line.kind != Kind::Transfer || line.account.toLower() == own;
-        const Money moved = line.kind == Kind::Income ? line.amount
+        const Money moved = line.kind == Kind::Income                   ? line.amount
                             : line.kind == Kind::Expense || ownIsSource ? -line.amount
                                                                         : line.amount;
         const auto found = pool.find(Leg{own, line.date, moved.units()});
@@ -583,22 +583,27 @@ void Plan::mapTransfer(Line &line) const
     const QString text = rowText(row);
     line.transferKind = transferKind(document, row);
     const QString store = storeOf(document, text);
-    QString named; // the card the row names on the other side, as the book maps it
-    if (!cardOf(row.counterparty).bank.isEmpty())
+    // The card the row names on the other side, as the book maps it (not the card
+    // that pays, as a top-up names it).
+    QString named;
+    // A card, not a bank's name alone ("招商银行" on an ATM withdrawal).
+    if (const Card card = cardOf(row.counterparty);
+        !card.bank.isEmpty() && (!card.kind.isEmpty() || !card.digits.isEmpty()))
         for (const QString &method : m_settings.methods())
-            if (sameCard(method, row.counterparty) && !m_settings.account(method).isEmpty()) {
+            if (sameCard(method, row.counterparty) && !m_settings.account(method).isEmpty() &&
+                m_settings.account(method) != m_settings.account(row.method)) {
                 named = m_settings.account(method);
                 break;
             }
     const QString chosen = m_settings.transferAccount(line.transferKind);
-    QString other = !named.isEmpty()                       ? named
-                    : !chosen.isEmpty()                    ? chosen
+    QString other = !named.isEmpty()                          ? named
+                    : !chosen.isEmpty()                       ? chosen
                     : !store.isEmpty() && store != row.method ? m_settings.account(store)
-                                                             : QString();
-    const bool methodPays = document.source == Bills::Source::Bank
-                                ? !row.method.contains(u"信用卡")
-                                : !(takesOut(text) && !store.isEmpty() &&
-                                    !row.method.contains(store));
+                                                              : QString();
+    const bool methodPays =
+        document.source == Bills::Source::Bank
+            ? !row.method.contains(u"信用卡")
+            : !(takesOut(text) && !store.isEmpty() && !row.method.contains(store));
     QString from = m_settings.account(row.method), to = other;
     if (!methodPays)
         std::swap(from, to);
@@ -607,9 +612,10 @@ void Plan::mapTransfer(Line &line) const
     if (!line.ownToAccount)
         line.toAccount = to;
     line.reason = line.ownAccount || line.ownToAccount ? QStringLiteral("转帐：帐户为手动选择")
-                  : !named.isEmpty()  ? QStringLiteral("转帐：%1 是 %2").arg(row.counterparty, named)
-                  : !chosen.isEmpty() ? QStringLiteral("转帐：%1 → %2").arg(line.transferKind, chosen)
-                                      : QString();
+                  : !named.isEmpty() ? QStringLiteral("转帐：%1 是 %2").arg(row.counterparty, named)
+                  : !chosen.isEmpty()
+                      ? QStringLiteral("转帐：%1 → %2").arg(line.transferKind, chosen)
+                      : QString();
 }
 
 std::array<Tally, StatusCount> Plan::tally(bool chosenOnly) const

@@ -85,8 +85,8 @@ Settings Settings::load(const QString &book)
                           .exec();
     while (rules.next())
         s.m_rules << Rule{rules.value(0).toLongLong(), rules.value(1).toString(),
-                          rules.value(2).toString(), rules.value(3).toString(),
-                          rules.value(4).toString(), rules.value(5).toString()};
+                          rules.value(2).toString(),   rules.value(3).toString(),
+                          rules.value(4).toString(),   rules.value(5).toString()};
     return s;
 }
 
