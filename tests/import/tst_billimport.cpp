@@ -1,6 +1,7 @@
 #include "core/bills/BillImport.h"
 #include "core/bills/BillReader.h"
 #include "core/bills/ImportCommand.h"
+#include "core/bills/MerchantTable.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
@@ -105,6 +106,9 @@ private slots:
     void aFullDiskLeavesTheDataFileAsItWas();
     void theCommandUsesTheProgramsDataFolderOrSaysWhyNot();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
+    void theMerchantTableFindsTheLongestKeyword();
+    void theMerchantTableComesAfterTheUsersRules();
+    void aFileOfTheLayoutBeforeKeepsItsRules();
 };
 
 void TestBillImport::rowsBecomeEntriesWithRefundsNetted()
@@ -534,6 +538,83 @@ void TestBillImport::aFileOfTheLayoutBeforeGetsTheImportTables()
     makeBook();
     importFiles({"alipay.csv"});
     QCOMPARE(Db::count("select count(*) from ImportEntry"), 7);
+}
+
+void TestBillImport::theMerchantTableFindsTheLongestKeyword()
+{
+    const Import::MerchantTable table = Import::MerchantTable::parse(
+        "# 说明\n美团\t外出就餐\n美团外卖\t外出就餐|食品\n电费\t电费\n工资\t\t工资\n\n");
+    QCOMPARE(table.entries().size(), 4);
+    QCOMPARE(table.match({"美团外卖-黄焖鸡"}, true)->keyword, QString("美团外卖"));
+    QCOMPARE(table.match({"美团", "美团外卖"}, true)->expense, QStringList({"外出就餐", "食品"}));
+    // Of two keywords as long, the one in the earlier text (the counterparty).
+    QCOMPARE(table.match({"美团", "电费"}, true)->keyword, QString("美团"));
+    // An entry with no category for the side is no match there.
+    QVERIFY(!table.match({"代发工资"}, true));
+    QCOMPARE(table.match({"代发工资"}, false)->income, QStringList({"工资"}));
+    QVERIFY(!table.match({"文具店"}, true));
+    // The program's own file: 充值缴费 split by what was paid for.
+    TestEnvironment env;
+    makeBook();
+    const Import::Settings settings = Import::Settings::load(Book);
+    for (const auto &[goods, category] :
+         std::initializer_list<std::pair<const char *, const char *>>{
+             {"国家电网 电费", "电费"},
+             {"自来水 水费", "水费"},
+             {"燃气费", "煤气费"},
+             {"中国移动 话费充值", "手机费"}})
+        QCOMPARE(settings.merchantCategory({"", goods, "充值缴费"}, true).category,
+                 QString(category));
+    QVERIFY(Import::MerchantTable::builtIn().entries().size() > 50);
+}
+
+// A keyword of the table never overrides a rule of the user's, nor the user's own
+// choice for an app category; it comes before the program's choice for it.
+void TestBillImport::theMerchantTableComesAfterTheUsersRules()
+{
+    TestEnvironment env;
+    makeBook();
+    Import::Settings settings = Import::Settings::load(Book);
+    settings.addRule({0, "美团", "食品", "", "", ""});
+    Import::Plan plan = planOf({"alipay.csv"});
+    const auto lineOf = [&](const QString &counterparty) {
+        for (const Import::Line &line : plan.lines())
+            if (plan.rowOf(line).counterparty == counterparty)
+                return line;
+        return Import::Line();
+    };
+    QCOMPARE(lineOf("美团").category, QString("食品"));
+    QCOMPARE(Import::explanation(lineOf("美团")), QString("规则：美团 → 食品"));
+    QCOMPARE(Import::explanation(lineOf("中国移动")), QString("商户表：中国移动 → 手机费"));
+    QCOMPARE(Import::explanation(lineOf("滴滴出行")), QString("商户表：滴滴 → 公共汽车费"));
+    QCOMPARE(Import::explanation(lineOf("文具店")),
+             QString("帐单类别“其他”没有对应的类别，暂记为其他支出"));
+    settings.setCategory("交通出行", true, "汽油费");
+    plan = planOf({"alipay.csv"});
+    QCOMPARE(Import::explanation(lineOf("滴滴出行")), QString("帐单类别：交通出行 → 汽油费"));
+}
+
+// A data file of the layout before: its rules stay, and give no account.
+void TestBillImport::aFileOfTheLayoutBeforeKeepsItsRules()
+{
+    TestEnvironment env;
+    makeBook();
+    Db::exec("alter table ImportRule drop column AName");
+    Db::exec("insert into ImportRule (BName, Pattern, OName, IName, FName) values "
+             "('家', '美团', '食品', '', '')");
+    Db::exec("PRAGMA user_version = 7");
+    QVERIFY(env.dm()->reopen());
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QCOMPARE(Schema::checkOwnDatabase(env.dm()->database(), true), QString());
+    Import::Settings settings = Import::Settings::load(Book);
+    QCOMPARE(settings.rules().size(), 1);
+    QCOMPARE(settings.rules().first().account, QString());
+    Import::Rule rule = settings.rules().first();
+    rule.account = "招行一卡通";
+    settings.updateRule(rule);
+    const Import::Plan plan = planOf({"alipay.csv"});
+    QCOMPARE(plan.lines().at(5).category, QString("食品"));
+    QCOMPARE(plan.lines().at(5).account, QString("招行一卡通"));
 }
 
 QTEST_MAIN(TestBillImport)
