@@ -73,6 +73,15 @@ QList<Status> statuses(const Import::Plan &plan)
     return out;
 }
 
+// The plan's line of the row of this counterparty.
+Import::Line lineWith(const Import::Plan &plan, const QString &counterparty)
+{
+    for (const Import::Line &line : plan.lines())
+        if (plan.rowOf(line).counterparty == counterparty)
+            return line;
+    return Import::Line();
+}
+
 Import::Result importFiles(const QStringList &files)
 {
     Import::Plan plan = planOf(files);
@@ -150,12 +159,7 @@ void TestBillImport::theBooksCategoriesRulesAndMembersAreApplied()
     settings.addRule({0, "美团", "食品", "", "小禾", ""});
     Import::Plan plan = planOf({"alipay.csv"});
     plan.setMember("");
-    const auto lineOf = [&](const QString &counterparty) {
-        for (const Import::Line &line : plan.lines())
-            if (plan.rowOf(line).counterparty == counterparty)
-                return line;
-        return Import::Line();
-    };
+    const auto lineOf = [&](const QString &counterparty) { return lineWith(plan, counterparty); };
     QCOMPARE(lineOf("美团").category, QString("食品"));
     QCOMPARE(lineOf("美团").member, QString("小禾"));
     QCOMPARE(lineOf("滴滴出行").category, QString("汽油费"));
@@ -577,12 +581,7 @@ void TestBillImport::theMerchantTableComesAfterTheUsersRules()
     Import::Settings settings = Import::Settings::load(Book);
     settings.addRule({0, "美团", "食品", "", "", ""});
     Import::Plan plan = planOf({"alipay.csv"});
-    const auto lineOf = [&](const QString &counterparty) {
-        for (const Import::Line &line : plan.lines())
-            if (plan.rowOf(line).counterparty == counterparty)
-                return line;
-        return Import::Line();
-    };
+    const auto lineOf = [&](const QString &counterparty) { return lineWith(plan, counterparty); };
     QCOMPARE(lineOf("美团").category, QString("食品"));
     QCOMPARE(Import::explanation(lineOf("美团")), QString("规则：美团 → 食品"));
     QCOMPARE(Import::explanation(lineOf("中国移动")), QString("商户表：中国移动 → 手机费"));
