@@ -43,7 +43,7 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile,
 //    Budget, BudgetRollover).
 // 7: accounts' kinds and opening balances (SAccount.AKind, OpenMoney, OpenDate).
-constexpr int UserVersion = 7;
+constexpr int UserVersion = 8;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);

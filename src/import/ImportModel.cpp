@@ -22,6 +22,7 @@ QColor statusColour(Import::Status status)
     case Import::Status::New:
         return QColor(0x1b, 0x5e, 0x20);
     case Import::Status::Refund:
+    case Import::Status::Transfer:
         return QColor(0x15, 0x65, 0xc0);
     case Import::Status::ToConfirm:
         return QColor(0xb2, 0x6a, 0x00);
@@ -137,7 +138,7 @@ QVariant ImportModel::data(const QModelIndex &index, int role) const
     case Remark:
         return line.remark;
     case Why:
-        return line.why;
+        return Import::explanation(line);
     case Source:
         return QStringLiteral("%1 第 %2 行")
             .arg(m_plan->documentOf(line).name)
@@ -162,6 +163,7 @@ bool ImportModel::setData(const QModelIndex &index, const QVariant &value, int r
             line.category = text;
             line.ownCategory = true;
             line.categoryFallback = false;
+            line.reason = QStringLiteral("手动选择：%1").arg(text);
             break;
         case Account:
             line.account = text;
@@ -185,6 +187,8 @@ bool ImportModel::setData(const QModelIndex &index, const QVariant &value, int r
     }
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
     emit linesEdited();
+    if (column == Category || column == Account || column == ToAccount)
+        emit choiceEdited(index);
     return true;
 }
 

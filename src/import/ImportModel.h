@@ -47,6 +47,9 @@ public:
 signals:
     // A line was chosen or dropped, or edited: the counts below the grid follow.
     void linesEdited();
+    // The user chose a line's category or account by hand: the window offers to do
+    // so with every row of its 交易对方 (or its kind of move) from now on.
+    void choiceEdited(const QModelIndex &index);
 
 private:
     Import::Plan *m_plan;

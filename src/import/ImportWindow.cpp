@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
@@ -112,6 +113,24 @@ Reading read(const QString &path, const QString &password)
         reading.error = e.message();
     }
     return reading;
+}
+
+// A rule now decides for every line it fits: what was chosen there by hand, of what
+// the rule gives, gives way.
+void forgetOwnChoices(Import::Plan &plan, const Import::Rule &rule)
+{
+    for (int i = 0; i < plan.lines().size(); ++i) {
+        Import::Line &l = plan.line(i);
+        const Bills::Row &r = plan.rowOf(l);
+        if (!r.counterparty.contains(rule.pattern, Qt::CaseInsensitive) &&
+            !r.goods.contains(rule.pattern, Qt::CaseInsensitive))
+            continue;
+        const QString &category =
+            l.kind == Import::Kind::Income ? rule.incomeCategory : rule.expenseCategory;
+        l.ownCategory = l.ownCategory && category.isEmpty();
+        l.ownMember = l.ownMember && rule.member.isEmpty();
+        l.ownAccount = l.ownAccount && rule.account.isEmpty();
+    }
 }
 
 // Space toggles 导入 of the current line, as a check box is used by keyboard.
@@ -243,6 +262,15 @@ QWidget *ImportWindow::makeRowsPage()
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->installEventFilter(new SpaceToggles(m_grid));
     layout->addWidget(m_grid, 1);
+    m_remember = button(m_grid->viewport(), "ButRemember", QStringLiteral("以后都这样"));
+    m_remember->hide();
+    connect(m_remember, &QPushButton::clicked, this, &ImportWindow::rememberChoice);
+    connect(m_model, &ImportModel::choiceEdited, this, &ImportWindow::offerToRemember);
+    // It stands beside its cell, or not at all.
+    const auto hideRemember = [this] { m_remember->hide(); };
+    connect(m_model, &QAbstractItemModel::modelReset, this, hideRemember);
+    connect(m_grid->horizontalScrollBar(), &QScrollBar::valueChanged, this, hideRemember);
+    connect(m_grid->verticalScrollBar(), &QScrollBar::valueChanged, this, hideRemember);
 
     auto *below = new QHBoxLayout;
     m_counts = note(page, QString());
@@ -269,23 +297,38 @@ QWidget *ImportWindow::makeSettingsPage()
         auto *box = new QVBoxLayout;
         box->addWidget(note(page, title));
         box->addWidget(table, 1);
-        if (extra)
+        // A table below gets its share of the height; a button keeps to the right.
+        if (qobject_cast<QPushButton *>(extra))
             box->addWidget(extra, 0, Qt::AlignRight);
+        else if (extra)
+            box->addWidget(extra, 1);
         layout->addLayout(box, stretch);
     };
     m_methods =
         settingsTable("GridMethods", {QStringLiteral("收/付款方式"), QStringLiteral("帐户")});
-    column(3, QStringLiteral("收/付款方式是本帐簿的哪个帐户（选择一次，以后记住）："), m_methods);
+    m_transfers = settingsTable("GridTransfers",
+                                {QStringLiteral("不计收支的记录"), QStringLiteral("对方帐户")});
+    auto *moves = new QWidget(page);
+    auto *movesLayout = new QVBoxLayout(moves);
+    movesLayout->setContentsMargins(0, 0, 0, 0);
+    movesLayout->addWidget(note(moves, QStringLiteral("余额宝转入转出、花呗还款、提现、充值、"
+                                                      "取现等记录转到哪个帐户（选择后自动作为"
+                                                      "转帐导入）：")));
+    movesLayout->addWidget(m_transfers, 1);
+    column(3, QStringLiteral("收/付款方式是本帐簿的哪个帐户（选择一次，以后记住）："), m_methods,
+           moves);
     m_categories =
         settingsTable("GridCategories", {QStringLiteral("帐单分类"), QStringLiteral("支出类别"),
                                          QStringLiteral("收入类别")});
     column(3, QStringLiteral("帐单分类是哪个类别（没有的记为其他支出、其他收入）："), m_categories);
     m_rules = settingsTable("GridRules", {QStringLiteral("包含文字"), QStringLiteral("支出类别"),
-                                          QStringLiteral("收入类别"), QStringLiteral("家庭成员")});
+                                          QStringLiteral("收入类别"), QStringLiteral("家庭成员"),
+                                          QStringLiteral("帐户")});
     QPushButton *remove = button(page, "ButDeleteRule", QStringLiteral("删除规则（&D）"));
     connect(remove, &QPushButton::clicked, this, &ImportWindow::deleteRule);
     column(3,
-           QStringLiteral("规则（先于帐单分类使用；在帐单明细中选一行，单击“以后都这样”添加）："),
+           QStringLiteral("规则（先于商户表和帐单分类使用；在帐单明细中改了类别或帐户后单击"
+                          "旁边的“以后都这样”添加，在这里可以改）："),
            m_rules, remove);
     return page;
 }
@@ -421,15 +464,11 @@ void ImportWindow::showFiles()
 
 void ImportWindow::showCounts()
 {
-    const auto all = m_plan->tally();
-    QStringList parts;
-    for (int s = 0; s < Import::StatusCount; ++s)
-        parts << Import::tallyText(Import::statusName(Import::Status(s)), all[s]);
     Import::Tally chosen;
     for (const Import::Tally &t : m_plan->tally(true))
         chosen += t;
-    m_counts->setText(parts.join(QStringLiteral("　　")) + QLatin1Char('\n') +
-                      Import::tallyText(QStringLiteral("选中导入"), chosen));
+    m_counts->setText(Import::countsText(m_plan->tally(), QStringLiteral("　　")) +
+                      QLatin1Char('\n') + Import::tallyText(QStringLiteral("选中导入"), chosen));
 }
 
 void ImportWindow::showSettings()
@@ -470,21 +509,64 @@ void ImportWindow::showSettings()
             }
         }
     });
+    showTransfers();
     showRules();
 }
 
+void ImportWindow::showTransfers()
+{
+    Msg::guarded(this, [&] {
+        QStringList kinds = m_plan->transferKinds();
+        for (const QString &kind : m_plan->settings().transferKinds())
+            if (!kinds.contains(kind))
+                kinds << kind;
+        m_transfers->setRowCount(int(kinds.size()));
+        for (int r = 0; r < kinds.size(); ++r) {
+            const QString kind = kinds.at(r);
+            m_transfers->setItem(r, 0, textItem(kind));
+            QComboBox *box =
+                choiceBox(&Workspace::accounts, m_plan->settings().transferAccount(kind));
+            box->setObjectName(QStringLiteral("Transfer_") + kind);
+            connect(box, &QComboBox::activated, this, [this, box, kind] {
+                Msg::guarded(
+                    this, [&] { m_plan->settings().setTransferAccount(kind, box->currentText()); });
+                settingsChanged();
+            });
+            m_transfers->setCellWidget(r, 1, box);
+        }
+    });
+}
+
+// The rules with drop-downs of what each gives: a change is saved at once.
 void ImportWindow::showRules()
 {
-    const QList<Import::Rule> &rules = m_plan->settings().rules();
+    const QList<Import::Rule> rules = m_plan->settings().rules();
     m_rules->setRowCount(int(rules.size()));
-    for (int r = 0; r < rules.size(); ++r) {
-        const Import::Rule &rule = rules.at(r);
-        const QStringList cells{rule.pattern, rule.expenseCategory, rule.incomeCategory,
-                                rule.member};
-        for (int c = 0; c < cells.size(); ++c)
-            m_rules->setItem(r, c, textItem(cells.at(c)));
-        m_rules->item(r, 0)->setData(Qt::UserRole, rule.id);
-    }
+    Msg::guarded(this, [&] {
+        for (int r = 0; r < rules.size(); ++r) {
+            const Import::Rule &rule = rules.at(r);
+            m_rules->setItem(r, 0, textItem(rule.pattern));
+            m_rules->item(r, 0)->setData(Qt::UserRole, rule.id);
+            const std::pair<Workspace::Feeder, QString Import::Rule::*> cells[] = {
+                {&Workspace::expenseCategories, &Import::Rule::expenseCategory},
+                {&Workspace::incomeCategories, &Import::Rule::incomeCategory},
+                {&Workspace::members, &Import::Rule::member},
+                {&Workspace::accounts, &Import::Rule::account}};
+            for (int c = 0; c < 4; ++c) {
+                const auto [feeder, field] = cells[c];
+                QComboBox *box = choiceBox(feeder, rule.*field);
+                box->setObjectName(QStringLiteral("Rule%1_%2").arg(c + 1).arg(rule.pattern));
+                connect(box, &QComboBox::activated, this, [this, box, rule, field] {
+                    Import::Rule changed = rule;
+                    changed.*field = box->currentText();
+                    Msg::guarded(this, [&] { m_plan->settings().updateRule(changed); });
+                    forgetOwnChoices(*m_plan, changed);
+                    settingsChanged();
+                });
+                m_rules->setCellWidget(r, c + 1, box);
+            }
+        }
+    });
 }
 
 // The drop-downs of the settings stay as they are: the one changed shows its choice.
@@ -492,7 +574,6 @@ void ImportWindow::settingsChanged()
 {
     m_plan->remap();
     m_model->refresh();
-    showRules();
 }
 
 void ImportWindow::addRule()
@@ -525,20 +606,79 @@ void ImportWindow::addRule()
         return;
     }
     const bool expense = line.kind == Import::Kind::Expense;
-    Import::Rule rule{0, pattern, expense ? line.category : QString(),
-                      expense ? QString() : line.category, line.member};
+    Import::Rule rule{0,
+                      pattern,
+                      expense ? line.category : QString(),
+                      expense ? QString() : line.category,
+                      line.member,
+                      QString()};
     if (!Msg::guarded(this, [&] { m_plan->settings().addRule(rule); }))
         return;
-    // The rule now decides for every line it fits, this one included.
-    for (int i = 0; i < m_plan->lines().size(); ++i) {
-        Import::Line &l = m_plan->line(i);
-        const Bills::Row &r = m_plan->rowOf(l);
-        if (r.counterparty.contains(pattern, Qt::CaseInsensitive) ||
-            r.goods.contains(pattern, Qt::CaseInsensitive))
-            l.ownCategory = l.ownMember = false;
+    forgetOwnChoices(*m_plan, rule);
+    settingsChanged();
+    showRules();
+    m_grid->setCurrentIndex(current);
+}
+
+void ImportWindow::offerToRemember(const QModelIndex &index)
+{
+    const Import::Line &line = m_plan->lines().at(index.row());
+    const Bills::Row &row = m_plan->rowOf(line);
+    const bool move = line.kind == Import::Kind::Transfer;
+    if (!move && row.counterparty.isEmpty() && row.goods.isEmpty())
+        return;
+    m_edited = index;
+    m_remember->setToolTip(
+        move ? QStringLiteral("以后“%1”的记录都转到这个帐户，自动作为转帐导入。")
+                   .arg(line.transferKind)
+             : QStringLiteral("以后交易对方为“%1”的记录都这样记。")
+                   .arg(row.counterparty.isEmpty() ? row.goods : row.counterparty));
+    const QRect cell = m_grid->visualRect(index);
+    m_remember->adjustSize();
+    m_remember->resize(m_remember->width(), std::max(cell.height(), 22));
+    m_remember->move(cell.right() + 2, cell.top());
+    m_remember->show();
+    m_remember->raise();
+}
+
+void ImportWindow::rememberChoice()
+{
+    m_remember->hide();
+    if (!m_edited.isValid())
+        return;
+    const int index = m_edited.row();
+    const int column = m_edited.column();
+    Import::Line &line = m_plan->line(index);
+    const Bills::Row &row = m_plan->rowOf(line);
+    Import::Settings &settings = m_plan->settings();
+    if (line.kind == Import::Kind::Transfer) {
+        // The side that is not the payment method's own account.
+        const QString own = settings.account(row.method);
+        const QString other =
+            line.account.compare(own, Qt::CaseInsensitive) == 0 ? line.toAccount : line.account;
+        if (!Msg::guarded(this, [&] { settings.setTransferAccount(line.transferKind, other); }))
+            return;
+        line.ownAccount = line.ownToAccount = false;
+    } else {
+        const QString pattern = row.counterparty.isEmpty() ? row.goods : row.counterparty;
+        Import::Rule rule{0, pattern, {}, {}, {}, {}};
+        for (const Import::Rule &kept : settings.rules())
+            if (kept.pattern.compare(pattern, Qt::CaseInsensitive) == 0)
+                rule = kept;
+        const bool expense = line.kind == Import::Kind::Expense;
+        if (column == ImportModel::Account)
+            rule.account = line.account;
+        else
+            (expense ? rule.expenseCategory : rule.incomeCategory) = line.category;
+        if (!Msg::guarded(this, [&] {
+                rule.id == 0 ? void(settings.addRule(rule)) : settings.updateRule(rule);
+            }))
+            return;
+        forgetOwnChoices(*m_plan, rule);
+        showRules();
     }
     settingsChanged();
-    m_grid->setCurrentIndex(current);
+    m_grid->setCurrentIndex(m_model->index(index, column));
 }
 
 void ImportWindow::deleteRule()

@@ -2,6 +2,7 @@
 
 #include "core/bills/ImportPlan.h"
 
+#include <QPersistentModelIndex>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -48,6 +49,10 @@ public:
     void importChosen();
     void addRule();
     void deleteRule();
+    // 以后都这样 beside the cell just chosen: the choice kept for the row's 交易对方
+    // (a category or an account) or for its kind of move (the account on the other
+    // side), and applied to every row it fits.
+    void rememberChoice();
     void undoImport();
     void clearFiles();
 
@@ -64,6 +69,9 @@ private:
     // and the rules.
     void showSettings();
     void showRules();
+    void showTransfers();
+    // Shows 以后都这样 beside the cell the user just chose.
+    void offerToRemember(const QModelIndex &index);
     void showCounts();
     void showFiles();
     void readBatches();
@@ -88,6 +96,9 @@ private:
     QTableWidget *m_methods = nullptr;
     QTableWidget *m_categories = nullptr;
     QTableWidget *m_rules = nullptr;
+    QTableWidget *m_transfers = nullptr;
+    QPushButton *m_remember = nullptr;
+    QPersistentModelIndex m_edited; // the cell 以后都这样 stands beside
     ListModel *m_batches = nullptr;
     QTableView *m_batchGrid = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "core/bills/BillImport.h"
 #include "core/bills/BillReader.h"
 #include "core/bills/ImportCommand.h"
+#include "core/bills/MerchantTable.h"
 #include "core/books/BookStore.h"
 #include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
@@ -75,6 +76,15 @@ QList<Status> statuses(const Import::Plan &plan)
     return out;
 }
 
+// The plan's line of the row of this counterparty.
+Import::Line lineWith(const Import::Plan &plan, const QString &counterparty)
+{
+    for (const Import::Line &line : plan.lines())
+        if (plan.rowOf(line).counterparty == counterparty)
+            return line;
+    return Import::Line();
+}
+
 Import::Result importFiles(const QStringList &files)
 {
     Import::Plan plan = planOf(files);
@@ -108,6 +118,9 @@ private slots:
     void aFullDiskLeavesTheDataFileAsItWas();
     void theCommandUsesTheProgramsDataFolderOrSaysWhyNot();
     void aFileOfTheLayoutBeforeGetsTheImportTables();
+    void theMerchantTableFindsTheLongestKeyword();
+    void theMerchantTableComesAfterTheUsersRules();
+    void aFileOfTheLayoutBeforeKeepsItsRules();
 };
 
 void TestBillImport::rowsBecomeEntriesWithRefundsNetted()
@@ -146,21 +159,16 @@ void TestBillImport::theBooksCategoriesRulesAndMembersAreApplied()
     makeBook();
     Import::Settings settings = Import::Settings::load(Book);
     settings.setCategory("交通出行", true, "汽油费");
-    settings.addRule({0, "美团", "食品", "", "小禾"});
+    settings.addRule({0, "美团", "食品", "", "小禾", ""});
     Import::Plan plan = planOf({"alipay.csv"});
     plan.setMember("");
-    const auto lineOf = [&](const QString &counterparty) {
-        for (const Import::Line &line : plan.lines())
-            if (plan.rowOf(line).counterparty == counterparty)
-                return line;
-        return Import::Line();
-    };
+    const auto lineOf = [&](const QString &counterparty) { return lineWith(plan, counterparty); };
     QCOMPARE(lineOf("美团").category, QString("食品"));
     QCOMPARE(lineOf("美团").member, QString("小禾"));
     QCOMPARE(lineOf("滴滴出行").category, QString("汽油费"));
     QVERIFY(lineOf("文具店").categoryFallback);
     // A rule applies before the book's mapping, and to what is read later too.
-    settings.addRule({0, "滴滴", "公共汽车费", "", ""});
+    settings.addRule({0, "滴滴", "公共汽车费", "", "", ""});
     QCOMPARE(planOf({"alipay.csv"}).lines().at(4).category, QString("公共汽车费"));
     // What the user set by hand stays when the settings change.
     Import::Plan edited = planOf({"alipay.csv"});
@@ -225,11 +233,13 @@ void TestBillImport::weChatRefundsAndAWithdrawalAsATransfer()
     QCOMPARE(withdrawal.kind, Import::Kind::Transfer);
     QVERIFY(!withdrawal.chosen && Import::Plan::choosable(withdrawal));
     QCOMPARE(withdrawal.account, QString("微信零钱"));
-    QVERIFY(withdrawal.toAccount.isEmpty()); // 招商银行(1234) names no account of the book
+    // 招商银行(1234) is the card the book maps; without an account it cannot be written.
+    QCOMPARE(withdrawal.toAccount, QString("招行一卡通"));
     withdrawal.chosen = true;
+    withdrawal.toAccount.clear();
+    withdrawal.ownToAccount = true;
     QVERIFY(plan.refusal().contains("是转帐：请选择它的帐户和转入帐户"));
     withdrawal.toAccount = "招行一卡通";
-    withdrawal.ownToAccount = true;
     // What it says adds up to the bill's nine rows: the transfer as 转帐, with its fee.
     QCOMPARE(
         Import::resultText(Import::write(plan)),
@@ -421,12 +431,16 @@ void TestBillImport::theCommandImportsLikeTheWindow()
         QCOMPARE(Db::dump(), before);
     }
     QCOMPARE(run(accounts + QStringList{"--dry-run"} + files, &said), 0);
-    QVERIFY(said.endsWith("（试运行，没有写入）\n"));
+    QVERIFY2(said.contains("（试运行，没有写入）\n合计：新 "), qPrintable(said));
     QCOMPARE(entryCount(), 0);
     QCOMPARE(run(accounts + files, &said), 0);
-    QCOMPARE(said, QString("alipay.csv：新增 6 条，重复 0 条，跳过 3 条，退款 1 条\n"
-                           "微信支付账单.zip 中的 微信支付账单(20250501-20250531).csv：新增 5 条，"
-                           "重复 0 条，跳过 2 条，退款 2 条\n"));
+    QCOMPARE(
+        said,
+        QString("alipay.csv：新增 6 条，重复 0 条，跳过 3 条，退款 1 条\n"
+                "微信支付账单.zip 中的 微信支付账单(20250501-20250531).csv：新增 5 条，"
+                "重复 0 条，跳过 2 条，退款 2 条\n"
+                "合计：新 11 条（支出 2,166.00，收入 266.66），重复 0 条，跳过 5 条（转帐 "
+                "1,300.00，服务费 0.10），退款 3 条（支出 -122.80），转帐 0 条，待确认 0 条\n"));
     QCOMPARE(entryCount(), 14);
     // Remembered: the accounts need not be given again, and nothing is imported twice.
     QCOMPARE(run(files, &said), 0);
@@ -536,6 +550,78 @@ void TestBillImport::aFileOfTheLayoutBeforeGetsTheImportTables()
     makeBook();
     importFiles({"alipay.csv"});
     QCOMPARE(Db::count("select count(*) from ImportEntry"), 7);
+}
+
+void TestBillImport::theMerchantTableFindsTheLongestKeyword()
+{
+    const Import::MerchantTable table = Import::MerchantTable::parse(
+        "# 说明\n美团\t外出就餐\n美团外卖\t外出就餐|食品\n电费\t电费\n工资\t\t工资\n\n");
+    QCOMPARE(table.entries().size(), 4);
+    QCOMPARE(table.match({"美团外卖-黄焖鸡"}, true)->keyword, QString("美团外卖"));
+    QCOMPARE(table.match({"美团", "美团外卖"}, true)->expense, QStringList({"外出就餐", "食品"}));
+    // Of two keywords as long, the one in the earlier text (the counterparty).
+    QCOMPARE(table.match({"美团", "电费"}, true)->keyword, QString("美团"));
+    // An entry with no category for the side is no match there.
+    QVERIFY(!table.match({"代发工资"}, true));
+    QCOMPARE(table.match({"代发工资"}, false)->income, QStringList({"工资"}));
+    QVERIFY(!table.match({"文具店"}, true));
+    // The program's own file: 充值缴费 split by what was paid for.
+    TestEnvironment env;
+    makeBook();
+    const Import::Settings settings = Import::Settings::load(Book);
+    for (const auto &[goods, category] :
+         std::initializer_list<std::pair<const char *, const char *>>{
+             {"国家电网 电费", "电费"},
+             {"自来水 水费", "水费"},
+             {"燃气费", "煤气费"},
+             {"中国移动 话费充值", "手机费"}})
+        QCOMPARE(settings.merchantCategory({"", goods, "充值缴费"}, true).category,
+                 QString(category));
+    QVERIFY(Import::MerchantTable::builtIn().entries().size() > 50);
+}
+
+// A keyword of the table never overrides a rule of the user's, nor the user's own
+// choice for an app category; it comes before the program's choice for it.
+void TestBillImport::theMerchantTableComesAfterTheUsersRules()
+{
+    TestEnvironment env;
+    makeBook();
+    Import::Settings settings = Import::Settings::load(Book);
+    settings.addRule({0, "美团", "食品", "", "", ""});
+    Import::Plan plan = planOf({"alipay.csv"});
+    const auto lineOf = [&](const QString &counterparty) { return lineWith(plan, counterparty); };
+    QCOMPARE(lineOf("美团").category, QString("食品"));
+    QCOMPARE(Import::explanation(lineOf("美团")), QString("规则：美团 → 食品"));
+    QCOMPARE(Import::explanation(lineOf("中国移动")), QString("商户表：中国移动 → 手机费"));
+    QCOMPARE(Import::explanation(lineOf("滴滴出行")), QString("商户表：滴滴 → 公共汽车费"));
+    QCOMPARE(Import::explanation(lineOf("文具店")),
+             QString("帐单类别“其他”没有对应的类别，暂记为其他支出"));
+    settings.setCategory("交通出行", true, "汽油费");
+    plan = planOf({"alipay.csv"});
+    QCOMPARE(Import::explanation(lineOf("滴滴出行")), QString("帐单类别：交通出行 → 汽油费"));
+}
+
+// A data file of the layout before: its rules stay, and give no account.
+void TestBillImport::aFileOfTheLayoutBeforeKeepsItsRules()
+{
+    TestEnvironment env;
+    makeBook();
+    Db::exec("alter table ImportRule drop column AName");
+    Db::exec("insert into ImportRule (BName, Pattern, OName, IName, FName) values "
+             "('家', '美团', '食品', '', '')");
+    Db::exec("PRAGMA user_version = 7");
+    QVERIFY(env.dm()->reopen());
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QCOMPARE(Schema::checkOwnDatabase(env.dm()->database(), true), QString());
+    Import::Settings settings = Import::Settings::load(Book);
+    QCOMPARE(settings.rules().size(), 1);
+    QCOMPARE(settings.rules().first().account, QString());
+    Import::Rule rule = settings.rules().first();
+    rule.account = "招行一卡通";
+    settings.updateRule(rule);
+    const Import::Plan plan = planOf({"alipay.csv"});
+    QCOMPARE(plan.lines().at(5).category, QString("食品"));
+    QCOMPARE(plan.lines().at(5).account, QString("招行一卡通"));
 }
 
 QTEST_MAIN(TestBillImport)

@@ -1,8 +1,12 @@
 #include "app/MainWindow.h"
+#include "core/bills/ImportCommand.h"
 #include "core/books/BookStore.h"
+#include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
 #include "core/planning/Budget.h"
+#include "data/Sql.h"
+#include "import/ImportModel.h"
 #include "import/ImportWindow.h"
 #include "support/BillFiles.h"
 #include "support/Seed.h"
@@ -12,9 +16,13 @@
 #include <QMdiArea>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 #include <QUrl>
 
 // The import window as a person uses it: bills dropped on the main window and
@@ -25,6 +33,7 @@ class TestImportWindow : public QObject
     Q_OBJECT
 private slots:
     void importAndUndoThroughTheWindow();
+    void theSecondMonthImportsWithNoHandWork();
 };
 
 namespace {
@@ -146,6 +155,189 @@ void TestImportWindow::importAndUndoThroughTheWindow()
     // The rows are new again.
     QCOMPARE(Drive::column(w, "DBGrid1", "状态"), statuses);
     main.closeAllChildren();
+}
+
+namespace {
+
+// The entries a batch wrote, as BillFiles::HouseholdMonth lists them.
+QStringList entriesOf(qint64 batch)
+{
+    QStringList entries;
+    const QString books =
+        QStringLiteral(" e join ImportEntry i on i.EntryID=e.ID and i.EntryTable='%1' "
+                       "where i.BatchID=%2");
+    for (const auto &[table, statement] :
+         {std::pair{"OutTable", "select ODate, '支出', OName, OMoney, AName from OutTable"},
+          std::pair{"InTable", "select IDate, '收入', IName, IMoney, AName from InTable"}}) {
+        QSqlQuery rows = Sql(QString::fromUtf8(statement) + books.arg(table).arg(batch)).exec();
+        while (rows.next())
+            entries << QStringLiteral("%1 %2 %3 %4 %5")
+                           .arg(rows.value(0).toString(), rows.value(1).toString(),
+                                rows.value(2).toString(),
+                                Money::fromVariant(rows.value(3)).toGrouped(),
+                                rows.value(4).toString());
+    }
+    QSqlQuery moves = Sql(QStringLiteral("select CDate, CMoney, OldN, NewN from ChangeT") +
+                          books.arg("ChangeT").arg(batch))
+                          .exec();
+    while (moves.next())
+        entries << QStringLiteral("%1 转帐 %2 %3→%4")
+                       .arg(moves.value(0).toString(),
+                            Money::fromVariant(moves.value(1)).toGrouped(),
+                            moves.value(2).toString(), moves.value(3).toString());
+    entries.sort();
+    return entries;
+}
+
+// The grid's line of the row whose 备注 starts so.
+int lineOf(ImportWindow *w, const QString &remark)
+{
+    const QStringList remarks = Drive::column(w, "DBGrid1", "备注");
+    for (int i = 0; i < remarks.size(); ++i)
+        if (remarks.at(i).startsWith(remark))
+            return i;
+    return -1;
+}
+
+// Chooses in a cell of the grid as its drop-down does, and clicks 以后都这样 beside it.
+void chooseAndRemember(ImportWindow *w, const QString &remark, int column, const QString &name)
+{
+    auto *grid = Drive::find<QTableView>(w, "DBGrid1");
+    const int row = lineOf(w, remark);
+    QVERIFY2(row >= 0, qPrintable(remark));
+    const QModelIndex cell = grid->model()->index(row, column);
+    grid->setCurrentIndex(cell);
+    QVERIFY(grid->model()->setData(cell, name));
+    auto *remember = Drive::find<QPushButton>(w, "ButRemember");
+    QVERIFY(remember->isVisible());
+    QVERIFY(remember->geometry().left() >= grid->visualRect(cell).right());
+    Drive::click(w, "ButRemember");
+    QVERIFY(!remember->isVisible());
+}
+
+} // namespace
+
+// A household's first month: the payment methods given their accounts, the moves
+// between its own accounts given their other sides (in the grid and in 收/付款方式与
+// 类别), one category and one account corrected and remembered. The second month,
+// with other merchants, amounts and days, then imports with no edit at all: every
+// row lands where the household would put it, every balance is the bills', and the
+// counts add up to the rows in the window and in the command.
+void TestImportWindow::theSecondMonthImportsWithNoHandWork()
+{
+    TestEnvironment env;
+    MessageRecorder messages;
+    BookStore::createBook(Book);
+    for (const char *account : {"余额宝", "花呗", "微信零钱", "招行信用卡"})
+        Db::insertAccount(Book, account);
+    {
+        Ledger ledger(Book);
+        ledger.setBalance(
+            Db::value("select ID from SAccount where BName=? and AName='招行一卡通'", {Book}),
+            yuan("10000"));
+        ledger.commit();
+    }
+    for (const char *name : {"交通", "网购", "人情往来"})
+        Db::exec(
+            QString("insert into OutD (BName, OName, thePY, Remark) values ('家', '%1', '', '')")
+                .arg(QString::fromUtf8(name)));
+    Db::exec("insert into InD (BName, IName, thePY, Remark) values ('家', '人情往来', '', '')");
+    env.dm()->setCurrentBook(Book);
+    QTemporaryDir dir;
+    const BillFiles::HouseholdMonth april = BillFiles::householdMonth(dir.path(), 1);
+    QTemporaryDir mayDir;
+    const BillFiles::HouseholdMonth may = BillFiles::householdMonth(mayDir.path(), 2);
+
+    ImportWindow w;
+    Drive::showActive(&w);
+    w.addFiles(april.files);
+    QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join('\n')));
+    QCOMPARE(w.plan().lines().size(), april.rows);
+    for (const auto &[method, account] :
+         std::initializer_list<std::pair<const char *, const char *>>{
+             {"Method_余额", "支付宝"},
+             {"Method_余额宝", "余额宝"},
+             {"Method_花呗", "花呗"},
+             {"Method_零钱", "微信零钱"},
+             {"Method_招商银行储蓄卡(1234)", "招行一卡通"},
+             {"Method_招商银行信用卡(5678)", "招行信用卡"}})
+        Drive::choose(&w, method, account);
+    // The moves wait, skipped, each saying what it needs.
+    const int atm = lineOf(&w, "招商银行 取现");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "状态").at(atm), QString("跳过"));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "说明").at(atm),
+             QString("不计收支：为“取现”选择对方帐户后，以后自动作为转帐导入"));
+    // The cash withdrawal's other side chosen in the grid and remembered there.
+    chooseAndRemember(&w, "招商银行 取现", ImportModel::ToAccount, "现金");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "状态").at(atm), QString("转帐"));
+    QCOMPARE(Drive::column(&w, "DBGrid1", "说明").at(atm), QString("转帐：取现 → 现金"));
+    // The others in 收/付款方式与类别.
+    for (const auto &[kind, account] : std::initializer_list<std::pair<const char *, const char *>>{
+             {"Transfer_余额宝转入", "余额宝"},
+             {"Transfer_余额宝转出", "支付宝"},
+             {"Transfer_花呗还款", "花呗"},
+             {"Transfer_零钱提现", "招行一卡通"},
+             {"Transfer_零钱充值", "微信零钱"},
+             {"Transfer_信用卡还款", "招行信用卡"},
+             {"Transfer_信用卡收到还款", "招行一卡通"}})
+        Drive::choose(&w, kind, account);
+    // 张记面馆 has no category of its own: 外出就餐, from now on; 余额宝's earnings
+    // are paid into 余额宝, whatever the bill says.
+    const int noodles = lineOf(&w, "张记面馆");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "类别").at(noodles), QString("其他支出"));
+    chooseAndRemember(&w, "张记面馆", ImportModel::Category, "外出就餐");
+    QCOMPARE(Drive::column(&w, "DBGrid1", "说明").at(noodles),
+             QString("规则：张记面馆 → 外出就餐"));
+    chooseAndRemember(&w, "余额宝-收益发放", ImportModel::Account, "余额宝");
+    QCOMPARE(Drive::column(&w, "GridRules", "包含文字"), QStringList({"余额宝", "张记面馆"}));
+    const QStringList statuses = Drive::column(&w, "DBGrid1", "状态");
+    QVERIFY2(!statuses.contains("跳过"), qPrintable(statuses.join(' ')));
+    Drive::click(&w, "ButImport");
+    QVERIFY2(messages.lastText().startsWith("导入了"), qPrintable(messages.lastText()));
+    const qint64 aprilBatch = Db::value("select max(ID) from ImportBatch").toLongLong();
+    QCOMPARE(entriesOf(aprilBatch), april.entries);
+
+    // May: read, and imported as it is.
+    Drive::click(&w, "ButClear");
+    w.addFiles(may.files);
+    const QStringList mayStatuses = Drive::column(&w, "DBGrid1", "状态");
+    QCOMPARE(mayStatuses.count("跳过") + mayStatuses.count("重复"), 0);
+    // Every row says where it went and why.
+    const QStringList why = Drive::column(&w, "DBGrid1", "说明");
+    QVERIFY(!why.contains(QString()));
+    QCOMPARE(why.at(lineOf(&w, "饿了么")), QString("商户表：饿了么 → 外出就餐"));
+    QCOMPARE(why.at(lineOf(&w, "国网浙江省电力有限公司")), QString("商户表：国网 → 电费"));
+    QCOMPARE(why.at(lineOf(&w, "杭州水务集团")), QString("商户表：水务 → 水费"));
+    QCOMPARE(why.at(lineOf(&w, "赵六")), QString("商户表：转账 → 人情往来"));
+    QVERIFY(why.at(lineOf(&w, "退款：李宁 运动鞋")).startsWith("退还“支付宝交易明细"));
+    QCOMPARE(why.at(lineOf(&w, "李宁 运动鞋")), QString("帐单类别：服饰装扮 → 衣服"));
+    QCOMPARE(why.at(lineOf(&w, "余额宝-自动转入")), QString("转帐：余额宝转入 → 余额宝"));
+    QVERIFY(why.at(lineOf(&w, "财付通 微信零钱提现")).startsWith("与“微信支付账单"));
+    // The counts add up to the rows of the files.
+    const QString counts = Drive::text(&w, "LabCounts");
+    int counted = 0;
+    static const QRegularExpression count("(新|重复|跳过|退款|转帐|待确认) (\\d+) 条");
+    for (auto m = count.globalMatch(counts.section('\n', 0, 0)); m.hasNext();)
+        counted += m.next().captured(2).toInt();
+    QCOMPARE(counted, may.rows);
+    QVERIFY2(counts.contains("转帐 7 条（转帐 4,750.00，服务费 0.20）"), qPrintable(counts));
+    // What the command would do with them says the same.
+    QString said;
+    {
+        QTextStream out(&said), err(&said);
+        const QStringList arguments =
+            QStringList{"qinghebu-import", "--book", Book, "--password", "480726", "--dry-run"} +
+            may.files;
+        QCOMPARE(ImportCommand::run(arguments, out, err), 0);
+    }
+    QVERIFY2(said.contains("合计：" + counts.section('\n', 0, 0).replace("　　", "，")),
+             qPrintable(said + "\n" + counts));
+    Drive::click(&w, "ButImport");
+    QVERIFY2(messages.lastText().contains(QString("转帐 7 条")), qPrintable(messages.lastText()));
+    QCOMPARE(entriesOf(aprilBatch + 1), may.entries);
+    for (const auto &[account, balance] : may.closing)
+        QCOMPARE(Db::balance(Book, account).toGrouped(), balance);
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
 }
 
 QTEST_MAIN(TestImportWindow)

@@ -4,10 +4,12 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QMap>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <algorithm>
 #include <xlsxwriter.h>
 #include <zip.h>
 #include <zlib.h>
@@ -222,6 +224,291 @@ QStringList bookRows()
                   row.section(QLatin1Char('|'), 2);
     rows.sort();
     return rows;
+}
+
+} // namespace BillFiles
+
+namespace BillFiles {
+namespace {
+
+// Builds a month's files and what they mean, keeping every account's balance.
+class Household
+{
+public:
+    Household(int month) : m_month(month)
+    {
+        m_balance.insert(QStringLiteral("招行一卡通"), *Money::parse("10000"));
+        // The first month's movements carry into the second.
+        if (month == 2) {
+            Household first(1);
+            first.fill();
+            m_balance = first.m_balance;
+        }
+        m_openingDebit = m_balance.value(QStringLiteral("招行一卡通"));
+    }
+
+    QString day(int d) const
+    {
+        return QStringLiteral("2024-%1-%2")
+            .arg(3 + m_month, 2, 10, QLatin1Char('0'))
+            .arg(d, 2, 10, QLatin1Char('0'));
+    }
+    template <typename T> T pick(T first, T second) const { return m_month == 1 ? first : second; }
+
+    void book(const QString &date, const QString &kind, const QString &what, const char *amount,
+              const QString &account, const QString &toAccount = {})
+    {
+        const Money money = *Money::parse(QString::fromLatin1(amount));
+        if (kind == u"转帐") {
+            move(account, -money);
+            move(toAccount, money);
+            m_entries << QStringLiteral("%1 转帐 %2 %3→%4")
+                             .arg(date, money.toGrouped(), account, toAccount);
+            return;
+        }
+        move(account, kind == u"收入" ? money : -money);
+        m_entries
+            << QStringLiteral("%1 %2 %3 %4 %5").arg(date, kind, what, money.toGrouped(), account);
+    }
+    void move(const QString &account, Money money) { m_balance[account] += money; }
+
+    void alipay(int d, const QString &cells)
+    {
+        m_alipay << day(d) + QStringLiteral(" 10:%1:00,").arg(d, 2, 10, QLatin1Char('0')) + cells;
+    }
+    void wechat(int d, const QString &cells)
+    {
+        m_wechat << day(d) + QStringLiteral(" 12:%1:00,").arg(d, 2, 10, QLatin1Char('0')) + cells;
+    }
+    void debit(int d, const char *amount, const QString &summary, const QString &other,
+               const QString &note)
+    {
+        m_debitRaw.emplace_back(day(d), *Money::parse(QString::fromLatin1(amount)),
+                                QStringList{summary, other, note}.join(QLatin1Char(',')));
+    }
+    void credit(int d, const char *amount, const QString &summary)
+    {
+        m_credit << QStringLiteral("%1/%2,%1/%2,%3,%4,5678,%4")
+                        .arg(3 + m_month, 2, 10, QLatin1Char('0'))
+                        .arg(d, 2, 10, QLatin1Char('0'))
+                        .arg(summary, QString::fromLatin1(amount));
+    }
+
+    // The rows of the month, and what each becomes.
+    void fill()
+    {
+        const QString o = pick(QStringLiteral("A1"), QStringLiteral("A2"));
+        const auto id = [&](int n) {
+            return QStringLiteral("2024%1%2\t").arg(o).arg(n, 4, 10, QLatin1Char('0'));
+        };
+        // 支付宝
+        alipay(pick(3, 4), QStringLiteral("餐饮美食,%1,/,外卖,支出,%2,花呗,交易成功,%3,/,,")
+                               .arg(pick(QStringLiteral("美团"), QStringLiteral("饿了么")),
+                                    pick(QStringLiteral("35.50"), QStringLiteral("42.00")), id(1)));
+        book(day(pick(3, 4)), "支出", "外出就餐", pick("35.50", "42.00"), "花呗");
+        alipay(
+            pick(5, 7),
+            QStringLiteral("交通出行,滴滴出行,/,快车,支出,%1,招商银行储蓄卡(1234),交易成功,%2,/,,")
+                .arg(pick(QStringLiteral("18.20"), QStringLiteral("25.60")), id(2)));
+        book(day(pick(5, 7)), "支出", "交通", pick("18.20", "25.60"), "招行一卡通");
+        debit(pick(5, 7), pick("-18.20", "-25.60"), "快捷支付", "滴滴出行科技有限公司",
+              "支付宝-滴滴快车");
+        alipay(pick(6, 9),
+               QStringLiteral("充值缴费,国网浙江省电力有限公司,/,电费,支出,%1,余额,交易成功,%2,/,,")
+                   .arg(pick(QStringLiteral("156.30"), QStringLiteral("132.80")), id(3)));
+        book(day(pick(6, 9)), "支出", "电费", pick("156.30", "132.80"), "支付宝");
+        alipay(pick(7, 10),
+               QStringLiteral("充值缴费,杭州水务集团,/,水费,支出,%1,余额,交易成功,%2,/,,")
+                   .arg(pick(QStringLiteral("45.00"), QStringLiteral("52.00")), id(4)));
+        book(day(pick(7, 10)), "支出", "水费", pick("45.00", "52.00"), "支付宝");
+        alipay(pick(8, 11),
+               QStringLiteral("投资理财,余额宝,/,余额宝-自动转入,不计收支,%1,余额,交易成功,%2,/,,")
+                   .arg(pick(QStringLiteral("1000.00"), QStringLiteral("800.00")), id(5)));
+        book(day(pick(8, 11)), "转帐", "", pick("1000.00", "800.00"), "支付宝", "余额宝");
+        alipay(
+            pick(20, 21),
+            QStringLiteral("投资理财,余额宝,/,余额宝-转出到余额,不计收支,%1,余额宝,交易成功,%2,/,,")
+                .arg(pick(QStringLiteral("300.00"), QStringLiteral("500.00")), id(6)));
+        book(day(pick(20, 21)), "转帐", "", pick("300.00", "500.00"), "余额宝", "支付宝");
+        alipay(pick(30, 31),
+               QStringLiteral("投资理财,余额宝,/,余额宝-收益发放,收入,%1,/,交易成功,%2,/,,")
+                   .arg(pick(QStringLiteral("1.23"), QStringLiteral("1.05")), id(7)));
+        book(day(pick(30, 31)), "收入", "利息收入", pick("1.23", "1.05"), "余额宝");
+        alipay(pick(10, 12),
+               QStringLiteral(
+                   "信用借还,花呗,/"
+                   ",花呗主动还款-上月账单,不计收支,%1,招商银行储蓄卡(1234),还款成功,%2,/,,")
+                   .arg(pick(QStringLiteral("600.00"), QStringLiteral("450.00")), id(8)));
+        book(day(pick(10, 12)), "转帐", "", pick("600.00", "450.00"), "招行一卡通", "花呗");
+        debit(pick(10, 12), pick("-600.00", "-450.00"), "快捷支付", "支付宝", "花呗还款");
+        alipay(pick(12, 14),
+               QStringLiteral("转账红包,%1,/,红包,收入,%2,余额,交易成功,%3,/,,")
+                   .arg(pick(QStringLiteral("张三"), QStringLiteral("李四")),
+                        pick(QStringLiteral("200.00"), QStringLiteral("88.00")), id(9)));
+        book(day(pick(12, 14)), "收入", "人情往来", pick("200.00", "88.00"), "支付宝");
+        const QString shop = pick(QStringLiteral("优衣库"), QStringLiteral("李宁"));
+        alipay(pick(14, 15),
+               QStringLiteral("服饰装扮,%1,/,%2,支出,%3,余额,交易成功,%4,/,,")
+                   .arg(shop, pick(QStringLiteral("T恤"), QStringLiteral("运动鞋")),
+                        pick(QStringLiteral("99.00"), QStringLiteral("299.00")), id(10)));
+        book(day(pick(14, 15)), "支出", "衣服", pick("99.00", "299.00"), "支付宝");
+        alipay(pick(16, 18),
+               QStringLiteral("退款,%1,/,退款-%2,不计收支,%3,余额,退款成功,%4_1\t,/,,")
+                   .arg(shop, pick(QStringLiteral("T恤"), QStringLiteral("运动鞋")),
+                        pick(QStringLiteral("40.00"), QStringLiteral("100.00")),
+                        id(10).chopped(1)));
+        book(day(pick(16, 18)), "支出", "衣服", pick("-40.00", "-100.00"), "支付宝");
+        alipay(pick(18, 19),
+               QStringLiteral("日用百货,%1,/,纸巾,支出,%2,招商银行信用卡(5678),交易成功,%3,/,,")
+                   .arg(pick(QStringLiteral("京东"), QStringLiteral("天猫超市")),
+                        pick(QStringLiteral("199.00"), QStringLiteral("89.00")), id(11)));
+        book(day(pick(18, 19)), "支出", "网购", pick("199.00", "89.00"), "招行信用卡");
+        credit(pick(18, 19), pick("199.00", "89.00"),
+               pick(QStringLiteral("支付宝-京东"), QStringLiteral("支付宝-天猫超市")));
+        // 微信
+        const QString w = pick(QStringLiteral("4201"), QStringLiteral("4202"));
+        const auto wid = [&](int n) {
+            return QStringLiteral("\"%1%2\"\t").arg(w).arg(n, 6, 10, QLatin1Char('0'));
+        };
+        wechat(pick(2, 3),
+               QStringLiteral("商户消费,%1,\"拿铁\",支出,¥%2,零钱,支付成功,%3,/,/")
+                   .arg(pick(QStringLiteral("瑞幸咖啡"), QStringLiteral("星巴克")),
+                        pick(QStringLiteral("19.90"), QStringLiteral("32.00")), wid(1)));
+        book(day(pick(2, 3)), "支出", "外出就餐", pick("19.90", "32.00"), "微信零钱");
+        wechat(pick(9, 13),
+               QStringLiteral("扫二维码付款,张记面馆,/,支出,¥%1,零钱,支付成功,%2,/,/")
+                   .arg(pick(QStringLiteral("28.00"), QStringLiteral("31.00")), wid(2)));
+        book(day(pick(9, 13)), "支出", "外出就餐", pick("28.00", "31.00"), "微信零钱");
+        wechat(pick(11, 16),
+               QStringLiteral("扫二维码付款,%1,/,支出,¥%2,零钱,支付成功,%3,/,/")
+                   .arg(pick(QStringLiteral("城东菜市场"), QStringLiteral("城西菜市场")),
+                        pick(QStringLiteral("45.60"), QStringLiteral("38.20")), wid(3)));
+        book(day(pick(11, 16)), "支出", "食品", pick("45.60", "38.20"), "微信零钱");
+        wechat(pick(13, 17),
+               QStringLiteral("转账,%1,/,支出,¥%2,零钱,对方已收钱,%3,/,/")
+                   .arg(pick(QStringLiteral("王五"), QStringLiteral("赵六")),
+                        pick(QStringLiteral("500.00"), QStringLiteral("300.00")), wid(4)));
+        book(day(pick(13, 17)), "支出", "人情往来", pick("500.00", "300.00"), "微信零钱");
+        wechat(pick(15, 20),
+               QStringLiteral("微信红包,%1,/,收入,¥%2,/,已存入零钱,%3,/,/")
+                   .arg(pick(QStringLiteral("李四"), QStringLiteral("张三")),
+                        pick(QStringLiteral("66.66"), QStringLiteral("20.00")), wid(5)));
+        book(day(pick(15, 20)), "收入", "人情往来", pick("66.66", "20.00"), "微信零钱");
+        wechat(pick(17, 22),
+               QStringLiteral("零钱提现,招商银行(1234),/,/,¥%1,零钱,提现已到账,%2,/,服务费¥%3")
+                   .arg(pick(QStringLiteral("100.00"), QStringLiteral("200.00")), wid(6),
+                        pick(QStringLiteral("0.10"), QStringLiteral("0.20"))));
+        book(day(pick(17, 22)), "转帐", "", pick("100.00", "200.00"), "微信零钱", "招行一卡通");
+        book(day(pick(17, 22)), "支出", "银行手续费", pick("0.10", "0.20"), "微信零钱");
+        debit(pick(17, 22), pick("100.00", "200.00"), "转入", "财付通", "微信零钱提现");
+        wechat(
+            pick(1, 2),
+            QStringLiteral("零钱充值,招商银行(1234),/,/,¥%1,招商银行储蓄卡(1234),充值完成,%2,/,/")
+                .arg(pick(QStringLiteral("800.00"), QStringLiteral("600.00")), wid(7)));
+        book(day(pick(1, 2)), "转帐", "", pick("800.00", "600.00"), "招行一卡通", "微信零钱");
+        debit(pick(1, 2), pick("-800.00", "-600.00"), "快捷支付", "财付通", "微信零钱充值");
+        // 招商银行
+        debit(pick(25, 26), pick("8000.00", "8200.00"), "代发工资", "某某公司", "工资");
+        book(day(pick(25, 26)), "收入", "工资", pick("8000.00", "8200.00"), "招行一卡通");
+        debit(pick(26, 27), pick("-2000.00", "-1000.00"), "ATM取款", "招商银行", "取现");
+        book(day(pick(26, 27)), "转帐", "", pick("2000.00", "1000.00"), "招行一卡通", "现金");
+        debit(pick(27, 28), pick("-1500.00", "-1200.00"), "信用卡还款", "招商银行信用卡", "还款");
+        book(day(pick(27, 28)), "转帐", "", pick("1500.00", "1200.00"), "招行一卡通", "招行信用卡");
+        credit(pick(27, 28), pick("-1500.00", "-1200.00"), QStringLiteral("还款"));
+        debit(pick(28, 29), pick("-350.00", "-360.00"), "代扣", "某某物业", "物业费");
+        book(day(pick(28, 29)), "支出", "其他日常杂项", pick("350.00", "360.00"), "招行一卡通");
+        credit(pick(21, 23), pick("300.00", "260.00"),
+               pick(QStringLiteral("中国石化加油站"), QStringLiteral("中国石油加油站")));
+        book(day(pick(21, 23)), "支出", "汽油费", pick("300.00", "260.00"), "招行信用卡");
+    }
+
+    HouseholdMonth write(const QString &dir) const
+    {
+        HouseholdMonth out;
+        const auto save = [&](const QString &name, const QByteArray &bytes) {
+            QFile file(dir + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+            out.files << file.fileName();
+        };
+        QStringEncoder gbk("GB18030");
+        const QString ym = QStringLiteral("2024%1").arg(3 + m_month, 2, 10, QLatin1Char('0'));
+        QStringList alipayRows = m_alipay;
+        alipayRows.sort();
+        std::reverse(alipayRows.begin(), alipayRows.end()); // newest first, as the app writes
+        save(QStringLiteral("支付宝交易明细(") + ym + QStringLiteral("01-") + ym +
+                 QStringLiteral("30).csv"),
+             gbk(QStringLiteral(
+                     "-----------------------------------------------------------------------------"
+                     "-------\n"
+                     "导出信息：\n起始时间：[%1-01 00:00:00]    终止时间：[%1-30 23:59:59]\n"
+                     "------------------------支付宝（杭州）信息技术有限公司  "
+                     "电子客户回单------------------------\n"
+                     "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/"
+                     "付款方式,交易状态,交易订单号,商家订单号,备注,\n")
+                     .arg(day(1).left(7)) +
+                 alipayRows.join(QLatin1Char('\n')) + QLatin1Char('\n')));
+        QStringList wechatRows = m_wechat;
+        wechatRows.sort();
+        std::reverse(wechatRows.begin(), wechatRows.end());
+        QString preamble = QStringLiteral("微信支付账单明细,,,,,,,,,,\n");
+        for (int i = 0; i < 14; ++i)
+            preamble += QStringLiteral(",,,,,,,,,,\n");
+        save(QStringLiteral("微信支付账单(") + ym + QStringLiteral("01-") + ym +
+                 QStringLiteral("30).csv"),
+             (preamble +
+              QStringLiteral(
+                  "----------------------微信支付账单明细列表--------------------,,,,,,,,,,\n"
+                  "交易时间,交易类型,交易对方,商品,收/"
+                  "支,金额(元),支付方式,当前状态,交易单号,商户单号,备注\n") +
+              wechatRows.join(QLatin1Char('\n')) + QLatin1Char('\n'))
+                 .toUtf8());
+        save(QStringLiteral("招商银行一卡通%1.csv").arg(ym),
+             gbk(QStringLiteral("# 招商银行交易记录\n# 账号: [6214********1234]\n# 币种: [人民币]\n"
+                                "记账日期,货币,交易金额,联机余额,交易摘要,对手信息,客户摘要\n") +
+                 m_debitRows.join(QLatin1Char('\n')) + QLatin1Char('\n')));
+        save(QStringLiteral("招商银行信用卡%1.csv").arg(ym),
+             gbk(QStringLiteral(
+                     "招商银行信用卡对账单（个人消费卡 "
+                     "2024年%1月）\n交易日,记账日,交易摘要,人民币金额,卡号末四位,交易地金额\n")
+                     .arg(3 + m_month, 2, 10, QLatin1Char('0')) +
+                 m_credit.join(QLatin1Char('\n')) + QLatin1Char('\n')));
+        out.entries = m_entries;
+        out.entries.sort();
+        for (auto i = m_balance.cbegin(); i != m_balance.cend(); ++i)
+            out.closing << std::pair{i.key(), i.value().toGrouped()};
+        out.rows = int(m_alipay.size() + m_wechat.size() + m_debitRows.size() + m_credit.size());
+        return out;
+    }
+
+    // The debit card's rows by day, each with the balance after it.
+    void finishDebit()
+    {
+        // Balances follow the rows in the order of their days.
+        std::sort(m_debitRaw.begin(), m_debitRaw.end());
+        Money balance = m_openingDebit;
+        for (const auto &[date, amount, rest] : m_debitRaw) {
+            balance += amount;
+            m_debitRows << QStringLiteral("%1,人民币,%2,%3,%4")
+                               .arg(date, amount.toPlain(), balance.toPlain(), rest);
+        }
+    }
+
+private:
+    int m_month;
+    QMap<QString, Money> m_balance;
+    QStringList m_alipay, m_wechat, m_credit, m_entries, m_debitRows;
+    Money m_openingDebit;
+    std::vector<std::tuple<QString, Money, QString>> m_debitRaw;
+};
+
+} // namespace
+
+HouseholdMonth householdMonth(const QString &dir, int month)
+{
+    Household household(month);
+    household.fill();
+    household.finishDebit();
+    return household.write(dir);
 }
 
 } // namespace BillFiles

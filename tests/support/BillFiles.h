@@ -46,3 +46,27 @@ void writeWeChatWorkbook(const QString &csvPath, const QString &path, bool since
 QStringList bookRows();
 
 } // namespace BillFiles
+
+namespace BillFiles {
+
+// A month of one household's bills, as 支付宝, 微信 and 招商银行 (its debit card 1234
+// and credit card 5678) give them: the same kinds of rows every month, with other
+// merchants, amounts and days in the second. The household's accounts: 支付宝 (余额),
+// 余额宝, 花呗, 微信零钱 (零钱), 招行一卡通, 招行信用卡, 现金; the debit card holds
+// 10,000.00 before the first month, every other account nothing.
+struct HouseholdMonth
+{
+    QStringList files; // 支付宝 CSV, 微信 CSV, the debit card's and the credit card's statements
+    // What a careful person books for the month, one entry a line:
+    // "2024-04-03 支出 外出就餐 35.50 花呗", "… 转帐 1,000.00 支付宝→余额宝".
+    QStringList entries;
+    // Each account's balance at the month's end, as the bills leave it.
+    QList<std::pair<QString, QString>> closing;
+    int rows = 0; // of all the files
+};
+
+// Writes month 1 (April 2024) or 2 (May 2024) into `dir`; the closing balances
+// carry on from the month before.
+HouseholdMonth householdMonth(const QString &dir, int month);
+
+} // namespace BillFiles

@@ -478,7 +478,11 @@ void finishBankRow(Row &row, Context &ctx, const QString &method, Money signedAm
     row.method = method;
     row.amount = signedAmount < Money() ? -signedAmount : signedAmount;
     const bool repayment = summary.contains(u"还款");
-    row.direction = repayment                ? Direction::Neutral
+    // Cash taken from the card is moved to one's 现金, not spent.
+    const bool withdrawal =
+        signedAmount < Money() && (summary.contains(u"取现") || summary.contains(u"取款") ||
+                                   summary.contains(u"ATM", Qt::CaseInsensitive));
+    row.direction = repayment || withdrawal  ? Direction::Neutral
                     : signedAmount < Money() ? Direction::Expense
                                              : Direction::Income;
     row.key =

@@ -39,6 +39,8 @@ QString summary(const Import::Plan &plan, int document, bool dryRun)
                        .arg(counts[int(S::Duplicate)])
                        .arg(counts[int(S::Skipped)])
                        .arg(counts[int(S::Refund)]);
+    if (counts[int(S::Transfer)] > 0)
+        text += QStringLiteral("，转帐 %1 条").arg(counts[int(S::Transfer)]);
     if (counts[int(S::ToConfirm)] > 0)
         text += QStringLiteral("，待确认 %1 条（与其他帐单中的同一笔付款，没有导入）")
                     .arg(counts[int(S::ToConfirm)]);
@@ -134,6 +136,9 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         }
         for (int d = 0; d < plan.documents().size(); ++d)
             out << summary(plan, d, trying) << Qt::endl;
+        // The same counts as the import window's, for all the files together.
+        out << QStringLiteral("合计：") << Import::countsText(plan.tally(), QStringLiteral("，"))
+            << Qt::endl;
     } catch (const Bills::Error &e) {
         return fail(e.message());
     } catch (const DbError &e) {

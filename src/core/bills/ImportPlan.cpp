@@ -13,7 +13,7 @@ namespace Import {
 
 QString statusName(Status status)
 {
-    static const char *const names[] = {"新", "重复", "跳过", "退款", "待确认"};
+    static const char *const names[] = {"新", "重复", "跳过", "退款", "转帐", "待确认"};
     return QString::fromUtf8(names[int(status)]);
 }
 
@@ -77,7 +77,60 @@ std::optional<Money> refundedBy(const Bills::Row &purchase)
     return std::nullopt;
 }
 
+// The balance of the app a move goes into or comes out of, as its bill names it.
+QString storeOf(const Bills::Document &document, const QString &text)
+{
+    return text.contains(u"余额宝")                   ? QStringLiteral("余额宝")
+           : text.contains(u"零钱通")                 ? QStringLiteral("零钱通")
+           : document.source == Bills::Source::Alipay ? QStringLiteral("余额")
+           : document.source == Bills::Source::WeChat ? QStringLiteral("零钱")
+                                                      : QString();
+}
+
+QString rowText(const Bills::Row &row)
+{
+    return row.category + QLatin1Char(' ') + row.counterparty + QLatin1Char(' ') + row.goods;
+}
+
+bool takesOut(const QString &text)
+{
+    return text.contains(u"提现") || text.contains(u"转出");
+}
+
 } // namespace
+
+QString transferKind(const Bills::Document &document, const Bills::Row &row)
+{
+    const QString text = rowText(row);
+    if (document.source == Bills::Source::Bank) {
+        if (text.contains(u"取现") || text.contains(u"取款") || text.contains(u"ATM"))
+            return QStringLiteral("取现");
+        if (text.contains(u"还款"))
+            return row.method.contains(u"信用卡") ? QStringLiteral("信用卡收到还款")
+                                                  : QStringLiteral("信用卡还款");
+        return QStringLiteral("银行转帐");
+    }
+    if (text.contains(u"花呗") && text.contains(u"还"))
+        return QStringLiteral("花呗还款");
+    if (text.contains(u"信用卡") && text.contains(u"还款"))
+        return QStringLiteral("信用卡还款");
+    const QString store = storeOf(document, text);
+    if (store == u"余额宝" || store == u"零钱通")
+        return store + (takesOut(text) ? QStringLiteral("转出") : QStringLiteral("转入"));
+    if (text.contains(u"提现"))
+        return store + QStringLiteral("提现");
+    if (text.contains(u"充值"))
+        return store + QStringLiteral("充值");
+    return row.category.isEmpty() ? Bills::sourceName(document.source) + QStringLiteral("不计收支")
+                                  : row.category;
+}
+
+QString explanation(const Line &line)
+{
+    if (line.status == Status::New || line.status == Status::Transfer)
+        return line.reason.isEmpty() ? line.why : line.reason;
+    return line.why;
+}
 
 bool sameCard(const QString &appMethod, const QString &bankMethod)
 {
@@ -186,8 +239,7 @@ void Plan::decide(int fresh)
             line.status = Status::Refund; // its purchase is looked for once all are known
         } else if (line.kind == Kind::Transfer) {
             byKey.insert(row.key, i);
-            line.status = Status::Skipped;
-            line.why = QStringLiteral("不计收支：可作为转帐导入");
+            line.status = Status::Skipped; // a transfer once its kind has its account
         } else {
             byKey.insert(row.key, i);
             line.status = Status::New;
@@ -206,13 +258,77 @@ void Plan::decide(int fresh)
         if (line.status == Status::Refund)
             decideRefund(line, byKey, refunded);
     matchCardPayments();
+    mapAll();
+    for (Line &line : m_lines)
+        if (line.status == Status::Skipped && line.kind == Kind::Transfer && line.why.isEmpty())
+            decideTransfer(line);
+    matchTransfers();
     for (int i = 0; i < m_lines.size(); ++i) {
         Line &line = m_lines[i];
-        if (i >= fresh || line.status != before.at(i))
-            line.chosen = line.status == Status::New || line.status == Status::Refund;
+        if (i >= fresh || line.status != before.value(i, Status::New))
+            line.chosen = line.status == Status::New || line.status == Status::Refund ||
+                          line.status == Status::Transfer;
         line.chosen = line.chosen && choosable(line);
     }
-    remap();
+}
+
+// A move between one's own accounts is taken as a transfer by itself once the book
+// knows the account on the other side of its kind; until then it waits, skipped.
+void Plan::decideTransfer(Line &line) const
+{
+    if (!m_settings.transferAccount(line.transferKind).isEmpty() && !line.account.isEmpty() &&
+        !line.toAccount.isEmpty()) {
+        line.status = Status::Transfer;
+        return;
+    }
+    line.why = QStringLiteral("不计收支：为“%1”选择对方帐户后，以后自动作为转帐导入")
+                   .arg(line.transferKind);
+}
+
+// A move seen in two bills (零钱提现 to a card and the card's statement, a card repaid
+// from another card's statement): the bank's row that repeats a move already among
+// the lines waits for confirmation. Matched by account, day and amount as each
+// account saw it.
+void Plan::matchTransfers()
+{
+    using Leg = std::tuple<QString, QString, std::int64_t>; // account, day, signed units
+    std::map<Leg, QList<int>> pool;
+    const auto legsOf = [](const Line &line) {
+        return QList<Leg>{{line.account.toLower(), line.date, (-line.amount).units()},
+                          {line.toAccount.toLower(), line.date, line.amount.units()}};
+    };
+    const auto moves = [this](const Line &line) {
+        return line.kind == Kind::Transfer &&
+               (line.status == Status::Transfer || (line.status == Status::Skipped && line.chosen));
+    };
+    for (int i = 0; i < m_lines.size(); ++i)
+        if (isApp(documentOf(m_lines.at(i))) && moves(m_lines.at(i)))
+            for (const Leg &leg : legsOf(m_lines.at(i)))
+                pool[leg] << i;
+    for (int i = 0; i < m_lines.size(); ++i) {
+        Line &line = m_lines[i];
+        if (isApp(documentOf(line)) ||
+            (line.status != Status::New && line.status != Status::Transfer))
+            continue;
+        const QString own = m_settings.account(rowOf(line).method).toLower();
+        const bool ownIsSource = line.kind != Kind::Transfer || line.account.toLower() == own;
+        const Money moved = line.kind == Kind::Income                   ? line.amount
+                            : line.kind == Kind::Expense || ownIsSource ? -line.amount
+                                                                        : line.amount;
+        const auto found = pool.find(Leg{own, line.date, moved.units()});
+        if (!own.isEmpty() && found != pool.end() && !found->second.isEmpty()) {
+            const Line &first = m_lines.at(found->second.takeFirst());
+            line.status = Status::ToConfirm;
+            line.why = QStringLiteral("与“%1”第 %2 行是同一笔转帐")
+                           .arg(documentOf(first).name)
+                           .arg(rowOf(first).line);
+            continue;
+        }
+        if (line.status == Status::Transfer)
+            for (const Leg &leg : legsOf(line))
+                if (std::get<0>(leg) != own)
+                    pool[leg] << i;
+    }
 }
 
 void Plan::decideRefund(Line &line, const QHash<QString, int> &byKey, const QList<int> &refunded)
@@ -354,6 +470,11 @@ bool Plan::choosable(const Line &line)
 
 void Plan::remap()
 {
+    decide(int(m_lines.size()));
+}
+
+void Plan::mapAll()
+{
     // Refunds take their purchase's choices, so purchases come first.
     for (Line &line : m_lines)
         if (line.purchase < 0)
@@ -361,6 +482,16 @@ void Plan::remap()
     for (Line &line : m_lines)
         if (line.purchase >= 0)
             map(line);
+}
+
+QStringList Plan::transferKinds() const
+{
+    QStringList kinds;
+    for (const Line &line : m_lines)
+        if (line.kind == Kind::Transfer && !line.transferKind.isEmpty() &&
+            !kinds.contains(line.transferKind))
+            kinds << line.transferKind;
+    return kinds;
 }
 
 void Plan::map(Line &line) const
@@ -380,52 +511,111 @@ void Plan::map(Line &line) const
     if (line.kind == Kind::Transfer) {
         line.category.clear();
         line.categoryFallback = false;
-        guessTransfer(line);
+        mapTransfer(line);
         return;
     }
+    const bool ruledAccount = rule && m_settings.hasAccount(rule->account);
     if (!line.ownAccount)
         line.account = purchase                          ? purchase->account
                        : !line.purchaseAccount.isEmpty() ? line.purchaseAccount
+                       : ruledAccount                    ? rule->account
                                                          : m_settings.account(row.method);
-    if (line.ownCategory)
+    mapCategory(line, purchase, rule);
+    if (ruledAccount && !line.ownAccount && !refundOfKnown)
+        line.reason += QStringLiteral("；规则：%1 → 帐户 %2").arg(rule->pattern, rule->account);
+    else if (line.ownAccount)
+        line.reason += QStringLiteral("；帐户为手动选择");
+}
+
+// The category of an expense or an income, and why: chosen by hand, its purchase's
+// (a refund), the user's rule, the user's choice for the bill's category, the
+// merchant table, the program's choice for the bill's category, else 其他支出 /
+// 其他收入.
+void Plan::mapCategory(Line &line, const Line *purchase, const Rule *rule) const
+{
+    const Bills::Row &row = rowOf(line);
+    if (line.ownCategory) {
+        line.reason = QStringLiteral("手动选择：%1").arg(line.category);
         return;
+    }
     const bool expense = line.kind == Kind::Expense;
     QString category = purchase ? purchase->category : line.purchaseCategory;
+    line.reason = QStringLiteral("同原交易：%1").arg(category);
     if (category.isEmpty() && rule) {
         const QString ruled = expense ? rule->expenseCategory : rule->incomeCategory;
-        if (m_settings.hasCategory(ruled, expense))
+        if (m_settings.hasCategory(ruled, expense)) {
             category = ruled;
+            line.reason = QStringLiteral("规则：%1 → %2").arg(rule->pattern, ruled);
+        }
     }
-    if (category.isEmpty())
+    // The user's own choice for the bill's category comes before the merchant table.
+    if (category.isEmpty() && m_settings.hasOwnCategory(row.category, expense)) {
         category = m_settings.category(row.category, expense);
+        line.reason = QStringLiteral("帐单类别：%1 → %2").arg(row.category, category);
+    }
+    if (category.isEmpty()) {
+        const MerchantCategory merchant =
+            m_settings.merchantCategory({row.counterparty, row.goods, row.category}, expense);
+        category = merchant.category;
+        line.reason = QStringLiteral("商户表：%1 → %2").arg(merchant.keyword, category);
+    }
+    if (category.isEmpty()) {
+        category = m_settings.category(row.category, expense);
+        line.reason = QStringLiteral("帐单类别：%1 → %2").arg(row.category, category);
+    }
     line.categoryFallback = category.isEmpty() || (purchase && purchase->categoryFallback);
+    if (category.isEmpty())
+        line.reason = QStringLiteral("帐单类别“%1”没有对应的类别，暂记为%2")
+                          .arg(row.category, Settings::fallbackCategory(expense));
     line.category = category.isEmpty() ? Settings::fallbackCategory(expense) : category;
 }
 
-// A move between one's own accounts: from the payment method to the app's balance
-// (a top-up, a purchase of 余额宝 or 零钱通), or back when the bill says 提现 or 转出;
-// from the balance to where the bill does not say when it paid from the balance.
-void Plan::guessTransfer(Line &line) const
+// A move between one's own accounts: the payment method's account on one side and
+// on the other the card the row names (when the book maps it), else the account
+// the book chose for the move's kind, else the app's balance the move goes into or
+// comes out of. The payment method pays, but for a move out of a balance that the
+// method does not name (余额宝转出 to 余额) and for a credit card's statement, where
+// a repayment comes in.
+void Plan::mapTransfer(Line &line) const
 {
     const Bills::Row &row = rowOf(line);
-    const QString text = row.category + row.counterparty + row.goods;
-    const Bills::Source source = documentOf(line).source;
-    QString other = text.contains(u"余额宝")          ? QStringLiteral("余额宝")
-                    : text.contains(u"零钱通")        ? QStringLiteral("零钱通")
-                    : source == Bills::Source::Alipay ? QStringLiteral("余额")
-                    : source == Bills::Source::WeChat ? QStringLiteral("零钱")
-                                                      : QString();
-    QString from = m_settings.account(row.method);
-    QString to;
-    if (other != row.method) {
-        to = m_settings.account(other);
-        if (text.contains(u"提现") || text.contains(u"转出"))
-            std::swap(from, to);
-    }
+    const Bills::Document &document = documentOf(line);
+    const QString text = rowText(row);
+    line.transferKind = transferKind(document, row);
+    const QString store = storeOf(document, text);
+    // The card the row names on the other side, as the book maps it (not the card
+    // that pays, as a top-up names it).
+    QString named;
+    // A card, not a bank's name alone ("招商银行" on an ATM withdrawal).
+    if (const Card card = cardOf(row.counterparty);
+        !card.bank.isEmpty() && (!card.kind.isEmpty() || !card.digits.isEmpty()))
+        for (const QString &method : m_settings.methods())
+            if (sameCard(method, row.counterparty) && !m_settings.account(method).isEmpty() &&
+                m_settings.account(method) != m_settings.account(row.method)) {
+                named = m_settings.account(method);
+                break;
+            }
+    const QString chosen = m_settings.transferAccount(line.transferKind);
+    QString other = !named.isEmpty()                          ? named
+                    : !chosen.isEmpty()                       ? chosen
+                    : !store.isEmpty() && store != row.method ? m_settings.account(store)
+                                                              : QString();
+    const bool methodPays =
+        document.source == Bills::Source::Bank
+            ? !row.method.contains(u"信用卡")
+            : !(takesOut(text) && !store.isEmpty() && !row.method.contains(store));
+    QString from = m_settings.account(row.method), to = other;
+    if (!methodPays)
+        std::swap(from, to);
     if (!line.ownAccount)
         line.account = from;
     if (!line.ownToAccount)
         line.toAccount = to;
+    line.reason = line.ownAccount || line.ownToAccount ? QStringLiteral("转帐：帐户为手动选择")
+                  : !named.isEmpty() ? QStringLiteral("转帐：%1 是 %2").arg(row.counterparty, named)
+                  : !chosen.isEmpty()
+                      ? QStringLiteral("转帐：%1 → %2").arg(line.transferKind, chosen)
+                      : QString();
 }
 
 std::array<Tally, StatusCount> Plan::tally(bool chosenOnly) const
@@ -471,6 +661,14 @@ QString tallyText(const QString &what, const Tally &tally)
     const QString counted = QStringLiteral("%1 %2 条").arg(what).arg(tally.count);
     return sums.isEmpty() ? counted
                           : counted + QStringLiteral("（%1）").arg(sums.join(QStringLiteral("，")));
+}
+
+QString countsText(const std::array<Tally, StatusCount> &tally, const QString &separator)
+{
+    QStringList parts;
+    for (int s = 0; s < StatusCount; ++s)
+        parts << tallyText(statusName(Status(s)), tally[s]);
+    return parts.join(separator);
 }
 
 int Plan::chosenCount() const

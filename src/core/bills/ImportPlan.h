@@ -11,9 +11,11 @@
 // What importing the rows of some bill files into a book would do, row by row,
 // before anything is written: whether a row is new, a duplicate of one imported
 // before (or read twice), skipped (closed, a refund of a closed purchase, a move
-// between one's own accounts), a refund netted against its purchase, or to be
-// confirmed (a bank row that is an app row's payment by card); and the entry each
-// becomes, with its category, account, member and remark from the book's settings.
+// between one's own accounts whose other side is not chosen yet), a refund netted
+// against its purchase, a transfer (a move whose kind the book knows), or to be
+// confirmed (a bank row that is an app row's payment by card, or the same move
+// seen from the other account); and the entry each becomes, with its category,
+// account, member and remark from the book's settings, and why.
 // The window shows and edits a plan; the window and the command import one.
 namespace Import {
 
@@ -23,10 +25,11 @@ enum class Status
     Duplicate,
     Skipped,
     Refund,
+    Transfer,
     ToConfirm,
 };
-constexpr int StatusCount = 5;
-QString statusName(Status status); // 新, 重复, 跳过, 退款, 待确认
+constexpr int StatusCount = 6;
+QString statusName(Status status); // 新, 重复, 跳过, 退款, 转帐, 待确认
 
 enum class Kind
 {
@@ -42,6 +45,7 @@ struct Line
     int row = 0;      // of that document's rows
     Status status = Status::New;
     QString why;         // what a status other than 新 rests on
+    QString reason;      // where the category or the accounts came from
     bool chosen = false; // written by 导入
     Kind kind = Kind::Expense;
     QString date;
@@ -53,6 +57,7 @@ struct Line
     QString member;
     QString remark;
     bool categoryFallback = false; // 其他支出 / 其他收入 for want of a mapping
+    QString transferKind;          // a move's kind ("余额宝转入"), as the book remembers it
     // What the user set by hand, kept when the settings change.
     bool ownCategory = false, ownAccount = false, ownToAccount = false, ownMember = false,
          ownRemark = false;
@@ -73,6 +78,16 @@ struct Tally
 // "新 11 条（支出 2,032.66，收入 400.00）", "转帐 1 条（转帐 100.00，服务费 0.10）", or
 // "重复 0 条".
 QString tallyText(const QString &what, const Tally &tally);
+// Every status's tally, in the order of the statuses, as the window and the command
+// show them: the counts add up to the rows of the bills.
+QString countsText(const std::array<Tally, StatusCount> &tally, const QString &separator);
+
+// The kind of a move between one's own accounts that a row of a bill is: "余额宝转入",
+// "余额宝转出", "花呗还款", "零钱提现", "零钱充值", "信用卡还款", "取现", ….
+QString transferKind(const Bills::Document &document, const Bills::Row &row);
+// What the preview says of a line in one line: why it was left (skipped, a
+// duplicate, waiting for confirmation), else where its category or accounts came from.
+QString explanation(const Line &line);
 
 class Plan
 {
@@ -98,8 +113,10 @@ public:
     Settings &settings() { return m_settings; }
     const Settings &settings() const { return m_settings; }
     // Applies the settings again (after the user changed one) to what each line
-    // did not get by hand.
+    // did not get by hand; a move whose kind now has its account becomes a transfer.
     void remap();
+    // The kinds of move the lines hold, in the order read.
+    QStringList transferKinds() const;
 
     // Whether the user may choose the line: not a duplicate, not a closed purchase.
     static bool choosable(const Line &line);
@@ -134,8 +151,12 @@ private:
     void decideRefund(Line &line, const QHash<QString, int> &byKey, const QList<int> &refunded);
     int wechatPurchase(const Line &refund, const QList<int> &refunded) const;
     void matchCardPayments();
+    void matchTransfers();
+    void decideTransfer(Line &line) const;
+    void mapAll();
     void map(Line &line) const;
-    void guessTransfer(Line &line) const;
+    void mapCategory(Line &line, const Line *purchase, const Rule *rule) const;
+    void mapTransfer(Line &line) const;
 
     Settings m_settings;
     QString m_member;

@@ -1,5 +1,6 @@
 #include "core/bills/ImportSettings.h"
 
+#include "core/bills/MerchantTable.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/References.h"
 #include "data/PinyinCode.h"
@@ -36,6 +37,13 @@ const Default Defaults[] = {
     {"投资理财", nullptr, "利息收入"},
 };
 
+// Where a kind of move between one's own accounts keeps its account among the
+// payment methods' (no bill names a payment method so).
+QString transferKey(const QString &kind)
+{
+    return QStringLiteral("不计收支：") + kind;
+}
+
 QSet<QString> lowerNames(const QString &statement, const QVariantList &values)
 {
     QSet<QString> names;
@@ -71,14 +79,14 @@ Settings Settings::load(const QString &book)
         if (!categories.value(2).toString().isEmpty())
             s.m_incomeMap.insert(categories.value(0).toString(), categories.value(2).toString());
     }
-    QSqlQuery rules = Sql(QStringLiteral("select ID, Pattern, OName, IName, FName from ImportRule "
-                                         "where BName=? order by ID desc"),
+    QSqlQuery rules = Sql(QStringLiteral("select ID, Pattern, OName, IName, FName, AName from "
+                                         "ImportRule where BName=? order by ID desc"),
                           {book})
                           .exec();
     while (rules.next())
         s.m_rules << Rule{rules.value(0).toLongLong(), rules.value(1).toString(),
-                          rules.value(2).toString(), rules.value(3).toString(),
-                          rules.value(4).toString()};
+                          rules.value(2).toString(),   rules.value(3).toString(),
+                          rules.value(4).toString(),   rules.value(5).toString()};
     return s;
 }
 
@@ -105,6 +113,49 @@ QString Settings::category(const QString &appCategory, bool expense) const
                 return QString::fromUtf8(name);
         }
     return {};
+}
+
+MerchantCategory Settings::merchantCategory(const QStringList &texts, bool expense) const
+{
+    const Merchant *merchant = MerchantTable::builtIn().match(texts, expense);
+    if (!merchant)
+        return {};
+    for (const QString &name : expense ? merchant->expense : merchant->income)
+        if (hasCategory(name, expense))
+            return {merchant->keyword, name};
+    return {};
+}
+
+QString Settings::transferAccount(const QString &kind) const
+{
+    return account(transferKey(kind));
+}
+
+void Settings::setTransferAccount(const QString &kind, const QString &account)
+{
+    setAccount(transferKey(kind), account);
+}
+
+QStringList Settings::transferKinds() const
+{
+    QStringList kinds;
+    const QString prefix = transferKey(QString());
+    for (auto i = m_methodAccounts.cbegin(); i != m_methodAccounts.cend(); ++i)
+        if (i.key().startsWith(prefix) && !i.value().isEmpty())
+            kinds << i.key().mid(prefix.size());
+    kinds.sort();
+    return kinds;
+}
+
+QStringList Settings::methods() const
+{
+    QStringList methods;
+    const QString prefix = transferKey(QString());
+    for (auto i = m_methodAccounts.cbegin(); i != m_methodAccounts.cend(); ++i)
+        if (!i.key().startsWith(prefix) && !i.value().isEmpty())
+            methods << i.key();
+    methods.sort();
+    return methods;
 }
 
 const Rule *Settings::ruleFor(const QString &counterparty, const QString &goods) const
@@ -157,11 +208,27 @@ Rule Settings::addRule(Rule rule)
                                                     {QStringLiteral("Pattern"), rule.pattern},
                                                     {QStringLiteral("OName"), rule.expenseCategory},
                                                     {QStringLiteral("IName"), rule.incomeCategory},
-                                                    {QStringLiteral("FName"), rule.member}})
+                                                    {QStringLiteral("FName"), rule.member},
+                                                    {QStringLiteral("AName"), rule.account}})
             .toLongLong();
     transaction.commit();
     m_rules.prepend(rule);
     return rule;
+}
+
+void Settings::updateRule(const Rule &rule)
+{
+    Transaction transaction;
+    Rows::update(QStringLiteral("ImportRule"),
+                 {{QStringLiteral("OName"), rule.expenseCategory},
+                  {QStringLiteral("IName"), rule.incomeCategory},
+                  {QStringLiteral("FName"), rule.member},
+                  {QStringLiteral("AName"), rule.account}},
+                 rule.id);
+    transaction.commit();
+    for (Rule &kept : m_rules)
+        if (kept.id == rule.id)
+            kept = rule;
 }
 
 void Settings::removeRule(qint64 id)

@@ -21,6 +21,14 @@ struct Rule
     QString expenseCategory; // for expenses (and refunds); may be empty
     QString incomeCategory;  // for incomes; may be empty
     QString member;          // may be empty
+    QString account;         // the account the entry moves; may be empty
+};
+
+// A category a row of a bill got from the program's merchant table: the keyword
+// found and the book's category it means.
+struct MerchantCategory
+{
+    QString keyword, category;
 };
 
 class Settings
@@ -37,6 +45,22 @@ public:
     // choice, else the program's default where the book has that category; empty
     // when there is none.
     QString category(const QString &appCategory, bool expense) const;
+    // Whether the book's user chose the category of the app's category.
+    bool hasOwnCategory(const QString &appCategory, bool expense) const
+    {
+        return (expense ? m_expenseMap : m_incomeMap).contains(appCategory);
+    }
+    // What the program's merchant table makes of the texts for an expense or an
+    // income, where the book has the category meant; empty when nothing.
+    MerchantCategory merchantCategory(const QStringList &texts, bool expense) const;
+    // The account on the other side of a kind of move between one's own accounts
+    // ("余额宝转入", "取现"): empty when none is chosen or it is gone.
+    QString transferAccount(const QString &kind) const;
+    void setTransferAccount(const QString &kind, const QString &account);
+    // The kinds of move that have an account.
+    QStringList transferKinds() const;
+    // The payment methods that have an account.
+    QStringList methods() const;
     // The first rule whose text the counterparty or the goods contain, or nullptr.
     const Rule *ruleFor(const QString &counterparty, const QString &goods) const;
     const QList<Rule> &rules() const { return m_rules; }
@@ -50,6 +74,8 @@ public:
     void setCategory(const QString &appCategory, bool expense, const QString &category);
     // Saves a rule (a new one first among the rules) and returns it as saved.
     Rule addRule(Rule rule);
+    // Saves what a rule gives (its text stays).
+    void updateRule(const Rule &rule);
     void removeRule(qint64 id);
 
     // The book's names.

@@ -39,6 +39,7 @@ const std::vector<Use> &uses()
         {K::ExpenseCategory, "ImportRule", "OName", Book, nullptr, nullptr, true},
         {K::IncomeCategory, "ImportRule", "IName", Book, nullptr, nullptr, true},
         {K::Member, "ImportRule", "FName", All, nullptr, nullptr, true},
+        {K::Account, "ImportRule", "AName", Book, nullptr, nullptr, true},
         // What recurring entries will post.
         {K::Account, "Schedule", "AName", Book},
         {K::Account, "Schedule", "NewN", Book},

@@ -61,7 +61,8 @@ void run(const QSqlDatabase &db, const Progress &progress)
     // 3: the amount indexes, made with the tables and indexes a file lacks; on a
     // big book they take a few seconds. 4: the history and the recycle bin; 5: bill
     // imports; 6: household planning; each starts empty. 7: accounts' kinds and
-    // opening balances, from what they hold.
+    // opening balances, from what they hold. 8: the account a rule of bill imports
+    // gives, empty in the rules there.
     const QString indexing = QStringLiteral("正在建立索引……");
     if (progress)
         progress(indexing, 0);
