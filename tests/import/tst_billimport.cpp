@@ -602,26 +602,38 @@ void TestBillImport::theMerchantTableComesAfterTheUsersRules()
 }
 
 // A data file of the layout before: its rules stay, and give no account.
+// A file the version before wrote, with rules and payment methods of its own:
+// its rules come with no account and keep applying, and may be given one.
 void TestBillImport::aFileOfTheLayoutBeforeKeepsItsRules()
 {
     TestEnvironment env;
-    makeBook();
-    Db::exec("alter table ImportRule drop column AName");
-    Db::exec("insert into ImportRule (BName, Pattern, OName, IName, FName) values "
-             "('家', '美团', '食品', '', '')");
-    Db::exec("PRAGMA user_version = 7");
+    env.dm()->closeDatabase();
+    const QString file = env.dataDir() + "/db.db";
+    QFile::remove(file);
+    QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-layout-7.db", file));
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(env.dm()->reopen());
     QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
     QCOMPARE(Schema::checkOwnDatabase(env.dm()->database(), true), QString());
-    Import::Settings settings = Import::Settings::load(Book);
-    QCOMPARE(settings.rules().size(), 1);
-    QCOMPARE(settings.rules().first().account, QString());
-    Import::Rule rule = settings.rules().first();
+    const QString book = "我的帐簿";
+    Import::Settings settings = Import::Settings::load(book);
+    QCOMPARE(settings.rules().size(), 2);
+    Import::Rule rule;
+    for (const Import::Rule &kept : settings.rules()) {
+        QVERIFY(kept.account.isEmpty());
+        if (kept.pattern == "美团")
+            rule = kept;
+    }
+    QCOMPARE(rule.expenseCategory, QString("食品"));
+    QCOMPARE(settings.account("余额"), QString("支付宝"));
     rule.account = "招行一卡通";
     settings.updateRule(rule);
-    const Import::Plan plan = planOf({"alipay.csv"});
-    QCOMPARE(plan.lines().at(5).category, QString("食品"));
-    QCOMPARE(plan.lines().at(5).account, QString("招行一卡通"));
+    Import::Plan plan(Import::Settings::load(book));
+    plan.add({Bills::readFile(fixture("alipay.csv"))});
+    const Import::Line meituan = lineWith(plan, "美团");
+    QCOMPARE(meituan.category, QString("食品"));
+    QCOMPARE(meituan.account, QString("招行一卡通"));
+    QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
 }
 
 QTEST_MAIN(TestBillImport)

@@ -228,20 +228,16 @@ void TestImportWindow::theSecondMonthImportsWithNoHandWork()
     TestEnvironment env;
     MessageRecorder messages;
     BookStore::createBook(Book);
+    Seed seed(Book);
     for (const char *account : {"余额宝", "花呗", "微信零钱", "招行信用卡"})
-        Db::insertAccount(Book, account);
-    {
-        Ledger ledger(Book);
-        ledger.setBalance(
-            Db::value("select ID from SAccount where BName=? and AName='招行一卡通'", {Book}),
-            yuan("10000"));
-        ledger.commit();
-    }
+        seed.account(account);
+    seed.account("招行一卡通", yuan("10000"));
+    seed.commit();
+    Ledger categories(Book);
     for (const char *name : {"交通", "网购", "人情往来"})
-        Db::exec(
-            QString("insert into OutD (BName, OName, thePY, Remark) values ('家', '%1', '', '')")
-                .arg(QString::fromUtf8(name)));
-    Db::exec("insert into InD (BName, IName, thePY, Remark) values ('家', '人情往来', '', '')");
+        categories.saveReference("OutD", {{"OName", name}, {"thePY", ""}, {"Remark", ""}});
+    categories.saveReference("InD", {{"IName", "人情往来"}, {"thePY", ""}, {"Remark", ""}});
+    categories.commit();
     env.dm()->setCurrentBook(Book);
     QTemporaryDir dir;
     const BillFiles::HouseholdMonth april = BillFiles::householdMonth(dir.path(), 1);
