@@ -272,6 +272,23 @@ QWidget *ImportWindow::makeRowsPage()
     connect(m_grid->horizontalScrollBar(), &QScrollBar::valueChanged, this, hideRemember);
     connect(m_grid->verticalScrollBar(), &QScrollBar::valueChanged, this, hideRemember);
 
+    // Why the current row went where it did, also when its column is scrolled away.
+    m_why = note(page, QString());
+    m_why->setObjectName(QStringLiteral("LabWhy"));
+    layout->addWidget(m_why);
+    const auto showWhy = [this] {
+        const QModelIndex current = m_grid->currentIndex();
+        if (m_model->rowCount() == 0)
+            m_why->clear();
+        else if (!current.isValid())
+            m_why->setText(QStringLiteral("说明：选中一行，这里说它为什么这样归类。"));
+        else
+            m_why->setText(QStringLiteral("说明：") +
+                           m_model->index(current.row(), ImportModel::Why).data().toString());
+    };
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, showWhy);
+    connect(m_model, &ImportModel::linesEdited, this, showWhy);
+
     auto *below = new QHBoxLayout;
     m_counts = note(page, QString());
     m_counts->setObjectName(QStringLiteral("LabCounts"));

@@ -91,6 +91,7 @@ private:
     QTableView *m_grid = nullptr;
     QLabel *m_files = nullptr;
     QLabel *m_counts = nullptr;
+    QLabel *m_why = nullptr; // the current row's 说明
     QComboBox *m_member = nullptr;
     QTabWidget *m_tabs = nullptr;
     QTableWidget *m_methods = nullptr;

@@ -267,6 +267,9 @@ void TestImportWindow::theSecondMonthImportsWithNoHandWork()
     chooseAndRemember(&w, "招商银行 取现", ImportModel::ToAccount, "现金");
     QCOMPARE(Drive::column(&w, "DBGrid1", "状态").at(atm), QString("转帐"));
     QCOMPARE(Drive::column(&w, "DBGrid1", "说明").at(atm), QString("转帐：取现 → 现金"));
+    // Under the grid too, where it is read without scrolling to its column.
+    Drive::clickRow(&w, "DBGrid1", atm);
+    QCOMPARE(Drive::text(&w, "LabWhy"), QString("说明：转帐：取现 → 现金"));
     // The others in 收/付款方式与类别.
     for (const auto &[kind, account] : std::initializer_list<std::pair<const char *, const char *>>{
              {"Transfer_余额宝转入", "余额宝"},
