@@ -187,11 +187,7 @@ void TestDatabase::aFirstStartCutOffByACrashStartsAfresh()
 void TestDatabase::aFileOfTheFirstLayoutGetsItsTotalsWhenOpened()
 {
     TestEnvironment env;
-    env.dm()->closeDatabase();
-    const QString file = env.dataDir() + "/db.db";
-    QFile::remove(file);
-    QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-version-1.db", file));
-    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    env.replaceDataFile("written-by-version-1.db");
     QList<int> progress;
     Workspace::upgradeProgress() = [&](const QString &, int percent) { progress << percent; };
     QVERIFY(env.dm()->reopen());
@@ -254,11 +250,7 @@ void TestDatabase::aFileOfTheVersionBeforeGetsTheNewTables()
 void TestDatabase::aFileOfTheLayoutBeforeGetsAccountKindsAndOpenings()
 {
     TestEnvironment env;
-    env.dm()->closeDatabase();
-    const QString file = env.dataDir() + "/db.db";
-    QFile::remove(file);
-    QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-layout-6.db", file));
-    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    const QString file = env.replaceDataFile("written-by-layout-6.db");
     const QStringList entriesBefore =
         Db::dumpFile(file).filter(QRegularExpression("^(In|Out)Table"));
     QCOMPARE(entriesBefore.size(), 4);

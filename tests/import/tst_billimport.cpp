@@ -607,11 +607,7 @@ void TestBillImport::theMerchantTableComesAfterTheUsersRules()
 void TestBillImport::aFileOfTheLayoutBeforeKeepsItsRules()
 {
     TestEnvironment env;
-    env.dm()->closeDatabase();
-    const QString file = env.dataDir() + "/db.db";
-    QFile::remove(file);
-    QVERIFY(QFile::copy(QINGHEBU_FIXTURES "/written-by-layout-7.db", file));
-    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    env.replaceDataFile("written-by-layout-7.db");
     QVERIFY(env.dm()->reopen());
     QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
     QCOMPARE(Schema::checkOwnDatabase(env.dm()->database(), true), QString());

@@ -57,6 +57,17 @@ TestEnvironment::~TestEnvironment()
     qunsetenv("QINGHEBU_DATA_DIR");
 }
 
+QString TestEnvironment::replaceDataFile(const QString &name)
+{
+    m_dm->closeDatabase();
+    const QString file = dataDir() + QStringLiteral("/db.db");
+    QFile::remove(file);
+    if (!QFile::copy(QStringLiteral(QINGHEBU_FIXTURES "/") + name, file))
+        qFatal("no fixture %s", qPrintable(name));
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    return file;
+}
+
 void TestEnvironment::withStartupDialog()
 {
     MainWindow::setStartupDialog(true);

@@ -25,6 +25,9 @@ public:
     void withStartupDialog();
     Workspace *dm() const { return m_dm.get(); }
     QString dataDir() const { return m_dir.path(); }
+    // Closes the data file and puts in its place the fixture `name`, a file written
+    // by an earlier version; reopen() then opens (and upgrades) it. Its path.
+    QString replaceDataFile(const QString &name);
 
 private:
     QTemporaryDir m_dir;
