@@ -38,14 +38,23 @@ QString noBookMessage()
     return QStringLiteral("没有打开的帐簿，不能保存！请先打开帐簿。");
 }
 
+void giveIdentity(const QString &table, QVariantMap &row)
+{
+    const QString column = QStringLiteral("SyncID");
+    if (Schema::hasSyncId(table) && row.value(column).toString().isEmpty())
+        row[column] = Schema::newSyncId();
+}
+
 QVariant insert(const QString &table, const QVariantMap &row)
 {
     checkBook(table, row, true);
-    const QStringList columns = row.keys();
+    QVariantMap written = row;
+    giveIdentity(table, written);
+    const QStringList columns = written.keys();
     const QStringList marks(columns.size(), QStringLiteral("?"));
     return Sql(QStringLiteral("insert into %1 (%2) values (%3)")
                    .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-               row.values())
+               written.values())
         .insert();
 }
 

@@ -12,8 +12,12 @@ namespace Rows {
 // Said when a book's row would be written while no book is open.
 QString noBookMessage();
 
-// Both throw DbError. insert returns the new row's key; update the number of
-// rows written (0: the key is gone).
+// Gives a row of a table whose rows travel between computers its identity
+// (SyncID) when it has none yet.
+void giveIdentity(const QString &table, QVariantMap &row);
+
+// Both throw DbError (insert gives the row its identity first). insert returns the new row's key;
+// update the number of rows written (0: the key is gone).
 QVariant insert(const QString &table, const QVariantMap &row);
 int update(const QString &table, const QVariantMap &row, const QVariant &key);
 // The stored row of that key, column by column; empty when there is none.

@@ -5,6 +5,7 @@
 
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUuid>
 
 namespace Schema {
 namespace {
@@ -37,19 +38,26 @@ Column later(Column c, int since)
     c.since = since;
     return c;
 }
+// A row's identity on every computer of a household (the same wherever it was made
+// or copied to), where ID is only this data file's.
+Column syncId()
+{
+    return later(text("SyncID"), 9);
+}
 
 // Income and expense share one shape; only the prefix letter differs.
 Table entryTable(const char *name, const char *date_, const char *category, const char *amount)
 {
     return {name,
             {key(), text("BName"), date(date_), text(category), money(amount), text("AName"),
-             text("FName"), text("Remark")},
+             text("FName"), text("Remark"), syncId()},
             date_};
 }
 
 Table categoryTable(const char *name, const char *nameColumn)
 {
-    return {name, {key(), text(nameColumn), text("thePY"), text("BName"), text("Remark")}};
+    return {name,
+            {key(), text(nameColumn), text("thePY"), text("BName"), text("Remark"), syncId()}};
 }
 
 // Repayments, collections and returns: child rows of one parent entry.
@@ -60,6 +68,7 @@ Table childTable(const char *name, const char *parent, bool withIncome)
         t.columns.push_back(money("SMoney"));
     for (const char *c : {"AName", "FName", "Remark"})
         t.columns.push_back(text(c));
+    t.columns.push_back(syncId());
     return t;
 }
 
@@ -71,31 +80,33 @@ std::vector<Table> makeTables()
         // plus what its entries moved; AKind says what money it holds.
         {"SAccount",
          {key(), text("AName"), text("thePY"), text("BName"), money("AMoney", true), text("Remark"),
-          later(text("AKind"), 7), later(money("OpenMoney", true), 7), later(date("OpenDate"), 7)}},
+          later(text("AKind"), 7), later(money("OpenMoney", true), 7), later(date("OpenDate"), 7),
+          syncId()}},
         categoryTable("InD", "IName"),
         categoryTable("OutD", "OName"),
         categoryTable("TD", "TName"),
         {"SFamily",
-         {key(), text("FName"), text("thePY"), text("theGX"), date("BirDate"), text("Remark")}},
+         {key(), text("FName"), text("thePY"), text("theGX"), date("BirDate"), text("Remark"),
+          syncId()}},
         entryTable("InTable", "IDate", "IName", "IMoney"),
         entryTable("OutTable", "ODate", "OName", "OMoney"),
         {"ChangeT",
          {key(), text("BName"), date("CDate"), text("OldN"), text("NewN"), money("CMoney"),
-          text("FName"), text("Remark")},
+          text("FName"), text("Remark"), syncId()},
          "CDate"},
         {"Borrow",
          {key(), text("BName"), date("BDate"), text("BPro"), money("BMoney", true), text("AName"),
-          text("FName"), money("RMoney", true), text("Remark")},
+          text("FName"), money("RMoney", true), text("Remark"), syncId()},
          "BDate"},
         childTable("BorrowR", "BID", false),
         {"Debt",
          {key(), text("BName"), date("DDate"), text("DPro"), money("DMoney", true), text("AName"),
-          text("FName"), money("RMoney", true), text("Remark")},
+          text("FName"), money("RMoney", true), text("Remark"), syncId()},
          "DDate"},
         childTable("DebtR", "DID", false),
         {"TTable",
          {key(), text("BName"), date("TDate"), text("TName"), money("TMoney", true),
-          money("RMoney", true), text("AName"), text("FName"), text("Remark")},
+          money("RMoney", true), text("AName"), text("FName"), text("Remark"), syncId()},
          "TDate"},
         childTable("TTableR", "TID", true),
         {"SZTable",
@@ -120,7 +131,7 @@ std::vector<Table> makeTables()
         // the action, and each row it wrote as it was before and after (JSON).
         {"History",
          {key(), text("BName"), text("At"), text("Window"), text("Kind"), text("Description"),
-          count("Undone")},
+          count("Undone"), later(text("Origin"), 9)},
          nullptr,
          nullptr,
          nullptr,
@@ -227,6 +238,25 @@ std::vector<Table> makeTables()
          nullptr,
          nullptr,
          6},
+        // Household sync. The books this data folder shares (ShareID: the book's
+        // identity on every computer, whatever name it has on each) ...
+        {"SyncShare", {key(), text("BName"), text("ShareID")}, nullptr, nullptr, "ShareID", 9},
+        // ... this computer's set-up and progress by name (the folder, its name,
+        // the last file written, its clock) ...
+        {"SyncState", {key(), text("SKey"), text("SValue")}, nullptr, nullptr, "SKey", 9},
+        // ... the actions of shared books still to be written out (Kind: done,
+        // undone or redone), queued in the action's own transaction ...
+        {"SyncOutbox",
+         {key(), text("BName"), count("HistoryID"), text("Kind")},
+         nullptr,
+         nullptr,
+         nullptr,
+         9},
+        // ... the last file of each other computer applied here ...
+        {"SyncApplied", {key(), text("Computer"), count("Seq")}, nullptr, nullptr, "Computer", 9},
+        // ... and when each shared row was last written (a hybrid logical clock),
+        // so that of two edits made apart the later stands everywhere.
+        {"SyncClock", {key(), text("SyncID"), text("HLC")}, nullptr, nullptr, "SyncID", 9},
     };
 }
 
@@ -248,6 +278,21 @@ const LaterIndex LaterIndexes[] = {
     {"OutTable", "idx_OutTable_book_money", "BName, OMoney", 3},
     // A bill row imported before is found by its key.
     {"ImportEntry", "idx_ImportEntry_book_key", "BName, BillKey", 5},
+    // Rows found by their identity when another computer's changes are applied.
+    {"SAccount", "idx_SAccount_sync", "SyncID", 9},
+    {"InD", "idx_InD_sync", "SyncID", 9},
+    {"OutD", "idx_OutD_sync", "SyncID", 9},
+    {"TD", "idx_TD_sync", "SyncID", 9},
+    {"SFamily", "idx_SFamily_sync", "SyncID", 9},
+    {"InTable", "idx_InTable_sync", "SyncID", 9},
+    {"OutTable", "idx_OutTable_sync", "SyncID", 9},
+    {"ChangeT", "idx_ChangeT_sync", "SyncID", 9},
+    {"Borrow", "idx_Borrow_sync", "SyncID", 9},
+    {"BorrowR", "idx_BorrowR_sync", "SyncID", 9},
+    {"Debt", "idx_Debt_sync", "SyncID", 9},
+    {"DebtR", "idx_DebtR_sync", "SyncID", 9},
+    {"TTable", "idx_TTable_sync", "SyncID", 9},
+    {"TTableR", "idx_TTableR_sync", "SyncID", 9},
 };
 
 QString createStatement(const LaterIndex &index)
@@ -331,6 +376,18 @@ const Table *table(const QString &name)
     return nullptr;
 }
 
+bool hasSyncId(const QString &name)
+{
+    const Table *t = table(name);
+    return t && std::any_of(t->columns.begin(), t->columns.end(),
+                            [](const Column &c) { return qstrcmp(c.name, "SyncID") == 0; });
+}
+
+QString newSyncId()
+{
+    return QUuid::createUuid().toString(QUuid::Id128);
+}
+
 void create(QSqlDatabase db)
 {
     Transaction transaction(db);
@@ -367,6 +424,16 @@ void addTablesSince(QSqlDatabase db, int fromVersion)
     for (const LaterIndex &index : LaterIndexes)
         if (index.since > fromVersion && table(QLatin1String(index.table))->since <= fromVersion)
             Sql(createStatement(index)).exec(db);
+    // A row written with no identity (by a statement of its own rather than a row
+    // of Rows) gets one at once.
+    if (fromVersion < 9)
+        for (const Table &t : tables())
+            if (hasSyncId(QLatin1String(t.name)))
+                Sql(QStringLiteral("CREATE TRIGGER IF NOT EXISTS sync_id_%1 AFTER INSERT ON %1 "
+                                   "WHEN new.SyncID IS NULL BEGIN UPDATE %1 SET "
+                                   "SyncID=lower(hex(randomblob(16))) WHERE ID=new.ID; END")
+                        .arg(QLatin1String(t.name)))
+                    .exec(db);
 }
 
 QString checkOwnDatabase(QSqlDatabase db, bool checkIntegrity)

@@ -43,10 +43,18 @@ constexpr int ApplicationId = 0x51484231; // "QHB1"
 // 6: household planning (BookSetting, Schedule, SchedulePost, Reconcile,
 //    Budget, BudgetRollover).
 // 7: accounts' kinds and opening balances (SAccount.AKind, OpenMoney, OpenDate).
-constexpr int UserVersion = 8;
+// 8: the account a bill import's rule gives (ImportRule.AName).
+// 9: household sync: every shared row's identity (SyncID), the sync tables
+//    (SyncShare, SyncState, SyncOutbox, SyncApplied, SyncClock) and the computer
+//    an action came from (History.Origin).
+constexpr int UserVersion = 9;
 
 const std::vector<Table> &tables();
 const Table *table(const QString &name);
+// The tables whose rows have an identity on every computer (a SyncID column).
+bool hasSyncId(const QString &table);
+// A new identity: 32 hexadecimal digits, random.
+QString newSyncId();
 
 // Creates every table and index, and marks the file, in one transaction.
 // Throws DbError when the database refuses any of it (nothing is then kept).

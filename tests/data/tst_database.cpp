@@ -1,4 +1,5 @@
 #include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
 #include "data/Schema.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -29,6 +31,7 @@ private slots:
     void aFileOfTheFirstLayoutGetsItsTotalsWhenOpened();
     void aFileOfTheVersionBeforeGetsTheNewTables();
     void aFileOfTheLayoutBeforeGetsAccountKindsAndOpenings();
+    void aFileOfTheLayoutBeforeGetsRowIdentities();
     void aFirstStartCutOffByACrashStartsAfresh();
     void transactionRollsBackWhenNotCommitted();
     void boundValuesCarryQuotes();
@@ -38,20 +41,21 @@ void TestDatabase::createsEveryTableWithItsColumns()
 {
     TestEnvironment env;
     const QStringList expected = {
-        "SBook",         "SAccount",       "InD",          "OutD",        "TD",
-        "SFamily",       "InTable",        "OutTable",     "ChangeT",     "Borrow",
-        "BorrowR",       "Debt",           "DebtR",        "TTable",      "TTableR",
-        "SZTable",       "MonthTotal",     "History",      "HistoryRow",  "BinnedBook",
-        "ImportAccount", "ImportCategory", "ImportRule",   "ImportBatch", "ImportEntry",
-        "BookSetting",   "Schedule",       "SchedulePost", "Reconcile",   "Budget",
-        "BudgetRollover"};
+        "SBook",          "SAccount",       "InD",          "OutD",        "TD",
+        "SFamily",        "InTable",        "OutTable",     "ChangeT",     "Borrow",
+        "BorrowR",        "Debt",           "DebtR",        "TTable",      "TTableR",
+        "SZTable",        "MonthTotal",     "History",      "HistoryRow",  "BinnedBook",
+        "ImportAccount",  "ImportCategory", "ImportRule",   "ImportBatch", "ImportEntry",
+        "BookSetting",    "Schedule",       "SchedulePost", "Reconcile",   "Budget",
+        "BudgetRollover", "SyncShare",      "SyncState",    "SyncOutbox",  "SyncApplied",
+        "SyncClock"};
     QSqlQuery tables = Sql("select name from sqlite_master where type='table' and "
                            "name not like 'sqlite_%' order by name")
                            .exec();
     QStringList present;
     while (tables.next())
         present << tables.value(0).toString();
-    QCOMPARE(present.size(), 32);
+    QCOMPARE(present.size(), 37);
     for (const QString &t : expected)
         QVERIFY2(present.contains(t), qPrintable(t));
 
@@ -221,6 +225,16 @@ void TestDatabase::aFileOfTheVersionBeforeGetsTheNewTables()
         Seed seed("家");
         seed.account("现金", Money::fromUnits(50000));
         seed.commit();
+        // Neither the identities' indexes nor their triggers: what holds a column
+        // keeps it from being dropped.
+        QStringList later;
+        for (QSqlQuery q = Sql("select type, name from sqlite_master where name like 'sync_id_%' "
+                               "or name like 'idx_%_sync'")
+                               .exec();
+             q.next();)
+            later << QString("drop %1 %2").arg(q.value(0).toString(), q.value(1).toString());
+        for (const QString &drop : later)
+            Db::exec(drop);
         QStringList added;
         for (const Schema::Table &t : Schema::tables()) {
             if (t.since > from) {
@@ -268,11 +282,79 @@ void TestDatabase::aFileOfTheLayoutBeforeGetsAccountKindsAndOpenings()
     QCOMPARE(account("现金"), QString("现金 15000000 0 2026-11-01"));
     QCOMPARE(account("工商银行"), QString("储蓄 132000000 52000000 2026-11-01"));
     QCOMPARE(account("花呗"), QString("储蓄 -8280000 -12000000 2026-11-01"));
-    QCOMPARE(Db::dump().filter(QRegularExpression("^(In|Out)Table")), entriesBefore);
+    // The same entries, each with its identity now.
+    QStringList entriesAfter = Db::dump().filter(QRegularExpression("^(In|Out)Table"));
+    for (QString &entry : entriesAfter) {
+        QVERIFY(QRegularExpression("^[0-9a-f]{32}$").match(entry.section('|', -1)).hasMatch());
+        entry = entry.section('|', 0, -2);
+    }
+    QCOMPARE(entriesAfter, entriesBefore);
     QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
     // The balance typed then is still undone as it was done.
     History::undo("我的帐簿");
     QCOMPARE(Db::balance("我的帐簿", "现金"), -yuan("36.5"));
+}
+
+// A file the version before wrote: every row that travels between a household's
+// computers gets an identity of its own, and the balances stay. Rows written from
+// then on get theirs as they are written, and the actions of a shared book wait
+// to be sent (not those that came from another computer).
+void TestDatabase::aFileOfTheLayoutBeforeGetsRowIdentities()
+{
+    TestEnvironment env;
+    env.replaceDataFile("written-by-layout-8.db");
+    QVERIFY(env.dm()->reopen());
+    QCOMPARE(Db::value("PRAGMA user_version").toInt(), Schema::UserVersion);
+    QVERIFY(Schema::checkOwnDatabase(env.dm()->database(), true).isEmpty());
+    const QString book = "我的帐簿";
+    QCOMPARE(Db::balance(book, "招行一卡通"), yuan("12963.5"));
+    QCOMPARE(Db::balance(book, "现金"), yuan("700"));
+    const auto identities = [] {
+        QStringList all;
+        for (const Schema::Table &t : Schema::tables())
+            if (Schema::hasSyncId(t.name))
+                for (QSqlQuery q = Sql(QString("select SyncID from %1").arg(t.name)).exec();
+                     q.next();)
+                    all << q.value(0).toString();
+        return all;
+    };
+    QStringList ids = identities();
+    QVERIFY(ids.size() > 20); // accounts, categories, members, entries, a repayment
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), ids.size());
+    QCOMPARE(ids.filter(QRegularExpression("^[0-9a-f]{32}$")).size(), ids.size());
+
+    Db::exec("insert into SyncShare (BName, ShareID) values (?, 'abc')", {book});
+    Seed seed(book);
+    seed.account("余额宝", yuan("10"));
+    seed.expense("2026-12-01", "食品", yuan("5"), "余额宝");
+    seed.commit(); // kept out of the history, as a sample book's rows
+    Ledger made(book);
+    made.save(Ledger::income(), {{"IDate", "2026-12-02"},
+                                 {"IName", "工资"},
+                                 {"IMoney", yuan("1").toVariant()},
+                                 {"AName", "现金"},
+                                 {"FName", ""},
+                                 {"Remark", ""}});
+    made.commit();
+    Ledger applied(book);
+    applied.setOrigin("客厅台式机");
+    applied.save(Ledger::income(), {{"IDate", "2026-12-03"},
+                                    {"IName", "工资"},
+                                    {"IMoney", yuan("2").toVariant()},
+                                    {"AName", "现金"},
+                                    {"FName", ""},
+                                    {"Remark", ""}});
+    applied.commit();
+    ids = identities();
+    QCOMPARE(ids.filter(QRegularExpression("^[0-9a-f]{32}$")).size(), ids.size());
+    QCOMPARE(Db::value("select Kind from SyncOutbox").toString(), QString("done"));
+    QCOMPARE(Db::count("select count(*) from SyncOutbox"), 1);
+    QCOMPARE(Db::value("select Origin from History order by ID desc").toString(),
+             QString("客厅台式机"));
+    // An undo is an action to send too.
+    History::undo(book);
+    QCOMPARE(Db::value("select Kind from SyncOutbox order by ID desc").toString(),
+             QString("undone"));
 }
 
 void TestDatabase::transactionRollsBackWhenNotCommitted()

@@ -438,6 +438,12 @@ QStringList dumpOf(const QSqlDatabase &db)
 {
     QStringList rows;
     for (const Schema::Table &t : Schema::tables()) {
+        // A file of an earlier layout lacks the later tables.
+        if (!Sql(QStringLiteral("select 1 from sqlite_master where type='table' and name=?"),
+                 {QLatin1String(t.name)})
+                 .exec(db)
+                 .next())
+            continue;
         QSqlQuery query =
             Sql(QStringLiteral("select * from %1 order by ID").arg(QLatin1String(t.name))).exec(db);
         while (query.next()) {

@@ -50,6 +50,7 @@ QVariantMap entryRow(const QString &book, const Line &line, const QString &categ
 }
 
 // The columns a snapshot of the kind's entries holds, in order: all but the key.
+// Its identity (SyncID) comes last; snapshots of earlier versions lack it.
 const QStringList &snapshotColumns(const Ledger::EntryKind &kind)
 {
     thread_local QHash<const Ledger::EntryKind *, QStringList> columnsOf;
@@ -74,6 +75,16 @@ QString snapshot(const Ledger::EntryKind &kind, const QVariantMap &row)
         text += row.value(columns.at(i)).toString();
     }
     return text;
+}
+
+// Whether the stored entry is still the one the snapshot kept (by an earlier
+// version too, without the identity).
+bool unchangedSince(const Ledger::EntryKind &kind, const QVariantMap &stored, const QString &kept)
+{
+    const QString now = snapshot(kind, stored);
+    if (kept.count(SnapshotSeparator) == now.count(SnapshotSeparator))
+        return now == kept;
+    return now.section(SnapshotSeparator, 0, -2) == kept;
 }
 
 // Ties the batch to the history's action just written by `ledger` (in the
@@ -116,11 +127,12 @@ QVariantMap fromSnapshot(const Ledger::EntryKind &kind, const QString &text)
 {
     const QStringList parts = text.split(SnapshotSeparator);
     const QStringList &columns = snapshotColumns(kind);
-    if (parts.size() != columns.size())
+    // One of an earlier version has no identity: the row gets a new one.
+    if (parts.size() != columns.size() && parts.size() != columns.size() - 1)
         return {};
     QVariantMap row;
     // Never NULL: an import writes every column.
-    for (qsizetype i = 0; i < columns.size(); ++i)
+    for (qsizetype i = 0; i < parts.size(); ++i)
         row.insert(columns.at(i), parts.at(i).isNull() ? QStringLiteral("") : parts.at(i));
     return row;
 }
@@ -147,7 +159,7 @@ int takeAway(Ledger &ledger, qint64 batch, const Progress &progress)
         const qint64 id = entries.value(1).toLongLong();
         const Ledger::EntryKind *kind = entryKindOf(table);
         const QVariantMap stored = kind ? Rows::read(table, id) : QVariantMap();
-        if (stored.isEmpty() || snapshot(*kind, stored) != entries.value(2).toString()) {
+        if (stored.isEmpty() || !unchangedSince(*kind, stored, entries.value(2).toString())) {
             if (++changed == 1)
                 example = QStringLiteral("%1 的一条记录%2")
                               .arg(entries.value(3).toString(), stored.isEmpty()
@@ -284,6 +296,7 @@ Result write(const Plan &plan, const Progress &progress)
         "EntryTable, EntryID, Snapshot) values (?,?,?,?,?,?,?,?,?)");
     // Writes the entry and remembers it with its bill key.
     const auto save = [&](const Line &line, const Ledger::EntryKind &kind, QVariantMap row) {
+        Rows::giveIdentity(QLatin1String(kind.table), row);
         const QString kept = snapshot(kind, row);
         const QVariant id = ledger.save(kind, std::move(row));
         const Bills::Row &bill = plan.rowOf(line);

@@ -102,6 +102,16 @@ void changeBatch(Ledger &ledger, const QString &book, const Op &op, const QVaria
                    progress);
 }
 
+// An action of a book the household shares waits in the outbox for the other
+// computers, queued in the action's own transaction so that none is ever lost.
+void queueForSharing(const QString &book, const QVariant &action, const QString &kind)
+{
+    if (Sql(QStringLiteral("select 1 from SyncShare where BName=?"), {book}).hasRows())
+        Sql(QStringLiteral("insert into SyncOutbox (BName,HistoryID,Kind) values (?,?,?)"),
+            {book, action, kind})
+            .exec();
+}
+
 // Brings a row from `from` (what it must be now; empty: it must not be there)
 // to `to` (empty: gone), through the ledger.
 void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVariantMap &to)
@@ -172,6 +182,8 @@ void replay(const QString &book, const Action &action, bool backwards, const Pro
     Sql(QStringLiteral("update History set Undone=? where ID=?"),
         {backwards ? Undone : Done, action.id})
         .exec();
+    queueForSharing(book, action.id,
+                    backwards ? QStringLiteral("undone") : QStringLiteral("redone"));
     // A bill import stands or not with the action that imported it, and with the
     // one that took it back: its bill keys count as imported only while it stands.
     Sql(QStringLiteral("update ImportBatch set Undone=? where HistoryID=?"),
@@ -205,18 +217,21 @@ QVariantMap decode(const QString &text)
 }
 
 void record(const QString &book, const QString &window, const QString &description,
-            const std::vector<Op> &ops)
+            const std::vector<Op> &ops, const QString &origin)
 {
     Sql(QStringLiteral("update History set Undone=? where BName=? and Undone=?"),
         {Dropped, book, Undone})
         .exec();
     // The kind lists it in 操作记录: the description's first word ("删除支出").
     const QVariant action =
-        Sql(QStringLiteral("insert into History (BName,At,Window,Kind,Description,Undone) "
-                           "values (?,?,?,?,?,?)"),
-            {book, now(), window, description.section(QLatin1Char(' '), 0, 0), description, Done})
+        Sql(QStringLiteral("insert into History (BName,At,Window,Kind,Description,Undone,Origin) "
+                           "values (?,?,?,?,?,?,?)"),
+            {book, now(), window, description.section(QLatin1Char(' '), 0, 0), description, Done,
+             origin})
             .exec()
             .lastInsertId();
+    if (origin.isEmpty())
+        queueForSharing(book, action, QStringLiteral("done"));
     int seq = 0;
     for (const Op &op : ops) {
         // Only a deleted entry, follow-up or name is listed by itself (in the

@@ -37,8 +37,10 @@ struct Action
 
 // Writes one action with its rows (by the ledger, in its transaction). A new
 // action ends what could be redone of the book.
+// An action made here in a book the household shares is queued to be sent to the
+// other computers (SyncOutbox), one that came from one of them (`origin`) is not.
 void record(const QString &book, const QString &window, const QString &description,
-            const std::vector<Op> &ops);
+            const std::vector<Op> &ops, const QString &origin = {});
 
 // The action 撤销 would undo, and the one 重做 would redo, in the book.
 std::optional<Action> undoable(const QString &book);

@@ -274,6 +274,7 @@ QVariant Ledger::save(const EntryKind &kind, QVariantMap row)
     checkRow(column(kind.table), row, amounts);
     move(effectOf(kind, row), +1, Missing::Refuse);
     count(kind, row, +1);
+    Rows::giveIdentity(column(kind.table), row);
     const QVariant key = Rows::insert(column(kind.table), row);
     if (m_batch) {
         touch(column(kind.table));
@@ -776,7 +777,7 @@ void Ledger::commit()
             if (m_ops.size() > 1)
                 description += QStringLiteral(" 等 %1 项").arg(m_ops.size());
         }
-        History::record(m_book, m_window, description, m_ops);
+        History::record(m_book, m_window, description, m_ops, m_origin);
         m_ops.clear();
     }
     m_transaction.commit();

@@ -158,6 +158,9 @@ public:
     void setWindow(const QString &window) { m_window = window; }
     void setDescription(const QString &description) { m_description = description; }
     void setRecording(bool recording) { m_recording = recording; }
+    // The household computer the action came from, when it was made on another
+    // one: kept with it in the history, and not sent out again.
+    void setOrigin(const QString &computer) { m_origin = computer; }
     // Kept in the history as one op for every row it writes: the batch `key` of
     // `table` comes to stand (or stops standing), and the history's handler for
     // the table undoes and redoes it (see History::setBatchHandler).
@@ -228,6 +231,7 @@ private:
     QVariantMap storedReference(const QString &table, const QVariant &key) const;
     bool m_recording = true;
     QString m_window;
+    QString m_origin;
     QString m_description;
     std::vector<History::Op> m_ops;
     std::optional<History::Op> m_batch;

@@ -45,6 +45,17 @@ void addAccountKindsAndOpenings(const QSqlDatabase &db)
     }
 }
 
+// Every row that travels between a household's computers gets its identity.
+void giveRowsIdentities(const QSqlDatabase &db)
+{
+    for (const Schema::Table &t : Schema::tables())
+        if (Schema::hasSyncId(QLatin1String(t.name)))
+            Sql(QStringLiteral(
+                    "update %1 set SyncID=lower(hex(randomblob(16))) where SyncID is null")
+                    .arg(QLatin1String(t.name)))
+                .exec(db);
+}
+
 } // namespace
 
 bool isNeeded(const QSqlDatabase &db)
@@ -62,7 +73,7 @@ void run(const QSqlDatabase &db, const Progress &progress)
     // big book they take a few seconds. 4: the history and the recycle bin; 5: bill
     // imports; 6: household planning; each starts empty. 7: accounts' kinds and
     // opening balances, from what they hold. 8: the account a rule of bill imports
-    // gives, empty in the rules there.
+    // gives, empty in the rules there. 9: every shared row's identity.
     const QString indexing = QStringLiteral("正在建立索引……");
     if (progress)
         progress(indexing, 0);
@@ -76,6 +87,8 @@ void run(const QSqlDatabase &db, const Progress &progress)
         progress(indexing, 100);
     if (from < 7)
         addAccountKindsAndOpenings(db);
+    if (from < 9)
+        giveRowsIdentities(db);
     Sql(QStringLiteral("PRAGMA user_version = %1").arg(Schema::UserVersion)).exec(db);
     transaction.commit();
 }
