@@ -156,6 +156,8 @@ void TestChangeFiles::createRefusesASyncFolderAShortPasswordAndAPathThatCannotBe
     Folder::open(sync.dir.path(), Password); // still opens with its own password
 
     QTemporaryDir dir;
+    QCOMPARE(messageOf([&] { Folder::create(QString(), Password); }),
+             QStringLiteral("请选择同步文件夹。"));
     QCOMPARE(messageOf([&] { Folder::create(dir.path(), QStringLiteral("一二三四五")); }),
              QStringLiteral("家庭同步密码至少 6 个字符。"));
     QVERIFY(!QFile::exists(dir.path() + "/qinghebu-sync.json"));

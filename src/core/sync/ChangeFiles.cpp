@@ -470,6 +470,15 @@ QString settingsPath(const QString &folder)
     return folder + QLatin1Char('/') + SettingsFileName;
 }
 
+// The folder as an absolute path; an empty path is no folder (it would be the
+// working folder).
+QString absoluteFolder(const QString &path)
+{
+    if (path.trimmed().isEmpty())
+        throw SyncError(QStringLiteral("请选择同步文件夹。"));
+    return QDir(path).absolutePath();
+}
+
 SyncError notOurs(const QString &folder)
 {
     return SyncError(QStringLiteral("同步文件夹 %1 不是青禾簿的同步文件夹。").arg(shown(folder)));
@@ -560,7 +569,7 @@ Folder Folder::create(const QString &path, const QString &password)
 {
     if (password.toUcs4().size() < MinPasswordLength)
         throw SyncError(QStringLiteral("家庭同步密码至少 %1 个字符。").arg(MinPasswordLength));
-    const QString folder = QDir(path).absolutePath();
+    const QString folder = absoluteFolder(path);
     if (QFileInfo::exists(settingsPath(folder)))
         throw SyncError(QStringLiteral("同步文件夹 %1 已经是青禾簿的同步文件夹，请选择“加入”。")
                             .arg(shown(folder)));
@@ -577,7 +586,7 @@ Folder Folder::create(const QString &path, const QString &password)
 
 Folder Folder::open(const QString &path, const QString &password)
 {
-    const QString folder = QDir(path).absolutePath();
+    const QString folder = absoluteFolder(path);
     if (!QFileInfo(folder).isDir())
         throw SyncError(QStringLiteral("同步文件夹 %1 不存在。").arg(shown(folder)));
     QFile file(settingsPath(folder));

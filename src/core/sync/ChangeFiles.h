@@ -47,7 +47,8 @@ public:
 constexpr int Layout = 1;
 
 // A payload, change or snapshot, may hold this much at most (1 GiB): writing more
-// throws. Reading holds the file and the payload in memory, never more.
+// throws. Writing holds the payload and its compressed copy in memory, reading the
+// file (decrypted where it lies) and the payload: never more than two copies.
 constexpr qint64 MaxPayloadBytes = qint64(1) << 30;
 
 // Why a file was not applied, as the sync window shows it.
@@ -59,12 +60,15 @@ inline const QString Misplaced = QStringLiteral("文件名与文件内容不符�
 inline const QString Newer = QStringLiteral("由更新版本的青禾簿写出，请先更新本程序");
 } // namespace Reason
 
+// One household sync folder, opened with its password. Copies share the key; every
+// member is const and may run on any thread.
 class Folder
 {
 public:
     // The key derivation of new folders: scrypt with N = 2^16, r = 8, p = 1 (64 MiB,
     // about 0.15 s), which makes guessing household passwords costly even on
-    // graphics cards. A folder keeps its own parameters in qinghebu-sync.json.
+    // graphics cards. A folder keeps its own parameters in qinghebu-sync.json. The
+    // password is taken in Unicode form NFC, so every system's input gives one key.
     static constexpr quint64 ScryptN = quint64(1) << 16;
     static constexpr quint64 ScryptR = 8;
     static constexpr quint64 ScryptP = 1;
