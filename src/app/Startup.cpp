@@ -12,6 +12,7 @@
 #include <QProgressDialog>
 #include <QStorageInfo>
 #include <QSysInfo>
+#include <QTextStream>
 
 namespace Startup {
 namespace {
@@ -149,6 +150,45 @@ void prepare(const Workspace &dm)
                  what + QStringLiteral("：帐簿可以查看，但任何修改都无法保存。\n\n"
                                        "请退出青禾簿，去掉它的只读属性（或给予写入权限）后"
                                        "再启动。"));
+}
+
+} // namespace Startup
+
+namespace Startup {
+
+int runCommand(int argc, char *argv[], const QString &doing, const Command &run)
+{
+    QCoreApplication app(argc, argv);
+    // Named as the program names itself: without --data-dir, its data folder is the
+    // program's.
+    QCoreApplication::setOrganizationName(QStringLiteral("Qinghebu"));
+    QCoreApplication::setApplicationName(QStringLiteral("qinghebu"));
+    QTextStream out(stdout), err(stderr);
+    const QString dataDir = Workspace::resolveDataDir();
+    if (!QFileInfo(dataDir).isDir()) {
+        err << QStringLiteral("数据文件夹 %1 不存在：请用 --data-dir 指定青禾簿的数据文件夹。")
+                   .arg(QDir::toNativeSeparators(dataDir))
+            << Qt::endl;
+        return 1;
+    }
+    // One copy of the program at a time on a data folder, this command included.
+    QLockFile lock(lockFilePath(dataDir));
+    if (!lock.tryLock(0)) {
+        const QString failure = lockFailure(lock, dataDir);
+        err << (failure.isEmpty()
+                    ? QStringLiteral("数据文件夹 %1 正被青禾簿使用：请先退出程序，%2。")
+                          .arg(QDir::toNativeSeparators(dataDir), doing)
+                    : failure)
+            << Qt::endl;
+        return 1;
+    }
+    // The data module finds the folder in --data-dir, as the program does.
+    Workspace dm;
+    if (!dm.isOpen()) {
+        err << dm.openError() << Qt::endl;
+        return 1;
+    }
+    return run(app.arguments(), out, err);
 }
 
 } // namespace Startup

@@ -2,7 +2,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <memory>
+
+class QTextStream;
 
 class QLockFile;
 class Workspace;
@@ -52,5 +55,13 @@ void showUpgradeProgress();
 // writes, and says at once when the data cannot be saved (a read-only file or folder)
 // rather than at the first save.
 void prepare(const Workspace &dm);
+
+// A command of the program (qinghebu-import, qinghebu-sync): its data folder from
+// --data-dir or the program's own, which it never makes; locked as the program
+// locks it (`doing` ends the refusal then: "再导入帐单"); the data module opened on
+// it; then `run` with the arguments. Its exit status.
+using Command =
+    std::function<int(const QStringList &arguments, QTextStream &out, QTextStream &err)>;
+int runCommand(int argc, char *argv[], const QString &doing, const Command &run);
 
 } // namespace Startup

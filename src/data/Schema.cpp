@@ -256,7 +256,7 @@ std::vector<Table> makeTables()
         {"SyncApplied", {key(), text("Computer"), count("Seq")}, nullptr, nullptr, "Computer", 9},
         // ... and when each shared row was last written (a hybrid logical clock),
         // so that of two edits made apart the later stands everywhere.
-        {"SyncClock", {key(), text("SyncID"), text("HLC")}, nullptr, nullptr, "SyncID", 9},
+        {"SyncClock", {key(), text("Identity"), text("HLC")}, nullptr, nullptr, "Identity", 9},
     };
 }
 

@@ -21,9 +21,9 @@ const QHash<QString, int> &floors()
 {
     static const QHash<QString, int> floors = {
         {"data", 0},          {"core/ledger", 1}, {"core/books", 2}, {"core/reports", 2},
-        {"core/planning", 3}, {"core/bills", 3},  {"widgets", 4},    {"books", 5},
-        {"reference", 5},     {"entries", 5},     {"reports", 5},    {"planning", 5},
-        {"history", 5},       {"import", 5},      {"app", 6},
+        {"core/planning", 3}, {"core/bills", 3},  {"core/sync", 3},  {"widgets", 4},
+        {"books", 5},         {"reference", 5},   {"entries", 5},    {"reports", 5},
+        {"planning", 5},      {"history", 5},     {"import", 5},     {"app", 6},
     };
     return floors;
 }

@@ -37,20 +37,6 @@ std::optional<Action> actionOf(const Sql &sql)
     return Action{found.value(0).toLongLong(), found.value(1).toString()};
 }
 
-std::vector<Op> opsOf(qint64 action, bool backwards)
-{
-    QSqlQuery rows = Sql(QStringLiteral("select Op,Tbl,RowKey,Before,After from HistoryRow "
-                                        "where HistoryID=? order by Seq %1")
-                             .arg(backwards ? QStringLiteral("desc") : QStringLiteral("asc")),
-                         {action})
-                         .exec();
-    std::vector<Op> ops;
-    while (rows.next())
-        ops.push_back({rows.value(0).toString(), rows.value(1).toString(), rows.value(2),
-                       decode(rows.value(3).toString()), decode(rows.value(4).toString())});
-    return ops;
-}
-
 bool isAccounts(const QString &table)
 {
     return table.compare(QLatin1String("SAccount"), Qt::CaseInsensitive) == 0;
@@ -247,9 +233,11 @@ void record(const QString &book, const QString &window, const QString &descripti
 
 std::optional<Action> undoable(const QString &book)
 {
-    return actionOf(Sql(QStringLiteral("select ID,Description from History where BName=? and "
-                                       "Undone=? order by ID desc limit 1"),
-                        {book, Done}));
+    // A conflict's losing version waits in the recycle bin: no action to undo.
+    return actionOf(
+        Sql(QStringLiteral("select ID,Description from History where BName=? and "
+                           "Undone=? and coalesce(Kind,'')<>'同步冲突' order by ID desc limit 1"),
+            {book, Done}));
 }
 
 std::optional<Action> redoable(const QString &book)
@@ -273,6 +261,42 @@ void redo(const QString &book, const Progress &progress)
     if (!action)
         throw DbError(QStringLiteral("没有可以重做的操作。"));
     replay(book, *action, false, progress);
+}
+
+std::vector<Op> opsOf(qint64 action, bool backwards)
+{
+    QSqlQuery rows = Sql(QStringLiteral("select Op,Tbl,RowKey,Before,After from HistoryRow "
+                                        "where HistoryID=? order by Seq %1")
+                             .arg(backwards ? QStringLiteral("desc") : QStringLiteral("asc")),
+                         {action})
+                         .exec();
+    std::vector<Op> ops;
+    while (rows.next())
+        ops.push_back({rows.value(0).toString(), rows.value(1).toString(), rows.value(2),
+                       decode(rows.value(3).toString()), decode(rows.value(4).toString())});
+    return ops;
+}
+
+void binConflict(const QString &book, const QString &table, QVariantMap row,
+                 const QString &computer)
+{
+    row.remove(QStringLiteral("ID"));
+    row.remove(QStringLiteral("SyncID")); // restored, it is a row of its own
+    const Op lost{QStringLiteral("delete"), table, {}, row, {}};
+    const QString what = Ledger::describe(lost);
+    const QString kind = QStringLiteral("同步冲突");
+    const QVariant action =
+        Sql(QStringLiteral("insert into History (BName,At,Window,Kind,Description,Undone,Origin) "
+                           "values (?,?,?,?,?,?,?)"),
+            {book, now(), QStringLiteral("同步"), kind, kind + QLatin1Char(' ') + what.mid(2), Done,
+             computer})
+            .exec()
+            .lastInsertId();
+    Sql(QStringLiteral("insert into HistoryRow (HistoryID,Seq,Op,Tbl,RowKey,Description,Before,"
+                       "After,Binned) values (?,1,?,?,NULL,?,?,'',1)"),
+        {action, lost.op, table, what + QStringLiteral("（同步冲突：%1）").arg(computer),
+         encode(row)})
+        .exec();
 }
 
 void setBatchHandler(const QString &table, BatchHandler handler, BatchReach reach)

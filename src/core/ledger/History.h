@@ -94,6 +94,15 @@ void expire(int days);
 QString now();
 QString timeBefore(int days);
 
+// The rows action `id` wrote, in order (backwards: the last first).
+std::vector<Op> opsOf(qint64 action, bool backwards = false);
+
+// A version of a row that lost to one written on another computer of the
+// household: kept in the recycle bin, marked 同步冲突 with the computer it came
+// from, to be restored as a row of its own. Not an action to undo.
+void binConflict(const QString &book, const QString &table, QVariantMap row,
+                 const QString &computer);
+
 // The texts of rows as kept (JSON of text values, so that amounts stay exact).
 QString encode(const QVariantMap &row);
 QVariantMap decode(const QString &text);

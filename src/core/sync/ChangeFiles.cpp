@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <openssl/crypto.h>
@@ -607,6 +608,28 @@ Folder Folder::open(const QString &path, const QString &password)
     if (!keyChecks(*key, settings->keyCheck))
         throw SyncError(QStringLiteral("家庭同步密码不对。"));
     return Folder(folder, key);
+}
+
+QByteArray Folder::key() const
+{
+    return QByteArray(reinterpret_cast<const char *>(m_key->bytes), Key::Bytes);
+}
+
+Folder Folder::withKey(const QString &path, const QByteArray &key)
+{
+    const QString folder = absoluteFolder(path);
+    if (!QFile::exists(settingsPath(folder)))
+        throw notOurs(folder);
+    if (key.size() != Key::Bytes)
+        throw SyncError(QStringLiteral("本机保存的家庭同步密钥已损坏，请重新加入家庭同步。"));
+    auto made = std::make_shared<Key>();
+    std::copy(key.cbegin(), key.cend(), reinterpret_cast<char *>(made->bytes));
+    return Folder(folder, made);
+}
+
+void Folder::checkComputerName(const QString &computer)
+{
+    requireFolderName(computer);
 }
 
 QString Folder::changeFolder(const QString &computer) const

@@ -86,6 +86,13 @@ public:
 
     QString path() const { return m_path; }
 
+    // The key, for a computer to keep in its own data file once it has joined (so
+    // that exchanges need not ask for the password), and the folder opened with it.
+    QByteArray key() const;
+    static Folder withKey(const QString &path, const QByteArray &key);
+    // Throws SyncError when the name cannot be a computer's folder on every system.
+    static void checkComputerName(const QString &computer);
+
     // Writes `<path>/<computer>/<sequence, 10 digits>`. Throws when the computer's
     // name cannot be a folder name, when that file exists already (one sequence is
     // written once) or when it cannot be written.

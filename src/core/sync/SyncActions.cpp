@@ -1,0 +1,563 @@
+#include "core/sync/SyncActions.h"
+
+#include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/References.h"
+#include "data/Money.h"
+#include "data/Rows.h"
+#include "data/Schema.h"
+#include "data/Sql.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace Sync {
+
+namespace {
+
+const QString SyncId = QStringLiteral("SyncID");
+const QString TableMark = QStringLiteral("@table");
+constexpr int PayloadLayout = 1;
+
+// ---- The payload: JSON, every value as text (amounts stay exact) ----
+
+QJsonObject toJson(const QMap<QString, QString> &map)
+{
+    QJsonObject object;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        object.insert(it.key(), *it);
+    return object;
+}
+
+QMap<QString, QString> stringsFrom(const QJsonObject &object)
+{
+    QMap<QString, QString> map;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+        map.insert(it.key(), it->toString());
+    return map;
+}
+
+// ---- Rows by identity ----
+
+QVariantMap findById(const QString &table, const QString &id)
+{
+    QSqlQuery q =
+        Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {id}).exec();
+    return q.next() ? rowOf(q) : QVariantMap();
+}
+
+// What travels of a row: not this file's key, nor the book's name here, nor a
+// balance (each computer's ledger derives it), nor the identity (said beside it).
+QVariantMap travelling(const QString &table, QVariantMap row)
+{
+    for (const char *column : {"ID", "BName", "SyncID"})
+        row.remove(QLatin1String(column));
+    if (table.compare(QLatin1String("SAccount"), Qt::CaseInsensitive) == 0)
+        row.remove(QStringLiteral("AMoney"));
+    // What follow-ups settled of an entry is theirs to move, on every computer.
+    if (const Ledger::EntryKind *kind = Ledger::entryKind(table); kind && kind->followUps)
+        row.remove(QStringLiteral("RMoney"));
+    return row;
+}
+
+std::vector<const References::Use *> usesOf(const QString &table)
+{
+    std::vector<const References::Use *> found;
+    for (const References::Use &use : References::uses())
+        if (!use.setting && table.compare(QLatin1String(use.table), Qt::CaseInsensitive) == 0)
+            found.push_back(&use);
+    return found;
+}
+
+// The reference row of that kind and name in the book.
+QVariantMap referenceRow(References::Kind kind, const QString &name, const QString &book)
+{
+    const References::Target &target = References::target(kind);
+    Sql sql(QStringLiteral("select * from %1 where %2=?")
+                .arg(QLatin1String(target.table), QLatin1String(target.column)),
+            {name});
+    if (target.scope == References::Scope::Book)
+        sql.add(QStringLiteral(" and BName=?"), {book});
+    QSqlQuery q = sql.add(QStringLiteral(" order by ID limit 1")).exec();
+    return q.next() ? rowOf(q) : QVariantMap();
+}
+
+// ---- Outgoing ----
+
+RowChange travellingChange(const History::Op &op, bool undone, const QString &book,
+                           QMap<QString, QVariantMap> &named)
+{
+    RowChange change;
+    change.table = op.table;
+    change.op = op.op;
+    change.before = undone ? op.after : op.before;
+    change.after = undone ? op.before : op.after;
+    if (undone && op.op != QLatin1String("update"))
+        change.op =
+            op.op == QLatin1String("insert") ? QStringLiteral("delete") : QStringLiteral("insert");
+    const QVariantMap &either = change.after.isEmpty() ? change.before : change.after;
+    change.id = either.value(SyncId).toString();
+    if (change.id.isEmpty())
+        change.id = Rows::read(op.table, op.key).value(SyncId).toString();
+    if (const Ledger::FollowUpKind *f = Ledger::followUpKind(op.table)) {
+        // Its entry, to be made again where it was deleted meanwhile.
+        const QString parent = QLatin1String(f->entryKey);
+        const QString entryTable = QLatin1String(f->entry->table);
+        const QVariantMap entry = Rows::read(entryTable, either.value(parent));
+        const QString id = entry.value(SyncId).toString();
+        change.refs.insert(parent, id);
+        if (!id.isEmpty()) {
+            QVariantMap kept = travelling(entryTable, entry);
+            kept[TableMark] = entryTable;
+            named.insert(id, kept);
+        }
+    }
+    for (const References::Use *use : usesOf(op.table)) {
+        const QString name = either.value(QLatin1String(use->column)).toString();
+        if (name.isEmpty())
+            continue;
+        const QVariantMap reference = referenceRow(use->kind, name, book);
+        const QString id = reference.value(SyncId).toString();
+        if (id.isEmpty())
+            continue;
+        change.refs.insert(QLatin1String(use->column), id);
+        QVariantMap kept =
+            travelling(QLatin1String(References::target(use->kind).table), reference);
+        kept[TableMark] = QLatin1String(References::target(use->kind).table);
+        named.insert(id, kept);
+    }
+    change.before = travelling(op.table, change.before);
+    change.after = travelling(op.table, change.after);
+    return change;
+}
+
+bool travels(const History::Op &op)
+{
+    // A balance is derived, not sent; an import's batch is not sent yet.
+    return (op.op == QLatin1String("insert") || op.op == QLatin1String("update") ||
+            op.op == QLatin1String("delete")) &&
+           Schema::hasSyncId(op.table);
+}
+
+// ---- Applying ----
+
+const References::Use *referenceUse(const QString &table, const QString &column)
+{
+    for (const References::Use *use : usesOf(table))
+        if (column.compare(QLatin1String(use->column), Qt::CaseInsensitive) == 0)
+            return use;
+    return nullptr;
+}
+
+std::optional<References::Kind> referenceKind(const QString &table)
+{
+    using K = References::Kind;
+    for (const K kind :
+         {K::Account, K::IncomeCategory, K::ExpenseCategory, K::InvestmentCategory, K::Member})
+        if (table.compare(QLatin1String(References::target(kind).table), Qt::CaseInsensitive) == 0)
+            return kind;
+    return std::nullopt;
+}
+
+class Applier
+{
+public:
+    Applier(const QString &computer, const Action &action, const QString &book)
+        : m_computer(computer), m_action(action), m_book(book), m_ledger(book)
+    {
+        m_ledger.setOrigin(computer);
+        m_ledger.setWindow(action.window);
+        m_ledger.setDescription(action.description);
+    }
+
+    Applied run()
+    {
+        for (const RowChange &change : m_action.rows)
+            if (!change.id.isEmpty() && Schema::hasSyncId(change.table))
+                applyRow(change);
+        m_ledger.commit();
+        return m_applied;
+    }
+
+private:
+    void applyRow(const RowChange &change)
+    {
+        m_table = change.table;
+        const QVariantMap local = findById(change.table, change.id);
+        const QString localClock =
+            Sql(QStringLiteral("select HLC from SyncClock where Identity=?"), {change.id})
+                .scalar()
+                .toString();
+        bool wrote = false;
+        if (change.op == QLatin1String("insert")) {
+            wrote = local.isEmpty() && insert(change, change.after);
+        } else if (change.op == QLatin1String("update")) {
+            if (local.isEmpty()) {
+                wrote = insert(change, change.after); // an edit stands against a delete
+            } else if (m_action.clock > localClock) {
+                if (!unchanged(local, change.before)) {
+                    History::binConflict(m_book, change.table, local, thisComputer());
+                    ++m_applied.conflicts;
+                }
+                wrote = update(change, local);
+            } else {
+                QVariantMap lost = change.after;
+                History::binConflict(m_book, change.table, resolved(change, lost, false),
+                                     m_computer);
+                ++m_applied.conflicts;
+            }
+        } else if (change.op == QLatin1String("delete") && !local.isEmpty() &&
+                   unchanged(local, change.before)) {
+            wrote = remove(change, local);
+        }
+        if (wrote)
+            ++m_applied.rows;
+        if (m_action.clock > localClock)
+            Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
+                               "conflict(Identity) do update set HLC=excluded.HLC"),
+                {change.id, m_action.clock})
+                .exec();
+    }
+
+    QString thisComputer() const { return setting(QStringLiteral("Computer")); }
+
+    // Whether the row here is still the version the other computer changed: its
+    // own columns compared, the names it gives aside (a rename changes them).
+    bool unchanged(const QVariantMap &local, const QVariantMap &version) const
+    {
+        for (auto it = version.cbegin(); it != version.cend(); ++it) {
+            if (referenceUse(m_table, it.key()))
+                continue;
+            if (local.value(it.key()).toString() != it->toString())
+                return false;
+        }
+        return true;
+    }
+
+    // The row with the names and the entry it gives as they are here: a name
+    // renamed here by its identity, one gone made again (when `make`).
+    QVariantMap resolved(const RowChange &change, QVariantMap row, bool make)
+    {
+        row[SyncId] = change.id;
+        for (auto it = change.refs.cbegin(); it != change.refs.cend(); ++it) {
+            const References::Use *use = referenceUse(change.table, it.key());
+            if (!use) {
+                if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table))
+                    row[it.key()] = entryKey(*f, *it, make);
+                continue;
+            }
+            const References::Target &target = References::target(use->kind);
+            const QString column = QLatin1String(target.column);
+            const QVariantMap here = findById(QLatin1String(target.table), *it);
+            if (!here.isEmpty()) {
+                row[it.key()] = here.value(column);
+                continue;
+            }
+            const QVariantMap gone = m_action.named.value(*it);
+            if (gone.isEmpty() || !make)
+                continue;
+            const QString name = gone.value(column).toString();
+            row[it.key()] = name;
+            if (!References::exists(use->kind, name, m_book))
+                makeAgain(QLatin1String(target.table), *it, gone);
+        }
+        return row;
+    }
+
+    // The key here of the entry a follow-up belongs to: made again from what the
+    // other computer had when it was deleted here meanwhile (when `make`).
+    QVariant entryKey(const Ledger::FollowUpKind &f, const QString &id, bool make)
+    {
+        const QString table = QLatin1String(f.entry->table);
+        const QVariant key = findById(table, id).value(QStringLiteral("ID"));
+        QVariantMap gone = m_action.named.value(id);
+        if (!key.isNull() || gone.isEmpty() || !make)
+            return key;
+        gone.remove(TableMark);
+        gone[SyncId] = id;
+        return m_ledger.save(*f.entry, gone);
+    }
+
+    // A name deleted here while another computer still wrote rows naming it.
+    void makeAgain(const QString &table, const QString &id, QVariantMap row)
+    {
+        row.remove(TableMark);
+        row[SyncId] = id;
+        if (table == QLatin1String("SAccount"))
+            row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
+        m_ledger.saveReference(table, row);
+    }
+
+    bool insert(const RowChange &change, const QVariantMap &version)
+    {
+        QVariantMap row = resolved(change, version, true);
+        if (const Ledger::EntryKind *kind = Ledger::entryKind(change.table)) {
+            m_ledger.save(*kind, row);
+        } else if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table)) {
+            const QVariant entry = row.value(QLatin1String(f->entryKey));
+            if (entry.isNull())
+                return false; // its entry is gone here
+            m_ledger.recordFollowUp(*f, entry, row);
+        } else {
+            if (change.table == QLatin1String("SAccount"))
+                row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
+            m_ledger.saveReference(change.table, row);
+        }
+        return true;
+    }
+
+    bool update(const RowChange &change, const QVariantMap &local)
+    {
+        QVariantMap row = resolved(change, change.after, true);
+        const QVariant key = local.value(QStringLiteral("ID"));
+        if (const Ledger::EntryKind *kind = Ledger::entryKind(change.table)) {
+            m_ledger.saveEdit(*kind, key, row);
+            return true;
+        }
+        if (Ledger::followUpKind(change.table))
+            return false; // a follow-up is never edited
+        m_ledger.saveReferenceEdit(change.table, key, row);
+        // An opening balance set on another computer moves the balance here too.
+        if (change.table == QLatin1String("SAccount") &&
+            row.contains(QStringLiteral("OpenMoney"))) {
+            const Money moved = Money::fromVariant(row.value(QStringLiteral("OpenMoney"))) -
+                                Money::fromVariant(local.value(QStringLiteral("OpenMoney")));
+            if (!moved.isZero())
+                m_ledger.setBalance(
+                    key, Money::fromVariant(
+                             findById(change.table, change.id).value(QStringLiteral("AMoney"))) +
+                             moved);
+        }
+        return true;
+    }
+
+    bool remove(const RowChange &change, const QVariantMap &local)
+    {
+        const QVariant key = local.value(QStringLiteral("ID"));
+        if (const Ledger::EntryKind *kind = Ledger::entryKind(change.table)) {
+            // Follow-ups recorded here since keep their entry.
+            if (kind->followUps && Sql(QStringLiteral("select 1 from %1 where %2=? limit 1")
+                                           .arg(QLatin1String(kind->followUps->table),
+                                                QLatin1String(kind->followUps->entryKey)),
+                                       {key})
+                                       .hasRows())
+                return false;
+            m_ledger.remove(*kind, key);
+        } else if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table)) {
+            m_ledger.removeFollowUp(*f, local.value(QLatin1String(f->entryKey)), key);
+        } else if (const std::optional<References::Kind> kind = referenceKind(change.table)) {
+            // A name that rows here still give stays: they were written since.
+            const QString name =
+                local.value(QLatin1String(References::target(*kind).column)).toString();
+            if (References::usageCount(*kind, name, m_book) > 0)
+                return false;
+            m_ledger.removeReference(change.table, key);
+        }
+        return true;
+    }
+
+    QString m_computer;
+    const Action &m_action;
+    QString m_book;
+    Ledger m_ledger;
+    QString m_table;
+    Applied m_applied;
+};
+
+} // namespace
+
+QJsonObject rowToJson(const QVariantMap &row)
+{
+    QJsonObject object;
+    for (auto it = row.cbegin(); it != row.cend(); ++it)
+        object.insert(it.key(), it->isNull() ? QJsonValue() : QJsonValue(it->toString()));
+    return object;
+}
+
+QVariantMap rowFromJson(const QJsonObject &object)
+{
+    QVariantMap row;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+        row[it.key()] = it->isNull() ? QVariant() : QVariant(it->toString());
+    return row;
+}
+
+QVariantMap rowOf(QSqlQuery &query)
+{
+    QVariantMap row;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        row[record.fieldName(i)] = query.value(i);
+    return row;
+}
+QByteArray encode(const Action &action)
+{
+    QJsonArray rows;
+    for (const RowChange &change : action.rows)
+        rows.append(QJsonObject{{"op", change.op},
+                                {"table", change.table},
+                                {"id", change.id},
+                                {"before", rowToJson(change.before)},
+                                {"after", rowToJson(change.after)},
+                                {"refs", toJson(change.refs)}});
+    QJsonObject named;
+    for (auto it = action.named.cbegin(); it != action.named.cend(); ++it)
+        named.insert(it.key(), rowToJson(*it));
+    return QJsonDocument(QJsonObject{{"layout", PayloadLayout},
+                                     {"share", action.share},
+                                     {"clock", action.clock},
+                                     {"window", action.window},
+                                     {"description", action.description},
+                                     {"outbox", QString::number(action.outbox)},
+                                     {"rows", rows},
+                                     {"named", named}})
+        .toJson(QJsonDocument::Compact);
+}
+
+std::optional<Action> decode(const QByteArray &payload)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(payload);
+    const QJsonObject object = document.object();
+    if (!document.isObject() || object.value(QStringLiteral("layout")).toInt() != PayloadLayout)
+        return std::nullopt;
+    Action action;
+    action.share = object.value(QStringLiteral("share")).toString();
+    action.clock = object.value(QStringLiteral("clock")).toString();
+    action.window = object.value(QStringLiteral("window")).toString();
+    action.description = object.value(QStringLiteral("description")).toString();
+    action.outbox = object.value(QStringLiteral("outbox")).toString().toLongLong();
+    for (const QJsonValue &value : object.value(QStringLiteral("rows")).toArray()) {
+        const QJsonObject row = value.toObject();
+        action.rows.push_back({row.value(QStringLiteral("op")).toString(),
+                               row.value(QStringLiteral("table")).toString(),
+                               row.value(QStringLiteral("id")).toString(),
+                               rowFromJson(row.value(QStringLiteral("before")).toObject()),
+                               rowFromJson(row.value(QStringLiteral("after")).toObject()),
+                               stringsFrom(row.value(QStringLiteral("refs")).toObject())});
+    }
+    const QJsonObject named = object.value(QStringLiteral("named")).toObject();
+    for (auto it = named.constBegin(); it != named.constEnd(); ++it)
+        action.named.insert(it.key(), rowFromJson(it->toObject()));
+    return action;
+}
+
+std::vector<Action> outgoing(int limit)
+{
+    std::vector<Action> actions;
+    QSqlQuery queued = Sql(QStringLiteral("select o.ID, o.BName, o.HistoryID, o.Kind, s.ShareID, "
+                                          "h.Window, h.Description from SyncOutbox o left join "
+                                          "SyncShare s on s.BName=o.BName left join History h on "
+                                          "h.ID=o.HistoryID order by o.ID limit ?"),
+                           {limit})
+                           .exec();
+    while (queued.next()) {
+        Action action;
+        action.outbox = queued.value(0).toLongLong();
+        const QString book = queued.value(1).toString();
+        const QString kind = queued.value(3).toString();
+        action.share = queued.value(4).toString();
+        action.window = queued.value(5).toString();
+        action.description = queued.value(6).toString();
+        if (kind == QLatin1String("undone"))
+            action.description = QStringLiteral("撤销 ") + action.description;
+        const bool undone = kind == QLatin1String("undone");
+        for (const History::Op &op : History::opsOf(queued.value(2).toLongLong(), undone))
+            if (travels(op))
+                action.rows.push_back(travellingChange(op, undone, book, action.named));
+        actions.push_back(std::move(action));
+    }
+    return actions;
+}
+
+void sent(const Action &action)
+{
+    Sql(QStringLiteral("delete from SyncOutbox where ID<=?"), {action.outbox}).exec();
+    for (const RowChange &change : action.rows)
+        Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on conflict(Identity) "
+                           "do update set HLC=excluded.HLC where excluded.HLC>HLC"),
+            {change.id, action.clock})
+            .exec();
+}
+
+Applied apply(const QString &computer, const Action &action)
+{
+    Clock::observe(action.clock);
+    const QString book =
+        Sql(QStringLiteral("select BName from SyncShare where ShareID=?"), {action.share})
+            .scalar()
+            .toString();
+    if (book.isEmpty())
+        return {};
+    return Applier(computer, action, book).run();
+}
+
+QString setting(const QString &key)
+{
+    return Sql(QStringLiteral("select SValue from SyncState where SKey=?"), {key})
+        .scalar()
+        .toString();
+}
+
+void setSetting(const QString &key, const QString &value)
+{
+    Sql(QStringLiteral("insert into SyncState (SKey, SValue) values (?, ?) on conflict(SKey) do "
+                       "update set SValue=excluded.SValue"),
+        {key, value})
+        .exec();
+}
+
+namespace Clock {
+
+namespace {
+
+struct Reading
+{
+    qint64 ms = 0;
+    int counter = 0;
+};
+
+Reading parse(const QString &clock)
+{
+    const QStringList parts = clock.split(QLatin1Char('-'));
+    if (parts.size() < 2)
+        return {};
+    return {parts.at(0).toLongLong(), parts.at(1).toInt()};
+}
+
+QString text(const Reading &r)
+{
+    return QStringLiteral("%1-%2")
+        .arg(r.ms, 13, 10, QLatin1Char('0'))
+        .arg(r.counter, 6, 10, QLatin1Char('0'));
+}
+
+bool before(const Reading &a, const Reading &b)
+{
+    return a.ms < b.ms || (a.ms == b.ms && a.counter < b.counter);
+}
+
+} // namespace
+
+QString tick()
+{
+    Reading last = parse(setting(QStringLiteral("Clock")));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    last = now > last.ms ? Reading{now, 0} : Reading{last.ms, last.counter + 1};
+    setSetting(QStringLiteral("Clock"), text(last));
+    return text(last) + QLatin1Char('-') + setting(QStringLiteral("Computer"));
+}
+
+void observe(const QString &clock)
+{
+    const Reading seen = parse(clock);
+    if (before(parse(setting(QStringLiteral("Clock"))), seen))
+        setSetting(QStringLiteral("Clock"), text(seen));
+}
+
+} // namespace Clock
+
+} // namespace Sync

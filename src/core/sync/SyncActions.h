@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QVariantMap>
+#include <optional>
+#include <vector>
+
+class QSqlQuery;
+
+// The actions of shared books as they travel between a household's computers:
+// each row by its identity (SyncID), never by this data file's key, with the
+// identities of the rows it names, so that a rename on one computer and new
+// entries on another still meet. Balances and kept totals never travel: each
+// computer's ledger derives them from the rows.
+namespace Sync {
+
+struct RowChange
+{
+    QString op; // "insert", "update" or "delete"
+    QString table;
+    QString id;
+    QVariantMap before; // the row as it was and became: no key, book or balance
+    QVariantMap after;
+    QMap<QString, QString> refs; // column -> identity of the row it names (a follow-up: its entry)
+};
+
+struct Action
+{
+    QString share; // the book's identity on every computer
+    QString clock; // when it was sent (Clock::tick)
+    QString window;
+    QString description;
+    qint64 outbox = 0; // the sender's own bookkeeping: what the file took from its outbox
+    std::vector<RowChange> rows;
+    QMap<QString, QVariantMap> named; // identity -> a row named (its table as "@table")
+};
+
+// Rows as they travel: JSON with every value as text, so that amounts stay exact.
+QJsonObject rowToJson(const QVariantMap &row);
+QVariantMap rowFromJson(const QJsonObject &object);
+// The query's current row, column by column.
+QVariantMap rowOf(QSqlQuery &query);
+
+QByteArray encode(const Action &action);
+// nullopt: not an action this program reads.
+std::optional<Action> decode(const QByteArray &payload);
+
+// The actions waiting in the outbox, in the order they were made, each as it
+// travels (an undo as the rows it brings back); at most `limit`.
+std::vector<Action> outgoing(int limit);
+// They were written out: they leave the outbox, and their rows are known to have
+// been written at their clocks.
+void sent(const Action &action);
+
+// What applying an action did.
+struct Applied
+{
+    int rows = 0;
+    int conflicts = 0;
+};
+
+// Applies an action made on `computer` through the ledger, in the caller's
+// transaction. A row already here is not written again; of two edits of a row
+// the later one by the clock stands, the other waits in the recycle bin marked
+// 同步冲突; an edit stands against a delete; a name an entry gives that is gone
+// here is made again. An action of a book not shared here changes nothing.
+Applied apply(const QString &computer, const Action &action);
+
+// The hybrid logical clock of this data folder: the time in milliseconds, a
+// counter, and the computer, so that it never goes back even when the system
+// clock does, and a later edit on any computer compares later.
+namespace Clock {
+QString tick();
+// What another computer's clock said: this one never falls behind it.
+void observe(const QString &clock);
+} // namespace Clock
+
+// This data folder's sync settings by name (SyncState).
+QString setting(const QString &key);
+void setSetting(const QString &key, const QString &value);
+
+} // namespace Sync

@@ -1,0 +1,546 @@
+#include "core/books/BookStore.h"
+#include "core/books/Password.h"
+#include "core/ledger/History.h"
+#include "core/ledger/Ledger.h"
+#include "core/ledger/MonthTotals.h"
+#include "core/ledger/Workspace.h"
+#include "core/sync/ChangeFiles.h"
+#include "core/sync/Exchange.h"
+#include "data/Schema.h"
+#include "data/Sql.h"
+#include "support/TestSupport.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// Three computers of one household, each with its own data folder and its own copy
+// of the sync folder, which a simulated sync service keeps the same: late, out of
+// order, twice, and now and then half-copied first.
+class TestHousehold : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void threeComputersEndWithTheSameBook();
+    void aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther();
+    void damagedAndForeignFilesAreNeverApplied();
+    void joiningNeedsThePasswordAndAFreeName();
+    void theCommandSetsUpAndExchanges();
+};
+
+namespace {
+
+const QString Book = "家";
+const QString HouseholdPassword = "我们全家的密码";
+
+class Household
+{
+public:
+    explicit Household(int computers)
+    {
+        for (int k = 0; k < computers; ++k) {
+            m_data.push_back(std::make_unique<QTemporaryDir>());
+            m_sync.push_back(std::make_unique<QTemporaryDir>());
+        }
+    }
+    ~Household() { m_workspace.reset(); }
+
+    // Works on computer k's data folder from now on.
+    void use(int k)
+    {
+        if (k == m_current)
+            return;
+        m_workspace.reset();
+        qputenv("QINGHEBU_DATA_DIR", m_data[k]->path().toUtf8());
+        m_workspace = std::make_unique<Workspace>();
+        m_current = k;
+    }
+    QString name(int k) const { return QStringList{"客厅台式机", "书房笔记本", "卧室电脑"}.at(k); }
+    QString sync(int k) const { return m_sync[k]->path(); }
+    int size() const { return int(m_data.size()); }
+    int conflicts() const { return m_conflicts; }
+
+    // The sync service: the files one computer wrote reach another one's copy of
+    // the folder, or only some of them, or half of one (the rest follows later).
+    void carry(int from, int to, QRandomGenerator *random = nullptr)
+    {
+        for (QDirIterator it(sync(from), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString path = it.next();
+            const QString relative = path.mid(sync(from).size() + 1);
+            if (QFileInfo(path).fileName().startsWith('.'))
+                continue; // still being written
+            // What this computer wrote (a copy it got of another's may be half).
+            if (!relative.startsWith(name(from) + "/") &&
+                !relative.startsWith("snapshots/" + name(from) + "-") && relative.contains('/'))
+                continue;
+            const QString target = sync(to) + path.mid(sync(from).size());
+            QFile source(path);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            const QByteArray bytes = source.readAll();
+            QFile existing(target);
+            if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
+                continue;
+            existing.close();
+            if (random && random->bounded(3) == 0)
+                continue; // later
+            const bool half = random && random->bounded(8) == 0;
+            QDir().mkpath(QFileInfo(target).path());
+            QFile written(target);
+            QVERIFY(written.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            written.write(half ? bytes.left(bytes.size() / 2) : bytes);
+        }
+    }
+    void carryEverywhere(QRandomGenerator *random = nullptr)
+    {
+        for (int from = 0; from < size(); ++from)
+            for (int to = 0; to < size(); ++to)
+                if (from != to)
+                    carry(from, to, random);
+    }
+
+    Sync::Report exchange(int k)
+    {
+        use(k);
+        const Sync::Report report = Sync::exchange();
+        m_conflicts += report.conflicts;
+        // Once every file has arrived whole, none is refused.
+        if (m_settling)
+            [&] { QVERIFY(report.refused.isEmpty()); }();
+        return report;
+    }
+
+    // Computer 0 makes the book and shares it; the others join.
+    void setUp()
+    {
+        use(0);
+        BookStore::createBook(Book);
+        Sync::setUpFirst(sync(0), HouseholdPassword, name(0), {Book});
+        carryEverywhere();
+        for (int k = 1; k < size(); ++k) {
+            use(k);
+            Sync::join(sync(k), HouseholdPassword, name(k));
+        }
+        carryEverywhere();
+    }
+
+    // Until nothing is left to carry or apply.
+    void settle()
+    {
+        m_settling = true;
+        for (int round = 0; round < 3; ++round)
+            for (int k = 0; k < size(); ++k) {
+                carryEverywhere();
+                exchange(k);
+            }
+    }
+
+private:
+    std::vector<std::unique_ptr<QTemporaryDir>> m_data, m_sync;
+    std::unique_ptr<Workspace> m_workspace;
+    int m_current = -1;
+    bool m_settling = false;
+    int m_conflicts = 0;
+};
+
+// The shared book as this computer holds it, row by row by identity: what must be
+// the same on every computer. A follow-up names its entry by the entry's identity.
+QStringList bookByIdentity()
+{
+    QStringList rows;
+    for (const Schema::Table &t : Schema::tables()) {
+        const QString table = t.name;
+        if (!Schema::hasSyncId(table))
+            continue;
+        const Ledger::FollowUpKind *f = Ledger::followUpKind(table);
+        QString sql = QString("select * from %1").arg(table);
+        if (f)
+            sql += QString(" where %1 in (select ID from %2 where BName='%3')")
+                       .arg(f->entryKey, f->entry->table, Book);
+        else if (table != "SFamily")
+            sql += QString(" where BName='%1'").arg(Book);
+        for (QSqlQuery q = Sql(sql).exec(); q.next();) {
+            QStringList fields{table};
+            const QSqlRecord record = q.record();
+            for (int i = 0; i < record.count(); ++i) {
+                const QString column = record.fieldName(i);
+                if (column == "ID")
+                    continue;
+                QString value = q.value(i).toString();
+                if (f && column == f->entryKey)
+                    value = Sql(QString("select SyncID from %1 where ID=?").arg(f->entry->table),
+                                {q.value(i)})
+                                .scalar()
+                                .toString();
+                fields << column + "=" + value;
+            }
+            rows << fields.join('|');
+        }
+    }
+    rows.sort();
+    return rows;
+}
+
+// Every balance is its opening balance and what its entries moved; the kept totals
+// are what the rows give.
+void checkDerivedFigures()
+{
+    const QMap<QString, Money> moved = Ledger::effectsOn(Book);
+    for (QSqlQuery q =
+             Sql("select AName, AMoney, OpenMoney from SAccount where BName=?", {Book}).exec();
+         q.next();)
+        QCOMPARE(Money::fromVariant(q.value(1)),
+                 Money::fromVariant(q.value(2)) + moved.value(q.value(0).toString().toLower()));
+    QCOMPARE(MonthTotals::differences(Workspace::instance()->database()), QStringList());
+}
+
+QVariant randomKey(QRandomGenerator &random, const QString &table)
+{
+    const int n = Db::count(QString("select count(*) from %1 where BName=?").arg(table), {Book});
+    if (n == 0)
+        return {};
+    return Db::value(
+        QString("select ID from %1 where BName=? order by ID limit 1 offset ?").arg(table),
+        {Book, random.bounded(n)});
+}
+
+QString randomName(QRandomGenerator &random, const QString &table, const QString &column)
+{
+    return Db::value(
+               QString("select %1 from %2 where BName=? order by ID limit 1 offset ?")
+                   .arg(column, table),
+               {Book, random.bounded(Db::count(
+                          QString("select count(*) from %1 where BName=?").arg(table), {Book}))})
+        .toString();
+}
+
+Money randomAmount(QRandomGenerator &random)
+{
+    return Money::fromUnits(qint64(random.bounded(1, 50000)) * 100);
+}
+
+// One thing a member of the household does on a computer, chosen at random.
+void randomStep(QRandomGenerator &random, int step, const QString &computer)
+{
+    const QString date = QDate(2026, 1, 1).addDays(random.bounded(300)).toString("yyyy-MM-dd");
+    Ledger ledger(Book);
+    ledger.setWindow("测试");
+    const int what = random.bounded(100);
+    if (what < 30) {
+        const bool income = random.bounded(2) == 0;
+        const QString t = income ? "InTable" : "OutTable";
+        const QString p = income ? "I" : "O";
+        ledger.save(income ? Ledger::income() : Ledger::expense(),
+                    {{p + "Date", date},
+                     {p + "Name", randomName(random, income ? "InD" : "OutD", p + "Name")},
+                     {p + "Money", randomAmount(random).toVariant()},
+                     {"AName", randomName(random, "SAccount", "AName")},
+                     {"FName", ""},
+                     {"Remark", computer}});
+    } else if (what < 45) {
+        const bool income = random.bounded(2) == 0;
+        const QVariant key = randomKey(random, income ? "InTable" : "OutTable");
+        if (key.isNull())
+            return;
+        ledger.saveEdit(income ? Ledger::income() : Ledger::expense(), key,
+                        {{income ? "IMoney" : "OMoney", randomAmount(random).toVariant()},
+                         {"Remark", computer + QString::number(step)}});
+    } else if (what < 55) {
+        const bool income = random.bounded(2) == 0;
+        const QVariant key = randomKey(random, income ? "InTable" : "OutTable");
+        if (key.isNull())
+            return;
+        ledger.remove(income ? Ledger::income() : Ledger::expense(), key);
+    } else if (what < 63) {
+        ledger.save(Ledger::debt(), {{"BDate", date},
+                                     {"BPro", "老王"},
+                                     {"BMoney", randomAmount(random).toVariant()},
+                                     {"AName", randomName(random, "SAccount", "AName")},
+                                     {"FName", ""},
+                                     {"Remark", ""}});
+    } else if (what < 70) {
+        const QVariant key = randomKey(random, "Borrow");
+        if (key.isNull())
+            return;
+        const Money owed =
+            Money::fromVariant(Db::value("select BMoney-RMoney from Borrow where ID=?", {key}));
+        if (owed <= Money())
+            return;
+        ledger.recordFollowUp(Ledger::repayment(), key,
+                              {{"RDate", date},
+                               {"RMoney", Money::fromUnits(owed.units() / 2 + 1).toVariant()},
+                               {"AName", randomName(random, "SAccount", "AName")},
+                               {"FName", ""},
+                               {"Remark", ""}});
+    } else if (what < 76) {
+        const QString from = randomName(random, "SAccount", "AName");
+        const QString to = randomName(random, "SAccount", "AName");
+        if (from.compare(to, Qt::CaseInsensitive) == 0)
+            return;
+        ledger.save(Ledger::transfer(), {{"CDate", date},
+                                         {"OldN", from},
+                                         {"NewN", to},
+                                         {"CMoney", randomAmount(random).toVariant()},
+                                         {"FName", ""},
+                                         {"Remark", ""}});
+    } else if (what < 81) {
+        const QVariant key = randomKey(random, "SAccount");
+        ledger.saveReferenceEdit("SAccount", key,
+                                 {{"AName", QString("帐户%1-%2").arg(computer).arg(step)}});
+    } else if (what < 84) {
+        ledger.saveReference("SAccount", {{"AName", QString("新帐户%1-%2").arg(computer).arg(step)},
+                                          {"thePY", ""},
+                                          {"AMoney", randomAmount(random).toVariant()},
+                                          {"Remark", ""}});
+    } else if (what < 94) {
+        History::undo(Book);
+        return;
+    } else {
+        const QVariant binned = Db::value("select ID from (" + History::binnedRows() +
+                                              ") where BName=? order by ID desc limit 1",
+                                          {Book});
+        if (!binned.isNull())
+            History::restore(Book, binned.toLongLong(), "回收站");
+        return;
+    }
+    ledger.commit();
+}
+
+} // namespace
+
+void TestHousehold::initTestCase()
+{
+    Password::setIterations(1000);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QDir::tempPath());
+}
+
+void TestHousehold::threeComputersEndWithTheSameBook()
+{
+    Household home(3);
+    home.setUp();
+    QRandomGenerator random(20261210);
+    int exchanges = 0;
+    for (int step = 0; step < 1000;) {
+        const int k = random.bounded(home.size());
+        home.use(k);
+        for (int n = random.bounded(1, 6); n > 0 && step < 1000; --n, ++step) {
+            try {
+                randomStep(random, step, QString::number(k));
+            } catch (const DbError &) {
+                // Refused as the window would refuse it (a change since): nothing written.
+            }
+        }
+        if (random.bounded(3) == 0) {
+            home.exchange(k);
+            ++exchanges;
+        }
+        home.carryEverywhere(&random);
+    }
+    home.settle();
+    QVERIFY(exchanges > 50);
+    QVERIFY(home.conflicts() > 0); // edits of one row met, and the losers were binned
+    home.use(0);
+    const QStringList first = bookByIdentity();
+    QVERIFY(first.size() > 200);
+    checkDerivedFigures();
+    for (int k = 1; k < home.size(); ++k) {
+        home.use(k);
+        QCOMPARE(bookByIdentity(), first);
+        checkDerivedFigures();
+        // Nothing waits: every file was applied once.
+        const Sync::Report again = home.exchange(k);
+        QCOMPARE(again.written + again.appliedFiles, 0);
+    }
+}
+
+void TestHousehold::aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther()
+{
+    Household home(2);
+    home.setUp();
+    home.use(0);
+    Ledger ledger(Book);
+    const QVariant key = ledger.save(Ledger::expense(), {{"ODate", "2026-12-01"},
+                                                         {"OName", "食品"},
+                                                         {"OMoney", yuan("10").toVariant()},
+                                                         {"AName", "现金"},
+                                                         {"FName", ""},
+                                                         {"Remark", ""}});
+    ledger.commit();
+    home.exchange(0);
+    home.carryEverywhere();
+    home.exchange(1);
+    const auto edit = [&](int k, const char *amount) {
+        home.use(k);
+        const QVariant here = Db::value("select ID from OutTable where Remark=''");
+        Ledger edits(Book);
+        edits.saveEdit(Ledger::expense(), here, {{"OMoney", yuan(amount).toVariant()}});
+        edits.commit();
+        home.exchange(k); // written out at once, in this order
+    };
+    edit(1, "20");
+    edit(0, "30"); // the later edit
+    home.settle();
+    for (int k = 0; k < 2; ++k) {
+        home.use(k);
+        QCOMPARE(Db::value("select OMoney from OutTable").toLongLong(), yuan("30").units());
+        QCOMPARE(Db::balance(Book, "现金"), -yuan("30"));
+        checkDerivedFigures();
+    }
+    // The version that lost waits in computer 0's recycle bin, marked, and comes back
+    // as a row of its own.
+    home.use(0);
+    const QString bin = "select ID, What from (" + History::binnedRows() + ") where BName=?";
+    QSqlQuery binned = Sql(bin, {Book}).exec();
+    QVERIFY(binned.next());
+    QVERIFY2(binned.value(1).toString().contains("同步冲突：" + home.name(1)),
+             qPrintable(binned.value(1).toString()));
+    History::restore(Book, binned.value(0).toLongLong(), "回收站");
+    QCOMPARE(Db::count("select count(*) from OutTable"), 2);
+    QCOMPARE(Db::balance(Book, "现金"), -yuan("50"));
+    Q_UNUSED(key);
+}
+
+void TestHousehold::damagedAndForeignFilesAreNeverApplied()
+{
+    Household home(2);
+    home.setUp();
+    home.use(0);
+    for (const char *amount : {"1", "2", "3"}) {
+        Ledger ledger(Book);
+        ledger.save(Ledger::income(), {{"IDate", "2026-12-01"},
+                                       {"IName", "工资"},
+                                       {"IMoney", yuan(amount).toVariant()},
+                                       {"AName", "现金"},
+                                       {"FName", ""},
+                                       {"Remark", ""}});
+        ledger.commit();
+    }
+    QCOMPARE(home.exchange(0).written, 3);
+    home.carryEverywhere();
+    const QString folder = home.sync(1) + "/" + home.name(0) + "/";
+    // The first file tampered with, a conflicted copy of the second beside it.
+    QFile first(folder + "0000000001");
+    QVERIFY(first.open(QIODevice::ReadWrite));
+    QByteArray bytes = first.readAll();
+    bytes[bytes.size() - 20] = char(bytes[bytes.size() - 20] ^ 1);
+    first.seek(0);
+    first.write(bytes);
+    first.close();
+    QVERIFY(QFile::copy(folder + "0000000002", folder + "0000000002 (1)"));
+    Sync::Report report = home.exchange(1);
+    QCOMPARE(report.appliedFiles, 0); // nothing after a damaged file either
+    QCOMPARE(report.refused.size(), 2);
+    QCOMPARE(Db::count("select count(*) from InTable"), 0);
+    // The service copies it again, whole: applied once, in order.
+    QFile::remove(folder + "0000000001");
+    home.carry(0, 1);
+    report = home.exchange(1);
+    QCOMPARE(report.appliedFiles, 3);
+    QCOMPARE(report.summary(),
+             QString("写出 0 个文件, 应用 3 个文件 (3 项), 冲突 0 项, 拒绝 1 个文件"));
+    QCOMPARE(Db::balance(Book, "现金"), yuan("6"));
+    QCOMPARE(home.exchange(1).appliedFiles, 0);
+}
+
+void TestHousehold::joiningNeedsThePasswordAndAFreeName()
+{
+    Household home(2);
+    home.use(0);
+    BookStore::createBook(Book);
+    Sync::setUpFirst(home.sync(0), HouseholdPassword, home.name(0), {Book});
+    home.carryEverywhere();
+    home.use(1);
+    BookStore::createBook(Book); // a book of its own, of the same name
+    const auto refusal = [&](const QString &password, const QMap<QString, QString> &names) {
+        try {
+            Sync::join(home.sync(1), password, home.name(1), names);
+        } catch (const Sync::SyncError &e) {
+            return e.message();
+        }
+        return QString();
+    };
+    QVERIFY(refusal("不对的密码", {}).contains("密码"));
+    QVERIFY(refusal(HouseholdPassword, {}).contains("另取一个名字"));
+    QVERIFY(!Sync::isSetUp());
+    QCOMPARE(Db::count("select count(*) from SBook"), 1);
+    QCOMPARE(refusal(HouseholdPassword, {{Book, "我们家"}}), QString());
+    QVERIFY(Sync::isSetUp());
+    QCOMPARE(Db::count("select count(*) from SBook"), 2);
+    QCOMPARE(Db::count("select count(*) from SAccount where BName='我们家'"),
+             Db::count("select count(*) from SAccount where BName=?", {Book}));
+    // A sync folder inside the data folder is refused, with the reason.
+    Household nested(1);
+    nested.use(0);
+    const QString inside = Workspace::instance()->dataDir() + "/同步";
+    QVERIFY(QDir().mkpath(inside));
+    try {
+        Sync::setUpFirst(inside, HouseholdPassword, "客厅台式机", {});
+        QFAIL("a sync folder in the data folder was taken");
+    } catch (const Sync::SyncError &e) {
+        QVERIFY2(e.message().contains("不能互相包含"), qPrintable(e.message()));
+    }
+    QVERIFY(!Sync::isSetUp());
+}
+
+void TestHousehold::theCommandSetsUpAndExchanges()
+{
+    QTemporaryDir first, second, folder;
+    const auto run = [](const QStringList &arguments, QString *said = nullptr) {
+        QProcess command;
+        command.start(QINGHEBU_SYNC, arguments);
+        command.waitForFinished(60000);
+        if (said)
+            *said =
+                QString::fromUtf8(command.readAllStandardOutput() + command.readAllStandardError());
+        return command.exitCode();
+    };
+    {
+        qputenv("QINGHEBU_DATA_DIR", first.path().toUtf8());
+        Workspace workspace;
+        BookStore::createBook(Book);
+    }
+    QString said;
+    QCOMPARE(run({"--data-dir", first.path(), "--folder", folder.path(), "--password",
+                  HouseholdPassword, "--computer", "客厅台式机", "--share", Book},
+                 &said),
+             0);
+    QCOMPARE(run({"--data-dir", second.path(), "--folder", folder.path(), "--password", "错的密码",
+                  "--computer", "书房笔记本", "--join"},
+                 &said),
+             1);
+    QVERIFY2(said.contains("密码"), qPrintable(said));
+    QCOMPARE(run({"--data-dir", second.path(), "--folder", folder.path(), "--password",
+                  HouseholdPassword, "--computer", "书房笔记本", "--join"}),
+             0);
+    {
+        qputenv("QINGHEBU_DATA_DIR", first.path().toUtf8());
+        Workspace workspace;
+        Ledger ledger(Book);
+        ledger.save(Ledger::income(), {{"IDate", "2026-12-01"},
+                                       {"IName", "工资"},
+                                       {"IMoney", yuan("8000").toVariant()},
+                                       {"AName", "现金"},
+                                       {"FName", ""},
+                                       {"Remark", ""}});
+        ledger.commit();
+    }
+    QCOMPARE(run({"--data-dir", first.path(), "--once"}, &said), 0);
+    QCOMPARE(said.trimmed(),
+             QString("写出 1 个文件, 应用 0 个文件 (0 项), 冲突 0 项, 拒绝 0 个文件"));
+    QCOMPARE(run({"--data-dir", second.path(), "--once"}, &said), 0);
+    QCOMPARE(said.trimmed(),
+             QString("写出 0 个文件, 应用 1 个文件 (1 项), 冲突 0 项, 拒绝 0 个文件"));
+    qputenv("QINGHEBU_DATA_DIR", second.path().toUtf8());
+    Workspace workspace;
+    QCOMPARE(Db::balance(Book, "现金"), yuan("8000"));
+}
+
+QTEST_MAIN(TestHousehold)
+#include "tst_household.moc"
