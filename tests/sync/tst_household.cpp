@@ -31,6 +31,7 @@ private slots:
     void threeComputersEndWithTheSameBook();
     void aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther();
     void damagedAndForeignFilesAreNeverApplied();
+    void killedWhileWritingOrApplyingLosesNothing();
     void joiningNeedsThePasswordAndAFreeName();
     void theCommandSetsUpAndExchanges();
 };
@@ -64,6 +65,7 @@ public:
     }
     QString name(int k) const { return QStringList{"客厅台式机", "书房笔记本", "卧室电脑"}.at(k); }
     QString sync(int k) const { return m_sync[k]->path(); }
+    QString data(int k) const { return m_data[k]->path(); }
     int size() const { return int(m_data.size()); }
     int conflicts() const { return m_conflicts; }
 
@@ -199,6 +201,30 @@ void checkDerivedFigures()
         QCOMPARE(Money::fromVariant(q.value(1)),
                  Money::fromVariant(q.value(2)) + moved.value(q.value(0).toString().toLower()));
     QCOMPARE(MonthTotals::differences(Workspace::instance()->database()), QStringList());
+}
+
+void saveIncomes(int count, const QString &remark)
+{
+    for (int i = 1; i <= count; ++i) {
+        Ledger ledger(Book);
+        ledger.save(Ledger::income(), {{"IDate", "2026-12-01"},
+                                       {"IName", "工资"},
+                                       {"IMoney", Money::fromUnits(i * 10000).toVariant()},
+                                       {"AName", "现金"},
+                                       {"FName", ""},
+                                       {"Remark", remark}});
+        ledger.commit(); // one action each
+    }
+}
+
+int runSync(const QStringList &arguments, QString *said = nullptr)
+{
+    QProcess command;
+    command.start(QINGHEBU_SYNC, arguments);
+    command.waitForFinished(60000);
+    if (said)
+        *said = QString::fromUtf8(command.readAllStandardOutput() + command.readAllStandardError());
+    return command.exitCode();
 }
 
 QVariant randomKey(QRandomGenerator &random, const QString &table)
@@ -449,6 +475,44 @@ void TestHousehold::damagedAndForeignFilesAreNeverApplied()
     QCOMPARE(home.exchange(1).appliedFiles, 0);
 }
 
+// The command killed at random moments while it writes this computer's actions
+// out and applies the other's: run again, every action is written once and
+// applied once.
+void TestHousehold::killedWhileWritingOrApplyingLosesNothing()
+{
+    Household home(2);
+    home.setUp();
+    home.use(0);
+    saveIncomes(300, "客厅");
+    QCOMPARE(home.exchange(0).written, 300);
+    home.use(1);
+    saveIncomes(150, "书房");
+    home.use(0); // the command has the second data folder to itself
+    home.carryEverywhere();
+    QRandomGenerator random(7);
+    int kills = 0;
+    for (;;) {
+        QProcess command;
+        command.start(QINGHEBU_SYNC, {"--data-dir", home.data(1), "--once"});
+        QVERIFY(command.waitForStarted());
+        if (command.waitForFinished(random.bounded(20, 400)) && command.exitCode() == 0)
+            break;
+        command.kill();
+        command.waitForFinished();
+        QVERIFY(++kills < 60);
+    }
+    QVERIFY(kills > 0);
+    home.settle();
+    home.use(1);
+    QCOMPARE(Db::count("select count(*) from InTable"), 450);
+    const QStringList second = bookByIdentity();
+    checkDerivedFigures();
+    home.use(0);
+    QCOMPARE(bookByIdentity(), second);
+    QCOMPARE(Db::balance(Book, "现金"),
+             Money::fromUnits(10000LL * (300 * 301 / 2 + 150 * 151 / 2)));
+}
+
 void TestHousehold::joiningNeedsThePasswordAndAFreeName()
 {
     Household home(2);
@@ -493,13 +557,7 @@ void TestHousehold::theCommandSetsUpAndExchanges()
 {
     QTemporaryDir first, second, folder;
     const auto run = [](const QStringList &arguments, QString *said = nullptr) {
-        QProcess command;
-        command.start(QINGHEBU_SYNC, arguments);
-        command.waitForFinished(60000);
-        if (said)
-            *said =
-                QString::fromUtf8(command.readAllStandardOutput() + command.readAllStandardError());
-        return command.exitCode();
+        return runSync(arguments, said);
     };
     {
         qputenv("QINGHEBU_DATA_DIR", first.path().toUtf8());
