@@ -2,7 +2,8 @@
 # file, so that the headers and the inline code they share are compiled once per
 # batch. In one batch all the files share one anonymous namespace and see each other's
 # namespace-level `using namespace`, so some files stay out:
-#   - every file with a `using namespace` at namespace level (found here by itself);
+#   - every file with a `using` declaration or directive at file level (found here
+#     by itself);
 #   - the files given in KEEP_OUT (relative to the library's folder), whose
 #     file-local names another file of the library also defines.
 # -DQINGHEBU_UNITY_BUILD=OFF compiles every file on its own.
@@ -21,7 +22,7 @@ function(qinghebu_unity_build target)
     set(kept_out)
     foreach(source ${sources})
         if(source MATCHES "\\.cpp$")
-            file(STRINGS ${source} directives REGEX "^using namespace ")
+            file(STRINGS ${source} directives REGEX "^using ")
             if(directives)
                 list(APPEND kept_out ${source})
             endif()

@@ -16,7 +16,6 @@ const QString KindAlias = QStringLiteral("帐户类型");
 Maintenance::Descriptor accounts()
 {
     using namespace Maintenance;
-    using Maintenance::Kind; // not another Kind a file batched with this one may bring in
     return {
         .className = QStringLiteral("TfrmA_Manage"),
         .caption = QStringLiteral("帐户管理"),

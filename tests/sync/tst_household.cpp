@@ -1,3 +1,7 @@
+#include "core/bills/BillImport.h"
+#include "core/bills/BillReader.h"
+#include "core/bills/ImportPlan.h"
+#include "core/bills/ImportSettings.h"
 #include "core/books/BookStore.h"
 #include "core/books/Password.h"
 #include "core/ledger/History.h"
@@ -32,6 +36,7 @@ private slots:
     void aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther();
     void damagedAndForeignFilesAreNeverApplied();
     void killedWhileWritingOrApplyingLosesNothing();
+    void theSameBillImportedOnTwoComputersIsOneEntry();
     void joiningNeedsThePasswordAndAFreeName();
     void theCommandSetsUpAndExchanges();
 };
@@ -511,6 +516,53 @@ void TestHousehold::killedWhileWritingOrApplyingLosesNothing()
     QCOMPARE(bookByIdentity(), second);
     QCOMPARE(Db::balance(Book, "现金"),
              Money::fromUnits(10000LL * (300 * 301 / 2 + 150 * 151 / 2)));
+}
+
+// Both computers import the same month of bills before they hear of each other:
+// after the exchange each holds one entry per bill, and each knows the bills as
+// imported. Undone on one, the import is undone on both.
+void TestHousehold::theSameBillImportedOnTwoComputersIsOneEntry()
+{
+    Household home(2);
+    home.use(0);
+    BookStore::createBook(Book);
+    Sync::setUpFirst(home.sync(0), HouseholdPassword, home.name(0), {Book});
+    home.carryEverywhere();
+    home.use(1);
+    Sync::join(home.sync(1), HouseholdPassword, home.name(1));
+    const auto import = [&](int k) {
+        home.use(k);
+        Import::Settings settings = Import::Settings::load(Book);
+        settings.setAccount("余额", "支付宝");
+        settings.setAccount("花呗", "现金");
+        settings.setAccount("招商银行储蓄卡(1234)", "招行一卡通");
+        Import::Plan plan(Import::Settings::load(Book));
+        plan.add({Bills::readFile(QINGHEBU_FIXTURES "/bills/alipay.csv")});
+        return Import::write(plan).entries;
+    };
+    const int entries = import(0);
+    QVERIFY(entries > 3);
+    QCOMPARE(import(1), entries);
+    home.settle();
+    const auto count = [] {
+        return Db::count("select (select count(*) from InTable) + (select count(*) from OutTable) "
+                         "+ (select count(*) from ChangeT)");
+    };
+    home.use(1);
+    QCOMPARE(count(), entries);
+    const QStringList second = bookByIdentity();
+    checkDerivedFigures();
+    home.use(0);
+    QCOMPARE(count(), entries);
+    QCOMPARE(bookByIdentity(), second);
+    // Undone on one, undone on both; each may import the bills again.
+    History::undo(Book);
+    QCOMPARE(count(), 0);
+    home.settle();
+    home.use(1);
+    QCOMPARE(count(), 0);
+    checkDerivedFigures();
+    QCOMPARE(import(1), entries);
 }
 
 void TestHousehold::joiningNeedsThePasswordAndAFreeName()

@@ -2,6 +2,7 @@
 
 #include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
+#include "core/ledger/Sharing.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
@@ -294,9 +295,12 @@ Result write(const Plan &plan, const Progress &progress)
     const QString keyInsert = QStringLiteral(
         "insert into ImportEntry (BName, BatchID, BillKey, Method, BillDate, Amount, "
         "EntryTable, EntryID, Snapshot) values (?,?,?,?,?,?,?,?,?)");
+    const QString bookIdentity = Sharing::bookIdentity(book);
     // Writes the entry and remembers it with its bill key.
     const auto save = [&](const Line &line, const Ledger::EntryKind &kind, QVariantMap row) {
-        Rows::giveIdentity(QLatin1String(kind.table), row);
+        // One entry for one bill, also when it is imported on two computers.
+        row[QStringLiteral("SyncID")] =
+            Sharing::identityOf(bookIdentity, {plan.rowOf(line).key, QLatin1String(kind.table)});
         const QString kept = snapshot(kind, row);
         const QVariant id = ledger.save(kind, std::move(row));
         const Bills::Row &bill = plan.rowOf(line);

@@ -1,6 +1,7 @@
 #include "core/ledger/History.h"
 
 #include "core/ledger/Ledger.h"
+#include "core/ledger/Sharing.h"
 #include "data/Dates.h"
 #include "data/Money.h"
 #include "data/Rows.h"
@@ -92,7 +93,7 @@ void changeBatch(Ledger &ledger, const QString &book, const Op &op, const QVaria
 // computers, queued in the action's own transaction so that none is ever lost.
 void queueForSharing(const QString &book, const QVariant &action, const QString &kind)
 {
-    if (Sql(QStringLiteral("select 1 from SyncShare where BName=?"), {book}).hasRows())
+    if (Sharing::isShared(book))
         Sql(QStringLiteral("insert into SyncOutbox (BName,HistoryID,Kind) values (?,?,?)"),
             {book, action, kind})
             .exec();

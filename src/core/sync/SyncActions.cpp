@@ -137,10 +137,47 @@ RowChange travellingChange(const History::Op &op, bool undone, const QString &bo
 
 bool travels(const History::Op &op)
 {
-    // A balance is derived, not sent; an import's batch is not sent yet.
+    // A balance is derived, not sent.
     return (op.op == QLatin1String("insert") || op.op == QLatin1String("update") ||
             op.op == QLatin1String("delete")) &&
            Schema::hasSyncId(op.table);
+}
+
+const QChar SnapshotSeparator(0x1F);
+
+// An import's batch travels as the entries it wrote (with their bills' keys), or,
+// undone, as those entries taken away.
+void addBatch(Action &action, const History::Op &op, bool undone, const QString &book)
+{
+    const bool standing =
+        (op.after.value(QStringLiteral("Undone")).toString() == QLatin1String("0")) != undone;
+    QSqlQuery entries =
+        Sql(QStringLiteral("select EntryTable, EntryID, BillKey, Method, BillDate, Amount, "
+                           "Snapshot from ImportEntry where BatchID=? order by ID"),
+            {op.key})
+            .exec();
+    while (entries.next()) {
+        const QString table = entries.value(0).toString();
+        const QString id = entries.value(6).toString().section(SnapshotSeparator, -1);
+        if (id.size() != 32)
+            continue; // imported by an earlier version, with no identity kept
+        History::Op row{standing ? QStringLiteral("insert") : QStringLiteral("delete"),
+                        table,
+                        entries.value(1),
+                        {},
+                        {}};
+        if (standing) {
+            row.after = Rows::read(table, entries.value(1));
+            if (row.after.isEmpty())
+                continue;
+            action.bills.push_back({table, id, entries.value(2).toString(),
+                                    entries.value(3).toString(), entries.value(4).toString(),
+                                    entries.value(5).toString()});
+        } else {
+            row.before = {{SyncId, id}};
+        }
+        action.rows.push_back(travellingChange(row, false, book, action.named));
+    }
 }
 
 // ---- Applying ----
@@ -180,6 +217,7 @@ public:
             if (!change.id.isEmpty() && Schema::hasSyncId(change.table))
                 applyRow(change);
         m_ledger.commit();
+        keepBills();
         return m_applied;
     }
 
@@ -224,6 +262,40 @@ private:
     }
 
     QString thisComputer() const { return setting(QStringLiteral("Computer")); }
+
+    // The bills another computer imported are imported here too: kept as a batch
+    // of the action just applied (undone and redone with it), so that importing
+    // the same bill here finds it imported.
+    void keepBills()
+    {
+        if (m_action.bills.empty())
+            return;
+        const QVariant batch = Rows::insert(
+            QStringLiteral("ImportBatch"),
+            {{"BName", m_book},
+             {"Made", QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
+             {"Files", QStringLiteral("来自%1").arg(m_computer)},
+             {"Entries", int(m_action.bills.size())},
+             {"Undone", 0}});
+        Sql(QStringLiteral("update ImportBatch set HistoryID=(select max(ID) from History where "
+                           "BName=?) where ID=?"),
+            {m_book, batch})
+            .exec();
+        for (const ImportedBill &bill : m_action.bills) {
+            const QVariant entry = findById(bill.table, bill.id).value(QStringLiteral("ID"));
+            if (entry.isNull())
+                continue;
+            Rows::insert(QStringLiteral("ImportEntry"), {{"BName", m_book},
+                                                         {"BatchID", batch},
+                                                         {"BillKey", bill.key},
+                                                         {"Method", bill.method},
+                                                         {"BillDate", bill.date},
+                                                         {"Amount", bill.amount},
+                                                         {"EntryTable", bill.table},
+                                                         {"EntryID", entry},
+                                                         {"Snapshot", QString()}});
+        }
+    }
 
     // Whether the row here is still the version the other computer changed: its
     // own columns compared, the names it gives aside (a rename changes them).
@@ -347,6 +419,10 @@ private:
                                        .hasRows())
                 return false;
             m_ledger.remove(*kind, key);
+            // An import undone there: its bills can be imported here again.
+            Sql(QStringLiteral("delete from ImportEntry where EntryTable=? and EntryID=?"),
+                {QLatin1String(kind->table), key})
+                .exec();
         } else if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table)) {
             m_ledger.removeFollowUp(*f, local.value(QLatin1String(f->entryKey)), key);
         } else if (const std::optional<References::Kind> kind = referenceKind(change.table)) {
@@ -407,6 +483,10 @@ QByteArray encode(const Action &action)
     QJsonObject named;
     for (auto it = action.named.cbegin(); it != action.named.cend(); ++it)
         named.insert(it.key(), rowToJson(*it));
+    QJsonArray bills;
+    for (const ImportedBill &bill : action.bills)
+        bills.append(
+            QJsonArray{bill.table, bill.id, bill.key, bill.method, bill.date, bill.amount});
     return QJsonDocument(QJsonObject{{"layout", PayloadLayout},
                                      {"share", action.share},
                                      {"clock", action.clock},
@@ -414,7 +494,8 @@ QByteArray encode(const Action &action)
                                      {"description", action.description},
                                      {"outbox", QString::number(action.outbox)},
                                      {"rows", rows},
-                                     {"named", named}})
+                                     {"named", named},
+                                     {"bills", bills}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -442,6 +523,12 @@ std::optional<Action> decode(const QByteArray &payload)
     const QJsonObject named = object.value(QStringLiteral("named")).toObject();
     for (auto it = named.constBegin(); it != named.constEnd(); ++it)
         action.named.insert(it.key(), rowFromJson(it->toObject()));
+    for (const QJsonValue &value : object.value(QStringLiteral("bills")).toArray()) {
+        const QJsonArray bill = value.toArray();
+        action.bills.push_back({bill.at(0).toString(), bill.at(1).toString(), bill.at(2).toString(),
+                                bill.at(3).toString(), bill.at(4).toString(),
+                                bill.at(5).toString()});
+    }
     return action;
 }
 
@@ -465,9 +552,12 @@ std::vector<Action> outgoing(int limit)
         if (kind == QLatin1String("undone"))
             action.description = QStringLiteral("撤销 ") + action.description;
         const bool undone = kind == QLatin1String("undone");
-        for (const History::Op &op : History::opsOf(queued.value(2).toLongLong(), undone))
-            if (travels(op))
+        for (const History::Op &op : History::opsOf(queued.value(2).toLongLong(), undone)) {
+            if (op.op == QLatin1String("batch") && op.table == QLatin1String("ImportBatch"))
+                addBatch(action, op, undone, book);
+            else if (travels(op))
                 action.rows.push_back(travellingChange(op, undone, book, action.named));
+        }
         actions.push_back(std::move(action));
     }
     return actions;
@@ -477,8 +567,9 @@ void sent(const Action &action)
 {
     Sql(QStringLiteral("delete from SyncOutbox where ID<=?"), {action.outbox}).exec();
     for (const RowChange &change : action.rows)
-        Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on conflict(Identity) "
-                           "do update set HLC=excluded.HLC where excluded.HLC>HLC"),
+        Sql(QStringLiteral(
+                "insert into SyncClock (Identity, HLC) values (?, ?) on conflict(Identity) "
+                "do update set HLC=excluded.HLC where excluded.HLC>HLC"),
             {change.id, action.clock})
             .exec();
 }

@@ -27,6 +27,18 @@ struct RowChange
     QMap<QString, QString> refs; // column -> identity of the row it names (a follow-up: its entry)
 };
 
+// A bill an action imported: its entry (by identity) and the bill's key, so that
+// the same bill imported on another computer is known there as imported.
+struct ImportedBill
+{
+    QString table;
+    QString id;
+    QString key;
+    QString method;
+    QString date;
+    QString amount;
+};
+
 struct Action
 {
     QString share; // the book's identity on every computer
@@ -36,6 +48,7 @@ struct Action
     qint64 outbox = 0; // the sender's own bookkeeping: what the file took from its outbox
     std::vector<RowChange> rows;
     QMap<QString, QVariantMap> named; // identity -> a row named (its table as "@table")
+    std::vector<ImportedBill> bills;
 };
 
 // Rows as they travel: JSON with every value as text, so that amounts stay exact.
