@@ -452,8 +452,8 @@ void TestHousehold::damagedAndForeignFilesAreNeverApplied()
                                        {"FName", ""},
                                        {"Remark", ""}});
         ledger.commit();
+        QCOMPARE(home.exchange(0).written, 1); // a file each
     }
-    QCOMPARE(home.exchange(0).written, 3);
     home.carryEverywhere();
     const QString folder = home.sync(1) + "/" + home.name(0) + "/";
     // The first file tampered with, a conflicted copy of the second beside it.
@@ -488,8 +488,10 @@ void TestHousehold::killedWhileWritingOrApplyingLosesNothing()
     Household home(2);
     home.setUp();
     home.use(0);
-    saveIncomes(300, "客厅");
-    QCOMPARE(home.exchange(0).written, 300);
+    for (int i = 0; i < 150; ++i) {
+        saveIncomes(2, "客厅");
+        home.exchange(0);
+    }
     home.use(1);
     saveIncomes(150, "书房");
     home.use(0); // the command has the second data folder to itself
@@ -500,7 +502,8 @@ void TestHousehold::killedWhileWritingOrApplyingLosesNothing()
         QProcess command;
         command.start(QINGHEBU_SYNC, {"--data-dir", home.data(1), "--once"});
         QVERIFY(command.waitForStarted());
-        if (command.waitForFinished(random.bounded(20, 400)) && command.exitCode() == 0)
+        if (command.waitForFinished(kills == 0 ? 5 : random.bounded(5, 200)) &&
+            command.exitCode() == 0)
             break;
         command.kill();
         command.waitForFinished();
@@ -514,8 +517,7 @@ void TestHousehold::killedWhileWritingOrApplyingLosesNothing()
     checkDerivedFigures();
     home.use(0);
     QCOMPARE(bookByIdentity(), second);
-    QCOMPARE(Db::balance(Book, "现金"),
-             Money::fromUnits(10000LL * (300 * 301 / 2 + 150 * 151 / 2)));
+    QCOMPARE(Db::balance(Book, "现金"), Money::fromUnits(10000LL * (150 * 3 + 150 * 151 / 2)));
 }
 
 // Both computers import the same month of bills before they hear of each other:

@@ -158,6 +158,7 @@ void takeBook(const QJsonObject &book, const QString &name)
          book.value(QStringLiteral("remark")).toString()})
         .exec();
     const QJsonObject tables = book.value(QStringLiteral("tables")).toObject();
+    const SqlReuse prepared; // each table's insert prepared once
     for (const Schema::Table &t : Schema::tables()) {
         const QString table = QLatin1String(t.name);
         if (!Schema::hasSyncId(table))
@@ -166,7 +167,8 @@ void takeBook(const QJsonObject &book, const QString &name)
         for (const QJsonValue &value : tables.value(table).toArray()) {
             QVariantMap row = rowFromJson(value.toObject());
             const QString id = row.value(QStringLiteral("SyncID")).toString();
-            if (Sql(QStringLiteral("select 1 from %1 where SyncID=?").arg(table), {id}).hasRows())
+            if (table == QLatin1String("SFamily") &&
+                Sql(QStringLiteral("select 1 from SFamily where SyncID=?"), {id}).hasRows())
                 continue; // a member every book shares, here already
             if (followUp) {
                 const QString parent = row.take(ParentMark).toString();
@@ -212,10 +214,10 @@ void noteWrittenBeforeACrash(const Folder &folder, qint64 &sequence)
         if (!QFileInfo::exists(next.path))
             return;
         const Folder::Read read = folder.read(next);
-        const std::optional<Action> action = read.ok() ? decode(read.payload) : std::nullopt;
+        const auto actions = read.ok() ? decode(read.payload) : std::nullopt;
         Transaction transaction;
-        if (action)
-            sent(*action);
+        for (const Action &action : actions.value_or(std::vector<Action>()))
+            sent(action);
         setSetting(SequenceKey, QString::number(++sequence));
         transaction.commit();
     }
@@ -230,17 +232,23 @@ int writeOut(const Folder &folder)
         std::vector<Action> actions = outgoing(BatchSize);
         if (actions.empty())
             return written;
+        // What waits goes out in one file (an action that changed nothing that
+        // travels, in none).
+        Transaction transaction;
+        std::vector<Action> travelling;
         for (Action &action : actions) {
-            Transaction transaction;
             action.clock = Clock::tick();
-            if (!action.rows.empty()) {
-                folder.write(computerName(), sequence + 1, encode(action));
-                setSetting(SequenceKey, QString::number(++sequence));
-                ++written;
-            }
-            sent(action);
-            transaction.commit();
+            if (!action.rows.empty())
+                travelling.push_back(action);
         }
+        if (!travelling.empty()) {
+            folder.write(computerName(), sequence + 1, encode(travelling));
+            setSetting(SequenceKey, QString::number(++sequence));
+            ++written;
+        }
+        for (const Action &action : actions)
+            sent(action);
+        transaction.commit();
     }
 }
 
@@ -298,9 +306,8 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
                 report.waiting << nativePath(file.path);
                 break;
             }
-            const std::optional<Action> action =
-                read.ok() ? decode(read.payload) : std::optional<Action>();
-            if (!action) {
+            const auto actions = read.ok() ? decode(read.payload) : std::nullopt;
+            if (!actions) {
                 report.refused << nativePath(file.path) + QStringLiteral("：") +
                                       (read.ok() ? QStringLiteral("不是同步文件，没有应用")
                                                  : read.refusal);
@@ -308,7 +315,12 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
             }
             try {
                 Transaction transaction;
-                const Applied applied = apply(w.computer, *action);
+                Applied applied;
+                for (const Action &action : *actions) {
+                    const Applied one = apply(w.computer, action);
+                    applied.rows += one.rows;
+                    applied.conflicts += one.conflicts;
+                }
                 setApplied(w.computer, file.sequence);
                 transaction.commit();
                 ++report.appliedFiles;

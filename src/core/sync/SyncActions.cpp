@@ -470,7 +470,9 @@ QVariantMap rowOf(QSqlQuery &query)
         row[record.fieldName(i)] = query.value(i);
     return row;
 }
-QByteArray encode(const Action &action)
+namespace {
+
+QJsonObject actionToJson(const Action &action)
 {
     QJsonArray rows;
     for (const RowChange &change : action.rows)
@@ -487,24 +489,18 @@ QByteArray encode(const Action &action)
     for (const ImportedBill &bill : action.bills)
         bills.append(
             QJsonArray{bill.table, bill.id, bill.key, bill.method, bill.date, bill.amount});
-    return QJsonDocument(QJsonObject{{"layout", PayloadLayout},
-                                     {"share", action.share},
-                                     {"clock", action.clock},
-                                     {"window", action.window},
-                                     {"description", action.description},
-                                     {"outbox", QString::number(action.outbox)},
-                                     {"rows", rows},
-                                     {"named", named},
-                                     {"bills", bills}})
-        .toJson(QJsonDocument::Compact);
+    return QJsonObject{{"share", action.share},
+                       {"clock", action.clock},
+                       {"window", action.window},
+                       {"description", action.description},
+                       {"outbox", QString::number(action.outbox)},
+                       {"rows", rows},
+                       {"named", named},
+                       {"bills", bills}};
 }
 
-std::optional<Action> decode(const QByteArray &payload)
+Action actionFromJson(const QJsonObject &object)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(payload);
-    const QJsonObject object = document.object();
-    if (!document.isObject() || object.value(QStringLiteral("layout")).toInt() != PayloadLayout)
-        return std::nullopt;
     Action action;
     action.share = object.value(QStringLiteral("share")).toString();
     action.clock = object.value(QStringLiteral("clock")).toString();
@@ -530,6 +526,29 @@ std::optional<Action> decode(const QByteArray &payload)
                                 bill.at(5).toString()});
     }
     return action;
+}
+
+} // namespace
+
+QByteArray encode(const std::vector<Action> &actions)
+{
+    QJsonArray all;
+    for (const Action &action : actions)
+        all.append(actionToJson(action));
+    return QJsonDocument(QJsonObject{{"layout", PayloadLayout}, {"actions", all}})
+        .toJson(QJsonDocument::Compact);
+}
+
+std::optional<std::vector<Action>> decode(const QByteArray &payload)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(payload);
+    const QJsonObject object = document.object();
+    if (!document.isObject() || object.value(QStringLiteral("layout")).toInt() != PayloadLayout)
+        return std::nullopt;
+    std::vector<Action> actions;
+    for (const QJsonValue &value : object.value(QStringLiteral("actions")).toArray())
+        actions.push_back(actionFromJson(value.toObject()));
+    return actions;
 }
 
 std::vector<Action> outgoing(int limit)

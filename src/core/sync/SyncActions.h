@@ -57,9 +57,10 @@ QVariantMap rowFromJson(const QJsonObject &object);
 // The query's current row, column by column.
 QVariantMap rowOf(QSqlQuery &query);
 
-QByteArray encode(const Action &action);
-// nullopt: not an action this program reads.
-std::optional<Action> decode(const QByteArray &payload);
+// A change file holds the actions written out together, in order.
+QByteArray encode(const std::vector<Action> &actions);
+// nullopt: not a file of actions this program reads.
+std::optional<std::vector<Action>> decode(const QByteArray &payload);
 
 // The actions waiting in the outbox, in the order they were made, each as it
 // travels (an undo as the rows it brings back); at most `limit`.
