@@ -35,6 +35,7 @@ private slots:
     void threeComputersEndWithTheSameBook();
     void aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther();
     void damagedAndForeignFilesAreNeverApplied();
+    void aFileOfANewerVersionWaitsUnapplied();
     void killedWhileWritingOrApplyingLosesNothing();
     void theSameBillImportedOnTwoComputersIsOneEntry();
     void joiningNeedsThePasswordAndAFreeName();
@@ -478,6 +479,43 @@ void TestHousehold::damagedAndForeignFilesAreNeverApplied()
              QString("写出 0 个文件, 应用 3 个文件 (3 项), 冲突 0 项, 拒绝 1 个文件"));
     QCOMPARE(Db::balance(Book, "现金"), yuan("6"));
     QCOMPARE(home.exchange(1).appliedFiles, 0);
+}
+
+// A file written by a newer version of the program is kept as it is and not
+// applied, nor anything after it, and the user is told to update.
+void TestHousehold::aFileOfANewerVersionWaitsUnapplied()
+{
+    Household home(2);
+    home.setUp();
+    home.use(0);
+    saveIncomes(1, "客厅");
+    home.exchange(0);
+    saveIncomes(1, "客厅");
+    home.exchange(0);
+    home.carryEverywhere();
+    const QString file = home.sync(1) + "/" + home.name(0) + "/0000000001";
+    QFile newer(file);
+    QVERIFY(newer.open(QIODevice::ReadWrite));
+    const QByteArray original = newer.readAll();
+    QByteArray bytes = original;
+    bytes[9] = char(Sync::Layout + 1); // the layout, after the 8 bytes of the magic
+    newer.seek(0);
+    newer.write(bytes);
+    newer.close();
+    const Sync::Report report = home.exchange(1);
+    QCOMPARE(report.appliedFiles, 0);
+    QCOMPARE(report.waiting.size(), 1);
+    QVERIFY(report.refused.isEmpty());
+    QCOMPARE(Db::count("select count(*) from InTable"), 0);
+    QVERIFY(newer.open(QIODevice::ReadOnly));
+    QCOMPARE(newer.readAll(), bytes); // kept as it came
+    newer.close();
+    // Once it can be read (here: the file as this version wrote it), both apply.
+    QVERIFY(newer.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    newer.write(original);
+    newer.close();
+    QCOMPARE(home.exchange(1).appliedFiles, 2);
+    QCOMPARE(Db::count("select count(*) from InTable"), 2);
 }
 
 // The command killed at random moments while it writes this computer's actions
