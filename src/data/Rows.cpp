@@ -68,16 +68,19 @@ int update(const QString &table, const QVariantMap &row, const QVariant &key)
         .numRowsAffected();
 }
 
-QVariantMap read(const QString &table, const QVariant &key)
+QVariantMap current(QSqlQuery &query)
 {
-    QSqlQuery query = Sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key}).exec();
     QVariantMap row;
-    if (!query.next())
-        return row;
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
         row[record.fieldName(i)] = query.value(i);
     return row;
+}
+
+QVariantMap read(const QString &table, const QVariant &key)
+{
+    QSqlQuery query = Sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key}).exec();
+    return query.next() ? current(query) : QVariantMap();
 }
 
 } // namespace Rows

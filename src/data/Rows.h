@@ -4,6 +4,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+class QSqlQuery;
+
 // Writing one row of a table from its column values (column name -> value).
 // A row of a book's table (one with a BName column) is refused when it names no
 // book, so that nothing is ever stored where no book would list it again.
@@ -20,6 +22,8 @@ void giveIdentity(const QString &table, QVariantMap &row);
 // update the number of rows written (0: the key is gone).
 QVariant insert(const QString &table, const QVariantMap &row);
 int update(const QString &table, const QVariantMap &row, const QVariant &key);
+// The query's current row, column by column.
+QVariantMap current(QSqlQuery &query);
 // The stored row of that key, column by column; empty when there is none.
 QVariantMap read(const QString &table, const QVariant &key);
 

@@ -125,13 +125,19 @@ public:
         return report;
     }
 
-    // Computer 0 makes the book and shares it; the others join.
-    void setUp()
+    // Computer 0 makes the book and shares it.
+    void share()
     {
         use(0);
         BookStore::createBook(Book);
         Sync::setUpFirst(sync(0), HouseholdPassword, name(0), {Book});
         carryEverywhere();
+    }
+
+    // Computer 0 shares the book; the others join.
+    void setUp()
+    {
+        share();
         for (int k = 1; k < size(); ++k) {
             use(k);
             Sync::join(sync(k), HouseholdPassword, name(k));
@@ -564,10 +570,7 @@ void TestHousehold::killedWhileWritingOrApplyingLosesNothing()
 void TestHousehold::theSameBillImportedOnTwoComputersIsOneEntry()
 {
     Household home(2);
-    home.use(0);
-    BookStore::createBook(Book);
-    Sync::setUpFirst(home.sync(0), HouseholdPassword, home.name(0), {Book});
-    home.carryEverywhere();
+    home.share();
     home.use(1);
     Sync::join(home.sync(1), HouseholdPassword, home.name(1));
     const auto import = [&](int k) {
@@ -608,10 +611,7 @@ void TestHousehold::theSameBillImportedOnTwoComputersIsOneEntry()
 void TestHousehold::joiningNeedsThePasswordAndAFreeName()
 {
     Household home(2);
-    home.use(0);
-    BookStore::createBook(Book);
-    Sync::setUpFirst(home.sync(0), HouseholdPassword, home.name(0), {Book});
-    home.carryEverywhere();
+    home.share();
     home.use(1);
     BookStore::createBook(Book); // a book of its own, of the same name
     const auto refusal = [&](const QString &password, const QMap<QString, QString> &names) {

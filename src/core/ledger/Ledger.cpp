@@ -8,7 +8,6 @@
 #include "data/Sql.h"
 
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStringList>
 #include <optional>
 #include <utility>
@@ -97,15 +96,6 @@ template <typename Message> Money plus(Money a, Money b, const Message &rangeMes
     if (__builtin_add_overflow(a.units(), b.units(), &sum))
         throw DbError(rangeMessage());
     return Money::fromUnits(sum);
-}
-
-QVariantMap rowOf(QSqlQuery &query)
-{
-    QVariantMap row;
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        row[record.fieldName(i)] = query.value(i);
-    return row;
 }
 
 // What the follow-ups of an entry `e` settled, as an SQL expression.
@@ -356,7 +346,7 @@ void Ledger::removeFollowUp(const FollowUpKind &kind, const QVariant &entryKey,
                            .exec();
     if (!stored.next())
         throw DbError(rowGoneMessage());
-    const QVariantMap record = rowOf(stored);
+    const QVariantMap record = Rows::current(stored);
     moveFigures(kind, entry, record, -1);
     move(effectOf(kind, record), -1, Missing::Skip);
     m_totals.add(totalsKey(kind, record, m_book), -amountOf(record, kind.amounts.front()), -1);
@@ -646,7 +636,7 @@ QVariantMap Ledger::storedRow(const QString &table, const QVariant &key) const
                     .arg(column(f->entryKey), column(f->entry->table)),
                 {m_book});
     QSqlQuery stored = sql.exec();
-    return stored.next() ? rowOf(stored) : QVariantMap();
+    return stored.next() ? Rows::current(stored) : QVariantMap();
 }
 
 void Ledger::keepAsBatch(const QString &table, const QVariant &key, bool standing)
@@ -856,7 +846,7 @@ QVariantMap Ledger::storedEntry(const EntryKind &kind, const QVariant &key) cons
             .exec();
     if (!stored.next())
         throw DbError(rowGoneMessage());
-    return rowOf(stored);
+    return Rows::current(stored);
 }
 
 Money Ledger::settled(const EntryKind &kind, const QVariant &key)

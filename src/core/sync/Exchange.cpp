@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <map>
 
 namespace Sync {
@@ -94,7 +93,7 @@ QJsonArray rowsOf(const Schema::Table &table, const QString &book)
     else if (name != QLatin1String("SFamily")) // members are every book's
         sql.add(QStringLiteral(" where BName=?"), {book});
     for (QSqlQuery q = sql.add(QStringLiteral(" order by ID")).exec(); q.next();) {
-        QVariantMap row = rowOf(q);
+        QVariantMap row = Rows::current(q);
         if (followUp)
             row[ParentMark] = Rows::read(QLatin1String(followUp->entry->table),
                                          row.value(QLatin1String(followUp->entryKey)))

@@ -13,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace Sync {
 
@@ -47,7 +46,7 @@ QVariantMap findById(const QString &table, const QString &id)
 {
     QSqlQuery q =
         Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {id}).exec();
-    return q.next() ? rowOf(q) : QVariantMap();
+    return q.next() ? Rows::current(q) : QVariantMap();
 }
 
 // What travels of a row: not this file's key, nor the book's name here, nor a
@@ -83,7 +82,7 @@ QVariantMap referenceRow(References::Kind kind, const QString &name, const QStri
     if (target.scope == References::Scope::Book)
         sql.add(QStringLiteral(" and BName=?"), {book});
     QSqlQuery q = sql.add(QStringLiteral(" order by ID limit 1")).exec();
-    return q.next() ? rowOf(q) : QVariantMap();
+    return q.next() ? Rows::current(q) : QVariantMap();
 }
 
 // ---- Outgoing ----
@@ -462,14 +461,6 @@ QVariantMap rowFromJson(const QJsonObject &object)
     return row;
 }
 
-QVariantMap rowOf(QSqlQuery &query)
-{
-    QVariantMap row;
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        row[record.fieldName(i)] = query.value(i);
-    return row;
-}
 namespace {
 
 QJsonObject actionToJson(const Action &action)

@@ -8,8 +8,6 @@
 #include <optional>
 #include <vector>
 
-class QSqlQuery;
-
 // The actions of shared books as they travel between a household's computers:
 // each row by its identity (SyncID), never by this data file's key, with the
 // identities of the rows it names, so that a rename on one computer and new
@@ -54,8 +52,6 @@ struct Action
 // Rows as they travel: JSON with every value as text, so that amounts stay exact.
 QJsonObject rowToJson(const QVariantMap &row);
 QVariantMap rowFromJson(const QJsonObject &object);
-// The query's current row, column by column.
-QVariantMap rowOf(QSqlQuery &query);
 
 // A change file holds the actions written out together, in order.
 QByteArray encode(const std::vector<Action> &actions);
