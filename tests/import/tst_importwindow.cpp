@@ -1,6 +1,10 @@
 #include "app/MainWindow.h"
+#include "core/bills/BillImport.h"
+#include "core/bills/BillReader.h"
 #include "core/bills/ImportCommand.h"
+#include "core/bills/ImportPlan.h"
 #include "core/books/BookStore.h"
+#include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
@@ -337,6 +341,29 @@ void TestImportWindow::theSecondMonthImportsWithNoHandWork()
     for (const auto &[account, balance] : may.closing)
         QCOMPARE(Db::balance(Book, account).toGrouped(), balance);
     QCOMPARE(MonthTotals::differences(env.dm()->database()), QStringList());
+
+    // The apps' bills imported first and the banks' statements later: their copies
+    // of the moves and payments are known from the import before, and the month
+    // ends the same.
+    w.close();
+    History::undo(Book);
+    const auto importFiles = [](const QStringList &files) {
+        Import::Plan plan(Import::Settings::load(Book));
+        QList<Bills::Document> documents;
+        for (const QString &file : files)
+            documents << Bills::readFile(file);
+        plan.add(documents);
+        Import::write(plan);
+        return plan;
+    };
+    importFiles(may.files.mid(0, 2));
+    const Import::Plan banks = importFiles(may.files.mid(2));
+    QCOMPARE(int(std::count_if(
+                 banks.lines().begin(), banks.lines().end(),
+                 [](const Import::Line &l) { return l.status == Import::Status::ToConfirm; })),
+             int(mayStatuses.count("待确认")));
+    for (const auto &[account, balance] : may.closing)
+        QCOMPARE(Db::balance(Book, account).toGrouped(), balance);
 }
 
 QTEST_MAIN(TestImportWindow)

@@ -160,6 +160,20 @@ Plan::Plan(Settings settings) : m_settings(std::move(settings))
         m_importedPayments << Payment{imported.value(3).toString(), imported.value(4).toString(),
                                       Money::fromVariant(imported.value(5)), fromApp, -1};
     }
+    QSqlQuery moves =
+        Sql(QStringLiteral("select c.OldN, c.NewN, c.CDate, c.CMoney from ImportEntry e join "
+                           "ChangeT c on c.ID=e.EntryID where e.EntryTable='ChangeT' and "
+                           "e.BName=? and e.BatchID in (select ID from ImportBatch where "
+                           "Undone=0)"),
+            {m_settings.book()})
+            .exec();
+    while (moves.next()) {
+        const std::int64_t units = Money::fromVariant(moves.value(3)).units();
+        m_importedMoves.append(
+            {moves.value(0).toString().toLower(), moves.value(2).toString(), -units});
+        m_importedMoves.append(
+            {moves.value(1).toString().toLower(), moves.value(2).toString(), units});
+    }
 }
 
 void Plan::add(const QList<Bills::Document> &documents)
@@ -305,6 +319,9 @@ void Plan::matchTransfers()
         if (isApp(documentOf(m_lines.at(i))) && moves(m_lines.at(i)))
             for (const Leg &leg : legsOf(m_lines.at(i)))
                 pool[leg] << i;
+    // Those an earlier import wrote (-1: no line of this plan).
+    for (const Leg &leg : m_importedMoves)
+        pool[leg] << -1;
     for (int i = 0; i < m_lines.size(); ++i) {
         Line &line = m_lines[i];
         if (isApp(documentOf(line)) ||
@@ -317,11 +334,12 @@ void Plan::matchTransfers()
                                                                         : line.amount;
         const auto found = pool.find(Leg{own, line.date, moved.units()});
         if (!own.isEmpty() && found != pool.end() && !found->second.isEmpty()) {
-            const Line &first = m_lines.at(found->second.takeFirst());
+            const int first = found->second.takeFirst();
             line.status = Status::ToConfirm;
-            line.why = QStringLiteral("与“%1”第 %2 行是同一笔转帐")
-                           .arg(documentOf(first).name)
-                           .arg(rowOf(first).line);
+            line.why = first < 0 ? QStringLiteral("与以前导入的转帐是同一笔")
+                                 : QStringLiteral("与“%1”第 %2 行是同一笔转帐")
+                                       .arg(documentOf(m_lines.at(first)).name)
+                                       .arg(rowOf(m_lines.at(first)).line);
             continue;
         }
         if (line.status == Status::Transfer)

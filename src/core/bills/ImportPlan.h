@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <tuple>
 
 // What importing the rows of some bill files into a book would do, row by row,
 // before anything is written: whether a row is new, a duplicate of one imported
@@ -162,6 +163,9 @@ private:
     QString m_member;
     QHash<QString, Imported> m_imported; // by bill key
     QList<Payment> m_importedPayments;
+    // Moves between own accounts an earlier import took from an app's bill: each
+    // account as it saw the move (lower case), its day and its signed units.
+    QList<std::tuple<QString, QString, std::int64_t>> m_importedMoves;
     QList<Bills::Document> m_documents;
     QList<Line> m_lines;
 };
