@@ -202,14 +202,15 @@ std::vector<Table> makeTables()
          {key(),           text("BName"),  text("Kind"),    text("IName"),      text("OName"),
           text("NewN"),    text("AName"),  money("SMoney"), text("FName"),      text("Remark"),
           date("SDate"),   count("Every"), text("Unit"),    text("MonthDay"),   text("Ending"),
-          date("EndDate"), count("Times"), text("Weekend"), text("AmountMode"), text("PostMode")},
+          date("EndDate"), count("Times"), text("Weekend"), text("AmountMode"), text("PostMode"),
+          syncId()},
          nullptr,
          nullptr,
          nullptr,
          6},
         {"SchedulePost",
          {key(), text("BName"), count("SID"), date("PDate"), date("EDate"), text("ETable"),
-          count("EID")},
+          count("EID"), syncId()},
          nullptr,
          nullptr,
          "SID,PDate",
@@ -233,7 +234,7 @@ std::vector<Table> makeTables()
         // and the adjusting entry booked for what was left (none when they agreed).
         {"Reconcile",
          {key(), text("BName"), text("AName"), date("RDate"), money("Bank"), money("Own"),
-          count("EID")},
+          count("EID"), syncId()},
          "RDate",
          nullptr,
          nullptr,
@@ -293,6 +294,9 @@ const LaterIndex LaterIndexes[] = {
     {"DebtR", "idx_DebtR_sync", "SyncID", 9},
     {"TTable", "idx_TTable_sync", "SyncID", 9},
     {"TTableR", "idx_TTableR_sync", "SyncID", 9},
+    {"Schedule", "idx_Schedule_sync", "SyncID", 9},
+    {"SchedulePost", "idx_SchedulePost_sync", "SyncID", 9},
+    {"Reconcile", "idx_Reconcile_sync", "SyncID", 9},
 };
 
 QString createStatement(const LaterIndex &index)

@@ -1,5 +1,6 @@
 #include "core/planning/Recurring.h"
 
+#include "core/ledger/Sharing.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
@@ -97,6 +98,19 @@ void requireDue(const Due &due)
         throw DbError(postedAlreadyMessage());
 }
 
+// The identity of what posting an occurrence writes (`what`: its entry, its post),
+// made from the schedule and the day: an occurrence posted on two computers of the
+// household is one entry.
+QString occurrenceIdentity(const Due &due, const QString &what)
+{
+    const QString schedule =
+        Sql(QStringLiteral("select SyncID from Schedule where ID=?"), {due.schedule.id})
+            .scalar()
+            .toString();
+    return Sharing::identityOf(Sharing::bookIdentity(due.schedule.book),
+                               {schedule, isoDate(due.occurrence.due), what});
+}
+
 // Writes the post of one occurrence: the entry's table and key, none when skipped.
 void notePost(Ledger &ledger, const Due &due, const QDate &date, const QString &table,
               const QVariant &entry)
@@ -106,7 +120,8 @@ void notePost(Ledger &ledger, const Due &due, const QDate &date, const QString &
                       {QStringLiteral("PDate"), isoDate(due.occurrence.due)},
                       {QStringLiteral("EDate"), isoDate(date)},
                       {QStringLiteral("ETable"), table},
-                      {QStringLiteral("EID"), entry}});
+                      {QStringLiteral("EID"), entry},
+                      {QStringLiteral("SyncID"), occurrenceIdentity(due, QStringLiteral("post"))}});
 }
 
 QVariant postOne(Ledger &ledger, const Due &due, const Changes &changes)
@@ -122,6 +137,7 @@ QVariant postOne(Ledger &ledger, const Due &due, const Changes &changes)
     if (changes.remark)
         row[QStringLiteral("Remark")] = *changes.remark;
     requireDue(due);
+    row[QStringLiteral("SyncID")] = occurrenceIdentity(due, QStringLiteral("entry"));
     const QVariant key = ledger.save(kind, row);
     notePost(ledger, due, date, QLatin1String(kind.table), key);
     return key;

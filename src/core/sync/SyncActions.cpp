@@ -49,6 +49,36 @@ QVariantMap findById(const QString &table, const QString &id)
     return q.next() ? Rows::current(q) : QVariantMap();
 }
 
+// Rows kept beside the entries name other rows by this file's keys: they travel
+// as those rows' identities. The row named is in `target`, or in the table that
+// the row's column `targetColumn` names.
+struct KeyReference
+{
+    const char *table;
+    const char *column;
+    const char *target;
+    const char *targetColumn;
+};
+const KeyReference KeyReferences[] = {
+    {"SchedulePost", "SID", "Schedule", nullptr},
+    {"SchedulePost", "EID", nullptr, "ETable"},
+};
+
+const KeyReference *keyReference(const QString &table, const QString &column)
+{
+    for (const KeyReference &ref : KeyReferences)
+        if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) == 0 &&
+            column.compare(QLatin1String(ref.column), Qt::CaseInsensitive) == 0)
+            return &ref;
+    return nullptr;
+}
+
+QString targetOf(const KeyReference &ref, const QVariantMap &row)
+{
+    return ref.target ? QLatin1String(ref.target)
+                      : row.value(QLatin1String(ref.targetColumn)).toString();
+}
+
 // What travels of a row: not this file's key, nor the book's name here, nor a
 // balance (each computer's ledger derives it), nor the identity (said beside it).
 QVariantMap travelling(const QString &table, QVariantMap row)
@@ -60,6 +90,9 @@ QVariantMap travelling(const QString &table, QVariantMap row)
     // What follow-ups settled of an entry is theirs to move, on every computer.
     if (const Ledger::EntryKind *kind = Ledger::entryKind(table); kind && kind->followUps)
         row.remove(QStringLiteral("RMoney"));
+    // The adjusting entry of a reconciliation is named by a key of one of two tables.
+    if (table.compare(QLatin1String("Reconcile"), Qt::CaseInsensitive) == 0)
+        row.remove(QStringLiteral("EID"));
     return row;
 }
 
@@ -114,6 +147,18 @@ RowChange travellingChange(const History::Op &op, bool undone, const QString &bo
             kept[TableMark] = entryTable;
             named.insert(id, kept);
         }
+    }
+    for (const KeyReference &ref : KeyReferences) {
+        const QString column = QLatin1String(ref.column);
+        if (op.table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) != 0 ||
+            either.value(column).isNull())
+            continue;
+        const QString target = targetOf(ref, either);
+        const QString id = target.isEmpty()
+                               ? QString()
+                               : Rows::read(target, either.value(column)).value(SyncId).toString();
+        if (!id.isEmpty())
+            change.refs.insert(column, target + QLatin1Char(':') + id);
     }
     for (const References::Use *use : usesOf(op.table)) {
         const QString name = either.value(QLatin1String(use->column)).toString();
@@ -187,6 +232,23 @@ const References::Use *referenceUse(const QString &table, const QString &column)
         if (column.compare(QLatin1String(use->column), Qt::CaseInsensitive) == 0)
             return use;
     return nullptr;
+}
+
+// Whether the book has a row of the table's unique key (an occurrence of a
+// recurring entry posted) that another row holds.
+bool takenByUniqueKey(const QString &table, const QVariantMap &row)
+{
+    const Schema::Table *t = Schema::table(table);
+    if (!t || !t->uniqueKey)
+        return false;
+    const QStringList columns = QString::fromLatin1(t->uniqueKey).split(QLatin1Char(','));
+    QVariantList values;
+    for (const QString &column : columns)
+        values << row.value(column.trimmed());
+    return Sql(QStringLiteral("select 1 from %1 where %2=?")
+                   .arg(table, columns.join(QStringLiteral("=? and "))),
+               values)
+        .hasRows();
 }
 
 std::optional<References::Kind> referenceKind(const QString &table)
@@ -301,7 +363,7 @@ private:
     bool unchanged(const QVariantMap &local, const QVariantMap &version) const
     {
         for (auto it = version.cbegin(); it != version.cend(); ++it) {
-            if (referenceUse(m_table, it.key()))
+            if (referenceUse(m_table, it.key()) || keyReference(m_table, it.key()))
                 continue;
             if (local.value(it.key()).toString() != it->toString())
                 return false;
@@ -314,7 +376,16 @@ private:
     QVariantMap resolved(const RowChange &change, QVariantMap row, bool make)
     {
         row[SyncId] = change.id;
+        for (const KeyReference &ref : KeyReferences)
+            if (change.table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) == 0)
+                row[QLatin1String(ref.column)] = QVariant(); // this file's key, or none
         for (auto it = change.refs.cbegin(); it != change.refs.cend(); ++it) {
+            if (keyReference(change.table, it.key())) {
+                const QString target = it->section(QLatin1Char(':'), 0, 0);
+                row[it.key()] =
+                    findById(target, it->section(QLatin1Char(':'), 1)).value(QStringLiteral("ID"));
+                continue;
+            }
             const References::Use *use = referenceUse(change.table, it.key());
             if (!use) {
                 if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table))
@@ -373,6 +444,10 @@ private:
             if (entry.isNull())
                 return false; // its entry is gone here
             m_ledger.recordFollowUp(*f, entry, row);
+        } else if (Ledger::isPlainTable(change.table)) {
+            if (takenByUniqueKey(change.table, row))
+                return false; // that occurrence posted or skipped here already
+            m_ledger.insertRow(change.table, row);
         } else {
             if (change.table == QLatin1String("SAccount"))
                 row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
@@ -391,6 +466,10 @@ private:
         }
         if (Ledger::followUpKind(change.table))
             return false; // a follow-up is never edited
+        if (Ledger::isPlainTable(change.table)) {
+            m_ledger.updateRow(change.table, key, row);
+            return true;
+        }
         m_ledger.saveReferenceEdit(change.table, key, row);
         // An opening balance set on another computer moves the balance here too.
         if (change.table == QLatin1String("SAccount") &&
@@ -424,6 +503,8 @@ private:
                 .exec();
         } else if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table)) {
             m_ledger.removeFollowUp(*f, local.value(QLatin1String(f->entryKey)), key);
+        } else if (Ledger::isPlainTable(change.table)) {
+            m_ledger.removeRow(change.table, key);
         } else if (const std::optional<References::Kind> kind = referenceKind(change.table)) {
             // A name that rows here still give stays: they were written since.
             const QString name =
