@@ -39,7 +39,7 @@ List::Descriptor computersList()
 
 const std::vector<List::Column> &fileColumns()
 {
-    static const std::vector<List::Column> columns = {{"", "文件", K::Text, 360}, {"", "原因"}};
+    static const std::vector<List::Column> columns = {{"", "文件", K::Text, 280}, {"", "原因"}};
     return columns;
 }
 
@@ -128,8 +128,12 @@ void SyncWindow::load()
         for (const Sync::ComputerStatus &c : status.computers)
             computers << QVariantList{c.computer, heardAt(c.lastHeard), c.applied, c.waiting,
                                       c.waiting > 0 ? QStringLiteral("下次同步时应用") : QString()};
+        // Named within the sync folder, which the line above shows.
+        const QDir folder(Sync::folderPath());
         for (const Sync::FileStatus &f : status.files)
-            files << QVariantList{f.file, f.reason};
+            files << QVariantList{QDir::toNativeSeparators(
+                                      folder.relativeFilePath(QDir::fromNativeSeparators(f.file))),
+                                  f.reason};
         fillPane(m_conflicts, conflictColumns(), conflictsKept());
     } catch (const Sync::SyncError &e) {
         m_about->setText(e.message());
