@@ -151,7 +151,9 @@ void SyncSetupDialog::buildSetUp()
     layout->addWidget(
         syncHint(QStringLiteral("同步文件夹是 坚果云、Syncthing、Nextcloud、OneDrive 或 NAS "
                                 "共享保持一致的文件夹。本程序只在其中写入加密的改动文件，"
-                                "数据文件留在本机。没有勾选的帐簿只留在本机。")));
+                                "数据文件留在本机。")));
+    m_unticked = syncHint(QStringLiteral("没有勾选的帐簿只留在本机。"));
+    layout->addWidget(m_unticked);
     try {
         for (const QString &book : allBookNames()) {
             auto *item = new QListWidgetItem(book, m_books);
@@ -210,6 +212,7 @@ void SyncSetupDialog::showWay()
     m_confirmLabel->setVisible(first);
     m_books->setVisible(first);
     m_booksLabel->setVisible(first);
+    m_unticked->setVisible(first);
 }
 
 void SyncSetupDialog::chooseFolder()

@@ -56,4 +56,5 @@ private:
     QLabel *m_confirmLabel = nullptr;
     QLabel *m_booksLabel = nullptr;
     QListWidget *m_books = nullptr;
+    QLabel *m_unticked = nullptr; // what becomes of the books not ticked
 };
