@@ -12,6 +12,7 @@
 #include "core/planning/Budget.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
+#include "sync/SyncRunner.h"
 #include "widgets/ColumnMemory.h"
 #include "widgets/MessageBox.h"
 #include "widgets/Resources.h"
@@ -88,6 +89,17 @@ MainWindow::MainWindow(QWidget *parent)
     connect(status, &QStatusBar::messageChanged, statusText,
             [statusText](const QString &message) { statusText->setVisible(message.isEmpty()); });
     setStatusBar(status);
+    // The household sync runs by itself once set up; its last exchange stays shown.
+    m_syncStatus = new QLabel(status);
+    m_syncStatus->setObjectName(QStringLiteral("SyncStatus"));
+    m_syncStatus->hide();
+    status->addPermanentWidget(m_syncStatus);
+    m_sync = new SyncRunner(this);
+    connect(m_sync, &SyncRunner::ran, m_syncStatus, [this](bool ok, const QString &line) {
+        m_syncStatus->setText(line);
+        m_syncStatus->setStyleSheet(ok ? QString() : QStringLiteral("color: #b03a2e;"));
+        m_syncStatus->show();
+    });
 
     Workspace *workspace = Workspace::instance();
     listenTo(workspace);
@@ -148,6 +160,7 @@ void MainWindow::startUp()
         return;
     }
     m_chores->atStart();
+    m_sync->start();
     if (g_startupDialog)
         startupDialogs(anyBook);
     m_menus->sideBarPage()->setSource(QUrl(QStringLiteral("qrc:/pages/sidebar.html")));

@@ -9,6 +9,8 @@ class MainMenus;
 class QMdiArea;
 class QPrinter;
 class SummaryPanel;
+class SyncRunner;
+class QLabel;
 class UndoRedo;
 class Workspace;
 struct Change;
@@ -82,6 +84,8 @@ private:
     MainMenus *m_menus = nullptr;
     BookChores *m_chores = nullptr;
     UndoRedo *m_undoRedo = nullptr;
+    SyncRunner *m_sync = nullptr;
+    QLabel *m_syncStatus = nullptr; // the last exchange, in the status bar
     std::unique_ptr<QPrinter> m_printer;
     bool m_exitConfirmed = false;
     int m_noteTimeout = 0; // of the note shown last

@@ -24,6 +24,8 @@
 #include "reports/DetailQueries.h"
 #include "reports/StatementWindows.h"
 #include "reports/StatisticsWindows.h"
+#include "sync/SyncSetupDialog.h"
+#include "sync/SyncWindow.h"
 
 #include <vector>
 
@@ -78,6 +80,8 @@ const std::vector<Entry> &all()
         {"TfrmAbout", K::Modal, make<AboutDialog>},
         {"TfrmHistory", K::MdiChild, make<HistoryWindow>},
         {"TfrmRecycle", K::MdiChild, make<RecycleBinWindow>},
+        {"TfrmSyncSetup", K::Modal, make<SyncSetupDialog>},
+        {"TfrmSync", K::SingleChild, make<SyncWindow>},
     };
     return all;
 }

@@ -30,6 +30,8 @@ Query::Descriptor history()
                     {"Kind", "操作"},
                     {"Description", "内容", K::Text, 360},
                     {"case Undone when 0 then '' else '已撤销' end", "状态"},
+                    // The computer of the household an action came from; empty: this one.
+                    {"coalesce(Origin,'')", "来自", K::Text, 110},
                     {"ID", "ID", K::Hidden}},
         .conditions = {{"日期", Query::Field::DateRange, "substr(At,1,10)"},
                        {"窗口", Query::Field::List, "Window", &Workspace::historyWindows},
@@ -37,7 +39,7 @@ Query::Descriptor history()
                        {"内容", Query::Field::Text, "Description"}},
         .fixedOrder = "时间 desc, ID desc",
         .exportSuffix = "-操作记录",
-        .exportWidths = {18, 12, 12, 48, 8},
+        .exportWidths = {18, 12, 12, 48, 8, 12},
         .reportName = "操作记录",
         .printed = {{"ID", {"序号", R::RowNumber}},
                     {"At", {"时间", R::Text, false, 42}},

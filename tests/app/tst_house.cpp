@@ -23,7 +23,8 @@ const QHash<QString, int> &floors()
         {"data", 0},          {"core/ledger", 1}, {"core/books", 2}, {"core/reports", 2},
         {"core/planning", 3}, {"core/bills", 3},  {"core/sync", 3},  {"widgets", 4},
         {"books", 5},         {"reference", 5},   {"entries", 5},    {"reports", 5},
-        {"planning", 5},      {"history", 5},     {"import", 5},     {"app", 6},
+        {"planning", 5},      {"history", 5},     {"import", 5},     {"sync", 5},
+        {"app", 6},
     };
     return floors;
 }

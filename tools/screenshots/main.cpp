@@ -7,15 +7,20 @@
 #include "app/WindowCatalog.h"
 #include "books/BookDialog.h"
 #include "core/books/SampleBook.h"
+#include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/Workspace.h"
 #include "core/planning/Budget.h"
 #include "core/reports/Report.h"
+#include "core/sync/ChangeFiles.h"
+#include "core/sync/Exchange.h"
+#include "core/sync/SyncActions.h"
 #include "data/Background.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
 #include "import/ImportWindow.h"
 #include "reference/BalanceCorrection.h"
+#include "sync/SyncRunner.h"
 #include "widgets/DatePicker.h"
 #include "widgets/MessageBox.h"
 #include "widgets/ReportPreview.h"
@@ -34,6 +39,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
@@ -305,6 +311,61 @@ void saveWindowMenuAndBookPassword(MainWindow &main, const QDir &out)
     save(&correction, out, QStringLiteral("TfrmBalanceCorrection"));
 }
 
+// The household sync set up on the sample book in a folder of its own: 书房笔记本
+// has written a file there (one of this computer's own actions, sent under its
+// name), a sync service left a conflicted copy, and an edit lost to one made on
+// 书房笔记本 waits in the recycle bin. The set-up dialog's 加入 form comes first.
+void saveHouseholdSync(MainWindow &main, const QDir &out, const QString &folder)
+{
+    whenNextDialog([out](QWidget *dialog) {
+        dialog->findChild<QRadioButton *>(QStringLiteral("RadioJoin"))->setChecked(true);
+        QApplication::processEvents();
+        save(dialog, out, QStringLiteral("TfrmSyncSetup-join"));
+        dialog->close();
+    });
+    main.openWindow(QStringLiteral("TfrmSyncSetup"));
+    const QString other = QStringLiteral("书房笔记本");
+    try {
+        Sync::setUpFirst(folder, QStringLiteral("我们全家的密码"), QStringLiteral("客厅台式机"),
+                         {BookName});
+        Ledger ledger(BookName);
+        ledger.setWindow(QStringLiteral("支出"));
+        ledger.save(Ledger::expense(), {{QStringLiteral("ODate"), isoDate(QDate::currentDate())},
+                                        {QStringLiteral("OName"), QStringLiteral("食品")},
+                                        {QStringLiteral("OMoney"), units("36.8")},
+                                        {QStringLiteral("AName"), QStringLiteral("现金")},
+                                        {QStringLiteral("Remark"), QStringLiteral("书房记的")}});
+        ledger.commit();
+        const Sync::Folder opened = Sync::Folder::open(folder, QStringLiteral("我们全家的密码"));
+        opened.write(other, 1, Sync::encode(Sync::outgoing(1).front()));
+        QFile copy(folder + QLatin1Char('/') + other + QStringLiteral("/0000000001 (冲突副本)"));
+        if (copy.open(QIODevice::WriteOnly))
+            copy.write("a copy a sync service made");
+        QSqlQuery row =
+            Sql(QStringLiteral("select * from OutTable where BName=? limit 1"), {BookName}).exec();
+        if (row.next())
+            History::binConflict(BookName, QStringLiteral("OutTable"), Sync::rowOf(row), other);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "could not set up the household sync: %s\n", e.what());
+        return;
+    }
+    main.openWindow(QStringLiteral("TfrmSync"));
+    QApplication::processEvents();
+    save(&main, out, QStringLiteral("TfrmSync-set-up"));
+    main.closeAllChildren();
+    grabNextDialog(out, QStringLiteral("TfrmSyncSetup-set-up"));
+    main.openWindow(QStringLiteral("TfrmSyncSetup"));
+    // An exchange: the status bar says how it went.
+    SyncRunner::instance()->runNow();
+    Background::waitForIdle();
+    QApplication::processEvents();
+    save(&main, out, QStringLiteral("TfrmMain-sync"));
+    main.openWindow(QStringLiteral("TfrmSync"));
+    QApplication::processEvents();
+    save(&main, out, QStringLiteral("TfrmSync-synced"));
+    main.closeAllChildren();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -431,6 +492,8 @@ int main(int argc, char *argv[])
         main.closeAllChildren();
         QApplication::processEvents();
     }
+    QTemporaryDir syncFolder;
+    saveHouseholdSync(main, out, syncFolder.path());
     saveQtDialogs(out);
     return 0;
 }

@@ -1,0 +1,150 @@
+#include "core/sync/SyncStatus.h"
+
+#include "core/sync/ChangeFiles.h"
+#include "core/sync/Exchange.h"
+#include "core/sync/SyncActions.h"
+#include "data/Sql.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <map>
+
+namespace Sync {
+
+namespace {
+
+QString shownFolderPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+std::map<QString, qint64> appliedByComputer()
+{
+    std::map<QString, qint64> applied;
+    for (QSqlQuery q = Sql(QStringLiteral("select Computer, Seq from SyncApplied")).exec();
+         q.next();)
+        applied[q.value(0).toString()] = q.value(1).toLongLong();
+    return applied;
+}
+
+// When the file was written by its computer's clock; null when it cannot be read.
+QDateTime writtenAt(const Folder::Read &read)
+{
+    return read.ok() || read.newer ? read.written : QDateTime();
+}
+
+// One computer's files as the next exchange meets them: how many wait, and the
+// first that stops them (refused, of a newer layout, or one missing before it).
+// Only the first waiting file is read: the others wait behind it anyway.
+void sortOutWaiting(const Folder &folder, const QList<Folder::Listed> &files, qint64 applied,
+                    ComputerStatus &computer, QList<FileStatus> &problems)
+{
+    qint64 next = applied + 1;
+    bool blocked = false, read = false;
+    for (const Folder::Listed &file : files) {
+        if (file.sequence <= applied)
+            continue;
+        ++computer.waiting;
+        if (blocked)
+            continue;
+        if (file.sequence != next) {
+            problems.append({shownFolderPath(file.path),
+                             QStringLiteral("在等待它之前的第 %1 个文件传到").arg(next)});
+            blocked = true;
+            continue;
+        }
+        ++next;
+        if (read)
+            continue;
+        read = true;
+        const Folder::Read first = folder.read(file);
+        blocked = !first.ok();
+        if (first.newer)
+            problems.append({shownFolderPath(file.path), Reason::Newer, true});
+        else if (!first.ok())
+            problems.append({shownFolderPath(file.path), first.refusal});
+    }
+}
+
+} // namespace
+
+Status status()
+{
+    if (!isSetUp())
+        throw SyncError(QStringLiteral("本机还没有加入家庭同步。"));
+    const Folder folder = Folder::withKey(
+        folderPath(), QByteArray::fromBase64(setting(QStringLiteral("Key")).toLatin1()));
+    if (!QDir(folder.path()).exists())
+        throw SyncError(
+            QStringLiteral("找不到同步文件夹 %1：它被移动或删除了，或者所在的磁盘没有连接。")
+                .arg(shownFolderPath(folder.path())));
+    const Folder::Scan scan = folder.scan();
+    const std::map<QString, qint64> applied = appliedByComputer();
+
+    std::map<QString, QList<Folder::Listed>> byComputer;
+    for (const auto &[computer, sequence] : applied)
+        byComputer[computer];
+    for (const QString &name : QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (!name.startsWith(QLatin1Char('.')) && name != QLatin1String("snapshots"))
+            byComputer[name];
+    for (const Folder::Listed &file : scan.files)
+        byComputer[file.computer].append(file);
+    std::map<QString, Folder::Listed> snapshots;
+    for (const Folder::Listed &snapshot : folder.snapshots())
+        snapshots[snapshot.computer] = snapshot; // the last by sequence
+    for (const auto &[computer, snapshot] : snapshots)
+        byComputer[computer];
+
+    Status status;
+    for (const Folder::Refused &refused : scan.refused)
+        status.files.append({shownFolderPath(refused.path), refused.reason});
+    for (const auto &[name, files] : byComputer) {
+        if (name == computerName())
+            continue;
+        ComputerStatus computer;
+        computer.computer = name;
+        const auto done = applied.find(name);
+        computer.applied = done == applied.end() ? 0 : done->second;
+        if (!files.isEmpty())
+            computer.lastHeard = writtenAt(folder.read(files.last()));
+        if (const auto snapshot = snapshots.find(name); snapshot != snapshots.end()) {
+            const QDateTime written = writtenAt(folder.readSnapshot(snapshot->second));
+            if (computer.lastHeard.isNull() || written > computer.lastHeard)
+                computer.lastHeard = written;
+        }
+        sortOutWaiting(folder, files, computer.applied, computer, status.files);
+        status.computers.append(computer);
+    }
+    status.outbox = Sql(QStringLiteral("select count(*) from SyncOutbox")).scalar().toInt();
+    return status;
+}
+
+QStringList sharedBooks()
+{
+    QStringList books;
+    for (QSqlQuery q = Sql(QStringLiteral("select BName from SyncShare order by ID")).exec();
+         q.next();)
+        books << q.value(0).toString();
+    return books;
+}
+
+QStringList sharedBooksIn(const QString &folder, const QString &password)
+{
+    const Folder opened = Folder::open(folder, password);
+    const std::optional<Folder::Listed> latest = opened.latestSnapshot();
+    if (!latest)
+        return {};
+    const Folder::Read read = opened.readSnapshot(*latest);
+    if (!read.ok())
+        throw SyncError(shownFolderPath(latest->path) + QStringLiteral("：") + read.refusal);
+    QStringList books;
+    for (const QJsonValue &book :
+         QJsonDocument::fromJson(read.payload).object().value(QStringLiteral("books")).toArray())
+        books << book.toObject().value(QStringLiteral("name")).toString();
+    return books;
+}
+
+} // namespace Sync
