@@ -17,6 +17,7 @@
 #include "core/sync/SyncActions.h"
 #include "data/Background.h"
 #include "data/Dates.h"
+#include "data/Rows.h"
 #include "data/Sql.h"
 #include "import/ImportWindow.h"
 #include "reference/BalanceCorrection.h"
@@ -337,14 +338,14 @@ void saveHouseholdSync(MainWindow &main, const QDir &out, const QString &folder)
                                         {QStringLiteral("Remark"), QStringLiteral("书房记的")}});
         ledger.commit();
         const Sync::Folder opened = Sync::Folder::open(folder, QStringLiteral("我们全家的密码"));
-        opened.write(other, 1, Sync::encode(Sync::outgoing(1).front()));
+        opened.write(other, 1, Sync::encode(Sync::outgoing(1)));
         QFile copy(folder + QLatin1Char('/') + other + QStringLiteral("/0000000001 (冲突副本)"));
         if (copy.open(QIODevice::WriteOnly))
             copy.write("a copy a sync service made");
         QSqlQuery row =
             Sql(QStringLiteral("select * from OutTable where BName=? limit 1"), {BookName}).exec();
         if (row.next())
-            History::binConflict(BookName, QStringLiteral("OutTable"), Sync::rowOf(row), other);
+            History::binConflict(BookName, QStringLiteral("OutTable"), Rows::current(row), other);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "could not set up the household sync: %s\n", e.what());
         return;

@@ -5,6 +5,7 @@
 #include "core/ledger/Workspace.h"
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/SyncActions.h"
+#include "data/Connection.h"
 #include "data/Money.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
@@ -57,15 +58,6 @@ void refuseSetUpTwice()
     if (isSetUp())
         throw SyncError(QStringLiteral("本机已加入家庭同步（%1，同步文件夹 %2）。")
                             .arg(computerName(), nativePath(folderPath())));
-}
-
-std::map<QString, qint64> appliedSequences()
-{
-    std::map<QString, qint64> applied;
-    for (QSqlQuery q = Sql(QStringLiteral("select Computer, Seq from SyncApplied")).exec();
-         q.next();)
-        applied[q.value(0).toString()] = q.value(1).toLongLong();
-    return applied;
 }
 
 void setApplied(const QString &computer, qint64 sequence)
@@ -338,6 +330,15 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
 
 } // namespace
 
+std::map<QString, qint64> appliedSequences()
+{
+    std::map<QString, qint64> applied;
+    for (QSqlQuery q = Sql(QStringLiteral("select Computer, Seq from SyncApplied")).exec();
+         q.next();)
+        applied[q.value(0).toString()] = q.value(1).toLongLong();
+    return applied;
+}
+
 bool isSetUp()
 {
     return !setting(FolderKey).isEmpty();
@@ -422,7 +423,7 @@ void join(const QString &folder, const QString &password, const QString &compute
                     .arg(name, shared));
         takeBook(book, name);
     }
-    MonthTotals::rebuild(Workspace::instance()->database());
+    MonthTotals::rebuild(Connection::current()); // this thread's, a worker's too
     const QJsonObject applied = copy.value(QStringLiteral("applied")).toObject();
     for (auto it = applied.constBegin(); it != applied.constEnd(); ++it)
         if (it.key() != computer)

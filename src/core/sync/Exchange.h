@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 
 // Keeping a household's shared books the same on each of its computers through a
 // folder a sync service keeps the same everywhere. This data folder writes its
@@ -15,6 +16,8 @@ namespace Sync {
 bool isSetUp();
 QString computerName();
 QString folderPath();
+// The last file of each other computer applied here, by computer.
+std::map<QString, qint64> appliedSequences();
 
 // The first computer: makes `folder` the household's sync folder with its
 // password, names this computer and shares the books given (each must be here).

@@ -21,15 +21,6 @@ QString shownFolderPath(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-std::map<QString, qint64> appliedByComputer()
-{
-    std::map<QString, qint64> applied;
-    for (QSqlQuery q = Sql(QStringLiteral("select Computer, Seq from SyncApplied")).exec();
-         q.next();)
-        applied[q.value(0).toString()] = q.value(1).toLongLong();
-    return applied;
-}
-
 // When the file was written by its computer's clock; null when it cannot be read.
 QDateTime writtenAt(const Folder::Read &read)
 {
@@ -82,7 +73,7 @@ Status status()
             QStringLiteral("找不到同步文件夹 %1：它被移动或删除了，或者所在的磁盘没有连接。")
                 .arg(shownFolderPath(folder.path())));
     const Folder::Scan scan = folder.scan();
-    const std::map<QString, qint64> applied = appliedByComputer();
+    const std::map<QString, qint64> applied = appliedSequences();
 
     std::map<QString, QList<Folder::Listed>> byComputer;
     for (const auto &[computer, sequence] : applied)
