@@ -8,6 +8,7 @@
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
+#include "core/planning/Recurring.h"
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/Exchange.h"
 #include "data/Schema.h"
@@ -38,6 +39,7 @@ private slots:
     void aFileOfANewerVersionWaitsUnapplied();
     void killedWhileWritingOrApplyingLosesNothing();
     void theSameBillImportedOnTwoComputersIsOneEntry();
+    void anOccurrencePostedOnTwoComputersIsOneEntry();
     void joiningNeedsThePasswordAndAFreeName();
     void theCommandSetsUpAndExchanges();
 };
@@ -188,6 +190,18 @@ QStringList bookByIdentity()
                 if (column == "ID")
                     continue;
                 QString value = q.value(i).toString();
+                // This file's keys of other rows, as those rows' identities.
+                const QString target = table != "SchedulePost" ? QString()
+                                       : column == "SID"       ? QString("Schedule")
+                                       : column == "EID"       ? q.value("ETable").toString()
+                                                               : QString();
+                if (table == "Reconcile" && column == "EID")
+                    continue;
+                if (!target.isEmpty())
+                    value =
+                        Sql(QString("select SyncID from %1 where ID=?").arg(target), {q.value(i)})
+                            .scalar()
+                            .toString();
                 if (f && column == f->entryKey)
                     value = Sql(QString("select SyncID from %1 where ID=?").arg(f->entry->table),
                                 {q.value(i)})
@@ -606,6 +620,45 @@ void TestHousehold::theSameBillImportedOnTwoComputersIsOneEntry()
     QCOMPARE(count(), 0);
     checkDerivedFigures();
     QCOMPARE(import(1), entries);
+}
+
+// A recurring entry made on one computer reaches the other; both post its due
+// occurrence before they hear of each other: one entry, one post.
+void TestHousehold::anOccurrencePostedOnTwoComputersIsOneEntry()
+{
+    Household home(2);
+    home.setUp();
+    home.use(0);
+    Ledger ledger(Book);
+    ledger.insertRow("Schedule",
+                     {{"Kind", "支出"},
+                      {"OName", "房租"},
+                      {"AName", "现金"},
+                      {"SMoney", yuan("2500").toVariant()},
+                      {"SDate", QDate::currentDate().addDays(-1).toString("yyyy-MM-dd")},
+                      {"Every", 1},
+                      {"Unit", "月"},
+                      {"Ending", "一直重复"},
+                      {"Weekend", "不调整"},
+                      {"AmountMode", "固定金额"},
+                      {"PostMode", "列出待我确认"}});
+    ledger.commit();
+    home.settle();
+    for (int k = 0; k < 2; ++k) {
+        home.use(k);
+        const std::vector<Recurring::Due> due = Recurring::due(Book, QDate::currentDate());
+        QCOMPARE(int(due.size()), 1);
+        Recurring::post(Book, due, "待记帐");
+    }
+    home.settle();
+    home.use(1);
+    QCOMPARE(Db::count("select count(*) from OutTable"), 1);
+    QCOMPARE(Db::count("select count(*) from SchedulePost"), 1);
+    QCOMPARE(Db::balance(Book, "现金"), -yuan("2500"));
+    const QStringList second = bookByIdentity();
+    home.use(0);
+    QCOMPARE(bookByIdentity(), second);
+    QVERIFY(Recurring::due(Book, QDate::currentDate()).empty());
 }
 
 void TestHousehold::joiningNeedsThePasswordAndAFreeName()
