@@ -93,10 +93,11 @@ void changeBatch(Ledger &ledger, const QString &book, const Op &op, const QVaria
 // computers, queued in the action's own transaction so that none is ever lost.
 void queueForSharing(const QString &book, const QVariant &action, const QString &kind)
 {
-    if (Sharing::isShared(book))
-        Sql(QStringLiteral("insert into SyncOutbox (BName,HistoryID,Kind) values (?,?,?)"),
-            {book, action, kind})
-            .exec();
+    // One statement: a save pays for the sharing only this much.
+    Sql(QStringLiteral("insert into SyncOutbox (BName,HistoryID,Kind) select ?,?,? where exists "
+                       "(select 1 from SyncShare where BName=?)"),
+        {book, action, kind, book})
+        .exec();
 }
 
 // Brings a row from `from` (what it must be now; empty: it must not be there)
