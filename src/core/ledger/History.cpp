@@ -1,7 +1,6 @@
 #include "core/ledger/History.h"
 
 #include "core/ledger/Ledger.h"
-#include "core/ledger/Sharing.h"
 #include "data/Dates.h"
 #include "data/Money.h"
 #include "data/Rows.h"

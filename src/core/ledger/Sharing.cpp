@@ -17,11 +17,6 @@ QString shareOf(const QString &book)
 
 } // namespace
 
-bool isShared(const QString &book)
-{
-    return !shareOf(book).isEmpty();
-}
-
 QString bookIdentity(const QString &book)
 {
     const QString share = shareOf(book);

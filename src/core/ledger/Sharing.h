@@ -6,8 +6,6 @@
 // Which books this data folder shares with the other computers of the household.
 namespace Sharing {
 
-bool isShared(const QString &book);
-
 // What a book is on every computer: its identity when it is shared (its name may
 // differ from one computer to another), else its name.
 QString bookIdentity(const QString &book);
