@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// Which books this data folder shares with the other computers of the household.
+// What a book and its rows are on every computer of the household.
 namespace Sharing {
 
 // What a book is on every computer: its identity when it is shared (its name may
