@@ -5,9 +5,11 @@
 #include "core/books/BookStore.h"
 #include "core/books/Password.h"
 #include "core/ledger/History.h"
+#include "core/ledger/HouseholdMonth.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
+#include "core/planning/Budget.h"
 #include "core/planning/Recurring.h"
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/Exchange.h"
@@ -40,6 +42,7 @@ private slots:
     void killedWhileWritingOrApplyingLosesNothing();
     void theSameBillImportedOnTwoComputersIsOneEntry();
     void anOccurrencePostedOnTwoComputersIsOneEntry();
+    void budgetsAndImportChoicesTravelTheLaterStanding();
     void joiningNeedsThePasswordAndAFreeName();
     void theCommandSetsUpAndExchanges();
 };
@@ -659,6 +662,37 @@ void TestHousehold::anOccurrencePostedOnTwoComputersIsOneEntry()
     home.use(0);
     QCOMPARE(bookByIdentity(), second);
     QVERIFY(Recurring::due(Book, QDate::currentDate()).empty());
+}
+
+// A book's settings travel whole: budgets, the household month's first day and
+// what its bill imports map to. Set on both computers, the later stands on both.
+void TestHousehold::budgetsAndImportChoicesTravelTheLaterStanding()
+{
+    Household home(2);
+    home.share();
+    home.use(0);
+    Budget::setAmount(Book, "食品", {"2026-12"}, yuan("800"));
+    HouseholdMonth::setStartDay(Book, 10);
+    Import::Settings::load(Book).setAccount("余额", "支付宝");
+    home.carryEverywhere();
+    home.use(1);
+    Sync::join(home.sync(1), HouseholdPassword, home.name(1)); // from the snapshot: none yet
+    home.settle();
+    home.use(1);
+    QCOMPARE(Budget::plan(Book, 2026).value("食品").value("2026-12"), yuan("800"));
+    QCOMPARE(HouseholdMonth::startDay(Book), 10);
+    QCOMPARE(Import::Settings::load(Book).account("余额"), QString("支付宝"));
+    // Both change the budget before hearing of each other: computer 0's is later.
+    Budget::setAmount(Book, "食品", {"2026-12"}, yuan("900"));
+    home.exchange(1);
+    home.use(0);
+    Budget::setAmount(Book, "食品", {"2026-12"}, yuan("1000"));
+    home.exchange(0);
+    home.settle();
+    for (int k = 0; k < 2; ++k) {
+        home.use(k);
+        QCOMPARE(Budget::plan(Book, 2026).value("食品").value("2026-12"), yuan("1000"));
+    }
 }
 
 void TestHousehold::joiningNeedsThePasswordAndAFreeName()

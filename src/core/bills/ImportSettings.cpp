@@ -3,6 +3,7 @@
 #include "core/bills/MerchantTable.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/References.h"
+#include "core/ledger/Sharing.h"
 #include "data/PinyinCode.h"
 #include "data/Rows.h"
 #include "data/Sql.h"
@@ -176,6 +177,7 @@ void Settings::setAccount(const QString &method, const QString &account)
         Rows::insert(QStringLiteral("ImportAccount"), {{QStringLiteral("BName"), m_book},
                                                        {QStringLiteral("Method"), method},
                                                        {QStringLiteral("AName"), account}});
+    Sharing::queueSettings(m_book, QStringLiteral("ImportAccount"));
     transaction.commit();
     m_methodAccounts.insert(method, account);
 }
@@ -196,6 +198,7 @@ void Settings::setCategory(const QString &appCategory, bool expense, const QStri
                       {QStringLiteral("AppName"), appCategory},
                       {QStringLiteral("OName"), expense ? category : QString("")},
                       {QStringLiteral("IName"), expense ? QString("") : category}});
+    Sharing::queueSettings(m_book, QStringLiteral("ImportCategory"));
     transaction.commit();
     (expense ? m_expenseMap : m_incomeMap).insert(appCategory, category);
 }
@@ -211,6 +214,7 @@ Rule Settings::addRule(Rule rule)
                                                     {QStringLiteral("FName"), rule.member},
                                                     {QStringLiteral("AName"), rule.account}})
             .toLongLong();
+    Sharing::queueSettings(m_book, QStringLiteral("ImportRule"));
     transaction.commit();
     m_rules.prepend(rule);
     return rule;
@@ -225,6 +229,7 @@ void Settings::updateRule(const Rule &rule)
                   {QStringLiteral("FName"), rule.member},
                   {QStringLiteral("AName"), rule.account}},
                  rule.id);
+    Sharing::queueSettings(m_book, QStringLiteral("ImportRule"));
     transaction.commit();
     for (Rule &kept : m_rules)
         if (kept.id == rule.id)
@@ -233,7 +238,10 @@ void Settings::updateRule(const Rule &rule)
 
 void Settings::removeRule(qint64 id)
 {
+    Transaction transaction;
     Sql(QStringLiteral("delete from ImportRule where ID=? and BName=?"), {id, m_book}).exec();
+    Sharing::queueSettings(m_book, QStringLiteral("ImportRule"));
+    transaction.commit();
     m_rules.removeIf([id](const Rule &r) { return r.id == id; });
 }
 

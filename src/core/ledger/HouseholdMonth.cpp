@@ -1,6 +1,6 @@
 #include "core/ledger/HouseholdMonth.h"
 
-#include "core/ledger/Changes.h"
+#include "core/ledger/Sharing.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
 
@@ -46,8 +46,7 @@ void setStartDay(const QString &book, int day)
                        "on conflict(BName,SKey) do update set SValue=excluded.SValue"),
         {book, StartKey, QString::number(day)})
         .exec();
-    ChangeFeed::announceOnCommit(transaction.database(),
-                                 Change::ofSettings(book, QStringLiteral("BookSetting")));
+    Sharing::settingsChanged(book, QStringLiteral("BookSetting"));
     transaction.commit();
 }
 

@@ -16,4 +16,16 @@ QString bookIdentity(const QString &book);
 // (bookIdentity).
 QString identityOf(const QString &book, const QStringList &parts);
 
+// A book's settings kept in `table` (budgets, the month's first day, what its bill
+// imports map to) changed, in the caller's transaction: announced once it commits
+// (what is shown of them follows), and, when the book is shared, the table's rows
+// of the book queued to be sent as they stand.
+void settingsChanged(const QString &book, const QString &table);
+// The same without the announcement, for settings whose own window follows its
+// writes itself (what bill imports map to).
+void queueSettings(const QString &book, const QString &table);
+
+// The tables of a book's settings that travel whole.
+const QStringList &settingsTables();
+
 } // namespace Sharing

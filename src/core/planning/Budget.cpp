@@ -1,8 +1,8 @@
 #include "core/planning/Budget.h"
 
-#include "core/ledger/Changes.h"
 #include "core/ledger/Figures.h"
 #include "core/ledger/HouseholdMonth.h"
+#include "core/ledger/Sharing.h"
 #include "core/reports/KeptSums.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
@@ -219,8 +219,7 @@ void setAmount(const QString &book, const QString &line, const QStringList &mont
                 {book, line, month, amount.toVariant()})
                 .exec();
     }
-    ChangeFeed::announceOnCommit(transaction.database(),
-                                 Change::ofSettings(book, QStringLiteral("Budget")));
+    Sharing::settingsChanged(book, QStringLiteral("Budget"));
     transaction.commit();
 }
 
@@ -232,8 +231,7 @@ void copyPrevious(const QString &book, const QString &month)
                        "from Budget where BName=? and Month=?"),
         {month, book, HouseholdMonth::shifted(month, -1)})
         .exec();
-    ChangeFeed::announceOnCommit(transaction.database(),
-                                 Change::ofSettings(book, QStringLiteral("Budget")));
+    Sharing::settingsChanged(book, QStringLiteral("Budget"));
     transaction.commit();
 }
 
@@ -255,8 +253,7 @@ void setRollover(const QString &book, const QString &line, bool on)
     else
         Sql(QStringLiteral("delete from BudgetRollover where BName=? and OName=?"), {book, line})
             .exec();
-    ChangeFeed::announceOnCommit(transaction.database(),
-                                 Change::ofSettings(book, QStringLiteral("BudgetRollover")));
+    Sharing::settingsChanged(book, QStringLiteral("BudgetRollover"));
     transaction.commit();
 }
 

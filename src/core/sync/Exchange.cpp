@@ -2,6 +2,7 @@
 
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
+#include "core/ledger/Sharing.h"
 #include "core/ledger/Workspace.h"
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/SyncActions.h"
@@ -108,7 +109,8 @@ QByteArray snapshot(qint64 sequence)
         const QString book = shared.value(0).toString();
         QJsonObject tables;
         for (const Schema::Table &t : Schema::tables())
-            if (Schema::hasSyncId(QLatin1String(t.name)))
+            if (Schema::hasSyncId(QLatin1String(t.name)) ||
+                Sharing::settingsTables().contains(QLatin1String(t.name)))
                 tables.insert(QLatin1String(t.name), rowsOf(t, book));
         books.append(QJsonObject{{"name", book},
                                  {"share", shared.value(1).toString()},
@@ -152,7 +154,7 @@ void takeBook(const QJsonObject &book, const QString &name)
     const SqlReuse prepared; // each table's insert prepared once
     for (const Schema::Table &t : Schema::tables()) {
         const QString table = QLatin1String(t.name);
-        if (!Schema::hasSyncId(table))
+        if (!Schema::hasSyncId(table) && !Sharing::settingsTables().contains(table))
             continue;
         const Ledger::FollowUpKind *followUp = Ledger::followUpKind(table);
         for (const QJsonValue &value : tables.value(table).toArray()) {
@@ -229,7 +231,7 @@ int writeOut(const Folder &folder)
         std::vector<Action> travelling;
         for (Action &action : actions) {
             action.clock = Clock::tick();
-            if (!action.rows.empty())
+            if (!action.rows.empty() || !action.settings.isEmpty())
                 travelling.push_back(action);
         }
         if (!travelling.empty()) {

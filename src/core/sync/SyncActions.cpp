@@ -1,8 +1,11 @@
 #include "core/sync/SyncActions.h"
 
+#include "core/ledger/Changes.h"
 #include "core/ledger/History.h"
 #include "core/ledger/Ledger.h"
 #include "core/ledger/References.h"
+#include "core/ledger/Sharing.h"
+#include "data/Connection.h"
 #include "data/Money.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
@@ -279,6 +282,8 @@ public:
                 applyRow(change);
         m_ledger.commit();
         keepBills();
+        for (auto it = m_action.settings.cbegin(); it != m_action.settings.cend(); ++it)
+            takeSettings(it.key(), *it);
         return m_applied;
     }
 
@@ -323,6 +328,32 @@ private:
     }
 
     QString thisComputer() const { return setting(QStringLiteral("Computer")); }
+
+    // The book's settings in `table` as the other computer had them, when they are
+    // newer than those here (which are then replaced whole).
+    void takeSettings(const QString &table, const QList<QVariantMap> &rows)
+    {
+        if (!Sharing::settingsTables().contains(table))
+            return;
+        const QString identity = table + QLatin1Char('@') + m_action.share;
+        const QString here =
+            Sql(QStringLiteral("select HLC from SyncClock where Identity=?"), {identity})
+                .scalar()
+                .toString();
+        if (m_action.clock <= here)
+            return;
+        Sql(QStringLiteral("delete from %1 where BName=?").arg(table), {m_book}).exec();
+        for (QVariantMap row : rows) {
+            row[QStringLiteral("BName")] = m_book;
+            Rows::insert(table, row);
+        }
+        Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
+                           "conflict(Identity) do update set HLC=excluded.HLC"),
+            {identity, m_action.clock})
+            .exec();
+        ++m_applied.rows;
+        ChangeFeed::announceOnCommit(Connection::current(), Change::ofSettings(m_book, table));
+    }
 
     // The bills another computer imported are imported here too: kept as a batch
     // of the action just applied (undone and redone with it), so that importing
@@ -557,6 +588,13 @@ QJsonObject actionToJson(const Action &action)
     QJsonObject named;
     for (auto it = action.named.cbegin(); it != action.named.cend(); ++it)
         named.insert(it.key(), rowToJson(*it));
+    QJsonObject settings;
+    for (auto it = action.settings.cbegin(); it != action.settings.cend(); ++it) {
+        QJsonArray rows;
+        for (const QVariantMap &row : *it)
+            rows.append(rowToJson(row));
+        settings.insert(it.key(), rows);
+    }
     QJsonArray bills;
     for (const ImportedBill &bill : action.bills)
         bills.append(
@@ -568,7 +606,8 @@ QJsonObject actionToJson(const Action &action)
                        {"outbox", QString::number(action.outbox)},
                        {"rows", rows},
                        {"named", named},
-                       {"bills", bills}};
+                       {"bills", bills},
+                       {"settings", settings}};
 }
 
 Action actionFromJson(const QJsonObject &object)
@@ -597,6 +636,10 @@ Action actionFromJson(const QJsonObject &object)
                                 bill.at(3).toString(), bill.at(4).toString(),
                                 bill.at(5).toString()});
     }
+    const QJsonObject settings = object.value(QStringLiteral("settings")).toObject();
+    for (auto it = settings.constBegin(); it != settings.constEnd(); ++it)
+        for (const QJsonValue &row : it->toArray())
+            action.settings[it.key()] << rowFromJson(row.toObject());
     return action;
 }
 
@@ -643,6 +686,18 @@ std::vector<Action> outgoing(int limit)
         if (kind == QLatin1String("undone"))
             action.description = QStringLiteral("撤销 ") + action.description;
         const bool undone = kind == QLatin1String("undone");
+        if (kind.startsWith(QLatin1String("settings:"))) {
+            const QString table = kind.section(QLatin1Char(':'), 1);
+            QList<QVariantMap> &rows = action.settings[table];
+            for (QSqlQuery q =
+                     Sql(QStringLiteral("select * from %1 where BName=? order by ID").arg(table),
+                         {book})
+                         .exec();
+                 q.next();)
+                rows << travelling(table, Rows::current(q));
+            actions.push_back(std::move(action));
+            continue;
+        }
         for (const History::Op &op : History::opsOf(queued.value(2).toLongLong(), undone)) {
             if (op.op == QLatin1String("batch") && op.table == QLatin1String("ImportBatch"))
                 addBatch(action, op, undone, book);
@@ -657,6 +712,12 @@ std::vector<Action> outgoing(int limit)
 void sent(const Action &action)
 {
     Sql(QStringLiteral("delete from SyncOutbox where ID<=?"), {action.outbox}).exec();
+    for (auto it = action.settings.cbegin(); it != action.settings.cend(); ++it)
+        Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
+                           "conflict(Identity) do update set HLC=excluded.HLC where "
+                           "excluded.HLC>HLC"),
+            {it.key() + QLatin1Char('@') + action.share, action.clock})
+            .exec();
     for (const RowChange &change : action.rows)
         Sql(QStringLiteral(
                 "insert into SyncClock (Identity, HLC) values (?, ?) on conflict(Identity) "

@@ -47,6 +47,9 @@ struct Action
     std::vector<RowChange> rows;
     QMap<QString, QVariantMap> named; // identity -> a row named (its table as "@table")
     std::vector<ImportedBill> bills;
+    // A book's settings as they stood, by table (budgets, the month's first day,
+    // what its bill imports map to): of two computers' the later stands whole.
+    QMap<QString, QList<QVariantMap>> settings;
 };
 
 // Rows as they travel: JSON with every value as text, so that amounts stay exact.
