@@ -13,6 +13,7 @@
 #include "core/planning/Recurring.h"
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/Exchange.h"
+#include "core/sync/SyncActions.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "support/TestSupport.h"
@@ -43,6 +44,7 @@ private slots:
     void theSameBillImportedOnTwoComputersIsOneEntry();
     void anOccurrencePostedOnTwoComputersIsOneEntry();
     void budgetsAndImportChoicesTravelTheLaterStanding();
+    void oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins();
     void joiningNeedsThePasswordAndAFreeName();
     void theCommandSetsUpAndExchanges();
 };
@@ -111,12 +113,24 @@ public:
             written.write(half ? bytes.left(bytes.size() / 2) : bytes);
         }
     }
+    // Files the computer removed from its copy go from the others' too.
+    void carryRemovals(int from, int to)
+    {
+        for (QDirIterator it(sync(to) + "/" + name(from), QDir::Files); it.hasNext();) {
+            const QString path = it.next();
+            if (!QFile::exists(sync(from) + path.mid(sync(to).size())))
+                QFile::remove(path);
+        }
+    }
+
     void carryEverywhere(QRandomGenerator *random = nullptr)
     {
         for (int from = 0; from < size(); ++from)
             for (int to = 0; to < size(); ++to)
-                if (from != to)
+                if (from != to) {
                     carry(from, to, random);
+                    carryRemovals(from, to);
+                }
     }
 
     Sync::Report exchange(int k)
@@ -692,6 +706,42 @@ void TestHousehold::budgetsAndImportChoicesTravelTheLaterStanding()
     for (int k = 0; k < 2; ++k) {
         home.use(k);
         QCOMPARE(Budget::plan(Book, 2026).value("食品").value("2026-12"), yuan("1000"));
+    }
+}
+
+// Now and then a computer writes a snapshot; its files that the snapshot holds and
+// every other computer has applied then leave the folder, and a computer that
+// joins later starts from the snapshot.
+void TestHousehold::oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins()
+{
+    Household home(3);
+    home.share();
+    home.use(1);
+    Sync::join(home.sync(1), HouseholdPassword, home.name(1));
+    home.use(0);
+    Sync::setSetting("SnapshotEvery", "5");
+    for (int i = 0; i < 30; ++i) {
+        for (int k : {0, 1}) {
+            home.use(k);
+            saveIncomes(1, QString::number(k));
+            home.exchange(k);
+            home.carryEverywhere();
+        }
+    }
+    const QDir own(home.sync(0) + "/" + home.name(0));
+    const int kept = int(own.entryList(QDir::Files).size());
+    QVERIFY2(kept < 10, qPrintable(QString::number(kept))); // of 30 written
+    QVERIFY(QDir(home.sync(2) + "/snapshots").entryList(QDir::Files).size() > 1);
+    home.use(2);
+    Sync::join(home.sync(2), HouseholdPassword, home.name(2));
+    home.settle();
+    home.use(2);
+    QCOMPARE(Db::count("select count(*) from InTable"), 60);
+    const QStringList third = bookByIdentity();
+    checkDerivedFigures();
+    for (int k : {0, 1}) {
+        home.use(k);
+        QCOMPARE(bookByIdentity(), third);
     }
 }
 

@@ -235,7 +235,7 @@ int writeOut(const Folder &folder)
                 travelling.push_back(action);
         }
         if (!travelling.empty()) {
-            folder.write(computerName(), sequence + 1, encode(travelling));
+            folder.write(computerName(), sequence + 1, encode(travelling, appliedSequences()));
             setSetting(SequenceKey, QString::number(++sequence));
             ++written;
         }
@@ -243,6 +243,67 @@ int writeOut(const Folder &folder)
             sent(action);
         transaction.commit();
     }
+}
+
+// ---- What the others have applied, snapshots and the files no one needs ----
+
+const QString HeardKey = QStringLiteral("Heard:");
+const QString SnapshotAtKey = QStringLiteral("SnapshotAt");
+const QString SnapshotEveryKey = QStringLiteral("SnapshotEvery");
+const QString RemovedKey = QStringLiteral("RemovedUpTo");
+constexpr qint64 SnapshotEvery = 500;
+
+// What `computer` said, in its last file applied here, it had applied of the others.
+void rememberHeard(const QString &computer, const AppliedFiles &applied)
+{
+    QStringList pairs;
+    for (const auto &[other, sequence] : applied)
+        pairs << other + QLatin1Char('=') + QString::number(sequence);
+    setSetting(HeardKey + computer, pairs.join(QLatin1Char('\n')));
+}
+
+qint64 heardOf(const QString &computer, const QString &of)
+{
+    for (const QString &pair : setting(HeardKey + computer).split(QLatin1Char('\n')))
+        if (pair.section(QLatin1Char('='), 0, -2) == of)
+            return pair.section(QLatin1Char('='), -1).toLongLong();
+    return 0;
+}
+
+// The other computers of the folder: its folders but the snapshots'.
+QStringList otherComputers(const Folder &folder)
+{
+    QStringList computers = QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    computers.removeAll(QStringLiteral("snapshots"));
+    computers.removeAll(computerName());
+    return computers;
+}
+
+// Now and then a snapshot of the shared books, so that joining never replays
+// years; then this computer's files that the newest snapshot holds and every
+// other computer has applied are no longer needed by anyone, and go.
+void tidy(const Folder &folder)
+{
+    const qint64 sequence = setting(SequenceKey).toLongLong();
+    const qint64 every = setting(SnapshotEveryKey).isEmpty()
+                             ? SnapshotEvery
+                             : setting(SnapshotEveryKey).toLongLong();
+    if (sequence - setting(SnapshotAtKey).toLongLong() >= every) {
+        Transaction transaction;
+        writeSnapshot();
+        setSetting(SnapshotAtKey, QString::number(sequence));
+        transaction.commit();
+    }
+    const std::optional<Folder::Listed> latest = folder.latestSnapshot();
+    if (!latest || latest->computer != computerName())
+        return; // another's is newest: what it holds of this computer's is not known here
+    qint64 bound = latest->sequence;
+    for (const QString &other : otherComputers(folder))
+        bound = std::min(bound, heardOf(other, computerName()));
+    if (bound <= setting(RemovedKey).toLongLong())
+        return;
+    folder.removeUpTo(computerName(), bound);
+    setSetting(RemovedKey, QString::number(bound));
 }
 
 // ---- Applying ----
@@ -299,7 +360,8 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
                 report.waiting << nativePath(file.path);
                 break;
             }
-            const auto actions = read.ok() ? decode(read.payload) : std::nullopt;
+            AppliedFiles heard;
+            const auto actions = read.ok() ? decode(read.payload, &heard) : std::nullopt;
             if (!actions) {
                 report.refused << nativePath(file.path) + QStringLiteral("：") +
                                       (read.ok() ? QStringLiteral("不是同步文件，没有应用")
@@ -315,6 +377,7 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
                     applied.conflicts += one.conflicts;
                 }
                 setApplied(w.computer, file.sequence);
+                rememberHeard(w.computer, heard);
                 transaction.commit();
                 ++report.appliedFiles;
                 report.appliedRows += applied.rows;
@@ -458,6 +521,7 @@ Report exchange(const Progress &progress)
     Report report;
     report.written = writeOut(folder);
     applyFiles(folder, report, progress);
+    tidy(folder);
     return report;
 }
 

@@ -645,16 +645,20 @@ Action actionFromJson(const QJsonObject &object)
 
 } // namespace
 
-QByteArray encode(const std::vector<Action> &actions)
+QByteArray encode(const std::vector<Action> &actions, const AppliedFiles &applied)
 {
     QJsonArray all;
     for (const Action &action : actions)
         all.append(actionToJson(action));
-    return QJsonDocument(QJsonObject{{"layout", PayloadLayout}, {"actions", all}})
+    QJsonObject heard;
+    for (const auto &[computer, sequence] : applied)
+        heard.insert(computer, QString::number(sequence));
+    return QJsonDocument(
+               QJsonObject{{"layout", PayloadLayout}, {"actions", all}, {"applied", heard}})
         .toJson(QJsonDocument::Compact);
 }
 
-std::optional<std::vector<Action>> decode(const QByteArray &payload)
+std::optional<std::vector<Action>> decode(const QByteArray &payload, AppliedFiles *applied)
 {
     const QJsonDocument document = QJsonDocument::fromJson(payload);
     const QJsonObject object = document.object();
@@ -663,6 +667,11 @@ std::optional<std::vector<Action>> decode(const QByteArray &payload)
     std::vector<Action> actions;
     for (const QJsonValue &value : object.value(QStringLiteral("actions")).toArray())
         actions.push_back(actionFromJson(value.toObject()));
+    if (applied) {
+        const QJsonObject heard = object.value(QStringLiteral("applied")).toObject();
+        for (auto it = heard.constBegin(); it != heard.constEnd(); ++it)
+            (*applied)[it.key()] = it->toString().toLongLong();
+    }
     return actions;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariantMap>
 #include <optional>
+#include <map>
 #include <vector>
 
 // The actions of shared books as they travel between a household's computers:
@@ -56,10 +57,15 @@ struct Action
 QJsonObject rowToJson(const QVariantMap &row);
 QVariantMap rowFromJson(const QJsonObject &object);
 
-// A change file holds the actions written out together, in order.
-QByteArray encode(const std::vector<Action> &actions);
+// What a computer has applied of each other computer's files: its last sequence.
+using AppliedFiles = std::map<QString, qint64>;
+
+// A change file holds the actions written out together, in order, and what its
+// writer had applied of the others' files then.
+QByteArray encode(const std::vector<Action> &actions, const AppliedFiles &applied = {});
 // nullopt: not a file of actions this program reads.
-std::optional<std::vector<Action>> decode(const QByteArray &payload);
+std::optional<std::vector<Action>> decode(const QByteArray &payload,
+                                          AppliedFiles *applied = nullptr);
 
 // The actions waiting in the outbox, in the order they were made, each as it
 // travels (an undo as the rows it brings back); at most `limit`.
