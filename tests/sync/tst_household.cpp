@@ -45,6 +45,7 @@ private slots:
     void anOccurrencePostedOnTwoComputersIsOneEntry();
     void budgetsAndImportChoicesTravelTheLaterStanding();
     void oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins();
+    void aBookSharedLaterReachesTheOthers();
     void joiningNeedsThePasswordAndAFreeName();
     void theCommandSetsUpAndExchanges();
 };
@@ -743,6 +744,34 @@ void TestHousehold::oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins()
         home.use(k);
         QCOMPARE(bookByIdentity(), third);
     }
+}
+
+// A book shared after the others joined reaches them with its first file; where
+// a book of its name is there already, it comes under a name of its own.
+void TestHousehold::aBookSharedLaterReachesTheOthers()
+{
+    Household home(2);
+    home.setUp();
+    home.use(1);
+    BookStore::createBook("旅行"); // this computer's own
+    home.use(0);
+    BookStore::createBook("旅行");
+    Sync::share("旅行");
+    Ledger ledger("旅行");
+    ledger.save(Ledger::expense(), {{"ODate", "2026-12-01"},
+                                    {"OName", "食品"},
+                                    {"OMoney", yuan("88").toVariant()},
+                                    {"AName", "现金"},
+                                    {"FName", ""},
+                                    {"Remark", ""}});
+    ledger.commit();
+    home.exchange(0);
+    home.carryEverywhere();
+    const Sync::Report report = home.exchange(1);
+    QCOMPARE(report.taken, QStringList({"旅行（共享）"}));
+    QCOMPARE(Db::balance("旅行（共享）", "现金"), -yuan("88"));
+    QCOMPARE(Db::count("select count(*) from OutTable where BName='旅行'"), 0);
+    checkDerivedFigures();
 }
 
 void TestHousehold::joiningNeedsThePasswordAndAFreeName()

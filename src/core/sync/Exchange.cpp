@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSqlQuery>
 #include <map>
 
@@ -138,7 +139,12 @@ Folder openFolder()
 void writeSnapshot()
 {
     const qint64 sequence = setting(SequenceKey).toLongLong();
-    openFolder().writeSnapshot(computerName(), sequence, snapshot(sequence));
+    const Folder folder = openFolder();
+    // One taken at the same point before (a book shared since) gives way to it.
+    for (const Folder::Listed &kept : folder.snapshots())
+        if (kept.computer == computerName() && kept.sequence == sequence)
+            QFile::remove(kept.path);
+    folder.writeSnapshot(computerName(), sequence, snapshot(sequence));
 }
 
 // Writes a shared book of a snapshot into this data folder under `name`: its
@@ -191,6 +197,50 @@ void takeBook(const QJsonObject &book, const QString &name)
     Sql(QStringLiteral("insert into SyncShare (BName, ShareID) values (?, ?)"),
         {name, book.value(QStringLiteral("share")).toString()})
         .exec();
+}
+
+// The newest snapshot in the folder, checked.
+QJsonObject newestSnapshot(const Folder &folder)
+{
+    const std::optional<Folder::Listed> latest = folder.latestSnapshot();
+    if (!latest)
+        throw SyncError(
+            QStringLiteral("同步文件夹 %1 里还没有共享的帐簿。").arg(nativePath(folder.path())));
+    const Folder::Read read = folder.readSnapshot(*latest);
+    if (!read.ok())
+        throw SyncError(nativePath(latest->path) + QStringLiteral("：") + read.refusal);
+    const QJsonObject copy = QJsonDocument::fromJson(read.payload).object();
+    if (copy.value(QStringLiteral("layout")).toInt() != SnapshotLayout)
+        throw SyncError(nativePath(latest->path) +
+                        QStringLiteral("：由更新版本的青禾簿写出，请先更新本程序。"));
+    return copy;
+}
+
+// A book another computer shared after this one joined, named by the actions of
+// one of its files: taken from the newest snapshot, which its sharing wrote, under
+// its own name or, when this data folder has a book of that name, "名（共享）".
+void takeNewShares(const Folder &folder, const std::vector<Action> &actions, Report &report)
+{
+    QSet<QString> unknown;
+    for (const Action &action : actions)
+        if (!action.share.isEmpty() &&
+            !Sql(QStringLiteral("select 1 from SyncShare where ShareID=?"), {action.share})
+                 .hasRows())
+            unknown.insert(action.share);
+    if (unknown.isEmpty())
+        return;
+    const QJsonObject copy = newestSnapshot(folder);
+    for (const QJsonValue &value : copy.value(QStringLiteral("books")).toArray()) {
+        const QJsonObject book = value.toObject();
+        if (!unknown.contains(book.value(QStringLiteral("share")).toString()))
+            continue;
+        QString name = book.value(QStringLiteral("name")).toString();
+        while (Sql(QStringLiteral("select 1 from SBook where BName=?"), {name}).hasRows())
+            name += QStringLiteral("（共享）");
+        takeBook(book, name);
+        report.taken << name;
+    }
+    MonthTotals::rebuild(Connection::current());
 }
 
 // ---- Writing out ----
@@ -370,6 +420,7 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
             }
             try {
                 Transaction transaction;
+                takeNewShares(folder, *actions, report);
                 Applied applied;
                 for (const Action &action : *actions) {
                     const Applied one = apply(w.computer, action);
@@ -466,17 +517,7 @@ void join(const QString &folder, const QString &password, const QString &compute
     if (QFileInfo::exists(opened.path() + QLatin1Char('/') + computer))
         throw SyncError(QStringLiteral("同步文件夹 %1 里已有一台叫“%2”的电脑，请换一个名字。")
                             .arg(nativePath(folder), computer));
-    const std::optional<Folder::Listed> latest = opened.latestSnapshot();
-    if (!latest)
-        throw SyncError(
-            QStringLiteral("同步文件夹 %1 里还没有共享的帐簿。").arg(nativePath(folder)));
-    const Folder::Read read = opened.readSnapshot(*latest);
-    if (!read.ok())
-        throw SyncError(nativePath(latest->path) + QStringLiteral("：") + read.refusal);
-    const QJsonObject copy = QJsonDocument::fromJson(read.payload).object();
-    if (copy.value(QStringLiteral("layout")).toInt() != SnapshotLayout)
-        throw SyncError(nativePath(latest->path) +
-                        QStringLiteral("：由更新版本的青禾簿写出，请先更新本程序。"));
+    const QJsonObject copy = newestSnapshot(opened);
     Transaction transaction;
     for (const QJsonValue &value : copy.value(QStringLiteral("books")).toArray()) {
         const QJsonObject book = value.toObject();

@@ -43,6 +43,7 @@ struct Report
     int conflicts = 0;    // versions that lost and wait in the recycle bin
     QStringList refused;  // "file: why", never applied
     QStringList waiting;  // written by a newer version: kept until this one is updated
+    QStringList taken;    // books another computer began to share, by their names here
     // "写出 N 个文件, 应用 N 个文件 (N 项), 冲突 N 项, 拒绝 N 个文件"
     QString summary() const;
 };
