@@ -679,8 +679,9 @@ void TestHousehold::anOccurrencePostedOnTwoComputersIsOneEntry()
     QVERIFY(Recurring::due(Book, QDate::currentDate()).empty());
 }
 
-// A book's settings travel whole: budgets, the household month's first day and
-// what its bill imports map to. Set on both computers, the later stands on both.
+// A book's settings travel whole: budgets, the household month's first day, what
+// its bill imports map to and its password. Set on both computers, the later
+// stands on both.
 void TestHousehold::budgetsAndImportChoicesTravelTheLaterStanding()
 {
     Household home(2);
@@ -708,6 +709,12 @@ void TestHousehold::budgetsAndImportChoicesTravelTheLaterStanding()
         home.use(k);
         QCOMPARE(Budget::plan(Book, 2026).value("食品").value("2026-12"), yuan("1000"));
     }
+    // The book's new password opens it on the other computer too.
+    home.use(0);
+    BookStore::changePassword(Book, "新的帐簿密码");
+    home.settle();
+    home.use(1);
+    QVERIFY(BookStore::checkPassword(Book, "新的帐簿密码"));
 }
 
 // Now and then a computer writes a snapshot; its files that the snapshot holds and

@@ -3,6 +3,7 @@
 #include "core/books/Password.h"
 #include "core/ledger/AccountKinds.h"
 #include "core/ledger/History.h"
+#include "core/ledger/Sharing.h"
 #include "core/ledger/Upgrade.h"
 #include "core/ledger/Workspace.h"
 #include "data/Background.h"
@@ -358,6 +359,8 @@ void changePassword(const QString &book, const QString &newPassword)
             .exec(db);
     if (update.numRowsAffected() != 1)
         throw DbError(QStringLiteral("找不到帐簿：") + book);
+    // A shared book opens with the new password on every computer.
+    Sharing::queueSettings(book, QStringLiteral("SBook"));
     transaction.commit();
 }
 

@@ -333,7 +333,8 @@ private:
     // newer than those here (which are then replaced whole).
     void takeSettings(const QString &table, const QList<QVariantMap> &rows)
     {
-        if (!Sharing::settingsTables().contains(table))
+        const bool book = table == QLatin1String("SBook"); // its password and remark
+        if (!book && !Sharing::settingsTables().contains(table))
             return;
         const QString identity = table + QLatin1Char('@') + m_action.share;
         const QString here =
@@ -342,10 +343,17 @@ private:
                 .toString();
         if (m_action.clock <= here)
             return;
-        Sql(QStringLiteral("delete from %1 where BName=?").arg(table), {m_book}).exec();
-        for (QVariantMap row : rows) {
-            row[QStringLiteral("BName")] = m_book;
-            Rows::insert(table, row);
+        if (book && !rows.isEmpty()) {
+            Sql(QStringLiteral("update SBook set BPass=?, Remark=? where BName=?"),
+                {rows.first().value(QStringLiteral("BPass")),
+                 rows.first().value(QStringLiteral("Remark")), m_book})
+                .exec();
+        } else if (!book) {
+            Sql(QStringLiteral("delete from %1 where BName=?").arg(table), {m_book}).exec();
+            for (QVariantMap row : rows) {
+                row[QStringLiteral("BName")] = m_book;
+                Rows::insert(table, row);
+            }
         }
         Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
                            "conflict(Identity) do update set HLC=excluded.HLC"),
