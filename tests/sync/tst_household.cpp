@@ -247,18 +247,26 @@ void checkDerivedFigures()
     QCOMPARE(MonthTotals::differences(Workspace::instance()->database()), QStringList());
 }
 
+// An income (工资) or expense (食品) of 现金 on 2026-12-01, one action of the
+// history: what a household member saves in the window.
+void saveEntry(const QString &book, bool income, Money amount, const QString &remark = "")
+{
+    const QString p = income ? "I" : "O";
+    Ledger ledger(book);
+    ledger.save(income ? Ledger::income() : Ledger::expense(),
+                {{p + "Date", "2026-12-01"},
+                 {p + "Name", income ? "工资" : "食品"},
+                 {p + "Money", amount.toVariant()},
+                 {"AName", "现金"},
+                 {"FName", ""},
+                 {"Remark", remark}});
+    ledger.commit();
+}
+
 void saveIncomes(int count, const QString &remark)
 {
-    for (int i = 1; i <= count; ++i) {
-        Ledger ledger(Book);
-        ledger.save(Ledger::income(), {{"IDate", "2026-12-01"},
-                                       {"IName", "工资"},
-                                       {"IMoney", Money::fromUnits(i * 10000).toVariant()},
-                                       {"AName", "现金"},
-                                       {"FName", ""},
-                                       {"Remark", remark}});
-        ledger.commit(); // one action each
-    }
+    for (int i = 1; i <= count; ++i)
+        saveEntry(Book, true, Money::fromUnits(i * 10000), remark);
 }
 
 int runSync(const QStringList &arguments, QString *said = nullptr)
@@ -435,14 +443,7 @@ void TestHousehold::aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther()
     Household home(2);
     home.setUp();
     home.use(0);
-    Ledger ledger(Book);
-    const QVariant key = ledger.save(Ledger::expense(), {{"ODate", "2026-12-01"},
-                                                         {"OName", "食品"},
-                                                         {"OMoney", yuan("10").toVariant()},
-                                                         {"AName", "现金"},
-                                                         {"FName", ""},
-                                                         {"Remark", ""}});
-    ledger.commit();
+    saveEntry(Book, false, yuan("10"));
     home.exchange(0);
     home.carryEverywhere();
     home.exchange(1);
@@ -474,7 +475,6 @@ void TestHousehold::aRowEditedOnTwoComputersKeepsTheLaterAndBinsTheOther()
     History::restore(Book, binned.value(0).toLongLong(), "回收站");
     QCOMPARE(Db::count("select count(*) from OutTable"), 2);
     QCOMPARE(Db::balance(Book, "现金"), -yuan("50"));
-    Q_UNUSED(key);
 }
 
 void TestHousehold::damagedAndForeignFilesAreNeverApplied()
@@ -483,14 +483,7 @@ void TestHousehold::damagedAndForeignFilesAreNeverApplied()
     home.setUp();
     home.use(0);
     for (const char *amount : {"1", "2", "3"}) {
-        Ledger ledger(Book);
-        ledger.save(Ledger::income(), {{"IDate", "2026-12-01"},
-                                       {"IName", "工资"},
-                                       {"IMoney", yuan(amount).toVariant()},
-                                       {"AName", "现金"},
-                                       {"FName", ""},
-                                       {"Remark", ""}});
-        ledger.commit();
+        saveEntry(Book, true, yuan(amount));
         QCOMPARE(home.exchange(0).written, 1); // a file each
     }
     home.carryEverywhere();
@@ -764,14 +757,7 @@ void TestHousehold::aBookSharedLaterReachesTheOthers()
     home.use(0);
     BookStore::createBook("旅行");
     Sync::share("旅行");
-    Ledger ledger("旅行");
-    ledger.save(Ledger::expense(), {{"ODate", "2026-12-01"},
-                                    {"OName", "食品"},
-                                    {"OMoney", yuan("88").toVariant()},
-                                    {"AName", "现金"},
-                                    {"FName", ""},
-                                    {"Remark", ""}});
-    ledger.commit();
+    saveEntry("旅行", false, yuan("88"));
     home.exchange(0);
     home.carryEverywhere();
     const Sync::Report report = home.exchange(1);
@@ -845,14 +831,7 @@ void TestHousehold::theCommandSetsUpAndExchanges()
     {
         qputenv("QINGHEBU_DATA_DIR", first.path().toUtf8());
         Workspace workspace;
-        Ledger ledger(Book);
-        ledger.save(Ledger::income(), {{"IDate", "2026-12-01"},
-                                       {"IName", "工资"},
-                                       {"IMoney", yuan("8000").toVariant()},
-                                       {"AName", "现金"},
-                                       {"FName", ""},
-                                       {"Remark", ""}});
-        ledger.commit();
+        saveEntry(Book, true, yuan("8000"));
     }
     QCOMPARE(run({"--data-dir", first.path(), "--once"}, &said), 0);
     QCOMPARE(said.trimmed(),

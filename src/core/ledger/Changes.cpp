@@ -5,14 +5,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-bool Change::wrote(const QString &table) const
-{
-    for (auto it = rows.cbegin(); it != rows.cend(); ++it)
-        if (it.key().compare(table, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
 Change Change::ofSettings(const QString &book, const QString &table)
 {
     Change change;

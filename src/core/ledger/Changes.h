@@ -31,7 +31,6 @@ struct Change
     QSet<QString> accounts;
     std::vector<Spending> spending;
 
-    bool wrote(const QString &table) const;
     // A change to a book's settings kept in `table` (budgets, the month's first day):
     // no entry and no balance moves, but what is shown of them does.
     static Change ofSettings(const QString &book, const QString &table);

@@ -632,6 +632,11 @@ void Folder::checkComputerName(const QString &computer)
     requireFolderName(computer);
 }
 
+Folder::Listed Folder::changeFile(const QString &computer, qint64 sequence) const
+{
+    return {computer, sequence, changeFolder(computer) + QLatin1Char('/') + sequenceName(sequence)};
+}
+
 QString Folder::changeFolder(const QString &computer) const
 {
     return m_path + QLatin1Char('/') + computer;

@@ -118,6 +118,8 @@ public:
     // files (a leading ".") are left out silently; other names that are no change
     // file's, here or among the snapshots, are refused with the reason.
     Scan scan() const;
+    // Where the computer's change file of that sequence is (written or not).
+    Listed changeFile(const QString &computer, qint64 sequence) const;
 
     struct Read
     {

@@ -131,15 +131,10 @@ QByteArray snapshot(qint64 sequence)
         .toJson(QJsonDocument::Compact);
 }
 
-Folder openFolder()
-{
-    return Folder::withKey(folderPath(), QByteArray::fromBase64(setting(SecretKey).toLatin1()));
-}
-
 void writeSnapshot()
 {
     const qint64 sequence = setting(SequenceKey).toLongLong();
-    const Folder folder = openFolder();
+    const Folder folder = householdFolder();
     // One taken at the same point before (a book shared since) gives way to it.
     for (const Folder::Listed &kept : folder.snapshots())
         if (kept.computer == computerName() && kept.sequence == sequence)
@@ -199,23 +194,6 @@ void takeBook(const QJsonObject &book, const QString &name)
         .exec();
 }
 
-// The newest snapshot in the folder, checked.
-QJsonObject newestSnapshot(const Folder &folder)
-{
-    const std::optional<Folder::Listed> latest = folder.latestSnapshot();
-    if (!latest)
-        throw SyncError(
-            QStringLiteral("同步文件夹 %1 里还没有共享的帐簿。").arg(nativePath(folder.path())));
-    const Folder::Read read = folder.readSnapshot(*latest);
-    if (!read.ok())
-        throw SyncError(nativePath(latest->path) + QStringLiteral("：") + read.refusal);
-    const QJsonObject copy = QJsonDocument::fromJson(read.payload).object();
-    if (copy.value(QStringLiteral("layout")).toInt() != SnapshotLayout)
-        throw SyncError(nativePath(latest->path) +
-                        QStringLiteral("：由更新版本的青禾簿写出，请先更新本程序。"));
-    return copy;
-}
-
 // A book another computer shared after this one joined, named by the actions of
 // one of its files: taken from the newest snapshot, which its sharing wrote, under
 // its own name or, when this data folder has a book of that name, "名（共享）".
@@ -250,10 +228,7 @@ void takeNewShares(const Folder &folder, const std::vector<Action> &actions, Rep
 void noteWrittenBeforeACrash(const Folder &folder, qint64 &sequence)
 {
     while (true) {
-        const Folder::Listed next{
-            computerName(), sequence + 1,
-            folder.path() + QLatin1Char('/') + computerName() +
-                QStringLiteral("/%1").arg(sequence + 1, 10, 10, QLatin1Char('0'))};
+        const Folder::Listed next = folder.changeFile(computerName(), sequence + 1);
         if (!QFileInfo::exists(next.path))
             return;
         const Folder::Read read = folder.read(next);
@@ -318,15 +293,6 @@ qint64 heardOf(const QString &computer, const QString &of)
         if (pair.section(QLatin1Char('='), 0, -2) == of)
             return pair.section(QLatin1Char('='), -1).toLongLong();
     return 0;
-}
-
-// The other computers of the folder: its folders but the snapshots'.
-QStringList otherComputers(const Folder &folder)
-{
-    QStringList computers = QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    computers.removeAll(QStringLiteral("snapshots"));
-    computers.removeAll(computerName());
-    return computers;
 }
 
 // Now and then a snapshot of the shared books, so that joining never replays
@@ -455,6 +421,40 @@ std::map<QString, qint64> appliedSequences()
     return applied;
 }
 
+Folder householdFolder()
+{
+    const QString path = folderPath();
+    if (!QDir(path).exists())
+        throw SyncError(
+            QStringLiteral("找不到同步文件夹 %1：它被移动或删除了，或者所在的磁盘没有连接。")
+                .arg(nativePath(path)));
+    return Folder::withKey(path, QByteArray::fromBase64(setting(SecretKey).toLatin1()));
+}
+
+QJsonObject newestSnapshot(const Folder &folder)
+{
+    const std::optional<Folder::Listed> latest = folder.latestSnapshot();
+    if (!latest)
+        throw SyncError(
+            QStringLiteral("同步文件夹 %1 里还没有共享的帐簿。").arg(nativePath(folder.path())));
+    const Folder::Read read = folder.readSnapshot(*latest);
+    if (!read.ok())
+        throw SyncError(nativePath(latest->path) + QStringLiteral("：") + read.refusal);
+    const QJsonObject copy = QJsonDocument::fromJson(read.payload).object();
+    if (copy.value(QStringLiteral("layout")).toInt() != SnapshotLayout)
+        throw SyncError(nativePath(latest->path) +
+                        QStringLiteral("：由更新版本的青禾簿写出，请先更新本程序。"));
+    return copy;
+}
+
+QStringList otherComputers(const Folder &folder)
+{
+    QStringList computers = QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    computers.removeAll(QStringLiteral("snapshots"));
+    computers.removeAll(computerName());
+    return computers;
+}
+
 bool isSetUp()
 {
     return !setting(FolderKey).isEmpty();
@@ -558,7 +558,7 @@ Report exchange(const Progress &progress)
 {
     if (!isSetUp())
         throw SyncError(QStringLiteral("本机还没有加入家庭同步。"));
-    const Folder folder = openFolder();
+    const Folder folder = householdFolder();
     Report report;
     report.written = writeOut(folder);
     applyFiles(folder, report, progress);

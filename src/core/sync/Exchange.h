@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/sync/ChangeFiles.h"
+
+#include <QJsonObject>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -18,6 +21,13 @@ QString computerName();
 QString folderPath();
 // The last file of each other computer applied here, by computer.
 std::map<QString, qint64> appliedSequences();
+// The household's sync folder, opened with the key this computer keeps. Throws
+// SyncError when it is not there (moved, deleted, its disk not connected).
+Folder householdFolder();
+// The newest snapshot in the folder, checked. Throws SyncError naming it.
+QJsonObject newestSnapshot(const Folder &folder);
+// The other computers of the folder: its folders but the snapshots'.
+QStringList otherComputers(const Folder &folder);
 
 // The first computer: makes `folder` the household's sync folder with its
 // password, names this computer and shares the books given (each must be here).

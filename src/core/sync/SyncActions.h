@@ -5,8 +5,8 @@
 #include <QMap>
 #include <QString>
 #include <QVariantMap>
-#include <optional>
 #include <map>
+#include <optional>
 #include <vector>
 
 // The actions of shared books as they travel between a household's computers:

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <map>
@@ -66,21 +65,15 @@ Status status()
 {
     if (!isSetUp())
         throw SyncError(QStringLiteral("本机还没有加入家庭同步。"));
-    const Folder folder = Folder::withKey(
-        folderPath(), QByteArray::fromBase64(setting(QStringLiteral("Key")).toLatin1()));
-    if (!QDir(folder.path()).exists())
-        throw SyncError(
-            QStringLiteral("找不到同步文件夹 %1：它被移动或删除了，或者所在的磁盘没有连接。")
-                .arg(shownFolderPath(folder.path())));
+    const Folder folder = householdFolder();
     const Folder::Scan scan = folder.scan();
     const std::map<QString, qint64> applied = appliedSequences();
 
     std::map<QString, QList<Folder::Listed>> byComputer;
     for (const auto &[computer, sequence] : applied)
         byComputer[computer];
-    for (const QString &name : QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        if (!name.startsWith(QLatin1Char('.')) && name != QLatin1String("snapshots"))
-            byComputer[name];
+    for (const QString &name : otherComputers(folder))
+        byComputer[name];
     for (const Folder::Listed &file : scan.files)
         byComputer[file.computer].append(file);
     std::map<QString, Folder::Listed> snapshots;
@@ -125,15 +118,10 @@ QStringList sharedBooks()
 QStringList sharedBooksIn(const QString &folder, const QString &password)
 {
     const Folder opened = Folder::open(folder, password);
-    const std::optional<Folder::Listed> latest = opened.latestSnapshot();
-    if (!latest)
+    if (!opened.latestSnapshot())
         return {};
-    const Folder::Read read = opened.readSnapshot(*latest);
-    if (!read.ok())
-        throw SyncError(shownFolderPath(latest->path) + QStringLiteral("：") + read.refusal);
     QStringList books;
-    for (const QJsonValue &book :
-         QJsonDocument::fromJson(read.payload).object().value(QStringLiteral("books")).toArray())
+    for (const QJsonValue &book : newestSnapshot(opened).value(QStringLiteral("books")).toArray())
         books << book.toObject().value(QStringLiteral("name")).toString();
     return books;
 }
