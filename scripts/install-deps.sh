@@ -8,11 +8,12 @@ set -euo pipefail
 # in; CMake finds libxlsxwriter through pkg-config, and its link line asks for zlib,
 # whose development files libxlsxwriter-dev does not pull in either; libzip-dev
 # reads the bills' ZIP archives and XLSX workbooks, AES ones through OpenSSL; the
-# tests read the workbooks they export back with unzip).
+# tests read the workbooks they export back with unzip; libzstd-dev compresses the
+# household sync's snapshots).
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
-    libxlsxwriter-dev zlib1g-dev libzip-dev libsqlite3-dev libssl-dev
+    libxlsxwriter-dev zlib1g-dev libzip-dev libsqlite3-dev libssl-dev libzstd-dev
     qt6-translations-l10n fonts-noto-cjk fonts-wqy-microhei xdg-utils poppler-utils unzip
 )
 

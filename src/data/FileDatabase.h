@@ -3,6 +3,12 @@
 #include <QSqlDatabase>
 #include <QString>
 
+class DbError;
+struct sqlite3;
+namespace Background {
+class Context;
+}
+
 // A connection of its own to a database file other than the live one (a backup to
 // check, a copy to compare), closed and removed when it goes out of scope.
 class FileDatabase
@@ -26,3 +32,12 @@ private:
     QString m_name;
     QSqlDatabase m_db;
 };
+
+// A failure of SQLite's C API on `db` (which may be null), said in Chinese after
+// `notDone`.
+DbError sqliteFailure(sqlite3 *db, int resultCode, const QString &notDone);
+
+// Copies the whole database `from` over `to` with SQLite's online backup, telling
+// `work` how far it is: the destination receives all of it or, on any failure or a
+// cancel, keeps what it had.
+void copyDatabase(sqlite3 *from, sqlite3 *to, const QString &notDone, Background::Context &work);

@@ -16,6 +16,7 @@
 #include "core/sync/SyncActions.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
+#include "support/Seed.h"
 #include "support/TestSupport.h"
 
 #include <QDirIterator>
@@ -47,6 +48,7 @@ private slots:
     void oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins();
     void aBookSharedLaterReachesTheOthers();
     void joiningNeedsThePasswordAndAFreeName();
+    void everyRowArrivesHoweverAComputerJoins();
     void theCommandSetsUpAndExchanges();
 };
 
@@ -802,6 +804,77 @@ void TestHousehold::joiningNeedsThePasswordAndAFreeName()
         QVERIFY2(e.message().contains("不能互相包含"), qPrintable(e.message()));
     }
     QVERIFY(!Sync::isSetUp());
+}
+
+// A computer that holds nothing yet takes the snapshot whole; one with books of its
+// own takes the shared book row by row, the rows it names by their identities; a
+// snapshot written by the version before still lets a computer join.
+void TestHousehold::everyRowArrivesHoweverAComputerJoins()
+{
+    Household home(3);
+    home.use(0);
+    BookStore::createBook(Book);
+    {
+        Seed seed(Book);
+        seed.account("现金", yuan("100"));
+        seed.income("2026-11-02", "工资", yuan("5000"), "现金", "爸爸");
+        const QVariant debt = seed.debt("2026-11-06", "张三", yuan("1000"), "现金");
+        seed.followUp(Ledger::repayment(), debt, "2026-11-20", yuan("400"), "现金");
+        seed.commit();
+        Ledger ledger(Book);
+        ledger.insertRow("Schedule", {{"Kind", "支出"},
+                                      {"OName", "房租"},
+                                      {"AName", "现金"},
+                                      {"SMoney", yuan("2500").toVariant()},
+                                      {"SDate", QDate::currentDate().toString("yyyy-MM-dd")},
+                                      {"Every", 1},
+                                      {"Unit", "月"},
+                                      {"Ending", "一直重复"},
+                                      {"Weekend", "不调整"},
+                                      {"AmountMode", "固定金额"},
+                                      {"PostMode", "列出待我确认"}});
+        ledger.commit();
+    }
+    Recurring::post(Book, Recurring::due(Book, QDate::currentDate()), "待记帐");
+    Sync::setUpFirst(home.sync(0), HouseholdPassword, home.name(0), {Book});
+    const QStringList first = bookByIdentity();
+    home.carryEverywhere();
+
+    home.use(1); // nothing here yet
+    Sync::join(home.sync(1), HouseholdPassword, home.name(1));
+    QCOMPARE(bookByIdentity(), first);
+    checkDerivedFigures();
+    home.use(2); // a book of its own: the shared rows get other keys here
+    BookStore::createBook("私房钱");
+    saveEntry("私房钱", false, yuan("7"));
+    Sync::join(home.sync(2), HouseholdPassword, home.name(2));
+    QCOMPARE(bookByIdentity(), first);
+    checkDerivedFigures();
+    QCOMPARE(Db::balance("私房钱", "现金"), -yuan("7"));
+    QVERIFY(Recurring::due(Book, QDate::currentDate()).empty()); // posted there already
+
+    // A folder of the version before: its snapshot the rows as JSON, then one file.
+    Household later(1);
+    QDir().rmdir(later.sync(0));
+    QVERIFY(QFile::exists(QINGHEBU_FIXTURES "/sync-folder-layout-1/qinghebu-sync.json"));
+    for (QDirIterator it(QINGHEBU_FIXTURES "/sync-folder-layout-1", QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString path = it.next();
+        const QString target =
+            later.sync(0) + path.mid(QString(QINGHEBU_FIXTURES "/sync-folder-layout-1").size());
+        QDir().mkpath(QFileInfo(target).path());
+        QVERIFY(QFile::copy(path, target));
+    }
+    later.use(0);
+    Sync::join(later.sync(0), HouseholdPassword, "书房笔记本");
+    QCOMPARE(Sync::exchange().appliedFiles, 1);
+    QCOMPARE(Db::balance(Book, "现金"), yuan("5651.2"));
+    const Ledger::FollowUpKind &repayment = Ledger::repayment();
+    QCOMPARE(Db::count(QString("select count(*) from %1 r join %2 e on e.ID=r.%3")
+                           .arg(repayment.table, repayment.entry->table, repayment.entryKey)),
+             1);
+    checkDerivedFigures();
 }
 
 void TestHousehold::theCommandSetsUpAndExchanges()

@@ -99,14 +99,6 @@ QSqlDatabase liveDatabase()
 
 // ---- SQLite files -----------------------------------------------------------
 
-// A failure of SQLite's C API on `db` (which may be null), said in Chinese after `notDone`.
-DbError failureOf(sqlite3 *db, int resultCode, const QString &notDone)
-{
-    const char *message =
-        db && sqlite3_errcode(db) != SQLITE_OK ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
-    return DbError::fromSqlite(resultCode, QString::fromUtf8(message), notDone);
-}
-
 // A connection of our own to a file other than the live database.
 class SqliteFile
 {
@@ -115,7 +107,7 @@ public:
     {
         const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
         if (rc != SQLITE_OK) {
-            const DbError error = failureOf(m_db, rc, notDone);
+            const DbError error = sqliteFailure(m_db, rc, notDone);
             sqlite3_close(m_db);
             m_db = nullptr;
             throw error;
@@ -129,42 +121,6 @@ public:
 private:
     sqlite3 *m_db = nullptr;
 };
-
-// Pages copied per backup step: the read lock on the data file is taken for one
-// step at a time, so that a save of the program waits for one step at most (a few
-// milliseconds); a save between two steps makes the copy start over.
-constexpr int PagesPerStep = 1024;
-// How often a step that found the file locked is tried again, 50 ms apart.
-constexpr int BusyRetries = 100;
-
-// Copies the whole database `from` over `to` with SQLite's online backup, telling
-// `work` how far it is: the destination receives all of it or, on any failure or a
-// cancel, keeps what it had.
-void copyDatabase(sqlite3 *from, sqlite3 *to, const QString &notDone, Background::Context &work)
-{
-    sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
-    if (!backup)
-        throw failureOf(to, sqlite3_errcode(to), notDone);
-    int stepped = SQLITE_OK;
-    for (int busy = 0; !work.isCancelled();) {
-        stepped = sqlite3_backup_step(backup, PagesPerStep);
-        if (const int total = sqlite3_backup_pagecount(backup); total > 0)
-            work.progress(int(100LL * (total - sqlite3_backup_remaining(backup)) / total));
-        if ((stepped == SQLITE_BUSY || stepped == SQLITE_LOCKED) && ++busy <= BusyRetries) {
-            sqlite3_sleep(50);
-            continue;
-        }
-        if (stepped != SQLITE_OK)
-            break;
-        busy = 0;
-    }
-    const int finished = sqlite3_backup_finish(backup);
-    work.checkCancelled();
-    if (stepped != SQLITE_DONE)
-        throw failureOf(to, stepped, notDone);
-    if (finished != SQLITE_OK)
-        throw failureOf(to, finished, notDone);
-}
 
 // Renames the finished copy into place; the system's reason is said as the database's
 // would be (full disk, folder not writable, disk error).

@@ -2,6 +2,7 @@
 
 #include "core/ledger/AccountKinds.h"
 #include "core/ledger/References.h"
+#include "data/Connection.h"
 #include "data/Dates.h"
 #include "data/PinyinCode.h"
 #include "data/Rows.h"
@@ -203,6 +204,22 @@ MonthTotals::Key Ledger::totalsKey(const FollowUpKind &kind, const QVariantMap &
 Money Ledger::totalsAmount(const EntryKind &kind, const QVariantMap &row)
 {
     return amountOf(row, kind.legs.front().amount);
+}
+
+void Ledger::deriveBalances(const QString &book, const QSqlDatabase &db)
+{
+    const QSqlDatabase on = db.isValid() ? db : Connection::current();
+    const QMap<QString, Money> moved = effectsOn(book, {}, on);
+    for (QSqlQuery accounts =
+             Sql(QStringLiteral("select ID, AName, OpenMoney from SAccount where BName=?"), {book})
+                 .exec(on);
+         accounts.next();)
+        Sql(QStringLiteral("update SAccount set AMoney=? where ID=?"),
+            {(Money::fromVariant(accounts.value(2)) +
+              moved.value(accounts.value(1).toString().toLower()))
+                 .toVariant(),
+             accounts.value(0)})
+            .exec(on);
 }
 
 QMap<QString, Money> Ledger::effectsOn(const QString &book, const QString &after,

@@ -101,6 +101,10 @@ public:
     // when given, else on the data module's connection.
     static QMap<QString, Money> effectsOn(const QString &book, const QString &after = {},
                                           const QSqlDatabase &db = {});
+    // Sets each account's balance to its opening balance and what the entries
+    // moved, for a book whose rows came from elsewhere (another computer's). Writes
+    // on `db` when given, else on the data module's connection.
+    static void deriveBalances(const QString &book, const QSqlDatabase &db = {});
 
     // The largest amount one row may hold (twelve integer digits) and the largest
     // balance or running figure (fourteen): sums of them stay exact integers.

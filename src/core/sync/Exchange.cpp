@@ -3,10 +3,14 @@
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Sharing.h"
+#include "core/ledger/Upgrade.h"
 #include "core/ledger/Workspace.h"
 #include "core/sync/ChangeFiles.h"
+#include "core/sync/Snapshot.h"
 #include "core/sync/SyncActions.h"
+#include "data/Background.h"
 #include "data/Connection.h"
+#include "data/FileDatabase.h"
 #include "data/Money.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
@@ -30,8 +34,6 @@ const QString FolderKey = QStringLiteral("Folder");
 const QString ComputerKey = QStringLiteral("Computer");
 const QString SecretKey = QStringLiteral("Key");
 const QString SequenceKey = QStringLiteral("Sequence");
-const QString ParentMark = QStringLiteral("@parent");
-constexpr int SnapshotLayout = 1;
 constexpr int BatchSize = 200;
 
 QString nativePath(const QString &path)
@@ -70,66 +72,7 @@ void setApplied(const QString &computer, qint64 sequence)
         .exec();
 }
 
-// ---- Snapshots: every shared book's rows as they stand ----
-
-// The rows of a book in a table whose rows travel; a follow-up says its entry by
-// the entry's identity.
-QJsonArray rowsOf(const Schema::Table &table, const QString &book)
-{
-    const QString name = QLatin1String(table.name);
-    QJsonArray rows;
-    Sql sql(QStringLiteral("select * from %1").arg(name));
-    const Ledger::FollowUpKind *followUp = Ledger::followUpKind(name);
-    if (followUp)
-        sql.add(QStringLiteral(" where %1 in (select ID from %2 where BName=?)")
-                    .arg(QLatin1String(followUp->entryKey), QLatin1String(followUp->entry->table)),
-                {book});
-    else if (name != QLatin1String("SFamily")) // members are every book's
-        sql.add(QStringLiteral(" where BName=?"), {book});
-    for (QSqlQuery q = sql.add(QStringLiteral(" order by ID")).exec(); q.next();) {
-        QVariantMap row = Rows::current(q);
-        if (followUp)
-            row[ParentMark] = Rows::read(QLatin1String(followUp->entry->table),
-                                         row.value(QLatin1String(followUp->entryKey)))
-                                  .value(QStringLiteral("SyncID"));
-        row.remove(QStringLiteral("ID"));
-        row.remove(QStringLiteral("BName"));
-        rows.append(rowToJson(row));
-    }
-    return rows;
-}
-
-QByteArray snapshot(qint64 sequence)
-{
-    QJsonArray books;
-    for (QSqlQuery shared = Sql(QStringLiteral("select s.BName, s.ShareID, b.BPass, b.BDate, "
-                                               "b.Remark from SyncShare s join SBook b on "
-                                               "b.BName=s.BName order by s.ID"))
-                                .exec();
-         shared.next();) {
-        const QString book = shared.value(0).toString();
-        QJsonObject tables;
-        for (const Schema::Table &t : Schema::tables())
-            if (Schema::hasSyncId(QLatin1String(t.name)) ||
-                Sharing::settingsTables().contains(QLatin1String(t.name)))
-                tables.insert(QLatin1String(t.name), rowsOf(t, book));
-        books.append(QJsonObject{{"name", book},
-                                 {"share", shared.value(1).toString()},
-                                 {"password", shared.value(2).toString()},
-                                 {"made", shared.value(3).toString()},
-                                 {"remark", shared.value(4).toString()},
-                                 {"tables", tables}});
-    }
-    QJsonObject applied;
-    for (const auto &[computer, seq] : appliedSequences())
-        applied.insert(computer, QString::number(seq));
-    return QJsonDocument(QJsonObject{{"layout", SnapshotLayout},
-                                     {"computer", computerName()},
-                                     {"sequence", QString::number(sequence)},
-                                     {"applied", applied},
-                                     {"books", books}})
-        .toJson(QJsonDocument::Compact);
-}
+// ---- Snapshots ----
 
 void writeSnapshot()
 {
@@ -139,59 +82,96 @@ void writeSnapshot()
     for (const Folder::Listed &kept : folder.snapshots())
         if (kept.computer == computerName() && kept.sequence == sequence)
             QFile::remove(kept.path);
-    folder.writeSnapshot(computerName(), sequence, snapshot(sequence));
+    Snapshot::image(computerName(), sequence, appliedSequences(), [&](QByteArrayView image) {
+        folder.writeSnapshot(computerName(), sequence, image);
+    });
+}
+
+// The row a snapshot's row names by identity (a follow-up's entry, a recurring
+// post's schedule and entry), by its key in this data file.
+void nameByKeys(const QString &table, QVariantMap &row)
+{
+    if (const Ledger::FollowUpKind *followUp = Ledger::followUpKind(table)) {
+        const QString parent = row.take(Snapshot::parentMark()).toString();
+        row[QLatin1String(followUp->entryKey)] =
+            Sql(QStringLiteral("select ID from %1 where SyncID=?")
+                    .arg(QLatin1String(followUp->entry->table)),
+                {parent})
+                .scalar();
+    }
+    for (const KeyReference &ref : KeyReferences) {
+        const QString column = QLatin1String(ref.column);
+        const QString marked = Snapshot::mark(column);
+        if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) != 0 ||
+            !row.contains(marked))
+            continue; // a snapshot of the version before: its keys as they were
+        const QString id = row.take(marked).toString();
+        row[column] =
+            id.isEmpty()
+                ? QVariant()
+                : Sql(QStringLiteral("select ID from %1 where SyncID=?").arg(targetOf(ref, row)),
+                      {id})
+                      .scalar();
+    }
 }
 
 // Writes a shared book of a snapshot into this data folder under `name`: its
 // rows as they were there, its balances and kept totals derived here.
-void takeBook(const QJsonObject &book, const QString &name)
+void takeBook(const Snapshot &snapshot, const Snapshot::Book &book, const QString &name)
 {
     Sql(QStringLiteral("insert into SBook (BName, BPass, BDate, Remark) values (?, ?, ?, ?)"),
-        {name, book.value(QStringLiteral("password")).toString(),
-         book.value(QStringLiteral("made")).toString(),
-         book.value(QStringLiteral("remark")).toString()})
+        {name, book.password, book.made, book.remark})
         .exec();
-    const QJsonObject tables = book.value(QStringLiteral("tables")).toObject();
     const SqlReuse prepared; // each table's insert prepared once
     for (const Schema::Table &t : Schema::tables()) {
         const QString table = QLatin1String(t.name);
         if (!Schema::hasSyncId(table) && !Sharing::settingsTables().contains(table))
             continue;
-        const Ledger::FollowUpKind *followUp = Ledger::followUpKind(table);
-        for (const QJsonValue &value : tables.value(table).toArray()) {
-            QVariantMap row = rowFromJson(value.toObject());
-            const QString id = row.value(QStringLiteral("SyncID")).toString();
+        snapshot.forEachRow(table, book.name, [&](QVariantMap row) {
             if (table == QLatin1String("SFamily") &&
-                Sql(QStringLiteral("select 1 from SFamily where SyncID=?"), {id}).hasRows())
-                continue; // a member every book shares, here already
-            if (followUp) {
-                const QString parent = row.take(ParentMark).toString();
-                row[QLatin1String(followUp->entryKey)] =
-                    Sql(QStringLiteral("select ID from %1 where SyncID=?")
-                            .arg(QLatin1String(followUp->entry->table)),
-                        {parent})
-                        .scalar();
-            } else if (table != QLatin1String("SFamily")) {
+                Sql(QStringLiteral("select 1 from SFamily where SyncID=?"),
+                    {row.value(QStringLiteral("SyncID"))})
+                    .hasRows())
+                return; // a member every book shares, here already
+            nameByKeys(table, row);
+            if (table != QLatin1String("SFamily") && !Ledger::followUpKind(table))
                 row[QStringLiteral("BName")] = name;
-            }
             Rows::insert(table, row);
-        }
+        });
     }
-    // Balances are derived here: the opening balance and what the entries moved.
-    const QMap<QString, Money> moved = Ledger::effectsOn(name);
-    for (QSqlQuery accounts =
-             Sql(QStringLiteral("select ID, AName, OpenMoney from SAccount where BName=?"), {name})
-                 .exec();
-         accounts.next();)
-        Sql(QStringLiteral("update SAccount set AMoney=? where ID=?"),
-            {(Money::fromVariant(accounts.value(2)) +
-              moved.value(accounts.value(1).toString().toLower()))
-                 .toVariant(),
-             accounts.value(0)})
-            .exec();
-    Sql(QStringLiteral("insert into SyncShare (BName, ShareID) values (?, ?)"),
-        {name, book.value(QStringLiteral("share")).toString()})
+    Ledger::deriveBalances(name);
+    Sql(QStringLiteral("insert into SyncShare (BName, ShareID) values (?, ?)"), {name, book.share})
         .exec();
+}
+
+// Whether this data folder holds nothing yet: no table has a row.
+bool holdsNothing()
+{
+    for (const Schema::Table &t : Schema::tables())
+        if (Sql(QStringLiteral("select 1 from %1 limit 1").arg(QLatin1String(t.name))).hasRows())
+            return false;
+    return true;
+}
+
+// A data folder that holds nothing yet takes the snapshot's image whole, as a
+// restore takes a backup: this computer's sync settings are written into the
+// image first, so that the data file becomes the joined one in one step.
+void takeWhole(const Snapshot &snapshot, const std::function<void()> &settings)
+{
+    const QSqlDatabase image = snapshot.database();
+    {
+        const Connection::Provide onImage([image] { return image; });
+        Transaction transaction;
+        settings();
+        transaction.commit();
+    }
+    Background::Context work;
+    const QSqlDatabase live = Connection::current();
+    copyDatabase(sqliteHandle(image), sqliteHandle(live),
+                 QStringLiteral("没有加入家庭同步，本机的数据没有改变"), work);
+    // An image of an earlier version gets this version's tables, as a restore does.
+    if (Upgrade::isNeeded(live))
+        Upgrade::run(live);
 }
 
 // A book another computer shared after this one joined, named by the actions of
@@ -207,15 +187,14 @@ void takeNewShares(const Folder &folder, const std::vector<Action> &actions, Rep
             unknown.insert(action.share);
     if (unknown.isEmpty())
         return;
-    const QJsonObject copy = newestSnapshot(folder);
-    for (const QJsonValue &value : copy.value(QStringLiteral("books")).toArray()) {
-        const QJsonObject book = value.toObject();
-        if (!unknown.contains(book.value(QStringLiteral("share")).toString()))
+    const Snapshot snapshot = Snapshot::newest(folder);
+    for (const Snapshot::Book &book : snapshot.books()) {
+        if (!unknown.contains(book.share))
             continue;
-        QString name = book.value(QStringLiteral("name")).toString();
+        QString name = book.name;
         while (Sql(QStringLiteral("select 1 from SBook where BName=?"), {name}).hasRows())
             name += QStringLiteral("（共享）");
-        takeBook(book, name);
+        takeBook(snapshot, book, name);
         report.taken << name;
     }
     MonthTotals::rebuild(Connection::current());
@@ -431,22 +410,6 @@ Folder householdFolder()
     return Folder::withKey(path, QByteArray::fromBase64(setting(SecretKey).toLatin1()));
 }
 
-QJsonObject newestSnapshot(const Folder &folder)
-{
-    const std::optional<Folder::Listed> latest = folder.latestSnapshot();
-    if (!latest)
-        throw SyncError(
-            QStringLiteral("同步文件夹 %1 里还没有共享的帐簿。").arg(nativePath(folder.path())));
-    const Folder::Read read = folder.readSnapshot(*latest);
-    if (!read.ok())
-        throw SyncError(nativePath(latest->path) + QStringLiteral("：") + read.refusal);
-    const QJsonObject copy = QJsonDocument::fromJson(read.payload).object();
-    if (copy.value(QStringLiteral("layout")).toInt() != SnapshotLayout)
-        throw SyncError(nativePath(latest->path) +
-                        QStringLiteral("：由更新版本的青禾簿写出，请先更新本程序。"));
-    return copy;
-}
-
 QStringList otherComputers(const Folder &folder)
 {
     QStringList computers = QDir(folder.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -517,31 +480,33 @@ void join(const QString &folder, const QString &password, const QString &compute
     if (QFileInfo::exists(opened.path() + QLatin1Char('/') + computer))
         throw SyncError(QStringLiteral("同步文件夹 %1 里已有一台叫“%2”的电脑，请换一个名字。")
                             .arg(nativePath(folder), computer));
-    const QJsonObject copy = newestSnapshot(opened);
-    Transaction transaction;
-    for (const QJsonValue &value : copy.value(QStringLiteral("books")).toArray()) {
-        const QJsonObject book = value.toObject();
-        const QString shared = book.value(QStringLiteral("name")).toString();
-        const QString name = renames.value(shared, shared);
-        if (Sql(QStringLiteral("select 1 from SBook where BName=?"), {name}).hasRows())
-            throw SyncError(
-                QStringLiteral("本机已有帐簿“%1”：共享的帐簿“%2”要另取一个名字才能加入。")
-                    .arg(name, shared));
-        takeBook(book, name);
+    const Snapshot snapshot = Snapshot::newest(opened);
+    const auto settings = [&] {
+        for (const auto &[other, sequence] : snapshot.applied())
+            if (other != computer)
+                setApplied(other, sequence);
+        setSetting(FolderKey, QFileInfo(folder).absoluteFilePath());
+        setSetting(ComputerKey, computer);
+        setSetting(SecretKey, QString::fromLatin1(opened.key().toBase64()));
+        setSetting(SequenceKey, QStringLiteral("0"));
+    };
+    if (snapshot.database().isValid() && renames.isEmpty() && holdsNothing()) {
+        takeWhole(snapshot, settings);
+    } else {
+        Transaction transaction;
+        for (const Snapshot::Book &book : snapshot.books()) {
+            const QString name = renames.value(book.name, book.name);
+            if (Sql(QStringLiteral("select 1 from SBook where BName=?"), {name}).hasRows())
+                throw SyncError(
+                    QStringLiteral("本机已有帐簿“%1”：共享的帐簿“%2”要另取一个名字才能加入。")
+                        .arg(name, book.name));
+            takeBook(snapshot, book, name);
+        }
+        MonthTotals::rebuild(Connection::current()); // this thread's, a worker's too
+        settings();
+        transaction.commit();
     }
-    MonthTotals::rebuild(Connection::current()); // this thread's, a worker's too
-    const QJsonObject applied = copy.value(QStringLiteral("applied")).toObject();
-    for (auto it = applied.constBegin(); it != applied.constEnd(); ++it)
-        if (it.key() != computer)
-            setApplied(it.key(), it->toString().toLongLong());
-    setApplied(copy.value(QStringLiteral("computer")).toString(),
-               copy.value(QStringLiteral("sequence")).toString().toLongLong());
-    setSetting(FolderKey, QFileInfo(folder).absoluteFilePath());
-    setSetting(ComputerKey, computer);
-    setSetting(SecretKey, QString::fromLatin1(opened.key().toBase64()));
-    setSetting(SequenceKey, QStringLiteral("0"));
     QDir(opened.path()).mkpath(computer); // the name is taken in the folder from now on
-    transaction.commit();
 }
 
 QString Report::summary() const

@@ -24,8 +24,6 @@ std::map<QString, qint64> appliedSequences();
 // The household's sync folder, opened with the key this computer keeps. Throws
 // SyncError when it is not there (moved, deleted, its disk not connected).
 Folder householdFolder();
-// The newest snapshot in the folder, checked. Throws SyncError naming it.
-QJsonObject newestSnapshot(const Folder &folder);
 // The other computers of the folder: its folders but the snapshots'.
 QStringList otherComputers(const Folder &folder);
 

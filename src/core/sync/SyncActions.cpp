@@ -52,36 +52,6 @@ QVariantMap findById(const QString &table, const QString &id)
     return q.next() ? Rows::current(q) : QVariantMap();
 }
 
-// Rows kept beside the entries name other rows by this file's keys: they travel
-// as those rows' identities. The row named is in `target`, or in the table that
-// the row's column `targetColumn` names.
-struct KeyReference
-{
-    const char *table;
-    const char *column;
-    const char *target;
-    const char *targetColumn;
-};
-const KeyReference KeyReferences[] = {
-    {"SchedulePost", "SID", "Schedule", nullptr},
-    {"SchedulePost", "EID", nullptr, "ETable"},
-};
-
-const KeyReference *keyReference(const QString &table, const QString &column)
-{
-    for (const KeyReference &ref : KeyReferences)
-        if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) == 0 &&
-            column.compare(QLatin1String(ref.column), Qt::CaseInsensitive) == 0)
-            return &ref;
-    return nullptr;
-}
-
-QString targetOf(const KeyReference &ref, const QVariantMap &row)
-{
-    return ref.target ? QLatin1String(ref.target)
-                      : row.value(QLatin1String(ref.targetColumn)).toString();
-}
-
 // What travels of a row: not this file's key, nor the book's name here, nor a
 // balance (each computer's ledger derives it), nor the identity (said beside it).
 QVariantMap travelling(const QString &table, QVariantMap row)
@@ -753,6 +723,21 @@ Applied apply(const QString &computer, const Action &action)
     if (book.isEmpty())
         return {};
     return Applier(computer, action, book).run();
+}
+
+const KeyReference *keyReference(const QString &table, const QString &column)
+{
+    for (const KeyReference &ref : KeyReferences)
+        if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) == 0 &&
+            column.compare(QLatin1String(ref.column), Qt::CaseInsensitive) == 0)
+            return &ref;
+    return nullptr;
+}
+
+QString targetOf(const KeyReference &ref, const QVariantMap &row)
+{
+    return ref.target ? QLatin1String(ref.target)
+                      : row.value(QLatin1String(ref.targetColumn)).toString();
 }
 
 QString setting(const QString &key)

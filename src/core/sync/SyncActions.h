@@ -57,6 +57,25 @@ struct Action
 QJsonObject rowToJson(const QVariantMap &row);
 QVariantMap rowFromJson(const QJsonObject &object);
 
+// Rows kept beside the entries name other rows by this file's keys: they travel
+// as those rows' identities. The row named is in `target`, or in the table that
+// the row's column `targetColumn` names.
+struct KeyReference
+{
+    const char *table;
+    const char *column;
+    const char *target;
+    const char *targetColumn;
+};
+inline constexpr KeyReference KeyReferences[] = {
+    {"SchedulePost", "SID", "Schedule", nullptr},
+    {"SchedulePost", "EID", nullptr, "ETable"},
+};
+// The reference `column` of `table` is, or none.
+const KeyReference *keyReference(const QString &table, const QString &column);
+// The table of the row that `row` names by the reference.
+QString targetOf(const KeyReference &ref, const QVariantMap &row);
+
 // What a computer has applied of each other computer's files: its last sequence.
 using AppliedFiles = std::map<QString, qint64>;
 

@@ -2,6 +2,7 @@
 
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/Exchange.h"
+#include "core/sync/Snapshot.h"
 #include "core/sync/SyncActions.h"
 #include "data/Sql.h"
 
@@ -121,8 +122,8 @@ QStringList sharedBooksIn(const QString &folder, const QString &password)
     if (!opened.latestSnapshot())
         return {};
     QStringList books;
-    for (const QJsonValue &book : newestSnapshot(opened).value(QStringLiteral("books")).toArray())
-        books << book.toObject().value(QStringLiteral("name")).toString();
+    for (const Snapshot::Book &book : Snapshot::newest(opened).books())
+        books << book.name;
     return books;
 }
 
