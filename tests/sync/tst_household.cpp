@@ -10,6 +10,7 @@
 #include "core/ledger/MonthTotals.h"
 #include "core/ledger/Workspace.h"
 #include "core/planning/Budget.h"
+#include "core/planning/Reconciliation.h"
 #include "core/planning/Recurring.h"
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/Exchange.h"
@@ -22,6 +23,7 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -215,8 +217,16 @@ QStringList bookByIdentity()
                                        : column == "SID"       ? QString("Schedule")
                                        : column == "EID"       ? q.value("ETable").toString()
                                                                : QString();
+                // A reconciliation's adjusting entry: the income or expense of that
+                // key on its day in its account.
                 if (table == "Reconcile" && column == "EID")
-                    continue;
+                    value = Sql("select coalesce((select SyncID from InTable where ID=? and "
+                                "IDate=? and AName=?), (select SyncID from OutTable where ID=? "
+                                "and ODate=? and AName=?))",
+                                {q.value(i), q.value("RDate"), q.value("AName"), q.value(i),
+                                 q.value("RDate"), q.value("AName")})
+                                .scalar()
+                                .toString();
                 if (!target.isEmpty())
                     value =
                         Sql(QString("select SyncID from %1 where ID=?").arg(target), {q.value(i)})
@@ -836,6 +846,8 @@ void TestHousehold::everyRowArrivesHoweverAComputerJoins()
         ledger.commit();
     }
     Recurring::post(Book, Recurring::due(Book, QDate::currentDate()), "待记帐");
+    Reconciliation::record(Book, "现金", QDate(2026, 11, 30), yuan("4690"), yuan("4700"),
+                           -yuan("10"), "对帐");
     Sync::setUpFirst(home.sync(0), HouseholdPassword, home.name(0), {Book});
     const QStringList first = bookByIdentity();
     home.carryEverywhere();
@@ -852,6 +864,19 @@ void TestHousehold::everyRowArrivesHoweverAComputerJoins()
     checkDerivedFigures();
     QCOMPARE(Db::balance("私房钱", "现金"), -yuan("7"));
     QVERIFY(Recurring::due(Book, QDate::currentDate()).empty()); // posted there already
+    QVERIFY(first.filter(QRegularExpression("^Reconcile.*EID=[0-9a-f]{32}")).size() == 1);
+
+    // A reconciliation made after, in a change file.
+    home.use(0);
+    Reconciliation::record(Book, "现金", QDate(2026, 12, 1), yuan("4700"), yuan("4690"), yuan("10"),
+                           "对帐");
+    home.settle();
+    const QStringList reconciled = bookByIdentity();
+    QCOMPARE(reconciled.filter(QRegularExpression("^Reconcile.*EID=[0-9a-f]{32}")).size(), 2);
+    for (int k : {1, 2}) {
+        home.use(k);
+        QCOMPARE(bookByIdentity(), reconciled);
+    }
 
     // A folder of the version before: its snapshot the rows as JSON, then one file.
     Household later(1);

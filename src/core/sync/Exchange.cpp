@@ -105,13 +105,12 @@ void nameByKeys(const QString &table, QVariantMap &row)
         if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) != 0 ||
             !row.contains(marked))
             continue; // a snapshot of the version before: its keys as they were
-        const QString id = row.take(marked).toString();
-        row[column] =
-            id.isEmpty()
-                ? QVariant()
-                : Sql(QStringLiteral("select ID from %1 where SyncID=?").arg(targetOf(ref, row)),
-                      {id})
-                      .scalar();
+        const QString named = row.take(marked).toString();
+        row[column] = named.isEmpty() ? QVariant()
+                                      : Sql(QStringLiteral("select ID from %1 where SyncID=?")
+                                                .arg(named.section(QLatin1Char(':'), 0, 0)),
+                                            {named.section(QLatin1Char(':'), 1)})
+                                            .scalar();
     }
 }
 

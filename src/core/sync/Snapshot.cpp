@@ -244,11 +244,14 @@ void Snapshot::forEachRow(const QString &table, const QString &book,
             if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) != 0 ||
                 row.value(column).isNull())
                 continue;
-            QSqlQuery named =
-                Sql(QStringLiteral("select SyncID from %1 where ID=?").arg(targetOf(ref, row)),
-                    {row.value(column)})
-                    .exec(db);
-            row[mark(column)] = named.next() ? named.value(0) : QVariant();
+            const QString target = targetOf(ref, row, db);
+            QSqlQuery named = Sql(QStringLiteral("select SyncID from %1 where ID=?").arg(target),
+                                  {row.value(column)})
+                                  .exec(db);
+            if (!target.isEmpty() && named.next())
+                row[mark(column)] = target + QLatin1Char(':') + named.value(0).toString();
+            else
+                row[mark(column)] = QString(); // names a row that is not there
         }
         row.remove(QStringLiteral("ID"));
         row.remove(QStringLiteral("BName"));

@@ -52,8 +52,8 @@ public:
     std::map<QString, qint64> applied() const;
     // Hands `use` each row of `table` of the shared book `book` as it travels: no
     // key of the writer's file and no book name; a follow-up names its entry
-    // (marked "parent"), a row beside the entries the rows it names (marked as
-    // the column), by their identities.
+    // (marked "parent") by its identity, a row beside the entries the rows it
+    // names (marked as the column) as "<table>:<identity>".
     void forEachRow(const QString &table, const QString &book,
                     const std::function<void(QVariantMap)> &use) const;
     // The image, to take whole and to write into first; invalid for a snapshot of

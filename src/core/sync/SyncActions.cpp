@@ -63,7 +63,7 @@ QVariantMap travelling(const QString &table, QVariantMap row)
     // What follow-ups settled of an entry is theirs to move, on every computer.
     if (const Ledger::EntryKind *kind = Ledger::entryKind(table); kind && kind->followUps)
         row.remove(QStringLiteral("RMoney"));
-    // The adjusting entry of a reconciliation is named by a key of one of two tables.
+    // A reconciliation's adjusting entry travels by its identity alone (a reference).
     if (table.compare(QLatin1String("Reconcile"), Qt::CaseInsensitive) == 0)
         row.remove(QStringLiteral("EID"));
     return row;
@@ -734,10 +734,22 @@ const KeyReference *keyReference(const QString &table, const QString &column)
     return nullptr;
 }
 
-QString targetOf(const KeyReference &ref, const QVariantMap &row)
+QString targetOf(const KeyReference &ref, const QVariantMap &row, const QSqlDatabase &db)
 {
-    return ref.target ? QLatin1String(ref.target)
-                      : row.value(QLatin1String(ref.targetColumn)).toString();
+    if (ref.target)
+        return QLatin1String(ref.target);
+    if (ref.targetColumn)
+        return row.value(QLatin1String(ref.targetColumn)).toString();
+    for (const Ledger::EntryKind *kind : {&Ledger::income(), &Ledger::expense()}) {
+        Sql sql(QStringLiteral("select 1 from %1 where ID=? and %2=? and AName=?")
+                    .arg(QLatin1String(kind->table), QLatin1String(kind->dateColumn)),
+                {row.value(QLatin1String(ref.column)), row.value(QStringLiteral("RDate")),
+                 row.value(QStringLiteral("AName"))});
+        QSqlQuery found = db.isValid() ? sql.exec(db) : sql.exec();
+        if (found.next())
+            return QLatin1String(kind->table);
+    }
+    return {};
 }
 
 QString setting(const QString &key)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QMap>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariantMap>
 #include <map>
@@ -59,22 +60,27 @@ QVariantMap rowFromJson(const QJsonObject &object);
 
 // Rows kept beside the entries name other rows by this file's keys: they travel
 // as those rows' identities. The row named is in `target`, or in the table that
-// the row's column `targetColumn` names.
+// the row's column `targetColumn` names, or (`adjusting`) it is the income or
+// expense of that key dated the row's day (RDate) in the row's account (AName):
+// a reconciliation's adjusting entry.
 struct KeyReference
 {
     const char *table;
     const char *column;
     const char *target;
     const char *targetColumn;
+    bool adjusting = false;
 };
 inline constexpr KeyReference KeyReferences[] = {
     {"SchedulePost", "SID", "Schedule", nullptr},
     {"SchedulePost", "EID", nullptr, "ETable"},
+    {"Reconcile", "EID", nullptr, nullptr, true},
 };
 // The reference `column` of `table` is, or none.
 const KeyReference *keyReference(const QString &table, const QString &column);
-// The table of the row that `row` names by the reference.
-QString targetOf(const KeyReference &ref, const QVariantMap &row);
+// The table of the row that `row` names by the reference (read on `db` when
+// given); empty when there is none.
+QString targetOf(const KeyReference &ref, const QVariantMap &row, const QSqlDatabase &db = {});
 
 // What a computer has applied of each other computer's files: its last sequence.
 using AppliedFiles = std::map<QString, qint64>;
