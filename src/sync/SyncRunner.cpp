@@ -119,7 +119,8 @@ void SyncRunner::runNow()
     m_job = Background::run(
         this, exchangeOn,
         [this](const Sync::Report &report) {
-            ended(true, describe(report, QTime::currentTime().toString(QStringLiteral("HH:mm"))));
+            ended(report.stopped.isEmpty(),
+                  describe(report, QTime::currentTime().toString(QStringLiteral("HH:mm"))));
         },
         [this](const QString &message) { ended(false, QStringLiteral("同步失败：") + message); });
     connect(m_job, &Background::Job::progressed, this,
@@ -165,6 +166,9 @@ QString SyncRunner::describe(const Sync::Report &report, const QString &hhmm)
         parts << QStringLiteral("%1 个文件被拒绝").arg(report.refused.size());
     if (!report.waiting.isEmpty())
         parts << QStringLiteral("%1 个文件等待更新本程序").arg(report.waiting.size());
+    if (!report.stopped.isEmpty())
+        parts << QStringLiteral("没有做完（下次同步时再试）：") +
+                     report.stopped.section(QLatin1Char('\n'), 0, 0);
     const QString line = QStringLiteral("已同步 ") + hhmm;
     return parts.isEmpty() ? line : line + QStringLiteral("：") + parts.join(QStringLiteral("，"));
 }

@@ -300,6 +300,18 @@ void tidy(const Folder &folder)
     setSetting(RemovedKey, QString::number(bound));
 }
 
+// Runs a step of the exchange: its failure stops the exchange, said in the report.
+void stopOnFailure(Report &report, const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const SyncError &e) {
+        report.stopped = e.message();
+    } catch (const DbError &e) {
+        report.stopped = e.message();
+    }
+}
+
 // ---- Applying ----
 
 struct Waiting
@@ -378,9 +390,11 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
                 report.appliedRows += applied.rows;
                 report.conflicts += applied.conflicts;
             } catch (const DbError &e) {
-                report.refused << nativePath(file.path) + QStringLiteral("：没有应用：") +
-                                      e.message();
-                break;
+                // The data file's own trouble (a full disk): rolled back, this
+                // file and the rest wait for the next exchange.
+                report.stopped =
+                    nativePath(file.path) + QStringLiteral(" 没有应用：") + e.message();
+                return;
             }
         }
     }
@@ -524,9 +538,12 @@ Report exchange(const Progress &progress)
         throw SyncError(QStringLiteral("本机还没有加入家庭同步。"));
     const Folder folder = householdFolder();
     Report report;
-    report.written = writeOut(folder);
+    // The folder's disk full or not writable: what waits stays queued, and the
+    // others' files still apply.
+    stopOnFailure(report, [&] { report.written = writeOut(folder); });
     applyFiles(folder, report, progress);
-    tidy(folder);
+    if (report.stopped.isEmpty())
+        stopOnFailure(report, [&] { tidy(folder); });
     return report;
 }
 

@@ -52,6 +52,9 @@ struct Report
     QStringList refused;  // "file: why", never applied
     QStringList waiting;  // written by a newer version: kept until this one is updated
     QStringList taken;    // books another computer began to share, by their names here
+    // Why the exchange stopped before the end (a full disk, a folder that cannot be
+    // written): nothing of it half done, the rest tried again at the next exchange.
+    QString stopped;
     // "写出 N 个文件, 应用 N 个文件 (N 项), 冲突 N 项, 拒绝 N 个文件"
     QString summary() const;
 };
@@ -61,7 +64,8 @@ struct Report
 using Progress = std::function<void(int done, int total)>;
 
 // Writes this computer's waiting actions out, then applies what the others
-// wrote. Throws SyncError when the folder cannot be used at all.
+// wrote. Throws SyncError when the folder cannot be used at all; what fails on the
+// way (a full disk) stops it, said once in the report.
 Report exchange(const Progress &progress = {});
 
 } // namespace Sync

@@ -78,17 +78,38 @@ std::vector<const References::Use *> usesOf(const QString &table)
     return found;
 }
 
-// The reference row of that kind and name in the book.
+// The reference row of that kind and name in the book: the one of that name here
+// or, when none is called so any more (renamed or deleted after the action, before
+// it was sent), the one that bore the name last, as the history kept it.
 QVariantMap referenceRow(References::Kind kind, const QString &name, const QString &book)
 {
     const References::Target &target = References::target(kind);
+    const bool perBook = target.scope == References::Scope::Book;
     Sql sql(QStringLiteral("select * from %1 where %2=?")
                 .arg(QLatin1String(target.table), QLatin1String(target.column)),
             {name});
-    if (target.scope == References::Scope::Book)
+    if (perBook)
         sql.add(QStringLiteral(" and BName=?"), {book});
-    QSqlQuery q = sql.add(QStringLiteral(" order by ID limit 1")).exec();
-    return q.next() ? Rows::current(q) : QVariantMap();
+    if (QSqlQuery q = sql.add(QStringLiteral(" order by ID limit 1")).exec(); q.next())
+        return Rows::current(q);
+    const QString path = QStringLiteral("'$.%1'").arg(QLatin1String(target.column));
+    Sql kept(QStringLiteral(
+                 "select r.Before, r.After from HistoryRow r join History h on "
+                 "h.ID=r.HistoryID where r.Tbl=? and (json_extract(nullif(r.After, ''), %1)=? "
+                 "collate nocase or json_extract(nullif(r.Before, ''), %1)=? collate nocase)")
+                 .arg(path),
+             {QLatin1String(target.table), name, name});
+    if (perBook)
+        kept.add(QStringLiteral(" and h.BName=?"), {book});
+    QSqlQuery q = kept.add(QStringLiteral(" order by r.ID desc limit 1")).exec();
+    if (!q.next())
+        return {};
+    const QVariantMap after = History::decode(q.value(1).toString());
+    return after.value(QLatin1String(target.column))
+                       .toString()
+                       .compare(name, Qt::CaseInsensitive) == 0
+               ? after
+               : History::decode(q.value(0).toString());
 }
 
 // ---- Outgoing ----

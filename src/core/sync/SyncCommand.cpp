@@ -80,7 +80,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             err << QStringLiteral("拒绝：") << refused << Qt::endl;
         for (const QString &newer : report.waiting)
             err << QStringLiteral("等待更新本程序：") << newer << Qt::endl;
-        return 0;
+        return report.stopped.isEmpty() ? 0 : fail(report.stopped);
     } catch (const Sync::SyncError &e) {
         return fail(e.message());
     } catch (const DbError &e) {
