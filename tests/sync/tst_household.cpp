@@ -339,6 +339,24 @@ int importBills(const QString &file)
     return Import::write(plan).entries;
 }
 
+// A monthly rent of 2,500 from 现金, from `start` on, to confirm when due.
+void makeRent(const QDate &start)
+{
+    Ledger ledger(Book);
+    ledger.insertRow("Schedule", {{"Kind", "支出"},
+                                  {"OName", "房租"},
+                                  {"AName", "现金"},
+                                  {"SMoney", yuan("2500").toVariant()},
+                                  {"SDate", start.toString("yyyy-MM-dd")},
+                                  {"Every", 1},
+                                  {"Unit", "月"},
+                                  {"Ending", "一直重复"},
+                                  {"Weekend", "不调整"},
+                                  {"AmountMode", "固定金额"},
+                                  {"PostMode", "列出待我确认"}});
+    ledger.commit();
+}
+
 void randomStep(QRandomGenerator &random, int step, const QString &computer)
 {
     const QString date = QDate(2026, 1, 1).addDays(random.bounded(300)).toString("yyyy-MM-dd");
@@ -722,22 +740,7 @@ void TestHousehold::anOccurrencePostedOnTwoComputersIsOneEntry()
     Household home(2);
     home.setUp();
     home.use(0);
-    {
-        Ledger ledger(Book);
-        ledger.insertRow("Schedule",
-                         {{"Kind", "支出"},
-                          {"OName", "房租"},
-                          {"AName", "现金"},
-                          {"SMoney", yuan("2500").toVariant()},
-                          {"SDate", QDate::currentDate().addDays(-1).toString("yyyy-MM-dd")},
-                          {"Every", 1},
-                          {"Unit", "月"},
-                          {"Ending", "一直重复"},
-                          {"Weekend", "不调整"},
-                          {"AmountMode", "固定金额"},
-                          {"PostMode", "列出待我确认"}});
-        ledger.commit();
-    }
+    makeRent(QDate::currentDate().addDays(-1));
     home.settle();
     for (int k = 0; k < 2; ++k) {
         home.use(k);
@@ -903,20 +906,8 @@ void TestHousehold::everyRowArrivesHoweverAComputerJoins()
         const QVariant debt = seed.debt("2026-11-06", "张三", yuan("1000"), "现金");
         seed.followUp(Ledger::repayment(), debt, "2026-11-20", yuan("400"), "现金");
         seed.commit();
-        Ledger ledger(Book);
-        ledger.insertRow("Schedule", {{"Kind", "支出"},
-                                      {"OName", "房租"},
-                                      {"AName", "现金"},
-                                      {"SMoney", yuan("2500").toVariant()},
-                                      {"SDate", QDate::currentDate().toString("yyyy-MM-dd")},
-                                      {"Every", 1},
-                                      {"Unit", "月"},
-                                      {"Ending", "一直重复"},
-                                      {"Weekend", "不调整"},
-                                      {"AmountMode", "固定金额"},
-                                      {"PostMode", "列出待我确认"}});
-        ledger.commit();
     }
+    makeRent(QDate::currentDate());
     Recurring::post(Book, Recurring::due(Book, QDate::currentDate()), "待记帐");
     Reconciliation::record(Book, "现金", QDate(2026, 11, 30), yuan("4690"), yuan("4700"),
                            -yuan("10"), "对帐");
