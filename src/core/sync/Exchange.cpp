@@ -2,7 +2,6 @@
 
 #include "core/ledger/Ledger.h"
 #include "core/ledger/MonthTotals.h"
-#include "core/ledger/Sharing.h"
 #include "core/ledger/Upgrade.h"
 #include "core/ledger/Workspace.h"
 #include "core/sync/ChangeFiles.h"
@@ -11,7 +10,6 @@
 #include "data/Background.h"
 #include "data/Connection.h"
 #include "data/FileDatabase.h"
-#include "data/Money.h"
 #include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
@@ -19,9 +17,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 #include <QSqlQuery>
 #include <map>
@@ -87,30 +82,29 @@ void writeSnapshot()
     });
 }
 
+// The key here of the row of `table` with that identity; none when it is not here.
+QVariant keyOf(const QString &table, const QString &identity)
+{
+    return Sql(QStringLiteral("select ID from %1 where SyncID=?").arg(table), {identity}).scalar();
+}
+
 // The row a snapshot's row names by identity (a follow-up's entry, a recurring
 // post's schedule and entry), by its key in this data file.
 void nameByKeys(const QString &table, QVariantMap &row)
 {
-    if (const Ledger::FollowUpKind *followUp = Ledger::followUpKind(table)) {
-        const QString parent = row.take(Snapshot::parentMark()).toString();
-        row[QLatin1String(followUp->entryKey)] =
-            Sql(QStringLiteral("select ID from %1 where SyncID=?")
-                    .arg(QLatin1String(followUp->entry->table)),
-                {parent})
-                .scalar();
-    }
+    if (const Ledger::FollowUpKind *followUp = Ledger::followUpKind(table))
+        row[QLatin1String(followUp->entryKey)] = keyOf(QLatin1String(followUp->entry->table),
+                                                       row.take(Snapshot::parentMark()).toString());
     for (const KeyReference &ref : KeyReferences) {
         const QString column = QLatin1String(ref.column);
         const QString marked = Snapshot::mark(column);
         if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) != 0 ||
             !row.contains(marked))
             continue; // a snapshot of the version before: its keys as they were
-        const QString named = row.take(marked).toString();
+        const QString named = row.take(marked).toString(); // "<table>:<identity>"
         row[column] = named.isEmpty() ? QVariant()
-                                      : Sql(QStringLiteral("select ID from %1 where SyncID=?")
-                                                .arg(named.section(QLatin1Char(':'), 0, 0)),
-                                            {named.section(QLatin1Char(':'), 1)})
-                                            .scalar();
+                                      : keyOf(named.section(QLatin1Char(':'), 0, 0),
+                                              named.section(QLatin1Char(':'), 1));
     }
 }
 
@@ -124,7 +118,7 @@ void takeBook(const Snapshot &snapshot, const Snapshot::Book &book, const QStrin
     const SqlReuse prepared; // each table's insert prepared once
     for (const Schema::Table &t : Schema::tables()) {
         const QString table = QLatin1String(t.name);
-        if (!Schema::hasSyncId(table) && !Sharing::settingsTables().contains(table))
+        if (!Snapshot::carriesRowsOf(table))
             continue;
         snapshot.forEachRow(table, book.name, [&](QVariantMap row) {
             if (table == QLatin1String("SFamily") &&

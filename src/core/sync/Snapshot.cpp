@@ -26,13 +26,6 @@ namespace {
 constexpr int JsonLayout = 1;
 const QString Memory = QStringLiteral(":memory:");
 
-// Whether a snapshot holds the table's rows of the shared books.
-bool holds(const QString &table)
-{
-    return Schema::hasSyncId(table) || Sharing::settingsTables().contains(table) ||
-           table == QLatin1String("SBook");
-}
-
 QString columnsOf(const Schema::Table &table)
 {
     QStringList columns;
@@ -73,6 +66,11 @@ void deserialize(const QSqlDatabase &db, unsigned char *bytes, qsizetype size, q
 
 } // namespace
 
+bool Snapshot::carriesRowsOf(const QString &table)
+{
+    return Schema::hasSyncId(table) || Sharing::settingsTables().contains(table);
+}
+
 Snapshot::Snapshot() = default;
 Snapshot::Snapshot(Snapshot &&) noexcept = default;
 Snapshot::~Snapshot() = default;
@@ -104,7 +102,7 @@ void Snapshot::image(const QString &computer, qint64 sequence,
         bound << name;
     for (const Schema::Table &t : Schema::tables()) {
         const QString table = QLatin1String(t.name);
-        if (!holds(table))
+        if (!carriesRowsOf(table) && table != QLatin1String("SBook"))
             continue;
         Sql(QStringLiteral("insert into main.%1 (%2) select %2 from live.%1%3")
                 .arg(table, columnsOf(t), ofBooks(table, QStringLiteral("live."), books)),

@@ -47,6 +47,10 @@ public:
     Snapshot(Snapshot &&) noexcept;
     ~Snapshot();
 
+    // Whether a snapshot carries a shared book's rows of `table` (beside the books
+    // themselves): those that travel.
+    static bool carriesRowsOf(const QString &table);
+
     QList<Book> books() const;
     // What it holds of each computer's change files: up to which, by computer.
     std::map<QString, qint64> applied() const;

@@ -63,9 +63,10 @@ QVariantMap travelling(const QString &table, QVariantMap row)
     // What follow-ups settled of an entry is theirs to move, on every computer.
     if (const Ledger::EntryKind *kind = Ledger::entryKind(table); kind && kind->followUps)
         row.remove(QStringLiteral("RMoney"));
-    // A reconciliation's adjusting entry travels by its identity alone (a reference).
-    if (table.compare(QLatin1String("Reconcile"), Qt::CaseInsensitive) == 0)
-        row.remove(QStringLiteral("EID"));
+    // The rows it names by this file's keys travel by their identities (references).
+    for (const KeyReference &ref : KeyReferences)
+        if (table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) == 0)
+            row.remove(QLatin1String(ref.column));
     return row;
 }
 
@@ -408,7 +409,7 @@ private:
         row[SyncId] = change.id;
         for (const KeyReference &ref : KeyReferences)
             if (change.table.compare(QLatin1String(ref.table), Qt::CaseInsensitive) == 0)
-                row[QLatin1String(ref.column)] = QVariant(); // this file's key, or none
+                row[QLatin1String(ref.column)] = QVariant(); // none unless a reference names it
         for (auto it = change.refs.cbegin(); it != change.refs.cend(); ++it) {
             if (keyReference(change.table, it.key())) {
                 const QString target = it->section(QLatin1Char(':'), 0, 0);
