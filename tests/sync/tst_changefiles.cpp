@@ -104,13 +104,13 @@ void TestChangeFiles::payloadsComeBackAsWritten()
     QCOMPARE(QFileInfo(scan.files[0].path).fileName(), QStringLiteral("0000000001"));
     const Folder::Read read = sync.folder.read(scan.files[0]);
     QVERIFY2(read.ok(), qPrintable(read.refusal));
-    QCOMPARE(read.layout, Sync::ChangeLayout); // what every version reads
+    QCOMPARE(read.layout, Sync::Layout);
     QCOMPARE(read.payload, payload);
     // Nothing of the payload can be seen in the file.
     if (payload.size() > 100)
         QVERIFY(!contents(scan.files[0].path).contains(payload.left(64)));
 
-    // A snapshot, compressed the newer way.
+    // A snapshot, written the same way.
     sync.folder.writeSnapshot(QStringLiteral("客厅台式机"), 1, payload);
     const Folder::Read snapshot = sync.folder.readSnapshot(*sync.folder.latestSnapshot());
     QVERIFY2(snapshot.ok(), qPrintable(snapshot.refusal));

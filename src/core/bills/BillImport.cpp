@@ -300,7 +300,7 @@ Result write(const Plan &plan, const Progress &progress)
     const auto save = [&](const Line &line, const Ledger::EntryKind &kind, QVariantMap row) {
         // One entry for one bill, also when it is imported on two computers.
         row[QStringLiteral("SyncID")] =
-            Sharing::identityOf(bookIdentity, {plan.rowOf(line).key, QLatin1String(kind.table)});
+            entryIdentity(bookIdentity, plan.rowOf(line).key, QLatin1String(kind.table));
         const QString kept = snapshot(kind, row);
         const QVariant id = ledger.save(kind, std::move(row));
         const Bills::Row &bill = plan.rowOf(line);

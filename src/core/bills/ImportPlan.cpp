@@ -1,5 +1,6 @@
 #include "core/bills/ImportPlan.h"
 
+#include "core/ledger/Sharing.h"
 #include "data/Dates.h"
 #include "data/Sql.h"
 
@@ -23,7 +24,24 @@ QString kindName(Kind kind)
     return QString::fromUtf8(names[int(kind)]);
 }
 
+QString entryIdentity(const QString &book, const QString &billKey, const QString &table)
+{
+    return Sharing::identityOf(book, {billKey, table});
+}
+
 namespace {
+
+// Whether the book holds the entry the bill became, however it came to be there.
+bool holdsEntryOf(const QString &book, const Bills::Row &row)
+{
+    const QString table = row.refund || row.direction == Bills::Direction::Expense
+                              ? QStringLiteral("OutTable")
+                          : row.direction == Bills::Direction::Income ? QStringLiteral("InTable")
+                                                                      : QStringLiteral("ChangeT");
+    return Sql(QStringLiteral("select 1 from %1 where SyncID=?").arg(table),
+               {entryIdentity(book, row.key, table)})
+        .hasRows();
+}
 
 bool isApp(const Bills::Document &document)
 {
@@ -179,6 +197,7 @@ Plan::Plan(Settings settings) : m_settings(std::move(settings))
 void Plan::add(const QList<Bills::Document> &documents)
 {
     const int fresh = int(m_lines.size());
+    const QString book = Sharing::bookIdentity(m_settings.book());
     for (const Bills::Document &document : documents) {
         m_documents << document;
         for (int r = 0; r < document.rows.size(); ++r) {
@@ -186,6 +205,9 @@ void Plan::add(const QList<Bills::Document> &documents)
             line.document = int(m_documents.size() - 1);
             line.row = r;
             m_lines << line;
+            const Bills::Row &row = document.rows.at(r);
+            if (!m_imported.contains(row.key) && holdsEntryOf(book, row))
+                m_entered.insert(row.key);
         }
     }
     decide(fresh);
@@ -235,7 +257,7 @@ void Plan::decide(int fresh)
         line.purchase = -1;
         line.purchaseCategory.clear();
         line.why.clear();
-        if (m_imported.contains(row.key)) {
+        if (m_imported.contains(row.key) || m_entered.contains(row.key)) {
             line.status = Status::Duplicate;
             line.why = QStringLiteral("以前已导入");
         } else if (const auto first = byKey.constFind(row.key); first != byKey.constEnd()) {

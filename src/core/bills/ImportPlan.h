@@ -40,6 +40,11 @@ enum class Kind
 };
 QString kindName(Kind kind); // 支出, 收入, 转帐
 
+// The identity of the entry a bill becomes in the table `table` of a book (of
+// Sharing::bookIdentity): the same on every computer, so that a bill imported on
+// two of them is one entry.
+QString entryIdentity(const QString &book, const QString &billKey, const QString &table);
+
 struct Line
 {
     int document = 0; // of the plan's documents
@@ -162,6 +167,9 @@ private:
     Settings m_settings;
     QString m_member;
     QHash<QString, Imported> m_imported; // by bill key
+    // Bills whose entry the book holds though no import keeps its key: imported on
+    // another computer, or restored from the recycle bin.
+    QSet<QString> m_entered;
     QList<Payment> m_importedPayments;
     // Moves between own accounts an earlier import took from an app's bill: each
     // account as it saw the move (lower case), its day and its signed units.

@@ -4,6 +4,7 @@
 #include "data/Dates.h"
 #include "data/Money.h"
 #include "data/Rows.h"
+#include "data/Schema.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
 
@@ -99,6 +100,32 @@ void queueForSharing(const QString &book, const QVariant &action, const QString 
         .exec();
 }
 
+// Whether the table holds names rows give (accounts, categories, members).
+bool isNameTable(const QString &table)
+{
+    return !Ledger::entryKind(table) && !Ledger::followUpKind(table) &&
+           !Ledger::isPlainTable(table);
+}
+
+// The row here with the identity `row` has; none when it has none.
+QVariantMap rowWithIdentity(const QString &table, const QVariantMap &row)
+{
+    const QVariant identity = row.value(QStringLiteral("SyncID"));
+    if (identity.toString().isEmpty() || !Schema::hasSyncId(table))
+        return {};
+    QSqlQuery q =
+        Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {identity})
+            .exec();
+    return q.next() ? Rows::current(q) : QVariantMap();
+}
+
+// Whether a row deleted here is back already under a key of its own: brought
+// back on another computer of the household, and from there here.
+bool isBackAlready(const QString &table, const QVariantMap &row)
+{
+    return !rowWithIdentity(table, row).isEmpty();
+}
+
 // Brings a row from `from` (what it must be now; empty: it must not be there)
 // to `to` (empty: gone), through the ledger.
 void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVariantMap &to)
@@ -112,6 +139,9 @@ void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVarian
     }
     if (from.isEmpty() ? !now.isEmpty() : (now.isEmpty() || !matches(now, from, false)))
         throw DbError(changedSince(op));
+    if (from.isEmpty() && isBackAlready(op.table, to))
+        throw DbError(QStringLiteral("“%1”已在帐簿里（从另一台电脑同步回来了），不能再恢复一次。")
+                          .arg(Ledger::describe(op).mid(2)));
     QVariantMap target = to;
     target[QStringLiteral("ID")] = op.key;
     if (isAccounts(op.table) && !from.isEmpty() && !to.isEmpty())
@@ -282,7 +312,12 @@ void binConflict(const QString &book, const QString &table, QVariantMap row,
                  const QString &computer)
 {
     row.remove(QStringLiteral("ID"));
-    row.remove(QStringLiteral("SyncID")); // restored, it is a row of its own
+    // Restored, an entry's version is a row of its own; a name's comes back onto
+    // the name, which is one per book.
+    if (!isNameTable(table))
+        row.remove(QStringLiteral("SyncID"));
+    if (isAccounts(table)) // with no entries yet: its balance is its opening balance
+        row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
     const Op lost{QStringLiteral("delete"), table, {}, row, {}};
     const QString what = Ledger::describe(lost);
     const QString kind = QStringLiteral("同步冲突");
@@ -403,7 +438,16 @@ void restore(const QString &book, qint64 binnedId, const QString &window)
     Ledger ledger(book);
     ledger.setWindow(window);
     ledger.setDescription(QStringLiteral("恢复") + Ledger::describe(shown).mid(2));
-    change(ledger, deleted, {}, deleted.before);
+    // A name's version that lost to another computer's edit: the name becomes it.
+    const QVariantMap here =
+        isNameTable(deleted.table) ? rowWithIdentity(deleted.table, deleted.before) : QVariantMap();
+    if (!here.isEmpty())
+        change(ledger,
+               {QStringLiteral("update"), deleted.table, here.value(QStringLiteral("ID")), here,
+                deleted.before},
+               here, deleted.before);
+    else
+        change(ledger, deleted, {}, deleted.before);
     ledger.commit();
     Sql(QStringLiteral("update HistoryRow set RestoredBy=(select max(ID) from History where "
                        "BName=?) where ID=?"),

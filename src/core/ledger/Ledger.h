@@ -86,6 +86,8 @@ public:
     using Movements = std::vector<std::pair<QString, Money>>;
     static Movements effectOf(const EntryKind &kind, const QVariantMap &row, Money settled = {});
     static Movements effectOf(const FollowUpKind &kind, const QVariantMap &record);
+    // What the follow-ups of the entry with that key settled of its amount.
+    static Money settled(const EntryKind &kind, const QVariant &key);
 
     // The kept totals' line of a row: its book, month, kind, name, accounts, member.
     static MonthTotals::Key totalsKey(const EntryKind &kind, const QVariantMap &row);
@@ -212,7 +214,6 @@ private:
     // the book spells it.
     void checkRow(const QString &table, QVariantMap &row, const std::vector<const char *> &amounts);
     QVariantMap storedEntry(const EntryKind &kind, const QVariant &key) const;
-    static Money settled(const EntryKind &kind, const QVariant &key);
     void moveFigures(const FollowUpKind &kind, const QVariantMap &entry, const QVariantMap &record,
                      int sign);
 

@@ -707,12 +707,9 @@ void Folder::writeSealed(char kind, const QString &computer, qint64 sequence,
                             .arg(shown(folder + QLatin1Char('/') + fileName))
                             .arg(payload.size() >> 20)
                             .arg(MaxPayloadBytes >> 20));
-    const int layout = kind == ChangeKind ? ChangeLayout : Layout;
     const QByteArray header =
-        headerBytes({layout, kind, sequence, QDateTime::currentMSecsSinceEpoch(), name, 0});
-    const QByteArray compressed =
-        layout == 1 ? qCompress(reinterpret_cast<const uchar *>(payload.data()), payload.size())
-                    : zstdCompressed(payload);
+        headerBytes({Layout, kind, sequence, QDateTime::currentMSecsSinceEpoch(), name, 0});
+    const QByteArray compressed = zstdCompressed(payload);
     writeNewFile(folder, fileName, [&](QFile &out) {
         return out.write(header) == header.size() &&
                seal(*m_key, header, compressed, [&out](const char *data, qsizetype size) {

@@ -45,11 +45,11 @@ public:
 };
 
 // The layout of the files this program writes; it reads every layout up to this one.
-// Change files are written in layout 1, which every version reads; snapshots, which
-// carry a database image that zstd uncompresses several times faster than zlib, in
-// layout 2.
+// Layout 1 compressed with zlib; layout 2 with zstd, which uncompresses a snapshot's
+// database image several times faster, and its change files give each row the
+// version it changed, which a program of layout 1 would not heed: it keeps them
+// until it is updated.
 constexpr int Layout = 2;
-constexpr int ChangeLayout = 1;
 
 // A payload, change or snapshot, may hold this much at most (1 GiB): writing more
 // throws. Writing holds the payload and its compressed copy in memory, reading the

@@ -137,6 +137,19 @@ void takeBook(const Snapshot &snapshot, const Snapshot::Book &book, const QStrin
         .exec();
 }
 
+// The versions of the rows the snapshot's writer held, for the books taken from
+// it row by row (an image taken whole has them already).
+void takeVersions(const Snapshot &snapshot)
+{
+    const QSqlDatabase image = snapshot.database();
+    if (!image.isValid())
+        return; // a snapshot of the version before kept none
+    const SqlReuse prepared;
+    for (QSqlQuery q = Sql(QStringLiteral("select Identity, HLC from SyncClock")).exec(image);
+         q.next();)
+        noteVersion(q.value(0).toString(), q.value(1).toString());
+}
+
 // Whether this data folder holds nothing yet: no table has a row.
 bool holdsNothing()
 {
@@ -190,6 +203,7 @@ void takeNewShares(const Folder &folder, const std::vector<Action> &actions, Rep
         takeBook(snapshot, book, name);
         report.taken << name;
     }
+    takeVersions(snapshot);
     MonthTotals::rebuild(Connection::current());
 }
 
@@ -225,12 +239,11 @@ int writeOut(const Folder &folder)
         // What waits goes out in one file (an action that changed nothing that
         // travels, in none).
         Transaction transaction;
+        stamp(actions);
         std::vector<Action> travelling;
-        for (Action &action : actions) {
-            action.clock = Clock::tick();
+        for (const Action &action : actions)
             if (!action.rows.empty() || !action.settings.isEmpty())
                 travelling.push_back(action);
-        }
         if (!travelling.empty()) {
             folder.write(computerName(), sequence + 1, encode(travelling, appliedSequences()));
             setSetting(SequenceKey, QString::number(++sequence));
@@ -370,6 +383,11 @@ void applyFiles(const Folder &folder, Report &report, const Progress &progress)
             }
             try {
                 Transaction transaction;
+                // An action made here since the exchange wrote them out (a window
+                // saved meanwhile) has no clock yet to weigh theirs against: the
+                // rest waits until it is written out, at the next exchange.
+                if (Sql(QStringLiteral("select 1 from SyncOutbox limit 1")).hasRows())
+                    return;
                 takeNewShares(folder, *actions, report);
                 Applied applied;
                 for (const Action &action : *actions) {
@@ -509,6 +527,7 @@ void join(const QString &folder, const QString &password, const QString &compute
                         .arg(name, book.name));
             takeBook(snapshot, book, name);
         }
+        takeVersions(snapshot);
         MonthTotals::rebuild(Connection::current()); // this thread's, a worker's too
         settings();
         transaction.commit();
@@ -532,9 +551,11 @@ Report exchange(const Progress &progress)
         throw SyncError(QStringLiteral("本机还没有加入家庭同步。"));
     const Folder folder = householdFolder();
     Report report;
-    // The folder's disk full or not writable: what waits stays queued, and the
-    // others' files still apply.
+    // The folder's disk full or not writable: what waits stays queued, and so do
+    // the others' files, which apply only once this computer's actions have clocks.
     stopOnFailure(report, [&] { report.written = writeOut(folder); });
+    if (!report.stopped.isEmpty())
+        return report;
     applyFiles(folder, report, progress);
     if (report.stopped.isEmpty())
         stopOnFailure(report, [&] { tidy(folder); });

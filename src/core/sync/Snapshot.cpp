@@ -109,6 +109,11 @@ void Snapshot::image(const QString &computer, qint64 sequence,
             table == QLatin1String("SFamily") ? QVariantList() : bound)
             .exec(db);
     }
+    // The version of each row here: a change that reaches the computer joining
+    // from it later is weighed against the same version as here.
+    Sql(QStringLiteral("insert into main.SyncClock (Identity, HLC) select Identity, HLC from "
+                       "live.SyncClock"))
+        .exec(db);
     Sql(QStringLiteral("COMMIT")).exec(db);
     Sql(QStringLiteral("DETACH DATABASE live")).exec(db);
 

@@ -23,7 +23,8 @@ namespace {
 
 const QString SyncId = QStringLiteral("SyncID");
 const QString TableMark = QStringLiteral("@table");
-constexpr int PayloadLayout = 1;
+// 2: a row's base clock; an entry's amount that follow-ups settle, whole.
+constexpr int PayloadLayout = 2;
 
 // ---- The payload: JSON, every value as text (amounts stay exact) ----
 
@@ -50,6 +51,71 @@ QVariantMap findById(const QString &table, const QString &id)
     QSqlQuery q =
         Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {id}).exec();
     return q.next() ? Rows::current(q) : QVariantMap();
+}
+
+// The clock of the version of a row here (of a row deleted here, of the version
+// its delete removed); empty when no change of it has reached this computer.
+QString clockOf(const QString &identity)
+{
+    return Sql(QStringLiteral("select HLC from SyncClock where Identity=?"), {identity})
+        .scalar()
+        .toString();
+}
+
+void setClock(const QString &identity, const QString &clock, bool onlyLater = false)
+{
+    Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on conflict(Identity) "
+                       "do update set HLC=excluded.HLC%1")
+            .arg(onlyLater ? QStringLiteral(" where excluded.HLC>HLC") : QString()),
+        {identity, clock})
+        .exec();
+}
+
+// ---- An entry's amount that its follow-ups settle ----
+
+// A debt's, a credit's or an investment's amount is kept as what is left of it
+// once its follow-ups settled theirs. It travels whole: each computer leaves of
+// it what its own follow-ups settled there.
+const char *owedColumn(const QString &table)
+{
+    const Ledger::EntryKind *kind = Ledger::entryKind(table);
+    return kind && kind->followUps ? kind->followUps->outstanding : nullptr;
+}
+
+void addToOwed(QVariantMap &row, const char *column, Money amount)
+{
+    const QString owed = QLatin1String(column);
+    if (row.contains(owed))
+        row[owed] = (Money::fromVariant(row.value(owed)) + amount).toVariant();
+}
+
+// What the follow-ups of an entry had settled when the action waiting in the
+// outbox at `outbox` was made: what they settle now, less what the actions
+// waiting after it recorded (or undid) of them.
+Money settledWhenMade(const Ledger::EntryKind &kind, const QVariant &key, qint64 outbox)
+{
+    Money settled = Ledger::settled(kind, key);
+    const Ledger::FollowUpKind &f = *kind.followUps;
+    const QString table = QLatin1String(f.table);
+    QSqlQuery later =
+        Sql(QStringLiteral("select o.HistoryID, o.Kind from SyncOutbox o where o.ID>? and "
+                           "exists (select 1 from HistoryRow r where r.HistoryID=o.HistoryID and "
+                           "r.Tbl=?) order by o.ID"),
+            {outbox, table})
+            .exec();
+    while (later.next()) {
+        const bool undone = later.value(1).toString() == QLatin1String("undone");
+        for (const History::Op &op : History::opsOf(later.value(0).toLongLong(), undone)) {
+            const QVariantMap &record = op.after.isEmpty() ? op.before : op.after;
+            if (op.table.compare(table, Qt::CaseInsensitive) != 0 ||
+                record.value(QLatin1String(f.entryKey)).toLongLong() != key.toLongLong())
+                continue;
+            const Money amount = Money::fromVariant(record.value(QLatin1String(f.amounts.front())));
+            const bool recorded = (op.op == QLatin1String("insert")) != undone;
+            settled -= recorded ? amount : -amount;
+        }
+    }
+    return settled;
 }
 
 // What travels of a row: not this file's key, nor the book's name here, nor a
@@ -115,7 +181,28 @@ QVariantMap referenceRow(References::Kind kind, const QString &name, const QStri
 
 // ---- Outgoing ----
 
-RowChange travellingChange(const History::Op &op, bool undone, const QString &book,
+// The names a row gives (accounts, categories, members) by their identities in
+// `refs`, and those rows in `named`, to be made again where they are gone.
+void nameReferences(const QString &table, const QVariantMap &row, const QString &book,
+                    QMap<QString, QString> &refs, QMap<QString, QVariantMap> &named)
+{
+    for (const References::Use *use : usesOf(table)) {
+        const QString name = row.value(QLatin1String(use->column)).toString();
+        if (name.isEmpty())
+            continue;
+        const QVariantMap reference = referenceRow(use->kind, name, book);
+        const QString id = reference.value(SyncId).toString();
+        if (id.isEmpty())
+            continue;
+        refs.insert(QLatin1String(use->column), id);
+        QVariantMap kept =
+            travelling(QLatin1String(References::target(use->kind).table), reference);
+        kept[TableMark] = QLatin1String(References::target(use->kind).table);
+        named.insert(id, kept);
+    }
+}
+
+RowChange travellingChange(const History::Op &op, bool undone, const QString &book, qint64 outbox,
                            QMap<QString, QVariantMap> &named)
 {
     RowChange change;
@@ -130,16 +217,27 @@ RowChange travellingChange(const History::Op &op, bool undone, const QString &bo
     change.id = either.value(SyncId).toString();
     if (change.id.isEmpty())
         change.id = Rows::read(op.table, op.key).value(SyncId).toString();
+    if (const char *owed = owedColumn(op.table)) {
+        const Money settled = settledWhenMade(*Ledger::entryKind(op.table), op.key, outbox);
+        addToOwed(change.before, owed, settled);
+        addToOwed(change.after, owed, settled);
+    }
     if (const Ledger::FollowUpKind *f = Ledger::followUpKind(op.table)) {
         // Its entry, to be made again where it was deleted meanwhile.
         const QString parent = QLatin1String(f->entryKey);
         const QString entryTable = QLatin1String(f->entry->table);
-        const QVariantMap entry = Rows::read(entryTable, either.value(parent));
+        QVariantMap entry = Rows::read(entryTable, either.value(parent));
         const QString id = entry.value(SyncId).toString();
         change.refs.insert(parent, id);
         if (!id.isEmpty()) {
+            addToOwed(entry, f->outstanding, Ledger::settled(*f->entry, either.value(parent)));
             QVariantMap kept = travelling(entryTable, entry);
             kept[TableMark] = entryTable;
+            // Its accounts and names by identity too, marked as their columns.
+            QMap<QString, QString> refs;
+            nameReferences(entryTable, entry, book, refs, named);
+            for (auto it = refs.cbegin(); it != refs.cend(); ++it)
+                kept[QLatin1Char('@') + it.key()] = *it;
             named.insert(id, kept);
         }
     }
@@ -155,20 +253,7 @@ RowChange travellingChange(const History::Op &op, bool undone, const QString &bo
         if (!id.isEmpty())
             change.refs.insert(column, target + QLatin1Char(':') + id);
     }
-    for (const References::Use *use : usesOf(op.table)) {
-        const QString name = either.value(QLatin1String(use->column)).toString();
-        if (name.isEmpty())
-            continue;
-        const QVariantMap reference = referenceRow(use->kind, name, book);
-        const QString id = reference.value(SyncId).toString();
-        if (id.isEmpty())
-            continue;
-        change.refs.insert(QLatin1String(use->column), id);
-        QVariantMap kept =
-            travelling(QLatin1String(References::target(use->kind).table), reference);
-        kept[TableMark] = QLatin1String(References::target(use->kind).table);
-        named.insert(id, kept);
-    }
+    nameReferences(op.table, either, book, change.refs, named);
     change.before = travelling(op.table, change.before);
     change.after = travelling(op.table, change.after);
     return change;
@@ -215,7 +300,7 @@ void addBatch(Action &action, const History::Op &op, bool undone, const QString 
         } else {
             row.before = {{SyncId, id}};
         }
-        action.rows.push_back(travellingChange(row, false, book, action.named));
+        action.rows.push_back(travellingChange(row, false, book, action.outbox, action.named));
     }
 }
 
@@ -280,43 +365,74 @@ public:
     }
 
 private:
+    // Of two versions of a row the later by the clock stands, whatever order they
+    // arrive in; a delete removes the version it saw or an older one, never an
+    // edit it did not see. A row deleted here keeps the clock of the version its
+    // delete removed: a version no later than that one does not come back.
     void applyRow(const RowChange &change)
     {
         m_table = change.table;
         const QVariantMap local = findById(change.table, change.id);
-        const QString localClock =
-            Sql(QStringLiteral("select HLC from SyncClock where Identity=?"), {change.id})
-                .scalar()
-                .toString();
-        bool wrote = false;
-        if (change.op == QLatin1String("insert")) {
-            wrote = local.isEmpty() && insert(change, change.after);
-        } else if (change.op == QLatin1String("update")) {
-            if (local.isEmpty()) {
-                wrote = insert(change, change.after); // an edit stands against a delete
-            } else if (m_action.clock > localClock) {
-                if (!unchanged(local, change.before)) {
-                    History::binConflict(m_book, change.table, local, thisComputer());
-                    ++m_applied.conflicts;
-                }
-                wrote = update(change, local);
-            } else {
+        const QString version = clockOf(change.id);
+        if (change.op == QLatin1String("delete")) {
+            applyDelete(change, local, version);
+            return;
+        }
+        const bool later = m_action.clock > version;
+        if (local.isEmpty()) {
+            // Never here, or deleted here by a delete that did not see this version
+            // (an edit stands against a delete).
+            if ((version.isEmpty() || later) && insert(change, change.after))
+                written(change.id);
+            return;
+        }
+        const bool edit = change.op == QLatin1String("update");
+        if (!later) {
+            // An older version: an edit of it lost to the one here.
+            if (edit) {
                 QVariantMap lost = change.after;
                 History::binConflict(m_book, change.table, resolved(change, lost, false),
                                      m_computer);
                 ++m_applied.conflicts;
             }
-        } else if (change.op == QLatin1String("delete") && !local.isEmpty() &&
-                   unchanged(local, change.before)) {
-            wrote = remove(change, local);
+            return;
         }
-        if (wrote)
-            ++m_applied.rows;
-        if (m_action.clock > localClock)
-            Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
-                               "conflict(Identity) do update set HLC=excluded.HLC"),
-                {change.id, m_action.clock})
-                .exec();
+        // The same row made on both (a bill imported on each): nothing to write.
+        if (!edit && isAsHere(local, change)) {
+            setClock(change.id, m_action.clock);
+            return;
+        }
+        // The version here, when the other computer never saw it, lost to theirs.
+        // (A row only made again here from what others named has no version.)
+        if (!unchanged(local, edit ? change.before : change.after) && !version.isEmpty()) {
+            History::binConflict(m_book, change.table, local, thisComputer());
+            ++m_applied.conflicts;
+        }
+        update(change, local);
+        written(change.id);
+    }
+
+    void applyDelete(const RowChange &change, const QVariantMap &local, const QString &version)
+    {
+        if (local.isEmpty()) {
+            // Deleted here too, or not here yet: what it removed does not come back.
+            if (change.base)
+                setClock(change.id, *change.base, true);
+            return;
+        }
+        // A file of an earlier version says no version: the row as it was tells.
+        const bool seen = change.base ? version <= *change.base : unchanged(local, change.before);
+        if (!seen || !remove(change, local))
+            return;
+        ++m_applied.rows;
+        if (change.base)
+            setClock(change.id, *change.base);
+    }
+
+    void written(const QString &identity)
+    {
+        ++m_applied.rows;
+        setClock(identity, m_action.clock);
     }
 
     QString thisComputer() const { return setting(QStringLiteral("Computer")); }
@@ -329,11 +445,7 @@ private:
         if (!book && !Sharing::settingsTables().contains(table))
             return;
         const QString identity = table + QLatin1Char('@') + m_action.share;
-        const QString here =
-            Sql(QStringLiteral("select HLC from SyncClock where Identity=?"), {identity})
-                .scalar()
-                .toString();
-        if (m_action.clock <= here)
+        if (m_action.clock <= clockOf(identity))
             return;
         if (book && !rows.isEmpty()) {
             Sql(QStringLiteral("update SBook set BPass=?, Remark=? where BName=?"),
@@ -347,10 +459,7 @@ private:
                 Rows::insert(table, row);
             }
         }
-        Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
-                           "conflict(Identity) do update set HLC=excluded.HLC"),
-            {identity, m_action.clock})
-            .exec();
+        setClock(identity, m_action.clock);
         ++m_applied.rows;
         ChangeFeed::announceOnCommit(Connection::current(), Change::ofSettings(m_book, table));
     }
@@ -393,13 +502,38 @@ private:
     // own columns compared, the names it gives aside (a rename changes them).
     bool unchanged(const QVariantMap &local, const QVariantMap &version) const
     {
+        const QVariantMap here = settledHere(local, local.value(QStringLiteral("ID")), +1);
         for (auto it = version.cbegin(); it != version.cend(); ++it) {
             if (referenceUse(m_table, it.key()) || keyReference(m_table, it.key()))
                 continue;
-            if (local.value(it.key()).toString() != it->toString())
+            if (here.value(it.key()).toString() != it->toString())
                 return false;
         }
         return true;
+    }
+
+    // Whether the row here is the version of the change, names and all.
+    bool isAsHere(const QVariantMap &local, const RowChange &change)
+    {
+        const QVariant key = local.value(QStringLiteral("ID"));
+        const QVariantMap here = settledHere(local, key, +1);
+        const QVariantMap theirs = resolved(change, change.after, false);
+        for (auto it = theirs.cbegin(); it != theirs.cend(); ++it)
+            if (here.value(it.key()).toString() != it->toString())
+                return false;
+        return true;
+    }
+
+    // An entry's amount that follow-ups settle, as it travels (+1: whole) or as
+    // it is kept here (-1: less what the follow-ups here settled).
+    QVariantMap settledHere(QVariantMap row, const QVariant &key, int sign) const
+    {
+        const char *owed = owedColumn(m_table);
+        if (owed && m_action.layout >= 2) {
+            const Money settled = Ledger::settled(*Ledger::entryKind(m_table), key);
+            addToOwed(row, owed, sign > 0 ? settled : -settled);
+        }
+        return row;
     }
 
     // The row with the names and the entry it gives as they are here: a name
@@ -431,12 +565,8 @@ private:
                 continue;
             }
             const QVariantMap gone = m_action.named.value(*it);
-            if (gone.isEmpty() || !make)
-                continue;
-            const QString name = gone.value(column).toString();
-            row[it.key()] = name;
-            if (!References::exists(use->kind, name, m_book))
-                makeAgain(QLatin1String(target.table), *it, gone);
+            if (!gone.isEmpty() && make)
+                row[it.key()] = makeName(QLatin1String(target.table), *it, gone);
         }
         return row;
     }
@@ -447,22 +577,63 @@ private:
     {
         const QString table = QLatin1String(f.entry->table);
         const QVariant key = findById(table, id).value(QStringLiteral("ID"));
-        QVariantMap gone = m_action.named.value(id);
+        const QVariantMap gone = m_action.named.value(id);
         if (!key.isNull() || gone.isEmpty() || !make)
             return key;
-        gone.remove(TableMark);
-        gone[SyncId] = id;
-        return m_ledger.save(*f.entry, gone);
+        // The names it gives, by the identities marked beside them.
+        RowChange entry{QStringLiteral("insert"), table, id, {}, {}, {}, std::nullopt};
+        QVariantMap row;
+        for (auto it = gone.cbegin(); it != gone.cend(); ++it) {
+            if (it.key() == TableMark)
+                continue;
+            if (it.key().startsWith(QLatin1Char('@')))
+                entry.refs.insert(it.key().mid(1), it->toString());
+            else
+                row.insert(it.key(), *it);
+        }
+        return m_ledger.save(*f.entry, resolved(entry, row, true));
     }
 
-    // A name deleted here while another computer still wrote rows naming it.
-    void makeAgain(const QString &table, const QString &id, QVariantMap row)
+    // A name (an account, a category, a member) made on another computer, or
+    // made again here where it was deleted while the other computer still wrote
+    // rows naming it. Returns the name it has here.
+    QString makeName(const QString &table, const QString &id, QVariantMap row)
     {
         row.remove(TableMark);
         row[SyncId] = id;
         if (table == QLatin1String("SAccount"))
             row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
+        keepNamesApart(table, id, row);
         m_ledger.saveReference(table, row);
+        return row.value(QLatin1String(References::target(*referenceKind(table)).column))
+            .toString();
+    }
+
+    // Two rows of one name, made or renamed on two computers at once: the one of
+    // the smaller identity keeps the name and the other is called "名（同名）",
+    // on every computer alike whichever arrives first. Nothing is merged unasked.
+    void keepNamesApart(const QString &table, const QString &id, QVariantMap &row)
+    {
+        const References::Kind kind = *referenceKind(table);
+        const QString column = QLatin1String(References::target(kind).column);
+        const QString name = row.value(column).toString();
+        if (!row.contains(column) || name.isEmpty())
+            return;
+        Sql held(QStringLiteral("select ID, SyncID from %1 where %2=? collate nocase and SyncID<>?")
+                     .arg(table, column),
+                 {name, id});
+        if (References::target(kind).scope == References::Scope::Book)
+            held.add(QStringLiteral(" and BName=?"), {m_book});
+        QSqlQuery other = held.exec();
+        if (!other.next())
+            return;
+        QString apart = name + QStringLiteral("（同名）");
+        for (int n = 2; References::exists(kind, apart, m_book); ++n)
+            apart = name + QStringLiteral("（同名%1）").arg(n);
+        if (id < other.value(1).toString())
+            m_ledger.saveReferenceEdit(table, other.value(0), {{column, apart}});
+        else
+            row[column] = apart;
     }
 
     bool insert(const RowChange &change, const QVariantMap &version)
@@ -480,9 +651,7 @@ private:
                 return false; // that occurrence posted or skipped here already
             m_ledger.insertRow(change.table, row);
         } else {
-            if (change.table == QLatin1String("SAccount"))
-                row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
-            m_ledger.saveReference(change.table, row);
+            makeName(change.table, change.id, row);
         }
         return true;
     }
@@ -492,7 +661,7 @@ private:
         QVariantMap row = resolved(change, change.after, true);
         const QVariant key = local.value(QStringLiteral("ID"));
         if (const Ledger::EntryKind *kind = Ledger::entryKind(change.table)) {
-            m_ledger.saveEdit(*kind, key, row);
+            m_ledger.saveEdit(*kind, key, settledHere(row, key, -1));
             return true;
         }
         if (Ledger::followUpKind(change.table))
@@ -501,6 +670,7 @@ private:
             m_ledger.updateRow(change.table, key, row);
             return true;
         }
+        keepNamesApart(change.table, change.id, row);
         m_ledger.saveReferenceEdit(change.table, key, row);
         // An opening balance set on another computer moves the balance here too.
         if (change.table == QLatin1String("SAccount") &&
@@ -578,13 +748,17 @@ namespace {
 QJsonObject actionToJson(const Action &action)
 {
     QJsonArray rows;
-    for (const RowChange &change : action.rows)
-        rows.append(QJsonObject{{"op", change.op},
-                                {"table", change.table},
-                                {"id", change.id},
-                                {"before", rowToJson(change.before)},
-                                {"after", rowToJson(change.after)},
-                                {"refs", toJson(change.refs)}});
+    for (const RowChange &change : action.rows) {
+        QJsonObject row{{"op", change.op},
+                        {"table", change.table},
+                        {"id", change.id},
+                        {"before", rowToJson(change.before)},
+                        {"after", rowToJson(change.after)},
+                        {"refs", toJson(change.refs)}};
+        if (change.base)
+            row.insert(QStringLiteral("base"), *change.base);
+        rows.append(row);
+    }
     QJsonObject named;
     for (auto it = action.named.cbegin(); it != action.named.cend(); ++it)
         named.insert(it.key(), rowToJson(*it));
@@ -610,9 +784,10 @@ QJsonObject actionToJson(const Action &action)
                        {"settings", settings}};
 }
 
-Action actionFromJson(const QJsonObject &object)
+Action actionFromJson(const QJsonObject &object, int layout)
 {
     Action action;
+    action.layout = layout;
     action.share = object.value(QStringLiteral("share")).toString();
     action.clock = object.value(QStringLiteral("clock")).toString();
     action.window = object.value(QStringLiteral("window")).toString();
@@ -625,7 +800,10 @@ Action actionFromJson(const QJsonObject &object)
                                row.value(QStringLiteral("id")).toString(),
                                rowFromJson(row.value(QStringLiteral("before")).toObject()),
                                rowFromJson(row.value(QStringLiteral("after")).toObject()),
-                               stringsFrom(row.value(QStringLiteral("refs")).toObject())});
+                               stringsFrom(row.value(QStringLiteral("refs")).toObject()),
+                               std::nullopt});
+        if (const QJsonValue base = row.value(QStringLiteral("base")); base.isString())
+            action.rows.back().base = base.toString();
     }
     const QJsonObject named = object.value(QStringLiteral("named")).toObject();
     for (auto it = named.constBegin(); it != named.constEnd(); ++it)
@@ -662,11 +840,12 @@ std::optional<std::vector<Action>> decode(const QByteArray &payload, AppliedFile
 {
     const QJsonDocument document = QJsonDocument::fromJson(payload);
     const QJsonObject object = document.object();
-    if (!document.isObject() || object.value(QStringLiteral("layout")).toInt() != PayloadLayout)
+    const int layout = object.value(QStringLiteral("layout")).toInt();
+    if (!document.isObject() || layout < 1 || layout > PayloadLayout)
         return std::nullopt;
     std::vector<Action> actions;
     for (const QJsonValue &value : object.value(QStringLiteral("actions")).toArray())
-        actions.push_back(actionFromJson(value.toObject()));
+        actions.push_back(actionFromJson(value.toObject(), layout));
     if (applied) {
         const QJsonObject heard = object.value(QStringLiteral("applied")).toObject();
         for (auto it = heard.constBegin(); it != heard.constEnd(); ++it)
@@ -711,28 +890,40 @@ std::vector<Action> outgoing(int limit)
             if (op.op == QLatin1String("batch") && op.table == QLatin1String("ImportBatch"))
                 addBatch(action, op, undone, book);
             else if (travels(op))
-                action.rows.push_back(travellingChange(op, undone, book, action.named));
+                action.rows.push_back(
+                    travellingChange(op, undone, book, action.outbox, action.named));
         }
         actions.push_back(std::move(action));
     }
     return actions;
 }
 
+void stamp(std::vector<Action> &actions)
+{
+    // A row's version: its clock here, or the one an earlier action of these gave it.
+    QHash<QString, QString> version;
+    for (Action &action : actions) {
+        action.clock = Clock::tick();
+        for (RowChange &change : action.rows) {
+            auto it = version.find(change.id);
+            if (it == version.end())
+                it = version.insert(change.id, clockOf(change.id));
+            change.base = *it;
+            // A row deleted keeps the clock of the version removed (see apply).
+            if (change.op != QLatin1String("delete"))
+                *it = action.clock;
+        }
+    }
+}
+
 void sent(const Action &action)
 {
     Sql(QStringLiteral("delete from SyncOutbox where ID<=?"), {action.outbox}).exec();
     for (auto it = action.settings.cbegin(); it != action.settings.cend(); ++it)
-        Sql(QStringLiteral("insert into SyncClock (Identity, HLC) values (?, ?) on "
-                           "conflict(Identity) do update set HLC=excluded.HLC where "
-                           "excluded.HLC>HLC"),
-            {it.key() + QLatin1Char('@') + action.share, action.clock})
-            .exec();
+        setClock(it.key() + QLatin1Char('@') + action.share, action.clock, true);
     for (const RowChange &change : action.rows)
-        Sql(QStringLiteral(
-                "insert into SyncClock (Identity, HLC) values (?, ?) on conflict(Identity) "
-                "do update set HLC=excluded.HLC where excluded.HLC>HLC"),
-            {change.id, action.clock})
-            .exec();
+        if (change.op != QLatin1String("delete"))
+            setClock(change.id, action.clock, true);
 }
 
 Applied apply(const QString &computer, const Action &action)
@@ -745,6 +936,11 @@ Applied apply(const QString &computer, const Action &action)
     if (book.isEmpty())
         return {};
     return Applier(computer, action, book).run();
+}
+
+void noteVersion(const QString &identity, const QString &clock)
+{
+    setClock(identity, clock, true);
 }
 
 const KeyReference *keyReference(const QString &table, const QString &column)

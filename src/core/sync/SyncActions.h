@@ -25,6 +25,10 @@ struct RowChange
     QVariantMap before; // the row as it was and became: no key, book or balance
     QVariantMap after;
     QMap<QString, QString> refs; // column -> identity of the row it names (a follow-up: its entry)
+    // The clock of the version of the row its computer changed (empty: one no
+    // change had reached yet); none in a file of an earlier version. A delete
+    // removes only a version it saw, or an older one: an edit it never saw stands.
+    std::optional<QString> base;
 };
 
 // A bill an action imported: its entry (by identity) and the bill's key, so that
@@ -41,6 +45,9 @@ struct ImportedBill
 
 struct Action
 {
+    // The layout of the file it came in: in layout 1, an entry's amount that its
+    // follow-ups settle travelled as what was left of it, since as the whole.
+    int layout = 2;
     QString share; // the book's identity on every computer
     QString clock; // when it was sent (Clock::tick)
     QString window;
@@ -95,6 +102,9 @@ std::optional<std::vector<Action>> decode(const QByteArray &payload,
 // The actions waiting in the outbox, in the order they were made, each as it
 // travels (an undo as the rows it brings back); at most `limit`.
 std::vector<Action> outgoing(int limit);
+// Gives the actions about to be written out their clocks, and each row the clock
+// of the version it changed.
+void stamp(std::vector<Action> &actions);
 // They were written out: they leave the outbox, and their rows are known to have
 // been written at their clocks.
 void sent(const Action &action);
@@ -112,6 +122,10 @@ struct Applied
 // 同步冲突; an edit stands against a delete; a name an entry gives that is gone
 // here is made again. An action of a book not shared here changes nothing.
 Applied apply(const QString &computer, const Action &action);
+
+// Notes that the version of the row with that identity here is the one of
+// `clock`, when that is later than the one noted (a snapshot's, when joining).
+void noteVersion(const QString &identity, const QString &clock);
 
 // The hybrid logical clock of this data folder: the time in milliseconds, a
 // counter, and the computer, so that it never goes back even when the system
