@@ -55,6 +55,8 @@ private slots:
     void anOccurrencePostedOnTwoComputersIsOneEntry();
     void budgetsAndImportChoicesTravelTheLaterStanding();
     void oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins();
+    void aComputerJoiningLaterWeighsEditsAsTheOthersDid();
+    void aComputerNotHeardOfYetStillFindsTheFilesItNeeds();
     void aBookSharedLaterReachesTheOthers();
     void joiningNeedsThePasswordAndAFreeName();
     void everyRowArrivesHoweverAComputerJoins();
@@ -98,6 +100,8 @@ public:
     // the folder, or only some of them, or half of one (the rest follows later).
     void carry(int from, int to, QRandomGenerator *random = nullptr)
     {
+        if (QDir(sync(from) + "/" + name(from)).exists()) // a folder, even an empty one
+            QDir().mkpath(sync(to) + "/" + name(from));
         for (QDirIterator it(sync(from), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
              it.hasNext();) {
             const QString path = it.next();
@@ -984,6 +988,60 @@ void TestHousehold::oldFilesGoOnceEveryoneHasThemAndANewComputerStillJoins()
         home.use(k);
         QCOMPARE(bookByIdentity(), third);
     }
+}
+
+// Computer 1's edit is on its way when computer 0 edits the row again and writes a
+// snapshot; computer 2 joins from it: the later edit stands there too.
+void TestHousehold::aComputerJoiningLaterWeighsEditsAsTheOthersDid()
+{
+    Household home(3);
+    home.share();
+    home.use(1);
+    Sync::join(home.sync(1), HouseholdPassword, home.name(1));
+    home.use(0);
+    saveEntry(Book, false, yuan("10"));
+    home.exchange(0);
+    home.carryEverywhere();
+    home.exchange(1);
+    for (const int k : {1, 0}) {
+        home.use(k);
+        Sync::setSetting("SnapshotEvery", "1");
+        Ledger ledger(Book);
+        ledger.saveEdit(Ledger::expense(), Db::value("select ID from OutTable"),
+                        {{"OMoney", yuan(k ? "20" : "30").toVariant()}});
+        ledger.commit();
+        QTest::qWait(5); // a later clock
+        home.exchange(k);
+    }
+    home.carryEverywhere();
+    home.use(2);
+    Sync::join(home.sync(2), HouseholdPassword, home.name(2));
+    home.settle();
+    for (int k = 0; k < home.size(); ++k) {
+        home.use(k);
+        QCOMPARE(Db::value("select OMoney from OutTable").toLongLong(), yuan("30").units());
+        checkDerivedFigures();
+    }
+}
+
+// Computer 1 joins from a snapshot, and before its folder reaches computer 0 that
+// one writes its next snapshot: the files computer 1 needs stay in the folder.
+void TestHousehold::aComputerNotHeardOfYetStillFindsTheFilesItNeeds()
+{
+    Household home(2);
+    home.share();
+    Sync::setSetting("SnapshotEvery", "1");
+    saveIncomes(1, "早");
+    home.exchange(0);
+    home.carryEverywhere();
+    home.use(1);
+    Sync::join(home.sync(1), HouseholdPassword, home.name(1));
+    home.use(0);
+    saveIncomes(1, "晚");
+    home.exchange(0);
+    home.settle();
+    home.use(1);
+    QCOMPARE(Db::count("select count(*) from InTable"), 2);
 }
 
 // A book shared after the others joined reaches them with its first file; where

@@ -828,8 +828,15 @@ void Folder::removeUpTo(const QString &computer, qint64 sequence) const
     requireFolderName(computer);
     Scan scan;
     sortOut(changeFolder(nfc(computer)), listedChange, scan);
-    for (const Listed &file : scan.files)
-        if (file.sequence <= sequence && !QFile::remove(file.path) && QFileInfo::exists(file.path))
+    QList<Listed> gone;
+    for (const Listed &file : std::as_const(scan.files))
+        if (file.sequence <= sequence)
+            gone << file;
+    for (const Listed &snapshot : snapshots())
+        if (snapshot.computer == nfc(computer) && snapshot.sequence < sequence)
+            gone << snapshot;
+    for (const Listed &file : std::as_const(gone))
+        if (!QFile::remove(file.path) && QFileInfo::exists(file.path))
             throw SyncError(QStringLiteral("不能删除同步文件 %1。").arg(shown(file.path)));
 }
 

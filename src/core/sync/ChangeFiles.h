@@ -150,7 +150,8 @@ public:
     std::optional<Listed> latestSnapshot() const;
     Read readSnapshot(const Listed &snapshot) const;
 
-    // Removes the computer's change files with a sequence up to `sequence`.
+    // Removes the computer's change files with a sequence up to `sequence`, and
+    // its snapshots taken before `sequence`.
     void removeUpTo(const QString &computer, qint64 sequence) const;
 
     struct Key;

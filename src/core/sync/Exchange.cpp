@@ -281,8 +281,9 @@ qint64 heardOf(const QString &computer, const QString &of)
 }
 
 // Now and then a snapshot of the shared books, so that joining never replays
-// years; then this computer's files that the newest snapshot holds and every
-// other computer has applied are no longer needed by anyone, and go.
+// years; then this computer's files that the snapshot before the newest holds and
+// every other computer has applied are no longer needed by anyone, and go, with
+// its snapshots older than that one.
 void tidy(const Folder &folder)
 {
     const qint64 sequence = setting(SequenceKey).toLongLong();
@@ -298,7 +299,16 @@ void tidy(const Folder &folder)
     const std::optional<Folder::Listed> latest = folder.latestSnapshot();
     if (!latest || latest->computer != computerName())
         return; // another's is newest: what it holds of this computer's is not known here
-    qint64 bound = latest->sequence;
+    // A computer that joined from the snapshot before may not be heard of yet (its
+    // folder still on its way): the files after that snapshot stay for it.
+    QList<qint64> taken;
+    for (const Folder::Listed &snapshot : folder.snapshots())
+        if (snapshot.computer == computerName())
+            taken << snapshot.sequence;
+    std::sort(taken.begin(), taken.end());
+    if (taken.size() < 2)
+        return;
+    qint64 bound = taken.at(taken.size() - 2);
     for (const QString &other : otherComputers(folder))
         bound = std::min(bound, heardOf(other, computerName()));
     if (bound <= setting(RemovedKey).toLongLong())
