@@ -260,6 +260,17 @@ QStringList bookByIdentity()
     return rows;
 }
 
+// The rows one computer holds and another does not (or not as often), each way.
+QString differences(const QStringList &first, const QStringList &other)
+{
+    QStringList lines;
+    for (const auto &[from, to, mark] : {std::tuple{&first, &other, "-"}, {&other, &first, "+"}})
+        for (const QString &row : *from)
+            if (from->count(row) != to->count(row))
+                lines << mark + row;
+    return lines.join('\n');
+}
+
 // Every balance is its opening balance and what its entries moved; the kept totals
 // are what the rows give.
 void checkDerivedFigures()
@@ -510,14 +521,16 @@ void TestHousehold::threeComputersEndWithTheSameBook()
     home.settle();
     QVERIFY(exchanges > 50);
     QVERIFY(home.conflicts() > 0); // edits of one row met, and the losers were binned
-    // Imports, undos and restores were made elsewhere and reached each computer.
-    for (int k = 0; k < home.size(); ++k) {
-        home.use(k);
-        for (const QString kind : {"导入帐单%", "撤销%", "恢复%"})
-            QVERIFY2(Db::count("select count(*) from History where Description like ? and "
-                               "coalesce(Origin, '')<>''",
-                               {kind}) > 0,
-                     qPrintable(kind));
+    // Imports, undos and restores were made on one computer and reached another.
+    for (const QString kind : {"导入帐单%", "撤销%", "恢复%"}) {
+        int reached = 0;
+        for (int k = 0; k < home.size(); ++k) {
+            home.use(k);
+            reached += Db::count("select count(*) from History where Description like ? and "
+                                 "coalesce(Origin, '')<>''",
+                                 {kind});
+        }
+        QVERIFY2(reached > 0, qPrintable(kind));
     }
     home.use(0);
     const QStringList first = bookByIdentity();
@@ -525,7 +538,8 @@ void TestHousehold::threeComputersEndWithTheSameBook()
     checkDerivedFigures();
     for (int k = 1; k < home.size(); ++k) {
         home.use(k);
-        QCOMPARE(bookByIdentity(), first);
+        const QStringList here = bookByIdentity();
+        QVERIFY2(here == first, qPrintable(differences(first, here)));
         checkDerivedFigures();
         // Nothing waits: every file was applied once.
         const Sync::Report again = home.exchange(k);

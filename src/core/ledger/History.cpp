@@ -119,13 +119,6 @@ QVariantMap rowWithIdentity(const QString &table, const QVariantMap &row)
     return q.next() ? Rows::current(q) : QVariantMap();
 }
 
-// Whether a row deleted here is back already under a key of its own: brought
-// back on another computer of the household, and from there here.
-bool isBackAlready(const QString &table, const QVariantMap &row)
-{
-    return !rowWithIdentity(table, row).isEmpty();
-}
-
 // Brings a row from `from` (what it must be now; empty: it must not be there)
 // to `to` (empty: gone), through the ledger.
 void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVariantMap &to)
@@ -139,7 +132,9 @@ void change(Ledger &ledger, const Op &op, const QVariantMap &from, const QVarian
     }
     if (from.isEmpty() ? !now.isEmpty() : (now.isEmpty() || !matches(now, from, false)))
         throw DbError(changedSince(op));
-    if (from.isEmpty() && isBackAlready(op.table, to))
+    // A row deleted here may be back already under a key of its own: brought back
+    // on another computer of the household, and from there here.
+    if (from.isEmpty() && !rowWithIdentity(op.table, to).isEmpty())
         throw DbError(QStringLiteral("“%1”已在帐簿里（从另一台电脑同步回来了），不能再恢复一次。")
                           .arg(Ledger::describe(op).mid(2)));
     QVariantMap target = to;

@@ -22,8 +22,9 @@ namespace Sync {
 //
 // This version writes a database image: a data file of this program holding the
 // shared books' rows as they stand (and every member), their balances and kept
-// totals derived from those rows, which books they are (SyncShare) and what it
-// holds of each computer's change files (SyncApplied). A computer that holds no
+// totals derived from those rows, the version of each row (SyncClock), which
+// books they are (SyncShare) and what it holds of each computer's change files
+// (SyncApplied). A computer that holds no
 // data yet takes it whole, as a restore takes a backup. Snapshots of the version
 // before, the same rows as JSON, are read still.
 class Snapshot

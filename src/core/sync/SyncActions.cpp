@@ -71,6 +71,19 @@ void setClock(const QString &identity, const QString &clock, bool onlyLater = fa
         .exec();
 }
 
+// The rows whose version a change makes: its row (a deleted row keeps the version
+// its delete removed, see apply), and a follow-up's entry, whose figures it moves.
+QStringList versioned(const RowChange &change)
+{
+    QStringList rows;
+    if (change.op != QLatin1String("delete"))
+        rows << change.id;
+    if (const Ledger::FollowUpKind *f = Ledger::followUpKind(change.table))
+        if (const QString entry = change.refs.value(QLatin1String(f->entryKey)); !entry.isEmpty())
+            rows << entry;
+    return rows;
+}
+
 // ---- An entry's amount that its follow-ups settle ----
 
 // A debt's, a credit's or an investment's amount is kept as what is left of it
@@ -383,7 +396,7 @@ private:
             // Never here, or deleted here by a delete that did not see this version
             // (an edit stands against a delete).
             if ((version.isEmpty() || later) && insert(change, change.after))
-                written(change.id);
+                written(change);
             return;
         }
         const bool edit = change.op == QLatin1String("update");
@@ -409,7 +422,7 @@ private:
             ++m_applied.conflicts;
         }
         update(change, local);
-        written(change.id);
+        written(change);
     }
 
     void applyDelete(const RowChange &change, const QVariantMap &local, const QString &version)
@@ -424,15 +437,16 @@ private:
         const bool seen = change.base ? version <= *change.base : unchanged(local, change.before);
         if (!seen || !remove(change, local))
             return;
-        ++m_applied.rows;
         if (change.base)
             setClock(change.id, *change.base);
+        written(change);
     }
 
-    void written(const QString &identity)
+    void written(const RowChange &change)
     {
         ++m_applied.rows;
-        setClock(identity, m_action.clock);
+        for (const QString &row : versioned(change))
+            setClock(row, m_action.clock, true);
     }
 
     QString thisComputer() const { return setting(QStringLiteral("Computer")); }
@@ -909,9 +923,8 @@ void stamp(std::vector<Action> &actions)
             if (it == version.end())
                 it = version.insert(change.id, clockOf(change.id));
             change.base = *it;
-            // A row deleted keeps the clock of the version removed (see apply).
-            if (change.op != QLatin1String("delete"))
-                *it = action.clock;
+            for (const QString &row : versioned(change))
+                version[row] = action.clock;
         }
     }
 }
@@ -922,8 +935,8 @@ void sent(const Action &action)
     for (auto it = action.settings.cbegin(); it != action.settings.cend(); ++it)
         setClock(it.key() + QLatin1Char('@') + action.share, action.clock, true);
     for (const RowChange &change : action.rows)
-        if (change.op != QLatin1String("delete"))
-            setClock(change.id, action.clock, true);
+        for (const QString &row : versioned(change))
+            setClock(row, action.clock, true);
 }
 
 Applied apply(const QString &computer, const Action &action)

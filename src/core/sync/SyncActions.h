@@ -117,10 +117,11 @@ struct Applied
 };
 
 // Applies an action made on `computer` through the ledger, in the caller's
-// transaction. A row already here is not written again; of two edits of a row
-// the later one by the clock stands, the other waits in the recycle bin marked
-// 同步冲突; an edit stands against a delete; a name an entry gives that is gone
-// here is made again. An action of a book not shared here changes nothing.
+// transaction. A row already here is not written again; of two versions of a
+// row the later one by the clock stands, the other waits in the recycle bin
+// marked 同步冲突; a delete removes only the version it saw or an older one, so
+// an edit it did not see stands; a name an entry gives that is gone here is made
+// again. An action of a book not shared here changes nothing.
 Applied apply(const QString &computer, const Action &action);
 
 // Notes that the version of the row with that identity here is the one of
