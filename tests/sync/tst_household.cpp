@@ -376,6 +376,14 @@ void makeRent(const QDate &start)
     ledger.commit();
 }
 
+// The entries whose amount follow-ups settle.
+const std::array<const Ledger::EntryKind *, 3> &owingKinds()
+{
+    static const std::array<const Ledger::EntryKind *, 3> kinds{&Ledger::debt(), &Ledger::credit(),
+                                                                &Ledger::investment()};
+    return kinds;
+}
+
 // An import, an undo or a restore from the bin: each an action of its own.
 void randomAction(QRandomGenerator &random, int what)
 {
@@ -434,26 +442,34 @@ void randomStep(QRandomGenerator &random, int step, const QString &computer)
             return;
         ledger.remove(income ? Ledger::income() : Ledger::expense(), key);
     } else if (what < 63) {
-        ledger.save(Ledger::debt(), {{"BDate", date},
-                                     {"BPro", "老王"},
-                                     {"BMoney", randomAmount(random).toVariant()},
-                                     {"AName", randomName(random, "SAccount", "AName")},
-                                     {"FName", ""},
-                                     {"Remark", ""}});
+        // A debt, a credit or an investment.
+        const Ledger::EntryKind &kind = *owingKinds().at(random.bounded(3));
+        const QString p = QString(kind.dateColumn).left(1);
+        ledger.save(kind, {{kind.dateColumn, date},
+                           {kind.nameColumn, p == "T" ? randomName(random, "TD", "TName") : "老王"},
+                           {kind.legs.front().amount, randomAmount(random).toVariant()},
+                           {"AName", randomName(random, "SAccount", "AName")},
+                           {"FName", ""},
+                           {"Remark", ""}});
     } else if (what < 70) {
-        const QVariant key = randomKey(random, "Borrow");
+        // Some of what is left of one repaid, collected or returned (with earnings).
+        const Ledger::EntryKind &kind = *owingKinds().at(random.bounded(3));
+        const QVariant key = randomKey(random, kind.table);
         if (key.isNull())
             return;
-        const Money owed =
-            Money::fromVariant(Db::value("select BMoney-RMoney from Borrow where ID=?", {key}));
+        const Money owed = Money::fromVariant(Db::value(
+            QString("select %1 from %2 where ID=?").arg(kind.followUps->outstanding, kind.table),
+            {key}));
         if (owed <= Money())
             return;
-        ledger.recordFollowUp(Ledger::repayment(), key,
-                              {{"RDate", date},
-                               {"RMoney", Money::fromUnits(owed.units() / 2 + 1).toVariant()},
-                               {"AName", randomName(random, "SAccount", "AName")},
-                               {"FName", ""},
-                               {"Remark", ""}});
+        QVariantMap record{{"RDate", date},
+                           {"RMoney", Money::fromUnits(owed.units() / 2 + 1).toVariant()},
+                           {"AName", randomName(random, "SAccount", "AName")},
+                           {"FName", ""},
+                           {"Remark", ""}};
+        if (kind.followUps->amounts.size() > 1)
+            record.insert("SMoney", Money::fromUnits(random.bounded(1, 1000) * 100).toVariant());
+        ledger.recordFollowUp(*kind.followUps, key, record);
     } else if (what < 76) {
         const QString from = randomName(random, "SAccount", "AName");
         const QString to = randomName(random, "SAccount", "AName");
