@@ -403,8 +403,7 @@ private:
         if (!later) {
             // An older version: an edit of it lost to the one here.
             if (edit) {
-                QVariantMap lost = change.after;
-                History::binConflict(m_book, change.table, resolved(change, lost, false),
+                History::binConflict(m_book, change.table, resolved(change, change.after, false),
                                      m_computer);
                 ++m_applied.conflicts;
             }
@@ -442,6 +441,7 @@ private:
         written(change);
     }
 
+    // The change was written here: the versions it makes are of its clock.
     void written(const RowChange &change)
     {
         ++m_applied.rows;
