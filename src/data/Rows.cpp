@@ -83,4 +83,12 @@ QVariantMap read(const QString &table, const QVariant &key)
     return query.next() ? current(query) : QVariantMap();
 }
 
+QVariantMap readByIdentity(const QString &table, const QString &identity)
+{
+    QSqlQuery query =
+        Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {identity})
+            .exec();
+    return query.next() ? current(query) : QVariantMap();
+}
+
 } // namespace Rows

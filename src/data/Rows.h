@@ -26,5 +26,7 @@ int update(const QString &table, const QVariantMap &row, const QVariant &key);
 QVariantMap current(QSqlQuery &query);
 // The stored row of that key, column by column; empty when there is none.
 QVariantMap read(const QString &table, const QVariant &key);
+// The stored row with that identity (SyncID); empty when there is none.
+QVariantMap readByIdentity(const QString &table, const QString &identity);
 
 } // namespace Rows

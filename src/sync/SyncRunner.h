@@ -35,7 +35,6 @@ public:
     void start();
     // Runs an exchange now, or once more after the one running.
     void runNow();
-    bool isRunning() const { return m_job != nullptr; }
     // The line of the last exchange; empty before the first.
     QString lastLine() const { return m_lastLine; }
 

@@ -15,6 +15,7 @@
 #include "core/sync/ChangeFiles.h"
 #include "core/sync/Exchange.h"
 #include "core/sync/SyncActions.h"
+#include "data/Rows.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "support/DiskFull.h"
@@ -27,7 +28,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -220,37 +220,25 @@ QStringList bookByIdentity()
             sql += QString(" where BName='%1'").arg(Book);
         for (QSqlQuery q = Sql(sql).exec(); q.next();) {
             QStringList fields{table};
-            const QSqlRecord record = q.record();
-            for (int i = 0; i < record.count(); ++i) {
-                const QString column = record.fieldName(i);
+            const QVariantMap row = Rows::current(q);
+            for (auto it = row.cbegin(); it != row.cend(); ++it) {
+                const QString column = it.key();
                 if (column == "ID")
                     continue;
-                QString value = q.value(i).toString();
-                // This file's keys of other rows, as those rows' identities.
-                const QString target = table != "SchedulePost" ? QString()
-                                       : column == "SID"       ? QString("Schedule")
-                                       : column == "EID"       ? q.value("ETable").toString()
-                                                               : QString();
-                // A reconciliation's adjusting entry: the income or expense of that
-                // key on its day in its account.
-                if (table == "Reconcile" && column == "EID")
-                    value = Sql("select coalesce((select SyncID from InTable where ID=? and "
-                                "IDate=? and AName=?), (select SyncID from OutTable where ID=? "
-                                "and ODate=? and AName=?))",
-                                {q.value(i), q.value("RDate"), q.value("AName"), q.value(i),
-                                 q.value("RDate"), q.value("AName")})
-                                .scalar()
-                                .toString();
-                if (!target.isEmpty())
+                QString value = it->toString();
+                // This file's keys of other rows (a follow-up's entry, a recurring
+                // post's schedule and entry, a reconciliation's adjusting entry), as
+                // those rows' identities.
+                const Sync::KeyReference *ref = Sync::keyReference(table, column);
+                if (ref || (f && column == f->entryKey)) {
+                    const QString target = ref ? Sync::targetOf(*ref, row) : f->entry->table;
                     value =
-                        Sql(QString("select SyncID from %1 where ID=?").arg(target), {q.value(i)})
-                            .scalar()
-                            .toString();
-                if (f && column == f->entryKey)
-                    value = Sql(QString("select SyncID from %1 where ID=?").arg(f->entry->table),
-                                {q.value(i)})
-                                .scalar()
-                                .toString();
+                        target.isEmpty()
+                            ? QString()
+                            : Sql(QString("select SyncID from %1 where ID=?").arg(target), {*it})
+                                  .scalar()
+                                  .toString();
+                }
                 fields << column + "=" + value;
             }
             rows << fields.join('|');

@@ -1,6 +1,7 @@
 #include "core/ledger/History.h"
 
 #include "core/ledger/Ledger.h"
+#include "core/ledger/References.h"
 #include "data/Dates.h"
 #include "data/Money.h"
 #include "data/Rows.h"
@@ -100,23 +101,12 @@ void queueForSharing(const QString &book, const QVariant &action, const QString 
         .exec();
 }
 
-// Whether the table holds names rows give (accounts, categories, members).
-bool isNameTable(const QString &table)
-{
-    return !Ledger::entryKind(table) && !Ledger::followUpKind(table) &&
-           !Ledger::isPlainTable(table);
-}
-
 // The row here with the identity `row` has; none when it has none.
 QVariantMap rowWithIdentity(const QString &table, const QVariantMap &row)
 {
-    const QVariant identity = row.value(QStringLiteral("SyncID"));
-    if (identity.toString().isEmpty() || !Schema::hasSyncId(table))
-        return {};
-    QSqlQuery q =
-        Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {identity})
-            .exec();
-    return q.next() ? Rows::current(q) : QVariantMap();
+    const QString identity = row.value(QStringLiteral("SyncID")).toString();
+    return identity.isEmpty() || !Schema::hasSyncId(table) ? QVariantMap()
+                                                           : Rows::readByIdentity(table, identity);
 }
 
 // Brings a row from `from` (what it must be now; empty: it must not be there)
@@ -309,7 +299,7 @@ void binConflict(const QString &book, const QString &table, QVariantMap row,
     row.remove(QStringLiteral("ID"));
     // Restored, an entry's version is a row of its own; a name's comes back onto
     // the name, which is one per book.
-    if (!isNameTable(table))
+    if (!References::kindOf(table))
         row.remove(QStringLiteral("SyncID"));
     if (isAccounts(table)) // with no entries yet: its balance is its opening balance
         row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
@@ -434,8 +424,9 @@ void restore(const QString &book, qint64 binnedId, const QString &window)
     ledger.setWindow(window);
     ledger.setDescription(QStringLiteral("恢复") + Ledger::describe(shown).mid(2));
     // A name's version that lost to another computer's edit: the name becomes it.
-    const QVariantMap here =
-        isNameTable(deleted.table) ? rowWithIdentity(deleted.table, deleted.before) : QVariantMap();
+    const QVariantMap here = References::kindOf(deleted.table)
+                                 ? rowWithIdentity(deleted.table, deleted.before)
+                                 : QVariantMap();
     if (!here.isEmpty())
         change(ledger,
                {QStringLiteral("update"), deleted.table, here.value(QStringLiteral("ID")), here,

@@ -472,20 +472,9 @@ void Ledger::setBalance(const QVariant &accountKey, Money balance)
 namespace {
 
 // The kind of reference a table holds; none for another table.
-std::optional<References::Kind> referenceKind(const QString &table)
-{
-    for (const References::Kind kind :
-         {References::Kind::Account, References::Kind::IncomeCategory,
-          References::Kind::ExpenseCategory, References::Kind::InvestmentCategory,
-          References::Kind::Member})
-        if (table.compare(QLatin1String(References::target(kind).table), Qt::CaseInsensitive) == 0)
-            return kind;
-    return std::nullopt;
-}
-
 References::Kind referenceKindOf(const QString &table)
 {
-    const std::optional<References::Kind> kind = referenceKind(table);
+    const std::optional<References::Kind> kind = References::kindOf(table);
     if (!kind)
         throw DbError(QStringLiteral("%1 不是帐户、类别或家庭成员的表。").arg(table));
     return *kind;
@@ -645,7 +634,7 @@ QVariantMap Ledger::storedPlainRow(const QString &table, const QVariant &key) co
 QVariantMap Ledger::storedRow(const QString &table, const QVariant &key) const
 {
     Sql sql(QStringLiteral("select * from %1 where ID=?").arg(table), {key});
-    const std::optional<References::Kind> reference = referenceKind(table);
+    const std::optional<References::Kind> reference = References::kindOf(table);
     if (entryKind(table) || (reference && perBook(*reference)) || isPlainTable(table))
         sql.add(QStringLiteral(" and BName=?"), {m_book});
     else if (const FollowUpKind *f = followUpKind(table))
@@ -732,7 +721,7 @@ QString Ledger::describe(const History::Op &op)
         parts << QStringLiteral("修改帐户余额") << text("AName") << amount("AMoney");
     } else if (const char *title = plainTitle(op.table)) {
         parts << verb + QString::fromUtf8(title);
-    } else if (const std::optional<References::Kind> kind = referenceKind(op.table)) {
+    } else if (const std::optional<References::Kind> kind = References::kindOf(op.table)) {
         const References::Target &t = References::target(*kind);
         parts << verb + QString::fromUtf8(t.title) << op.before.value(column(t.column)).toString();
         const QString now = op.after.value(column(t.column)).toString();

@@ -68,6 +68,15 @@ const Target &target(Kind kind)
     return targets[int(kind)];
 }
 
+std::optional<Kind> kindOf(const QString &table)
+{
+    for (const Kind kind : {Kind::Account, Kind::IncomeCategory, Kind::ExpenseCategory,
+                            Kind::InvestmentCategory, Kind::Member})
+        if (table.compare(QLatin1String(target(kind).table), Qt::CaseInsensitive) == 0)
+            return kind;
+    return std::nullopt;
+}
+
 namespace {
 
 // `sql` limited to the rows of the book, or for a reference of all books to the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 // Where the entry tables name the rows of the reference tables. Entries carry a
@@ -50,6 +51,8 @@ struct Target
     const char *title;  // "帐户": how messages name it
 };
 const Target &target(Kind kind);
+// The kind whose references `table` holds; none for another table.
+std::optional<Kind> kindOf(const QString &table);
 
 // Whether the book (for references of all books, any book) has that name.
 bool exists(Kind kind, const QString &name, const QString &book);

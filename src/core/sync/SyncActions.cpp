@@ -46,13 +46,6 @@ QMap<QString, QString> stringsFrom(const QJsonObject &object)
 
 // ---- Rows by identity ----
 
-QVariantMap findById(const QString &table, const QString &id)
-{
-    QSqlQuery q =
-        Sql(QStringLiteral("select * from %1 where SyncID=? limit 1").arg(table), {id}).exec();
-    return q.next() ? Rows::current(q) : QVariantMap();
-}
-
 // The clock of the version of a row here (of a row deleted here, of the version
 // its delete removed); empty when no change of it has reached this computer.
 QString clockOf(const QString &identity)
@@ -344,16 +337,6 @@ bool takenByUniqueKey(const QString &table, const QVariantMap &row)
         .hasRows();
 }
 
-std::optional<References::Kind> referenceKind(const QString &table)
-{
-    using K = References::Kind;
-    for (const K kind :
-         {K::Account, K::IncomeCategory, K::ExpenseCategory, K::InvestmentCategory, K::Member})
-        if (table.compare(QLatin1String(References::target(kind).table), Qt::CaseInsensitive) == 0)
-            return kind;
-    return std::nullopt;
-}
-
 class Applier
 {
 public:
@@ -385,7 +368,7 @@ private:
     void applyRow(const RowChange &change)
     {
         m_table = change.table;
-        const QVariantMap local = findById(change.table, change.id);
+        const QVariantMap local = Rows::readByIdentity(change.table, change.id);
         const QString version = clockOf(change.id);
         if (change.op == QLatin1String("delete")) {
             applyDelete(change, local, version);
@@ -497,7 +480,8 @@ private:
             {m_book, batch})
             .exec();
         for (const ImportedBill &bill : m_action.bills) {
-            const QVariant entry = findById(bill.table, bill.id).value(QStringLiteral("ID"));
+            const QVariant entry =
+                Rows::readByIdentity(bill.table, bill.id).value(QStringLiteral("ID"));
             if (entry.isNull())
                 continue;
             Rows::insert(QStringLiteral("ImportEntry"), {{"BName", m_book},
@@ -561,8 +545,8 @@ private:
         for (auto it = change.refs.cbegin(); it != change.refs.cend(); ++it) {
             if (keyReference(change.table, it.key())) {
                 const QString target = it->section(QLatin1Char(':'), 0, 0);
-                row[it.key()] =
-                    findById(target, it->section(QLatin1Char(':'), 1)).value(QStringLiteral("ID"));
+                row[it.key()] = Rows::readByIdentity(target, it->section(QLatin1Char(':'), 1))
+                                    .value(QStringLiteral("ID"));
                 continue;
             }
             const References::Use *use = referenceUse(change.table, it.key());
@@ -573,7 +557,7 @@ private:
             }
             const References::Target &target = References::target(use->kind);
             const QString column = QLatin1String(target.column);
-            const QVariantMap here = findById(QLatin1String(target.table), *it);
+            const QVariantMap here = Rows::readByIdentity(QLatin1String(target.table), *it);
             if (!here.isEmpty()) {
                 row[it.key()] = here.value(column);
                 continue;
@@ -590,7 +574,7 @@ private:
     QVariant entryKey(const Ledger::FollowUpKind &f, const QString &id, bool make)
     {
         const QString table = QLatin1String(f.entry->table);
-        const QVariant key = findById(table, id).value(QStringLiteral("ID"));
+        const QVariant key = Rows::readByIdentity(table, id).value(QStringLiteral("ID"));
         const QVariantMap gone = m_action.named.value(id);
         if (!key.isNull() || gone.isEmpty() || !make)
             return key;
@@ -619,7 +603,7 @@ private:
             row[QStringLiteral("AMoney")] = row.value(QStringLiteral("OpenMoney"));
         keepNamesApart(table, id, row);
         m_ledger.saveReference(table, row);
-        return row.value(QLatin1String(References::target(*referenceKind(table)).column))
+        return row.value(QLatin1String(References::target(*References::kindOf(table)).column))
             .toString();
     }
 
@@ -628,7 +612,7 @@ private:
     // on every computer alike whichever arrives first. Nothing is merged unasked.
     void keepNamesApart(const QString &table, const QString &id, QVariantMap &row)
     {
-        const References::Kind kind = *referenceKind(table);
+        const References::Kind kind = *References::kindOf(table);
         const QString column = QLatin1String(References::target(kind).column);
         const QString name = row.value(column).toString();
         if (!row.contains(column) || name.isEmpty())
@@ -692,10 +676,10 @@ private:
             const Money moved = Money::fromVariant(row.value(QStringLiteral("OpenMoney"))) -
                                 Money::fromVariant(local.value(QStringLiteral("OpenMoney")));
             if (!moved.isZero())
-                m_ledger.setBalance(
-                    key, Money::fromVariant(
-                             findById(change.table, change.id).value(QStringLiteral("AMoney"))) +
-                             moved);
+                m_ledger.setBalance(key,
+                                    Money::fromVariant(Rows::readByIdentity(change.table, change.id)
+                                                           .value(QStringLiteral("AMoney"))) +
+                                        moved);
         }
         return true;
     }
@@ -720,7 +704,7 @@ private:
             m_ledger.removeFollowUp(*f, local.value(QLatin1String(f->entryKey)), key);
         } else if (Ledger::isPlainTable(change.table)) {
             m_ledger.removeRow(change.table, key);
-        } else if (const std::optional<References::Kind> kind = referenceKind(change.table)) {
+        } else if (const std::optional<References::Kind> kind = References::kindOf(change.table)) {
             // A name that rows here still give stays: they were written since.
             const QString name =
                 local.value(QLatin1String(References::target(*kind).column)).toString();
